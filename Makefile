@@ -1,0 +1,61 @@
+# Front door: `make render` and `make test` do all set-up on a fresh Debian 12 machine.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+RELEASE := $(BUILD)/release
+ASAN := $(BUILD)/asan
+TSAN := $(BUILD)/tsan
+BENCH := $(BUILD)/bench
+FUZZ := $(BUILD)/fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: all setup release asan tsan test test-release test-asan render bench fuzz clean
+
+all: release
+
+setup:
+	@bash scripts/setup.sh
+
+$(RELEASE)/CMakeCache.txt: | setup
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release
+
+$(ASAN)/CMakeCache.txt: | setup
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DSEAVAST_SANITIZE=ON -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
+
+release: setup $(RELEASE)/CMakeCache.txt
+	cmake --build $(RELEASE) -j $(JOBS)
+
+asan: setup $(ASAN)/CMakeCache.txt
+	cmake --build $(ASAN) -j $(JOBS)
+
+test-release: release
+	cd $(RELEASE) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: asan
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+test: test-release test-asan
+
+# A dedicated ThreadSanitizer tree for the entry-lock tests (not part of `make test`).
+tsan: setup
+	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DSEAVAST_TSAN=ON
+	cmake --build $(TSAN) -j $(JOBS)
+	cd $(TSAN) && ctest --output-on-failure -L 'hostkit|platform'
+
+render: release
+	bash scripts/render.sh $(RELEASE)/bin
+
+bench: setup
+	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DSEAVAST_BUILD_BENCH=ON -DSEAVAST_BUILD_TESTS=OFF
+	cmake --build $(BENCH) -j $(JOBS)
+	@for b in $(BENCH)/bin/bench_*; do echo "== $$b"; $$b || exit 1; done
+
+fuzz: setup
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=Debug -DSEAVAST_FUZZ=ON \
+		-DSEAVAST_BUILD_TESTS=OFF -DSEAVAST_BUILD_APPS=OFF
+	cmake --build $(FUZZ) -j $(JOBS)
+	@for f in $(FUZZ)/bin/fuzz_*; do echo "== $$f"; mkdir -p $(FUZZ)/corpus/$$(basename $$f); \
+		$$f -max_total_time=$(FUZZ_SECONDS) $(FUZZ)/corpus/$$(basename $$f) || exit 1; done
+
+clean:
+	rm -rf $(BUILD)

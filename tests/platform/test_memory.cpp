@@ -1,0 +1,134 @@
+#include "platform/HyMemory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+
+namespace {
+
+// A scripted host memory: counts handles, can be told to refuse.
+struct FakeHostMemory {
+    std::map<void*, std::size_t> live;
+    bool refuse = false;
+    int frees = 0;
+};
+FakeHostMemory g_host;
+
+int fake_hook(int op, void** cell, std::size_t bytes, std::uintptr_t user)
+{
+    EXPECT_EQ(user, 77u);
+    if (op == hymem::kHookAllocate) {
+        if (g_host.refuse)
+            return 0;
+        void* p = ::operator new(bytes);
+        g_host.live[p] = bytes;
+        *cell = p;
+        return 1;
+    }
+    if (op == hymem::kHookFree) {
+        auto it = g_host.live.find(*cell);
+        if (it == g_host.live.end())
+            return 0;
+        ::operator delete(*cell);
+        g_host.live.erase(it);
+        ++g_host.frees;
+        return 1;
+    }
+    return 0;
+}
+
+constexpr std::uint32_t kAETG = 0x41455447;
+
+struct MemoryTest : ::testing::Test {
+    void SetUp() override { g_host = {}; }
+    void TearDown() override { hymem::install_hook(nullptr, 0, false, 0); }
+};
+
+TEST_F(MemoryTest, HeapBlocksCarryHeaderAndCounters)
+{
+    const auto before = hymem::heap_bytes();
+    auto* p = static_cast<unsigned char*>(hymem::allocate(100, true));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(hymem::block_size(p), 100u);
+    EXPECT_EQ(hymem::block_tag(p), hymem::kHeapTag);
+    EXPECT_EQ(hymem::kHeapTag, 0x4F534D4Du); // 'OSMM'
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(p[i], 0);
+    EXPECT_EQ(hymem::heap_bytes(), before + 100);
+    EXPECT_TRUE(hymem::release(p));
+    EXPECT_EQ(hymem::heap_bytes(), before);
+    EXPECT_FALSE(hymem::release(nullptr));
+}
+
+TEST_F(MemoryTest, ResizeKeepsDataAndAdjustsCounter)
+{
+    const auto before = hymem::heap_bytes();
+    void* p = hymem::allocate(16);
+    std::memcpy(p, "0123456789abcdef", 16);
+    ASSERT_TRUE(hymem::resize(&p, 1 << 20));
+    EXPECT_EQ(std::memcmp(p, "0123456789abcdef", 16), 0);
+    EXPECT_EQ(hymem::block_size(p), 1u << 20);
+    EXPECT_EQ(hymem::heap_bytes(), before + (1 << 20));
+    ASSERT_TRUE(hymem::resize(&p, 4));
+    EXPECT_EQ(std::memcmp(p, "0123", 4), 0);
+    EXPECT_EQ(hymem::heap_bytes(), before + 4);
+    hymem::release(p);
+    EXPECT_EQ(hymem::heap_bytes(), before);
+}
+
+TEST_F(MemoryTest, HookBlocksGoBackThroughHookEvenWhenSwitchedOff)
+{
+    hymem::install_hook(fake_hook, kAETG, true, 77);
+    const auto heap_before = hymem::heap_bytes();
+    void* p = hymem::allocate(40, true);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(hymem::block_tag(p), kAETG);
+    EXPECT_EQ(hymem::hook_bytes(), 40);
+    EXPECT_EQ(hymem::heap_bytes(), heap_before);
+    EXPECT_EQ(g_host.live.size(), 1u);
+    EXPECT_EQ(g_host.live.begin()->second, 48u); // n + header
+
+    // Heap blocks cannot be resized when they came from the host.
+    EXPECT_FALSE(hymem::resize(&p, 80));
+
+    hymem::set_hook_on(false);
+    void* q = hymem::allocate(8);
+    EXPECT_EQ(hymem::block_tag(q), hymem::kHeapTag);
+    EXPECT_TRUE(hymem::release(p)); // after the render
+    EXPECT_EQ(g_host.frees, 1);
+    EXPECT_EQ(hymem::hook_bytes(), 0);
+    EXPECT_TRUE(hymem::release(q));
+}
+
+TEST_F(MemoryTest, RefusingHookGivesNullAndUnknownTagIsLeftAlone)
+{
+    hymem::install_hook(fake_hook, kAETG, true, 77);
+    g_host.refuse = true;
+    EXPECT_EQ(hymem::allocate(10), nullptr);
+    int* arr = hymem::allocate_array<int>(SIZE_MAX / 2);
+    EXPECT_EQ(arr, nullptr);
+
+    hymem::install_hook(nullptr, 0, false, 0);
+    alignas(8) unsigned char fake[16] = {};
+    fake[4] = 'X'; // tag neither OSMM nor the hook's
+    EXPECT_FALSE(hymem::release(fake + 8));
+}
+
+struct Widget : HyAllocated {
+    int v[4] = {1, 2, 3, 4};
+};
+
+TEST_F(MemoryTest, AllocatedObjectsFailWithNull)
+{
+    hymem::install_hook(fake_hook, kAETG, true, 77);
+    Widget* w = new Widget;
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->v[3], 4);
+    delete w;
+    g_host.refuse = true;
+    Widget* none = new Widget;
+    EXPECT_EQ(none, nullptr);
+}
+
+} // namespace

@@ -1,0 +1,191 @@
+#include "ui/CTokener.h"
+#include "ui/PresetFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace {
+
+TEST(Tokener, KeyMatchesOnlyAtEntryStart)
+{
+    CTokener t("XID=5; bmp_id=7;id=8; [ class=CViewButton; left=238; ]");
+    std::int32_t v = -1;
+    ASSERT_TRUE(t.GetInt("id", v));
+    EXPECT_EQ(v, 8); // not 5 (after a letter), not 7 (after "_")
+
+    CTokener u("id=3;");
+    ASSERT_TRUE(u.GetInt("id", v));
+    EXPECT_EQ(v, 3); // start of the text
+
+    CTokener w("a=1;\nb=2;\tc=3;");
+    EXPECT_TRUE(w.GetInt("b", v));
+    EXPECT_EQ(v, 2);
+    EXPECT_TRUE(w.GetInt("c", v));
+    EXPECT_EQ(v, 3);
+    EXPECT_FALSE(w.GetInt("d", v));
+    EXPECT_FALSE(w.LastFound());
+    EXPECT_EQ(v, 3) << "a missing key leaves the output alone";
+
+    // The "=" belongs to the key: "left" must not match "leftover=".
+    CTokener x("leftover=1; left=2;");
+    EXPECT_TRUE(x.GetInt("left", v));
+    EXPECT_EQ(v, 2);
+}
+
+TEST(Tokener, WindowNarrowsTheSearchAndValueRunsPastBracket)
+{
+    // The last entry of a block written without ";" still reads correctly as an integer.
+    const std::string text = "id=1; [ left=10; disabled=1 ] id=2; [ left=20; ]";
+    CTokener t(text);
+    const std::size_t open = text.find('[');
+    const std::size_t close = text.find(']');
+    t.SetWindow(static_cast<std::ptrdiff_t>(open), static_cast<std::ptrdiff_t>(close + 1));
+    std::int32_t v = 0;
+    ASSERT_TRUE(t.GetInt("disabled", v));
+    EXPECT_EQ(v, 1);
+    ASSERT_TRUE(t.GetInt("left", v));
+    EXPECT_EQ(v, 10);
+
+    // The second block is outside the window.
+    t.SetWindow(static_cast<std::ptrdiff_t>(close));
+    ASSERT_TRUE(t.GetInt("left", v));
+    EXPECT_EQ(v, 20);
+    ASSERT_TRUE(t.GetInt("id", v));
+    EXPECT_EQ(v, 2);
+
+    // A window beyond the text is empty, not an error.
+    t.SetWindow(100000, 200000);
+    EXPECT_FALSE(t.GetInt("id", v));
+}
+
+TEST(Tokener, ConversionsFollowAtoiAndAtof)
+{
+    const char* samples[] = {"12",  "-7",  "  +42xyz", "3.75", "-0.5", "1e3", "abc",
+                             "",    "007", "12.000000", " -3.25;", "9999999999"};
+    for (const char* s : samples) {
+        const std::string str(s);
+        const std::string upto = str.substr(0, str.find(';'));
+        if (std::string(s) != "9999999999") { // atoi is undefined there; we clamp
+            EXPECT_EQ(CTokener::ToInt(upto), std::atoi(upto.c_str())) << s;
+        }
+        EXPECT_DOUBLE_EQ(CTokener::ToReal(upto), std::atof(upto.c_str())) << s;
+    }
+    bool clean = true;
+    EXPECT_EQ(CTokener::ToInt("9999999999", &clean), 2147483647);
+    EXPECT_FALSE(clean);
+    EXPECT_EQ(CTokener::ToInt("-9999999999", &clean), -2147483647 - 1);
+    EXPECT_TRUE(CTokener::ToInt("26.000000", &clean) == 26 && clean);
+    EXPECT_EQ(CTokener::ToReal("1e999", &clean), std::numeric_limits<double>::max());
+    EXPECT_FALSE(clean);
+    EXPECT_EQ(CTokener::ToReal("nan", &clean), 0.0);
+    EXPECT_FALSE(clean);
+    EXPECT_EQ(CTokener::ToReal("inf", &clean), 0.0);
+    EXPECT_FALSE(clean);
+}
+
+TEST(Tokener, WritesSixDecimalsAndReadsBack)
+{
+    CTokener t;
+    t.PutString("SeaVast_Ver", "1.400000");
+    t.PutInt("OO_UR_R", 26);
+    t.PutReal("PW_WINDSPEED", 7.25);
+    t.PutReal("NEG", -0.0000001);
+    t.PutString("S", "already;");
+    EXPECT_EQ(t.GetText(),
+              "SeaVast_Ver=1.400000;OO_UR_R=26.000000;PW_WINDSPEED=7.250000;NEG=0.000000;S=already;");
+
+    std::int32_t i = 0;
+    double d = 0;
+    ASSERT_TRUE(t.GetInt("OO_UR_R", i));
+    EXPECT_EQ(i, 26);
+    EXPECT_FALSE(t.LastSuspect());
+    ASSERT_TRUE(t.GetReal("PW_WINDSPEED", d));
+    EXPECT_EQ(d, 7.25);
+
+    // Round trip of random values at six decimals.
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> dist(-24000.0, 24000.0);
+    CTokener r;
+    std::vector<double> values;
+    const auto key = [](int k) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "K%d", k);
+        return std::string(buf);
+    };
+    for (int k = 0; k < 200; ++k) {
+        values.push_back(dist(rng));
+        r.PutReal(key(k), values.back());
+    }
+    for (int k = 0; k < 200; ++k) {
+        ASSERT_TRUE(r.GetReal(key(k), d));
+        EXPECT_NEAR(d, values[k], 5e-7);
+    }
+}
+
+TEST(Tokener, HostileTextNeverMisbehaves)
+{
+    std::int32_t i = 0;
+    double d = 0;
+    std::string s;
+    // Truncated mid-value, repeated keys (the first wins), absurdly long value, binary bytes.
+    std::string hostile = "A=1;A=2;B=";
+    hostile.append(100000, '7');
+    CTokener t(hostile);
+    ASSERT_TRUE(t.GetInt("A", i));
+    EXPECT_EQ(i, 1);
+    ASSERT_TRUE(t.GetReal("B", d));
+    EXPECT_TRUE(t.LastSuspect());
+    EXPECT_TRUE(std::isfinite(d));
+
+    std::mt19937 rng(11);
+    for (int round = 0; round < 200; ++round) {
+        std::string junk(static_cast<std::size_t>(rng() % 300), '\0');
+        for (char& c : junk)
+            c = static_cast<char>(rng() % 256);
+        if (round % 3 == 0)
+            junk.append("X=");
+        CTokener j(junk);
+        j.SetWindow(static_cast<std::ptrdiff_t>(rng() % 400) - 50, static_cast<std::ptrdiff_t>(rng() % 400) - 50);
+        j.GetInt("X", i);
+        j.GetReal("X", d);
+        j.GetString("X", s);
+        EXPECT_TRUE(std::isfinite(d));
+    }
+    CTokener empty;
+    EXPECT_FALSE(empty.GetInt("", i));
+    EXPECT_FALSE(empty.GetString("X", s));
+}
+
+TEST(PresetFile, WriteIsAtomicAndReadIsBounded)
+{
+    const auto dir = std::filesystem::temp_directory_path() / ("seavast_preset_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "Calm.wvp").string();
+
+    ASSERT_EQ(preset_file::Write(path, "SeaVast_Ver=1.000000;"), preset_file::Status::Ok);
+    std::string text;
+    ASSERT_EQ(preset_file::Read(path, text), preset_file::Status::Ok);
+    EXPECT_EQ(text, "SeaVast_Ver=1.000000;");
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+
+    // A failed write (into a folder that does not exist) leaves nothing behind.
+    EXPECT_EQ(preset_file::Write((dir / "nope" / "x.wvp").string(), "A=1;"), preset_file::Status::Unwritable);
+    EXPECT_EQ(preset_file::Read((dir / "absent.wvp").string(), text), preset_file::Status::Missing);
+    EXPECT_TRUE(text.empty());
+    EXPECT_EQ(preset_file::Read(dir.string(), text), preset_file::Status::Unreadable);
+
+    {
+        std::ofstream big(dir / "big.wvp", std::ios::binary);
+        big.seekp(static_cast<std::streamoff>(preset_file::kMaxBytes) + 10);
+        big.put('x');
+    }
+    EXPECT_EQ(preset_file::Read((dir / "big.wvp").string(), text), preset_file::Status::TooLarge);
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace

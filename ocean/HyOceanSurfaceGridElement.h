@@ -1,0 +1,124 @@
+// Wind waves: one spectrally synthesised, periodic patch of wind-driven sea on an nx x ny lattice.
+//
+// Spectral layout (initial state, bound array before the transform, evolution cache):
+//   ncols x nrows complex values, ncols = nx/2 + 1, nrows = ny; a complex value is two 32-bit floats,
+//   real then imaginary. Column i (kx = i*dkx, 0..nx/2) is fastest; row j carries ky = j*dky for
+//   j = 0..ny/2 and ky = (j - ny)*dky for j = ny/2+1..ny-1. That is exactly (nx + 2)*ny floats, the size
+//   of a grid array, so the spectrum is built and transformed in place in the grid's own memory.
+// Height layout (bound array after transform_to_heights): nx*ny floats, node (i, j) at j*nx + i, no
+//   padding between rows; the last 2*ny floats of the array are scratch.
+// Frequencies are in cycles per metre unless a name says radians.
+#pragma once
+
+#include "ocean/HyOceanData.h"
+#include "ocean/HyRandom.h"
+#include "ocean/HySpectralTransform.h"
+
+#include <cstdint>
+
+// Shared lattice machinery of the periodic spectral elements (wind waves and swells).
+namespace hywave {
+
+constexpr double kPi = 3.1415926535;
+constexpr double kTwoPi = 6.283185307;
+constexpr double kSqrtG = 3.132;
+
+// Frequency of row j of a half spectrum with nrows rows and row spacing dk (same unit as dk).
+inline double row_frequency(int j, int nrows, double dk) { return (j <= nrows / 2 ? j : j - nrows) * dk; }
+
+// Deep-water angular frequency (rad/s) of a wave vector given in radians per metre.
+double deep_water_omega(double kx_rad, double ky_rad);
+
+// Makes a half spectrum the transform of a real field: zero mean, real self-conjugate values, and
+// conjugate-symmetric columns 0 and ncols-1.
+void enforce_real_symmetry(float* spectrum, int ncols, int nrows);
+
+// dst[v] = amplitude[v] * exp(-i * omega[v] * t) for `count` complex values. omega carries the travel
+// sign (the spectral element's s factor), amplitude the spectral weight. Phases are reduced in double
+// precision so that long times keep their accuracy; sine and cosine come from one short polynomial.
+void rotate_phases(float* dst, const float* amplitude, const double* omega, std::int64_t count, double t);
+
+// True when an nx x ny lattice at spacings dx, dy can carry a real spectral field: both counts even
+// and at least 2, both spacings finite and above 0. Otherwise prints "<where> <reason>" and is false.
+bool lattice_usable(const char* where, int nx, int ny, double dx, double dy);
+
+// Per-value angular frequency and weighted amplitude, rebuilt only when the inputs change, so that one
+// frame costs a phase rotation per value. Arrays come from the tagged allocator.
+struct HyEvolveCache {
+    float* amplitude = nullptr; // ncols*nrows complex values: initial state times spectral weight
+    double* omega = nullptr;    // ncols*nrows values: s * (quantised) angular frequency, rad/s
+    std::int64_t count = 0;
+    bool valid = false;
+    double key[16] = {};        // the inputs the arrays were built from
+
+    ~HyEvolveCache() { release(); }
+    void release();
+    // Makes room for `n` values; false when the allocator refuses (the cache stays empty).
+    bool reserve(std::int64_t n);
+    bool matches(const double* k, int n) const;
+    void remember(const double* k, int n);
+};
+
+} // namespace hywave
+
+class HyOceanSurfaceGridElement : public HyOcean_data {
+public:
+    // Stores the lattice from the record (nx, ny, dx, dy, seed, spectrum type, band) and calls
+    // set_wave_parameters with its wind direction, wind speed, shortest wavelength, vertical scale
+    // and extra. The owner then calls generate_kspace; 0 there means the element is unusable.
+    explicit HyOceanSurfaceGridElement(const HyElement_data& record);
+    ~HyOceanSurfaceGridElement() override;
+
+    void evolve_to_time(double t) override;
+    int generate_kspace() override;
+    void transform_to_heights() override;
+    void evolve_filtered_to_time(float* array, double t, double a, double b, double c) override;
+    void upgrade_potential_field(double t) override;
+    virtual void set_wave_parameters(double direction, double speed, double shortest_wavelength,
+                                     double vertical_scale, double extra);
+    virtual double get_node_height(int i, int j);
+
+    // Directional spectrum S(kx, ky) in cycles per metre, before the spectral level.
+    double spectrum(double kx, double ky) const;
+    // The straightforward per-value evolution (no cached frequencies or weights). evolve_to_time gives
+    // the same values to float rounding; kept for verification and as the fallback when the cache
+    // cannot be allocated.
+    void evolve_to_time_direct(double t);
+    // Switches the cached evolution off (true) or on (false, the default).
+    void set_direct_evolution(bool direct) { direct_only = direct; }
+    const float* get_initial_state() const { return initial_state; }
+
+    // Lattice and spectrum state; see the header comment for units.
+    double kx_limit = 0, ky_limit = 0;
+    double k_limit = 0;
+    double cell_area = 0;
+    double band_low = 0, band_high = 0;
+    double wind_cos = 1, wind_sin = 0;
+    double k_max = 0;
+    double level_aux = 0, level = 0;
+    double k_min = 99999999.0;
+    double k_top = 100.0;
+    double extra = 0;
+    HyRandom generator;      // seeded with the base's seed before every build of the initial state
+    double vertical_scale = 1.0;
+    float* initial_state = nullptr; // ncols*nrows complex values, owned
+    std::uint16_t spectrum_type = 0;
+    double wind_direction = 0;
+    double wind_speed = 0;
+    std::int32_t ncols = 0;
+    std::int32_t nrows = 0;
+    double dkx = 0, dky = 0;
+    double shortest_wavelength = 0;
+
+protected:
+    // Recomputes k_max, k_min, k_top and level from the stored wind (done before every evolution).
+    void compute_spectrum_constants();
+    bool rebuild_cache();
+    // Weight sqrt(S*level) of value (i, j), 0 when it is not a finite number.
+    double weight(double kx, double ky) const;
+
+    HySpectralTransform transform; // keeps its scratch between frames
+    hywave::HyEvolveCache cache;
+    std::uint32_t state_version = 0; // bumped whenever the initial state changes
+    bool direct_only = false;
+};

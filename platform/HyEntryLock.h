@@ -1,0 +1,35 @@
+// The process-wide entry lock: held for the whole of every call into the plug-in, so the one effect
+// object, its caches and every process-wide variable are touched by one call at a time. Recursive,
+// because a host may call back into the plug-in from inside a call on the same thread.
+#pragma once
+
+#include <mutex>
+
+namespace hyplat {
+
+class HyEntryLock {
+public:
+    void enter() { m_mutex.lock(); }
+    void leave() { m_mutex.unlock(); }
+    bool try_enter() { return m_mutex.try_lock(); }
+
+private:
+    std::recursive_mutex m_mutex;
+};
+
+// The module's lock: exists from module load to module unload.
+HyEntryLock& entry_lock();
+
+// Holds the entry lock for one scope.
+class HyEntryGuard {
+public:
+    explicit HyEntryGuard(HyEntryLock& lock = entry_lock()) : m_lock(lock) { m_lock.enter(); }
+    ~HyEntryGuard() { m_lock.leave(); }
+    HyEntryGuard(const HyEntryGuard&) = delete;
+    HyEntryGuard& operator=(const HyEntryGuard&) = delete;
+
+private:
+    HyEntryLock& m_lock;
+};
+
+} // namespace hyplat

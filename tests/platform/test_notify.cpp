@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/HyNotify.h"
+#include "platform/HyScreen.h"
+
+namespace {
+
+struct Recorder {
+    std::vector<std::string> sink;
+    std::vector<std::string> shown;
+    std::vector<std::string> titles;
+    std::vector<hyplat::HyNotifyAnswer> answers; // consumed front to back; OK when empty
+};
+
+void record_sink(const char* text, void* user) { static_cast<Recorder*>(user)->sink.emplace_back(text); }
+
+hyplat::HyNotifyAnswer record_answer(const char* title, const char* text, void* user)
+{
+    auto* r = static_cast<Recorder*>(user);
+    r->titles.emplace_back(title);
+    r->shown.emplace_back(text);
+    if (r->answers.empty())
+        return hyplat::HyNotifyAnswer::Ok;
+    auto a = r->answers.front();
+    r->answers.erase(r->answers.begin());
+    return a;
+}
+
+struct NotifyFixture : ::testing::Test {
+    Recorder rec;
+    void SetUp() override
+    {
+        hyplat::set_notifications_enabled(true);
+        hyplat::set_debug_output_sink(record_sink, &rec);
+        hyplat::set_notify_responder(record_answer, &rec);
+    }
+    void TearDown() override
+    {
+        hyplat::set_debug_output_sink(nullptr, nullptr);
+        hyplat::set_notify_responder(nullptr, nullptr);
+        hyplat::set_notifications_enabled(true);
+    }
+};
+
+} // namespace
+
+TEST_F(NotifyFixture, FramesTheMessageAndSendsItToSinkAndUser)
+{
+    EXPECT_TRUE(hyplat::notify("Preset %s has %d keys", "Calm", 12));
+    const std::string expected =
+        "OK\t= Continue\nCancel\t= No Notifications\n\nPreset Calm has 12 keys\n__________________________\n";
+    ASSERT_EQ(rec.sink.size(), 1u);
+    ASSERT_EQ(rec.shown.size(), 1u);
+    EXPECT_EQ(rec.sink[0], expected);
+    EXPECT_EQ(rec.shown[0], expected);
+    EXPECT_EQ(rec.titles[0], "Notification");
+    // A long message is not truncated.
+    const std::string long_msg(5000, 'x');
+    EXPECT_TRUE(hyplat::notify("%s", long_msg.c_str()));
+    EXPECT_NE(rec.shown.back().find(long_msg), std::string::npos);
+}
+
+TEST_F(NotifyFixture, OkKeepsNotifyingCancelSilencesTheRestOfTheProcess)
+{
+    rec.answers = {hyplat::HyNotifyAnswer::Ok, hyplat::HyNotifyAnswer::Cancel};
+    EXPECT_TRUE(hyplat::notify("first"));
+    EXPECT_TRUE(hyplat::notifications_enabled());
+    EXPECT_TRUE(hyplat::notify("second"));
+    EXPECT_FALSE(hyplat::notifications_enabled());
+    EXPECT_FALSE(hyplat::notify("third"));
+    EXPECT_FALSE(hyplat::notify("fourth"));
+    EXPECT_EQ(rec.shown.size(), 2u);
+    EXPECT_EQ(rec.sink.size(), 2u);
+}
+
+TEST_F(NotifyFixture, DefaultResponderAnswersOk)
+{
+    hyplat::set_notify_responder(nullptr, nullptr);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(hyplat::notify("message %d", i));
+    EXPECT_TRUE(hyplat::notifications_enabled());
+    EXPECT_EQ(rec.sink.size(), 3u);
+}
+
+TEST(Screen, CursorProviderAndUnknownPosition)
+{
+    int x = 7, y = 7;
+    EXPECT_FALSE(hyplat::cursor_screen_position(&x, &y));
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    hyplat::set_cursor_provider(
+        [](int* px, int* py, void* user) {
+            *px = 640 + *static_cast<int*>(user);
+            *py = 480;
+            return true;
+        },
+        &x);
+    x = 3;
+    int cx = 0, cy = 0;
+    EXPECT_TRUE(hyplat::cursor_screen_position(&cx, &cy));
+    EXPECT_EQ(cx, 643);
+    EXPECT_EQ(cy, 480);
+    hyplat::set_cursor_provider(nullptr, nullptr);
+    EXPECT_FALSE(hyplat::cursor_screen_position(&cx, &cy));
+}

@@ -14,16 +14,12 @@
 #include "ocean/HyOceanData.h"
 #include "ocean/HyOceanSurfaceGridElement.h"
 #include "ocean/HyOceanSurfaceGridElement_displacement.h"
+#include "ocean/HyOceanSurfaceGridElement_disturbance.h"
+#include "ocean/HyOceanSurfaceGridElement_ripple.h"
 #include "ocean/HyOceanSurfaceGridElement_swell.h"
+#include "ocean/HyOceanSurfaceGridElement_wake.h"
 
 #include <cstdint>
-
-// Records of the ripple, wake and disturbance elements (declared with their elements).
-struct HyRipple_record;
-struct HyWake_record;
-struct HyDisturbance_record;
-struct HyBoatDisturbance_data;
-struct HyRippleDisturbance_data;
 
 // Surface settings (construction and set_surface_parameters).
 struct HySurface_data {
@@ -204,7 +200,7 @@ public:
 
 private:
     // Element record with the surface's loop settings, the defaults otherwise.
-    HyElement_data base_record() const;
+    HyOcean_record base_record() const;
     // Builds both primary elements on the current grid; 1 on success. `where` prefixes messages.
     int create_primary_elements(const HyPrimaryWaves_data& record, bool reallocating);
     void delete_primary_elements();

@@ -15,6 +15,7 @@
 #include "ocean/HySpectralTransform.h"
 
 #include <cstdint>
+#include <cstring>
 
 // Shared lattice machinery of the periodic spectral elements (wind waves and swells).
 namespace hywave {
@@ -59,14 +60,47 @@ struct HyEvolveCache {
     void remember(const double* k, int n);
 };
 
+// Diagnostics: one line on the standard error stream; "Out of Memory" on the standard output stream.
+void report(const char* line);
+void report_out_of_memory();
+
+// What a spectral element's per-value evolution needs to know about its lattice.
+struct HyLattice {
+    int ncols = 0, nrows = 0;
+    double dkx = 0, dky = 0;           // cycles per metre
+    double dir_cos = 1, dir_sin = 0;   // direction the waves travel with
+};
+
+enum class HyPhaseMode { height, potential };
+
+// Travel sign of a wave vector: waves run only with the direction.
+inline double travel_sign(double projection) { return projection < 0 ? -1.0 : 1.0; }
+
+// The straightforward evolution of a half spectrum: copy `initial` into `dst`, turn every value's
+// phase by its (quantised) deep-water frequency at time t, then multiply value (i, j) by
+// weight(kx, ky) (cycles per metre) when apply_weight, then make it the spectrum of a real field.
+// Rows are visited as row 0, row ny/2, then each pair (j, ny - j). Returns false (dst untouched)
+// after "unable to allocate kx" (or kx_X_xwind, kx_X_kx) and "Out of Memory".
+template <class Weight>
+bool evolve_direct(float* dst, const float* initial, const HyLattice& lat, const HyOcean_data& data, double t,
+                   HyPhaseMode mode, bool apply_weight, Weight&& weight);
+
+// Fills the cache with s*omega and initial*weight for every value, in memory order, with exactly
+// the per-value formulas of evolve_direct. False when the allocator refuses.
+template <class Weight>
+bool build_cache(HyEvolveCache& cache, const float* initial, const HyLattice& lat, const HyOcean_data& data,
+                 bool apply_weight, Weight&& weight);
+
 } // namespace hywave
+
+#include "ocean/HyOceanSurfaceGridElement_lattice.inl"
 
 class HyOceanSurfaceGridElement : public HyOcean_data {
 public:
     // Stores the lattice from the record (nx, ny, dx, dy, seed, spectrum type, band) and calls
     // set_wave_parameters with its wind direction, wind speed, shortest wavelength, vertical scale
     // and extra. The owner then calls generate_kspace; 0 there means the element is unusable.
-    explicit HyOceanSurfaceGridElement(const HyElement_data& record);
+    explicit HyOceanSurfaceGridElement(const HyOcean_record& record);
     ~HyOceanSurfaceGridElement() override;
 
     void evolve_to_time(double t) override;

@@ -19,10 +19,10 @@ struct HyDisplacement_data {
 
 class HyOceanSurfaceGridElement_displacement : public HyOcean_data {
 public:
-    static constexpr int kKind = -7;
+    static constexpr int kKind = -8;
 
     // Dimensions and array from the record; centre x, centre y and angle from params[0..2].
-    explicit HyOceanSurfaceGridElement_displacement(const HyElement_data& record);
+    explicit HyOceanSurfaceGridElement_displacement(const HyOcean_record& record);
     ~HyOceanSurfaceGridElement_displacement() override;
 
     // 9: (offset_x, offset_y) for the grid's set_aux_position.

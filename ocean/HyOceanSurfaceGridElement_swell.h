@@ -26,7 +26,7 @@ public:
 
     // Lattice from the record (nx = ny = N, dx = dy = spacing, array, seed, loop setting); then
     // set_wave_parameters with the swell's six values.
-    HyOceanSurfaceGridElement_swell(const HyElement_data& record, const HySwell_data& swell);
+    HyOceanSurfaceGridElement_swell(const HyOcean_record& record, const HySwell_data& swell);
     ~HyOceanSurfaceGridElement_swell() override;
 
     void evolve_to_time(double t) override;
@@ -71,8 +71,6 @@ public:
 protected:
     bool rebuild_cache();
     double weight(double kx, double ky) const;
-    // Travel sign of a wave vector (radians per metre or cycles; only the sign matters).
-    double travel_sign(double kx, double ky) const;
 
     HySpectralTransform transform;
     hywave::HyEvolveCache cache;

@@ -1,0 +1,793 @@
+// Camera: orientation against an independently built rotation, projection round trips, windows,
+// visibility rules, direction codes, sea-level mapping and the tone operations on the planes.
+#include "platform/HyMemory.h"
+#include "render/HyCamera.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+struct Pose {
+    double a, b, c;
+};
+// Horizon, looking down, looking up, rolled, and an arbitrary oblique one.
+const Pose kPoses[] = {{kPi / 2, 0.0, 0.0}, {2.2, 0.7, 0.0}, {0.9, -2.0, 0.3}, {1.4, 3.0, -1.1}, {2.9, 1.1, 2.5}};
+
+using M3 = std::array<std::array<double, 3>, 3>;
+M3 mul(const M3& p, const M3& q)
+{
+    M3 r{};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k)
+                r[i][j] += p[i][k] * q[k][j];
+    return r;
+}
+M3 rz(double t) { return M3{{{std::cos(t), -std::sin(t), 0}, {std::sin(t), std::cos(t), 0}, {0, 0, 1}}}; }
+M3 ry(double t) { return M3{{{std::cos(t), 0, std::sin(t)}, {0, 1, 0}, {-std::sin(t), 0, std::cos(t)}}}; }
+
+HyRenderData_Camera make_camera(std::uint32_t w, std::uint32_t h, double hfov, const Pose& p,
+                                double x = 3.0, double y = -4.0, double z = 12.0)
+{
+    HyRenderData_Camera cam;
+    cam.set_image_size(w, h);
+    const double vfov = 2.0 * std::atan(std::tan(hfov / 2.0) * h / w);
+    cam.set_fields_of_view(hfov, vfov);
+    cam.set_position(x, y, z);
+    cam.set_orientation(p.a, p.b, p.c);
+    return cam;
+}
+
+void expect_same_view(const HyViewGeometry& p, const HyViewGeometry& q)
+{
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            EXPECT_EQ(p.R[i][j], q.R[i][j]);
+            EXPECT_EQ(p.Rt[i][j], q.Rt[i][j]);
+        }
+    EXPECT_EQ(p.x, q.x);
+    EXPECT_EQ(p.y, q.y);
+    EXPECT_EQ(p.z, q.z);
+    EXPECT_EQ(p.rows, q.rows);
+    EXPECT_EQ(p.columns, q.columns);
+    EXPECT_EQ(p.rmin, q.rmin);
+    EXPECT_EQ(p.rmax, q.rmax);
+    EXPECT_EQ(p.cmin, q.cmin);
+    EXPECT_EQ(p.cmax, q.cmax);
+    EXPECT_EQ(p.row_step, q.row_step);
+    EXPECT_EQ(p.column_step, q.column_step);
+}
+
+bool finite(std::initializer_list<double> v)
+{
+    for (double d : v)
+        if (!std::isfinite(d))
+            return false;
+    return true;
+}
+
+} // namespace
+
+TEST(Camera, OrientationIsTheProductOfThreeAxisRotations)
+{
+    for (const Pose& p : kPoses) {
+        HyViewGeometry v;
+        v.set_orientation(p.a, p.b, p.c);
+        const M3 expected = mul(mul(rz(p.b), ry(p.a)), rz(p.c));
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) {
+                EXPECT_NEAR(v.R[i][j], expected[i][j], 1e-15);
+                EXPECT_EQ(v.Rt[i][j], v.R[j][i]);
+            }
+        // The view axis is the zenith angle a at azimuth b.
+        double dx, dy, dz;
+        v.view_axis(dx, dy, dz);
+        EXPECT_NEAR(dx, std::cos(p.b) * std::sin(p.a), 1e-15);
+        EXPECT_NEAR(dy, std::sin(p.b) * std::sin(p.a), 1e-15);
+        EXPECT_NEAR(dz, std::cos(p.a), 1e-15);
+    }
+
+    // Looking east at the horizon: row 0 is the bottom of the picture, column 0 the north side.
+    HyRenderData_Camera cam = make_camera(64, 48, 1.0, {kPi / 2, 0.0, 0.0}, 0, 0, 0);
+    const HyViewGeometry& v = cam.view();
+    double dx, dy, dz, ex, ey, ez;
+    v.pixel_direction(0, 32, dx, dy, dz);
+    v.pixel_direction(47, 32, ex, ey, ez);
+    EXPECT_LT(dz, 0.0);
+    EXPECT_GT(ez, 0.0);
+    v.pixel_direction(24, 0, dx, dy, dz);
+    v.pixel_direction(24, 63, ex, ey, ez);
+    EXPECT_GT(dy, 0.0);
+    EXPECT_LT(ey, 0.0);
+    EXPECT_GT(dx, 0.8); // towards east
+}
+
+TEST(Camera, PixelCentresAndTheViewAxis)
+{
+    for (const Pose& p : kPoses) {
+        // A one-pixel image looks exactly along the view axis.
+        HyRenderData_Camera one = make_camera(1, 1, 0.8, p);
+        double ax, ay, az, dx, dy, dz;
+        one.view().view_axis(ax, ay, az);
+        one.view().pixel_direction(0, 0, dx, dy, dz);
+        EXPECT_EQ(dx, ax);
+        EXPECT_EQ(dy, ay);
+        EXPECT_EQ(dz, az);
+
+        // Odd sizes put the middle pixel on the axis; even sizes straddle it by half a step.
+        HyRenderData_Camera odd = make_camera(9, 7, 0.8, p);
+        odd.view().pixel_direction(3, 4, dx, dy, dz);
+        EXPECT_NEAR(dx, ax, 1e-15);
+        EXPECT_NEAR(dy, ay, 1e-15);
+        EXPECT_NEAR(dz, az, 1e-15);
+        HyRenderData_Camera even = make_camera(8, 6, 0.8, p);
+        const HyViewGeometry& v = even.view();
+        for (int r = 0; r < 6; ++r)
+            for (int c = 0; c < 8; ++c) {
+                v.pixel_direction(r, c, dx, dy, dz);
+                EXPECT_LT(dx * ax + dy * ay + dz * az, 1.0 - 1e-6);
+                EXPECT_NEAR(dx * dx + dy * dy + dz * dz, 1.0, 1e-14);
+            }
+        // The sub-pixel form at r + 0.5 is the pixel centre; the ray starts at the eye.
+        double ray[6];
+        v.subpixel_ray(2.5, 5.5, ray);
+        v.pixel_direction(2, 5, dx, dy, dz);
+        EXPECT_EQ(ray[0], 3.0);
+        EXPECT_EQ(ray[1], -4.0);
+        EXPECT_EQ(ray[2], 12.0);
+        EXPECT_EQ(ray[3], dx);
+        EXPECT_EQ(ray[4], dy);
+        EXPECT_EQ(ray[5], dz);
+    }
+}
+
+TEST(Camera, ProjectionInvertsSubpixelDirections)
+{
+    std::mt19937 rng(20261206);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    int checked = 0;
+    for (const Pose& p : kPoses) {
+        for (std::uint32_t size : {17u, 640u}) {
+            const std::uint32_t w = size, h = size * 3 / 4 + 1;
+            HyRenderData_Camera cam = make_camera(w, h, 0.3 + 1.5 * u(rng), p, 100 * u(rng), -50 * u(rng), 30 * u(rng));
+            const HyViewGeometry& v = cam.view();
+            for (int k = 0; k < 2000; ++k) {
+                // Fractional coordinates well inside the window; points from 1 m to 10 km away.
+                const double r = 0.001 + (h - 0.002) * u(rng);
+                const double c = 0.001 + (w - 0.002) * u(rng);
+                const double t = std::pow(10.0, 4.0 * u(rng));
+                double dx, dy, dz;
+                v.subpixel_direction(r, c, dx, dy, dz);
+                const double P[3] = {v.x + t * dx, v.y + t * dy, v.z + t * dz};
+                double fr = -1, fc = -1;
+                ASSERT_EQ(v.project_point_fractional(P, fr, fc), 1);
+                EXPECT_NEAR(fr, r, 1e-7 * h);
+                EXPECT_NEAR(fc, c, 1e-7 * w);
+                // The integer form is the floor, away from pixel edges.
+                if (std::fabs(r - std::round(r)) > 1e-4 && std::fabs(c - std::round(c)) > 1e-4) {
+                    int ir = -1, ic = -1;
+                    ASSERT_EQ(v.project_point(P, ir, ic), 1);
+                    EXPECT_EQ(ir, int(std::floor(r)));
+                    EXPECT_EQ(ic, int(std::floor(c)));
+                }
+                ++checked;
+            }
+        }
+    }
+    EXPECT_EQ(checked, 20000);
+}
+
+TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
+{
+    for (const Pose& p : kPoses) {
+        HyRenderData_Camera full = make_camera(640, 480, 1.1, p);
+        HyViewGeometry before;
+        full.get_view(before);
+
+        HyRenderData_Camera cam = make_camera(640, 480, 1.1, p);
+        cam.set_window(100u, 299u, 50u, 149u);
+        std::uint32_t fc, lc, fr, lr, cols, rows;
+        cam.get_window(fc, lc, fr, lr);
+        EXPECT_EQ(fc, 100u);
+        EXPECT_EQ(lc, 299u);
+        EXPECT_EQ(fr, 50u);
+        EXPECT_EQ(lr, 149u);
+        cam.get_window_size(cols, rows);
+        EXPECT_EQ(cols, 200u);
+        EXPECT_EQ(rows, 100u);
+        // Window pixel (r, c) is full-image pixel (r + first row, c + first column).
+        const HyViewGeometry& w = cam.view();
+        EXPECT_EQ(w.rows, 100);
+        EXPECT_EQ(w.columns, 200);
+        EXPECT_NEAR(w.row_step, before.row_step, 1e-15);
+        EXPECT_NEAR(w.column_step, before.column_step, 1e-15);
+        for (int r = 0; r < 100; r += 9)
+            for (int c = 0; c < 200; c += 13) {
+                double ax, ay, az, bx, by, bz;
+                w.pixel_direction(r, c, ax, ay, az);
+                before.pixel_direction(r + 50, c + 100, bx, by, bz);
+                EXPECT_NEAR(ax, bx, 1e-13);
+                EXPECT_NEAR(ay, by, 1e-13);
+                EXPECT_NEAR(az, bz, 1e-13);
+                // And projecting back lands in the window's own pixel.
+                int ir = -1, ic = -1;
+                ASSERT_EQ(w.project_point(w.x + 50 * bx, w.y + 50 * by, w.z + 50 * bz, ir, ic), 1);
+                EXPECT_EQ(ir, r);
+                EXPECT_EQ(ic, c);
+            }
+
+        cam.clear_window();
+        HyViewGeometry after;
+        cam.get_view(after);
+        expect_same_view(after, before);
+        cam.get_window(fc, lc, fr, lr);
+        EXPECT_EQ(fc, 0u);
+        EXPECT_EQ(lc, 639u);
+        EXPECT_EQ(fr, 0u);
+        EXPECT_EQ(lr, 479u);
+        cam.get_window_size(cols, rows);
+        EXPECT_EQ(cols, 640u);
+        EXPECT_EQ(rows, 480u);
+    }
+}
+
+TEST(Camera, BorderAndBehindTheEyeAreNotVisible)
+{
+    // Identity orientation: camera space is world space, so image-plane coordinates come out exactly.
+    HyViewGeometry v;
+    v.set_orientation(0.0, 0.0, 0.0);
+    v.set_size(4, 4);
+    v.set_fields_of_view(1.0, 1.0);
+    const double e = v.rmax;
+    // (-yr, -xc, 1) * s with s a power of two lands exactly on (yr, xc).
+    const double border[][2] = {{e, 0.0}, {-e, 0.0}, {0.0, e}, {0.0, -e}, {e, e}};
+    for (const auto& b : border)
+        for (double s : {1.0, 4.0}) {
+            int r, c;
+            double fr, fc;
+            EXPECT_EQ(v.project_point(-b[0] * s, -b[1] * s, s, r, c), 0);
+            EXPECT_EQ(v.project_point_fractional(-b[0] * s, -b[1] * s, s, fr, fc), 0);
+            // A hair inside is visible.
+            const double in = 1.0 - 1e-9;
+            EXPECT_EQ(v.project_point(-b[0] * s * in, -b[1] * s * in, s, r, c), 1);
+        }
+
+    // The eye itself, points in the eye plane and points behind: not visible, outputs untouched.
+    HyRenderData_Camera cam = make_camera(32, 24, 1.0, kPoses[1]);
+    const HyViewGeometry& w = cam.view();
+    double ax, ay, az;
+    w.view_axis(ax, ay, az);
+    const double side[3] = {w.R[0][0], w.R[1][0], w.R[2][0]}; // in the eye plane
+    const double pts[][3] = {{w.x, w.y, w.z},
+                             {w.x + side[0], w.y + side[1], w.z + side[2]},
+                             {w.x - ax, w.y - ay, w.z - az},
+                             {w.x - 1e6 * ax + 5 * side[0], w.y - 1e6 * ay + 5 * side[1], w.z - 1e6 * az + 5 * side[2]}};
+    for (const auto& P : pts) {
+        int r = -77, c = -78;
+        double fr = -7.5, fc = -8.5;
+        EXPECT_EQ(w.project_point(P, r, c), 0);
+        EXPECT_EQ(w.project_point_fractional(P, fr, fc), 0);
+        EXPECT_EQ(r, -77);
+        EXPECT_EQ(c, -78);
+        EXPECT_EQ(fr, -7.5);
+        EXPECT_EQ(fc, -8.5);
+    }
+    // A sea-level point behind a camera looking up is likewise untouched.
+    HyRenderData_Camera up = make_camera(32, 24, 1.0, {0.3, 0.0, 0.0}, 0, 0, 10);
+    int col = -5, row = -6;
+    EXPECT_EQ(up.sea_level_to_pixel(0.0, 0.0, col, row), 0);
+    EXPECT_EQ(col, -5);
+    EXPECT_EQ(row, -6);
+
+    // In front but outside the window: not visible, but the (off-window) pixel is reported so that a
+    // line from a visible point can be drawn towards it.
+    int r = 0, c = 0;
+    double dx, dy, dz;
+    w.subpixel_direction(-10.25, 40.5, dx, dy, dz);
+    EXPECT_EQ(w.project_point(w.x + dx, w.y + dy, w.z + dz, r, c), 0);
+    EXPECT_EQ(r, -11);
+    EXPECT_EQ(c, 40);
+}
+
+TEST(Camera, DirectionCodesAndTheLensFunctionInvertEachOther)
+{
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    // Offsets that keep azimuths in range and ones that force wrapping both ways.
+    const double offsets[] = {0.0, 1.0, -2.5, 3.0, 12.0, -40.0};
+    for (const Pose& p : kPoses) {
+        HyRenderData_Camera cam = make_camera(640, 360, 1.2, p, 10, 20, 5);
+        const HyViewGeometry& v = cam.view();
+        for (double off : offsets) {
+            for (int k = 0; k < 500; ++k) {
+                const double r = 360 * u(rng), c = 640 * u(rng), t = 1.0 + 1000 * u(rng);
+                double dx, dy, dz;
+                v.subpixel_direction(r, c, dx, dy, dz);
+                const double P[3] = {v.x + t * dx, v.y + t * dy, v.z + t * dz};
+                double ec, ac;
+                v.direction_code(P, off, ec, ac);
+                EXPECT_LE(std::fabs(ac), 3141.5926535 + 1e-9);
+                EXPECT_NEAR(ec, 1000 * dz, 1e-9);
+                // Codes -> pixel: where the point projects. Every wrap of the azimuth turns the direction by
+                // the truncation of 2 pi (7.2e-9 rad, a few millionths of a pixel here).
+                const double wraps = std::ceil(std::fabs(off) / kPi) + 1.0;
+                double pr, pc;
+                ASSERT_EQ(v.project_direction_code(ec, ac, off, pr, pc), 1);
+                EXPECT_NEAR(pr, r, 1e-6 + 5e-6 * wraps);
+                EXPECT_NEAR(pc, c, 1e-6 + 5e-6 * wraps);
+                // Pixel -> codes: the same codes again (up to a whole turn of the truncated constant).
+                double qx, qy, qz, ec2, ac2;
+                v.subpixel_direction(pr, pc, qx, qy, qz);
+                v.direction_code(v.x + qx, v.y + qy, v.z + qz, off, ec2, ac2);
+                EXPECT_NEAR(ec2, ec, 1e-8);
+                // Each wrap shifts a code by the truncation of 2 pi (7.2e-6 code units), and near the zenith
+                // or the nadir the azimuth is ill-conditioned: weigh it by the horizontal part.
+                const double turn = 6283.1853;
+                const double da = ac2 - ac;
+                const double horizontal = std::sqrt(std::max(0.0, 1.0 - ec * ec * 1e-6));
+                EXPECT_NEAR((da - turn * std::round(da / turn)) * horizontal, 0.0, 1e-6 + 7.2e-6 * wraps);
+            }
+        }
+        // A direction behind the camera has no pixel.
+        double ax, ay, az, ec, ac, pr = 5, pc = 5;
+        v.view_axis(ax, ay, az);
+        v.direction_code(v.x - ax, v.y - ay, v.z - az, 0.0, ec, ac);
+        EXPECT_EQ(v.project_direction_code(ec, ac, 0.0, pr, pc), 0);
+        EXPECT_EQ(pr, -1.0);
+        EXPECT_EQ(pc, -1.0);
+    }
+
+    // The wrap uses the truncated constants: an azimuth just above 3.1415926535 (still below pi)
+    // wraps by 6.2831853, not by 2 pi.
+    HyViewGeometry v;
+    v.set_orientation(kPi / 2, 0.0, 0.0);
+    double ec, ac;
+    v.direction_code(1.0, 0.0, 0.0, 3.1415926536, ec, ac);
+    EXPECT_EQ(ec, 0.0);
+    EXPECT_NEAR(ac, 1000.0 * (3.1415926536 - 6.2831853), 1e-9);
+    v.direction_code(1.0, 0.0, 0.0, -3.1415926536, ec, ac);
+    EXPECT_NEAR(ac, 1000.0 * (-3.1415926536 + 6.2831853), 1e-9);
+    v.direction_code(1.0, 0.0, 0.0, 3.14159265, ec, ac);
+    EXPECT_NEAR(ac, 3141.59265, 1e-9);
+    // Azimuth is counted clockwise seen from above: north is -pi/2.
+    v.direction_code(0.0, 1.0, 0.0, 0.0, ec, ac);
+    EXPECT_NEAR(ac, -1000.0 * kPi / 2, 1e-9);
+}
+
+TEST(Camera, ZenithRangeOfTheWindowCorners)
+{
+    for (double b : {0.0, 1.3, -2.9}) {
+        // At the horizon without roll the corners sit at +-V / |(V, H, 1)| in z.
+        HyRenderData_Camera cam = make_camera(320, 200, 1.2, {kPi / 2, b, 0.0});
+        const HyViewGeometry& v = cam.view();
+        const double H = v.cmax, V = v.rmax;
+        double lo, hi;
+        v.zenith_range(lo, hi);
+        const double expected = std::acos(V / std::sqrt(V * V + H * H + 1));
+        EXPECT_NEAR(lo, expected, 1e-12);
+        EXPECT_NEAR(hi, kPi - expected, 1e-12);
+    }
+    // Straight down every corner is equally far from the nadir.
+    HyRenderData_Camera down = make_camera(320, 200, 1.2, {kPi, 0.4, 0.2});
+    double lo, hi;
+    down.view().zenith_range(lo, hi);
+    const double H = down.view().cmax, V = down.view().rmax;
+    EXPECT_NEAR(lo, kPi - std::atan(std::sqrt(H * H + V * V)), 1e-12);
+    EXPECT_NEAR(hi, lo, 1e-12);
+    // Every ray of the window lies between the two.
+    HyRenderData_Camera cam = make_camera(64, 48, 1.5, kPoses[3]);
+    cam.view().zenith_range(lo, hi);
+    for (int r = 0; r < 48; ++r)
+        for (int c = 0; c < 64; ++c) {
+            double dx, dy, dz;
+            cam.view().pixel_direction(r, c, dx, dy, dz);
+            const double z = std::acos(dz);
+            EXPECT_GE(z, lo - 1e-12);
+            EXPECT_LE(z, hi + 1e-12);
+        }
+}
+
+TEST(Camera, SeaLevelMappingBothWays)
+{
+    // Looking down from 10 m: every pixel that hits the sea maps back to itself.
+    HyRenderData_Camera cam = make_camera(80, 60, 1.3, {2.0, 0.5, 0.1}, 5, 6, 10);
+    int hits = 0;
+    for (int r = 0; r < 60; ++r)
+        for (int c = 0; c < 80; ++c) {
+            double x = 0, y = 0;
+            if (!cam.pixel_to_sea_level(c, r, x, y))
+                continue;
+            ++hits;
+            // The hit lies on the pixel's ray at sea level.
+            double dx, dy, dz;
+            cam.view().pixel_direction(r, c, dx, dy, dz);
+            const double t = -10.0 / dz;
+            EXPECT_NEAR(x, 5 + t * dx, 1e-9 * (1 + t));
+            EXPECT_NEAR(y, 6 + t * dy, 1e-9 * (1 + t));
+            int col = -1, row = -1;
+            ASSERT_EQ(cam.sea_level_to_pixel(x, y, col, row), 1);
+            EXPECT_EQ(col, c);
+            EXPECT_EQ(row, r);
+        }
+    EXPECT_GT(hits, 1000);
+
+    // Straight down onto the point under the eye.
+    HyRenderData_Camera nadir = make_camera(5, 5, 0.5, {kPi, 0.0, 0.0}, 7, -3, 20);
+    double x, y;
+    ASSERT_EQ(nadir.pixel_to_sea_level(2, 2, x, y), 1);
+    EXPECT_NEAR(x, 7.0, 1e-12);
+    EXPECT_NEAR(y, -3.0, 1e-12);
+
+    // At sea level every pixel gives the eye's own x, y.
+    HyRenderData_Camera level = make_camera(8, 6, 1.0, kPoses[2], 4, 9, 0);
+    for (int r = 0; r < 6; ++r)
+        for (int c = 0; c < 8; ++c) {
+            ASSERT_EQ(level.pixel_to_sea_level(c, r, x, y), 1);
+            EXPECT_EQ(x, 4.0);
+            EXPECT_EQ(y, 9.0);
+        }
+
+    // Above looking up, and below looking down: no hit, outputs untouched.
+    HyRenderData_Camera up = make_camera(8, 6, 0.5, {0.5, 0.0, 0.0}, 0, 0, 3);
+    HyRenderData_Camera under_down = make_camera(8, 6, 0.5, {2.6, 0.0, 0.0}, 0, 0, -3);
+    for (int r = 0; r < 6; ++r)
+        for (int c = 0; c < 8; ++c) {
+            x = y = 42;
+            EXPECT_EQ(up.pixel_to_sea_level(c, r, x, y), 0);
+            EXPECT_EQ(under_down.pixel_to_sea_level(c, r, x, y), 0);
+            EXPECT_EQ(x, 42.0);
+            EXPECT_EQ(y, 42.0);
+        }
+    // Below looking up: the surface is hit from underneath.
+    HyRenderData_Camera under_up = make_camera(8, 6, 0.5, {0.4, 0.0, 0.0}, 0, 0, -3);
+    ASSERT_EQ(under_up.pixel_to_sea_level(4, 3, x, y), 1);
+    int col, row;
+    ASSERT_EQ(under_up.sea_level_to_pixel(x, y, col, row), 1);
+    EXPECT_EQ(col, 4);
+    EXPECT_EQ(row, 3);
+}
+
+TEST(Camera, PixelAnglesAndAccessors)
+{
+    HyRenderData_Camera cam;
+    std::uint32_t w, h;
+    cam.get_image_size(w, h);
+    EXPECT_EQ(w, 128u);
+    EXPECT_EQ(h, 128u);
+    double hf, vf;
+    cam.get_fields_of_view(hf, vf);
+    EXPECT_EQ(hf, 1.0);
+    EXPECT_EQ(vf, 1.0);
+    EXPECT_EQ(cam.window_on(), 0u);
+
+    cam.set_image_size(1u, 1u);
+    cam.set_fields_of_view(0.9, 0.6);
+    double ph, pv;
+    cam.get_pixel_angles(ph, pv);
+    EXPECT_NEAR(ph, 0.9, 1e-15);
+    EXPECT_NEAR(pv, 0.6, 1e-15);
+    cam.set_image_size(640u, 480u);
+    cam.get_pixel_angles(ph, pv);
+    EXPECT_NEAR(ph, 2 * std::atan(std::tan(0.45) / 640), 1e-15);
+    EXPECT_NEAR(pv, 2 * std::atan(std::tan(0.3) / 480), 1e-15);
+    EXPECT_NEAR(cam.view().max_step(), std::max(2 * std::tan(0.45) / 640, 2 * std::tan(0.3) / 480), 1e-15);
+
+    cam.set_position(1.0, 2.0, 3.0);
+    cam.set_orientation(0.1, 0.2, 0.3);
+    double x, y, z, a, b, c;
+    cam.get_position(x, y, z);
+    cam.get_orientation(a, b, c);
+    EXPECT_EQ(x, 1.0);
+    EXPECT_EQ(y, 2.0);
+    EXPECT_EQ(z, 3.0);
+    EXPECT_EQ(a, 0.1);
+    EXPECT_EQ(b, 0.2);
+    EXPECT_EQ(c, 0.3);
+    // Pose changes leave the pixel grid alone, and the copy is independent of the camera.
+    HyViewGeometry copy;
+    cam.get_view(copy);
+    cam.set_position(9.0, 9.0, 9.0);
+    EXPECT_EQ(copy.x, 1.0);
+    EXPECT_EQ(copy.rows, 480);
+    EXPECT_EQ(copy.columns, 640);
+}
+
+TEST(Camera, ToneOperationsOnThePlanes)
+{
+    // A 3 x 2 window of a larger image: only window-sized planes are touched.
+    HyRenderData_Camera cam = make_camera(10, 10, 1.0, kPoses[0]);
+    cam.set_window(4u, 6u, 2u, 3u);
+    constexpr int n = 6;
+    std::vector<float> red(n + 1), green(n + 1), blue(n + 1), alpha(n + 1);
+    const float sentinel = -123.0f;
+    auto fill = [&](std::vector<float>& p, std::initializer_list<float> v) {
+        std::copy(v.begin(), v.end(), p.begin());
+        p[n] = sentinel;
+    };
+    fill(red, {-1.0f, 0.0f, 0.25f, 1.0f, 4.0f, std::nanf("")});
+    fill(green, {0.25f, 0.25f, 0.25f, 0.25f, 0.25f, 0.25f});
+    fill(blue, {9.0f, 16.0f, 0.0f, 1.0f, 0.0625f, 2.25f});
+    cam.set_colour_planes(red.data(), green.data(), blue.data());
+    cam.apply_gamma(0.5);
+    const float er[n] = {0.0f, 0.0f, 0.5f, 1.0f, 2.0f, 0.0f};
+    const float eb[n] = {3.0f, 4.0f, 0.0f, 1.0f, 0.25f, 1.5f};
+    for (int i = 0; i < n; ++i) {
+        EXPECT_FLOAT_EQ(red[i], er[i]) << i;
+        EXPECT_FLOAT_EQ(green[i], 0.5f);
+        EXPECT_FLOAT_EQ(blue[i], eb[i]) << i;
+    }
+    EXPECT_EQ(red[n], sentinel);
+    EXPECT_EQ(blue[n], sentinel);
+
+    // [0, 1] is the identity; another range is the affine map; an empty range is a threshold.
+    const std::vector<float> saved = blue;
+    cam.apply_colour_range(0.0, 1.0);
+    EXPECT_EQ(blue, saved);
+    cam.apply_colour_range(-1.0, 3.0);
+    for (int i = 0; i < n; ++i)
+        EXPECT_FLOAT_EQ(blue[i], (eb[i] + 1.0f) / 4.0f);
+    EXPECT_EQ(blue[n], sentinel);
+    cam.apply_colour_range(0.5, 0.5);
+    for (int i = 0; i < n; ++i)
+        EXPECT_EQ(blue[i], (eb[i] + 1.0f) / 4.0f > 0.5f ? 1.0f : 0.0f);
+
+    // Premultiply then unpremultiply restores colours where alpha > 0.001; tiny alphas are left alone.
+    fill(red, {0.2f, 0.4f, 0.6f, 0.8f, 1.0f, 0.3f});
+    fill(alpha, {0.0f, 0.0005f, 0.001f, 0.5f, 1.0f, 0.25f});
+    EXPECT_EQ(cam.premultiply(), 0); // no alpha plane yet
+    EXPECT_EQ(cam.unpremultiply(), 0);
+    cam.set_alpha_plane(nullptr);
+    EXPECT_EQ(cam.premultiply(), 0); // set, but to nothing
+    cam.set_alpha_plane(alpha.data());
+    const std::vector<float> before = red;
+    ASSERT_EQ(cam.premultiply(), 1);
+    for (int i = 0; i < n; ++i)
+        EXPECT_FLOAT_EQ(red[i], before[i] * alpha[i]);
+    ASSERT_EQ(cam.unpremultiply(), 1);
+    for (int i = 0; i < n; ++i) {
+        if (alpha[i] > 0.001f)
+            EXPECT_FLOAT_EQ(red[i], before[i]) << i;
+        else
+            EXPECT_EQ(red[i], before[i] * alpha[i]) << i; // untouched by the division
+    }
+    EXPECT_EQ(red[n], sentinel);
+    EXPECT_EQ(alpha[n], sentinel);
+
+    // Without colour planes the tone operations do nothing and the plane operations refuse.
+    cam.clear_colour_planes();
+    float* r = red.data();
+    float* g = r;
+    float* b = r;
+    EXPECT_EQ(cam.get_colour_planes(r, g, b), 0u);
+    EXPECT_EQ(r, nullptr);
+    cam.apply_gamma(2.0);
+    cam.apply_colour_range(0.0, 2.0);
+    EXPECT_EQ(cam.premultiply(), 0);
+    EXPECT_EQ(cam.unpremultiply(), 0);
+    float* a = nullptr;
+    EXPECT_EQ(cam.get_alpha_plane(a), 1u);
+    EXPECT_EQ(a, alpha.data());
+    cam.clear_alpha_plane();
+    EXPECT_EQ(cam.get_alpha_plane(a), 0u);
+    EXPECT_EQ(a, nullptr);
+    float* d = red.data();
+    EXPECT_EQ(cam.get_depth_plane(d), 0u);
+    cam.set_depth_plane(green.data());
+    EXPECT_EQ(cam.get_depth_plane(d), 1u);
+    EXPECT_EQ(d, green.data());
+    cam.clear_depth_plane();
+    EXPECT_EQ(cam.get_depth_plane(d), 0u);
+    EXPECT_EQ(d, nullptr);
+}
+
+TEST(Camera, DegenerateInputGivesDefinedResults)
+{
+    double dx, dy, dz, fr, fc, lo, hi, ph, pv, ec, ac, x, y;
+    int r, c;
+
+    // Zero field of view: every pixel looks along the axis and nothing is strictly inside.
+    HyRenderData_Camera zero = make_camera(4, 3, 0.0, kPoses[1]);
+    zero.set_fields_of_view(0.0, 0.0);
+    const HyViewGeometry& z = zero.view();
+    double ax, ay, az;
+    z.view_axis(ax, ay, az);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 4; ++j) {
+            z.pixel_direction(i, j, dx, dy, dz);
+            EXPECT_EQ(dx, ax);
+            EXPECT_EQ(dy, ay);
+            EXPECT_EQ(dz, az);
+        }
+    EXPECT_EQ(z.project_point(z.x + ax, z.y + ay, z.z + az, r, c), 0);
+    EXPECT_EQ(z.project_point_fractional(z.x + ax, z.y + ay, z.z + az, fr, fc), 0);
+    EXPECT_TRUE(finite({fr, fc}));
+    z.direction_code(z.x + ax, z.y + ay, z.z + az, 0.0, ec, ac);
+    EXPECT_EQ(z.project_direction_code(ec, ac, 0.0, fr, fc), 0);
+    EXPECT_EQ(fr, -1.0);
+    z.zenith_range(lo, hi);
+    zero.get_pixel_angles(ph, pv);
+    EXPECT_TRUE(finite({lo, hi, ph, pv}));
+    EXPECT_EQ(ph, 0.0);
+    EXPECT_NEAR(lo, std::acos(az), 1e-12);
+    EXPECT_NEAR(hi, std::acos(az), 1e-12);
+
+    // Images of 0 pixels: no steps, nothing visible, no plane work, pixel angles 0.
+    for (std::uint32_t w : {0u, 1u}) {
+        for (std::uint32_t h : {0u, 1u}) {
+            HyRenderData_Camera cam = make_camera(4, 4, 1.0, kPoses[0]);
+            cam.set_image_size(w, h);
+            std::uint32_t cols, rows;
+            cam.get_window_size(cols, rows);
+            EXPECT_EQ(cols, w);
+            EXPECT_EQ(rows, h);
+            const HyViewGeometry& v = cam.view();
+            v.pixel_direction(0, 0, dx, dy, dz);
+            v.subpixel_direction(0.5, 0.5, ax, ay, az);
+            cam.get_pixel_angles(ph, pv);
+            v.zenith_range(lo, hi);
+            EXPECT_TRUE(finite({dx, dy, dz, ph, pv, lo, hi}));
+            EXPECT_NEAR(dx * dx + dy * dy + dz * dz, 1.0, 1e-14);
+            fr = fc = 0;
+            const int vis = v.project_point_fractional(v.x + dx, v.y + dy, v.z + dz, fr, fc);
+            EXPECT_EQ(vis, (w == 1 && h == 1) ? 1 : 0);
+            EXPECT_TRUE(finite({fr, fc}));
+            if (w == 1 && h == 1) {
+                ASSERT_EQ(v.project_point(v.x + dx, v.y + dy, v.z + dz, r, c), 1);
+                EXPECT_EQ(r, 0);
+                EXPECT_EQ(c, 0);
+            } else {
+                EXPECT_EQ(ph == 0.0 || pv == 0.0, true);
+            }
+            float red[1] = {0.25f}, green[1] = {4.0f}, blue[1] = {1.0f};
+            cam.set_colour_planes(red, green, blue);
+            cam.apply_gamma(0.5);
+            const bool one = w == 1 && h == 1;
+            EXPECT_EQ(red[0], one ? 0.5f : 0.25f) << w << h;
+            EXPECT_EQ(green[0], one ? 2.0f : 4.0f) << w << h;
+        }
+    }
+    // A reversed window has no pixels rather than wrapping round.
+    HyRenderData_Camera rev = make_camera(10, 10, 1.0, kPoses[0]);
+    rev.set_window(5u, 4u, 7u, 2u);
+    std::uint32_t cols, rows;
+    rev.get_window_size(cols, rows);
+    EXPECT_EQ(cols, 0u);
+    EXPECT_EQ(rows, 0u);
+    EXPECT_EQ(rev.view().rows, 0);
+    EXPECT_EQ(rev.view().row_step, 0.0);
+
+    // Directions of zero length: the eye point's codes, an out-of-range elevation code, an unset
+    // orientation (all-zero rotation) and a far-out azimuth offset.
+    HyRenderData_Camera cam = make_camera(16, 16, 1.0, kPoses[2]);
+    const HyViewGeometry& v = cam.view();
+    v.direction_code(v.x, v.y, v.z, 0.5, ec, ac);
+    EXPECT_EQ(ec, 0.0);
+    EXPECT_NEAR(ac, 500.0, 1e-12);
+    v.direction_code(v.x + 1, v.y, v.z, 1e12, ec, ac);
+    EXPECT_TRUE(finite({ec, ac}));
+    EXPECT_LE(std::fabs(ac), 3141.5926535 + 1e-9);
+    v.direction_code(v.x + 1, v.y, v.z, std::numeric_limits<double>::infinity(), ec, ac);
+    EXPECT_TRUE(finite({ec, ac}));
+    fr = fc = 0;
+    v.project_direction_code(2500.0, 100.0, 0.0, fr, fc);
+    EXPECT_TRUE(finite({fr, fc}));
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    r = c = -9;
+    EXPECT_EQ(v.project_point(nan, 0.0, 0.0, r, c), 0);
+    EXPECT_EQ(r, -9);
+
+    HyViewGeometry unset; // no orientation yet: every ray has zero length
+    unset.pixel_direction(0, 0, dx, dy, dz);
+    EXPECT_TRUE(finite({dx, dy, dz}));
+    EXPECT_EQ(dx * dx + dy * dy + dz * dz, 0.0);
+    EXPECT_EQ(unset.project_point(1.0, 2.0, 3.0, r, c), 0);
+    unset.zenith_range(lo, hi);
+    EXPECT_TRUE(finite({lo, hi}));
+    HyRenderData_Camera fresh;
+    x = y = 42;
+    fresh.pixel_to_sea_level(0, 0, x, y); // eye at sea level: its own x, y
+    EXPECT_TRUE(finite({x, y}));
+
+    // Negative fields of view: no pixel is inside, nothing is NaN.
+    HyRenderData_Camera neg = make_camera(8, 8, 1.0, kPoses[0]);
+    neg.set_fields_of_view(-1.0, -1.0);
+    neg.view().pixel_direction(3, 3, dx, dy, dz);
+    neg.get_pixel_angles(ph, pv);
+    EXPECT_TRUE(finite({dx, dy, dz, ph, pv}));
+    EXPECT_EQ(neg.view().project_point(neg.view().x + dx, neg.view().y + dy, neg.view().z + dz, r, c), 0);
+}
+
+namespace {
+struct CountingHost {
+    std::int64_t live = 0;
+    bool refuse_after_two = false;
+    int allocations = 0;
+};
+CountingHost g_host;
+int host_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
+{
+    if (op == hymem::kHookAllocate) {
+        if (g_host.refuse_after_two && g_host.allocations >= 2)
+            return 0;
+        ++g_host.allocations;
+        *cell = ::operator new(bytes);
+        ++g_host.live;
+        return 1;
+    }
+    ::operator delete(*cell);
+    --g_host.live;
+    return 1;
+}
+constexpr std::uint32_t kHostTag = hymem::make_tag('T', 'E', 'S', 'T');
+} // namespace
+
+TEST(Camera, PlanesComeFromTheTaggedAllocator)
+{
+    const auto heap = hymem::heap_bytes();
+    {
+        HyImagePlanes planes;
+        ASSERT_EQ(planes.allocate(33u, 17u, true, true), 1);
+        const std::size_t n = 33 * 17;
+        EXPECT_EQ(hymem::heap_bytes(), heap + std::int64_t(5 * n * sizeof(float)));
+        for (float* p : {planes.red, planes.green, planes.blue, planes.alpha, planes.depth}) {
+            ASSERT_NE(p, nullptr);
+            EXPECT_EQ(hymem::block_tag(p), hymem::kHeapTag);
+            EXPECT_EQ(hymem::block_size(p), n * sizeof(float));
+            for (std::size_t i = 0; i < n; ++i)
+                ASSERT_EQ(p[i], 0.0f);
+        }
+        HyRenderData_Camera cam;
+        cam.set_image_size(33u, 17u);
+        planes.attach(cam);
+        float *r, *g, *b, *a, *d;
+        EXPECT_EQ(cam.get_colour_planes(r, g, b), 1u);
+        EXPECT_EQ(r, planes.red);
+        EXPECT_EQ(g, planes.green);
+        EXPECT_EQ(b, planes.blue);
+        EXPECT_EQ(cam.get_alpha_plane(a), 1u);
+        EXPECT_EQ(a, planes.alpha);
+        EXPECT_EQ(cam.get_depth_plane(d), 1u);
+        EXPECT_EQ(d, planes.depth);
+        // Reallocating gives back the old planes first.
+        ASSERT_EQ(planes.allocate(4u, 4u, false, false), 1);
+        EXPECT_EQ(planes.alpha, nullptr);
+        EXPECT_EQ(hymem::heap_bytes(), heap + std::int64_t(3 * 16 * sizeof(float)));
+        ASSERT_EQ(planes.allocate(0u, 7u, true, true), 1);
+        EXPECT_EQ(planes.red, nullptr);
+        EXPECT_EQ(hymem::heap_bytes(), heap);
+        ASSERT_EQ(planes.allocate(2u, 2u, true, false), 1);
+    }
+    EXPECT_EQ(hymem::heap_bytes(), heap);
+
+    // During a render the planes come from host memory; a refusal part-way keeps nothing.
+    g_host = {};
+    hymem::install_hook(&host_hook, kHostTag, true, 0);
+    {
+        HyImagePlanes planes;
+        ASSERT_EQ(planes.allocate(8u, 8u, true, false), 1);
+        EXPECT_EQ(hymem::block_tag(planes.alpha), kHostTag);
+        EXPECT_EQ(g_host.live, 4);
+        planes.release();
+        EXPECT_EQ(g_host.live, 0);
+
+        g_host.refuse_after_two = true;
+        g_host.allocations = 0;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(planes.allocate(8u, 8u, true, true), 0);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("HyImagePlanes::allocate"), std::string::npos);
+        EXPECT_EQ(g_host.live, 0);
+        EXPECT_EQ(planes.red, nullptr);
+        EXPECT_EQ(planes.green, nullptr);
+        EXPECT_EQ(planes.blue, nullptr);
+    }
+    hymem::install_hook(nullptr, 0, false, 0);
+    EXPECT_EQ(hymem::heap_bytes(), heap);
+}

@@ -166,29 +166,35 @@ TEST(RenderData, AccessorsRoundTripInTheirOrder)
 
 TEST(RenderData, EveryTextureSetterRaisesThePresentFlagAndClearingKeepsIt)
 {
-    using Setter = void (HyRenderData_Ocean::*)(Hy2DTextureGroup*);
-    using Getter = void (HyRenderData_Ocean::*)(Hy2DTextureGroup*&) const;
-    const Setter setters[3] = {&HyRenderData_Ocean::set_texture_above, &HyRenderData_Ocean::set_texture_below,
-                               &HyRenderData_Ocean::set_texture_on};
-    const Getter getters[3] = {&HyRenderData_Ocean::get_texture_above, &HyRenderData_Ocean::get_texture_below,
-                               &HyRenderData_Ocean::get_texture_on};
+    // Plain function pointers rather than member pointers: GCC 12 with -fsanitize=undefined
+    // miscompiles calls through arrays of virtual member pointers.
+    using Setter = void (*)(HyRenderData_Ocean&, Hy2DTextureGroup*);
+    using Getter = Hy2DTextureGroup* (*)(const HyRenderData_Ocean&);
+    const Setter setters[3] = {
+        [](HyRenderData_Ocean& o, Hy2DTextureGroup* g) { o.set_texture_above(g); },
+        [](HyRenderData_Ocean& o, Hy2DTextureGroup* g) { o.set_texture_below(g); },
+        [](HyRenderData_Ocean& o, Hy2DTextureGroup* g) { o.set_texture_on(g); },
+    };
+    const Getter getters[3] = {
+        [](const HyRenderData_Ocean& o) { Hy2DTextureGroup* g = nullptr; o.get_texture_above(g); return g; },
+        [](const HyRenderData_Ocean& o) { Hy2DTextureGroup* g = nullptr; o.get_texture_below(g); return g; },
+        [](const HyRenderData_Ocean& o) { Hy2DTextureGroup* g = nullptr; o.get_texture_on(g); return g; },
+    };
     for (int k = 0; k < 3; ++k) {
         HyRenderData_Ocean ocean;
-        (ocean.*setters[k])(fake<Hy2DTextureGroup>(k + 1));
+        setters[k](ocean, fake<Hy2DTextureGroup>(k + 1));
         EXPECT_EQ(ocean.get_textures_present(), 1u) << k;
         // Only the group that was set changes.
         for (int j = 0; j < 3; ++j) {
-            Hy2DTextureGroup* g = nullptr;
-            (ocean.*getters[j])(g);
-            EXPECT_EQ(g, j == k ? fake<Hy2DTextureGroup>(k + 1) : nullptr) << k << " " << j;
+            EXPECT_EQ(getters[j](ocean), j == k ? fake<Hy2DTextureGroup>(k + 1) : nullptr) << k << " " << j;
         }
         // Clearing the pointer keeps the flag; only the explicit setter lowers it.
-        (ocean.*setters[k])(nullptr);
+        setters[k](ocean, nullptr);
         EXPECT_EQ(ocean.get_textures_present(), 1u);
         ocean.set_textures_present(0);
         EXPECT_EQ(ocean.get_textures_present(), 0u);
         // Even a null group counts as "set".
-        (ocean.*setters[k])(nullptr);
+        setters[k](ocean, nullptr);
         EXPECT_EQ(ocean.get_textures_present(), 1u);
     }
 }

@@ -221,6 +221,16 @@ TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
                 ASSERT_EQ(w.project_point(w.x + 50 * bx, w.y + 50 * by, w.z + 50 * bz, ir, ic), 1);
                 EXPECT_EQ(ir, r);
                 EXPECT_EQ(ic, c);
+                // The lens function agrees: the same codes land 50 rows and 100 columns further in the
+                // full image.
+                double ec, ac, wr, wc, fr, fc;
+                w.direction_code(w.x + bx, w.y + by, w.z + bz, 0.25, ec, ac);
+                ASSERT_EQ(w.project_direction_code(ec, ac, 0.25, wr, wc), 1);
+                ASSERT_EQ(before.project_direction_code(ec, ac, 0.25, fr, fc), 1);
+                EXPECT_NEAR(wr + 50, fr, 1e-7);
+                EXPECT_NEAR(wc + 100, fc, 1e-7);
+                EXPECT_NEAR(wr, r + 0.5, 1e-6);
+                EXPECT_NEAR(wc, c + 0.5, 1e-6);
             }
 
         cam.clear_window();

@@ -1,5 +1,6 @@
 // Render data records: type codes, defaults, accessor round trips, the texture flag rule, the grid
 // query through a stand-in surface, and allocation through the tagged allocator.
+#include "ocean/HyOceanSurface.h"
 #include "platform/HyMemory.h"
 #include "render/HyCamera.h"
 #include "render/HyRenderData.h"
@@ -9,6 +10,11 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+
+// The ocean surface's own accessor has the shape the record's grid query calls.
+static_assert(requires(HyOceanSurface* s, HyGridMulti*& g) {
+    { s->get_grid(g) } -> std::convertible_to<int>;
+});
 
 namespace {
 

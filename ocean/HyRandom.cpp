@@ -46,8 +46,11 @@ double HyRandom::uniform()
         std::fflush(stdout);
         return 0.0;
     }
-    if (mode == kModeRuntime)
-        return std::rand() / 32767.0;
+    if (mode == kModeRuntime) {
+        // The library generator was designed around a 15-bit rand(); keep the deviate in [0, 1] where
+        // RAND_MAX is larger (identical where it is 32767).
+        return (std::rand() % 32768) / 32767.0;
+    }
     ix1 = reduce(IA1 * ix1 + IC1, M1);
     ix2 = reduce(IA2 * ix2 + IC2, M2);
     ix3 = reduce(IA3 * ix3 + IC3, M3);

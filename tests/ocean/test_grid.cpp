@@ -1,0 +1,425 @@
+// Height grid: interpolation, absence rule, curvature, slopes, normals, range, reallocation and the
+// SGI writers (read back by an independent image reader when one is installed).
+#include "ocean/HyGrid.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Fills node (i, j) with f(i, j).
+template <class F>
+void fill(HyGrid& g, F f)
+{
+    for (int j = 0; j < g.ny; ++j)
+        for (int i = 0; i < g.nx; ++i)
+            g.heights[j * g.nx + i] = static_cast<float>(f(i, j));
+}
+
+double node_x(const HyGrid& g, double i) { return i * g.dx - g.half_x; }
+double node_y(const HyGrid& g, double j) { return j * g.dy - g.half_y; }
+
+std::string temp_path(const std::string& name)
+{
+    return (std::filesystem::temp_directory_path() / ("seavast_h3_" + std::to_string(::getpid()) + "_" + name))
+        .string();
+}
+
+std::vector<unsigned char> read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+bool have_tool(const char* tool)
+{
+    const std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
+std::string run(const std::string& cmd)
+{
+    std::string out;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p)
+        return out;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    ::pclose(p);
+    return out;
+}
+
+// Allocation hook that refuses every block of at least `user` bytes.
+int refuse_large(int op, void** cell, std::size_t bytes, std::uintptr_t user)
+{
+    if (op == hymem::kHookAllocate) {
+        if (bytes >= user)
+            return 0;
+        *cell = std::malloc(bytes);
+        return *cell != nullptr;
+    }
+    std::free(*cell);
+    return 1;
+}
+
+struct HookGuard {
+    explicit HookGuard(std::size_t limit) { hymem::install_hook(refuse_large, hymem::make_tag('T', 'E', 'S', 'T'), true, limit); }
+    ~HookGuard() { hymem::install_hook(nullptr, 0, false, 0); }
+};
+
+} // namespace
+
+TEST(Grid, ConstructionLayoutAndFields)
+{
+    const auto before = hymem::heap_bytes();
+    {
+        HyGrid g(64, 32, 0.5, 2.0);
+        EXPECT_EQ(g.difference_step, 1);
+        EXPECT_EQ(g.wrap_x, 1);
+        EXPECT_EQ(g.wrap_y, 1);
+        EXPECT_EQ(g.curvature, 0);
+        EXPECT_DOUBLE_EQ(g.inv_dx, 2.0);
+        EXPECT_DOUBLE_EQ(g.inv_dy, 0.5);
+        EXPECT_DOUBLE_EQ(g.half_x, 16.0);
+        EXPECT_DOUBLE_EQ(g.half_y, 32.0);
+        ASSERT_NE(g.heights, nullptr);
+        // Room for the in-place transform: (nx + 2)*ny floats, all zero.
+        EXPECT_EQ(hymem::block_size(g.heights), sizeof(float) * 66 * 32);
+        for (int k = 0; k < 66 * 32; ++k)
+            ASSERT_EQ(g.heights[k], 0.0f);
+        g.set_extra_values(3.0, 4.0);
+        EXPECT_EQ(g.extra_value_2, 3.0);
+        EXPECT_EQ(g.extra_value_1, 4.0);
+    }
+    EXPECT_EQ(hymem::heap_bytes(), before);
+}
+
+TEST(Grid, BilinearHeightOnNodesBetweenNodesAndAcrossPeriods)
+{
+    HyGrid g(8, 6, 1.5, 0.75);
+    fill(g, [](int i, int j) { return 10 * i + j + 0.25 * i * j; });
+    for (int j = 0; j < 6; ++j)
+        for (int i = 0; i < 8; ++i)
+            ASSERT_DOUBLE_EQ(g.get_height(node_x(g, i), node_y(g, j)), g.node(i, j)) << i << "," << j;
+    // Weights in the stated order: corners (i0, j0), (i0, j0+1), (i0+1, j0), (i0+1, j0+1).
+    const double fx = 0.3, fy = 0.8;
+    const double expected = (1 - fx) * (1 - fy) * g.node(2, 3) + (1 - fx) * fy * g.node(2, 4) +
+                            fx * (1 - fy) * g.node(3, 3) + fx * fy * g.node(3, 4);
+    EXPECT_NEAR(g.get_height(node_x(g, 2.3), node_y(g, 3.8)), expected, 1e-9);
+    // Fully periodic: shifting by whole periods changes nothing; -0.3 floors to -1 and wraps to 7.
+    for (double x : {-5.0, -0.2, 0.0, 3.3, 5.9}) {
+        const double h = g.get_height(x, 1.1);
+        EXPECT_NEAR(g.get_height(x + 8 * 1.5, 1.1), h, 1e-9);
+        EXPECT_NEAR(g.get_height(x - 3 * 8 * 1.5, 1.1 + 2 * 6 * 0.75), h, 1e-9);
+    }
+    const double f = 0.7;  // node coordinate -0.3 = node 7 + 0.7 towards node 0
+    EXPECT_NEAR(g.get_height(node_x(g, -0.3), node_y(g, 0)), (1 - f) * g.node(7, 0) + f * g.node(0, 0), 1e-9);
+    // Points very far away still land on the torus without overflow.
+    EXPECT_TRUE(std::isfinite(g.get_height(1e15, -1e17)));
+}
+
+TEST(Grid, AbsenceRuleOnNonPeriodicAxes)
+{
+    HyGrid g(8, 8, 1.0, 1.0);
+    fill(g, [](int i, int j) { return i + 2 * j; });
+    g.wrap_y = 0;  // periodic in x only
+    // Inside: ordinary interpolation; x still wraps.
+    EXPECT_NEAR(g.get_height(node_x(g, 8.5), node_y(g, 2)), 0.5 * g.node(0, 2) + 0.5 * g.node(1, 2), 1e-9);
+    // Beyond the top row by half a node: the two upper corners are missing, the lower two contribute.
+    const double h = g.get_height(node_x(g, 3), node_y(g, 7.5));
+    EXPECT_NEAR(h, -2 * 99999999.0 + 0.5 * g.node(3, 7), 1e-6);
+    // Fully outside: four missing corners.
+    EXPECT_NEAR(g.get_height(node_x(g, 3.5), node_y(g, 20.25)), -4 * 99999999.0, 1e-6);
+    EXPECT_LE(g.get_height(0.0, 1e30), -99999999.0);
+    // Exactly on the last row: weight 1 on it; the corner above has weight 0 but is still missing.
+    EXPECT_NEAR(g.get_height(node_x(g, 3), node_y(g, 7)), g.node(3, 7) - 2 * 99999999.0, 1e-6);
+    g.wrap_x = 0;
+    EXPECT_NEAR(g.get_height(node_x(g, -0.5), node_y(g, 3)), -2 * 99999999.0 + 0.5 * g.node(0, 3), 1e-6);
+}
+
+TEST(Grid, CurvatureDropAndSlope)
+{
+    HyGrid g(16, 16, 1.0, 1.0);
+    g.curvature = 1;
+    g.curvature_radius = 1000.0;
+    // 100 m from the centre on a 16 m periodic grid of zeros: a drop of 100^2/2/1000 = 5 m.
+    EXPECT_NEAR(g.get_height(60.0, 80.0), -5.0, 1e-12);
+    EXPECT_EQ(g.get_height(60.0, 80.0, 1), 0.0);
+    double sx, sy;
+    g.get_slope(60.0, 80.0, sx, sy);
+    EXPECT_NEAR(sx, -0.06, 1e-12);
+    EXPECT_NEAR(sy, -0.08, 1e-12);
+    g.get_slope(60.0, 80.0, sx, sy, 1);
+    EXPECT_EQ(sx, 0.0);
+    EXPECT_EQ(sy, 0.0);
+    g.get_slope_at(60.0, 80.0, sx, sy);
+    EXPECT_NEAR(sx, -0.06, 1e-12);
+}
+
+TEST(Grid, NodeSlopesFollowTheSurface)
+{
+    // A plane h = a*x + b*y on a non-periodic grid: interior slopes are exact for any step.
+    HyGrid plane(20, 12, 0.5, 2.0);
+    plane.wrap_x = plane.wrap_y = 0;
+    const double a = 0.3, b = -0.7;
+    fill(plane, [&](int i, int j) { return a * node_x(plane, i) + b * node_y(plane, j); });
+    for (int step : {1, 2, 3}) {
+        plane.difference_step = step;
+        double sx, sy;
+        plane.get_slope(0.37, -1.9, sx, sy);
+        EXPECT_NEAR(sx, a, 1e-5) << step;
+        EXPECT_NEAR(sy, b, 1e-5) << step;
+    }
+    // At the clamped edge the backward difference has nothing behind node 0: slope 0 there.
+    plane.difference_step = 1;
+    double sx, sy;
+    plane.get_slope(node_x(plane, 0) - 0.25, 0.0, sx, sy);
+    EXPECT_NEAR(sx, 0.0, 1e-9);
+
+    // A periodic sine: the half-step shift centres the difference, so the slope is second-order
+    // accurate: compare with the analytic derivative.
+    const int n = 256;
+    HyGrid wave(n, n, 0.25, 0.25);
+    const double k = 2 * M_PI * 3 / (n * 0.25), q = 2 * M_PI * 2 / (n * 0.25);
+    fill(wave, [&](int i, int j) { return std::sin(k * node_x(wave, i)) * std::cos(q * node_y(wave, j)); });
+    for (double x : {-10.0, 0.13, 7.77}) {
+        for (double y : {-3.3, 4.1}) {
+            wave.get_slope(x, y, sx, sy);
+            EXPECT_NEAR(sx, k * std::cos(k * x) * std::cos(q * y), 2e-3);
+            EXPECT_NEAR(sy, -q * std::sin(k * x) * std::sin(q * y), 2e-3);
+            double dx_, dy_;
+            wave.get_slope_by_difference(x, y, 0.0, 0.0, dx_, dy_);  // steps below dx use dx
+            EXPECT_NEAR(dx_, k * std::cos(k * x) * std::cos(q * y), 2e-3);
+            EXPECT_NEAR(dy_, -q * std::sin(k * x) * std::sin(q * y), 2e-3);
+            double ex, ey;
+            wave.get_slope_by_difference_at(x, y, 1.0, 1.0, ex, ey);
+            EXPECT_NEAR(ex, (wave.get_height(x + 0.5, y) - wave.get_height(x - 0.5, y)) / 1.0, 1e-12);
+            EXPECT_NEAR(ey, (wave.get_height(x, y + 0.5) - wave.get_height(x, y - 0.5)) / 1.0, 1e-12);
+        }
+    }
+}
+
+namespace {
+
+// A grid whose height is a fixed plane: the difference slope must see it through the virtual call.
+struct PlaneGrid : HyGrid {
+    PlaneGrid() : HyGrid(4, 4, 1.0, 1.0) {}
+    double get_height(double x, double y, int) const override { return 2.0 * x - 3.0 * y; }
+};
+
+} // namespace
+
+TEST(Grid, DifferenceSlopeUsesTheDerivedHeightAndNormalsCompose)
+{
+    PlaneGrid p;
+    double sx, sy;
+    p.get_slope_by_difference(0.4, 0.1, 2.0, 0.5, sx, sy);
+    EXPECT_NEAR(sx, 2.0, 1e-12);
+    EXPECT_NEAR(sy, -3.0, 1e-12);
+
+    // Tilting the up normal by two grids in turn gives the normal of their summed slopes.
+    HyGrid a(32, 32, 1.0, 1.0), b(16, 16, 2.0, 2.0);
+    fill(a, [](int i, int j) { return 0.1 * std::sin(i * 0.4) + 0.05 * j * j / 32.0; });
+    fill(b, [](int i, int j) { return 0.2 * std::cos(j * 0.8 + i); });
+    const double x = 1.3, y = -2.2;
+    double nx = 0, ny = 0, nz = 1;
+    a.add_slope_to_normal(x, y, nx, ny, nz);
+    b.add_slope_to_normal(x, y, nx, ny, nz);
+    double ax, ay, bx, by;
+    a.get_slope(x, y, ax, ay);
+    b.get_slope(x, y, bx, by);
+    const double px = ax + bx, py = ay + by, k = 1 / std::sqrt(px * px + py * py + 1);
+    EXPECT_NEAR(nx, -px * k, 1e-12);
+    EXPECT_NEAR(ny, -py * k, 1e-12);
+    EXPECT_NEAR(nz, k, 1e-12);
+    EXPECT_NEAR(nx * nx + ny * ny + nz * nz, 1.0, 1e-12);
+    // The difference variant with the plane grid: normal of slope (2, -3).
+    double mx = 0, my = 0, mz = 5;  // any positive length: only the direction is read
+    p.add_difference_slope_to_normal(0, 0, mx, my, mz, 1.0, 1.0);
+    EXPECT_NEAR(mx, -2 / std::sqrt(14.0), 1e-12);
+    EXPECT_NEAR(my, 3 / std::sqrt(14.0), 1e-12);
+    // A horizontal normal (n_z = 0) is left alone.
+    double hx = 1, hy = 0, hz = 0;
+    a.add_slope_to_normal(x, y, hx, hy, hz);
+    a.add_difference_slope_to_normal(x, y, hx, hy, hz, 1.0, 1.0);
+    EXPECT_EQ(hx, 1.0);
+    EXPECT_EQ(hy, 0.0);
+    EXPECT_EQ(hz, 0.0);
+}
+
+TEST(Grid, HeightRangeAndReallocation)
+{
+    HyGrid g(10, 7, 1.0, 1.0);
+    double lo, hi;
+    g.get_height_range(lo, hi);
+    EXPECT_EQ(lo, 0.0);
+    EXPECT_EQ(hi, 0.0);
+    fill(g, [](int i, int j) { return (i - 4.5) * (j - 2); });
+    g.heights[10 * 7] = 1e6f;  // the spare transform floats are not heights
+    g.get_height_range(lo, hi);
+    EXPECT_DOUBLE_EQ(lo, -4.5 * 4);
+    EXPECT_DOUBLE_EQ(hi, 4.5 * 4);
+
+    g.wrap_x = 0;
+    g.difference_step = 3;
+    ASSERT_EQ(g.reallocate(6, 4, 2.0, 0.5), 1);
+    EXPECT_EQ(g.nx, 6);
+    EXPECT_EQ(g.wrap_x, 1);
+    EXPECT_EQ(g.difference_step, 1);
+    EXPECT_DOUBLE_EQ(g.half_x, 6.0);
+    EXPECT_EQ(hymem::block_size(g.heights), sizeof(float) * 8 * 4);
+    for (int k = 0; k < 8 * 4; ++k)
+        ASSERT_EQ(g.heights[k], 0.0f);
+
+    HyGrid empty(0, 5, 1.0, 1.0);
+    empty.get_height_range(lo, hi);
+    EXPECT_EQ(lo, 99999999.0);
+    EXPECT_EQ(hi, -99999999.0);
+    EXPECT_LE(empty.get_height(0, 0), -99999999.0);
+}
+
+TEST(Grid, AllocationFailuresAreReported)
+{
+    {
+        HookGuard refuse(1000);
+        testing::internal::CaptureStdout();
+        HyGrid g(64, 64, 1.0, 1.0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Out of Memory\n");
+        EXPECT_EQ(g.heights, nullptr);
+        EXPECT_LE(g.get_height(0, 0), -99999999.0);
+
+        HyGrid small(4, 4, 1.0, 1.0);
+        ASSERT_NE(small.heights, nullptr);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(small.reallocate(128, 128, 1.0, 1.0), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "HyGrid: error allocating primary grid \n");
+        EXPECT_EQ(small.heights, nullptr);
+
+        // The SGI sample array cannot be had either.
+        HyGrid tiny(2, 2, 1.0, 1.0);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(tiny.write_sgi_height(temp_path("nomem.sgi").c_str(), 0, 1, 0, 0, 64, 64, 1, 1), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "unable to write height array \n");
+    }
+}
+
+TEST(Grid, SgiFileLayout)
+{
+    HyGrid g(64, 32, 1.0, 1.0);
+    fill(g, [](int i, int j) { return (i + j) % 7 - 3.0; });
+    const std::string path = temp_path("layout.sgi");
+    ASSERT_EQ(g.write_sgi_height(path.c_str(), -3.0, 3.0, 0.0, 0.0, 64, 32, 1.0, 1.0), 1);
+    const auto bytes = read_file(path);
+    ASSERT_EQ(bytes.size(), 512u + 2048u);
+    auto be16 = [&](int o) { return bytes[o] << 8 | bytes[o + 1]; };
+    EXPECT_EQ(be16(0), 474);
+    EXPECT_EQ(bytes[2], 0);
+    EXPECT_EQ(bytes[3], 1);
+    EXPECT_EQ(be16(4), 3);
+    EXPECT_EQ(be16(6), 64);
+    EXPECT_EQ(be16(8), 32);
+    EXPECT_EQ(be16(10), 1);
+    EXPECT_EQ(be16(18), 255);  // max pixel value (low half of a big-endian 32-bit 255)
+    EXPECT_EQ(bytes[12] | bytes[13] | bytes[14] | bytes[15], 0);  // min pixel value 0
+    for (int o = 20; o < 512; ++o)
+        ASSERT_EQ(bytes[o], 0) << o;
+    // Samples sit exactly on the nodes (count*spacing/2 = half extent): bytes are the scaled heights,
+    // the minimum giving 0 and the maximum 255.
+    for (int j = 0; j < 32; ++j)
+        for (int i = 0; i < 64; ++i) {
+            const float v = (g.node(i, j) + 3.0f) / 6.0f * 255.0f;
+            const int expected = v <= 0 ? 0 : v >= 255 ? 255 : int(v);
+            ASSERT_EQ(bytes[512 + j * 64 + i], expected) << i << "," << j;
+        }
+    EXPECT_EQ(bytes[512 + 0], 0);    // node (0,0): height -3, the minimum
+    EXPECT_EQ(bytes[512 + 6], 255);  // node (6,0): height 3, the maximum
+
+    // Three channels: height, then x slope, then y slope, each count_x*count_y bytes.
+    HySgiSampling s;
+    s.count_x = 16;
+    s.count_y = 8;
+    s.spacing_x = 2.0;
+    s.spacing_y = 2.0;
+    ASSERT_EQ(g.write_sgi_height_and_slope(path.c_str(), -3.0, 3.0, -2.0, 2.0, 1.0, -1.0, s), 1);
+    const auto three = read_file(path);
+    ASSERT_EQ(three.size(), 512u + 3 * 128u);
+    EXPECT_EQ(three[11], 3);
+    for (int j = 0; j < 8; ++j)
+        for (int i = 0; i < 16; ++i) {
+            const double x = i * 2.0 + 1.0 - 16.0, y = j * 2.0 - 1.0 - 8.0;
+            double sx, sy;
+            g.get_slope(x, y, sx, sy);
+            auto scale = [](double v, float lo, float hi) {
+                const float f = (float(v) - lo) / (hi - lo) * 255.0f;
+                return f <= 0 ? 0 : f >= 255 ? 255 : int(f);
+            };
+            ASSERT_EQ(three[512 + j * 16 + i], scale(g.get_height(x, y), -3, 3));
+            ASSERT_EQ(three[512 + 128 + j * 16 + i], scale(sx, -2, 2));
+            ASSERT_EQ(three[512 + 256 + j * 16 + i], scale(sy, -2, 2));
+        }
+    std::remove(path.c_str());
+}
+
+TEST(Grid, SgiWritersReportUnwritablePaths)
+{
+    HyGrid g(4, 4, 1.0, 1.0);
+    const std::string bad = "/nonexistent-dir-h3/x.sgi";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(g.write_sgi_height(bad.c_str(), 0, 1, 0, 0, 4, 4, 1, 1), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "unable to open " + bad + "\nunable to initialize SGI file " + bad + "\n");
+    HySgiSampling s;
+    s.count_x = s.count_y = 4;
+    s.spacing_x = s.spacing_y = 1;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(g.write_sgi_height_and_slope(bad.c_str(), 0, 1, 0, 1, 0, 0, s), 0);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("unable to initialize SGI file " + bad), std::string::npos);
+}
+
+TEST(Grid, SgiFilesReadBackByAnIndependentReader)
+{
+    if (!have_tool("identify") || !have_tool("convert"))
+        GTEST_SKIP() << "ImageMagick identify/convert not on PATH";
+    HyGrid g(64, 32, 1.0, 1.0);
+    fill(g, [](int i, int j) { return i * 4 + (j % 3); });  // 0..254
+    const std::string one = temp_path("one.sgi");
+    ASSERT_EQ(g.write_sgi_height(one.c_str(), 0.0, 255.0, 0.0, 0.0, 64, 32, 1.0, 1.0), 1);
+    EXPECT_EQ(run("identify -format '%m %w %h' '" + one + "'"), "SGI 64 32");
+    // Raw gray bytes, top row first; SGI stores the bottom row first, so image row r is file row 31 - r.
+    const std::string gray = run("convert '" + one + "' -depth 8 gray:-");
+    ASSERT_EQ(gray.size(), 64u * 32u);
+    for (int r = 0; r < 32; ++r)
+        for (int i = 0; i < 64; ++i)
+            ASSERT_EQ(static_cast<unsigned char>(gray[r * 64 + i]), i * 4 + ((31 - r) % 3)) << r << "," << i;
+
+    // Three channels read as RGB: red = height, green = x slope, blue = y slope.
+    const std::string three = temp_path("three.sgi");
+    HySgiSampling s;
+    s.count_x = 64;
+    s.count_y = 32;
+    s.spacing_x = s.spacing_y = 1.0;
+    ASSERT_EQ(g.write_sgi_height_and_slope(three.c_str(), 0.0, 255.0, -8.0, 8.0, 0.0, 0.0, s), 1);
+    EXPECT_EQ(run("identify -format '%w %h %[channels]' '" + three + "'").substr(0, 9), "64 32 srg");
+    const std::string rgb = run("convert '" + three + "' -depth 8 rgb:-");
+    ASSERT_EQ(rgb.size(), 64u * 32u * 3u);
+    for (int r = 0; r < 32; ++r)
+        for (int i = 1; i < 63; ++i) {
+            const int j = 31 - r;
+            const unsigned char* px = reinterpret_cast<const unsigned char*>(rgb.data()) + 3 * (r * 64 + i);
+            ASSERT_EQ(px[0], i * 4 + (j % 3));
+            // Interior x slope of 4 per metre: (4 + 8)/16*255 = 191.25 -> 191.
+            ASSERT_EQ(px[1], 191) << r << "," << i;
+        }
+    std::remove(one.c_str());
+    std::remove(three.c_str());
+}

@@ -1,0 +1,52 @@
+// The plug-in module as a host sees it: a shared object of which only `PluginEntry` is ever called.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "sdk/AE_Effect.h"
+
+namespace hostkit {
+
+struct ModuleOptions {
+    // Load a private copy of the file, so that this Module gets its own process-wide plug-in state
+    // (entry lock, effect, global-setup count) instead of sharing the one of an earlier dlopen.
+    bool private_copy = false;
+};
+
+class Module {
+public:
+    // Null on failure, with a one-line reason in *error.
+    static std::shared_ptr<Module> load(const std::string& path, const ModuleOptions& options,
+                                        std::string* error);
+    static std::shared_ptr<Module> load(const std::string& path, std::string* error)
+    {
+        return load(path, ModuleOptions{}, error);
+    }
+    // An entry linked into the calling program (a test double): same host, no shared object.
+    static std::shared_ptr<Module> from_entry(PF_EntryFunc entry, std::string name);
+
+    ~Module();
+    Module(const Module&) = delete;
+    Module& operator=(const Module&) = delete;
+
+    PF_EntryFunc entry() const { return entry_; }
+    const std::string& path() const { return path_; }
+
+private:
+    Module() = default;
+
+    void* handle_ = nullptr;
+    PF_EntryFunc entry_ = nullptr;
+    std::string path_;
+};
+
+// Where the plug-in module is looked for, first match wins: `explicit_path` when not empty, the
+// SEAVAST_PLUGIN environment variable when set and not empty, else Seavast.so in the directory of
+// the running executable.
+std::string resolve_plugin_path(const std::string& explicit_path);
+
+// Directory of the running executable (no trailing slash), empty when it cannot be determined.
+std::string executable_dir();
+
+} // namespace hostkit

@@ -309,11 +309,12 @@ void HyOceanOptics::slope_averaged_entry(double s2, double mu, double c, double 
         y0 = std::sqrt(s2 - x0 * x0);
     }
 
-    const double* f0 = table_->fresnel[0];
-    const double* f1 = table_->fresnel[1];
-    const double* f2 = table_->fresnel[2];
+    // Channels with equal indices share one Fresnel curve (the usual case): average it once.
+    const bool shared = table_->index_of_refraction[0] == table_->index_of_refraction[1] &&
+                        table_->index_of_refraction[1] == table_->index_of_refraction[2];
+    const int nch = shared ? 1 : 3;
     constexpr int last = HyReflectanceTable::kFresnelCount - 1;
-    double wsum = 0.0, s0 = 0.0, s1 = 0.0, s2sum = 0.0;
+    double wsum = 0.0, sum[3] = {0.0, 0.0, 0.0};
     for (int i = 0; i < 71; ++i) {
         const double zx = x0 + wts.a[i] * sigma;
         const double proj = 1.0 + zx * tn; // projected facet area seen from the view direction
@@ -326,33 +327,38 @@ void HyOceanOptics::slope_averaged_entry(double s2, double mu, double c, double 
             const double zy = y0 + wts.b[j] * sigma;
             const double w = wa * wts.gb[j];
             wsum += w;
-            const double m = std::sqrt(zx2p1 + zy * zy);
-            const double cf = num / m;
-            if (2.0 * cf / m - mu > 0.0) { // the reflected ray leaves upward
-                // Inline Fresnel lookup at -cf.
+            const double m2 = zx2p1 + zy * zy;
+            // The reflected ray leaves upward when 2 cf / m > mu, cf = num / m.
+            if (2.0 * num > mu * m2) {
+                const double cf = num / std::sqrt(m2);
+                // Fresnel lookup at -cf.
                 const double x = (1.0 - cf) * 100.0;
-                double r0, r1, r2;
+                int k0, k1;
+                double fr;
                 if (!(x >= 0.0)) {
-                    r0 = f0[0], r1 = f1[0], r2 = f2[0];
+                    k0 = k1 = 0;
+                    fr = 0.0;
                 } else if (x >= last) {
-                    r0 = f0[last], r1 = f1[last], r2 = f2[last];
+                    k0 = k1 = last;
+                    fr = 0.0;
                 } else {
-                    const int k = int(x);
-                    const double fr = x - k;
-                    r0 = f0[k] + fr * (f0[k + 1] - f0[k]);
-                    r1 = f1[k] + fr * (f1[k + 1] - f1[k]);
-                    r2 = f2[k] + fr * (f2[k + 1] - f2[k]);
+                    k0 = int(x);
+                    k1 = k0 + 1;
+                    fr = x - k0;
                 }
-                s0 += w * r0;
-                s1 += w * r1;
-                s2sum += w * r2;
+                for (int c = 0; c < nch; ++c) {
+                    const double* f = table_->fresnel[c];
+                    sum[c] += w * (f[k0] + fr * (f[k1] - f[k0]));
+                }
             }
         }
     }
+    if (shared)
+        sum[1] = sum[2] = sum[0];
     if (wsum != 0.0) {
-        out[0] = s0 / wsum;
-        out[1] = s1 / wsum;
-        out[2] = s2sum / wsum;
+        out[0] = sum[0] / wsum;
+        out[1] = sum[1] / wsum;
+        out[2] = sum[2] / wsum;
     }
 }
 

@@ -189,6 +189,28 @@ TEST(OceanOptics, SlopeAveragedReflectanceTendsToFresnelAsSpreadShrinks)
     EXPECT_NEAR(t->view_axis.step * t->view_axis.inv_step, 1.0, 1e-15);
 }
 
+TEST(OceanOptics, SlopeTableChannelsFollowTheirOwnIndex)
+{
+    // One shared index and three distinct ones: a channel with the same index gets the same averages.
+    HyOceanOpticsParams p;
+    HyOceanOptics same(p);
+    p.index_of_refraction[1] = 1.30;
+    p.index_of_refraction[2] = 1.40;
+    HyOceanOptics mixed(p);
+    same.prepare_slope_table();
+    mixed.prepare_slope_table();
+    int differ1 = 0, differ2 = 0;
+    for (int i = 0; i < HyReflectanceTable::kSlopeEntries; ++i) {
+        EXPECT_EQ(same.table()->slope[0][i], mixed.table()->slope[0][i]);
+        EXPECT_EQ(same.table()->slope[1][i], same.table()->slope[0][i]);
+        differ1 += mixed.table()->slope[1][i] < mixed.table()->slope[0][i];
+        differ2 += mixed.table()->slope[2][i] > mixed.table()->slope[0][i];
+    }
+    // A lower index reflects less, a higher one more, almost everywhere.
+    EXPECT_GT(differ1, HyReflectanceTable::kSlopeEntries * 9 / 10);
+    EXPECT_GT(differ2, HyReflectanceTable::kSlopeEntries * 9 / 10);
+}
+
 TEST(OceanOptics, PreparationFlags)
 {
     HyOceanOptics o;

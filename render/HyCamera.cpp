@@ -601,7 +601,10 @@ int HyImagePlanes::allocate(std::uint32_t pcolumns, std::uint32_t prows, bool wi
             continue;
         *planes[k] = hymem::allocate_array<float>(n, true);
         if (*planes[k] == nullptr) {
-            std::fprintf(stderr, "HyImagePlanes::allocate: no memory for %u x %u planes\n", pcolumns, prows);
+            std::fprintf(stderr, "HyImagePlanes::allocate: unable to allocate %u x %u planes\n", pcolumns, prows);
+            std::fflush(stderr);
+            std::fprintf(stdout, "Out of Memory\n");
+            std::fflush(stdout);
             release();
             return 0;
         }

@@ -196,7 +196,8 @@ public:
     HyImagePlanes& operator=(const HyImagePlanes&) = delete;
 
     // Colour planes always, alpha and depth on request, all zeroed. 1 on success; 0 when any block
-    // cannot be had (nothing is kept) or when the size overflows. A size of 0 gives no planes, result 1.
+    // cannot be had or the size overflows: nothing is kept, a diagnostic line goes to the error stream
+    // and "Out of Memory" to the output stream. A size of 0 gives no planes, result 1.
     int allocate(std::uint32_t columns, std::uint32_t rows, bool with_alpha, bool with_depth);
     void release();
     // Hands the planes to the camera: colour planes, and alpha / depth when allocated.

@@ -67,8 +67,8 @@ public:
     // a, b, c are ignored.
     void evolve_filtered_to_time(float* array, double t, double a = 0.0, double b = 0.0,
                                  double c = 0.0) override;
-    // 17: rereads every parameter; reallocates both arrays when N changed (the spectrum is then zero
-    // until the next generate_kspace). Returns 1, or 0 when an allocation failed.
+    // 17: rereads every parameter, reallocates both arrays when N changed and recomputes the
+    // spectrum. Returns 1, or 0 when an allocation failed (the ripple is then flat).
     virtual int set_ripple_record(const HyRipple_record& record);
     // 18
     virtual void set_ripple_parameters(double start_time, double centre_x, double centre_y,

@@ -19,9 +19,9 @@
 //
 // Bad input gives a flat wake, never a NaN: hull length, beam or depth 0, negative or not finite, an
 // unknown hull shape (is_inside_hull is then 0), speed 0 or not finite. Kinematic values that are not
-// finite (heading, position, reference time) are taken as 0. A lattice that cannot be transformed (nx
-// or ny odd or below 2, spacings not positive finite numbers) makes generate_kspace report and return
-// 0. A soft-limit scale that is not a positive finite number, and a fade length or power that is not
+// finite (heading, position, reference time) are taken as 0; a damping_b of 0 falls back to 10. A
+// lattice that cannot be transformed (nx or ny below 1, spacings not positive finite numbers) makes
+// generate_kspace report and return 0. A soft-limit scale that is not a positive finite number, and a fade length or power that is not
 // positive and finite, switch that stage off.
 #pragma once
 
@@ -43,7 +43,9 @@ struct HyWake_record : HyOcean_record {
     double hull_length = 20.0;       // L, metres
     double hull_beam = 5.0;          // B, metres
     double hull_depth = 1.0;         // D, metres: depth of the footprint
-    double damping_a = 1.0;          // damping = U^3*damping_a/(9.81*damping_b^2)
+    // damping = U^3*damping_a/(9.81*damping_b^2); the waves then fade behind the hull over roughly
+    // 2*damping_b^2/(9.81*damping_a) metres whatever the speed (about 200 m with the defaults).
+    double damping_a = 0.1;
     double damping_b = 10.0;
 };
 

@@ -1,0 +1,393 @@
+// Ripple element: Bessel function, Hankel synthesis, taper, radial profile and filtered acceleration.
+#include "ocean/HyOceanSurfaceGridElement_ripple.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr double kPi = 3.1415926535;
+
+struct Bound {
+    std::vector<float> array;
+    explicit Bound(int n) : array(std::size_t(n) + 2, -7.0f) {}
+};
+
+// The profile the element must produce, computed independently in double precision with the
+// standard library's Bessel function.
+std::vector<double> reference_profile(const HyRipple_record& r, double t)
+{
+    const int n = r.nx;
+    const double dr = r.dx;
+    const double dk = kPi / ((n - 1) * dr);
+    const double tau = (t - r.start_time) * r.time_scale;
+    std::vector<double> b(std::size_t(n), 0.0), out(std::size_t(n), 0.0);
+    const double w2 = r.width * r.width;
+    for (int i = 1; i < n; ++i) {
+        const double k = i * dk;
+        const double a = 0.5 * std::sqrt(k / (9.81 * kPi)) * r.strength * w2 * std::exp(-0.25 * w2 * k * k);
+        b[std::size_t(i)] = std::sin(std::sqrt(9.81 * k) * tau) * a;
+    }
+    for (int j = 1; j < n; ++j) {
+        double s = 0.0;
+        for (int i = 0; i < n; ++i)
+            s += std::cyl_bessel_j(0.0, (i * dk) * (j * dr)) * b[std::size_t(i)];
+        out[std::size_t(j)] = dk * s;
+    }
+    out[0] = 2.0 * out[1] - out[2];
+    return out;
+}
+
+double max_abs(const float* v, int n)
+{
+    double m = 0.0;
+    for (int i = 0; i < n; ++i)
+        m = std::max(m, std::fabs(double(v[i])));
+    return m;
+}
+
+bool all_finite(const float* v, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        if (!std::isfinite(v[i]))
+            return false;
+    return true;
+}
+
+int refuse_all(int op, void** cell, std::size_t, std::uintptr_t)
+{
+    if (op == hymem::kHookAllocate) {
+        *cell = nullptr;
+        return 0;
+    }
+    std::free(*cell);
+    return 1;
+}
+
+} // namespace
+
+TEST(Ripple, BesselJ0MatchesStandardLibraryOverZeroTo200)
+{
+    double worst = 0.0, where = 0.0;
+    for (int k = 0; k <= 400000; ++k) {
+        const double x = k * 0.0005;
+        const double e = std::fabs(hy_bessel_j0(x) - std::cyl_bessel_j(0.0, x));
+        if (e > worst) {
+            worst = e;
+            where = x;
+        }
+    }
+    EXPECT_LT(worst, 1e-7) << "worst at x = " << where;
+    // Both branches meet at 8 without a visible step, and J0 is even.
+    EXPECT_NEAR(hy_bessel_j0(8.0 - 1e-12), hy_bessel_j0(8.0), 1e-8);
+    EXPECT_DOUBLE_EQ(hy_bessel_j0(-3.7), hy_bessel_j0(3.7));
+    EXPECT_NEAR(hy_bessel_j0(0.0), 1.0, 1e-8);
+}
+
+TEST(Ripple, RecordDefaultsAndDerivedConstants)
+{
+    HyRipple_record r;
+    EXPECT_EQ(r.nx, 201);
+    EXPECT_EQ(r.ny, 1);
+    EXPECT_DOUBLE_EQ(r.dx, 0.1);
+    EXPECT_DOUBLE_EQ(r.width, 1.0);
+    EXPECT_DOUBLE_EQ(r.strength, 5.0);
+    EXPECT_DOUBLE_EQ(r.time_scale, 1.0);
+    EXPECT_DOUBLE_EQ(r.amplitude_scale, 1.0);
+    EXPECT_STREQ(r.name, "spec.dat");
+
+    r.centre_x = 12.5;
+    r.centre_y = -3.0;
+    HyOceanSurfaceGridElement_ripple e(r);
+    EXPECT_EQ(e.get_kind(), kHyKindRipple);
+    EXPECT_EQ(e.N, 201);
+    EXPECT_DOUBLE_EQ(e.k_top, kPi / 0.1);
+    EXPECT_DOUBLE_EQ(e.dk, kPi / (200 * 0.1));
+    EXPECT_DOUBLE_EQ(e.inv_dr, 1.0 / 0.1);
+    double x = 0, y = 0;
+    e.get_position(123.0, x, y);
+    EXPECT_DOUBLE_EQ(x, -12.5);
+    EXPECT_DOUBLE_EQ(y, 3.0);
+    ASSERT_EQ(e.generate_kspace(), 1);
+    EXPECT_EQ(e.spectrum[0], 0.0f);
+    // Content of a Gaussian hump: peaks where k*w is about 1.2 and fades to nothing at high k.
+    const double k5 = 5 * e.dk;
+    EXPECT_NEAR(e.spectrum[5], 0.5 * std::sqrt(k5 / 30.819023930835) * 5.0 * std::exp(-0.25 * k5 * k5), 1e-7);
+    EXPECT_LT(std::fabs(e.spectrum[200]), 1e-20);
+}
+
+TEST(Ripple, FlatBeforeAndAtImpactThenMatchesDirectHankelSum)
+{
+    HyRipple_record r;
+    r.start_time = 2.0;
+    r.nx = 121;
+    r.dx = 0.25;
+    Bound g(r.nx);
+    r.heights = g.array.data();
+    HyOceanSurfaceGridElement_ripple e(r);
+    ASSERT_EQ(e.generate_kspace(), 1);
+
+    for (double t : {-5.0, 1.999, 2.0}) {
+        e.evolve_to_time(t);
+        e.transform_to_heights();
+        EXPECT_EQ(max_abs(e.profile, e.N), 0.0) << "t = " << t;
+        EXPECT_EQ(max_abs(g.array.data(), r.nx), 0.0) << "t = " << t;
+    }
+
+    for (double t : {2.5, 4.0, 7.0}) {
+        e.evolve_to_time(t);
+        const std::vector<double> ref = reference_profile(r, t);
+        double peak = 0.0;
+        for (double v : ref)
+            peak = std::max(peak, std::fabs(v));
+        ASSERT_GT(peak, 1e-3);
+        for (int j = 0; j < e.N; ++j)
+            EXPECT_NEAR(e.profile[j], ref[std::size_t(j)], 2e-5 * peak + 1e-9) << "j = " << j << " t = " << t;
+    }
+}
+
+TEST(Ripple, CachedAndDirectSynthesisAgreeBitForBitAndTimeScaleStretchesTime)
+{
+    HyRipple_record r;
+    r.nx = 203;  // not a multiple of four: the remainder rows are exercised too
+    HyOceanSurfaceGridElement_ripple cached(r), direct(r);
+    direct.set_direct_synthesis(true);
+    ASSERT_EQ(cached.generate_kspace(), 1);
+    ASSERT_EQ(direct.generate_kspace(), 1);
+    cached.evolve_to_time(3.3);
+    direct.evolve_to_time(3.3);
+    EXPECT_EQ(std::memcmp(cached.profile, direct.profile, sizeof(float) * 203), 0);
+
+    // With time scale 2 the ring at t is the ring of time scale 1 at t0 + 2*(t - t0).
+    HyRipple_record r2 = r;
+    r2.start_time = 1.0;
+    r2.time_scale = 2.0;
+    HyRipple_record r1 = r;
+    r1.start_time = 1.0;
+    HyOceanSurfaceGridElement_ripple fast(r2), slow(r1);
+    ASSERT_EQ(fast.generate_kspace(), 1);
+    ASSERT_EQ(slow.generate_kspace(), 1);
+    fast.evolve_to_time(2.5);
+    slow.evolve_to_time(1.0 + 2.0 * 1.5);
+    EXPECT_EQ(std::memcmp(fast.profile, slow.profile, sizeof(float) * 203), 0);
+}
+
+TEST(Ripple, RingSpreadsOutward)
+{
+    // The disturbance leaves the centre: the energy-weighted mean radius grows with time.
+    HyRipple_record r;
+    r.nx = 401;
+    r.dx = 0.25;
+    HyOceanSurfaceGridElement_ripple e(r);
+    ASSERT_EQ(e.generate_kspace(), 1);
+    double last = 0.0;
+    for (double t : {1.0, 2.0, 4.0, 6.0}) {
+        e.evolve_to_time(t);
+        double num = 0.0, den = 0.0;
+        for (int j = 0; j < e.N; ++j) {
+            const double rr = j * e.dr;
+            const double w = double(e.profile[j]) * e.profile[j] * rr;  // ring area ~ r
+            num += w * rr;
+            den += w;
+        }
+        ASSERT_GT(den, 0.0);
+        EXPECT_GT(num / den, last) << "t = " << t;
+        last = num / den;
+    }
+}
+
+TEST(Ripple, RadialHeightInterpolatesTapersAndScales)
+{
+    HyRipple_record r;
+    r.amplitude_scale = 3.0;
+    Bound g(r.nx);
+    r.heights = g.array.data();
+    HyOceanSurfaceGridElement_ripple e(r);
+    ASSERT_EQ(e.generate_kspace(), 1);
+    // A profile with known values: the interpolation and taper are checked on their own.
+    for (int j = 0; j < e.N; ++j)
+        e.profile[j] = float(1.0 + 0.01 * j);
+    const double R = e.N * e.dr;
+    const double dr = e.dr;
+
+    EXPECT_NEAR(e.get_radial_height(5 * dr), 3.0 * 1.05, 1e-6);
+    // Halfway between samples 10 and 11.
+    EXPECT_NEAR(e.get_radial_height(10.5 * dr), 3.0 * 0.5 * (1.10 + 1.11), 1e-6);
+    // At 0.95 R the taper keeps 1 - 0.5^2 = 0.75 of the interpolated value.
+    const double g95 = 0.95 * R / dr;
+    const int i95 = int(std::floor(g95));
+    const double f95 = g95 - i95;
+    const double interp = e.profile[i95] * (1 - f95) + e.profile[i95 + 1] * f95;
+    EXPECT_NEAR(e.get_radial_height(0.95 * R), 3.0 * 0.75 * interp, 1e-6);
+    // The last sample's outer neighbour is missing and contributes nothing; beyond R it is 0.
+    const double g_last = (e.N - 0.5);
+    const double taper = 1.0 - std::pow((g_last * dr - 0.9 * R) / (0.1 * R), 2.0);
+    EXPECT_NEAR(e.get_radial_height(g_last * dr), 3.0 * 0.5 * e.profile[e.N - 1] * taper, 1e-6);
+    EXPECT_EQ(e.get_radial_height(R), 0.0);
+    EXPECT_EQ(e.get_radial_height(R * 1.01), 0.0);
+    EXPECT_EQ(e.get_radial_height(std::numeric_limits<double>::quiet_NaN()), 0.0);
+    EXPECT_NEAR(e.get_height_at(3 * dr, 4 * dr), e.get_radial_height(5 * dr), 1e-12);
+
+    e.transform_to_heights();
+    for (int i = 0; i < r.nx; ++i)
+        ASSERT_FLOAT_EQ(g.array[std::size_t(i)], float(e.get_radial_height(i * r.dx))) << i;
+    EXPECT_EQ(g.array[std::size_t(r.nx)], -7.0f);  // padding untouched
+}
+
+TEST(Ripple, FilteredFieldIsSecondTimeDerivative)
+{
+    HyRipple_record r;
+    r.nx = 161;
+    r.ny = 1;
+    r.dx = 0.2;
+    r.time_scale = 1.5;
+    r.amplitude_scale = 4.0;  // the filtered field ignores it
+    HyOceanSurfaceGridElement_ripple e(r);
+    ASSERT_EQ(e.generate_kspace(), 1);
+    const double t = 2.0, h = 1e-3;
+    std::vector<double> p[3];
+    int s = 0;
+    for (double tt : {t - h, t, t + h}) {
+        const std::vector<double> ref = reference_profile(r, tt);
+        p[s++] = ref;
+    }
+    std::vector<float> acc(std::size_t(r.nx) * std::size_t(r.ny) + 2, 0.0f);
+    e.evolve_filtered_to_time(acc.data(), t);
+    double peak = 0.0;
+    for (float v : acc)
+        peak = std::max(peak, std::fabs(double(v)));
+    ASSERT_GT(peak, 1e-3);
+    // Node i sits at radius |i - nx/2|*dx, exactly on a profile sample.
+    for (int i = 0; i < r.nx; ++i) {
+        const int j = std::abs(i - r.nx / 2);
+        const double fd = (p[2][std::size_t(j)] - 2 * p[1][std::size_t(j)] + p[0][std::size_t(j)]) / (h * h);
+        EXPECT_NEAR(acc[std::size_t(i)], fd, 2e-3 * peak + 1e-6) << "i = " << i;
+    }
+    // Before the impact the acceleration is 0.
+    e.evolve_filtered_to_time(acc.data(), -1.0);
+    EXPECT_EQ(max_abs(acc.data(), r.nx), 0.0);
+}
+
+TEST(Ripple, SetRecordAndParameters)
+{
+    HyRipple_record r;
+    HyOceanSurfaceGridElement_ripple e(r);
+    ASSERT_EQ(e.generate_kspace(), 1);
+    e.set_ripple_parameters(1.0, 4.0, 5.0, 2.0, 0.5);
+    EXPECT_DOUBLE_EQ(e.start_time, 1.0);
+    EXPECT_DOUBLE_EQ(e.centre_x, 4.0);
+    EXPECT_DOUBLE_EQ(e.centre_y, 5.0);
+    EXPECT_DOUBLE_EQ(e.time_scale, 2.0);
+    EXPECT_DOUBLE_EQ(e.amplitude_scale, 0.5);
+
+    HyRipple_record r2;
+    r2.nx = 301;
+    r2.dx = 0.05;
+    r2.width = 0.5;
+    ASSERT_EQ(e.set_ripple_record(r2), 1);
+    EXPECT_EQ(e.N, 301);
+    EXPECT_DOUBLE_EQ(e.dk, kPi / (300 * 0.05));
+    EXPECT_DOUBLE_EQ(e.width, 0.5);
+    EXPECT_DOUBLE_EQ(e.start_time, 0.0);
+    // The new spectrum is in place: the evolution matches a fresh element of the new record.
+    HyOceanSurfaceGridElement_ripple fresh(r2);
+    ASSERT_EQ(fresh.generate_kspace(), 1);
+    e.evolve_to_time(1.5);
+    fresh.evolve_to_time(1.5);
+    EXPECT_EQ(std::memcmp(e.profile, fresh.profile, sizeof(float) * 301), 0);
+}
+
+TEST(Ripple, BadInputGivesAFlatFiniteRipple)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* what;
+        int n;
+        double dr, width, strength, start, tscale, ascale, cx;
+    } cases[] = {
+        {"N 1", 1, 0.1, 1, 5, 0, 1, 1, 0},
+        {"N 2", 2, 0.1, 1, 5, 0, 1, 1, 0},
+        {"dr 0", 201, 0.0, 1, 5, 0, 1, 1, 0},
+        {"dr negative", 201, -0.1, 1, 5, 0, 1, 1, 0},
+        {"dr NaN", 201, nan, 1, 5, 0, 1, 1, 0},
+        {"width 0", 201, 0.1, 0, 5, 0, 1, 1, 0},
+        {"width NaN", 201, 0.1, nan, 5, 0, 1, 1, 0},
+        {"strength NaN", 201, 0.1, 1, nan, 0, 1, 1, 0},
+        {"strength huge", 201, 0.1, 1, 1e300, 0, 1, 1, 0},
+        {"start NaN", 201, 0.1, 1, 5, nan, 1, 1, 0},
+        {"time scale inf", 201, 0.1, 1, 5, 0, inf, 1, 0},
+        {"amplitude NaN", 201, 0.1, 1, 5, 0, 1, nan, 0},
+        {"centre NaN", 201, 0.1, 1, 5, 0, 1, 1, nan},
+    };
+    for (const Case& c : cases) {
+        HyRipple_record r;
+        r.nx = c.n;
+        r.dx = r.dy = c.dr;
+        r.width = c.width;
+        r.strength = c.strength;
+        r.start_time = c.start;
+        r.time_scale = c.tscale;
+        r.amplitude_scale = c.ascale;
+        r.centre_x = c.cx;
+        std::vector<float> g(std::size_t(std::max(c.n, 0)) + 2, 0.0f);
+        r.heights = g.data();
+        HyOceanSurfaceGridElement_ripple e(r);
+        EXPECT_EQ(e.generate_kspace(), 1) << c.what;
+        e.evolve_to_time(3.0);
+        e.transform_to_heights();
+        EXPECT_TRUE(all_finite(g.data(), g.size())) << c.what;
+        EXPECT_EQ(max_abs(g.data(), int(g.size())), 0.0) << c.what;
+        double x = 1, y = 1;
+        e.get_position(0.0, x, y);
+        EXPECT_TRUE(std::isfinite(x) && std::isfinite(y)) << c.what;
+        std::vector<float> acc(std::size_t(std::max(c.n, 0)) + 2, 1.0f);
+        e.evolve_filtered_to_time(acc.data(), 3.0);
+        EXPECT_TRUE(all_finite(acc.data(), acc.size())) << c.what;
+        EXPECT_TRUE(std::isfinite(e.get_radial_height(0.3))) << c.what;
+    }
+    // A NaN time leaves a usable ripple flat for that evolution.
+    HyRipple_record r;
+    HyOceanSurfaceGridElement_ripple e(r);
+    ASSERT_EQ(e.generate_kspace(), 1);
+    e.evolve_to_time(nan);
+    EXPECT_EQ(max_abs(e.profile, e.N), 0.0);
+}
+
+TEST(Ripple, RefusedWorkArrayLeavesProfileUnchanged)
+{
+    HyRipple_record r;
+    HyOceanSurfaceGridElement_ripple e(r);
+    ASSERT_EQ(e.generate_kspace(), 1);
+    e.evolve_to_time(2.0);
+    std::vector<float> before(e.profile, e.profile + e.N);
+    ASSERT_GT(max_abs(e.profile, e.N), 0.0);
+
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    hymem::install_hook(refuse_all, hymem::make_tag('T', 'E', 'S', 'T'), true, 0);
+    e.evolve_to_time(3.0);
+    hymem::install_hook(nullptr, 0, false, 0);
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(err.find("unable to allocate space for ripple evolution "), std::string::npos);
+    EXPECT_NE(out.find("Out of Memory"), std::string::npos);
+    EXPECT_EQ(std::memcmp(before.data(), e.profile, sizeof(float) * std::size_t(e.N)), 0);
+
+    // A ripple whose arrays could not be made reports when initialised and stays flat.
+    hymem::install_hook(refuse_all, hymem::make_tag('T', 'E', 'S', 'T'), true, 0);
+    HyOceanSurfaceGridElement_ripple starved(r);
+    hymem::install_hook(nullptr, 0, false, 0);
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(starved.generate_kspace(), 0);
+    testing::internal::GetCapturedStderr();
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("Out of Memory"), std::string::npos);
+    starved.evolve_to_time(2.0);
+    EXPECT_EQ(starved.get_radial_height(1.0), 0.0);
+}

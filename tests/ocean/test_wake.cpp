@@ -1,0 +1,421 @@
+// Wake element: Kelvin pattern, depth scaling, kinematics, hull tests, shaping and bad input.
+#include "ocean/HyOceanSurfaceGridElement_wake.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+
+HyWake_record patch(int n, double spacing)
+{
+    HyWake_record r;
+    r.nx = r.ny = n;
+    r.dx = r.dy = spacing;
+    return r;
+}
+
+double max_abs(const float* v, std::size_t n)
+{
+    double m = 0.0;
+    for (std::size_t i = 0; i < n; ++i)
+        m = std::max(m, std::fabs(double(v[i])));
+    return m;
+}
+
+bool all_finite(const float* v, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        if (!std::isfinite(v[i]))
+            return false;
+    return true;
+}
+
+// Hook that refuses every block larger than `user` bytes and serves the others from malloc.
+int refuse_above(int op, void** cell, std::size_t bytes, std::uintptr_t user)
+{
+    if (op == hymem::kHookAllocate) {
+        *cell = bytes > user ? nullptr : std::malloc(bytes);
+        return *cell != nullptr;
+    }
+    std::free(*cell);
+    return 1;
+}
+
+} // namespace
+
+TEST(Wake, RecordDefaultsAndHullPlacement)
+{
+    HyWake_record r;
+    EXPECT_EQ(r.active, 1);
+    EXPECT_STREQ(r.hull_file, "null.dat");
+    EXPECT_DOUBLE_EQ(r.damping_b, 10.0);
+    EXPECT_DOUBLE_EQ(r.reference_time, 0.0);
+    r = patch(64, 0.5);
+    r.hull_length = 10.0;
+    HyOceanSurfaceGridElement_wake w(r);
+    EXPECT_EQ(w.get_kind(), kHyKindWake);
+    EXPECT_DOUBLE_EQ(w.hull_x, 64 * 0.5 - 5.0);  // the bow touches the +x edge
+    EXPECT_DOUBLE_EQ(w.hull_y, 16.0);
+    EXPECT_DOUBLE_EQ(w.damping, std::pow(r.speed, 3) * r.damping_a / (9.81 * 100.0));
+    EXPECT_STREQ(w.hull_file, "null.dat");
+}
+
+TEST(Wake, SpeedZeroOrInactiveIsFlat)
+{
+    for (int variant = 0; variant < 2; ++variant) {
+        HyWake_record r = patch(64, 0.5);
+        if (variant == 0)
+            r.speed = 0.0;
+        else
+            r.active = 0;
+        std::vector<float> g((64 + 2) * 64, 3.0f);
+        r.heights = g.data();
+        HyOceanSurfaceGridElement_wake w(r);
+        ASSERT_EQ(w.generate_kspace(), 1);
+        w.evolve_to_time(10.0);
+        w.transform_to_heights();
+        EXPECT_EQ(max_abs(g.data(), 64 * 64), 0.0) << variant;
+        EXPECT_EQ(w.damping, 0.0) << variant;
+        std::vector<float> acc((64 + 2) * 64, 1.0f);
+        w.evolve_filtered_to_time(acc.data(), 0.0);
+        EXPECT_EQ(max_abs(acc.data(), 64 * 64), 0.0) << variant;
+    }
+}
+
+TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength)
+{
+    // A 5 m/s hull on a 256 m patch: transverse waves of length 2*pi*U^2/g, all inside a wedge of
+    // about 19.5 degrees either side of the track, behind the hull.
+    HyWake_record r = patch(512, 0.5);
+    r.speed = 5.0;
+    r.hull_length = 12.0;
+    r.hull_beam = 4.0;
+    r.hull_depth = 1.0;
+    HyOceanSurfaceGridElement_wake w(r);
+    ASSERT_EQ(w.generate_kspace(), 1);
+    const int n = r.nx;
+    const float* h = w.base;
+    ASSERT_TRUE(all_finite(h, std::size_t(n) * std::size_t(n)));
+    const double stern = w.hull_x - 0.5 * r.hull_length;
+
+    double inside = 0.0, outside = 0.0;
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            const double x = i * r.dx, y = j * r.dy - w.hull_y;
+            const double behind = stern - x;
+            if (behind < 20.0)
+                continue;
+            const double e = double(h[j * n + i]) * h[j * n + i];
+            if (std::atan2(std::fabs(y), behind) < 24.0 * 3.1415926535 / 180.0)
+                inside += e;
+            else
+                outside += e;
+        }
+    }
+    ASSERT_GT(inside, 0.0);
+    EXPECT_LT(outside, 0.1 * inside);
+
+    // Zero crossings along the track far enough behind the hull: half a transverse wavelength apart.
+    const int j = n / 2;
+    std::vector<double> crossings;
+    for (int i = 40; i < int((stern - 30.0) / r.dx); ++i) {
+        const double a = h[j * n + i], b = h[j * n + i + 1];
+        if ((a < 0) != (b < 0))
+            crossings.push_back((i + a / (a - b)) * r.dx);
+    }
+    ASSERT_GE(crossings.size(), 6u);
+    const double spacing = (crossings.back() - crossings.front()) / double(crossings.size() - 1);
+    const double lambda = 2 * 3.1415926535 * r.speed * r.speed / 9.81;
+    EXPECT_NEAR(2.0 * spacing, lambda, 0.05 * lambda);
+
+    // The waves are strongest just behind the hull and fade with distance (they do not run ahead
+    // and wrap around).
+    auto band = [&](double from, double to) {
+        double s = 0.0;
+        for (int jj = 0; jj < n; ++jj)
+            for (int i = 0; i < n; ++i) {
+                const double behind = stern - i * r.dx;
+                if (behind >= from && behind < to)
+                    s += double(h[jj * n + i]) * h[jj * n + i];
+            }
+        return s;
+    };
+    EXPECT_GT(band(10, 60), band(150, 200));
+}
+
+TEST(Wake, DepthScalingWithoutRecomputation)
+{
+    HyWake_record r = patch(128, 0.5);
+    std::vector<float> g((128 + 2) * 128, 0.0f);
+    r.heights = g.data();
+    HyOceanSurfaceGridElement_wake w(r);
+    ASSERT_EQ(w.generate_kspace(), 1);
+    const std::size_t count = 128 * 128;
+    std::vector<float> before(w.base, w.base + count);
+    ASSERT_GT(max_abs(before.data(), count), 1e-3);
+    const float* base_block = w.base;
+
+    w.set_wake_motion(2.0 * r.hull_depth, 0.3, 10.0, -4.0, 1.5);
+    EXPECT_EQ(w.base, base_block);  // same pattern, scaled in place
+    EXPECT_DOUBLE_EQ(w.hull_depth, 2.0 * r.hull_depth);
+    EXPECT_DOUBLE_EQ(w.heading, 0.3);
+    EXPECT_DOUBLE_EQ(w.ship_x, 10.0);
+    EXPECT_DOUBLE_EQ(w.ship_y, -4.0);
+    EXPECT_DOUBLE_EQ(w.reference_time, 1.5);
+    for (std::size_t k = 0; k < count; ++k)
+        ASSERT_EQ(w.base[k], 2.0f * before[k]) << k;
+
+    // The pattern is linear in the depth: a hull computed at 2D from scratch is the same, bit for bit.
+    HyWake_record r2 = r;
+    r2.hull_depth = 2.0 * r.hull_depth;
+    r2.heights = nullptr;
+    HyOceanSurfaceGridElement_wake fresh(r2);
+    ASSERT_EQ(fresh.generate_kspace(), 1);
+    EXPECT_EQ(std::memcmp(fresh.base, w.base, sizeof(float) * count), 0);
+
+    // Depth 0 flattens it; a later positive depth brings the pattern back by recomputing it.
+    w.set_wake_motion(0.0, 0.3, 10.0, -4.0, 1.5);
+    EXPECT_EQ(max_abs(w.base, count), 0.0);
+    w.set_wake_motion(r.hull_depth, 0.3, 10.0, -4.0, 1.5);
+    EXPECT_EQ(std::memcmp(before.data(), w.base, sizeof(float) * count), 0);
+}
+
+TEST(Wake, KinematicsPutTheHullOnTheShip)
+{
+    HyWake_record r = patch(64, 1.0);
+    r.speed = 4.0;
+    r.hull_length = 10.0;
+    r.heading = 0.7;
+    r.ship_x = 100.0;
+    r.ship_y = -20.0;
+    r.reference_time = 2.0;
+    HyOceanSurfaceGridElement_wake w(r);
+    const double c = std::cos(0.7), s = std::sin(0.7);
+
+    double fx, fy, bx, by;
+    w.get_wake_front_and_back(fx, fy, bx, by, 2.0);
+    EXPECT_NEAR(fx, 100.0 + 5.0 * c, 1e-12);
+    EXPECT_NEAR(fy, -20.0 + 5.0 * s, 1e-12);
+    EXPECT_NEAR(bx, 100.0 - 5.0 * c, 1e-12);
+    EXPECT_NEAR(by, -20.0 - 5.0 * s, 1e-12);
+
+    for (double t : {2.0, 5.0, -1.0}) {
+        double sx, sy;
+        w.get_ship_position(sx, sy, t);
+        EXPECT_NEAR(sx, 100.0 + c * 4.0 * (t - 2.0), 1e-9);
+        EXPECT_NEAR(sy, -20.0 + s * 4.0 * (t - 2.0), 1e-9);
+        // The auxiliary grid adds the offset and then turns by -heading: the ship's world position
+        // must land on the hull centre of the patch.
+        double ox, oy;
+        w.get_position(t, ox, oy);
+        const double px = sx + ox, py = sy + oy;
+        const double gx = px * c + py * s;
+        const double gy = py * c - px * s;
+        EXPECT_NEAR(gx, w.hull_x, 1e-9) << t;
+        EXPECT_NEAR(gy, w.hull_y, 1e-9) << t;
+        // The bow is half a hull length further along the heading.
+        w.get_wake_front_and_back(fx, fy, bx, by, t);
+        EXPECT_NEAR(fx - sx, 5.0 * c, 1e-9);
+        EXPECT_NEAR(by - sy, -5.0 * s, 1e-9);
+    }
+
+    w.set_heading(0.0);
+    w.set_ship_position(1.0, 2.0);
+    double sx, sy;
+    w.get_ship_position(sx, sy, 3.0);
+    EXPECT_NEAR(sx, 1.0 + 4.0, 1e-12);
+    EXPECT_NEAR(sy, 2.0, 1e-12);
+}
+
+TEST(Wake, InsideHullShapes)
+{
+    HyWake_record r = patch(64, 1.0);
+    r.hull_length = 20.0;
+    r.hull_beam = 6.0;
+    HyOceanSurfaceGridElement_wake box(r);
+    const double hx = box.hull_x, hy = box.hull_y;
+    EXPECT_EQ(box.is_inside_hull(hx, hy), 1);
+    EXPECT_EQ(box.is_inside_hull(hx + 10.0, hy + 3.0), 1);  // corners are inside a box
+    EXPECT_EQ(box.is_inside_hull(hx + 10.01, hy), 0);
+    EXPECT_EQ(box.is_inside_hull(hx, hy - 3.01), 0);
+
+    r.hull_shape = 2;
+    HyOceanSurfaceGridElement_wake cut(r);
+    // Ellipse centred on the stern (hx - 10, hy) with semi-axes L = 20 along x and B/2 = 3 across.
+    EXPECT_EQ(cut.is_inside_hull(hx - 9.0, hy + 2.9), 1);
+    EXPECT_EQ(cut.is_inside_hull(hx + 9.0, hy + 2.9), 0);  // the bow corners are cut away
+    EXPECT_EQ(cut.is_inside_hull(hx + 9.0, hy), 1);
+    const double ex = 9.0 + 10.0;  // from the stern
+    const double ey_edge = 3.0 * std::sqrt(1.0 - (ex / 20.0) * (ex / 20.0));
+    EXPECT_EQ(cut.is_inside_hull(hx + 9.0, hy + 0.99 * ey_edge), 1);
+    EXPECT_EQ(cut.is_inside_hull(hx + 9.0, hy + 1.01 * ey_edge), 0);
+
+    r.hull_shape = 3;
+    HyOceanSurfaceGridElement_wake other(r);
+    EXPECT_EQ(other.is_inside_hull(hx, hy), 0);
+}
+
+TEST(Wake, SoftLimitAndFadeShapeTheCopy)
+{
+    HyWake_record r = patch(128, 0.5);
+    std::vector<float> g((128 + 2) * 128, 0.0f);
+    r.heights = g.data();
+    r.hull_depth = 3.0;
+    HyOceanSurfaceGridElement_wake w(r);
+    ASSERT_EQ(w.generate_kspace(), 1);
+    const std::size_t count = 128 * 128;
+    w.transform_to_heights();
+    EXPECT_EQ(std::memcmp(g.data(), w.base, sizeof(float) * count), 0);
+
+    const double a = 0.25 * max_abs(w.base, count);
+    w.set_soft_limit(1);
+    w.set_soft_limit_scale(a);
+    w.transform_to_heights();
+    for (std::size_t k = 0; k < count; ++k) {
+        ASSERT_LE(std::fabs(g[k]), a * (1 + 1e-6));
+        ASSERT_NEAR(g[k], a * std::tanh(w.base[k] / a), 1e-6 * a);
+    }
+
+    w.set_soft_limit(0);
+    w.set_fade(1);
+    w.set_fade_shape(20.0, 2.0);
+    w.transform_to_heights();
+    for (int j = 0; j < 128; j += 7)
+        for (int i = 0; i < 128; ++i) {
+            const double x = i * 0.5;
+            const double f = x < 20.0 ? (x / 20.0) * (x / 20.0) : 1.0;
+            ASSERT_NEAR(g[std::size_t(j) * 128 + std::size_t(i)], w.base[std::size_t(j) * 128 + std::size_t(i)] * f,
+                        1e-6)
+                << i << "," << j;
+        }
+    // Unusable shaping values switch the stage off instead of producing NaN.
+    w.set_soft_limit(1);
+    w.set_soft_limit_scale(0.0);
+    w.set_fade_shape(kNan, -1.0);
+    w.transform_to_heights();
+    EXPECT_EQ(std::memcmp(g.data(), w.base, sizeof(float) * count), 0);
+}
+
+TEST(Wake, FilteredFieldIsUSquaredTimesCurvatureAlongTrack)
+{
+    HyWake_record r = patch(256, 0.5);
+    r.speed = 6.0;
+    HyOceanSurfaceGridElement_wake w(r);
+    ASSERT_EQ(w.generate_kspace(), 1);
+    std::vector<float> acc((256 + 2) * 256, 0.0f);
+    w.evolve_filtered_to_time(acc.data(), 0.0);
+    ASSERT_TRUE(all_finite(acc.data(), acc.size() - 2 * 256));
+    // Compare with U^2 * d2h/dx2 by central differences well away from the hull and the patch edges,
+    // where the pattern is smooth on the lattice.
+    double peak = 0.0, worst = 0.0;
+    const double u2 = r.speed * r.speed;
+    for (int j = 64; j < 192; ++j)
+        for (int i = 30; i < int((w.hull_x - r.hull_length) / r.dx); ++i) {
+            const float* h = w.base + j * 256;
+            const double fd = u2 * (h[i + 1] - 2.0 * h[i] + h[i - 1]) / (r.dx * r.dx);
+            peak = std::max(peak, std::fabs(fd));
+            worst = std::max(worst, std::fabs(fd - acc[std::size_t(j) * 256 + std::size_t(i)]));
+        }
+    ASSERT_GT(peak, 0.01);
+    EXPECT_LT(worst, 0.08 * peak);
+}
+
+TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
+{
+    struct Case {
+        const char* what;
+        double length, beam, depth, speed, heading, damping_b;
+        int n;
+        double spacing;
+        int expect;
+    } cases[] = {
+        {"hull length 0", 0.0, 5, 1, 5, 0, 10, 64, 0.5, 1},
+        {"hull beam 0", 20, 0.0, 1, 5, 0, 10, 64, 0.5, 1},
+        {"hull depth 0", 20, 5, 0.0, 5, 0, 10, 64, 0.5, 1},
+        {"hull length NaN", kNan, 5, 1, 5, 0, 10, 64, 0.5, 1},
+        {"negative beam", 20, -5, 1, 5, 0, 10, 64, 0.5, 1},
+        {"speed NaN", 20, 5, 1, kNan, 0, 10, 64, 0.5, 1},
+        {"heading NaN", 20, 5, 1, 5, kNan, 10, 64, 0.5, 1},
+        {"damping_b 0", 20, 5, 1, 5, 0, 0.0, 64, 0.5, 1},
+        {"huge speed", 20, 5, 1, 1e30, 0, 10, 64, 0.5, 1},
+        {"zero spacing", 20, 5, 1, 5, 0, 10, 64, 0.0, 0},
+        {"NaN spacing", 20, 5, 1, 5, 0, 10, 64, kNan, 0},
+        {"empty lattice", 20, 5, 1, 5, 0, 10, 0, 0.5, 0},
+    };
+    for (const Case& c : cases) {
+        HyWake_record r = patch(c.n, c.spacing);
+        r.hull_length = c.length;
+        r.hull_beam = c.beam;
+        r.hull_depth = c.depth;
+        r.speed = c.speed;
+        r.heading = c.heading;
+        r.damping_b = c.damping_b;
+        std::vector<float> g((std::size_t(c.n) + 2) * std::size_t(std::max(c.n, 1)), 0.0f);
+        r.heights = g.data();
+        HyOceanSurfaceGridElement_wake w(r);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(w.generate_kspace(), c.expect) << c.what;
+        const std::string err = testing::internal::GetCapturedStderr();
+        if (c.expect == 0) {
+            EXPECT_FALSE(err.empty()) << c.what;
+        }
+        w.transform_to_heights();
+        EXPECT_TRUE(all_finite(g.data(), g.size())) << c.what;
+        if (std::string(c.what).find("hull") != std::string::npos || c.what == std::string("negative beam")) {
+            EXPECT_EQ(max_abs(g.data(), g.size()), 0.0) << c.what;
+        }
+        double x, y, fx, fy, bx, by;
+        w.get_position(3.0, x, y);
+        w.get_wake_front_and_back(fx, fy, bx, by, 3.0);
+        EXPECT_TRUE(std::isfinite(x) && std::isfinite(y) && std::isfinite(fx) && std::isfinite(by)) << c.what;
+        EXPECT_EQ(w.is_inside_hull(kNan, 0.0), 0) << c.what;
+    }
+    // Non-finite motion values are taken as 0.
+    HyWake_record r = patch(32, 1.0);
+    HyOceanSurfaceGridElement_wake w(r);
+    ASSERT_EQ(w.generate_kspace(), 1);
+    w.set_wake_motion(kNan, kNan, kNan, 1.0, kNan);
+    EXPECT_DOUBLE_EQ(w.hull_depth, r.hull_depth);
+    EXPECT_EQ(w.heading, 0.0);
+    EXPECT_EQ(w.ship_x, 0.0);
+    EXPECT_EQ(w.ship_y, 1.0);
+    EXPECT_TRUE(all_finite(w.base, 32 * 32));
+}
+
+TEST(Wake, RefusedAllocationsReportAndReturnZero)
+{
+    HyWake_record r = patch(64, 0.5);
+    HyOceanSurfaceGridElement_wake w(r);
+    testing::internal::CaptureStderr();
+    hymem::install_hook(refuse_above, hymem::make_tag('T', 'E', 'S', 'T'), true, 0);
+    int result = w.generate_kspace();
+    hymem::install_hook(nullptr, 0, false, 0);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(result, 0);
+    EXPECT_NE(err.find("unable to allocate base height for wake generation"), std::string::npos);
+    EXPECT_EQ(w.base, nullptr);
+
+    // The base pattern (64*64 floats) fits, the 2nx x ny work array does not.
+    testing::internal::CaptureStderr();
+    hymem::install_hook(refuse_above, hymem::make_tag('T', 'E', 'S', 'T'), true, 64 * 64 * 4 + 64);
+    result = w.generate_kspace();
+    hymem::set_hook_on(false);  // the base block came from the hook and must go back through it
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(result, 0);
+    EXPECT_NE(err.find("HyOceanSurfaceElement_wake::generate_kspace unable to allocate space for generating wake "),
+              std::string::npos);
+
+    // Still usable afterwards.
+    EXPECT_EQ(w.generate_kspace(), 1);
+    hymem::install_hook(nullptr, 0, false, 0);
+    EXPECT_NE(w.base, nullptr);
+    EXPECT_GT(max_abs(w.base, 64 * 64), 0.0);
+}

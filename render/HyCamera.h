@@ -63,8 +63,9 @@ public:
     // Angular codes of the direction from the eye to a world point, the units in which the surface
     // optics and the slicer index directions: elevation code = 1000 * dz / |d|, azimuth code = 1000 *
     // (atan2(-dy, dx) + offset) wrapped into [-3.1415926535, 3.1415926535] by steps of 6.2831853 (the
-    // truncated constants are part of the convention). The eye point itself gives codes 0 and
-    // 1000 * wrapped offset.
+    // truncated constants are part of the convention). The azimuth runs clockwise seen from above, so
+    // with offset = the orientation angle b the view axis has azimuth code 0 (codes relative to the
+    // camera heading). The eye point itself gives codes 0 and 1000 * wrapped offset.
     void direction_code(double x, double y, double z, const double& azimuth_offset, double& elevation_code,
                         double& azimuth_code) const;
     void direction_code(const double point[3], const double& azimuth_offset, double& elevation_code,

@@ -369,6 +369,14 @@ TEST(Camera, DirectionCodesAndTheLensFunctionInvertEachOther)
     // Azimuth is counted clockwise seen from above: north is -pi/2.
     v.direction_code(0.0, 1.0, 0.0, 0.0, ec, ac);
     EXPECT_NEAR(ac, -1000.0 * kPi / 2, 1e-9);
+    // With the heading b as offset the view axis has azimuth code 0.
+    for (const Pose& p : kPoses) {
+        v.set_orientation(p.a, p.b, p.c);
+        double ax, ay, az;
+        v.view_axis(ax, ay, az);
+        v.direction_code(ax, ay, az, p.b, ec, ac);
+        EXPECT_NEAR(ac, 0.0, 1e-9);
+    }
 }
 
 TEST(Camera, ZenithRangeOfTheWindowCorners)

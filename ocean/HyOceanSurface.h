@@ -66,6 +66,8 @@ public:
     // Unlinks and frees the node (not its element); 1, or 0 after a warning when the id is unknown
     // or the list is corrupt.
     int remove_node(std::uint32_t id);
+    // Deletes every node and its element; the last issued id stays, so ids are still never reused.
+    void clear();
 
     std::int32_t count = 0;
     std::uint32_t last_id = 0;

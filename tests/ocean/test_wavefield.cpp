@@ -1,0 +1,437 @@
+// Wind-wave element: checked against a direct double-precision synthesis written here, against
+// finite differences in time, and against physical invariants.
+#include "ocean/HyOceanSurfaceGridElement.h"
+#include "ocean/HySpectralTransform.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+using cd = std::complex<double>;
+
+struct Field {
+    int nx, ny;
+    std::vector<float> array;
+    Field(int nx_, int ny_) : nx(nx_), ny(ny_), array(static_cast<std::size_t>(nx_ + 2) * ny_, 0.0f) {}
+    float h(int i, int j) const { return array[static_cast<std::size_t>(j) * nx + i]; }
+    double max_abs() const
+    {
+        double m = 0;
+        for (int k = 0; k < nx * ny; ++k)
+            m = std::max(m, std::fabs(double(array[k])));
+        return m;
+    }
+};
+
+HyOcean_record wind_record(Field& f, double dx, double dy, int type = 104)
+{
+    HyOcean_record r;
+    r.nx = f.nx;
+    r.ny = f.ny;
+    r.dx = dx;
+    r.dy = dy;
+    r.heights = f.array.data();
+    r.seed = 101;
+    r.spectrum_type = type;
+    r.wind_speed = 7.5;
+    r.wind_direction = 0.6;
+    r.vertical_scale = 1.0;
+    return r;
+}
+
+// Mirror image of the real-field symmetry, applied to a complex<double> half spectrum.
+void symmetrise(std::vector<cd>& s, int ncols, int nrows)
+{
+    auto at = [&](int i, int j) -> cd& { return s[static_cast<std::size_t>(j) * ncols + i]; };
+    at(0, 0) = 0.0;
+    at(0, nrows / 2) = at(0, nrows / 2).real();
+    at(ncols - 1, 0) = at(ncols - 1, 0).real();
+    at(ncols - 1, nrows / 2) = at(ncols - 1, nrows / 2).real();
+    for (int j = 1; j < nrows / 2; ++j) {
+        at(0, nrows - j) = std::conj(at(0, j));
+        at(ncols - 1, nrows - j) = std::conj(at(ncols - 1, j));
+    }
+}
+
+// Directional spectrum of the wind waves, from its physical description: a Pierson-Moskowitz-like
+// fall-off exp(-k_min^2/q)/q^2, cos^2 spreading about the wind, cut at k_max, halved in the band.
+double expected_spectrum(double kx, double ky, double wind_dir, double k_min, double k_max, double band_lo,
+                         double band_hi)
+{
+    const double q = kx * kx + ky * ky;
+    if (q == 0.0 || q > k_max * k_max)
+        return 0.0;
+    const double c = std::cos(std::atan2(ky, kx) - wind_dir);
+    double s = std::exp(-k_min * k_min / q) * 2.6e-5 * c * c / (q * q);
+    if (band_lo * band_lo < q && q < band_hi * band_hi)
+        s *= 0.5;
+    return s;
+}
+
+// Heights by the direct sum over the half spectrum: every column but 0 and nx/2 stands for itself
+// and its conjugate partner.
+std::vector<double> direct_sum(const std::vector<cd>& spec, int nx, int ny)
+{
+    const int ncols = nx / 2 + 1;
+    std::vector<double> h(static_cast<std::size_t>(nx) * ny, 0.0);
+    const double two_pi = 2.0 * 3.14159265358979323846;
+    for (int y = 0; y < ny; ++y)
+        for (int x = 0; x < nx; ++x) {
+            double sum = 0.0;
+            for (int j = 0; j < ny; ++j) {
+                const int ky = j <= ny / 2 ? j : j - ny;
+                for (int i = 0; i < ncols; ++i) {
+                    const double weight = (i == 0 || i == nx / 2) ? 1.0 : 2.0;
+                    const double arg = two_pi * (double(i) * x / nx + double(ky) * y / ny);
+                    sum += weight * (spec[static_cast<std::size_t>(j) * ncols + i] * cd(std::cos(arg), std::sin(arg))).real();
+                }
+            }
+            h[static_cast<std::size_t>(y) * nx + x] = sum;
+        }
+    return h;
+}
+
+double quantised(double omega, double loop_time)
+{
+    return (1.0 + std::floor(loop_time * omega / 6.283185307)) * 6.283185307 / loop_time;
+}
+
+// Builds the expected heights of a looping type-104 field at time t from the generator alone.
+void check_against_direct_sum(int nx, int ny, double dx, double dy)
+{
+    SCOPED_TRACE("lattice " + std::to_string(nx) + "x" + std::to_string(ny));
+    Field f(nx, ny);
+    HyOcean_record r = wind_record(f, dx, dy);
+    r.band_low = 0.15;
+    r.band_high = 0.4;
+    r.vertical_scale = 1.5;
+    r.loop = 1;
+    r.loop_time = 7.0;
+    HyOceanSurfaceGridElement e(r);
+    ASSERT_EQ(e.generate_kspace(), 1);
+    const int ncols = nx / 2 + 1;
+    ASSERT_EQ(e.ncols, ncols);
+
+    // Initial state: Gaussian deviates of variance cell_area/2 in memory order, then symmetry.
+    const double dkx = 1.0 / (nx * dx), dky = 1.0 / (ny * dy);
+    HyRandom rng;
+    rng.set_mode(902);
+    rng.seed(101);
+    std::vector<cd> init(static_cast<std::size_t>(ncols) * ny);
+    const double a = std::sqrt(dkx * dky / 2.0);
+    for (auto& v : init) {
+        const double re = float(rng.gaussian() * a);
+        const double im = float(rng.gaussian() * a);
+        v = cd(re, im);
+    }
+    symmetrise(init, ncols, ny);
+    const float* state = e.get_initial_state();
+    for (std::size_t v = 0; v < init.size(); ++v) {
+        ASSERT_NEAR(state[2 * v], init[v].real(), 1e-6 * a) << v;
+        ASSERT_NEAR(state[2 * v + 1], init[v].imag(), 1e-6 * a) << v;
+    }
+
+    const double t = 3.3, wind = 0.6, u = 7.5;
+    const double k_min = 0.67 * 9.81 / (u * u) / (2.0 * 3.1415926535);
+    const double level = (0.003 + 0.00508 * u) / (std::log(100.0 / k_min) * 2.6e-5 * 4.0 * std::pow(3.1415926535, 3));
+    const double k_max = std::min(1.0 / (2 * dx) - dkx, 1.0 / (2 * dy) - dky);
+    std::vector<cd> spec(init.size());
+    for (int j = 0; j < ny; ++j) {
+        const double ky = (j <= ny / 2 ? j : j - ny) * dky;
+        for (int i = 0; i < ncols; ++i) {
+            const double kx = i * dkx;
+            const double k_rad = 2.0 * 3.1415926535 * std::hypot(kx, ky);
+            const double omega = quantised(3.132 * std::sqrt(k_rad), 7.0);
+            // Waves run with the wind only.
+            const double s = (kx * std::cos(wind) + ky * std::sin(wind)) < 0 ? -1.0 : 1.0;
+            const cd turned = init[static_cast<std::size_t>(j) * ncols + i] * std::exp(cd(0.0, -s * omega * t));
+            spec[static_cast<std::size_t>(j) * ncols + i] =
+                turned * std::sqrt(expected_spectrum(kx, ky, wind, k_min, k_max, 0.15, 0.4) * level);
+        }
+    }
+    symmetrise(spec, ncols, ny);
+    const std::vector<double> expected = direct_sum(spec, nx, ny);
+
+    e.evolve_to_time(t);
+    e.transform_to_heights();
+    double peak = 0;
+    for (double v : expected)
+        peak = std::max(peak, std::fabs(v) * 1.5);
+    ASSERT_GT(peak, 0.0);
+    for (int j = 0; j < ny; ++j)
+        for (int i = 0; i < nx; ++i) {
+            ASSERT_NEAR(f.h(i, j), 1.5 * expected[static_cast<std::size_t>(j) * nx + i], 2e-5 * peak) << i << "," << j;
+            ASSERT_EQ(e.get_node_height(i, j), f.h(i, j));
+        }
+}
+
+} // namespace
+
+TEST(WaveField, HeightsEqualDirectSumOverHalfSpectrum)
+{
+    check_against_direct_sum(16, 16, 0.5, 0.5);
+    // Unequal sides and spacings catch a swapped axis; 24 and 20 are not powers of two.
+    check_against_direct_sum(24, 20, 0.4, 0.7);
+}
+
+TEST(WaveField, FlatSeaWithoutWindOrSpectrum)
+{
+    auto all_zero = [](const Field& f) {
+        for (int k = 0; k < f.nx * f.ny; ++k)
+            if (f.array[k] != 0.0f)
+                return false;
+        return true;
+    };
+    {
+        Field f(32, 32);
+        HyOcean_record r = wind_record(f, 1.0, 1.0);
+        r.wind_speed = 0.0;
+        HyOceanSurfaceGridElement e(r);
+        EXPECT_EQ(e.k_min, 99999999.0);
+        ASSERT_EQ(e.generate_kspace(), 1);
+        e.evolve_to_time(2.0);
+        e.transform_to_heights();
+        EXPECT_TRUE(all_zero(f));
+    }
+    {
+        Field f(32, 32);
+        HyOceanSurfaceGridElement e(wind_record(f, 1.0, 1.0, 0));
+        ASSERT_EQ(e.generate_kspace(), 1);
+        for (int k = 0; k < 2 * 17 * 32; ++k)
+            ASSERT_EQ(e.get_initial_state()[k], 0.0f);
+        e.evolve_to_time(2.0);
+        e.transform_to_heights();
+        EXPECT_TRUE(all_zero(f));
+    }
+    // Not-a-number wind speed or direction, and an infinite vertical scale, give a flat sea too.
+    for (int which = 0; which < 3; ++which) {
+        Field f(32, 32);
+        HyOcean_record r = wind_record(f, 1.0, 1.0);
+        if (which == 0)
+            r.wind_speed = std::numeric_limits<double>::quiet_NaN();
+        else if (which == 1)
+            r.wind_direction = std::numeric_limits<double>::quiet_NaN();
+        else
+            r.vertical_scale = std::numeric_limits<double>::infinity();
+        HyOceanSurfaceGridElement e(r);
+        ASSERT_EQ(e.generate_kspace(), 1);
+        e.evolve_to_time(2.0);
+        e.transform_to_heights();
+        EXPECT_TRUE(all_zero(f)) << which;
+    }
+}
+
+TEST(WaveField, ZeroMeanReproducibleAndLooping)
+{
+    Field a(64, 64), b(64, 64), c(64, 64);
+    HyOcean_record ra = wind_record(a, 0.5, 0.5), rb = wind_record(b, 0.5, 0.5), rc = wind_record(c, 0.5, 0.5);
+    rc.seed = 102;
+    HyOceanSurfaceGridElement ea(ra), eb(rb), ec(rc);
+    ASSERT_EQ(ea.generate_kspace() + eb.generate_kspace() + ec.generate_kspace(), 3);
+    for (HyOceanSurfaceGridElement* e : {&ea, &eb, &ec}) {
+        e->evolve_to_time(12.25);
+        e->transform_to_heights();
+    }
+    double sum = 0;
+    for (int k = 0; k < 64 * 64; ++k)
+        sum += a.array[k];
+    EXPECT_LT(std::fabs(sum / (64 * 64)), 1e-6 * a.max_abs());
+    EXPECT_GT(a.max_abs(), 1e-3);
+    EXPECT_EQ(0, std::memcmp(a.array.data(), b.array.data(), sizeof(float) * 64 * 64));
+    EXPECT_NE(0, std::memcmp(a.array.data(), c.array.data(), sizeof(float) * 64 * 64));
+
+    // Looping: t and t + T agree; without the loop they do not.
+    for (int looping = 0; looping < 2; ++looping) {
+        const double T = 9.5, t = 4.75;
+        if (looping)
+            ea.set_loop_time(T);
+        else
+            ea.clear_loop();
+        ea.evolve_to_time(t);
+        ea.transform_to_heights();
+        const std::vector<float> first(a.array.begin(), a.array.begin() + 64 * 64);
+        ea.evolve_to_time(t + T);
+        ea.transform_to_heights();
+        double worst = 0;
+        for (int k = 0; k < 64 * 64; ++k)
+            worst = std::max(worst, std::fabs(double(first[k]) - a.array[k]));
+        if (looping)
+            EXPECT_LT(worst, 1e-5 * a.max_abs());
+        else
+            EXPECT_GT(worst, 1e-2 * a.max_abs());
+    }
+}
+
+TEST(WaveField, ShortestWavelengthCutsTheSpectrum)
+{
+    Field f(128, 128);
+    HyOcean_record r = wind_record(f, 0.1, 0.1);
+    r.wind_speed = 2.0; // short waves, so that there is energy near the cut
+    r.shortest_wavelength = 1.0;
+    HyOceanSurfaceGridElement e(r);
+    EXPECT_DOUBLE_EQ(e.k_max, 1.0);
+    ASSERT_EQ(e.generate_kspace(), 1);
+    e.evolve_to_time(1.0);
+    e.transform_to_heights();
+    std::vector<float> spec(f.array);
+    ASSERT_EQ(hy_forward_transform(spec.data(), 128, 128), 1);
+    const double dk = 1.0 / (128 * 0.1);
+    double above = 0, below = 0;
+    for (int j = 0; j < 128; ++j)
+        for (int i = 0; i < 65; ++i) {
+            const double ky = (j <= 64 ? j : j - 128) * dk, kx = i * dk;
+            const double m = std::hypot(spec[2 * (j * 65 + i)], spec[2 * (j * 65 + i) + 1]);
+            if (kx * kx + ky * ky > 1.0 + 1e-9)
+                above = std::max(above, m);
+            else
+                below = std::max(below, m);
+        }
+    EXPECT_GT(below, 0.0);
+    EXPECT_LT(above, 1e-5 * below);
+}
+
+TEST(WaveField, FastPathMatchesPerValueEvolution)
+{
+    for (int looping = 0; looping < 2; ++looping)
+        for (double t : {0.0, 1.7, 1234.56}) {
+            Field fast(256, 256), slow(256, 256);
+            HyOcean_record r1 = wind_record(fast, 0.2, 0.2), r2 = wind_record(slow, 0.2, 0.2);
+            r1.loop = r2.loop = looping;
+            r1.loop_time = r2.loop_time = 20.0;
+            r1.band_low = r2.band_low = 0.3;
+            r1.band_high = r2.band_high = 1.1;
+            HyOceanSurfaceGridElement a(r1), b(r2);
+            ASSERT_EQ(a.generate_kspace() + b.generate_kspace(), 2);
+            b.set_direct_evolution(true);
+            a.evolve_to_time(t);
+            b.evolve_to_time(t);
+            double peak = 0, worst = 0;
+            for (std::size_t k = 0; k < fast.array.size(); ++k) {
+                peak = std::max(peak, std::fabs(double(slow.array[k])));
+                worst = std::max(worst, std::fabs(double(fast.array[k]) - slow.array[k]));
+            }
+            EXPECT_GT(peak, 0.0);
+            EXPECT_LT(worst, 1e-6 * peak) << "t " << t << " loop " << looping;
+            a.transform_to_heights();
+            b.transform_to_heights();
+            worst = 0;
+            for (int k = 0; k < 256 * 256; ++k)
+                worst = std::max(worst, std::fabs(double(fast.array[k]) - slow.array[k]));
+            EXPECT_LT(worst, 1e-5 * slow.max_abs());
+        }
+
+    // A change of wind reaches the cached weights at the next evolution.
+    Field fast(64, 64), slow(64, 64);
+    HyOceanSurfaceGridElement a(wind_record(fast, 0.5, 0.5)), b(wind_record(slow, 0.5, 0.5));
+    ASSERT_EQ(a.generate_kspace() + b.generate_kspace(), 2);
+    a.evolve_to_time(1.0);
+    a.set_wave_parameters(2.0, 11.0, 0.0, 1.0, 0.0);
+    b.set_wave_parameters(2.0, 11.0, 0.0, 1.0, 0.0);
+    b.set_direct_evolution(true);
+    a.set_loop_time(5.0);
+    b.set_loop_time(5.0);
+    a.evolve_to_time(3.0);
+    b.evolve_to_time(3.0);
+    double peak = 0;
+    for (float v : slow.array)
+        peak = std::max(peak, std::fabs(double(v)));
+    ASSERT_GT(peak, 0.0);
+    for (std::size_t k = 0; k < fast.array.size(); ++k)
+        ASSERT_NEAR(fast.array[k], slow.array[k], 1e-6 * peak) << k;
+}
+
+TEST(WaveField, AccelerationAndPotentialAgreeWithTimeDerivatives)
+{
+    // Without loop quantisation the frequencies are exactly deep-water ones, so the filtered field
+    // with no footprint is the second time derivative of the heights, and the potential's time
+    // derivative is -g times the heights.
+    Field f(64, 64), filtered(64, 64);
+    HyOceanSurfaceGridElement e(wind_record(f, 0.5, 0.5));
+    ASSERT_EQ(e.generate_kspace(), 1);
+    const double t = 2.0, d = 0.01;
+    auto heights_at = [&](double time) {
+        e.evolve_to_time(time);
+        e.transform_to_heights();
+        return std::vector<double>(f.array.begin(), f.array.begin() + 64 * 64);
+    };
+    const auto h0 = heights_at(t), hm = heights_at(t - d), hp = heights_at(t + d);
+    e.evolve_filtered_to_time(filtered.array.data(), t, 0.0, 0.0, 0.0);
+    double scale = 0, worst = 0;
+    for (int k = 0; k < 64 * 64; ++k) {
+        const double second = (hp[k] - 2 * h0[k] + hm[k]) / (d * d);
+        scale = std::max(scale, std::fabs(second));
+        worst = std::max(worst, std::fabs(second - filtered.array[k]));
+    }
+    EXPECT_GT(scale, 0.0);
+    EXPECT_LT(worst, 0.01 * scale);
+
+    auto potential_at = [&](double time) {
+        testing::internal::CaptureStdout();
+        e.upgrade_potential_field(time);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "upgrading potential field \n");
+        return std::vector<double>(f.array.begin(), f.array.begin() + 64 * 64);
+    };
+    const auto pm = potential_at(t - d), pp = potential_at(t + d);
+    scale = worst = 0;
+    for (int k = 0; k < 64 * 64; ++k) {
+        const double rate = (pp[k] - pm[k]) / (2 * d);
+        scale = std::max(scale, std::fabs(9.81 * h0[k]));
+        worst = std::max(worst, std::fabs(rate + 9.81 * h0[k]));
+    }
+    EXPECT_GT(scale, 0.0);
+    EXPECT_LT(worst, 0.01 * scale);
+
+    // Footprint filters only take energy away.
+    Field boxed(64, 64);
+    e.evolve_filtered_to_time(boxed.array.data(), t, 2.0, 2.0, 0.5);
+    double e_plain = 0, e_boxed = 0;
+    for (int k = 0; k < 64 * 64; ++k) {
+        e_plain += double(filtered.array[k]) * filtered.array[k];
+        e_boxed += double(boxed.array[k]) * boxed.array[k];
+    }
+    EXPECT_LT(e_boxed, e_plain);
+}
+
+TEST(WaveField, UnusableLatticesAreRefusedWithoutNaN)
+{
+    struct Case {
+        int nx, ny;
+        double dx, dy;
+    } cases[] = {{15, 16, 1.0, 1.0}, {16, 16, 0.0, 1.0}, {16, 16, -1.0, 1.0}, {16, 16, 1.0, std::nan("")},
+                 {0, 16, 1.0, 1.0}};
+    for (const Case& c : cases) {
+        std::vector<float> array(static_cast<std::size_t>(std::max(c.nx, 2) + 2) * c.ny, 0.0f);
+        HyOcean_record r;
+        r.nx = c.nx;
+        r.ny = c.ny;
+        r.dx = c.dx;
+        r.dy = c.dy;
+        r.heights = array.data();
+        r.spectrum_type = 104;
+        r.wind_speed = 7.5;
+        HyOceanSurfaceGridElement e(r);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(e.generate_kspace(), 0);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("HyOceanSurfaceGridElement::generate_kspace "), std::string::npos) << err;
+        e.evolve_to_time(1.0);
+        e.transform_to_heights();
+        for (float v : array)
+            ASSERT_EQ(v, 0.0f);
+    }
+    // An unknown spectrum type says so and leaves the sea flat.
+    Field f(16, 16);
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    HyOceanSurfaceGridElement e(wind_record(f, 1.0, 1.0, 102));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "DP not yet implemented \n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "DP not yet implemented \n");
+}

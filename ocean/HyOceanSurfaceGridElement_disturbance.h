@@ -44,7 +44,7 @@
 // refused ("... too many ... "). A boat with hull length or beam 0 (or negative) adds nothing; a
 // ripple whose interpolated size is 0 or negative adds nothing; a source whose interpolated values
 // overflow is skipped for that step. A time step that is not a positive finite number is replaced by
-// 0.1 s. A lattice that cannot be transformed (nx or ny odd or below 2, spacings not positive finite
+// 0.1 s. A lattice that cannot be transformed (nx or ny below 1, spacings not positive finite
 // numbers) makes generate_kspace report and return 0. A state that stops being finite is set back to
 // rest with "disturbance state out of range, reset to rest ".
 #pragma once
@@ -145,12 +145,12 @@ public:
 private:
     struct Boat {
         int id;
-        HyBoatDisturbance_data block;  // arrays point into `keys`
+        HyBoatDisturbance_data block;  // array pointers cleared: the values live in `keys`
         HyKeyFrames* keys;             // 2 channels: x, y
     };
     struct Ripple {
         int id;
-        HyRippleDisturbance_data block;  // arrays point into `keys`
+        HyRippleDisturbance_data block;  // array pointers cleared: the values live in `keys`
         HyKeyFrames* keys;               // 6 channels
     };
 
@@ -160,9 +160,14 @@ private:
     void write_display();
     // Rectangle-frame coordinates (metres) of a world point.
     void to_frame(double wx, double wy, double& fx, double& fy) const;
-    // Adds amp*exp(-(u^2/ra^2 + v^2/rb^2)) where the exponent is below 15, (u, v) the node's offset
-    // from (cx, cy) along the unit axis (ax, ay) and across it, all in the rectangle frame.
-    void add_gaussian(double cx, double cy, double ax, double ay, double ra, double rb, double amp);
+    // Elliptical Gaussian amp*exp(-(u^2/ra^2 + v^2/rb^2)), (u, v) a node's offset from (cx, cy) along
+    // the unit axis (ax, ay) and across it, in the rectangle frame (metres).
+    struct Bump {
+        double cx, cy, ax, ay, ra, rb, amp;
+    };
+    // Adds the sum of the bumps to height, each only where its exponent is below 15; bumps with a
+    // size that is not positive, or a value that is not finite, are left out.
+    void add_bumps(const Bump* bumps, int count);
     void add_boat(const Boat& boat, double t, double dt);
     void add_ripple(const Ripple& ripple, double t, double dt);
     HyKeyFrames* make_keys(int key_count, int channels, const double* const* sources, const char* where);
@@ -171,5 +176,6 @@ private:
     Boat boats[kHyMaxBoatDisturbances] = {};
     Ripple ripples[kHyMaxRippleDisturbances] = {};
     double display_fraction = 0.0;  // f of the last evolution
+    float* scratch = nullptr;       // (nx + 2)*ny floats, used by step only when no array is bound
     HySpectralTransform transform;
 };

@@ -1,0 +1,566 @@
+#include "ocean/HyOceanSurfaceGridElement_disturbance.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr double kGravity = 9.81;
+constexpr double kTwoPi = 2.0 * 3.1415926535;
+constexpr double kExponentLimit = 15.0;
+constexpr int kMaxKeyCount = 1000000;
+
+double finite_or(double v, double fallback) { return std::isfinite(v) ? v : fallback; }
+
+// Keys must be finite, strictly increasing times with finite values on every channel.
+bool keys_valid(int key_count, const double* const* arrays, int array_count)
+{
+    if (key_count < 1 || key_count > kMaxKeyCount)
+        return false;
+    for (int a = 0; a < array_count; ++a) {
+        if (!arrays[a])
+            return false;
+        for (int k = 0; k < key_count; ++k)
+            if (!std::isfinite(arrays[a][k]))
+                return false;
+    }
+    for (int k = 1; k < key_count; ++k)
+        if (!(arrays[0][k] > arrays[0][k - 1]))
+            return false;
+    return true;
+}
+
+bool interval_valid(double start, double end) { return !std::isnan(start) && !std::isnan(end); }
+
+} // namespace
+
+HyOceanSurfaceGridElement_disturbance::HyOceanSurfaceGridElement_disturbance(const HyDisturbance_record& record)
+    : HyOcean_data(record)
+{
+    kind = kHyKindDisturbance;
+    set_placement(record.centre_x, record.centre_y, record.angle, record.start_time, record.time_step);
+}
+
+HyOceanSurfaceGridElement_disturbance::~HyOceanSurfaceGridElement_disturbance()
+{
+    free_state();
+    hymem::release(scratch);
+    for (int b = 0; b < boat_count; ++b)
+        free_keys(boats[b].keys);
+    for (int r = 0; r < ripple_count; ++r)
+        free_keys(ripples[r].keys);
+}
+
+bool HyOceanSurfaceGridElement_disturbance::lattice_ok() const
+{
+    return nx >= 1 && ny >= 1 && std::isfinite(dx) && std::isfinite(dy) && dx > 0.0 && dy > 0.0;
+}
+
+void HyOceanSurfaceGridElement_disturbance::free_state()
+{
+    hymem::release(height_prev);
+    hymem::release(height);
+    hymem::release(potential_prev);
+    hymem::release(potential);
+    height_prev = height = potential_prev = potential = nullptr;
+}
+
+void HyOceanSurfaceGridElement_disturbance::clear_state()
+{
+    if (!height)
+        return;
+    const std::size_t count = (std::size_t(nx) + 2) * std::size_t(ny);
+    std::memset(height_prev, 0, sizeof(float) * count);
+    std::memset(height, 0, sizeof(float) * count);
+    std::memset(potential_prev, 0, sizeof(float) * count);
+    std::memset(potential, 0, sizeof(float) * count);
+}
+
+int HyOceanSurfaceGridElement_disturbance::generate_kspace()
+{
+    free_state();
+    if (!lattice_ok()) {
+        std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::generate_kspace unusable lattice %d x %d at %g x %g m \n",
+                     nx, ny, dx, dy);
+        return 0;
+    }
+    const std::size_t count = (std::size_t(nx) + 2) * std::size_t(ny);
+    height_prev = hymem::allocate_array<float>(count, true);
+    height = hymem::allocate_array<float>(count, true);
+    potential_prev = hymem::allocate_array<float>(count, true);
+    potential = hymem::allocate_array<float>(count, true);
+    if (!height_prev || !height || !potential_prev || !potential) {
+        std::fprintf(stderr, "unable to allocate space for dynamic wake generation \n");
+        free_state();
+        return 0;
+    }
+    sim_time = start_time;
+    display_fraction = 0.0;
+    return 1;
+}
+
+void HyOceanSurfaceGridElement_disturbance::set_placement(double cx, double cy, double new_angle, double start,
+                                                          double dt)
+{
+    centre_x = finite_or(cx, 0.0);
+    centre_y = finite_or(cy, 0.0);
+    angle = finite_or(new_angle, 0.0);
+    start_time = finite_or(start, 0.0);
+    if (!(std::isfinite(dt) && dt > 0.0)) {
+        std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::set_placement time step %g replaced by 0.1 \n", dt);
+        dt = 0.1;
+    }
+    time_step = dt;
+    cos_a = std::cos(angle);
+    sin_a = std::sin(angle);
+    const double hx = nx * dx * 0.5;
+    const double hy = ny * dy * 0.5;
+    offset_x = finite_or(cos_a * hx - sin_a * hy - centre_x, 0.0);
+    offset_y = finite_or(sin_a * hx + cos_a * hy - centre_y, 0.0);
+    // The old waves were laid down in another place and time: start again from rest.
+    sim_time = start_time;
+    display_fraction = 0.0;
+    clear_state();
+}
+
+void HyOceanSurfaceGridElement_disturbance::get_position(double, double& x, double& y)
+{
+    x = offset_x;
+    y = offset_y;
+}
+
+void HyOceanSurfaceGridElement_disturbance::get_corners(double& x0, double& y0, double& x1, double& y1, double& x2,
+                                                        double& y2, double& x3, double& y3)
+{
+    const double hx = nx * dx * 0.5;
+    const double hy = ny * dy * 0.5;
+    auto corner = [&](double a, double b, double& x, double& y) {
+        x = a * cos_a - b * sin_a + centre_x;
+        y = a * sin_a + b * cos_a + centre_y;
+    };
+    corner(-hx, hy, x0, y0);
+    corner(-hx, -hy, x1, y1);
+    corner(hx, hy, x2, y2);
+    corner(hx, -hy, x3, y3);
+}
+
+void HyOceanSurfaceGridElement_disturbance::add_to_node(int i, int j, double value)
+{
+    if (height && i >= 0 && i < nx && j >= 0 && j < ny)
+        height[std::size_t(j) * std::size_t(nx) + std::size_t(i)] += float(value);
+}
+
+void HyOceanSurfaceGridElement_disturbance::set_node(int i, int j, double value)
+{
+    if (height && i >= 0 && i < nx && j >= 0 && j < ny)
+        height[std::size_t(j) * std::size_t(nx) + std::size_t(i)] = float(value);
+}
+
+double HyOceanSurfaceGridElement_disturbance::get_node(int i, int j)
+{
+    if (height && i >= 0 && i < nx && j >= 0 && j < ny)
+        return height[std::size_t(j) * std::size_t(nx) + std::size_t(i)];
+    return 0.0;
+}
+
+void HyOceanSurfaceGridElement_disturbance::step(double dt)
+{
+    if (!height || !(std::isfinite(dt) && dt > 0.0))
+        return;
+    const std::size_t n = std::size_t(nx);
+    const std::size_t m = std::size_t(ny);
+    const std::size_t count = n * m;
+    std::memcpy(height_prev, height, sizeof(float) * count);
+    std::memcpy(potential_prev, potential, sizeof(float) * count);
+
+    float* d = heights;
+    if (!d) {
+        if (!scratch)
+            scratch = hymem::allocate_array<float>((n + 2) * m, false);
+        d = scratch;
+    }
+    bool propagated = false;
+    if (d) {
+        // Vertical velocity of the surface: |k| times the potential, in the Fourier domain.
+        std::memcpy(d, potential, sizeof(float) * count);
+        if (transform.forward(d, nx, ny)) {
+            const std::size_t ncols = n / 2 + 1;
+            const double kx_step = kTwoPi / (double(n) * dx);
+            const double ky_step = kTwoPi / (double(m) * dy);
+            // Beyond this |k| the explicit step would amplify instead of oscillate.
+            const double k_stable = 4.0 / (kGravity * dt * dt);
+            for (std::size_t r = 0; r < m; ++r) {
+                const double ky = (r <= m / 2 ? double(r) : double(r) - double(m)) * ky_step;
+                float* line = d + 2 * r * ncols;
+                for (std::size_t c = 0; c < ncols; ++c) {
+                    const double kx = double(c) * kx_step;
+                    const double k = std::sqrt(kx * kx + ky * ky);
+                    const float w = (k < k_stable) ? float(k) : 0.0f;
+                    line[2 * c] *= w;
+                    line[2 * c + 1] *= w;
+                }
+            }
+            d[0] = d[1] = 0.0f;
+            propagated = transform.inverse(d, nx, ny) != 0;
+        }
+    }
+    if (!propagated) {
+        std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::step unable to propagate waves \n");
+        return;
+    }
+    const float scale = float(dt / (double(n) * double(m)));
+    const float g_dt = float(dt * kGravity);
+    for (std::size_t k = 0; k < count; ++k) {
+        height[k] = height_prev[k] + scale * d[k];
+        potential[k] = potential_prev[k] - g_dt * height[k];
+    }
+}
+
+void HyOceanSurfaceGridElement_disturbance::write_display()
+{
+    if (!heights || nx < 1 || ny < 1)
+        return;
+    const std::size_t count = std::size_t(nx) * std::size_t(ny);
+    if (!height) {
+        std::memset(heights, 0, sizeof(float) * count);
+        return;
+    }
+    const float f = float(display_fraction);
+    const float g = 1.0f - f;
+    for (std::size_t k = 0; k < count; ++k)
+        heights[k] = height_prev[k] * g + height[k] * f;
+}
+
+void HyOceanSurfaceGridElement_disturbance::evolve_to_time(double t)
+{
+    if (!height || !std::isfinite(t)) {
+        write_display();
+        return;
+    }
+    const double dt = time_step;
+    if (t < sim_time) {
+        clear_state();
+        sim_time = start_time;
+    }
+    while (sim_time + dt <= t) {
+        inject_sources(sim_time, dt);
+        step(dt);
+        const double next = sim_time + dt;
+        if (next == sim_time)
+            break;  // the step no longer moves a clock this large
+        sim_time = next;
+    }
+    display_fraction = std::clamp((t - sim_time) / dt, 0.0, 1.0);
+
+    const std::size_t count = std::size_t(nx) * std::size_t(ny);
+    bool finite = true;
+    for (std::size_t k = 0; k < count && finite; ++k)
+        finite = std::isfinite(height[k]) && std::isfinite(height_prev[k]) && std::isfinite(potential[k]);
+    if (!finite) {
+        std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::evolve_to_time disturbance state out of range, reset to rest \n");
+        clear_state();
+    }
+    write_display();
+}
+
+void HyOceanSurfaceGridElement_disturbance::transform_to_heights() { write_display(); }
+
+void HyOceanSurfaceGridElement_disturbance::to_frame(double wx, double wy, double& fx, double& fy) const
+{
+    const double px = wx - centre_x;
+    const double py = wy - centre_y;
+    fx = cos_a * px + sin_a * py + nx * dx * 0.5;
+    fy = -sin_a * px + cos_a * py + ny * dy * 0.5;
+}
+
+void HyOceanSurfaceGridElement_disturbance::add_bumps(const Bump* bumps, int count)
+{
+    if (!height)
+        return;
+    const double reach = std::sqrt(kExponentLimit);
+    double x_lo = HUGE_VAL, x_hi = -HUGE_VAL, y_lo = HUGE_VAL, y_hi = -HUGE_VAL;
+    Bump live[4];
+    int n_live = 0;
+    for (int b = 0; b < count && n_live < 4; ++b) {
+        const Bump& u = bumps[b];
+        const bool ok = std::isfinite(u.cx) && std::isfinite(u.cy) && std::isfinite(u.ax) && std::isfinite(u.ay) &&
+                        std::isfinite(u.ra) && std::isfinite(u.rb) && std::isfinite(u.amp) && u.ra > 0.0 &&
+                        u.rb > 0.0 && u.amp != 0.0;
+        if (!ok)
+            continue;
+        // Axis-aligned box of the ellipse where the exponent is below the limit.
+        const double ex = reach * std::sqrt((u.ra * u.ax) * (u.ra * u.ax) + (u.rb * u.ay) * (u.rb * u.ay));
+        const double ey = reach * std::sqrt((u.ra * u.ay) * (u.ra * u.ay) + (u.rb * u.ax) * (u.rb * u.ax));
+        if (!std::isfinite(ex) || !std::isfinite(ey))
+            continue;
+        x_lo = std::min(x_lo, u.cx - ex);
+        x_hi = std::max(x_hi, u.cx + ex);
+        y_lo = std::min(y_lo, u.cy - ey);
+        y_hi = std::max(y_hi, u.cy + ey);
+        live[n_live++] = u;
+    }
+    if (n_live == 0)
+        return;
+    // Clamp in floating point before converting, so that far-away bumps cannot overflow an int.
+    const double i_lo = std::max(0.0, std::ceil(x_lo / dx));
+    const double i_hi = std::min(double(nx - 1), std::floor(x_hi / dx));
+    const double j_lo = std::max(0.0, std::ceil(y_lo / dy));
+    const double j_hi = std::min(double(ny - 1), std::floor(y_hi / dy));
+    if (!(i_lo <= i_hi) || !(j_lo <= j_hi))
+        return;
+    const int i0 = int(i_lo), i1 = int(i_hi), j0 = int(j_lo), j1 = int(j_hi);
+    for (int j = j0; j <= j1; ++j) {
+        const double y = j * dy;
+        float* line = height + std::size_t(j) * std::size_t(nx);
+        for (int i = i0; i <= i1; ++i) {
+            const double x = i * dx;
+            double sum = 0.0;
+            for (int b = 0; b < n_live; ++b) {
+                const Bump& u = live[b];
+                const double px = x - u.cx;
+                const double py = y - u.cy;
+                const double along = (px * u.ax + py * u.ay) / u.ra;
+                const double across = (py * u.ax - px * u.ay) / u.rb;
+                const double e = along * along + across * across;
+                if (e < kExponentLimit)
+                    sum += u.amp * std::exp(-e);
+            }
+            if (sum != 0.0)
+                line[i] += float(sum);
+        }
+    }
+}
+
+void HyOceanSurfaceGridElement_disturbance::add_boat(const Boat& boat, double t, double dt)
+{
+    const HyBoatDisturbance_data& p = boat.block;
+    if (!(p.hull_length > 0.0) || !(p.hull_beam > 0.0))
+        return;
+    double w0[2], w1[2];
+    boat.keys->evaluate(t, w0);
+    boat.keys->evaluate(t + dt, w1);
+    double f0x, f0y, f1x, f1y;
+    to_frame(w0[0], w0[1], f0x, f0y);
+    to_frame(w1[0], w1[1], f1x, f1y);
+    const double ddx = f1x - f0x;
+    const double ddy = f1y - f0y;
+    const double len = std::sqrt(ddx * ddx + ddy * ddy);
+    if (!(len > 0.0) || !std::isfinite(len))
+        return;  // at rest (or lost): nothing is pushed aside
+    const double ax = ddx / len;
+    const double ay = ddy / len;
+    const double mx = 0.5 * (f0x + f1x);
+    const double my = 0.5 * (f0y + f1y);
+    const double q = 0.25 * p.hull_length;
+    const Bump pair[2] = {
+        {mx + q * ax, my + q * ay, ax, ay, len, 0.25 * p.hull_beam, p.bow_amplitude},
+        {mx - q * ax, my - q * ay, ax, ay, len, 0.25 * p.hull_beam, p.stern_amplitude},
+    };
+    add_bumps(pair, 2);
+}
+
+void HyOceanSurfaceGridElement_disturbance::add_ripple(const Ripple& ripple, double t, double dt)
+{
+    double v0[6], v1[6];
+    ripple.keys->evaluate(t, v0);
+    ripple.keys->evaluate(t + dt, v1);
+    bool same = true;
+    for (int c = 0; c < 6; ++c)
+        same = same && v0[c] == v1[c];
+    if (same)
+        return;  // the two terms would cancel exactly
+    auto make = [&](const double* v, double sign) {
+        Bump b;
+        to_frame(v[0], v[1], b.cx, b.cy);
+        const double phi = v[5] - angle;
+        b.ax = std::cos(phi);
+        b.ay = std::sin(phi);
+        b.ra = v[2];
+        b.rb = v[3];
+        b.amp = sign * v[4];
+        return b;
+    };
+    const Bump terms[2] = {make(v1, 1.0), make(v0, -1.0)};
+    add_bumps(terms, 2);
+}
+
+void HyOceanSurfaceGridElement_disturbance::inject_sources(double t, double dt)
+{
+    for (int b = 0; b < boat_count; ++b)
+        if (boats[b].block.start_time <= t && t < boats[b].block.end_time)
+            add_boat(boats[b], t, dt);
+    for (int r = 0; r < ripple_count; ++r)
+        if (ripples[r].block.start_time <= t && t < ripples[r].block.end_time)
+            add_ripple(ripples[r], t, dt);
+}
+
+HyKeyFrames* HyOceanSurfaceGridElement_disturbance::make_keys(int key_count, int channels,
+                                                              const double* const* sources, const char* where)
+{
+    void* memory = hymem::allocate(sizeof(HyKeyFrames), false);
+    HyKeyFrames* keys = memory ? new (memory) HyKeyFrames() : nullptr;
+    if (!keys || !keys->init(key_count, channels, sources)) {
+        std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::%s unable to allocate key frames \n", where);
+        free_keys(keys);
+        return nullptr;
+    }
+    return keys;
+}
+
+void HyOceanSurfaceGridElement_disturbance::free_keys(HyKeyFrames* keys)
+{
+    if (!keys)
+        return;
+    keys->~HyKeyFrames();
+    hymem::release(keys);
+}
+
+namespace {
+
+bool boat_block_valid(const HyBoatDisturbance_data& b, const char* where)
+{
+    if (!std::isfinite(b.hull_length) || !std::isfinite(b.hull_beam) || !std::isfinite(b.bow_amplitude) ||
+        !std::isfinite(b.stern_amplitude) || !interval_valid(b.start_time, b.end_time)) {
+        std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::%s invalid parameters \n", where);
+        return false;
+    }
+    const double* arrays[3] = {b.key_times, b.key_x, b.key_y};
+    if (!keys_valid(b.key_count, arrays, 3)) {
+        std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::%s invalid key frames \n", where);
+        return false;
+    }
+    return true;
+}
+
+bool ripple_block_valid(const HyRippleDisturbance_data& b, const char* where)
+{
+    if (!interval_valid(b.start_time, b.end_time)) {
+        std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::%s invalid parameters \n", where);
+        return false;
+    }
+    const double* arrays[7] = {b.key_times, b.key_x,        b.key_y,    b.key_size_a,
+                               b.key_size_b, b.key_strength, b.key_angle};
+    if (!keys_valid(b.key_count, arrays, 7)) {
+        std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::%s invalid key frames \n", where);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int HyOceanSurfaceGridElement_disturbance::add_boat_disturbance(const HyBoatDisturbance_data& block)
+{
+    if (boat_count >= kHyMaxBoatDisturbances) {
+        std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::add_boat_disturbance too many boat disturbances \n");
+        return 0;
+    }
+    if (!boat_block_valid(block, "add_boat_disturbance"))
+        return 0;
+    const double* sources[3] = {block.key_times, block.key_x, block.key_y};
+    HyKeyFrames* keys = make_keys(block.key_count, 2, sources, "add_boat_disturbance");
+    if (!keys)
+        return 0;
+    Boat& b = boats[boat_count++];
+    b.id = ++last_boat_id;
+    b.block = block;
+    b.block.key_times = b.block.key_x = b.block.key_y = nullptr;
+    b.keys = keys;
+    return b.id;
+}
+
+int HyOceanSurfaceGridElement_disturbance::delete_boat_disturbance(int id)
+{
+    for (int b = 0; b < boat_count; ++b) {
+        if (boats[b].id != id)
+            continue;
+        free_keys(boats[b].keys);
+        for (int k = b + 1; k < boat_count; ++k)
+            boats[k - 1] = boats[k];
+        boats[--boat_count] = Boat{};
+        return id;
+    }
+    return 0;
+}
+
+int HyOceanSurfaceGridElement_disturbance::change_boat_disturbance(int id, const HyBoatDisturbance_data& block)
+{
+    for (int b = 0; b < boat_count; ++b) {
+        if (boats[b].id != id)
+            continue;
+        if (!boat_block_valid(block, "change_boat_disturbance"))
+            return 0;
+        const double* sources[3] = {block.key_times, block.key_x, block.key_y};
+        HyKeyFrames* keys = make_keys(block.key_count, 2, sources, "change_boat_disturbance");
+        if (!keys)
+            return 0;
+        free_keys(boats[b].keys);
+        boats[b].block = block;
+        boats[b].block.key_times = boats[b].block.key_x = boats[b].block.key_y = nullptr;
+        boats[b].keys = keys;
+        return id;
+    }
+    return 0;
+}
+
+int HyOceanSurfaceGridElement_disturbance::add_ripple_disturbance(const HyRippleDisturbance_data& block)
+{
+    if (ripple_count >= kHyMaxRippleDisturbances) {
+        std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::add_ripple_disturbance too many ripple disturbances \n");
+        return 0;
+    }
+    if (!ripple_block_valid(block, "add_ripple_disturbance"))
+        return 0;
+    const double* sources[7] = {block.key_times, block.key_x,        block.key_y,    block.key_size_a,
+                                block.key_size_b, block.key_strength, block.key_angle};
+    HyKeyFrames* keys = make_keys(block.key_count, 6, sources, "add_ripple_disturbance");
+    if (!keys)
+        return 0;
+    Ripple& r = ripples[ripple_count++];
+    r.id = ++last_ripple_id;
+    r.block = block;
+    r.block.key_times = r.block.key_x = r.block.key_y = nullptr;
+    r.block.key_size_a = r.block.key_size_b = r.block.key_strength = r.block.key_angle = nullptr;
+    r.keys = keys;
+    return r.id;
+}
+
+int HyOceanSurfaceGridElement_disturbance::delete_ripple_disturbance(int id)
+{
+    for (int r = 0; r < ripple_count; ++r) {
+        if (ripples[r].id != id)
+            continue;
+        free_keys(ripples[r].keys);
+        for (int k = r + 1; k < ripple_count; ++k)
+            ripples[k - 1] = ripples[k];
+        ripples[--ripple_count] = Ripple{};
+        return id;
+    }
+    return 0;
+}
+
+int HyOceanSurfaceGridElement_disturbance::change_ripple_disturbance(int id, const HyRippleDisturbance_data& block)
+{
+    for (int r = 0; r < ripple_count; ++r) {
+        if (ripples[r].id != id)
+            continue;
+        if (!ripple_block_valid(block, "change_ripple_disturbance"))
+            return 0;
+        const double* sources[7] = {block.key_times, block.key_x,        block.key_y,    block.key_size_a,
+                                    block.key_size_b, block.key_strength, block.key_angle};
+        HyKeyFrames* keys = make_keys(block.key_count, 6, sources, "change_ripple_disturbance");
+        if (!keys)
+            return 0;
+        free_keys(ripples[r].keys);
+        Ripple& slot = ripples[r];
+        slot.block = block;
+        slot.block.key_times = slot.block.key_x = slot.block.key_y = nullptr;
+        slot.block.key_size_a = slot.block.key_size_b = slot.block.key_strength = slot.block.key_angle = nullptr;
+        slot.keys = keys;
+        return id;
+    }
+    return 0;
+}

@@ -1,0 +1,211 @@
+// Swell element: lattice snapping, the lobe's location and symmetry, random phases of equal
+// amplitude, reproducibility, looping, and a flat contribution for undefined parameters.
+#include "ocean/HyOceanSurfaceGridElement_swell.h"
+#include "ocean/HySpectralTransform.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace {
+
+struct Patch {
+    int n;
+    std::vector<float> array;
+    explicit Patch(int n_) : n(n_), array(static_cast<std::size_t>(n_ + 2) * n_, 0.0f) {}
+    double max_abs() const
+    {
+        double m = 0;
+        for (int k = 0; k < n * n; ++k)
+            m = std::max(m, std::fabs(double(array[k])));
+        return m;
+    }
+};
+
+HyOcean_record swell_record(Patch& p, double spacing, int seed = 3345)
+{
+    HyOcean_record r;
+    r.nx = r.ny = p.n;
+    r.dx = r.dy = spacing;
+    r.heights = p.array.data();
+    r.seed = seed;
+    return r;
+}
+
+HySwell_data swell(double direction, double length)
+{
+    HySwell_data s;
+    s.direction = direction;
+    s.length = length;
+    s.height = 2.0;
+    return s;
+}
+
+} // namespace
+
+TEST(Swell, WaveVectorSnapsDownToTheLattice)
+{
+    // dk = 1/(64*4) = 1/256 exactly, so these ratios are exact.
+    Patch p(64);
+    {
+        // cos(pi) * k0 / dk = -2.5 with k0 = 1/102.4: floor gives -3, not -2.
+        HyOceanSurfaceGridElement_swell s(swell_record(p, 4.0), swell(3.14159265358979323846, 102.4));
+        EXPECT_DOUBLE_EQ(s.k0x, -3.0 / 256);
+        EXPECT_DOUBLE_EQ(s.k0y, 0.0);
+    }
+    {
+        // On a lattice point: k0 = 4 dk stays there.
+        HyOceanSurfaceGridElement_swell s(swell_record(p, 4.0), swell(0.0, 64.0));
+        EXPECT_DOUBLE_EQ(s.k0x, 4.0 / 256);
+        EXPECT_DOUBLE_EQ(s.k0y, 0.0);
+    }
+    {
+        // 2.5 snaps to 2 (toward lower indices on both sides of zero).
+        HyOceanSurfaceGridElement_swell s(swell_record(p, 4.0), swell(0.0, 102.4));
+        EXPECT_DOUBLE_EQ(s.k0x, 2.0 / 256);
+    }
+}
+
+TEST(Swell, LobeSitsOnTheSnappedWaveVector)
+{
+    Patch p(128);
+    HySwell_data d = swell(0.7, 60.0);
+    d.roughness = 0.05;
+    d.oscillations = 0.05;
+    HyOceanSurfaceGridElement_swell s(swell_record(p, 2.0), d);
+    // The spectrum is even in k and peaks at +-k0.
+    EXPECT_NEAR(s.spectrum(s.k0x, s.k0y), s.spectrum(-s.k0x, -s.k0y), 1e-12 * s.spectrum(s.k0x, s.k0y));
+    EXPECT_GT(s.spectrum(s.k0x, s.k0y), 10 * s.spectrum(s.k0x + 4 * s.dkx, s.k0y));
+    EXPECT_GT(s.spectrum(s.k0x, s.k0y), 10 * s.spectrum(s.k0x, s.k0y - 4 * s.dky));
+
+    // The heights' own spectrum (forward transform) is strongest at the snapped wave vector (or its
+    // mirror in the stored half).
+    ASSERT_EQ(s.generate_kspace(), 1);
+    s.evolve_to_time(3.0);
+    s.transform_to_heights();
+    std::vector<float> spec(p.array);
+    ASSERT_EQ(hy_forward_transform(spec.data(), 128, 128), 1);
+    int best_i = 0, best_j = 0;
+    double best = -1;
+    for (int j = 0; j < 128; ++j)
+        for (int i = 0; i < 65; ++i) {
+            const double m = std::hypot(spec[2 * (j * 65 + i)], spec[2 * (j * 65 + i) + 1]);
+            if (m > best) {
+                best = m;
+                best_i = i;
+                best_j = j;
+            }
+        }
+    const int ix = int(std::lround(s.k0x / s.dkx)), iy = int(std::lround(s.k0y / s.dky));
+    const bool direct = best_i == ix && best_j == (iy + 128) % 128;
+    const bool mirror = best_i == -ix && best_j == (128 - iy) % 128;
+    EXPECT_TRUE(direct || mirror) << best_i << "," << best_j << " vs " << ix << "," << iy;
+}
+
+TEST(Swell, RandomPhasesOfEqualAmplitude)
+{
+    Patch p(32);
+    HyOceanSurfaceGridElement_swell s(swell_record(p, 5.0, 77), swell(0.3, 50.0));
+    ASSERT_EQ(s.generate_kspace(), 1);
+    const double a = 1.0 / (32 * 5.0);
+    HyRandom rng;
+    rng.set_mode(902);
+    rng.seed(77);
+    const float* v = s.get_initial_state();
+    for (int j = 0; j < 32; ++j)
+        for (int i = 0; i < 17; ++i) {
+            const double phi = rng.uniform() * 6.283185307;
+            if (i == 0 || i == 16)
+                continue; // these columns are rewritten by the real-field symmetry
+            const int k = 2 * (j * 17 + i);
+            ASSERT_NEAR(v[k], a * std::cos(phi), 1e-6 * a);
+            ASSERT_NEAR(v[k + 1], a * std::sin(phi), 1e-6 * a);
+        }
+    EXPECT_EQ(v[0], 0.0f);
+    EXPECT_EQ(v[1], 0.0f);
+}
+
+TEST(Swell, ReproducibleLoopingAndUnscaled)
+{
+    Patch a(64), b(64), c(64);
+    HySwell_data d = swell(1.1, 80.0);
+    d.vertical_scale = 0.0; // stored only: the swell keeps its height
+    HyOceanSurfaceGridElement_swell sa(swell_record(a, 5.0), d), sb(swell_record(b, 5.0), d),
+        sc(swell_record(c, 5.0, 9), d);
+    ASSERT_EQ(sa.generate_kspace() + sb.generate_kspace() + sc.generate_kspace(), 3);
+    for (auto* s : {&sa, &sb, &sc}) {
+        s->evolve_to_time(6.5);
+        s->transform_to_heights();
+    }
+    EXPECT_GT(a.max_abs(), 0.1);
+    EXPECT_EQ(0, std::memcmp(a.array.data(), b.array.data(), sizeof(float) * 64 * 64));
+    EXPECT_NE(0, std::memcmp(a.array.data(), c.array.data(), sizeof(float) * 64 * 64));
+    double sum = 0;
+    for (int k = 0; k < 64 * 64; ++k)
+        sum += a.array[k];
+    EXPECT_LT(std::fabs(sum) / (64 * 64), 1e-6 * a.max_abs());
+
+    sa.set_loop_time(12.0);
+    sa.evolve_to_time(1.0);
+    sa.transform_to_heights();
+    const std::vector<float> first(a.array);
+    sa.evolve_to_time(13.0);
+    sa.transform_to_heights();
+    for (int k = 0; k < 64 * 64; ++k)
+        ASSERT_NEAR(first[k], a.array[k], 1e-5 * a.max_abs());
+
+    // Fast path against the per-value evolution, looping and not.
+    for (int looping = 0; looping < 2; ++looping) {
+        if (looping)
+            sb.set_loop_time(12.0);
+        sb.set_direct_evolution(false);
+        sb.evolve_to_time(777.7);
+        const std::vector<float> fast(b.array);
+        sb.set_direct_evolution(true);
+        sb.evolve_to_time(777.7);
+        double peak = 0;
+        for (float v : b.array)
+            peak = std::max(peak, std::fabs(double(v)));
+        for (std::size_t k = 0; k < fast.size(); ++k)
+            ASSERT_NEAR(fast[k], b.array[k], 1e-6 * peak) << k;
+    }
+}
+
+TEST(Swell, UndefinedParametersContributeNothing)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        double height, length, roughness, oscillations, direction;
+    } cases[] = {{0.0, 80, 0.25, 0.25, 0}, {2.0, 0.0, 0.25, 0.25, 0}, {2.0, -5, 0.25, 0.25, 0},
+                 {2.0, 80, 0.0, 0.25, 0},  {2.0, 80, 0.25, 0.0, 0},   {2.0, nan, 0.25, 0.25, 0},
+                 {2.0, 80, 0.25, 0.25, nan}};
+    for (const Case& c : cases) {
+        Patch p(32);
+        HySwell_data d;
+        d.height = c.height;
+        d.length = c.length;
+        d.roughness = c.roughness;
+        d.oscillations = c.oscillations;
+        d.direction = c.direction;
+        HyOceanSurfaceGridElement_swell s(swell_record(p, 5.0), d);
+        ASSERT_EQ(s.generate_kspace(), 1);
+        s.evolve_to_time(3.0);
+        s.transform_to_heights();
+        for (int k = 0; k < 32 * 32; ++k)
+            ASSERT_EQ(p.array[k], 0.0f) << c.height << " " << c.length << " " << c.roughness;
+    }
+    // Valid values revive it without new phases.
+    Patch p(32);
+    HySwell_data d;
+    d.length = 0.0;
+    HyOceanSurfaceGridElement_swell s(swell_record(p, 5.0), d);
+    ASSERT_EQ(s.generate_kspace(), 1);
+    s.set_wave_parameters(2.0, 40.0, 0.25, 0.25, 0.0, 0.0);
+    s.evolve_to_time(3.0);
+    s.transform_to_heights();
+    EXPECT_GT(p.max_abs(), 0.01);
+}

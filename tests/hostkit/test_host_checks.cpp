@@ -1,0 +1,458 @@
+// The host kit's own checks, driven by a small plug-in double linked into this program: what a
+// well-behaved plug-in gets, and that every kind of misuse is caught and reported, never UB.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "hostkit/Host.h"
+#include "hostkit/ParamReport.h"
+
+namespace {
+
+using hostkit::Host;
+using hostkit::Module;
+
+// What the double does on each command.
+enum class Mode {
+    good,            // defines a small, valid parameter list and behaves
+    bad_params,      // wrong index, unbalanced groups, bad ranges, duplicate id, unknown type
+    bad_checkouts,   // out-of-range index, check-in of a definition never checked out, leaked checkout
+    bad_handles,     // unknown handle, double dispose, unlock without lock, leaked handle
+    bad_suites,      // release of a suite never acquired, acquire without release
+    bad_strings,     // overlong message, add_param outside parameter setup
+    keep_reference,  // keeps the effect reference and uses it in the next call
+    progress_loop,   // reports progress 1..100 until the host asks it to stop
+    grab_handles,    // takes 10 handles, stopping at the first refusal, then gives them back
+};
+
+Mode g_mode = Mode::good;
+PF_UtilCallbacks g_utils{}; // kept so a test can clean up what a misbehaving call left behind
+PF_Handle g_leaked = nullptr;
+PF_ProgPtr g_kept_ref = nullptr;
+int g_progress_reports = 0;
+int g_handles_taken = 0;
+PF_Err g_progress_answer = PF_Err_NONE;
+
+PF_ParamDef fixed_slider(const char* name, A_long id, double smin, double smax, double vmin, double vmax, double dflt)
+{
+    PF_ParamDef d{};
+    d.param_type = PF_Param_FIX_SLIDER;
+    std::strcpy(d.name, name);
+    d.uu.id = id;
+    d.u.fd.slider_min = FLOAT2FIX(smin);
+    d.u.fd.slider_max = FLOAT2FIX(smax);
+    d.u.fd.valid_min = FLOAT2FIX(vmin);
+    d.u.fd.valid_max = FLOAT2FIX(vmax);
+    d.u.fd.dephault = FLOAT2FIX(dflt);
+    d.u.fd.precision = 2;
+    return d;
+}
+
+PF_ParamDef group(PF_ParamType type, const char* name, A_long id)
+{
+    PF_ParamDef d{};
+    d.param_type = type;
+    std::strcpy(d.name, name);
+    d.uu.id = id;
+    d.flags = PF_ParamFlag_START_COLLAPSED;
+    return d;
+}
+
+PF_Err params_setup_good(PF_InData* in, PF_OutData* out)
+{
+    A_long added = 0;
+    const auto add = [&](PF_ParamDef& d) {
+        if (in->inter.add_param(in->effect_ref, -1, &d) == PF_Err_NONE)
+            ++added;
+    };
+    PF_ParamDef d = group(PF_Param_GROUP_START, "Look", 1);
+    add(d); // refused by a host older than API 12
+    d = fixed_slider("Gain ", 2, 0, 2, 0, 20, 1.25);
+    if (in->inter.add_param(in->effect_ref, added + 1, &d) == PF_Err_NONE) // an explicit next index is fine too
+        ++added;
+    d = PF_ParamDef{};
+    d.param_type = PF_Param_POPUP;
+    std::strcpy(d.name, "Mode:");
+    d.uu.id = 3;
+    d.u.pd.num_choices = 3;
+    d.u.pd.dephault = 2;
+    d.u.pd.u.namesptr = "One|Two|Three";
+    add(d);
+    d = group(PF_Param_GROUP_END, "", 0);
+    add(d);
+    d = PF_ParamDef{};
+    d.param_type = PF_Param_CHECKBOX;
+    std::strcpy(d.name, "On");
+    d.uu.id = 5;
+    d.u.bd.u.nameptr = "  ";
+    add(d);
+    PF_CustomUIInfo ui{};
+    ui.events = PF_CustomEFlag_EFFECT;
+    in->inter.register_ui(in->effect_ref, &ui);
+    out->num_params = added + 1;
+    return PF_Err_NONE;
+}
+
+PF_Err good(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[])
+{
+    switch (cmd) {
+    case PF_Cmd_ABOUT: in->utils->ansi.strcpy(out->return_msg, "Double\rline two\rline three"); return PF_Err_NONE;
+    case PF_Cmd_PARAMS_SETUP: return params_setup_good(in, out);
+    case PF_Cmd_RENDER: {
+        // Suite, handle and parameter traffic that a host must accept as correct.
+        const void* suite = nullptr;
+        if (in->pica_basicP->AcquireSuite(kPFAppSuite, kPFAppSuiteVersion6, &suite) || !suite)
+            return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        PF_Point local{3, 4}, global{};
+        static_cast<const PFAppSuite6*>(suite)->PF_ConvertLocalToGlobal(&local, &global);
+        out->width = global.h; // reported back for the test to see
+        out->height = global.v;
+        in->pica_basicP->ReleaseSuite(kPFAppSuite, kPFAppSuiteVersion6);
+        PF_Handle h = in->utils->host_new_handle(100);
+        auto* p = static_cast<unsigned char*>(in->utils->host_lock_handle(h));
+        std::memset(p, 1, 100);
+        in->utils->host_unlock_handle(h);
+        in->utils->host_dispose_handle(h);
+        PF_ParamDef def;
+        if (in->inter.checkout_param(in->effect_ref, 2, in->current_time, in->time_step, in->time_scale, &def))
+            return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        in->inter.checkin_param(in->effect_ref, &def);
+        // A user-visible change of the pop-up, as a preset load would make it.
+        params[3]->u.pd.value = 3;
+        params[3]->uu.change_flags = PF_ChangeFlag_CHANGED_VALUE;
+        return PF_Err_NONE;
+    }
+    default: return PF_Err_NONE;
+    }
+}
+
+PF_Err bad_params(PF_InData* in, PF_OutData* out)
+{
+    PF_ParamDef d = fixed_slider("Skipped", 1, 0, 1, 0, 1, 0);
+    in->inter.add_param(in->effect_ref, 7, &d);           // index leaves a gap
+    in->inter.add_param(in->effect_ref, -1, nullptr);     // no definition
+    d = group(PF_Param_GROUP_END, "", 2);                 // end without start
+    in->inter.add_param(in->effect_ref, -1, &d);
+    d = fixed_slider("Backwards", 3, 0, 10, 0, 5, 1);     // slider max beyond valid max
+    in->inter.add_param(in->effect_ref, -1, &d);
+    d = fixed_slider("Same id", 3, 0, 1, 0, 1, 2);        // duplicate id, default outside
+    in->inter.add_param(in->effect_ref, -1, &d);
+    d = PF_ParamDef{};
+    d.param_type = 77;
+    std::strcpy(d.name, "Strange");
+    in->inter.add_param(in->effect_ref, -1, &d);
+    d = PF_ParamDef{};
+    d.param_type = PF_Param_POPUP;
+    std::strcpy(d.name, "Short list");
+    d.u.pd.num_choices = 3;
+    d.u.pd.dephault = 4;
+    d.u.pd.u.namesptr = "a|b";
+    in->inter.add_param(in->effect_ref, -1, &d);
+    d = PF_ParamDef{};
+    d.param_type = PF_Param_CHECKBOX;
+    std::memset(d.name, 'x', sizeof d.name); // no terminator
+    in->inter.add_param(in->effect_ref, -1, &d);
+    d = group(PF_Param_GROUP_START, "Never closed", 9);
+    in->inter.add_param(in->effect_ref, -1, &d);
+    out->num_params = 99;
+    return PF_Err_NONE;
+}
+
+PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], PF_LayerDef*, void*)
+{
+    if (!in || !out)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    switch (g_mode) {
+    case Mode::good: return good(cmd, in, out, params);
+    case Mode::bad_params: return cmd == PF_Cmd_PARAMS_SETUP ? bad_params(in, out) : PF_Err_NONE;
+    case Mode::bad_checkouts: {
+        PF_ParamDef def, other;
+        in->inter.checkout_param(in->effect_ref, in->num_params, 0, 1, 30, &def);
+        in->inter.checkout_param(in->effect_ref, -1, 0, 1, 30, &def);
+        in->inter.checkout_param(in->effect_ref, 0, 0, 1, 30, nullptr);
+        in->inter.checkin_param(in->effect_ref, &other);
+        in->inter.checkout_param(in->effect_ref, 0, 0, 1, 0, &def); // time scale 0, never checked in
+        return PF_Err_NONE;
+    }
+    case Mode::bad_handles: {
+        PF_UtilCallbacks* u = in->utils;
+        PF_Handle h = u->host_new_handle(16);
+        u->host_unlock_handle(h); // not locked
+        u->host_dispose_handle(h);
+        u->host_dispose_handle(h); // twice
+        int not_a_handle = 0;
+        u->host_lock_handle(reinterpret_cast<PF_Handle>(&not_a_handle));
+        u->host_dispose_handle(nullptr);
+        g_utils = *u;
+        g_leaked = u->host_new_handle(8); // never disposed: the live count shows it
+        return PF_Err_NONE;
+    }
+    case Mode::bad_suites: {
+        const void* suite = nullptr;
+        in->pica_basicP->ReleaseSuite(kPFAppSuite, kPFAppSuiteVersion6);
+        in->pica_basicP->AcquireSuite(kPFAppSuite, kPFAppSuiteVersion6, &suite);
+        // A suite this host does not offer is refused without misuse.
+        const void* missing = &suite;
+        if (in->pica_basicP->AcquireSuite("No Such Suite", 1, &missing) != kSPSuiteNotFoundError || missing)
+            return PF_Err_INTERNAL_STRUCT_DAMAGED;
+        return PF_Err_NONE;
+    }
+    case Mode::bad_strings: {
+        std::string longer(400, 'm');
+        in->utils->ansi.strcpy(out->return_msg, longer.c_str());
+        in->utils->ansi.strcpy(nullptr, "x");
+        PF_ParamDef d = fixed_slider("Late", 1, 0, 1, 0, 1, 0);
+        in->inter.add_param(in->effect_ref, -1, &d);
+        return PF_Err_NONE;
+    }
+    case Mode::keep_reference:
+        if (g_kept_ref)
+            in->inter.progress(g_kept_ref, 1, 2);
+        g_kept_ref = in->effect_ref;
+        return PF_Err_NONE;
+    case Mode::progress_loop:
+        for (int i = 1; i <= 100; ++i) {
+            ++g_progress_reports;
+            if (PF_Err e = in->inter.progress(in->effect_ref, i, 100)) {
+                g_progress_answer = e;
+                return e;
+            }
+        }
+        return PF_Err_NONE;
+    case Mode::grab_handles: {
+        PF_Handle taken[10] = {};
+        g_handles_taken = 0;
+        for (PF_Handle& h : taken) {
+            h = in->utils->host_new_handle(32);
+            if (!h)
+                break;
+            ++g_handles_taken;
+        }
+        for (PF_Handle h : taken)
+            if (h)
+                in->utils->host_dispose_handle(h);
+        return PF_Err_NONE;
+    }
+    }
+    return PF_Err_NONE;
+}
+
+class HostChecks : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_mode = Mode::good;
+        g_kept_ref = nullptr;
+        g_progress_reports = 0;
+        g_progress_answer = PF_Err_NONE;
+        hostkit::clear_orphan_misuse();
+        module_ = Module::from_entry(entry, "double");
+    }
+    void TearDown() override { hostkit::clear_orphan_misuse(); }
+
+    bool noted(const Host& host, const std::string& part) const
+    {
+        for (const std::string& m : host.misuse())
+            if (m.find(part) != std::string::npos)
+                return true;
+        return false;
+    }
+
+    std::shared_ptr<Module> module_;
+};
+
+TEST_F(HostChecks, WellBehavedPluginLeavesNoNotesAndItsParametersAreKept)
+{
+    const long handles_before = hostkit::live_host_handles();
+    Host host(module_);
+    std::string about;
+    ASSERT_EQ(host.about(&about), PF_Err_NONE);
+    EXPECT_EQ(about, "Double\rline two\rline three");
+    ASSERT_EQ(host.setup(), PF_Err_NONE);
+    ASSERT_EQ(host.param_count(), 6);
+    EXPECT_EQ(host.param(1).def.param_type, PF_Param_GROUP_START);
+    EXPECT_EQ(host.param(2).group, "Look");
+    EXPECT_EQ(host.param(3).choices, "One|Two|Three");
+    EXPECT_EQ(host.param(3).def.u.pd.value, 2); // starts at its default
+    EXPECT_EQ(host.param(4).group, "Look");     // the group end names the group it closes
+    EXPECT_EQ(host.param(5).group, "");
+    EXPECT_EQ(host.param(5).label, "  ");
+    EXPECT_EQ(host.find_param("Gain "), 2);
+    EXPECT_EQ(host.find_param("Gain"), -1);
+    EXPECT_EQ(host.registered_ui().events, PF_CustomEFlag_EFFECT);
+
+    hostkit::World out(8, 4);
+    ASSERT_EQ(host.render(out), PF_Err_NONE);
+    EXPECT_EQ(host.out_data().width, 3 + host.config().window_origin.h);
+    EXPECT_EQ(host.out_data().height, 4 + host.config().window_origin.v);
+    EXPECT_EQ(host.suite_acquire_count(kPFAppSuite), 1);
+    EXPECT_EQ(host.param(3).def.u.pd.value, 3); // the plug-in's change was taken
+    EXPECT_EQ(host.param(3).changes, 1);
+    ASSERT_EQ(host.checkout_log().size(), 1u);
+    EXPECT_EQ(host.checkout_log()[0].index, 2);
+    EXPECT_EQ(hostkit::live_host_handles(), handles_before);
+    EXPECT_TRUE(host.misuse().empty()) << host.misuse().front();
+
+    const std::string tsv = hostkit::format_params(hostkit::describe_params(host), hostkit::ParamFormat::tsv);
+    EXPECT_NE(tsv.find("2\t2\t\"Look\"\t\"Gain \"\tfix_slider\t1.25\t0\t2\t0\t20\t-\tprecision=2\n"),
+              std::string::npos)
+        << tsv;
+    EXPECT_NE(tsv.find("choices=\"One|Two|Three\""), std::string::npos);
+}
+
+TEST_F(HostChecks, BadDefinitionsAreRefusedOrNoted)
+{
+    g_mode = Mode::bad_params;
+    Host host(module_);
+    ASSERT_EQ(host.params_setup(), PF_Err_NONE);
+    EXPECT_TRUE(noted(host, "index 7 but the next index is 1"));
+    EXPECT_TRUE(noted(host, "null definition"));
+    EXPECT_TRUE(noted(host, "group end without a group start"));
+    EXPECT_TRUE(noted(host, "\"Backwards\": ranges out of order"));
+    EXPECT_TRUE(noted(host, "id 3 is already used"));
+    EXPECT_TRUE(noted(host, "\"Same id\": default 2 outside the valid range"));
+    EXPECT_TRUE(noted(host, "unknown type 77"));
+    EXPECT_TRUE(noted(host, "3 choices announced, 2 in the text"));
+    EXPECT_TRUE(noted(host, "default choice 4 out of range"));
+    EXPECT_TRUE(noted(host, "is not terminated"));
+    EXPECT_TRUE(noted(host, "group \"Never closed\" is never closed"));
+    EXPECT_TRUE(noted(host, "out-data reports 99 parameters"));
+    // Refused: the gap, the null, the unknown type and the unterminated name.
+    EXPECT_EQ(host.find_param("Skipped"), -1);
+    EXPECT_EQ(host.find_param("Strange"), -1);
+    EXPECT_NE(host.find_param("Backwards"), -1);
+}
+
+TEST_F(HostChecks, GroupsAreRefusedByAnOldHost)
+{
+    hostkit::HostConfig old;
+    old.api_major = 11;
+    Host host(module_, old);
+    ASSERT_EQ(host.params_setup(), PF_Err_NONE);
+    EXPECT_TRUE(noted(host, "parameter groups on a host of API version 11"));
+    EXPECT_EQ(host.param_count(), 4); // input, slider, pop-up, checkbox
+}
+
+TEST_F(HostChecks, CheckoutMisuseIsCaught)
+{
+    g_mode = Mode::bad_checkouts;
+    Host host(module_);
+    hostkit::World out(4, 4);
+    EXPECT_EQ(host.render(out), PF_Err_NONE);
+    EXPECT_TRUE(noted(host, "index 1 out of range (1 parameters)"));
+    EXPECT_TRUE(noted(host, "index -1 out of range"));
+    EXPECT_TRUE(noted(host, "null parameter definition"));
+    EXPECT_TRUE(noted(host, "was not checked out in this call"));
+    EXPECT_TRUE(noted(host, "time scale 0"));
+    EXPECT_TRUE(noted(host, "1 parameter(s) checked out and never checked in"));
+}
+
+TEST_F(HostChecks, HandleMisuseIsCaughtAndLeaksShowInTheLiveCount)
+{
+    g_mode = Mode::bad_handles;
+    const long before = hostkit::live_host_handles();
+    Host host(module_);
+    host.call(PF_Cmd_RENDER);
+    EXPECT_TRUE(noted(host, "host_unlock_handle: handle is not locked"));
+    EXPECT_TRUE(noted(host, "host_dispose_handle: unknown or already disposed handle"));
+    EXPECT_TRUE(noted(host, "host_lock_handle: unknown or already disposed handle"));
+    EXPECT_TRUE(noted(host, "host_dispose_handle: null handle"));
+    EXPECT_EQ(hostkit::live_host_handles(), before + 1);
+    EXPECT_EQ(host.stats().handles_new, 2);
+    EXPECT_EQ(host.stats().handles_disposed, 1);
+    g_utils.host_dispose_handle(g_leaked);
+    EXPECT_EQ(hostkit::live_host_handles(), before);
+}
+
+TEST_F(HostChecks, SuiteBalanceIsCheckedPerCall)
+{
+    g_mode = Mode::bad_suites;
+    Host host(module_);
+    EXPECT_EQ(host.call(PF_Cmd_FRAME_SETUP), PF_Err_NONE);
+    EXPECT_TRUE(noted(host, "\"PF AE App Suite\" version 6 was not acquired in this call"));
+    EXPECT_TRUE(noted(host, "suite \"PF AE App Suite\" version 6 acquired 1 more time(s) than released"));
+    EXPECT_EQ(host.misuse().size(), 2u);
+}
+
+TEST_F(HostChecks, OverlongMessageIsCutAndLateDefinitionsRefused)
+{
+    g_mode = Mode::bad_strings;
+    Host host(module_);
+    host.call(PF_Cmd_SEQUENCE_SETUP);
+    EXPECT_TRUE(noted(host, "400 characters overflow the out-data return_msg field (room for 255)"));
+    EXPECT_TRUE(noted(host, "strcpy: null pointer"));
+    EXPECT_TRUE(noted(host, "add_param: outside parameter setup"));
+    EXPECT_EQ(host.message(), std::string(255, 'm'));
+    EXPECT_EQ(host.param_count(), 1);
+}
+
+TEST_F(HostChecks, StaleEffectReferenceIsCaught)
+{
+    g_mode = Mode::keep_reference;
+    Host host(module_);
+    host.call(PF_Cmd_FRAME_SETUP);
+    host.call(PF_Cmd_FRAME_SETUP);
+    EXPECT_TRUE(noted(host, "belongs to no call in progress"));
+    EXPECT_EQ(host.stats().progress, 0);
+}
+
+TEST_F(HostChecks, ScriptedAbortStopsAfterTheGivenReports)
+{
+    g_mode = Mode::progress_loop;
+    Host host(module_);
+    host.script_abort(5);
+    EXPECT_EQ(host.call(PF_Cmd_RENDER), PF_Interrupt_CANCEL);
+    EXPECT_EQ(g_progress_reports, 6); // five answered normally, the sixth asked to stop
+    ASSERT_EQ(host.progress_log().size(), 6u);
+    EXPECT_EQ(host.progress_log()[5].current, 6);
+    EXPECT_EQ(host.progress_log()[5].total, 100);
+
+    host.script_abort(-1);
+    g_progress_reports = 0;
+    EXPECT_EQ(host.call(PF_Cmd_RENDER), PF_Err_NONE);
+    EXPECT_EQ(g_progress_reports, 100);
+
+    host.script_abort(0, PF_Err_OUT_OF_MEMORY); // any code the host wants returned
+    EXPECT_EQ(host.call(PF_Cmd_RENDER), PF_Err_OUT_OF_MEMORY);
+    EXPECT_TRUE(host.misuse().empty());
+}
+
+TEST_F(HostChecks, ScriptedHandleFailureRefusesLaterHandles)
+{
+    g_mode = Mode::grab_handles;
+    const long before = hostkit::live_host_handles();
+    Host host(module_);
+    host.script_handle_failure(3);
+    host.call(PF_Cmd_RENDER);
+    EXPECT_EQ(g_handles_taken, 3);
+    host.script_handle_failure(-1);
+    host.call(PF_Cmd_RENDER);
+    EXPECT_EQ(g_handles_taken, 10);
+    EXPECT_EQ(hostkit::live_host_handles(), before);
+    EXPECT_TRUE(host.misuse().empty());
+}
+
+TEST_F(HostChecks, CallbacksOutsideAnyCallAreOrphans)
+{
+    // Reach the utility table the way a plug-in that kept it would, after its call returned.
+    struct Keep {
+        static PF_Err entry(PF_Cmd, PF_InData* in, PF_OutData*, PF_ParamDef**, PF_LayerDef*, void*)
+        {
+            g_utils = *in->utils;
+            return PF_Err_NONE;
+        }
+    };
+    Host host(Module::from_entry(Keep::entry, "keeper"));
+    host.call(PF_Cmd_ABOUT);
+    char dst[8];
+    g_utils.ansi.strcpy(dst, "x");
+    PF_Handle h = g_utils.host_new_handle(4); // served, but noted
+    EXPECT_NE(h, nullptr);
+    g_utils.host_dispose_handle(h);
+    const auto orphans = hostkit::orphan_misuse();
+    ASSERT_GE(orphans.size(), 2u);
+    EXPECT_NE(orphans[0].find("strcpy: called outside any entry call"), std::string::npos);
+}
+
+} // namespace

@@ -69,6 +69,8 @@ constexpr int kHyStandardNormalCount = 801;
 class HyOceanOptics : public HyAllocated {
 public:
     explicit HyOceanOptics(const HyOceanOpticsParams& params = HyOceanOpticsParams());
+    HyOceanOptics(const HyOceanOptics&) = delete; // owns its table
+    HyOceanOptics& operator=(const HyOceanOptics&) = delete;
 
     // 0. Frees the reflectance table.
     virtual ~HyOceanOptics();

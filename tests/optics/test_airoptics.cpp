@@ -266,6 +266,65 @@ TEST(AirOptics, PhaseFunctionsShowInRadianceRatios)
     EXPECT_GT(z[2], x[2]);
 }
 
+// Single scattering along a ray through an exponential layer, integrated numerically: light reaches each
+// point along the slant 1/mus through the layer above it, scatters with coefficient (c / hs) rho, and is
+// dimmed on its way back along the ray.
+double single_scatter_integral(double c, double hs, double h0, double dz, double len, double mus)
+{
+    const int n = 200000;
+    const double ds = len / n;
+    double tau = 0.0, sum = 0.0, prev = 0.0;
+    for (int i = 0; i <= n; ++i) {
+        const double s = i * ds;
+        const double rho = std::exp(-(h0 + s * dz) / hs);
+        const double beta = c / hs * rho;
+        if (i > 0)
+            tau += 0.5 * (prev + beta) * ds;
+        prev = beta;
+        const double f = beta * std::exp(-c * rho / mus) * std::exp(-tau);
+        sum += f * ((i == 0 || i == n) ? 0.5 : 1.0) * ds;
+    }
+    return sum;
+}
+
+TEST(AirOptics, SkyRadianceIsSingleScattering)
+{
+    const double pos[3] = {0, 0, 150.0};
+    const double light[3] = {0.0, std::cos(35 * kDeg), -std::sin(35 * kDeg)};
+    const double mus = std::sin(35 * kDeg);
+    for (double dz : {-0.04, 0.05, 0.4}) {
+        const double dir[3] = {std::sqrt(1 - dz * dz), 0.0, dz};
+        const double len = (dz < 0) ? 3000.0 : 30000.0;
+        const double cs = -(dir[0] * light[0] + dir[1] * light[1] + dir[2] * light[2]);
+
+        HyAirFlatOptics clear(clear_only());
+        double v[3];
+        clear.sky_radiance(pos, dir, len, light, &v[0], &v[1], &v[2]);
+        // Phase of the clear air, normalised over the sphere: 3 / (16 pi) (1 + cos^2) in spirit, with the
+        // molecular depolarisation giving 0.9324.
+        const double phase = (1 + 0.9324 * cs * cs) * 0.060709651179326155;
+        for (int k = 0; k < 3; ++k) {
+            const double c = clear.clear_air_coefficient(k);
+            // The sun's slant is lifted by 1e-4 so that grazing light stays finite.
+            const double expect = 15.0 * phase * single_scatter_integral(c, 8000.0, 150.0, dz, len, mus + 0.0001);
+            EXPECT_NEAR(v[k] / expect, 1.0, 1e-6) << dz << " channel " << k;
+        }
+
+        HyAirOpticsParams hp = haze_only();
+        hp.haze_color[0] = 0.8;
+        hp.haze_color[1] = 0.7;
+        hp.haze_color[2] = 0.6;
+        HyAirFlatOptics haze(hp);
+        haze.sky_radiance(pos, dir, len, light, &v[0], &v[1], &v[2]);
+        const double g = haze.haze_asymmetry(0);
+        const double hg = (1 - g * g) / (4 * M_PI * std::pow(1 - 2 * g * cs + g * g, 1.5));
+        const double c = haze.haze_coefficient(0);
+        const double s = single_scatter_integral(c, 400.0, 150.0, dz, len, mus + 0.001);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(v[k] / (15.0 * hp.haze_color[k] * hg * s), 1.0, 1e-5) << dz << " channel " << k;
+    }
+}
+
 TEST(AirOptics, RainbowCentres)
 {
     HyAirOpticsParams p = clear_only();

@@ -98,6 +98,7 @@ int HyOceanSurfaceGridElement_disturbance::generate_kspace()
         return 0;
     }
     sim_time = start_time;
+    steps_taken = 0;
     display_fraction = 0.0;
     return 1;
 }
@@ -122,6 +123,7 @@ void HyOceanSurfaceGridElement_disturbance::set_placement(double cx, double cy, 
     offset_y = finite_or(sin_a * hx + cos_a * hy - centre_y, 0.0);
     // The old waves were laid down in another place and time: start again from rest.
     sim_time = start_time;
+    steps_taken = 0;
     display_fraction = 0.0;
     clear_state();
 }
@@ -244,11 +246,18 @@ void HyOceanSurfaceGridElement_disturbance::evolve_to_time(double t)
     if (t < sim_time) {
         clear_state();
         sim_time = start_time;
+        steps_taken = 0;
     }
-    while (sim_time + dt <= t) {
-        inject_sources(sim_time, dt);
+    // The clock counts whole steps from the start, so that long runs do not drift from the frame
+    // times they are asked for.
+    // Each step propagates the water, then lays down what the sources did during it. Injecting after
+    // the propagation keeps the display continuous: the state a step leaves is exactly the one the
+    // next step starts from, so the interpolation never jumps at a step boundary.
+    while (start_time + double(steps_taken + 1) * dt <= t) {
         step(dt);
-        const double next = sim_time + dt;
+        inject_sources(sim_time, dt);
+        ++steps_taken;
+        const double next = start_time + double(steps_taken) * dt;
         if (next == sim_time)
             break;  // the step no longer moves a clock this large
         sim_time = next;

@@ -4,7 +4,9 @@
 // State: height h and velocity potential phi of linear deep-water waves, each kept at the current
 // step and the one before. Every step is a symplectic Euler step in the spectral domain,
 //     h' = h + dt * |k| phi,     phi' = phi - dt * 9.81 * h',
-// so the discrete energy stays bounded. Wavenumbers whose frequency the step cannot carry
+// so the discrete energy stays bounded. A step from t to t + dt propagates the water and then adds
+// what the sources did during [t, t + dt]; the display interpolates between the states at t and
+// t + dt, so it moves without jumps. Wavenumbers whose frequency the step cannot carry
 // (9.81*|k|*dt^2 >= 4, where the explicit step would grow without bound) are not propagated: their
 // height stays where the sources put it. With the default step (0.1 s) that only affects lattices
 // finer than about 0.1 m.
@@ -176,6 +178,7 @@ private:
     Boat boats[kHyMaxBoatDisturbances] = {};
     Ripple ripples[kHyMaxRippleDisturbances] = {};
     double display_fraction = 0.0;  // f of the last evolution
+    long long steps_taken = 0;      // sim_time = start_time + steps_taken*time_step
     float* scratch = nullptr;       // (nx + 2)*ny floats, used by step only when no array is bound
     HySpectralTransform transform;
 };

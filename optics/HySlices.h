@@ -172,5 +172,6 @@ private:
     HySliceVertex scratch_b_[4 * HY_MAX_POINTS];
     HySliceVertex tri_[3];
     HyImageInfo info_;
+    bool full_walk_ = false; // all four sides, closed: the seam behind the eye is crossed
     double pixel_size_ = 1.0;
 };

@@ -94,8 +94,8 @@ public:
                                   const HySliceVertex triangle[3], double pixel_size, int flag);
     virtual void hook_6() {}                                                                   // 6
     virtual void hook_7() {}                                                                   // 7
-    // 8: angle by which the horizon lies below the horizontal seen from `position` towards azimuth
-    // (0 unless the height source is in curved-earth mode), as a negative elevation in radians.
+    // 8: angle (radians, positive) by which the horizon lies below the horizontal seen from `position`
+    // towards `azimuth`; 0 unless the height source is in curved-earth mode.
     virtual double horizon_dip(const double position[3], double azimuth) const;
     // 9: the surface point, squared distance and normal seen through a pixel piece; 0 when no grid
     // position can be found.

@@ -1,0 +1,106 @@
+// One frame of the sea: a wind-wave lattice alone (cached and per-value paths), the rebuild after a
+// parameter change, and the whole surface (two primary lattices and two swells) at N = 256..1024.
+#include "ocean/HyOceanSurface.h"
+
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+namespace {
+
+HyOcean_record lattice_record(int n, float* array)
+{
+    HyOcean_record r;
+    r.nx = r.ny = n;
+    r.dx = r.dy = 0.075;
+    r.heights = array;
+    r.seed = 101;
+    r.spectrum_type = 104;
+    r.wind_speed = 7.5;
+    r.vertical_scale = 1.0;
+    r.band_low = 1.0 / (n * 0.93);
+    r.band_high = 1.0 / (2 * 0.93);
+    return r;
+}
+
+void lattice_frame(benchmark::State& state, bool direct)
+{
+    const int n = static_cast<int>(state.range(0));
+    std::vector<float> array(static_cast<std::size_t>(n + 2) * n);
+    HyOceanSurfaceGridElement e(lattice_record(n, array.data()));
+    if (!e.generate_kspace()) {
+        state.SkipWithError("generate_kspace failed");
+        return;
+    }
+    e.set_direct_evolution(direct);
+    double t = 0.0;
+    e.evolve_to_time(t); // builds the cache outside the timed loop
+    for (auto _ : state) {
+        t += 1.0 / 30;
+        e.evolve_to_time(t);
+        e.transform_to_heights();
+        benchmark::DoNotOptimize(array.data());
+    }
+}
+
+void BM_LatticeFrame(benchmark::State& state) { lattice_frame(state, false); }
+void BM_LatticeFramePerValue(benchmark::State& state) { lattice_frame(state, true); }
+
+// A new wind every frame: the cost of rebuilding frequencies and weights, plus the frame.
+void BM_LatticeFrameNewWind(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    std::vector<float> array(static_cast<std::size_t>(n + 2) * n);
+    HyOceanSurfaceGridElement e(lattice_record(n, array.data()));
+    if (!e.generate_kspace()) {
+        state.SkipWithError("generate_kspace failed");
+        return;
+    }
+    double t = 0.0, wind = 7.0;
+    for (auto _ : state) {
+        t += 1.0 / 30;
+        wind += 0.01;
+        e.set_wave_parameters(0.0, wind, 0.0, 1.0, 0.0);
+        e.evolve_to_time(t);
+        e.transform_to_heights();
+        benchmark::DoNotOptimize(array.data());
+    }
+}
+
+void BM_SurfaceFrame(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    HyOceanSurface s;
+    HyPrimaryWaves_data p;
+    p.size = n;
+    if (!s.allocate_primary_waves(p)) {
+        state.SkipWithError("allocate_primary_waves failed");
+        return;
+    }
+    for (int k = 0; k < 2; ++k) {
+        HySwell_data w;
+        w.size = n;
+        w.direction = 0.5 + k;
+        w.seed = 3345 + k;
+        if (!s.add_new_swell(w)) {
+            state.SkipWithError("add_new_swell failed");
+            return;
+        }
+    }
+    double t = 0.0;
+    s.evolve_to_time(t);
+    for (auto _ : state) {
+        t += 1.0 / 30;
+        s.evolve_to_time(t);
+        benchmark::DoNotOptimize(s.get_height(1.0, 2.0));
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_LatticeFrame)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LatticeFramePerValue)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LatticeFrameNewWind)->Arg(256)->Arg(1024)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SurfaceFrame)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,311 @@
+// The real plug-in module, loaded with dlopen and driven only through PluginEntry: set-up counting,
+// lazy creation, ignored commands, the out-data it writes, error translation, re-entry and threads.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "PluginFixture.h"
+
+namespace {
+
+using hostkit::Host;
+using seavast_test::config_for_api;
+using seavast_test::fresh_module;
+
+constexpr A_u_long kVersionWord = 0x000A4600;
+
+TEST(PluginEntry, GlobalSetupWritesVersionAndFlags)
+{
+    // The version word is the host's packing of 1.4.8, release stage, build 0.
+    EXPECT_EQ(PF_VERSION(1, 4, 8, PF_Stage_RELEASE, 0), kVersionWord);
+
+    Host host(fresh_module());
+    ASSERT_EQ(host.global_setup(), PF_Err_NONE);
+    EXPECT_EQ(host.out_data().my_version, kVersionWord);
+    EXPECT_EQ(host.out_data().out_flags, PF_OutFlag_NON_PARAM_VARY | PF_OutFlag_WORKS_IN_PLACE);
+    EXPECT_EQ(host.out_data().out_flags, 0x2004);
+    EXPECT_EQ(host.out_data().out_flags2, 0x00008001);
+    EXPECT_EQ(host.out_data().out_flags2,
+              PF_OutFlag2_SUPPORTS_QUERY_DYNAMIC_FLAGS | PF_OutFlag2_PPRO_DO_NOT_CLONE_SEQUENCE_DATA_FOR_RENDER);
+    EXPECT_EQ(host.global_setdown(), PF_Err_NONE);
+    EXPECT_NO_MISUSE(host);
+}
+
+TEST(PluginEntry, AboutIsThreeLinesWithTheVersion)
+{
+    Host host(fresh_module());
+    std::string text;
+    ASSERT_EQ(host.about(&text), PF_Err_NONE);
+    EXPECT_LE(text.size(), std::size_t(PF_MAX_EFFECT_MSG_LEN));
+    ASSERT_EQ(std::count(text.begin(), text.end(), '\r'), 2) << text;
+    EXPECT_EQ(text.find('\n'), std::string::npos);
+    const std::string first = text.substr(0, text.find('\r'));
+    EXPECT_NE(first.find("1.4.8"), std::string::npos) << first;
+    EXPECT_NE(text.back(), '\r');
+    EXPECT_NO_MISUSE(host);
+}
+
+TEST(PluginEntry, EffectLivesUntilTheLastGlobalSetdown)
+{
+    Host host(fresh_module());
+    ASSERT_EQ(host.global_setup(), PF_Err_NONE);
+    EXPECT_EQ(host.out_data().out_flags, 0x2004);
+    ASSERT_EQ(host.global_setup(), PF_Err_NONE);
+    EXPECT_EQ(host.out_data().out_flags, 0) << "the effect already exists, so no flags are mapped";
+    EXPECT_EQ(host.out_data().my_version, kVersionWord);
+
+    ASSERT_EQ(host.global_setdown(), PF_Err_NONE);
+    ASSERT_EQ(host.params_setup(), PF_Err_NONE);
+    EXPECT_EQ(host.out_data().num_params, 124) << "one setdown of two must keep the effect";
+    EXPECT_EQ(host.param_count(), 124);
+    EXPECT_NO_MISUSE(host);
+
+    ASSERT_EQ(host.global_setdown(), PF_Err_NONE);
+    const long added_before = host.stats().add_param;
+    ASSERT_EQ(host.params_setup(), PF_Err_NONE);
+    EXPECT_EQ(host.out_data().num_params, 0) << "the second setdown must destroy the effect";
+    EXPECT_EQ(host.stats().add_param, added_before);
+
+    // A new global setup builds a new effect, and maps its flags again.
+    host.clear_misuse(); // the host notes the 0-parameter report above as a mismatch
+    ASSERT_EQ(host.global_setup(), PF_Err_NONE);
+    EXPECT_EQ(host.out_data().out_flags, 0x2004);
+    ASSERT_EQ(host.params_setup(), PF_Err_NONE);
+    EXPECT_EQ(host.out_data().num_params, 124);
+    ASSERT_EQ(host.global_setdown(), PF_Err_NONE);
+    EXPECT_NO_MISUSE(host);
+}
+
+// A host that opens a saved project knows the parameters; take them from a separate module copy.
+void adopt_known_params(Host& host, int api_major)
+{
+    Host donor(fresh_module(), config_for_api(api_major));
+    ASSERT_EQ(donor.setup(), PF_Err_NONE);
+    ASSERT_EQ(donor.global_setdown(), PF_Err_NONE);
+    host.adopt_params(donor);
+}
+
+TEST(PluginEntry, RenderWithoutGlobalSetupCreatesTheEffectOnTheSpot)
+{
+    for (const int api : {13, 11}) {
+        SCOPED_TRACE(api);
+        Host host(fresh_module(), config_for_api(api));
+        adopt_known_params(host, api);
+        const long handles_before = hostkit::live_host_handles();
+        hostkit::World output(64, 32);
+        ASSERT_EQ(host.render(output), PF_Err_NONE);
+        EXPECT_EQ(host.stats().add_param, 0) << "lazy creation must add nothing to the host";
+        // The image-map layers are checked out at their indices: the indices are known.
+        std::vector<PF_ParamIndex> layers;
+        for (const hostkit::CheckoutRecord& c : host.checkout_log()) {
+            layers.push_back(c.index);
+            EXPECT_EQ(c.what_time, host.config().current_time);
+            EXPECT_EQ(c.time_scale, host.config().time_scale);
+        }
+        const std::vector<PF_ParamIndex> expected =
+            api >= 12 ? std::vector<PF_ParamIndex>{15, 28, 41} : std::vector<PF_ParamIndex>{12, 23, 34};
+        EXPECT_EQ(layers, expected);
+        EXPECT_EQ(hostkit::live_host_handles(), handles_before) << "host memory taken during the render was kept";
+        EXPECT_NO_MISUSE(host);
+
+        // The effect exists now: parameter setup defines everything.
+        ASSERT_EQ(host.params_setup(), PF_Err_NONE);
+        EXPECT_EQ(host.out_data().num_params, api >= 12 ? 124 : 102);
+        ASSERT_EQ(host.global_setdown(), PF_Err_NONE);
+        EXPECT_NO_MISUSE(host);
+    }
+}
+
+TEST(PluginEntry, EventAndSequenceSetupAlsoCreateLazily)
+{
+    {
+        Host host(fresh_module());
+        PF_EventExtra draw = host.make_event(PF_Event_DRAW);
+        EXPECT_EQ(host.event(draw), PF_Err_NONE);
+        EXPECT_EQ(host.stats().add_param, 0);
+        ASSERT_EQ(host.params_setup(), PF_Err_NONE);
+        EXPECT_EQ(host.out_data().num_params, 124);
+        host.global_setdown();
+        EXPECT_NO_MISUSE(host);
+    }
+    {
+        Host host(fresh_module());
+        ASSERT_EQ(host.sequence_setup(), PF_Err_NONE);
+        EXPECT_TRUE(host.out_data().out_flags & PF_OutFlag_FORCE_RERENDER);
+        EXPECT_EQ(host.stats().add_param, 0);
+        ASSERT_EQ(host.params_setup(), PF_Err_NONE);
+        EXPECT_EQ(host.out_data().num_params, 124);
+        host.global_setdown();
+        EXPECT_NO_MISUSE(host);
+    }
+}
+
+TEST(PluginEntry, IgnoredCommandsReturnZeroAndWriteNothing)
+{
+    Host host(fresh_module());
+    ASSERT_EQ(host.setup(), PF_Err_NONE);
+    PF_OutData pattern;
+    std::memset(&pattern, 0x5A, sizeof pattern);
+    pattern.return_msg[0] = 0;
+    pattern.name[0] = 0;
+    const std::vector<PF_Cmd> ignored = {PF_Cmd_UNUSED_0,         PF_Cmd_SEQUENCE_RESETUP,
+                                         PF_Cmd_SEQUENCE_FLATTEN, PF_Cmd_SEQUENCE_SETDOWN,
+                                         PF_Cmd_DO_DIALOG,        PF_Cmd_FRAME_SETDOWN,
+                                         PF_Cmd_USER_CHANGED_PARAM, PF_Cmd_UPDATE_PARAMS_UI,
+                                         PF_Cmd_GET_EXTERNAL_DEPENDENCIES, PF_Cmd_COMPLETELY_GENERAL,
+                                         PF_Cmd_QUERY_DYNAMIC_FLAGS, 19, 20, 24, 33, 34, 1000, 0x7FFFFFFF};
+    for (const PF_Cmd cmd : ignored) {
+        hostkit::CallOptions options;
+        options.out_init = &pattern;
+        EXPECT_EQ(host.call(cmd, options), PF_Err_NONE) << cmd;
+        EXPECT_EQ(std::memcmp(&host.out_data(), &pattern, sizeof pattern), 0) << hostkit::command_name(cmd);
+    }
+    EXPECT_EQ(host.param_count(), 124);
+    host.global_setdown();
+    EXPECT_NO_MISUSE(host);
+}
+
+TEST(PluginEntry, MissingHostDataDoesNotCrash)
+{
+    Host host(fresh_module());
+    for (const PF_Cmd cmd : {PF_Cmd_ABOUT, PF_Cmd_GLOBAL_SETUP, PF_Cmd_PARAMS_SETUP, PF_Cmd_SEQUENCE_SETUP,
+                             PF_Cmd_FRAME_SETUP, PF_Cmd_RENDER, PF_Cmd_EVENT, PF_Cmd_GLOBAL_SETDOWN}) {
+        SCOPED_TRACE(hostkit::command_name(cmd));
+        hostkit::CallOptions no_broker;
+        no_broker.null_suite_broker = true;
+        EXPECT_EQ(host.call(cmd, no_broker), PF_Err_BAD_CALLBACK_PARAM);
+        hostkit::CallOptions no_in_data;
+        no_in_data.null_in_data = true;
+        host.call(cmd, no_in_data);
+        hostkit::CallOptions no_params;
+        no_params.null_params = true;
+        no_params.null_output = true;
+        host.call(cmd, no_params);
+        hostkit::CallOptions no_out_data;
+        no_out_data.null_out_data = true;
+        host.call(cmd, no_out_data);
+    }
+    // Whatever happened above, a host that then behaves gets a working effect.
+    Host fine(fresh_module());
+    ASSERT_EQ(fine.setup(), PF_Err_NONE);
+    EXPECT_EQ(fine.out_data().num_params, 124);
+    fine.global_setdown();
+    EXPECT_NO_MISUSE(fine);
+}
+
+TEST(PluginEntry, NestedCallLeavesTheOuterCallsInData)
+{
+    auto module = fresh_module();
+    Host outer(module);
+    Host inner(module);
+    ASSERT_EQ(outer.global_setup(), PF_Err_NONE);
+    int adds = 0;
+    std::string nested_about;
+    outer.set_observer([&](Host&, std::string_view callback, std::uint64_t) {
+        if (callback == "add_param" && ++adds == 10) {
+            // Re-enter from inside the outer parameter setup: a frame setup binds the adapter to
+            // the inner call's data, and an about uses the inner call's utilities.
+            EXPECT_EQ(inner.frame_setup(), PF_Err_NONE);
+            EXPECT_EQ(inner.about(&nested_about), PF_Err_NONE);
+        }
+    });
+    ASSERT_EQ(outer.params_setup(), PF_Err_NONE);
+    EXPECT_EQ(adds, 123);
+    EXPECT_EQ(outer.param_count(), 124) << "the rest of the definitions must still reach the outer host";
+    EXPECT_EQ(outer.out_data().num_params, 124);
+    EXPECT_NE(nested_about.find("1.4.8"), std::string::npos);
+    EXPECT_EQ(inner.stats().add_param, 0);
+    outer.set_observer(nullptr);
+    outer.global_setdown();
+    EXPECT_NO_MISUSE(outer);
+    EXPECT_NO_MISUSE(inner);
+}
+
+TEST(PluginEntry, CallsFromEightThreadsAreSerialised)
+{
+    auto module = fresh_module();
+    Host first(module);
+    ASSERT_EQ(first.global_setup(), PF_Err_NONE);
+
+    // Every callback of every call, in the order the host saw them. If two entry calls overlapped,
+    // the callbacks of one would appear inside the run of the other.
+    std::mutex log_mutex;
+    std::vector<std::uint64_t> log;
+    const auto observer = [&](Host&, std::string_view, std::uint64_t serial) {
+        {
+            std::lock_guard<std::mutex> lock(log_mutex);
+            log.push_back(serial);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(20)); // widen the window for overlap
+    };
+
+    constexpr int kThreads = 8;
+    std::vector<std::unique_ptr<Host>> hosts;
+    for (int i = 0; i < kThreads; ++i) {
+        hosts.push_back(std::make_unique<Host>(module));
+        hosts.back()->set_observer(observer);
+    }
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+        threads.emplace_back([&, i] {
+            Host& h = *hosts[std::size_t(i)];
+            for (int round = 0; round < 3; ++round) {
+                h.params_setup();
+                std::string text;
+                h.about(&text);
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+
+    std::set<std::uint64_t> finished;
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        if (i > 0 && log[i] != log[i - 1]) {
+            ASSERT_EQ(finished.count(log[i]), 0u) << "call " << log[i] << " resumed after another call ran";
+            finished.insert(log[i - 1]);
+        }
+    }
+    EXPECT_GE(log.size(), std::size_t(kThreads * 3 * 123));
+    for (const auto& h : hosts) {
+        EXPECT_EQ(h->param_count(), 124);
+        EXPECT_NO_MISUSE(*h);
+    }
+    first.global_setdown();
+    EXPECT_NO_MISUSE(first);
+}
+
+TEST(PluginEntry, InternalErrorsReachTheHostTranslated)
+{
+    Host host(fresh_module());
+    ASSERT_EQ(host.setup(), PF_Err_NONE);
+    hostkit::World output(32, 16);
+
+    // A render with nothing to do yet (internal 4): success, no message, no display flag.
+    ASSERT_EQ(host.render(output), PF_Err_NONE);
+    EXPECT_EQ(host.message(), "");
+    EXPECT_FALSE(host.out_data().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+
+    // No host memory for the render's copies (internal 1): out of memory, with its message.
+    const long before = hostkit::live_host_handles();
+    host.script_handle_failure(0);
+    EXPECT_EQ(host.render(output), PF_Err_OUT_OF_MEMORY);
+    EXPECT_EQ(host.message(), "Insufficient Memory");
+    EXPECT_TRUE(host.out_data().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+    host.script_handle_failure(-1);
+    EXPECT_EQ(hostkit::live_host_handles(), before);
+
+    // And the next frame is fine again.
+    EXPECT_EQ(host.render(output), PF_Err_NONE);
+    EXPECT_EQ(host.message(), "");
+    host.global_setdown();
+    EXPECT_NO_MISUSE(host);
+}
+
+} // namespace

@@ -1,0 +1,256 @@
+// A small in-process host for the bridge tests: in-data with working callbacks, a parameter array,
+// a suite broker that counts acquisitions and releases, and host memory handles that count too.
+// Callbacks without a user pointer find the host through FakeHost::current (set by Use()).
+#pragma once
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sdk/AE_EffectSuites.h"
+
+struct FakeHost {
+    PF_InData in{};
+    PF_OutData out{};
+    PF_UtilCallbacks utils{};
+    SPBasicSuite broker{};
+    PFAppSuite6 app{};
+
+    // Parameters the plug-in added, with their choice strings kept alive.
+    std::vector<PF_ParamDef> added;
+    std::vector<std::unique_ptr<std::string>> addedChoices;
+    int addParamCalls = 0;
+    int refuseAddAt = -1; // the add call with this number (0-based) fails
+
+    // The parameter array passed with commands.
+    std::vector<PF_ParamDef> values;
+    std::vector<PF_ParamDef*> valuePtrs;
+
+    std::vector<std::pair<A_long, A_long>> progress;
+    A_long progressAnswer = 0;
+    int registerUiCalls = 0;
+    PF_CustomUIInfo lastUi{};
+    int checkouts = 0, checkins = 0;
+    bool refuseCheckout = false;
+
+    std::map<std::string, int> acquired, released;
+    std::vector<std::string> unknownSuites;
+    int invalidates = 0;
+    PF_Point globalOffset{1000, 2000};
+
+    int newHandles = 0, disposedHandles = 0, lockedHandles = 0, unlockedHandles = 0;
+
+    // Called from inside add_param (index of the call) to test re-entrance.
+    std::function<void(int)> onAddParam;
+
+    static inline FakeHost* current = nullptr;
+
+    explicit FakeHost(short major = 13)
+    {
+        in.version.major = major;
+        in.version.minor = 0;
+        in.appl_id = 0x46585443; // 'FXTC'
+        in.time_scale = 30;
+        in.time_step = 1;
+        in.local_time_step = 1;
+        in.total_time = 300;
+        in.current_time = 10;
+        in.quality = PF_Quality_HI;
+        in.downsample_x = {1, 1};
+        in.downsample_y = {1, 1};
+        in.effect_ref = reinterpret_cast<PF_ProgPtr>(this);
+        in.utils = &utils;
+        in.pica_basicP = &broker;
+        in.inter.add_param = &AddParam;
+        in.inter.progress = &Progress;
+        in.inter.register_ui = &RegisterUi;
+        in.inter.checkout_param = &Checkout;
+        in.inter.checkin_param = &Checkin;
+        utils.ansi.strcpy = &StrCpy;
+        utils.ansi.sprintf = &SPrintf;
+        utils.host_new_handle = &NewHandle;
+        utils.host_lock_handle = &LockHandle;
+        utils.host_unlock_handle = &UnlockHandle;
+        utils.host_dispose_handle = &DisposeHandle;
+        broker.AcquireSuite = &Acquire;
+        broker.ReleaseSuite = &Release;
+        app.PF_ConvertLocalToGlobal = &LocalToGlobal;
+        app.PF_InvalidateRect = &Invalidate;
+        Use();
+    }
+    ~FakeHost()
+    {
+        if (current == this)
+            current = nullptr;
+    }
+    void Use() { current = this; }
+
+    static FakeHost& Of(PF_ProgPtr ref) { return *reinterpret_cast<FakeHost*>(ref); }
+
+    // Builds a parameter array from the definitions added so far (values at their defaults).
+    void AdoptAddedAsValues(A_long layerWidth = 64, A_long layerHeight = 32)
+    {
+        values.clear();
+        PF_ParamDef layer{};
+        layer.param_type = PF_Param_LAYER;
+        layer.u.ld.width = layerWidth;
+        layer.u.ld.height = layerHeight;
+        values.push_back(layer);
+        for (const PF_ParamDef& d : added)
+            values.push_back(d);
+        RefreshPointers();
+    }
+    void RefreshPointers()
+    {
+        valuePtrs.clear();
+        for (PF_ParamDef& d : values)
+            valuePtrs.push_back(&d);
+        in.num_params = A_long(values.size());
+    }
+    PF_ParamDef** Params() { return valuePtrs.empty() ? nullptr : valuePtrs.data(); }
+
+    int TotalAcquired() const
+    {
+        int n = 0;
+        for (auto& [k, v] : acquired)
+            n += v;
+        return n;
+    }
+    int TotalReleased() const
+    {
+        int n = 0;
+        for (auto& [k, v] : released)
+            n += v;
+        return n;
+    }
+
+    // ---- callbacks ----
+    static PF_Err AddParam(PF_ProgPtr ref, PF_ParamIndex index, PF_ParamDefPtr def)
+    {
+        FakeHost& h = Of(ref);
+        const int call = h.addParamCalls++;
+        if (h.onAddParam)
+            h.onAddParam(call);
+        if (index != -1)
+            return PF_Err_INVALID_INDEX;
+        if (call == h.refuseAddAt)
+            return PF_Err_OUT_OF_MEMORY;
+        PF_ParamDef copy = *def;
+        if (def->param_type == PF_Param_POPUP && def->u.pd.u.namesptr) {
+            h.addedChoices.push_back(std::make_unique<std::string>(def->u.pd.u.namesptr));
+            copy.u.pd.u.namesptr = h.addedChoices.back()->c_str();
+        }
+        if (def->param_type == PF_Param_CHECKBOX && def->u.bd.u.nameptr) {
+            h.addedChoices.push_back(std::make_unique<std::string>(def->u.bd.u.nameptr));
+            copy.u.bd.u.nameptr = h.addedChoices.back()->c_str();
+        }
+        h.added.push_back(copy);
+        return PF_Err_NONE;
+    }
+    static PF_Err Progress(PF_ProgPtr ref, A_long cur, A_long total)
+    {
+        FakeHost& h = Of(ref);
+        h.progress.emplace_back(cur, total);
+        return h.progressAnswer;
+    }
+    static PF_Err RegisterUi(PF_ProgPtr ref, PF_CustomUIInfo* info)
+    {
+        FakeHost& h = Of(ref);
+        ++h.registerUiCalls;
+        h.lastUi = *info;
+        return PF_Err_NONE;
+    }
+    static PF_Err Checkout(PF_ProgPtr ref, PF_ParamIndex index, A_long, A_long, A_u_long, PF_ParamDef* p)
+    {
+        FakeHost& h = Of(ref);
+        if (h.refuseCheckout || index < 0 || index >= A_long(h.values.size()))
+            return PF_Err_BAD_CALLBACK_PARAM;
+        ++h.checkouts;
+        *p = h.values[std::size_t(index)];
+        return PF_Err_NONE;
+    }
+    static PF_Err Checkin(PF_ProgPtr ref, PF_ParamDef*)
+    {
+        ++Of(ref).checkins;
+        return PF_Err_NONE;
+    }
+    static A_char* StrCpy(A_char* dst, const A_char* src) { return std::strcpy(dst, src); }
+    static int SPrintf(A_char* buf, const A_char* fmt, ...)
+    {
+        va_list a;
+        va_start(a, fmt);
+        int n = std::vsprintf(buf, fmt, a);
+        va_end(a);
+        return n;
+    }
+    struct Block {
+        std::vector<unsigned char> bytes;
+    };
+    static PF_Handle NewHandle(A_u_longlong size)
+    {
+        if (current)
+            ++current->newHandles;
+        auto* b = new Block{std::vector<unsigned char>(std::size_t(size))};
+        return reinterpret_cast<PF_Handle>(b);
+    }
+    static void* LockHandle(PF_Handle h)
+    {
+        if (current)
+            ++current->lockedHandles;
+        return reinterpret_cast<Block*>(h)->bytes.data();
+    }
+    static void UnlockHandle(PF_Handle)
+    {
+        if (current)
+            ++current->unlockedHandles;
+    }
+    static void DisposeHandle(PF_Handle h)
+    {
+        if (current)
+            ++current->disposedHandles;
+        delete reinterpret_cast<Block*>(h);
+    }
+    static SPErr Acquire(const char* name, A_long, const void** suite)
+    {
+        FakeHost* h = current;
+        if (!h)
+            return kSPSuiteNotFoundError;
+        if (std::strcmp(name, kPFAppSuite) == 0) {
+            ++h->acquired[name];
+            *suite = &h->app;
+            return kSPNoError;
+        }
+        static const int dummy = 0;
+        if (std::strcmp(name, kPFEffectCustomUISuite) == 0 || std::strncmp(name, "DRAWBOT", 7) == 0) {
+            ++h->acquired[name];
+            *suite = &dummy;
+            return kSPNoError;
+        }
+        h->unknownSuites.push_back(name);
+        return kSPSuiteNotFoundError;
+    }
+    static SPErr Release(const char* name, A_long)
+    {
+        if (current)
+            ++current->released[name];
+        return kSPNoError;
+    }
+    static PF_Err LocalToGlobal(const PF_Point* local, PF_Point* global)
+    {
+        global->h = local->h + (current ? current->globalOffset.h : 0);
+        global->v = local->v + (current ? current->globalOffset.v : 0);
+        return PF_Err_NONE;
+    }
+    static PF_Err Invalidate(PF_ContextH, const PF_Rect*)
+    {
+        if (current)
+            ++current->invalidates;
+        return PF_Err_NONE;
+    }
+};

@@ -632,17 +632,16 @@ private:
     std::uint64_t remaining;
 };
 
-// A node count pair is acceptable when its values fit in the bytes left and the array fits in memory.
+// A node count pair is acceptable when both counts are positive (or both zero: an empty grid, as
+// written for a grid without an array) and its values fit in the bytes left, so nothing is allocated
+// for data the file does not hold.
 bool plausible_dimensions(const HygReader& in, int nx, int ny)
 {
-    if (nx < 0 || ny < 0)
+    if (nx == 0 && ny == 0)
+        return true;
+    if (nx <= 0 || ny <= 0)
         return false;
-    const std::uint64_t n = static_cast<std::uint64_t>(nx) * static_cast<std::uint64_t>(ny);
-    if (!in.has_values(n))
-        return false;
-    // An empty array allocates nothing, so a zero count may pair with any other count; otherwise the
-    // 2*ny spare floats are bounded by the nx*ny values actually present.
-    return true;
+    return in.has_values(static_cast<std::uint64_t>(nx) * static_cast<std::uint64_t>(ny));
 }
 
 struct StagedAux {
@@ -782,7 +781,7 @@ int HyGridMulti::read_hyg(const char* path)
         ok = in.f32(l_x0[l]) && in.f32(l_y0[l]) && in.f32(l_cos[l]) && in.f32(l_sin[l]);
     if (ok)
         ok = in.i32(a_count) && a_count >= 0 && a_count <= kHyMaxAuxGrids &&
-             in.has_values(15 * static_cast<std::uint64_t>(a_count));
+             in.has_values(13 * static_cast<std::uint64_t>(a_count));  // 13 header values per grid
     for (int g = 0; ok && g < a_count; ++g) {
         StagedAux& s = aux[g];
         ok = in.i32(s.nx) && in.i32(s.ny) && plausible_dimensions(in, s.nx, s.ny) && in.f32(s.dx) && in.f32(s.dy) &&

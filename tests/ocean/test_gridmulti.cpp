@@ -400,6 +400,18 @@ TEST(GridMulti, HygRoundTripAndLayout)
     for (double x : {-3.0, 0.1, 4.4})
         for (double y : {-2.0, 0.7})
             EXPECT_NEAR(c.get_height(x, y), a.get_height(x, y), 1e-3 * (1 + std::fabs(a.get_height(x, y))));
+
+    // Small and empty grids at the end of the file: only what each grid holds is required.
+    HyGridMulti tiny(1, 1, 1.0, 1.0, 1, 1, 1.0, 1.0);
+    ASSERT_NE(tiny.add_aux_grid(request(1, 1, 1.0, 1, kHyAuxAdditive)), nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(tiny.reallocate_aux_grid(1, 0, 0, 1.0, 1.0), 0);  // leaves an empty grid behind
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(tiny.write_hyg(path.c_str()), 1);
+    ASSERT_EQ(c.read_hyg(path.c_str()), 1);
+    EXPECT_EQ(c.aux_count, 2);
+    EXPECT_EQ(c.aux_array[1], nullptr);
+    EXPECT_EQ(c.get_height(0.3, 0.3), 0.0);
     std::remove(path.c_str());
 }
 

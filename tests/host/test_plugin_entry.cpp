@@ -1,0 +1,523 @@
+// PluginEntry through its C signature, with the in-process fake host: lifecycle, out-data, lazy
+// creation, error translation, re-entrance, serialisation and bad input.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FakeHost.h"
+#include "host/CAEHost.h"
+#include "host/CEffectVaskel1.h"
+#include "host/CPresetsPanel.h"
+#include "host/CSuiteCache.h"
+#include "host/PluginState.h"
+#include "platform/HyMemory.h"
+#include "platform/HyScreen.h"
+
+namespace {
+
+PF_Err Call(PF_Cmd cmd, FakeHost& h, PF_LayerDef* output = nullptr, void* extra = nullptr)
+{
+    h.Use();
+    return PluginEntry(cmd, &h.in, &h.out, h.Params(), output, extra);
+}
+
+// Brings the process-wide state back to "nothing created, count 0".
+void ResetPlugin()
+{
+    FakeHost h;
+    while (GlobalSetupCount() > 0)
+        Call(PF_Cmd_GLOBAL_SETDOWN, h);
+    while (GlobalSetupCount() < 0)
+        Call(PF_Cmd_GLOBAL_SETUP, h);
+    if (CurrentEffect() != nullptr || CurrentHostAdapter() != nullptr) {
+        Call(PF_Cmd_GLOBAL_SETUP, h);
+        Call(PF_Cmd_GLOBAL_SETDOWN, h);
+    }
+}
+
+struct Entry : ::testing::Test {
+    void SetUp() override { ResetPlugin(); }
+    void TearDown() override
+    {
+        SetPresetsPanel(nullptr);
+        ResetPlugin();
+        ASSERT_EQ(CurrentEffect(), nullptr);
+        ASSERT_EQ(GlobalSetupCount(), 0);
+    }
+};
+
+// A world of w × h pixels the test owns.
+struct World {
+    std::vector<PF_Pixel> pixels;
+    PF_LayerDef def{};
+    World(int w, int h, PF_Pixel fill)
+    {
+        pixels.assign(std::size_t(w * h), fill);
+        def.data = pixels.data();
+        def.width = w;
+        def.height = h;
+        def.rowbytes = w * 4;
+    }
+};
+
+} // namespace
+
+TEST_F(Entry, GlobalSetupCountingAndOutData)
+{
+    FakeHost h;
+    EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETUP, h), 0);
+    EXPECT_EQ(h.out.my_version, 0x000A4600u);
+    EXPECT_EQ(h.out.out_flags, 0x2004);
+    EXPECT_EQ(h.out.out_flags2, 0x00008001);
+    ASSERT_NE(CurrentEffect(), nullptr);
+    EXPECT_STREQ(CurrentEffect()->GetName(), "Vaskel1");
+    CEffect* first = CurrentEffect();
+
+    // The effect exists already: the mapped flags are 0, version and flags2 as before.
+    FakeHost h2;
+    h2.out.out_flags = 0x7777;
+    EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETUP, h2), 0);
+    EXPECT_EQ(h2.out.out_flags, 0);
+    EXPECT_EQ(h2.out.my_version, 0x000A4600u);
+    EXPECT_EQ(CurrentEffect(), first);
+    EXPECT_EQ(GlobalSetupCount(), 2);
+
+    EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETDOWN, h), 0);
+    EXPECT_EQ(CurrentEffect(), first); // one instance left
+    EXPECT_NE(CurrentHostAdapter(), nullptr);
+    EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETDOWN, h), 0);
+    EXPECT_EQ(CurrentEffect(), nullptr);
+    EXPECT_EQ(CurrentHostAdapter(), nullptr);
+    EXPECT_EQ(GlobalSetupCount(), 0);
+}
+
+TEST_F(Entry, OutFlagsMapping)
+{
+    EXPECT_EQ(MapEffectOutFlags(0), 0);
+    EXPECT_EQ(MapEffectOutFlags(1), PF_OutFlag_WIDE_TIME_INPUT);
+    EXPECT_EQ(MapEffectOutFlags(2), PF_OutFlag_NON_PARAM_VARY);
+    EXPECT_EQ(MapEffectOutFlags(3), 0x6);
+    EXPECT_EQ(MapEffectOutFlags(4), PF_OutFlag_PIX_INDEPENDENT);
+    EXPECT_EQ(MapEffectOutFlags(8), PF_OutFlag_WORKS_IN_PLACE);
+    EXPECT_EQ(MapEffectOutFlags(10), 0x2004);
+    EXPECT_EQ(MapEffectOutFlags(15), 0x2406);
+}
+
+TEST_F(Entry, ParamsSetupRegistersEverythingOnNewAndOldHosts)
+{
+    for (short major : {short(13), short(12), short(11)}) {
+        ResetPlugin();
+        FakeHost h(major);
+        Call(PF_Cmd_GLOBAL_SETUP, h);
+        ASSERT_EQ(Call(PF_Cmd_PARAMS_SETUP, h), 0);
+        const int expected = major >= 12 ? 124 : 102;
+        EXPECT_EQ(h.out.num_params, expected) << major;
+        EXPECT_EQ(int(h.added.size()), expected - 1) << major;
+        EXPECT_EQ(h.registerUiCalls, 1);
+        EXPECT_EQ(h.lastUi.events, PF_CustomEFlag_EFFECT);
+        EXPECT_EQ(h.lastUi.comp_ui_width, 0);
+        auto* effect = static_cast<CEffectVaskel1*>(CurrentEffect());
+        EXPECT_EQ(effect->GetInputParamIndex(1), major >= 12 ? 15 : 12);
+        EXPECT_EQ(effect->GetInputCount(), 4);
+        // What the host received matches the published list, name by name and id by id.
+        const auto layout = ParamLayout(major >= 12);
+        for (std::size_t i = 0; i < h.added.size(); ++i) {
+            const ParamSlot& s = layout[i + 1];
+            EXPECT_STREQ(h.added[i].name, s.row->name) << i + 1;
+            EXPECT_EQ(h.added[i].uu.id, s.id) << i + 1;
+        }
+        if (major >= 12) {
+            for (int i = 54; i <= 61; ++i)
+                EXPECT_EQ(h.added[std::size_t(i - 1)].uu.id, 201 + (i - 54));
+            EXPECT_STREQ(h.added[6].name, "Max Distance (KM) ");
+        }
+    }
+}
+
+TEST_F(Entry, RefusedParameterClosesUpLaterIndices)
+{
+    FakeHost h;
+    Call(PF_Cmd_GLOBAL_SETUP, h);
+    h.refuseAddAt = 3; // the fourth add: "Render Mode:" (after Presets, group start, Render What:)
+    Call(PF_Cmd_PARAMS_SETUP, h);
+    EXPECT_EQ(h.out.num_params, 123);
+    auto* effect = static_cast<CEffectVaskel1*>(CurrentEffect());
+    EXPECT_EQ(effect->GetInputParamIndex(1), 14);
+    EXPECT_STREQ(h.added[3].name, "Grayscale Zoom");
+    EXPECT_EQ(h.added[3].uu.id, 4); // ids close up with the indices
+}
+
+TEST_F(Entry, ParamsSetupWithoutEffectReportsNone)
+{
+    FakeHost h;
+    h.out.num_params = 55;
+    EXPECT_EQ(Call(PF_Cmd_PARAMS_SETUP, h), 0);
+    EXPECT_EQ(h.out.num_params, 0);
+    EXPECT_TRUE(h.added.empty());
+}
+
+TEST_F(Entry, RenderWithoutGlobalSetupCreatesLazily)
+{
+    for (short major : {short(13), short(11)}) {
+        ResetPlugin();
+        FakeHost h(major);
+        PF_ParamDef input{};
+        input.param_type = PF_Param_LAYER;
+        World in(8, 4, PF_Pixel{255, 10, 20, 30});
+        input.u.ld = in.def;
+        h.values = {input};
+        h.RefreshPointers();
+        World out(8, 4, PF_Pixel{1, 2, 3, 4});
+        const std::int64_t hookBefore = hymem::hook_bytes();
+
+        EXPECT_EQ(Call(PF_Cmd_RENDER, h, &out.def), 0);
+        ASSERT_NE(CurrentEffect(), nullptr);
+        ASSERT_NE(CurrentHostAdapter(), nullptr);
+        EXPECT_EQ(CurrentHostAdapter()->ParamSetupMode(), 0);
+        EXPECT_EQ(h.addParamCalls, 0); // nothing added to the host
+        auto* effect = static_cast<CEffectVaskel1*>(CurrentEffect());
+        EXPECT_EQ(effect->RegisteredCount(), major >= 12 ? 124 : 102);
+        EXPECT_EQ(effect->GetInputParamIndex(1), major >= 12 ? 15 : 12);
+        EXPECT_EQ(effect->GetInputParamIndex(3), major >= 12 ? 41 : 34);
+        EXPECT_EQ(GlobalSetupCount(), 0);
+        // The frame starts transparent black; the input copy came from host memory handles and went
+        // back to the host.
+        for (const PF_Pixel& p : out.pixels)
+            EXPECT_EQ(std::memcmp(&p, "\0\0\0\0", 4), 0);
+        EXPECT_GE(h.newHandles, 1);
+        EXPECT_EQ(h.newHandles, h.disposedHandles);
+        EXPECT_EQ(h.lockedHandles, h.unlockedHandles);
+        EXPECT_EQ(hymem::hook_bytes(), hookBefore);
+        EXPECT_FALSE(hymem::hook_on());
+        // The effect's own layer was the only input: the map layers have no parameters to check out.
+        EXPECT_EQ(h.checkouts, 0);
+    }
+}
+
+TEST_F(Entry, EventWithoutGlobalSetupCreatesLazilyAndRoutesToThePanel)
+{
+    struct Panel : CPresetsPanel {
+        int draws = 0, clicks = 0;
+        PF_Point window{}, screen{};
+        PF_Rect area{};
+        PF_InData* inSeen = nullptr;
+        PF_Err Draw(PF_InData* in, PF_OutData*, PF_EventExtra* e) override
+        {
+            ++draws;
+            inSeen = in;
+            EXPECT_EQ(CurrentEventCallData().event, e);
+            return PF_Err_NONE;
+        }
+        PF_Err Click(PF_InData*, PF_OutData*, PF_EventExtra*, const PF_Rect& a, PF_Point w, PF_Point s) override
+        {
+            ++clicks;
+            area = a;
+            window = w;
+            screen = s;
+            return PF_Err_NONE;
+        }
+    } panel;
+    SetPresetsPanel(&panel);
+
+    FakeHost h;
+    PF_Context ctx{};
+    ctx.w_type = PF_Window_EFFECT;
+    PF_ContextPtr ctxPtr = &ctx;
+    PF_EventExtra ev{};
+    ev.contextH = &ctxPtr;
+    ev.e_type = PF_Event_DO_CLICK;
+    ev.effect_win.area = PF_Rect{10, 20, 225, 99};
+    ev.u.do_click.screen_point = PF_Point{100, 40};
+
+    EXPECT_EQ(Call(PF_Cmd_EVENT, h, nullptr, &ev), 0);
+    EXPECT_NE(CurrentEffect(), nullptr);
+    EXPECT_EQ(h.addParamCalls, 0);
+    EXPECT_EQ(panel.clicks, 1);
+    EXPECT_EQ(panel.window.h, 100);
+    EXPECT_EQ(panel.screen.h, 1100); // the application suite's local-to-global
+    EXPECT_EQ(panel.screen.v, 2040);
+    EXPECT_EQ(panel.area.right, 225);
+    EXPECT_EQ(h.invalidates, 1);
+    EXPECT_EQ(ev.evt_out_flags, PF_EO_HANDLED_EVENT | PF_EO_UPDATE_NOW);
+    // Every suite acquired during the call was released by its end.
+    EXPECT_EQ(h.acquired[kPFAppSuite], 1);
+    EXPECT_EQ(h.TotalAcquired(), h.TotalReleased());
+    EXPECT_EQ(CurrentSuiteCache(), nullptr);
+
+    ev.evt_out_flags = 0;
+    ev.e_type = PF_Event_DRAW;
+    EXPECT_EQ(Call(PF_Cmd_EVENT, h, nullptr, &ev), 0);
+    EXPECT_EQ(panel.draws, 1);
+    EXPECT_EQ(panel.inSeen, &h.in);
+    EXPECT_EQ(ev.evt_out_flags, PF_EO_HANDLED_EVENT);
+
+    // The editor host: the pointer's screen position instead of the conversion.
+    hyplat::set_cursor_provider(
+        [](int* x, int* y, void*) {
+            *x = 7;
+            *y = 9;
+            return true;
+        },
+        nullptr);
+    h.in.appl_id = kEditorHostId;
+    ev.e_type = PF_Event_DO_CLICK;
+    Call(PF_Cmd_EVENT, h, nullptr, &ev);
+    hyplat::set_cursor_provider(nullptr, nullptr);
+    EXPECT_EQ(panel.screen.h, 7);
+    EXPECT_EQ(panel.screen.v, 9);
+
+    // Other windows, other events and a missing record are not handled.
+    ctx.w_type = PF_Window_COMP;
+    ev.evt_out_flags = 0;
+    EXPECT_EQ(Call(PF_Cmd_EVENT, h, nullptr, &ev), 0);
+    EXPECT_EQ(ev.evt_out_flags, 0);
+    ctx.w_type = PF_Window_EFFECT;
+    ev.e_type = PF_Event_IDLE;
+    EXPECT_EQ(Call(PF_Cmd_EVENT, h, nullptr, &ev), 0);
+    EXPECT_EQ(ev.evt_out_flags, 0);
+    EXPECT_EQ(Call(PF_Cmd_EVENT, h, nullptr, nullptr), 0);
+    EXPECT_EQ(panel.clicks, 2);
+    EXPECT_EQ(panel.draws, 1);
+}
+
+TEST_F(Entry, SequenceSetupAndQuietCommands)
+{
+    FakeHost h;
+    h.out.out_flags = PF_OutFlag_WORKS_IN_PLACE;
+    EXPECT_EQ(Call(PF_Cmd_SEQUENCE_SETUP, h), 0);
+    EXPECT_EQ(h.out.out_flags, PF_OutFlag_WORKS_IN_PLACE | PF_OutFlag_FORCE_RERENDER);
+    EXPECT_NE(CurrentEffect(), nullptr);
+
+    // Commands that do nothing, and everything from 19 on, leave the out-data byte for byte.
+    const PF_Cmd quiet[] = {PF_Cmd_UNUSED_0, PF_Cmd_SEQUENCE_RESETUP, PF_Cmd_SEQUENCE_FLATTEN,
+                            PF_Cmd_SEQUENCE_SETDOWN, PF_Cmd_DO_DIALOG, PF_Cmd_FRAME_SETUP,
+                            PF_Cmd_FRAME_SETDOWN, PF_Cmd_USER_CHANGED_PARAM, PF_Cmd_UPDATE_PARAMS_UI,
+                            PF_Cmd_GET_EXTERNAL_DEPENDENCIES, PF_Cmd_COMPLETELY_GENERAL,
+                            PF_Cmd_QUERY_DYNAMIC_FLAGS, 19, 20, 24, 31, 1000, -1};
+    for (PF_Cmd cmd : quiet) {
+        std::memset(&h.out, 0xAB, sizeof(h.out));
+        PF_OutData before;
+        std::memcpy(&before, &h.out, sizeof(before));
+        EXPECT_EQ(Call(cmd, h), 0) << cmd;
+        EXPECT_EQ(std::memcmp(&before, &h.out, sizeof(before)), 0) << cmd;
+    }
+    EXPECT_EQ(h.addParamCalls, 0);
+}
+
+TEST_F(Entry, AboutTextHasThreeLines)
+{
+    FakeHost h;
+    EXPECT_EQ(Call(PF_Cmd_ABOUT, h), 0);
+    const std::string about = h.out.return_msg;
+    EXPECT_LE(about.size(), 255u);
+    EXPECT_EQ(std::count(about.begin(), about.end(), '\r'), 2);
+    EXPECT_NE(about.find("Seavast"), std::string::npos);
+    EXPECT_NE(about.find("1.4.8"), std::string::npos);
+    EXPECT_EQ(about.find('\n'), std::string::npos);
+    EXPECT_EQ(CurrentEffect(), nullptr); // About creates nothing
+}
+
+TEST_F(Entry, InternalErrorsTranslate)
+{
+    struct Case {
+        int code;
+        PF_Err err;
+        const char* msg;
+    } cases[] = {
+        {1, PF_Err_OUT_OF_MEMORY, "Insufficient Memory"},
+        {2, PF_Err_UNRECOGNIZED_PARAM_TYPE, "Invalid Param Block or Type"},
+        {3, PF_Interrupt_CANCEL, nullptr},
+        {4, PF_Err_NONE, nullptr},
+        {7, PF_Err_NONE, "Internal Error 7"},
+        {-12, PF_Err_NONE, "Internal Error -12"},
+    };
+    for (const Case& c : cases) {
+        PF_OutData out{};
+        EXPECT_EQ(TranslateInternalError(c.code, PF_Interrupt_CANCEL, &out), c.err) << c.code;
+        if (c.msg) {
+            EXPECT_STREQ(out.return_msg, c.msg);
+            EXPECT_EQ(out.out_flags, PF_OutFlag_DISPLAY_ERROR_MESSAGE) << c.code;
+        } else {
+            EXPECT_STREQ(out.return_msg, "");
+            EXPECT_EQ(out.out_flags, 0) << c.code;
+        }
+    }
+    EXPECT_EQ(TranslateInternalError(0, 5, nullptr), PF_Err_NONE);
+    EXPECT_EQ(TranslateInternalError(1, 0, nullptr), PF_Err_OUT_OF_MEMORY); // no out-data: no write
+
+    // Through the entry: a render without an output world cannot wrap it (internal error 1).
+    FakeHost h;
+    EXPECT_EQ(Call(PF_Cmd_RENDER, h, nullptr), PF_Err_OUT_OF_MEMORY);
+    EXPECT_STREQ(h.out.return_msg, "Insufficient Memory");
+    EXPECT_TRUE(h.out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+}
+
+TEST_F(Entry, NestedCallKeepsTheOuterCallsData)
+{
+    FakeHost outer;
+    Call(PF_Cmd_GLOBAL_SETUP, outer);
+    FakeHost inner;
+    bool checked = false;
+    PF_InData* seenInside = nullptr;
+    PF_InData* seenAfter = nullptr;
+    PF_InData* adapterAfter = nullptr;
+    outer.onAddParam = [&](int call) {
+        if (call == 5) {
+            PluginEntry(PF_Cmd_FRAME_SETUP, &inner.in, &inner.out, nullptr, nullptr, nullptr);
+            outer.Use();
+        }
+        if (call == 4)
+            seenInside = CurrentHostData();
+        if (call == 6) {
+            seenAfter = CurrentHostData();
+            adapterAfter = CurrentHostAdapter()->InData();
+            checked = true;
+        }
+    };
+    inner.onAddParam = nullptr;
+    Call(PF_Cmd_PARAMS_SETUP, outer);
+    ASSERT_TRUE(checked);
+    EXPECT_EQ(seenInside, &outer.in);
+    EXPECT_EQ(seenAfter, &outer.in);
+    EXPECT_EQ(adapterAfter, &outer.in);
+    EXPECT_EQ(outer.out.num_params, 124);
+    EXPECT_EQ(CurrentHostData(), nullptr); // back to "no call in progress"
+}
+
+TEST_F(Entry, CallsFromEightThreadsAreSerialised)
+{
+    // Each thread is its own host; callbacks notice when two calls overlap.
+    static std::atomic<int> inside{0};
+    static std::atomic<int> overlaps{0};
+    inside = 0;
+    overlaps = 0;
+    {
+        FakeHost h;
+        Call(PF_Cmd_GLOBAL_SETUP, h);
+    }
+    constexpr int kThreads = 8;
+    std::vector<std::unique_ptr<FakeHost>> hosts;
+    for (int t = 0; t < kThreads; ++t) {
+        hosts.push_back(std::make_unique<FakeHost>(t % 2 ? 11 : 13));
+        hosts.back()->onAddParam = [](int) {
+            if (inside.fetch_add(1) != 0)
+                overlaps.fetch_add(1);
+            std::this_thread::yield();
+            inside.fetch_sub(1);
+        };
+    }
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            FakeHost& h = *hosts[std::size_t(t)];
+            for (int i = 0; i < 10; ++i) {
+                h.out.num_params = -1;
+                // The fake's global pointer is only used by memory and suite callbacks, which
+                // params setup does not reach; the add callback finds its host through effect_ref.
+                PluginEntry(PF_Cmd_PARAMS_SETUP, &h.in, &h.out, nullptr, nullptr, nullptr);
+                if (h.out.num_params != (t % 2 ? 102 : 124))
+                    wrong.fetch_add(1);
+            }
+        });
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(overlaps.load(), 0);
+    EXPECT_EQ(wrong.load(), 0);
+    for (auto& h : hosts)
+        EXPECT_EQ(h->addParamCalls, 10 * (h->in.version.major >= 12 ? 123 : 101));
+}
+
+TEST_F(Entry, BadInputDoesNotCrash)
+{
+    FakeHost h;
+    // No suite broker: the call cannot run and says so; nothing is created.
+    h.in.pica_basicP = nullptr;
+    for (PF_Cmd cmd : {PF_Cmd(PF_Cmd_GLOBAL_SETUP), PF_Cmd(PF_Cmd_RENDER), PF_Cmd(PF_Cmd_EVENT), PF_Cmd(PF_Cmd_ABOUT), PF_Cmd(19)})
+        EXPECT_EQ(Call(cmd, h), PF_Err_BAD_CALLBACK_PARAM) << cmd;
+    EXPECT_EQ(CurrentEffect(), nullptr);
+    EXPECT_EQ(GlobalSetupCount(), 0);
+    // No in-data at all.
+    EXPECT_EQ(PluginEntry(PF_Cmd_GLOBAL_SETUP, nullptr, nullptr, nullptr, nullptr, nullptr),
+              PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(CurrentHostData(), nullptr);
+
+    // No out-data: global setup still counts; nothing is written.
+    h.in.pica_basicP = &h.broker;
+    h.Use();
+    EXPECT_EQ(PluginEntry(PF_Cmd_GLOBAL_SETUP, &h.in, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(PluginEntry(PF_Cmd_PARAMS_SETUP, &h.in, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(PluginEntry(PF_Cmd_ABOUT, &h.in, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(GlobalSetupCount(), 1);
+
+    // A render without a parameter array cannot copy its input: out of memory, with its message.
+    World out(4, 4, PF_Pixel{9, 9, 9, 9});
+    h.values.clear();
+    h.RefreshPointers();
+    EXPECT_EQ(Call(PF_Cmd_RENDER, h, &out.def), PF_Err_OUT_OF_MEMORY);
+    EXPECT_STREQ(h.out.return_msg, "Insufficient Memory");
+
+    // A host without utility callbacks or interact callbacks.
+    FakeHost bare;
+    bare.in.utils = nullptr;
+    std::memset(&bare.in.inter, 0, sizeof(bare.in.inter));
+    EXPECT_EQ(Call(PF_Cmd_ABOUT, bare), 0);
+    EXPECT_NE(std::string(bare.out.return_msg).find("1.4.8"), std::string::npos);
+    EXPECT_EQ(Call(PF_Cmd_PARAMS_SETUP, bare), 0);
+    EXPECT_EQ(bare.out.num_params, 2); // input layer and panel: adds without a host callback fail
+}
+
+TEST_F(Entry, HostMemoryHook)
+{
+    FakeHost h;
+    void* cell = nullptr;
+    // No call in progress: no host data to ask.
+    EXPECT_EQ(HostMemoryHook(hymem::kHookAllocate, &cell, 64, 0), 0);
+    EXPECT_EQ(cell, nullptr);
+    EXPECT_EQ(HostMemoryHook(2, &cell, 64, 0), 0);
+
+    // Inside a call the hook takes host handles; blocks taken during a render can be released after.
+    struct Probe : CPresetsPanel {
+        void* block = nullptr;
+        PF_Err Draw(PF_InData*, PF_OutData*, PF_EventExtra*) override
+        {
+            hymem::set_hook_on(true);
+            block = hymem::allocate(100, true);
+            hymem::set_hook_on(false);
+            return PF_Err_NONE;
+        }
+        PF_Err Click(PF_InData*, PF_OutData*, PF_EventExtra*, const PF_Rect&, PF_Point, PF_Point) override
+        {
+            EXPECT_TRUE(hymem::release(block));
+            block = nullptr;
+            return PF_Err_NONE;
+        }
+    } probe;
+    SetPresetsPanel(&probe);
+    PF_Context ctx{};
+    ctx.w_type = PF_Window_EFFECT;
+    PF_ContextPtr ctxPtr = &ctx;
+    PF_EventExtra ev{};
+    ev.contextH = &ctxPtr;
+    ev.e_type = PF_Event_DRAW;
+    Call(PF_Cmd_EVENT, h, nullptr, &ev);
+    ASSERT_NE(probe.block, nullptr);
+    EXPECT_EQ(hymem::block_tag(probe.block), kHostMemoryTag);
+    EXPECT_EQ(h.newHandles, 1);
+    EXPECT_EQ(h.disposedHandles, 0);
+    ev.e_type = PF_Event_DO_CLICK;
+    Call(PF_Cmd_EVENT, h, nullptr, &ev);
+    EXPECT_EQ(h.disposedHandles, 1);
+    EXPECT_EQ(h.unlockedHandles, 1);
+
+    // The host has no memory: the allocation fails cleanly.
+    h.utils.host_new_handle = [](A_u_longlong) -> PF_Handle { return nullptr; };
+    probe.block = reinterpret_cast<void*>(1);
+    ev.e_type = PF_Event_DRAW;
+    Call(PF_Cmd_EVENT, h, nullptr, &ev);
+    EXPECT_EQ(probe.block, nullptr);
+}

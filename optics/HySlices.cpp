@@ -196,6 +196,25 @@ int hy_ridge_envelope(const HyRidgePoint* ridge, int ridge_count, const HyRidgeP
                 sM = srcM[l];
             }
         }
+        // A vertex of the lower line only: the envelope runs straight through here. Adding a point on
+        // the upper line's segment would be harmless in angular space but not after the lens mapping.
+        {
+            bool top_vertex = false, tie = false;
+            for (int l = 0; l < 2; ++l)
+                if (hasM[l] && M[l] == eM && srcM[l])
+                    top_vertex = true;
+            if (hasM[0] && hasM[1] && M[0] == M[1])
+                tie = true;
+            if (!top_vertex && !tie && eR == eM && eL == eM) {
+                for (int l = 0; l < 2; ++l) {
+                    cont_prev[l] = hasL[l];
+                    leftval_prev[l] = L[l];
+                }
+                xprev = ex;
+                first_event = false;
+                continue;
+            }
+        }
         if (eR > kNoValue && !push(ex, eR, sM))
             return -1;
         if (eM > kNoValue && eM > eR && eM > eL && !push(ex, eM, sM))
@@ -852,6 +871,10 @@ int Slices::clip_triangle(const HySliceVertex tri[3])
     }
     if (c < 3 || hy_polygon_area(src, c) == 0.0)
         return 0;
+    // Nothing was cut away: keep the triangle itself, so that no vertex lies inside one of its edges
+    // (such a vertex would leave the edge once mapped through the lens).
+    if (std::fabs(std::fabs(hy_polygon_area(src, c)) - std::fabs(area)) <= 1e-12 * std::fabs(area))
+        return whole();
     if (c > HY_MAX_POINTS) {
         std::fprintf(stderr, "nRidgePoly > HY_MAX_POINTS %d\n", c);
         std::fflush(stderr);

@@ -1,0 +1,187 @@
+// Exact coverage of a flat calm sea: every pixel piece is the exact area of a screen polygon, the ring
+// walk, its transitions, the seam behind the eye and the band to the horizon must tile the water
+// without gap or overlap. The oracle is the camera's own projection of the sea plane (the horizon as
+// the line where rays turn level, the drawn square as a projected polygon), computed independently of
+// the slicer's angular space.
+#include "test_surfaceoptics_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+using namespace surface_test;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+struct CoverageCase {
+    ViewSpec view;
+    int to_horizon;
+    double max_distance;
+    double double_distance;
+};
+
+struct Stats {
+    int full = 0, empty = 0, partial = 0;
+    double worst_full = 0.0, worst_empty = 0.0, worst_partial = 0.0;
+    int wf_x = -1, wf_y = -1, wp_x = -1, wp_y = -1, we_x = -1, we_y = -1;
+};
+
+std::string out_dir() { return std::string(SEAVAST_BINARY_DIR) + "/.."; }
+
+// Expected coverage of every pixel.
+std::vector<double> expected_coverage(const HyViewGeometry& v, const HySurfaceOptics& optics, int to_horizon, int side)
+{
+    std::vector<double> e(std::size_t(v.columns) * v.rows, 0.0);
+    std::vector<Pt> square_img;
+    if (!(to_horizon && side > 0)) {
+        int D, s;
+        double blend;
+        optics.row_distance(optics.row_for_distance(double(optics.max_cells - 1)), D, s, blend);
+        const double cell = optics.step;
+        const double ci = std::trunc(v.x / cell) * cell, cj = std::trunc(v.y / cell) * cell;
+        const double half = D * cell;
+        square_img = project_ground_polygon(
+            v, {{ci - half, cj - half}, {ci + half, cj - half}, {ci + half, cj + half}, {ci - half, cj + half}}, 0.0);
+    }
+    for (int iy = 0; iy < v.rows; ++iy)
+        for (int ix = 0; ix < v.columns; ++ix) {
+            double c;
+            if (to_horizon && side > 0)
+                c = below_horizon_fraction(v, ix, iy);
+            else
+                c = pixel_in_convex(square_img, ix, iy);
+            e[std::size_t(iy) * v.columns + ix] = c;
+        }
+    return e;
+}
+
+Stats compare(const std::vector<double>& e, float* const* got, int columns, int rows)
+{
+    Stats s;
+    for (int iy = 0; iy < rows; ++iy)
+        for (int ix = 0; ix < columns; ++ix) {
+            const double x = e[std::size_t(iy) * columns + ix];
+            const double g = got[iy][ix];
+            const double err = std::fabs(g - x);
+            if (x >= 1.0 - 1e-12) {
+                ++s.full;
+                if (err > s.worst_full) {
+                    s.worst_full = err;
+                    s.wf_x = ix;
+                    s.wf_y = iy;
+                }
+            } else if (x <= 1e-12) {
+                ++s.empty;
+                if (err > s.worst_empty) {
+                    s.worst_empty = err;
+                    s.we_x = ix;
+                    s.we_y = iy;
+                }
+            } else {
+                ++s.partial;
+                if (err > s.worst_partial) {
+                    s.worst_partial = err;
+                    s.wp_x = ix;
+                    s.wp_y = iy;
+                }
+            }
+        }
+    return s;
+}
+
+void picture(const std::string& name, float* const* got, const std::vector<double>& e, int columns, int rows)
+{
+    std::vector<std::uint8_t> cov(std::size_t(columns) * rows), err(cov.size());
+    for (int iy = 0; iy < rows; ++iy)
+        for (int ix = 0; ix < columns; ++ix) {
+            const std::size_t at = std::size_t(rows - 1 - iy) * columns + ix; // top row first
+            cov[at] = std::uint8_t(std::clamp(got[iy][ix], 0.0f, 1.0f) * 255.0f + 0.5f);
+            const double d = std::fabs(got[iy][ix] - e[std::size_t(iy) * columns + ix]);
+            err[at] = std::uint8_t(std::clamp(d * 2550.0, 0.0, 255.0)); // 0.1 -> white
+        }
+    write_png(out_dir() + "/h7_coverage_" + name + ".png", columns, rows, cov);
+    write_png(out_dir() + "/h7_coverage_error_" + name + ".png", columns, rows, err);
+}
+
+void run_case(const CoverageCase& cc)
+{
+    SCOPED_TRACE(cc.view.name);
+    const HyViewGeometry view = make_view(cc.view);
+    HyGrid sea(64, 64, 1.0, 1.0); // flat, periodic: calm water everywhere
+    HySurfaceOpticsParams p;
+    p.height_source = &sea;
+    p.base_step = 1.0;
+    p.max_distance = cc.max_distance;
+    p.double_distance = cc.double_distance;
+    p.to_horizon = std::uint32_t(cc.to_horizon);
+    HySurfaceOptics optics(p);
+    Planes planes(view.columns, view.rows);
+    HyPixelBuffer buffer(view.rows, view.columns, planes.r.data(), planes.g.data(), planes.b.data());
+    ASSERT_EQ(buffer.allocate(), 1);
+    const int side = optics.walk_surface(view, buffer);
+    ASSERT_EQ(side, cc.view.z > 0 ? 1 : -1);
+    EXPECT_GT(optics.triangles_drawn, 0);
+
+    const std::vector<double> e = expected_coverage(view, optics, cc.to_horizon, side);
+    // Before normalisation: the raw sums of exact piece areas.
+    const Stats raw = compare(e, buffer.work_weight, view.columns, view.rows);
+    if (raw.worst_full > 1e-3 || raw.worst_empty > 1e-6 || raw.worst_partial > 1e-2)
+        picture(std::string(cc.view.name) + "_raw", buffer.work_weight, e, view.columns, view.rows);
+    EXPECT_GT(raw.full, 0);
+    EXPECT_LE(raw.worst_full, 1e-3) << "covered pixel (" << raw.wf_x << ", " << raw.wf_y << ")";
+    EXPECT_LE(raw.worst_empty, 1e-6) << "sky pixel (" << raw.we_x << ", " << raw.we_y << ")";
+    EXPECT_LE(raw.worst_partial, 1e-2) << "edge pixel (" << raw.wp_x << ", " << raw.wp_y << ")";
+
+    // After normalisation and flush: the final coverage plane, and white water premultiplied by it.
+    HySurfaceOptics::normalise_work(buffer);
+    buffer.flush();
+    const Stats fin = compare(e, buffer.coverage, view.columns, view.rows);
+    EXPECT_LE(fin.worst_full, 1e-3) << "covered pixel (" << fin.wf_x << ", " << fin.wf_y << ")";
+    EXPECT_LE(fin.worst_empty, 1e-6) << "sky pixel (" << fin.we_x << ", " << fin.we_y << ")";
+    EXPECT_LE(fin.worst_partial, 1e-2) << "edge pixel (" << fin.wp_x << ", " << fin.wp_y << ")";
+    double worst_colour = 0.0;
+    for (int iy = 0; iy < view.rows; ++iy)
+        for (int ix = 0; ix < view.columns; ++ix)
+            worst_colour = std::max(worst_colour, std::fabs(double(planes.g[std::size_t(iy) * view.columns + ix]) -
+                                                            buffer.coverage[iy][ix]));
+    EXPECT_LE(worst_colour, 1e-5);
+}
+
+} // namespace
+
+TEST(SurfaceOpticsCoverage, FlatSeaFromAboveIsCoveredExactly)
+{
+    const double down = kPi / 2;
+    const CoverageCase cases[] = {
+        // Straight down: the whole picture is water, the rings run all the way round the eye.
+        {{"straight_down", 3.3, -2.6, 30.0, kPi, 0.3, 0.2, 60.0, 96, 64}, 1, 400.0, 32.0},
+        // Looking out over the water with the horizon in view, no roll.
+        {{"horizon", 0.4, 0.7, 10.0, down + 0.15, 0.7, 0.0, 60.0, 96, 64}, 1, 3000.0, 64.0},
+        // Tilted, panned and rolled.
+        {{"rolled", -5.5, 12.25, 6.0, down + 0.3, 2.5, 0.4, 50.0, 80, 60}, 1, 3000.0, 48.0},
+        // A wide view that holds both the water under the eye and the horizon.
+        {{"wide_under_and_horizon", 0.25, 0.75, 8.0, down + 0.75, -2.2, 0.1, 140.0, 96, 64}, 1, 2000.0, 32.0},
+        // Water only out to the maximum distance: the drawn square's far edge is in view.
+        {{"square_edge", 0.5, 0.5, 20.0, down + 0.12, 0.2, -0.25, 60.0, 96, 64}, 0, 150.0, 24.0},
+        // An odd number of fine rings.
+        {{"odd_fine", 1.5, 2.5, 12.0, down + 0.2, -0.9, 0.05, 70.0, 96, 64}, 1, 1500.0, 33.0},
+    };
+    for (const CoverageCase& cc : cases)
+        run_case(cc);
+}
+
+TEST(SurfaceOpticsCoverage, FlatSeaFromUnderTheWaterIsCoveredExactly)
+{
+    const double up = kPi / 2;
+    const CoverageCase cases[] = {
+        {{"under_up", 0.4, 0.3, -4.0, up - 0.3, 1.2, -0.3, 60.0, 96, 64}, 0, 300.0, 32.0},
+        {{"under_straight_up", 2.5, 1.5, -6.0, 0.0, 0.4, 0.0, 70.0, 80, 60}, 0, 300.0, 32.0},
+    };
+    for (const CoverageCase& cc : cases)
+        run_case(cc);
+}

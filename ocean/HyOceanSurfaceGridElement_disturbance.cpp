@@ -188,7 +188,7 @@ void HyOceanSurfaceGridElement_disturbance::step(double dt)
     if (d) {
         // Vertical velocity of the surface: |k| times the potential, in the Fourier domain.
         std::memcpy(d, potential, sizeof(float) * count);
-        if (transform.forward(d, nx, ny)) {
+        if (forward(d, nx, ny)) {
             const std::size_t ncols = n / 2 + 1;
             const double kx_step = kTwoPi / (double(n) * dx);
             const double ky_step = kTwoPi / (double(m) * dy);
@@ -206,7 +206,7 @@ void HyOceanSurfaceGridElement_disturbance::step(double dt)
                 }
             }
             d[0] = d[1] = 0.0f;
-            propagated = transform.inverse(d, nx, ny) != 0;
+            propagated = inverse(d, nx, ny) != 0;
         }
     }
     if (!propagated) {
@@ -572,4 +572,24 @@ int HyOceanSurfaceGridElement_disturbance::change_ripple_disturbance(int id, con
         return id;
     }
     return 0;
+}
+
+int HyOceanSurfaceGridElement_disturbance::forward(float* data, int n_x, int n_y)
+{
+    if (!fast_refused && transform.backend() != HyTransformBackend::builtin) {
+        if (transform.forward(data, n_x, n_y))
+            return 1;
+        fast_refused = true;
+    }
+    return builtin.forward(data, n_x, n_y);
+}
+
+int HyOceanSurfaceGridElement_disturbance::inverse(float* data, int n_x, int n_y)
+{
+    if (!fast_refused && transform.backend() != HyTransformBackend::builtin) {
+        if (transform.inverse(data, n_x, n_y))
+            return 1;
+        fast_refused = true;
+    }
+    return builtin.inverse(data, n_x, n_y);
 }

@@ -180,5 +180,12 @@ private:
     double display_fraction = 0.0;  // f of the last evolution
     long long steps_taken = 0;      // sim_time = start_time + steps_taken*time_step
     float* scratch = nullptr;       // (nx + 2)*ny floats, used by step only when no array is bound
+    // Transforms in place; when the fast backend refuses a size (it keeps a bounded set of plans),
+    // the built-in transform takes over for the rest of the element's life.
+    int forward(float* data, int nx, int ny);
+    int inverse(float* data, int nx, int ny);
+
     HySpectralTransform transform;
+    HySpectralTransform builtin{HyTransformBackend::builtin};
+    bool fast_refused = false;
 };

@@ -103,7 +103,7 @@ int HyOceanSurfaceGridElement_wake::generate_kspace()
         }
     }
 
-    int ok = transform.forward(work, int(row), int(m));
+    int ok = forward(work, int(row), int(m));
     if (ok) {
         // Free-surface response of a source moving along +x. With this transform's kernels (forward
         // exp(-2 pi i ...), inverse exp(+2 pi i ...)) the damping term's sign makes the response
@@ -134,7 +134,7 @@ int HyOceanSurfaceGridElement_wake::generate_kspace()
                 line[c] = (std::isfinite(value.real()) && std::isfinite(value.imag())) ? value : 0.0f;
             }
         }
-        ok = transform.inverse(work, int(row), int(m));
+        ok = inverse(work, int(row), int(m));
     }
     if (!ok) {
         std::fprintf(stderr, "HyOceanSurfaceElement_wake::generate_kspace transform failed \n");
@@ -202,7 +202,7 @@ void HyOceanSurfaceGridElement_wake::evolve_filtered_to_time(float* array, doubl
         return;
     }
     std::memcpy(array, base, sizeof(float) * n * m);
-    if (!transform.forward(array, nx, ny)) {
+    if (!forward(array, nx, ny)) {
         std::memset(array, 0, sizeof(float) * n * m);
         return;
     }
@@ -218,7 +218,7 @@ void HyOceanSurfaceGridElement_wake::evolve_filtered_to_time(float* array, doubl
             line[2 * c + 1] *= w;
         }
     }
-    if (!transform.inverse(array, nx, ny)) {
+    if (!inverse(array, nx, ny)) {
         std::memset(array, 0, sizeof(float) * n * m);
         return;
     }
@@ -315,4 +315,24 @@ void HyOceanSurfaceGridElement_wake::set_fade_shape(double length, double power)
 {
     fade_length = length;
     fade_power = power;
+}
+
+int HyOceanSurfaceGridElement_wake::forward(float* data, int n_x, int n_y)
+{
+    if (!fast_refused && transform.backend() != HyTransformBackend::builtin) {
+        if (transform.forward(data, n_x, n_y))
+            return 1;
+        fast_refused = true;
+    }
+    return builtin.forward(data, n_x, n_y);
+}
+
+int HyOceanSurfaceGridElement_wake::inverse(float* data, int n_x, int n_y)
+{
+    if (!fast_refused && transform.backend() != HyTransformBackend::builtin) {
+        if (transform.inverse(data, n_x, n_y))
+            return 1;
+        fast_refused = true;
+    }
+    return builtin.inverse(data, n_x, n_y);
 }

@@ -101,5 +101,12 @@ private:
     bool hull_usable() const;
     void derive_hull();
 
+    // Transforms in place; when the fast backend refuses a size (it keeps a bounded set of plans),
+    // the built-in transform takes over for the rest of the element's life.
+    int forward(float* data, int nx, int ny);
+    int inverse(float* data, int nx, int ny);
+
     HySpectralTransform transform;
+    HySpectralTransform builtin{HyTransformBackend::builtin};
+    bool fast_refused = false;
 };

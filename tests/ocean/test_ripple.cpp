@@ -1,5 +1,6 @@
 // Ripple element: Bessel function, Hankel synthesis, taper, radial profile and filtered acceleration.
 #include "ocean/HyOceanSurfaceGridElement_ripple.h"
+#include "ocean/HyGridMulti.h"
 
 #include <gtest/gtest.h>
 
@@ -338,7 +339,9 @@ TEST(Ripple, BadInputGivesAFlatFiniteRipple)
         std::vector<float> g(std::size_t(std::max(c.n, 0)) + 2, 0.0f);
         r.heights = g.data();
         HyOceanSurfaceGridElement_ripple e(r);
+        testing::internal::CaptureStderr();
         EXPECT_EQ(e.generate_kspace(), 1) << c.what;
+        testing::internal::GetCapturedStderr();
         e.evolve_to_time(3.0);
         e.transform_to_heights();
         EXPECT_TRUE(all_finite(g.data(), g.size())) << c.what;
@@ -390,4 +393,37 @@ TEST(Ripple, RefusedWorkArrayLeavesProfileUnchanged)
     EXPECT_NE(testing::internal::GetCapturedStdout().find("Out of Memory"), std::string::npos);
     starved.evolve_to_time(2.0);
     EXPECT_EQ(starved.get_radial_height(1.0), 0.0);
+}
+
+TEST(Ripple, RadialGridSpreadsTheProfileAroundTheImpactPoint)
+{
+    HyGridMulti grid(16, 16, 1.0, 1.0, 16, 16, 1.0, 1.0);
+    HyRipple_record r;
+    r.centre_x = 7.0;
+    r.centre_y = -3.0;
+    HyAuxGridRequest req;
+    req.nx = r.nx;
+    req.ny = 1;
+    req.dx = req.dy = r.dx;
+    req.periodic = 0;
+    req.type = kHyAuxAdditiveRadial;
+    r.heights = grid.add_aux_grid(req);
+    ASSERT_NE(r.heights, nullptr);
+    HyOceanSurfaceGridElement_ripple e(r);
+    ASSERT_EQ(e.generate_kspace(), 1);
+    e.evolve_to_time(2.5);
+    e.transform_to_heights();
+    double ox, oy;
+    e.get_position(2.5, ox, oy);
+    const int g = grid.set_aux_position(r.heights, ox, oy);
+    ASSERT_GE(g, 0);
+    // Every direction from the impact point sees the same profile.
+    for (double radius : {0.0, 1.3, 4.0, 9.99, 17.0}) {
+        const double want = e.get_radial_height(radius);
+        for (double a : {0.0, 1.0, 2.5, 4.0}) {
+            const double got = grid.aux_value(g, 7.0 + radius * std::cos(a), -3.0 + radius * std::sin(a));
+            EXPECT_NEAR(got, want, 1e-6 + 1e-4 * std::fabs(want)) << radius << " " << a;
+        }
+    }
+    EXPECT_EQ(grid.aux_value(g, 7.0 + 25.0, -3.0), 0.0);  // beyond the reach
 }

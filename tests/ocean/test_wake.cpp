@@ -1,5 +1,6 @@
 // Wake element: Kelvin pattern, depth scaling, kinematics, hull tests, shaping and bad input.
 #include "ocean/HyOceanSurfaceGridElement_wake.h"
+#include "ocean/HyGridMulti.h"
 
 #include <gtest/gtest.h>
 
@@ -418,4 +419,45 @@ TEST(Wake, RefusedAllocationsReportAndReturnZero)
     hymem::install_hook(nullptr, 0, false, 0);
     EXPECT_NE(w.base, nullptr);
     EXPECT_GT(max_abs(w.base, 64 * 64), 0.0);
+}
+
+TEST(Wake, RidesItsRotatedGridWithTheShip)
+{
+    // Placed as the ocean surface places it: a grid turned by the heading, moved every frame to
+    // get_position. The patch's hull centre must sit under the ship, and the pattern behind it.
+    HyGridMulti grid(16, 16, 1.0, 1.0, 16, 16, 1.0, 1.0);
+    HyAuxGridRequest req;
+    req.nx = req.ny = 128;
+    req.dx = req.dy = 0.5;
+    req.periodic = 0;
+    req.rotated = 1;
+    req.angle = 2.2;
+    float* array = grid.add_aux_grid(req);
+    ASSERT_NE(array, nullptr);
+    HyWake_record r = patch(128, 0.5);
+    r.heights = array;
+    r.heading = 2.2;
+    r.speed = 3.0;
+    r.ship_x = -40.0;
+    r.ship_y = 25.0;
+    r.hull_length = 9.0;  // hull centre at i = (64 - 4.5)/0.5 = 119, j = 64: both on nodes
+    HyOceanSurfaceGridElement_wake w(r);
+    ASSERT_EQ(w.generate_kspace(), 1);
+    w.evolve_to_time(7.0);
+    w.transform_to_heights();
+    for (double t : {0.0, 7.0}) {
+        double ox, oy, sx, sy;
+        w.get_position(t, ox, oy);
+        const int g = grid.set_aux_position(array, ox, oy);
+        ASSERT_GE(g, 0);
+        w.get_ship_position(sx, sy, t);
+        EXPECT_NEAR(grid.aux_value(g, sx, sy), array[64 * 128 + 119], 1e-5) << t;
+        // 20 m behind the ship along the track lies node i = 119 - 40.
+        const double bx = sx - 20.0 * std::cos(2.2), by = sy - 20.0 * std::sin(2.2);
+        EXPECT_NEAR(grid.aux_value(g, bx, by), array[64 * 128 + 79], 1e-5) << t;
+        // The bow end of the patch is its +x edge: ahead of the bow there is nothing.
+        double fx, fy, bkx, bky;
+        w.get_wake_front_and_back(fx, fy, bkx, bky, t);
+        EXPECT_EQ(grid.aux_value(g, fx + 3.0 * std::cos(2.2), fy + 3.0 * std::sin(2.2)), 0.0) << t;
+    }
 }

@@ -389,6 +389,7 @@ std::int32_t CImageMaps::PrepareTexture(int index, const ImageMapParams& params,
     hymem::release(planes); // the texture keeps its own copy
     if (!built) {
         delete texture;
+        report("CImageMaps::PrepareTexture texture not built, the map adds no texture ");
         return 0;
     }
     set_footprint_scale(texture, params.blur);
@@ -405,6 +406,7 @@ std::int32_t CImageMaps::PrepareTexture(int index, const ImageMapParams& params,
     const int id = add_texture(g, texture, cx, cy, params.angle);
     if (id == 0) {
         delete texture;
+        report("CImageMaps::PrepareTexture texture group full, the map adds no texture ");
         return 0;
     }
     state.texture = texture;

@@ -1,0 +1,725 @@
+// Image-map preparation: channel values of known colours (worked by hand), the blur kernel and its
+// edge rule (closed forms), the bottom-up orientation checked with asymmetric layers in both memory
+// orders, the displacement read back through the ocean surface's own heights, premultiplied texture
+// planes against floor(v * a / 255), texture kinds, extents and layouts read back through the texture
+// group, disabled and degenerate maps, refused memory and repeated frames that leave nothing behind.
+#include "host/ImageMaps.h"
+
+#include "ocean/HyOceanSurface.h"
+#include "optics/HyTexture.h"
+#include "platform/HyMemory.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Rgba {
+    int r, g, b, a;
+};
+
+// A layer in the effect's byte order, drawn with rows counted from the top of the picture, stored top
+// to bottom or bottom to top in memory.
+struct TestLayer {
+    TestLayer(int w, int h, bool bottom_up = false, int padding = 0)
+        : bytes(std::size_t(4 * w + padding) * std::size_t(h > 0 ? h : 0), 0)
+    {
+        image.pixels = bytes.empty() ? nullptr : bytes.data();
+        image.rowBytes = 4 * w + padding;
+        image.width = w;
+        image.height = h;
+        image.bottomUp = bottom_up ? 1 : 0;
+    }
+    void set(int column, int row_from_top, Rgba c)
+    {
+        const int memory_row = image.bottomUp ? image.height - 1 - row_from_top : row_from_top;
+        std::uint8_t* p = bytes.data() + std::size_t(memory_row) * image.rowBytes + 4 * column;
+        p[0] = std::uint8_t(c.b);
+        p[1] = std::uint8_t(c.g);
+        p[2] = std::uint8_t(c.r);
+        p[3] = std::uint8_t(c.a);
+    }
+    void fill(Rgba c)
+    {
+        for (int r = 0; r < image.height; ++r)
+            for (int i = 0; i < image.width; ++i)
+                set(i, r, c);
+    }
+    std::vector<std::uint8_t> bytes;
+    CImage32 image;
+};
+
+HyPrimaryWaves_data tiny_waves()
+{
+    HyPrimaryWaves_data p;
+    p.size = 16;
+    p.small_spacing = 0.25;
+    p.large_spacing = 3.0;
+    return p;
+}
+
+ImageMapParams displacement_params()
+{
+    ImageMapParams p;
+    p.type = kMapDisplacement;
+    p.channel = kDisplaceRed;
+    p.intensity = 1.0;
+    p.centre_x = 0.0;
+    p.centre_y = 0.0;
+    p.scale_x = 1.0;
+    p.scale_y = 1.0;
+    p.angle = 0.0;
+    p.blur = 0.0;
+    p.layout = kLayoutNormal;
+    return p;
+}
+
+double smoothstep_oracle(double t)
+{
+    t = std::fmin(1.0, std::fmax(0.0, t));
+    return 3 * t * t - 2 * t * t * t;
+}
+
+} // namespace
+
+TEST(ImageMaps, ChannelValuesOfKnownColours)
+{
+    // Byte channels: b / 127 - 1.
+    EXPECT_DOUBLE_EQ(displacement_channel_value(kDisplaceRed, 0, 9, 9, 9), -1.0);
+    EXPECT_DOUBLE_EQ(displacement_channel_value(kDisplaceRed, 127, 9, 9, 9), 0.0);
+    EXPECT_DOUBLE_EQ(displacement_channel_value(kDisplaceRed, 254, 9, 9, 9), 1.0);
+    EXPECT_DOUBLE_EQ(displacement_channel_value(kDisplaceGreen, 9, 254, 0, 0), 1.0);
+    EXPECT_DOUBLE_EQ(displacement_channel_value(kDisplaceBlue, 9, 0, 255, 0), 255.0 / 127.0 - 1.0);
+    EXPECT_DOUBLE_EQ(displacement_channel_value(kDisplaceAlpha, 9, 9, 9, 0), -1.0);
+
+    // Luminance weights 117, 204, 64 out of 385, scaled by alpha.
+    EXPECT_DOUBLE_EQ(displacement_channel_value(kDisplaceLuminance, 255, 255, 255, 255), 1.0);
+    EXPECT_DOUBLE_EQ(displacement_channel_value(kDisplaceLuminance, 255, 255, 255, 0), -1.0);
+    EXPECT_NEAR(displacement_channel_value(kDisplaceLuminance, 255, 0, 0, 255), 2.0 * 117 / 385 - 1, 1e-12);
+    EXPECT_NEAR(displacement_channel_value(kDisplaceLuminance, 0, 255, 0, 255), 2.0 * 204 / 385 - 1, 1e-12);
+    EXPECT_NEAR(displacement_channel_value(kDisplaceLuminance, 0, 0, 255, 255), 2.0 * 64 / 385 - 1, 1e-12);
+    EXPECT_NEAR(displacement_channel_value(kDisplaceLuminance, 255, 255, 255, 51), 2.0 * 0.2 - 1, 1e-12);
+
+    // Hue, lightness, saturation worked by hand: {r, g, b} -> {h, l, s}.
+    struct Case {
+        int r, g, b;
+        double h, l, s;
+    };
+    const Case cases[] = {
+        {255, 0, 0, 0.0, 0.5, 1.0},
+        {0, 255, 0, 1.0 / 3, 0.5, 1.0},
+        {0, 0, 255, 2.0 / 3, 0.5, 1.0},
+        {255, 255, 0, 1.0 / 6, 0.5, 1.0},
+        {0, 255, 255, 0.5, 0.5, 1.0},
+        {255, 0, 255, 5.0 / 6, 0.5, 1.0},
+        {255, 255, 255, 0.0, 1.0, 0.0},
+        {0, 0, 0, 0.0, 0.0, 0.0},
+        {128, 128, 128, 0.0, 128.0 / 255, 0.0},
+        {200, 150, 100, 1.0 / 12, 150.0 / 255, 100.0 / 210},  // light: s = span / (2 - max - min)
+        {50, 20, 80, 0.75, 50.0 / 255, 0.6},                  // dark, blue largest
+        {255, 0, 128, 1.0 - 128.0 / 255 / 6, 0.5, 1.0},      // negative hue wraps
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b));
+        double h = -1, l = -1, s = -1;
+        rgb_to_hls(c.r / 255.0, c.g / 255.0, c.b / 255.0, h, l, s);
+        EXPECT_NEAR(h, c.h, 1e-12);
+        EXPECT_NEAR(l, c.l, 1e-12);
+        EXPECT_NEAR(s, c.s, 1e-12);
+        const auto r = std::uint8_t(c.r), g = std::uint8_t(c.g), b = std::uint8_t(c.b);
+        EXPECT_NEAR(displacement_channel_value(kDisplaceLightness, r, g, b, 255), 2 * c.l - 1, 1e-12);
+        EXPECT_NEAR(displacement_channel_value(kDisplaceHue, r, g, b, 255), 2 * c.h - 1, 1e-12);
+        EXPECT_NEAR(displacement_channel_value(kDisplaceSaturation, r, g, b, 255), 2 * c.s - 1, 1e-12);
+    }
+}
+
+TEST(ImageMaps, BlurKernelSumsToOneWithSmoothstepWeights)
+{
+    double w[kImageMapMaxBlurTaps + 1];
+    for (double b : {0.25, 1.0, 2.5, 7.0, 100.0, 1000.0}) {
+        SCOPED_TRACE(b);
+        const int taps = make_blur_kernel(b, w);
+        const double r = b + 1.0;
+        ASSERT_EQ(taps, int(std::floor(r)) + 1);
+        double sum = w[0];
+        for (int k = 1; k <= taps; ++k) {
+            sum += 2 * w[k];
+            EXPECT_NEAR(w[k] / w[0], smoothstep_oracle((r - k) / r), 1e-12) << k;
+            EXPECT_LE(w[k], w[k - 1]);
+        }
+        EXPECT_NEAR(sum, 1.0, 1e-12);
+        EXPECT_EQ(w[taps], 0.0); // the last offset lies beyond R
+    }
+    // 1.0: R = 2, weights 1, s(1/2) = 1/2, s(0) = 0, normalised by 2.
+    make_blur_kernel(1.0, w);
+    EXPECT_DOUBLE_EQ(w[0], 0.5);
+    EXPECT_DOUBLE_EQ(w[1], 0.25);
+    // Amounts beyond 1000 are held at 1000; none, negative or NaN give no kernel.
+    double w2[kImageMapMaxBlurTaps + 1];
+    EXPECT_EQ(make_blur_kernel(5000.0, w2), make_blur_kernel(1000.0, w));
+    EXPECT_EQ(w2[500], w[500]);
+    EXPECT_EQ(make_blur_kernel(0.0, w), 0);
+    EXPECT_EQ(make_blur_kernel(-3.0, w), 0);
+    EXPECT_EQ(make_blur_kernel(std::nan(""), w), 0);
+}
+
+TEST(ImageMaps, BlurTreatsEdgesByTheEndSampleAndIsSeparable)
+{
+    double w[kImageMapMaxBlurTaps + 1];
+    const double amount = 3.0;
+    const int taps = make_blur_kernel(amount, w);
+
+    // An impulse on the end sample of a long row: every tap beyond the end reads it, so it keeps the
+    // centre weight plus one full side, (1 + w0) / 2; its neighbours get w[k] + (taps beyond them).
+    std::vector<float> row(20, 0.0f);
+    row[0] = 1.0f;
+    ASSERT_TRUE(blur_array(row.data(), 20, 1, 20, amount));
+    EXPECT_NEAR(row[0], (1.0 + w[0]) / 2.0, 1e-6);
+    for (int i = 1; i <= taps; ++i) {
+        double beyond = 0;
+        for (int k = i; k <= taps; ++k)
+            beyond += w[k]; // taps of sample i that land on or beyond index 0
+        EXPECT_NEAR(row[i], beyond, 1e-6) << i;
+    }
+    EXPECT_EQ(row[taps + 1], 0.0f);
+
+    // Constant stays constant (weights sum to 1) and a ramp stays a ramp away from the ends.
+    std::vector<float> flat(9 * 7, 2.5f), ramp(40);
+    ASSERT_TRUE(blur_array(flat.data(), 9, 7, 9, amount));
+    for (float v : flat)
+        EXPECT_NEAR(v, 2.5f, 1e-5);
+    for (int i = 0; i < 40; ++i)
+        ramp[i] = float(i);
+    ASSERT_TRUE(blur_array(ramp.data(), 40, 1, 40, amount));
+    for (int i = taps; i < 40 - taps; ++i)
+        EXPECT_NEAR(ramp[i], i, 1e-4);
+    EXPECT_GT(ramp[0], 0.0f); // the end pulls towards the inside
+
+    // A centred impulse spreads as the outer product of the kernel; the padding column is untouched.
+    const int n = 2 * taps + 3, stride = n + 2;
+    std::vector<float> grid(std::size_t(stride) * n, 0.0f);
+    for (int j = 0; j < n; ++j)
+        grid[std::size_t(j) * stride + n] = grid[std::size_t(j) * stride + n + 1] = 9.0f;
+    const int c = n / 2;
+    grid[std::size_t(c) * stride + c] = 1.0f;
+    ASSERT_TRUE(blur_array(grid.data(), n, n, stride, amount));
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            const int di = std::abs(i - c), dj = std::abs(j - c);
+            const double expect = (di <= taps && dj <= taps) ? w[di] * w[dj] : 0.0;
+            EXPECT_NEAR(grid[std::size_t(j) * stride + i], expect, 1e-7) << i << "," << j;
+        }
+        EXPECT_EQ(grid[std::size_t(j) * stride + n], 9.0f);
+    }
+    // A one-sample line has only its own end: unchanged.
+    float one = 0.75f;
+    ASSERT_TRUE(blur_array(&one, 1, 1, 1, 50.0));
+    EXPECT_FLOAT_EQ(one, 0.75f);
+}
+
+TEST(ImageMaps, ArraysRunFromTheBottomOfTheLayerUpInBothMemoryOrders)
+{
+    // 3 x 2 layer, every pixel a different red value: row from the top r, column i -> 10 * (r + 1) + i.
+    for (bool bottom_up : {false, true}) {
+        SCOPED_TRACE(bottom_up ? "bottom-up record" : "top-down record");
+        TestLayer layer(3, 2, bottom_up, 8);
+        for (int r = 0; r < 2; ++r)
+            for (int i = 0; i < 3; ++i)
+                layer.set(i, r, Rgba{10 * (r + 1) + i, 0, 0, 255});
+        auto red_at = [](int r, int i) { return double(10 * (r + 1) + i) / 127.0 - 1.0; };
+        for (int mirror = 0; mirror < 4; ++mirror) {
+            const bool mx = mirror & 1, my = mirror & 2;
+            std::vector<float> v(3 * 2 + 2, 42.0f); // a stride of 4 leaves one spare value per row
+            fill_displacement_values(layer.image, kDisplaceRed, 2.0, mx, my, v.data(), 4);
+            for (int j = 0; j < 2; ++j) {
+                for (int i = 0; i < 3; ++i) {
+                    const int src_row_from_top = my ? j : 1 - j; // row 0 of the array is the bottom
+                    const int src_col = mx ? 2 - i : i;
+                    EXPECT_FLOAT_EQ(v[std::size_t(j) * 4 + i], float(2.0 * red_at(src_row_from_top, src_col)))
+                        << "mirror " << mirror << " node " << i << "," << j;
+                }
+            }
+            EXPECT_EQ(v[3], 42.0f);
+        }
+
+        // Texture planes: the same orientation, premultiplied.
+        std::vector<std::uint8_t> planes(3 * 6, 0);
+        fill_texture_planes(layer.image, false, false, planes.data(), planes.data() + 6, planes.data() + 12);
+        EXPECT_EQ(planes[0], 20); // bottom-left of the picture
+        EXPECT_EQ(planes[2], 22);
+        EXPECT_EQ(planes[3], 10); // top-left
+        fill_texture_planes(layer.image, true, true, planes.data(), planes.data() + 6, planes.data() + 12);
+        EXPECT_EQ(planes[0], 12); // top-right, mirrored both ways
+        EXPECT_EQ(planes[5], 20);
+    }
+}
+
+TEST(ImageMaps, TexturePlanesArePremultipliedByIntegerArithmetic)
+{
+    // Every value and alpha: v * a * 256 / 65280 is floor(v * a / 255).
+    TestLayer layer(256, 256);
+    for (int a = 0; a < 256; ++a)
+        for (int v = 0; v < 256; ++v)
+            layer.set(v, 255 - a, Rgba{v, 255 - v, v / 2, a}); // bottom row (j = 0) has alpha 0
+    const std::size_t n = 256 * 256;
+    std::vector<std::uint8_t> planes(3 * n);
+    fill_texture_planes(layer.image, false, false, planes.data(), planes.data() + n, planes.data() + 2 * n);
+    int wrong = 0;
+    for (int a = 0; a < 256; ++a) {
+        for (int v = 0; v < 256; ++v) {
+            const std::size_t at = std::size_t(a) * 256 + v;
+            wrong += planes[at] != (v * a) / 255;
+            wrong += planes[n + at] != ((255 - v) * a) / 255;
+            wrong += planes[2 * n + at] != ((v / 2) * a) / 255;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(planes[std::size_t(255) * 256 + 255], 255); // opaque white stays white
+    EXPECT_EQ(planes[std::size_t(128) * 256 + 200], 100); // 200 at alpha 128
+}
+
+TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
+{
+    HyOceanSurface surface;
+    ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
+
+    // 6 x 4 layer, red 127 (displacement 0) except a marked pixel at the top-left of the picture.
+    TestLayer layer(6, 4);
+    layer.fill(Rgba{127, 0, 0, 255});
+    layer.set(0, 0, Rgba{254, 0, 0, 255}); // +1
+    layer.set(5, 3, Rgba{0, 0, 0, 255});   // -1 at the bottom-right
+
+    ImageMapFrame frame;
+    frame.downsample_x = 2.0;
+    frame.downsample_y = 3.0;
+    ImageMapParams p = displacement_params();
+    p.scale_x = 0.5;  // dy = 0.5 * 3
+    p.scale_y = 0.25; // dx = 0.25 * 2
+    p.centre_x = 10.0;
+    p.centre_y = -4.0;
+    p.intensity = 2.0;
+    const double dx = 0.5, dy = 1.5, hx = 6 * dx / 2, hy = 4 * dy / 2;
+
+    struct Variant {
+        const char* name;
+        double sx, sy;
+        int top_left_i, top_left_j; // node of the marked pixel
+    };
+    const Variant variants[] = {
+        {"plain", 0.5, 0.25, 0, 3},
+        {"Scale X negative mirrors left to right", -0.5, 0.25, 5, 3},
+        {"Scale Y negative mirrors top to bottom", 0.5, -0.25, 0, 0},
+        {"both negative", -0.5, -0.25, 5, 0},
+    };
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(v.name);
+        CImageMaps maps;
+        p.scale_x = v.sx;
+        p.scale_y = v.sy;
+        ASSERT_EQ(maps.PrepareDisplacement(0, p, frame, &layer.image, &surface), 0);
+        const std::uint32_t id = maps.map(0).displacement_id;
+        ASSERT_NE(id, 0u);
+        EXPECT_EQ(maps.map(0).texture, nullptr);
+
+        // Corners: spacing from the other axis' scale, as the record asks.
+        double c[8];
+        ASSERT_EQ(surface.get_element_corners(id, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]), 1);
+        EXPECT_NEAR(c[0], 10.0 - hx, 1e-12);
+        EXPECT_NEAR(c[1], -4.0 + hy, 1e-12);
+        EXPECT_NEAR(c[6], 10.0 + hx, 1e-12);
+        EXPECT_NEAR(c[7], -4.0 - hy, 1e-12);
+
+        // Heights at the nodes: node (i, j) lies at (centre - h + (i, j) * spacing).
+        const int bottom_right_i = 5 - v.top_left_i, bottom_right_j = 3 - v.top_left_j;
+        for (int j = 0; j < 4; ++j) {
+            for (int i = 0; i < 6; ++i) {
+                const double x = 10.0 - hx + i * dx, y = -4.0 - hy + j * dy;
+                double expect = 0.0;
+                if (i == v.top_left_i && j == v.top_left_j)
+                    expect = 2.0;
+                if (i == bottom_right_i && j == bottom_right_j)
+                    expect = -2.0;
+                EXPECT_NEAR(surface.get_height(x, y), expect, 1e-5) << i << "," << j;
+            }
+        }
+        maps.CleanUp(&surface);
+        EXPECT_EQ(maps.map(0).displacement_id, 0u);
+        EXPECT_EQ(surface.disturbances.count, 0);
+        EXPECT_EQ(surface.get_height(10.0 - hx, -4.0 + hy - dy), 0.0);
+    }
+
+    // Blur: the surface holds exactly the blurred array.
+    {
+        CImageMaps maps;
+        p.scale_x = 0.5;
+        p.scale_y = 0.25;
+        p.blur = 1.5;
+        ASSERT_EQ(maps.PrepareDisplacement(1, p, frame, &layer.image, &surface), 0);
+        std::vector<float> expect(6 * 4);
+        fill_displacement_values(layer.image, kDisplaceRed, 2.0, false, false, expect.data(), 6);
+        ASSERT_TRUE(blur_array(expect.data(), 6, 4, 6, 1.5));
+        for (int j = 0; j < 4; ++j)
+            for (int i = 0; i < 6; ++i)
+                EXPECT_NEAR(surface.get_height(10.0 - hx + i * dx, -4.0 - hy + j * dy), expect[std::size_t(j) * 6 + i],
+                            1e-5);
+        maps.CleanUp(&surface);
+        p.blur = 0.0;
+    }
+
+    // Tile repeats the array over the sea; stretch sets dy and the centre from the max distance.
+    {
+        CImageMaps maps;
+        p.layout = kLayoutTile;
+        ASSERT_EQ(maps.PrepareDisplacement(2, p, frame, &layer.image, &surface), 0);
+        const double x = 10.0 - hx, y = -4.0 - hy + 3 * dy;
+        EXPECT_NEAR(surface.get_height(x + 6 * dx * 7, y - 4 * dy * 5), 2.0, 1e-5);
+        maps.CleanUp(&surface);
+
+        p.layout = kLayoutStretch;
+        frame.max_distance = 100.0;
+        frame.camera_x = -20.0;
+        ASSERT_EQ(maps.PrepareDisplacement(2, p, frame, &layer.image, &surface), 0);
+        double c[8];
+        ASSERT_EQ(surface.get_element_corners(maps.map(2).displacement_id, c[0], c[1], c[2], c[3], c[4], c[5], c[6],
+                                              c[7]),
+                  1);
+        EXPECT_NEAR(c[0], 30.0 - hx, 1e-9);          // centre x = 100 * 0.5 - 20
+        EXPECT_NEAR(c[1], -4.0 + 4 * 50.0 / 2, 1e-9); // dy = 100 * 0.5
+        EXPECT_NEAR(surface.get_height(x - 6 * dx * 7, y), 0.0, 1e-12); // not tiled
+        maps.CleanUp(&surface);
+        p.layout = kLayoutNormal;
+    }
+
+    // A surface without a grid refuses the element: a frame failure, nothing recorded.
+    HyOceanSurface bare;
+    CImageMaps maps;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(maps.PrepareDisplacement(0, p, frame, &layer.image, &bare), 1);
+    EXPECT_EQ(maps.PrepareDisplacement(0, p, frame, &layer.image, nullptr), 1);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(maps.map(0).displacement_id, 0u);
+    EXPECT_EQ(maps.PrepareDisplacement(3, p, frame, &layer.image, &surface), 2); // no fourth map
+}
+
+TEST(ImageMaps, TextureKindsExtentsAndLayouts)
+{
+    TestLayer layer(4, 2);
+    layer.fill(Rgba{0, 0, 0, 255});
+    layer.set(0, 0, Rgba{255, 128, 64, 255}); // top-left of the picture
+    layer.set(3, 1, Rgba{10, 20, 200, 128});  // bottom-right, half transparent
+
+    ImageMapFrame frame;
+    frame.downsample_x = 2.0;
+    frame.downsample_y = 1.0;
+    ImageMapParams p = displacement_params();
+    p.scale_x = 3.0;  // height: 2 px * 1 * 3 = 6 m
+    p.scale_y = -0.5; // width: 4 px * 2 * 0.5 = 4 m, mirrored top to bottom
+    p.centre_x = 7.0;
+    p.centre_y = -2.0;
+    p.blur = 0.0;
+
+    const std::int32_t expected_kind[8] = {0, kTextureNone, kTextureOnSurface, kTextureAboveSurface,
+                                           kTextureBelowSurface, kTextureOnSurface, kTextureAboveSurface,
+                                           kTextureBelowSurface};
+    for (int type = 1; type <= 7; ++type) {
+        SCOPED_TRACE("Map is: " + std::to_string(type));
+        EXPECT_EQ(texture_kind_of_map_type(type), expected_kind[type]);
+        EXPECT_EQ(map_type_displaces(type), type == 1 || type >= 5);
+        CImageMaps maps;
+        p.type = type;
+        ASSERT_EQ(maps.PrepareTexture(1, p, frame, &layer.image), 0);
+        const ImageMapState& m = maps.map(1);
+        if (type == 1) {
+            EXPECT_EQ(m.texture, nullptr);
+            EXPECT_EQ(maps.on_surface(), nullptr);
+            continue;
+        }
+        ASSERT_NE(m.texture, nullptr);
+        EXPECT_EQ(m.texture_kind, expected_kind[type]);
+        Hy2DTextureGroup* g = maps.group(m.texture_kind);
+        ASSERT_NE(g, nullptr);
+        EXPECT_EQ(g->capacity, 3);
+        EXPECT_EQ(texture_count(g), 1);
+        for (int k = 1; k <= 3; ++k) {
+            if (k != m.texture_kind) {
+                EXPECT_EQ(maps.group(k), nullptr);
+            }
+        }
+        EXPECT_DOUBLE_EQ(m.texture->width_m, 4.0);
+        EXPECT_DOUBLE_EQ(m.texture->height_m, 6.0);
+        EXPECT_EQ(m.texture->tile, 0);
+        EXPECT_EQ(m.texture->footprint_scale, 0.0);
+
+        // Sample at pixel centres: texture pixel (i, j) from the bottom-left centres at
+        // (-2 + (i + 0.5), -3 + (j + 0.5) * 3). Mirrored top to bottom, the picture's top-left pixel
+        // is at the bottom-left.
+        double rgb[3];
+        sample_group(g, rgb, 7.0 - 2.0 + 0.5, -2.0 - 3.0 + 1.5, 0.01);
+        EXPECT_NEAR(rgb[0] * 255, 255, 1e-9);
+        EXPECT_NEAR(rgb[1] * 255, 128, 1e-9);
+        EXPECT_NEAR(rgb[2] * 255, 64, 1e-9);
+        sample_group(g, rgb, 7.0 + 2.0 - 0.5, -2.0 + 3.0 - 1.5, 0.01);
+        EXPECT_NEAR(rgb[0] * 255, 10 * 128 / 255, 1e-9);
+        EXPECT_NEAR(rgb[2] * 255, 200 * 128 / 255, 1e-9);
+        sample_group(g, rgb, 7.0 + 2.0 - 0.5, -2.0 - 3.0 + 1.5, 0.01);
+        EXPECT_NEAR(rgb[0], 0.0, 1e-12);
+        maps.CleanUp(nullptr);
+        EXPECT_EQ(maps.map(1).texture, nullptr);
+        EXPECT_EQ(maps.group(expected_kind[type]), nullptr);
+    }
+
+    // Three maps of one kind share a group and keep their ids; tile and stretch; blur sets the
+    // footprint scale.
+    CImageMaps maps;
+    p.type = kMapDisplaceTextureAbove;
+    p.blur = 12.5;
+    p.layout = kLayoutTile;
+    frame.max_distance = 500.0;
+    frame.camera_x = 3.0;
+    ImageMapParams ps[3] = {p, p, p};
+    ps[2].layout = kLayoutStretch;
+    const CImage32* layers[3] = {&layer.image, nullptr, &layer.image};
+    ASSERT_EQ(maps.PrepareTextures(ps, frame, layers), 0);
+    Hy2DTextureGroup* g = maps.above_surface();
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(texture_count(g), 2);
+    EXPECT_EQ(maps.map(0).texture_id, 1);
+    EXPECT_EQ(maps.map(1).texture, nullptr);
+    EXPECT_EQ(maps.map(2).texture_id, 2);
+    EXPECT_EQ(maps.map(0).texture->tile, 1);
+    EXPECT_EQ(maps.map(0).texture->footprint_scale, 12.5);
+    EXPECT_EQ(maps.map(2).texture->tile, 0);
+    EXPECT_DOUBLE_EQ(maps.map(2).texture->height_m, 500.0 * 1.0);
+    EXPECT_DOUBLE_EQ(maps.map(2).texture->width_m, 4.0);
+    EXPECT_DOUBLE_EQ(g->centre_x[1], 500.0 * 0.5 + 3.0);
+    EXPECT_DOUBLE_EQ(g->centre_y[1], -2.0);
+    EXPECT_DOUBLE_EQ(g->centre_x[0], 7.0);
+    maps.CleanUp(nullptr);
+}
+
+TEST(ImageMaps, ZeroScaleDisablesDisplacementAndTexture)
+{
+    HyOceanSurface surface;
+    ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
+    TestLayer layer(4, 4);
+    layer.fill(Rgba{200, 200, 200, 255});
+    ImageMapFrame frame;
+    for (int which = 0; which < 2; ++which) {
+        for (int layout : {kLayoutNormal, kLayoutTile, kLayoutStretch}) {
+            SCOPED_TRACE(std::string(which ? "Scale Y" : "Scale X") + " zero, layout " + std::to_string(layout));
+            ImageMapParams p = displacement_params();
+            p.type = kMapDisplaceTextureOn;
+            p.layout = layout;
+            (which ? p.scale_y : p.scale_x) = 0.0;
+            CImageMaps maps;
+            EXPECT_EQ(maps.PrepareDisplacement(0, p, frame, &layer.image, &surface), 0);
+            EXPECT_EQ(maps.PrepareTexture(0, p, frame, &layer.image), 0);
+            EXPECT_EQ(maps.map(0).displacement_id, 0u);
+            EXPECT_EQ(maps.map(0).texture, nullptr);
+            EXPECT_EQ(maps.on_surface(), nullptr);
+            EXPECT_EQ(surface.disturbances.count, 0);
+            // A zero downsample factor collapses the extent the same way.
+            p.scale_x = p.scale_y = 1.0;
+            ImageMapFrame flat;
+            flat.downsample_x = 0.0;
+            EXPECT_EQ(maps.PrepareTexture(0, p, flat, &layer.image), 0);
+            EXPECT_EQ(maps.map(0).texture, nullptr);
+        }
+    }
+}
+
+TEST(ImageMaps, DegenerateAndHugeLayersAreSkippedOrBuilt)
+{
+    HyOceanSurface surface;
+    ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
+    ImageMapFrame frame;
+    ImageMapParams p = displacement_params();
+    p.type = kMapDisplaceTextureBelow;
+    p.blur = 2.0;
+
+    // No layer, an empty one, one without pixels, one whose rows cannot hold its width: nothing.
+    TestLayer empty(0, 0), nopixels(3, 3), narrow(3, 3);
+    nopixels.image.pixels = nullptr;
+    narrow.image.rowBytes = 11;
+    const CImage32* unusable[] = {nullptr, &empty.image, &nopixels.image, &narrow.image};
+    for (const CImage32* l : unusable) {
+        CImageMaps maps;
+        EXPECT_FALSE(layer_usable(l));
+        EXPECT_EQ(maps.PrepareDisplacement(0, p, frame, l, &surface), 0);
+        EXPECT_EQ(maps.PrepareTexture(0, p, frame, l), 0);
+        EXPECT_EQ(maps.map(0).displacement_id, 0u);
+        EXPECT_EQ(maps.map(0).texture, nullptr);
+    }
+
+    // 1 x 1: too small to displace (skipped with a line), a one-pixel texture is fine.
+    {
+        TestLayer one(1, 1);
+        one.set(0, 0, Rgba{255, 255, 255, 255});
+        CImageMaps maps;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(maps.PrepareDisplacement(0, p, frame, &one.image, &surface), 0);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("too small"), std::string::npos) << err;
+        EXPECT_EQ(maps.map(0).displacement_id, 0u);
+        EXPECT_EQ(maps.PrepareTexture(0, p, frame, &one.image), 0);
+        ASSERT_NE(maps.map(0).texture, nullptr);
+        EXPECT_EQ(maps.map(0).texture->levels, 1);
+        maps.CleanUp(&surface);
+    }
+
+    // 8192 x 8192: both built; one pixel more on a side is beyond what the surface takes.
+    {
+        TestLayer huge(8192, 8192);
+        huge.set(8191, 0, Rgba{0, 0, 0, 254}); // top-right, alpha displacement +1
+        p.channel = kDisplaceAlpha;
+        p.blur = 0.0;
+        p.scale_x = p.scale_y = 0.01;
+        p.centre_x = p.centre_y = 0.0;
+        CImageMaps maps;
+        ASSERT_EQ(maps.PrepareDisplacement(0, p, frame, &huge.image, &surface), 0);
+        ASSERT_EQ(maps.PrepareTexture(0, p, frame, &huge.image), 0);
+        EXPECT_NE(maps.map(0).displacement_id, 0u);
+        ASSERT_NE(maps.map(0).texture, nullptr);
+        EXPECT_EQ(maps.map(0).texture->levels, 13);
+        const double h = 8192 * 0.01 / 2;
+        EXPECT_NEAR(surface.get_height(h - 0.01, h - 0.01), 1.0, 1e-5);
+        EXPECT_NEAR(surface.get_height(-h, -h), -1.0, 1e-5);
+        maps.CleanUp(&surface);
+        EXPECT_EQ(surface.disturbances.count, 0);
+    }
+    {
+        TestLayer wide(8193, 2);
+        CImageMaps maps;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(maps.PrepareDisplacement(0, p, frame, &wide.image, &surface), 0);
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("too large"), std::string::npos);
+        EXPECT_EQ(maps.map(0).displacement_id, 0u);
+        EXPECT_EQ(maps.PrepareTexture(0, p, frame, &wide.image), 0);
+        EXPECT_NE(maps.map(0).texture, nullptr);
+        maps.CleanUp(&surface);
+    }
+}
+
+namespace {
+
+struct Ration {
+    int grants = 0;
+    int refusals = 0;
+};
+Ration g_ration;
+
+int rationed_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
+{
+    if (op == hymem::kHookAllocate) {
+        if (g_ration.grants <= 0) {
+            ++g_ration.refusals;
+            return 0;
+        }
+        --g_ration.grants;
+        *cell = std::malloc(bytes);
+        return *cell != nullptr;
+    }
+    if (op == hymem::kHookFree) {
+        std::free(*cell);
+        return 1;
+    }
+    return 0;
+}
+
+constexpr std::uint32_t kRationTag = hymem::make_tag('I', 'M', 'A', 'P');
+
+} // namespace
+
+TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind)
+{
+    HyOceanSurface surface;
+    ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
+    TestLayer layer(16, 8);
+    layer.fill(Rgba{90, 180, 30, 200});
+    ImageMapFrame frame;
+    ImageMapParams ps[3];
+    for (ImageMapParams& p : ps) {
+        p = displacement_params();
+        p.type = kMapDisplaceTextureOn;
+        p.blur = 2.0;
+    }
+    ps[1].type = kMapDisplaceTextureBelow;
+    const CImage32* layers[3] = {&layer.image, &layer.image, &layer.image};
+
+    const std::int64_t hook_before = hymem::hook_bytes();
+    int failures = 0, successes = 0;
+    for (int grants = 0; grants < 90; ++grants) {
+        SCOPED_TRACE("grants " + std::to_string(grants));
+        g_ration = {grants, 0};
+        hymem::install_hook(rationed_hook, kRationTag, true, 0);
+        testing::internal::CaptureStderr();
+        testing::internal::CaptureStdout();
+        std::int32_t r = 0;
+        {
+            CImageMaps maps;
+            r = maps.PrepareDisplacements(ps, frame, layers, &surface);
+            if (r == 0)
+                r = maps.PrepareTextures(ps, frame, layers);
+            EXPECT_TRUE(r == 0 || r == 1) << r;
+            if (r == 0) {
+                for (int i = 0; i < 3; ++i) {
+                    EXPECT_NE(maps.map(i).displacement_id, 0u);
+                    // A texture whose pyramid could not be built is dropped, not a failure.
+                }
+            }
+            maps.CleanUp(&surface);
+        }
+        hymem::set_hook_on(false);
+        const std::string err = testing::internal::GetCapturedStderr();
+        const std::string out = testing::internal::GetCapturedStdout();
+        if (g_ration.refusals > 0) {
+            EXPECT_FALSE(err.empty()) << "a refusal went unreported; out: " << out << " result " << r;
+        }
+        (r == 0 ? successes : failures) += 1;
+        EXPECT_EQ(surface.disturbances.count, 0);
+        EXPECT_EQ(surface.grid->aux_count, 1);
+        EXPECT_EQ(hymem::hook_bytes(), hook_before);
+        hymem::install_hook(nullptr, 0, false, 0);
+    }
+    EXPECT_GT(failures, 5);
+    EXPECT_GT(successes, 0);
+}
+
+TEST(ImageMaps, RepeatedFramesReturnEveryBlock)
+{
+    HyOceanSurface surface;
+    ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
+    TestLayer layer(33, 17, true);
+    for (int r = 0; r < 17; ++r)
+        for (int i = 0; i < 33; ++i)
+            layer.set(i, r, Rgba{(i * 7) & 255, (r * 13) & 255, (i * r) & 255, 255 - r});
+    ImageMapFrame frame;
+    ImageMapParams ps[3];
+    for (int i = 0; i < 3; ++i) {
+        ps[i] = displacement_params();
+        ps[i].type = 5 + i;
+        ps[i].channel = 5 + i;
+        ps[i].blur = 1.0 + i;
+        ps[i].layout = 1 + i;
+    }
+    const CImage32* layers[3] = {&layer.image, &layer.image, &layer.image};
+    const std::int64_t heap_before = hymem::heap_bytes();
+    double first = 0;
+    CImageMaps maps;
+    for (int frame_no = 0; frame_no < 20; ++frame_no) {
+        ASSERT_EQ(maps.PrepareDisplacements(ps, frame, layers, &surface), 0);
+        ASSERT_EQ(maps.PrepareTextures(ps, frame, layers), 0);
+        const double h = surface.get_height(1.3, -0.7);
+        if (frame_no == 0)
+            first = h;
+        EXPECT_EQ(h, first);
+        EXPECT_EQ(surface.disturbances.count, 3);
+        maps.CleanUp(&surface);
+        EXPECT_EQ(hymem::heap_bytes(), heap_before);
+    }
+}

@@ -1,0 +1,286 @@
+// Presets through their keys: every group saved and loaded back into a host, group masks, the
+// version key, resets, and files that are not what they claim to be.
+#include <cmath>
+#include <random>
+#include <set>
+
+#include "DriverFixture.h"
+#include "host/Settings.h"
+#include "ui/CTokener.h"
+
+namespace driver_test {
+namespace {
+
+// A second effect object that talks to the host kit's parameters through an adapter bound to a copy of
+// them, as the plug-in does inside a command.
+class Presets : public Driver {
+protected:
+    void SetUp() override
+    {
+        Driver::SetUp();
+        array_ = std::make_unique<ParamArray>(host());
+        adapter_ = std::make_unique<CAEHost>(0, 0);
+        array_->bind(*adapter_);
+        fx_ = std::make_unique<CEffectVaskel1>();
+        fx_->SetHost(adapter_.get());
+        fx_->RegisterParams();
+    }
+    void TearDown() override
+    {
+        fx_.reset();
+        adapter_.reset();
+        Driver::TearDown();
+    }
+    // Fresh copy of the host values before an operation; changed values go back afterwards.
+    void refresh()
+    {
+        array_ = std::make_unique<ParamArray>(host());
+        array_->bind(*adapter_);
+    }
+    int commit() { return array_->write_back(host()); }
+
+    std::unique_ptr<ParamArray> array_;
+    std::unique_ptr<CAEHost> adapter_;
+    std::unique_ptr<CEffectVaskel1> fx_;
+};
+
+// Value of a parameter as the host holds it: 16.16, choice, or packed colour.
+long long host_value(const hostkit::Host& h, int i)
+{
+    const PF_ParamDef& d = h.param(i).def;
+    switch (d.param_type) {
+    case PF_Param_FIX_SLIDER: return d.u.fd.value;
+    case PF_Param_ANGLE: return d.u.ad.value;
+    case PF_Param_POPUP: return d.u.pd.value;
+    case PF_Param_CHECKBOX: return d.u.bd.value;
+    case PF_Param_COLOR: return (long long)(d.u.cd.value.red) << 16 | d.u.cd.value.green << 8 | d.u.cd.value.blue;
+    default: return 0;
+    }
+}
+
+// Parameters that presets store in radians: six decimals of a radian are a few 16.16 steps of a degree.
+bool stored_as_radians(const ParamRow& row)
+{
+    return row.kind == kParamAngle || std::strcmp(row.name, "Field Of View") == 0 ||
+           std::strcmp(row.name, "Rainbow Radius") == 0;
+}
+
+// Every value parameter set away from its default, inside its valid range.
+void set_unusual_values(hostkit::Host& h, const ParamIndexMap& index)
+{
+    const auto& t = ParamTable();
+    int n = 0;
+    for (int r = 0; r < kParamCountWithGroups; ++r) {
+        const ParamRow& row = t[std::size_t(r)];
+        const int i = index[std::size_t(r)];
+        if (i <= 0 || row.presetKeyCount == 0)
+            continue;
+        ++n;
+        switch (row.kind) {
+        case kParamPopup: {
+            int v = int(row.dflt) == row.choiceCount ? 1 : row.choiceCount;
+            if (row.group == ParamGroup::Swells)
+                v = 4; // both swells, so both swells' fields travel
+            ASSERT_TRUE(h.set_int(i, v)) << row.name;
+            break;
+        }
+        case kParamCheckbox: ASSERT_TRUE(h.set_int(i, 1)); break;
+        case kParamColor:
+            ASSERT_TRUE(h.set_color(i, PF_Pixel{255, A_u_char(10 + n), A_u_char(200 - n), A_u_char(n)}));
+            break;
+        case kParamAngle: ASSERT_TRUE(h.set_fixed(i, row.dflt + 37.3 + n)); break;
+        default: {
+            // An awkward fraction, so the 16.16 rounding is exercised.
+            const double v = row.sliderMin + (0.3137 + 0.01 * (n % 7)) * (row.sliderMax - row.sliderMin);
+            ASSERT_TRUE(h.set_fixed(i, v)) << row.name;
+            ASSERT_NE(hostkit::from_fixed(h.param(i).def.u.fd.value), row.dflt) << row.name;
+        }
+        }
+    }
+}
+
+TEST_F(Presets, KeysFollowTheirPatterns)
+{
+    std::set<std::string> keys;
+    for (const PresetKeyInfo& k : PresetKeys())
+        EXPECT_TRUE(keys.insert(k.key).second) << "repeated key " << k.key;
+    EXPECT_TRUE(keys.count("0_LP_012345678910"));
+    EXPECT_TRUE(keys.count("1_LP_012"));
+    EXPECT_TRUE(keys.count("0_SWP_0"));
+    EXPECT_TRUE(keys.count("1_SWP_012345"));
+    EXPECT_TRUE(keys.count("IM2DOES"));
+    EXPECT_EQ(PresetKeys().front().key, std::string("OP_RWHAT"));
+    // Saved text: the version first, then the groups in file order, six decimals everywhere.
+    CSettings s;
+    SettingsSetDefaults(s);
+    const std::string text = PresetText(s);
+    EXPECT_EQ(text.rfind("SeaVast_Ver=1.000000;OP_RWHAT=3.000000;OP_RENMODE=4.000000;", 0), 0u) << text;
+    EXPECT_NE(text.find("OO_UR_R=26.000000;"), std::string::npos);
+    EXPECT_LT(text.find("IM1ANGLE="), text.find("IM1SCALEX="));
+    EXPECT_LT(text.find("IM1SCALEX="), text.find("IM1SCALEY="));
+    EXPECT_LT(text.find("CP_PLATSZ="), text.find("OO_UR_R="));
+    EXPECT_LT(text.find("OO_IR_SCALE="), text.find("AO_MSB="));
+    EXPECT_LT(text.find("AO_RB_THICK="), text.find("PW_LATSIZE="));
+    EXPECT_LT(text.find("1_LP_012345678910="), text.find("0_SWP_0="));
+    EXPECT_NE(text.find("PW_LATSIZE=256.000000;"), std::string::npos);
+    EXPECT_NE(text.find("OP_MDIST=3000.000000;"), std::string::npos);
+    // The key SCALEX holds "Scale Y".
+    s.maps[0].scaleYValue = 0.75f;
+    EXPECT_NE(PresetText(s).find("IM1SCALEX=0.750000;"), std::string::npos);
+}
+
+TEST_F(Presets, EveryGroupRoundTripsThroughAFile)
+{
+    set_unusual_values(host(), fx_->RowIndex());
+    const int count = host().param_count();
+    std::vector<long long> before(std::size_t(count), 0);
+    for (int i = 0; i < count; ++i)
+        before[std::size_t(i)] = host_value(host(), i);
+
+    refresh();
+    const std::string text = fx_->SavePreset();
+
+    // Back to the defaults: every value parameter moves.
+    refresh();
+    fx_->ResetGroups(kPresetAll);
+    EXPECT_GE(commit(), 90);
+    int moved = 0;
+    for (int i = 0; i < count; ++i)
+        moved += host_value(host(), i) != before[std::size_t(i)];
+    EXPECT_GE(moved, 90);
+
+    refresh();
+    std::vector<std::string> warnings;
+    ASSERT_TRUE(fx_->LoadPreset(text, kPresetAll, &warnings));
+    EXPECT_TRUE(warnings.empty()) << warnings.front();
+    commit();
+    const auto& t = ParamTable();
+    for (int r = 0; r < kParamCountWithGroups; ++r) {
+        const int i = fx_->RowIndex()[std::size_t(r)];
+        if (i <= 0)
+            continue;
+        const ParamRow& row = t[std::size_t(r)];
+        const long long tol = stored_as_radians(row) ? 4 : 0;
+        EXPECT_LE(std::llabs(host_value(host(), i) - before[std::size_t(i)]), tol)
+            << row.name << " in " << ParamGroupName(row.group);
+    }
+}
+
+TEST_F(Presets, MasksVersionAndReset)
+{
+    set_unusual_values(host(), fx_->RowIndex());
+    refresh();
+    const std::string text = fx_->SavePreset();
+    refresh();
+    fx_->ResetGroups(kPresetAll);
+    commit();
+
+    // Without the version key nothing is applied.
+    std::string unversioned = text;
+    unversioned.replace(unversioned.find("SeaVast_Ver"), 11, "SeaVast_Vex");
+    refresh();
+    EXPECT_FALSE(fx_->LoadPreset(unversioned, kPresetAll, nullptr));
+    EXPECT_EQ(commit(), 0);
+
+    // Only the camera: the camera moves, render options stay at their defaults.
+    const int x = index(ParamGroup::Camera, "X East-West (M)");
+    const int gamma = index(ParamGroup::RenderOptions, "Gamma Scale");
+    refresh();
+    ASSERT_TRUE(fx_->LoadPreset(text, kPresetCamera, nullptr));
+    commit();
+    EXPECT_NE(host().param(x).def.u.fd.value, 0);
+    EXPECT_EQ(host().param(gamma).def.u.fd.value, 65536);
+
+    // One swell bit: "Enable:" comes from both swells' states; swell 2 is not in the file's
+    // reading, so it is off.
+    const int enable = index(ParamGroup::Swells, "Enable:");
+    refresh();
+    ASSERT_TRUE(fx_->LoadPreset(text, kPresetSwell1, nullptr));
+    commit();
+    EXPECT_EQ(host().param(enable).def.u.pd.value, 2);
+    refresh();
+    ASSERT_TRUE(fx_->LoadPreset(text, kPresetSwell1 | kPresetSwell2, nullptr));
+    commit();
+    EXPECT_EQ(host().param(enable).def.u.pd.value, 4);
+
+    // Resetting "Swells" turns both off.
+    refresh();
+    fx_->ResetGroups(PresetMaskForName("Swells"));
+    commit();
+    EXPECT_EQ(host().param(enable).def.u.pd.value, 1);
+    EXPECT_EQ(PresetMaskForName("Lights"), kPresetLight1 | kPresetLight2);
+    EXPECT_EQ(PresetMaskForName("primary waves"), kPresetPrimaryWaves);
+    EXPECT_EQ(PresetMaskForName("Nonsense"), 0u);
+}
+
+// After any load, every parameter holds a value its definition allows.
+void expect_all_valid(const hostkit::Host& h)
+{
+    for (int i = 1; i < h.param_count(); ++i) {
+        const PF_ParamDef& d = h.param(i).def;
+        if (d.param_type == PF_Param_FIX_SLIDER) {
+            EXPECT_GE(d.u.fd.value, d.u.fd.valid_min) << d.name;
+            EXPECT_LE(d.u.fd.value, d.u.fd.valid_max) << d.name;
+        } else if (d.param_type == PF_Param_POPUP) {
+            EXPECT_GE(d.u.pd.value, 1) << d.name;
+            EXPECT_LE(d.u.pd.value, d.u.pd.num_choices) << d.name;
+        } else if (d.param_type == PF_Param_CHECKBOX) {
+            EXPECT_TRUE(d.u.bd.value == 0 || d.u.bd.value == 1) << d.name;
+        }
+    }
+}
+
+TEST_F(Presets, BadFilesNeverCrashOrLeaveTheRange)
+{
+    std::vector<std::string> warnings;
+    // Out of range: clamped, with a warning naming the key.
+    refresh();
+    ASSERT_TRUE(fx_->LoadPreset("SeaVast_Ver=1;OP_GAMMA=99;OP_RENMODE=42;PW_WSPEED=-5;AO_HCLR_R=7;CP_YAW=1e30;"
+                                "OO_UR_G=-40;",
+                                kPresetAll, &warnings));
+    commit();
+    expect_all_valid(host());
+    EXPECT_EQ(host().param(index(ParamGroup::RenderOptions, "Gamma Scale")).def.u.fd.value, 4 * 65536);
+    EXPECT_EQ(host().param(index(ParamGroup::RenderOptions, "Render Mode:")).def.u.pd.value, 8);
+    EXPECT_EQ(host().param(index(ParamGroup::OceanOptics, "Water Color")).def.u.cd.value.green, 0);
+    bool named = false;
+    for (const std::string& w : warnings)
+        named = named || (w.find("OP_GAMMA") != std::string::npos && w.find("clamped") != std::string::npos);
+    EXPECT_TRUE(named);
+    EXPECT_GE(warnings.size(), 5u);
+
+    // Not numbers: skipped with a warning; the parameter keeps its default.
+    warnings.clear();
+    refresh();
+    ASSERT_TRUE(fx_->LoadPreset("SeaVast_Ver=1;OP_DDIST=nan;OP_TSCALE=inf;OP_LOOPT=abc;", kPresetAll, &warnings));
+    commit();
+    EXPECT_EQ(host().param(index(ParamGroup::RenderOptions, "Double Distance (M)")).def.u.fd.value, 25 * 65536);
+    EXPECT_EQ(warnings.size(), 3u);
+
+    // Repeated keys: the first entry counts. Truncated mid-value: the prefix is read.
+    refresh();
+    ASSERT_TRUE(fx_->LoadPreset("SeaVast_Ver=1;OP_GZOOM=0.5;OP_GZOOM=1.5;CP_X=12.5", kPresetAll, nullptr));
+    commit();
+    EXPECT_EQ(host().param(index(ParamGroup::RenderOptions, "Grayscale Zoom")).def.u.fd.value, 32768);
+    EXPECT_EQ(host().param(index(ParamGroup::Camera, "X East-West (M)")).def.u.fd.value, 12 * 65536 + 32768);
+
+    // Empty, binary, absurdly long: nothing crashes; without a version key nothing changes.
+    std::mt19937 rng(7);
+    std::string binary(4096, '\0');
+    for (char& c : binary)
+        c = char(rng() & 0xFF);
+    const std::string longLine = "SeaVast_Ver=1;OP_CMAX=" + std::string(1 << 20, '9') + ";" +
+                                 std::string(1 << 20, 'x') + "CP_Z=5;";
+    for (const std::string& text : {std::string(), binary, binary + "SeaVast_Ver=1;" + binary, longLine,
+                                    std::string("SeaVast_Ver="), std::string("=;;;=SeaVast_Ver;")}) {
+        refresh();
+        fx_->LoadPreset(text, kPresetAll, &warnings);
+        commit();
+        expect_all_valid(host());
+    }
+    // The overlong number is not a clean number: skipped, so the default stands.
+    EXPECT_EQ(host().param(index(ParamGroup::RenderOptions, "Color Max Scale")).def.u.fd.value, 65536);
+}
+
+} // namespace
+} // namespace driver_test

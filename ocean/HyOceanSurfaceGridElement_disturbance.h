@@ -5,8 +5,11 @@
 // step and the one before. Every step is a symplectic Euler step in the spectral domain,
 //     h' = h + dt * |k| phi,     phi' = phi - dt * 9.81 * h',
 // so the discrete energy stays bounded. A step from t to t + dt propagates the water and then adds
-// what the sources did during [t, t + dt]; the display interpolates between the states at t and
-// t + dt, so it moves without jumps. Wavenumbers whose frequency the step cannot carry
+// what the sources did during [t, t + dt]. The display at t (sim_time <= t < sim_time + dt)
+// interpolates between the states at sim_time - dt and sim_time: it trails the state by one step
+// and, since each step starts from exactly the state the previous one left, never jumps.
+// Each evolution costs two transforms per step crossed; going back in time restarts from rest at
+// start_time and runs forward again. Wavenumbers whose frequency the step cannot carry
 // (9.81*|k|*dt^2 >= 4, where the explicit step would grow without bound) are not propagated: their
 // height stays where the sources put it. With the default step (0.1 s) that only affects lattices
 // finer than about 0.1 m.

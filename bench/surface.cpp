@@ -96,8 +96,40 @@ void BM_SurfaceFrame(benchmark::State& state)
     }
 }
 
+// The per-frame spectral work alone (no transform): one phase rotation per value.
+void BM_PhaseRotation(benchmark::State& state)
+{
+    const std::int64_t n = state.range(0);
+    const std::int64_t count = (n / 2 + 1) * n;
+    std::vector<float> amplitude(2 * count, 0.5f), out(2 * count);
+    std::vector<double> omega(count);
+    for (std::int64_t v = 0; v < count; ++v)
+        omega[v] = 0.1 + 1e-5 * v;
+    double t = 0.0;
+    for (auto _ : state) {
+        t += 1.0 / 30;
+        hywave::rotate_phases(out.data(), amplitude.data(), omega.data(), count, t);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+
+// The inverse transform alone, as the elements call it.
+void BM_InverseTransform(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    std::vector<float> data(static_cast<std::size_t>(n + 2) * n, 0.0f);
+    HySpectralTransform transform;
+    for (auto _ : state) {
+        data[2] = 1.0f;
+        transform.inverse(data.data(), n, n);
+        benchmark::DoNotOptimize(data.data());
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_PhaseRotation)->Arg(1024)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InverseTransform)->Arg(1024)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LatticeFrame)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LatticeFramePerValue)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LatticeFrameNewWind)->Arg(256)->Arg(1024)->Unit(benchmark::kMillisecond);

@@ -37,7 +37,9 @@ void enforce_real_symmetry(float* spectrum, int ncols, int nrows);
 // dst[v] = amplitude[v] * exp(-i * omega[v] * t) for `count` complex values. omega carries the travel
 // sign (the spectral element's s factor), amplitude the spectral weight. Phases are reduced in double
 // precision so that long times keep their accuracy; sine and cosine come from one short polynomial.
-void rotate_phases(float* dst, const float* amplitude, const double* omega, std::int64_t count, double t);
+// max_omega bounds |omega| (a negative value: not known, the array is scanned).
+void rotate_phases(float* dst, const float* amplitude, const double* omega, std::int64_t count, double t,
+                   double max_omega = -1.0);
 
 // True when an nx x ny lattice at spacings dx, dy can carry a real spectral field: both counts even
 // and at least 2, both spacings finite and above 0. Otherwise prints "<where> <reason>" and is false.
@@ -49,6 +51,7 @@ struct HyEvolveCache {
     float* amplitude = nullptr; // ncols*nrows complex values: initial state times spectral weight
     double* omega = nullptr;    // ncols*nrows values: s * (quantised) angular frequency, rad/s
     std::int64_t count = 0;
+    double max_omega = 0.0;     // largest |omega|
     bool valid = false;
     double key[16] = {};        // the inputs the arrays were built from
 

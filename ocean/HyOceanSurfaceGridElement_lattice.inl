@@ -1,6 +1,7 @@
 // Template bodies of the shared spectral-lattice evolution (included by HyOceanSurfaceGridElement.h).
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 
 namespace hywave {
@@ -108,6 +109,7 @@ bool build_cache(HyEvolveCache& cache, const float* initial, const HyLattice& la
     const std::int64_t count = static_cast<std::int64_t>(lat.ncols) * lat.nrows;
     if (!cache.reserve(count))
         return false;
+    double largest = 0.0;
     for (int j = 0; j < lat.nrows; ++j) {
         const double ky_c = row_frequency(j, lat.nrows, lat.dky);
         // Same expressions as evolve_direct, so frequencies and signs agree bit for bit.
@@ -121,11 +123,13 @@ bool build_cache(HyEvolveCache& cache, const float* initial, const HyLattice& la
             const double omega = data.quantise_frequency(kSqrtG * std::sqrt(std::sqrt(kx * kx + ky2)));
             const std::int64_t v = static_cast<std::int64_t>(j) * lat.ncols + i;
             cache.omega[v] = travel_sign(kx * lat.dir_cos + ky_wind) * omega;
+            largest = std::max(largest, omega);
             const double w = apply_weight ? weight(i * lat.dkx, ky_c) : 1.0;
             cache.amplitude[2 * v] = static_cast<float>(initial[2 * v] * w);
             cache.amplitude[2 * v + 1] = static_cast<float>(initial[2 * v + 1] * w);
         }
     }
+    cache.max_omega = largest;
     cache.valid = true;
     return true;
 }

@@ -140,7 +140,7 @@ void HyOceanSurfaceGridElement_swell::evolve_to_time(double t)
         evolve_to_time_direct(t);
         return;
     }
-    hywave::rotate_phases(heights, cache.amplitude, cache.omega, cache.count, t);
+    hywave::rotate_phases(heights, cache.amplitude, cache.omega, cache.count, t, cache.max_omega);
     hywave::enforce_real_symmetry(heights, ncols, nrows);
 }
 

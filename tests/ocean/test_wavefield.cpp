@@ -435,3 +435,27 @@ TEST(WaveField, UnusableLatticesAreRefusedWithoutNaN)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "DP not yet implemented \n");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "DP not yet implemented \n");
 }
+
+TEST(WaveField, PhaseRotationMatchesLibraryTrigonometry)
+{
+    // Every quadrant, both travel signs, long times, and phases beyond the fast reduction's range.
+    std::vector<double> omega;
+    for (int k = -400; k <= 400; ++k)
+        omega.push_back(k * 0.1237);
+    const std::int64_t count = static_cast<std::int64_t>(omega.size());
+    std::vector<float> amplitude(2 * omega.size()), out(2 * omega.size());
+    for (std::size_t v = 0; v < omega.size(); ++v) {
+        amplitude[2 * v] = float(std::cos(0.3 * v));
+        amplitude[2 * v + 1] = float(std::sin(0.7 * v));
+    }
+    for (double t : {0.0, 0.05, 1.0, -3.3, 977.1, 2.5e6, 1e16}) {
+        hywave::rotate_phases(out.data(), amplitude.data(), omega.data(), count, t);
+        for (std::size_t v = 0; v < omega.size(); ++v) {
+            const std::complex<double> expected =
+                std::complex<double>(amplitude[2 * v], amplitude[2 * v + 1]) *
+                std::complex<double>(std::cos(omega[v] * t), -std::sin(omega[v] * t));
+            ASSERT_NEAR(out[2 * v], expected.real(), 2e-7) << "t " << t << " omega " << omega[v];
+            ASSERT_NEAR(out[2 * v + 1], expected.imag(), 2e-7) << "t " << t << " omega " << omega[v];
+        }
+    }
+}

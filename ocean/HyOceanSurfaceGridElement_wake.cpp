@@ -123,7 +123,9 @@ int HyOceanSurfaceGridElement_wake::generate_kspace()
                 const double kx = double(c) * kx_step;
                 const float K = float(std::sqrt(kx * kx + ky * ky));
                 const double F = (kx * speed) * (kx * speed) / (double(K) * kGravity);
-                const double e = kx * speed * damping;
+                // The Nyquist column stands for +kx and -kx at once: the odd damping term cancels
+                // there, which keeps that column Hermitian as a real field needs.
+                const double e = (c + 1 == ncols) ? 0.0 : kx * speed * damping;
                 const std::complex<float> num{float(F), float(e)};
                 const std::complex<float> den{float(1.0 - F), float(-e)};
                 if (den == std::complex<float>(0.0f, 0.0f)) {

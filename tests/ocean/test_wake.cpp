@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -460,4 +461,72 @@ TEST(Wake, RidesItsRotatedGridWithTheShip)
         w.get_wake_front_and_back(fx, fy, bkx, bky, t);
         EXPECT_EQ(grid.aux_value(g, fx + 3.0 * std::cos(2.2), fy + 3.0 * std::sin(2.2)), 0.0) << t;
     }
+}
+
+TEST(Wake, PatternEqualsDirectFourierSumOfTheFilteredFootprint)
+{
+    // Independent oracle on a small patch: the footprint placed in the right half of a 2nx x ny field,
+    // a naive double-precision DFT, the free-surface response (conjugate at negative kx so that the
+    // field stays real, damping term dropped on the Nyquist column), a naive inverse, and the right
+    // half read back. Checks layout, padding, wavenumbers, filter and scaling together.
+    const int nx = 16, ny = 8;
+    HyWake_record r = patch(nx, 1.0);
+    r.ny = ny;
+    r.speed = 3.0;
+    r.hull_length = 6.0;
+    r.hull_beam = 4.0;
+    r.hull_depth = 0.8;
+    r.damping_a = 0.5;
+    HyOceanSurfaceGridElement_wake w(r);
+    ASSERT_EQ(w.generate_kspace(), 1);
+
+    const int wx = 2 * nx;
+    std::vector<double> field(std::size_t(wx) * ny, 0.0);
+    for (int j = 0; j < ny; ++j)
+        for (int i = 0; i < nx; ++i) {
+            const double u = std::fabs((i - w.hull_x) / 3.0), v = std::fabs((j - w.hull_y) / 2.0);
+            if (u < 1 && v < 1 && 1 - v / (1 - u * u) > 0)
+                field[std::size_t(j) * wx + std::size_t(nx + i)] = -std::sqrt(1 - v / (1 - u * u)) * 0.8;
+        }
+    using C = std::complex<double>;
+    const double two_pi = 2 * 3.141592653589793;
+    std::vector<C> spec(std::size_t(wx) * ny);
+    for (int q = 0; q < ny; ++q)
+        for (int m = 0; m < wx; ++m) {
+            C sum = 0;
+            for (int y = 0; y < ny; ++y)
+                for (int x = 0; x < wx; ++x)
+                    sum += field[std::size_t(y) * wx + std::size_t(x)] *
+                           std::polar(1.0, -two_pi * (double(m) * x / wx + double(q) * y / ny));
+            const int ms = m <= nx ? m : m - wx;  // signed column frequency
+            const int qs = q <= ny / 2 ? q : q - ny;
+            const double kx = std::fabs(ms) * two_pi / (wx * r.dx);
+            const double ky = qs * two_pi / (ny * r.dy);
+            const double k = std::hypot(kx, ky);
+            C h = 0;
+            if (k > 0) {
+                const double f = (kx * r.speed) * (kx * r.speed) / (k * 9.81);
+                const double e = (m == nx) ? 0.0 : kx * r.speed * w.damping;
+                h = C(f, e) / C(1 - f, -e);
+                if (ms < 0)
+                    h = std::conj(h);
+            }
+            spec[std::size_t(q) * wx + std::size_t(m)] = sum * h;
+        }
+    double peak = 0.0;
+    std::vector<double> expect(std::size_t(nx) * ny);
+    for (int y = 0; y < ny; ++y)
+        for (int i = 0; i < nx; ++i) {
+            const int x = nx + i;
+            C sum = 0;
+            for (int q = 0; q < ny; ++q)
+                for (int m = 0; m < wx; ++m)
+                    sum += spec[std::size_t(q) * wx + std::size_t(m)] *
+                           std::polar(1.0, two_pi * (double(m) * x / wx + double(q) * y / ny));
+            expect[std::size_t(y) * nx + std::size_t(i)] = sum.real() / (wx * ny);
+            peak = std::max(peak, std::fabs(sum.real() / (wx * ny)));
+        }
+    ASSERT_GT(peak, 1e-2);
+    for (int k = 0; k < nx * ny; ++k)
+        EXPECT_NEAR(w.base[k], expect[std::size_t(k)], 2e-5 * peak) << "node " << k % nx << "," << k / nx;
 }

@@ -8,6 +8,23 @@
 // id the list does not hold. Add operations return the new id, reset and remove operations the id
 // they were given, the others 1 or the forwarded result. Every diagnostic is one line on the
 // standard error stream; "Out of Memory" goes to the standard output stream.
+//
+// Bad input, and what it gives (never a crash, never a NaN in the heights):
+//  - primary waves: a lattice size that is odd or outside 4..8192, or a spacing that is not a positive
+//    finite number, is refused with a message and creates nothing. Even sizes that are not powers of
+//    two are accepted (the transform is mixed-radix).
+//  - a wind speed that is 0, negative or not finite, a wind direction that is not finite, or a vertical
+//    scale that is not finite: flat primary waves.
+//  - a time that is not finite: the sea at time 0.
+//  - swells: an odd size, a size below 2 or a bad spacing is refused ("... unable to add new grid ");
+//    a length, roughness or oscillations that is not a positive finite number, or a height or
+//    direction that is not finite, gives a swell that contributes nothing.
+//  - ripples, wakes, disturbance and displacement grids: sizes below 2 or bad spacings are refused
+//    (0); a displacement placement that is not finite is refused on add and ignored on reset.
+//  - float_on_surface with a size of 0 or not finite: the object sits level at the height under it.
+//  - an id of another kind of element (a ripple's id given to a swell operation) is an invalid id.
+//  - failed allocations report their messages and return 0; the surface stays usable, and a later
+//    call with memory available succeeds.
 #pragma once
 
 #include "ocean/HyGridMulti.h"

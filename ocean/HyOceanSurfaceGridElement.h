@@ -8,6 +8,12 @@
 // Height layout (bound array after transform_to_heights): nx*ny floats, node (i, j) at j*nx + i, no
 //   padding between rows; the last 2*ny floats of the array are scratch.
 // Frequencies are in cycles per metre unless a name says radians.
+//
+// Bad input: a lattice with an odd or too small node count, or a spacing that is not a positive
+// finite number, makes generate_kspace report "HyOceanSurfaceGridElement::generate_kspace <reason>"
+// and return 0; evolving such an element leaves a flat array. A wind speed that is not a positive
+// finite number gives k_min = 99999999 and a flat sea, as does a wind direction or vertical scale that
+// is not finite. A time that is not finite evolves to time 0.
 #pragma once
 
 #include "ocean/HyOceanData.h"

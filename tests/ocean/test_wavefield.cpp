@@ -459,3 +459,39 @@ TEST(WaveField, PhaseRotationMatchesLibraryTrigonometry)
         }
     }
 }
+
+TEST(WaveField, SpectrumShapesOfTheThreeTypes)
+{
+    Field f(64, 64);
+    auto make = [&](int type, double shortest, double lo = 0.0, double hi = 0.0) {
+        HyOcean_record r = wind_record(f, 0.1, 0.1, type);
+        r.shortest_wavelength = shortest;
+        r.band_low = lo;
+        r.band_high = hi;
+        return r;
+    };
+    HyOceanSurfaceGridElement t101(make(101, 0.5)), t103(make(103, 0.5)), t104(make(104, 0.5)),
+        banded(make(104, 0.5, 0.5, 1.5));
+    const double wind = 0.6, k_min = t104.k_min;
+    auto along = [&](const HyOceanSurfaceGridElement& e, double k, double off = 0.0) {
+        return e.spectrum(k * std::cos(wind + off), k * std::sin(wind + off));
+    };
+    // Type 101 is cut below k_min; 103 and 104 roll off smoothly there.
+    EXPECT_EQ(along(t101, 0.9 * k_min), 0.0);
+    EXPECT_GT(along(t101, 1.1 * k_min), 0.0);
+    EXPECT_GT(along(t103, 0.9 * k_min), 0.0);
+    // Only type 104 honours the shortest wavelength (1/0.5 m = 2 cycles per metre).
+    EXPECT_EQ(along(t104, 2.1), 0.0);
+    EXPECT_GT(along(t104, 1.9), 0.0);
+    EXPECT_GT(along(t103, 2.1), 0.0);
+    EXPECT_DOUBLE_EQ(along(t103, 1.2), along(t104, 1.2));
+    // Nothing travels across the wind; the spreading is even (the travel sign is separate).
+    EXPECT_LT(along(t104, 1.0, 3.14159265358979 / 2), 1e-20 * along(t104, 1.0));
+    EXPECT_NEAR(along(t104, 1.0, 3.14159265358979), along(t104, 1.0), 1e-9 * along(t104, 1.0));
+    // Halved inside the band only.
+    EXPECT_DOUBLE_EQ(along(banded, 1.0), 0.5 * along(t104, 1.0));
+    EXPECT_DOUBLE_EQ(along(banded, 1.8), along(t104, 1.8));
+    EXPECT_DOUBLE_EQ(along(banded, 0.3), along(t104, 0.3));
+    // The spectrum falls as 1/k^4 well above its peak.
+    EXPECT_NEAR(along(t104, 1.6) / along(t104, 0.8), 1.0 / 16, 1e-3);
+}

@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -55,6 +56,31 @@ void inverse(benchmark::State& state, HyTransformBackend backend)
 }
 
 void BM_InverseBuiltin(benchmark::State& state) { inverse(state, HyTransformBackend::builtin); }
+
+// The same on a 64-byte aligned array (as HyGrid arrays are): FFTW runs in the array itself.
+void BM_InverseFftwBackendAligned(benchmark::State& state)
+{
+    if (!HySpectralTransform::backend_available(HyTransformBackend::fftw)) {
+        state.SkipWithError("backend not built");
+        return;
+    }
+    const int n = static_cast<int>(state.range(0));
+    Input in(n);
+    void* block = hymem::allocate(in.count * sizeof(float) + 64);
+    float* a = reinterpret_cast<float*>((reinterpret_cast<std::uintptr_t>(block) + 63) / 64 * 64);
+    HySpectralTransform t(HyTransformBackend::fftw);
+    in.reset(a);
+    t.inverse(a, n, n);
+    for (auto _ : state) {
+        state.PauseTiming();
+        in.reset(a);
+        state.ResumeTiming();
+        t.inverse(a, n, n);
+        benchmark::DoNotOptimize(a[0]);
+    }
+    hymem::release(block);
+}
+BENCHMARK(BM_InverseFftwBackendAligned)->RangeMultiplier(2)->Range(256, 2048)->Unit(benchmark::kMillisecond);
 void BM_InverseFftwBackend(benchmark::State& state) { inverse(state, HyTransformBackend::fftw); }
 
 #if SEAVAST_WITH_FFTW

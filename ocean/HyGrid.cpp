@@ -122,12 +122,25 @@ int hy_write_sgi_channels(const char* path, int count_x, int count_y, int channe
     return ok;
 }
 
+float* hy_allocate_grid_floats(std::size_t count, void** block)
+{
+    *block = nullptr;
+    if (count == 0 || count > (SIZE_MAX - 64) / sizeof(float))
+        return nullptr;
+    void* b = hymem::allocate(count * sizeof(float) + 64, true);
+    if (!b)
+        return nullptr;
+    *block = b;
+    const std::uintptr_t p = reinterpret_cast<std::uintptr_t>(b);
+    return reinterpret_cast<float*>((p + 63) / 64 * 64);
+}
+
 HyGrid::HyGrid(int nx_, int ny_, double dx_, double dy_)
 {
     set_dimensions(nx_, ny_, dx_, dy_);
     const std::size_t n = (nx > 0 && ny > 0) ? static_cast<std::size_t>(nx + 2) * static_cast<std::size_t>(ny) : 0;
     if (n > 0) {
-        heights = hymem::allocate_array<float>(n, true);
+        heights = hy_allocate_grid_floats(n, &heights_block);
         if (!heights)
             report_out("Out of Memory");
     }
@@ -135,7 +148,8 @@ HyGrid::HyGrid(int nx_, int ny_, double dx_, double dy_)
 
 HyGrid::~HyGrid()
 {
-    hymem::release(heights);
+    hymem::release(heights_block);
+    heights_block = nullptr;
     heights = nullptr;
 }
 
@@ -156,12 +170,13 @@ void HyGrid::set_dimensions(int nx_, int ny_, double dx_, double dy_)
 
 int HyGrid::reallocate(int nx_, int ny_, double dx_, double dy_)
 {
-    hymem::release(heights);
+    hymem::release(heights_block);
+    heights_block = nullptr;
     heights = nullptr;
     set_dimensions(nx_, ny_, dx_, dy_);
     if (nx <= 0 || ny <= 0)
         return 1;  // an empty grid is valid: every query reports no surface
-    heights = hymem::allocate_array<float>(static_cast<std::size_t>(nx + 2) * static_cast<std::size_t>(ny), true);
+    heights = hy_allocate_grid_floats(static_cast<std::size_t>(nx + 2) * static_cast<std::size_t>(ny), &heights_block);
     if (!heights) {
         report_error("HyGrid: error allocating primary grid ");
         return 0;

@@ -12,7 +12,12 @@
 
 #include "platform/HyMemory.h"
 
+#include <cstddef>
 #include <cstdint>
+
+// Allocates `count` zeroed floats starting on a 64-byte boundary inside one tagged block (so the
+// vectorised transforms can run in place); *block receives the block to release. Null on failure.
+float* hy_allocate_grid_floats(std::size_t count, void** block);
 
 // A point outside a non-periodic grid subtracts this, unweighted, per missing corner: callers read
 // a height near -1e8 or below as "no surface here".
@@ -92,12 +97,14 @@ public:
     double dx = 0.0, dy = 0.0;   // node spacing, metres
     double inv_dx = 0.0, inv_dy = 0.0;
     double half_x = 0.0, half_y = 0.0;  // nx*dx/2, ny*dy/2
-    float* heights = nullptr;    // (nx + 2)*ny floats, see the layout above; owned
+    float* heights = nullptr;    // (nx + 2)*ny floats, see the layout above, 64-byte aligned; owned
     int wrap_x = 1, wrap_y = 1;  // 1: the axis is periodic
     int curvature = 0;           // 1: the curvature drop is on
     double curvature_radius = 0.0;  // R, metres
 
 protected:
+    void* heights_block = nullptr;  // the tagged block holding `heights`
+
     // Stores the dimensions and their derived values (no allocation).
     void set_dimensions(int nx, int ny, double dx, double dy);
     // The plain bilinear height of the main array (no curvature), with the absence rule.

@@ -30,11 +30,12 @@ inline int wrap_index(int i, int n)
     return r < 0 ? r + n : r;
 }
 
-float* allocate_grid_array(int nx, int ny)
+float* allocate_grid_array(int nx, int ny, void** block)
 {
+    *block = nullptr;
     if (nx <= 0 || ny <= 0)
         return nullptr;
-    return hymem::allocate_array<float>(static_cast<std::size_t>(nx + 2) * static_cast<std::size_t>(ny), true);
+    return hy_allocate_grid_floats(static_cast<std::size_t>(nx + 2) * static_cast<std::size_t>(ny), block);
 }
 
 // Bilinear lookup of an auxiliary array at node coordinate (gx, gy). Corners outside a
@@ -125,7 +126,7 @@ HyGridMulti::HyGridMulti(int nx_, int ny_, double dx_, double dy_, int aux_nx_, 
     aux_type[0] = kHyAuxAdditive;
     aux_rotated[0] = 0;
     for (int g = 0; g < aux_count; ++g) {
-        aux_array[g] = allocate_grid_array(aux_nx[g], aux_ny[g]);
+        aux_array[g] = allocate_grid_array(aux_nx[g], aux_ny[g], &aux_block[g]);
         if (!aux_array[g] && aux_nx[g] > 0 && aux_ny[g] > 0) {
             report_error("unable to allocate grid " + std::to_string(g));
             report_out("Out of Memory");
@@ -142,7 +143,8 @@ HyGridMulti::~HyGridMulti()
 
 void HyGridMulti::free_aux(int g)
 {
-    hymem::release(aux_array[g]);
+    hymem::release(aux_block[g]);
+    aux_block[g] = nullptr;
     aux_array[g] = nullptr;
 }
 
@@ -367,7 +369,8 @@ float* HyGridMulti::add_aux_grid(const HyAuxGridRequest& r)
     if (aux_count >= kHyMaxAuxGrids)
         return nullptr;
     const int g = aux_count;
-    float* a = allocate_grid_array(r.nx, r.ny);
+    void* block = nullptr;
+    float* a = allocate_grid_array(r.nx, r.ny, &block);
     if (!a) {
         report_error("unable to allocate grid " + std::to_string(g));
         return nullptr;
@@ -386,6 +389,7 @@ float* HyGridMulti::add_aux_grid(const HyAuxGridRequest& r)
     aux_cos_r[g] = r.rotated ? std::cos(r.angle) : 1.0;
     aux_sin_r[g] = r.rotated ? std::sin(-r.angle) : 0.0;
     aux_array[g] = a;
+    aux_block[g] = block;
     aux_count = g + 1;
     return a;
 }
@@ -408,12 +412,14 @@ int HyGridMulti::remove_aux_grid(const float* array)
         aux_offset_x[k - 1] = aux_offset_x[k];
         aux_offset_y[k - 1] = aux_offset_y[k];
         aux_array[k - 1] = aux_array[k];
+        aux_block[k - 1] = aux_block[k];
         aux_periodic[k - 1] = aux_periodic[k];
         aux_type[k - 1] = aux_type[k];
         aux_rotated[k - 1] = aux_rotated[k];
     }
     --aux_count;
     aux_array[aux_count] = nullptr;
+    aux_block[aux_count] = nullptr;
     return 1;
 }
 
@@ -507,7 +513,7 @@ int HyGridMulti::reallocate_aux_grid(int g, int nx_, int ny_, double dx_, double
     aux_rotated[g] = 0;
     aux_cos_r[g] = 1.0;
     aux_sin_r[g] = 0.0;
-    aux_array[g] = allocate_grid_array(nx_, ny_);
+    aux_array[g] = allocate_grid_array(nx_, ny_, &aux_block[g]);
     if (!aux_array[g]) {
         report_error("HyGridMulti: allocation of new grid failed");
         return 0;
@@ -650,6 +656,7 @@ struct StagedAux {
     int periodic = 0, type = 0, rotated = 0;
     double cos_r = 1, sin_r = 0, offset_x = 0, offset_y = 0;
     float* array = nullptr;
+    void* block = nullptr;
 };
 
 } // namespace
@@ -748,6 +755,7 @@ int HyGridMulti::read_hyg(const char* path)
     int m_nx = 0, m_ny = 0, m_wrap_x = 0, m_wrap_y = 0, m_curv = 0;
     double m_dx = 0, m_dy = 0, m_inv_dx = 0, m_inv_dy = 0, m_half_x = 0, m_half_y = 0, m_radius = 0;
     float* m_heights = nullptr;
+    void* m_block = nullptr;
     int l_count = 0;
     double l_x0[kHyMaxReflectingLines], l_y0[kHyMaxReflectingLines];
     double l_cos[kHyMaxReflectingLines], l_sin[kHyMaxReflectingLines];
@@ -764,7 +772,7 @@ int HyGridMulti::read_hyg(const char* path)
         if (!in.has_values(n)) {
             ok = false;
         } else {
-            m_heights = allocate_grid_array(m_nx, m_ny);
+            m_heights = allocate_grid_array(m_nx, m_ny, &m_block);
             if (!m_heights) {
                 report_error("HyGridMulti: unable to allocate primary array ");
                 ok = false;
@@ -794,7 +802,7 @@ int HyGridMulti::read_hyg(const char* path)
             if (!in.has_values(n)) {
                 ok = false;
             } else {
-                s.array = allocate_grid_array(s.nx, s.ny);
+                s.array = allocate_grid_array(s.nx, s.ny, &s.block);
                 if (!s.array) {
                     report_error("unable to allocate grid " + std::to_string(g));
                     ok = false;
@@ -808,9 +816,9 @@ int HyGridMulti::read_hyg(const char* path)
     std::fclose(f);
 
     if (!ok) {
-        hymem::release(m_heights);
+        hymem::release(m_block);
         for (int g = 0; g < kHyMaxAuxGrids; ++g)
-            hymem::release(aux[g].array);
+            hymem::release(aux[g].block);
         if (out_of_memory)
             report_out("Out of Memory");
         else
@@ -821,7 +829,7 @@ int HyGridMulti::read_hyg(const char* path)
     // Commit: free the old arrays, take the staged ones.
     for (int g = 0; g < aux_count; ++g)
         free_aux(g);
-    hymem::release(heights);
+    hymem::release(heights_block);
     nx = m_nx;
     ny = m_ny;
     dx = m_dx;
@@ -835,6 +843,7 @@ int HyGridMulti::read_hyg(const char* path)
     curvature = m_curv;
     curvature_radius = m_radius;
     heights = m_heights;
+    heights_block = m_block;
     line_count = l_count;
     for (int l = 0; l < l_count; ++l) {
         line_x0[l] = l_x0[l];
@@ -861,8 +870,11 @@ int HyGridMulti::read_hyg(const char* path)
         aux_offset_x[g] = s.offset_x;
         aux_offset_y[g] = s.offset_y;
         aux_array[g] = s.array;
+        aux_block[g] = s.block;
     }
-    for (int g = a_count; g < kHyMaxAuxGrids; ++g)
+    for (int g = a_count; g < kHyMaxAuxGrids; ++g) {
         aux_array[g] = nullptr;
+        aux_block[g] = nullptr;
+    }
     return 1;
 }

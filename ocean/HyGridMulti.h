@@ -109,12 +109,14 @@ public:
     double aux_sin_r[kHyMaxAuxGrids] = {};  // sin(-theta)
     double aux_offset_x[kHyMaxAuxGrids] = {};
     double aux_offset_y[kHyMaxAuxGrids] = {};
-    float* aux_array[kHyMaxAuxGrids] = {};  // (nx + 2)*ny floats each, owned
+    float* aux_array[kHyMaxAuxGrids] = {};  // (nx + 2)*ny floats each, 64-byte aligned, owned
     int aux_periodic[kHyMaxAuxGrids] = {};
     int aux_type[kHyMaxAuxGrids] = {};
     int aux_rotated[kHyMaxAuxGrids] = {};
 
 private:
+    void* aux_block[kHyMaxAuxGrids] = {};  // the tagged blocks holding aux_array
+
     // Composed height and slope before reflections and curvature.
     double composed_height(double x, double y) const;
     void composed_slope(double x, double y, double& sx, double& sy) const;

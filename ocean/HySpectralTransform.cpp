@@ -21,8 +21,14 @@ constexpr bool kHaveFftw = true;
 constexpr bool kHaveFftw = false;
 #endif
 
-std::atomic<int> g_default_backend{kHaveFftw ? static_cast<int>(HyTransformBackend::fftw)
-                                             : static_cast<int>(HyTransformBackend::builtin)};
+#if SEAVAST_TRANSFORM_BUILTIN
+constexpr bool kPreferBuiltin = true;
+#else
+constexpr bool kPreferBuiltin = false;
+#endif
+
+std::atomic<int> g_default_backend{kHaveFftw && !kPreferBuiltin ? static_cast<int>(HyTransformBackend::fftw)
+                                                                : static_cast<int>(HyTransformBackend::builtin)};
 
 // Largest transform accepted: far above the 2048 x 2048 lattices and 4096 x 2048 wake arrays in use,
 // and small enough that every index fits a 32-bit int.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -65,7 +66,9 @@ void HyOceanSurfaceGridElement_disturbance::free_state()
     hymem::release(height);
     hymem::release(potential_prev);
     hymem::release(potential);
+    hymem::release(k_weight);
     height_prev = height = potential_prev = potential = nullptr;
+    k_weight = nullptr;
 }
 
 void HyOceanSurfaceGridElement_disturbance::clear_state()
@@ -168,6 +171,33 @@ double HyOceanSurfaceGridElement_disturbance::get_node(int i, int j)
     return 0.0;
 }
 
+float HyOceanSurfaceGridElement_disturbance::k_weight_at(std::size_t r, std::size_t c, double dt) const
+{
+    const std::size_t m = std::size_t(ny);
+    const double kx = double(c) * (kTwoPi / (double(nx) * dx));
+    const double ky = (r <= m / 2 ? double(r) : double(r) - double(m)) * (kTwoPi / (double(m) * dy));
+    const double k = std::sqrt(kx * kx + ky * ky);
+    // Beyond this |k| the explicit step would amplify instead of oscillate.
+    return (kGravity * k * dt * dt < 4.0) ? float(k) : 0.0f;
+}
+
+const float* HyOceanSurfaceGridElement_disturbance::k_weights(double dt)
+{
+    if (k_weight && k_weight_dt == dt)
+        return k_weight;
+    const std::size_t ncols = std::size_t(nx) / 2 + 1;
+    const std::size_t m = std::size_t(ny);
+    if (!k_weight)
+        k_weight = hymem::allocate_array<float>(ncols * m, false);
+    if (!k_weight)
+        return nullptr;  // computed per value instead, with the same result
+    for (std::size_t r = 0; r < m; ++r)
+        for (std::size_t c = 0; c < ncols; ++c)
+            k_weight[r * ncols + c] = k_weight_at(r, c, dt);
+    k_weight_dt = dt;
+    return k_weight;
+}
+
 void HyOceanSurfaceGridElement_disturbance::step(double dt)
 {
     if (!height || !(std::isfinite(dt) && dt > 0.0))
@@ -175,8 +205,9 @@ void HyOceanSurfaceGridElement_disturbance::step(double dt)
     const std::size_t n = std::size_t(nx);
     const std::size_t m = std::size_t(ny);
     const std::size_t count = n * m;
-    std::memcpy(height_prev, height, sizeof(float) * count);
-    std::memcpy(potential_prev, potential, sizeof(float) * count);
+    // The current state becomes the previous one; the new one is written over the oldest.
+    std::swap(height_prev, height);
+    std::swap(potential_prev, potential);
 
     float* d = heights;
     if (!d) {
@@ -187,22 +218,16 @@ void HyOceanSurfaceGridElement_disturbance::step(double dt)
     bool propagated = false;
     if (d) {
         // Vertical velocity of the surface: |k| times the potential, in the Fourier domain.
-        std::memcpy(d, potential, sizeof(float) * count);
+        std::memcpy(d, potential_prev, sizeof(float) * count);
         if (forward(d, nx, ny)) {
             const std::size_t ncols = n / 2 + 1;
-            const double kx_step = kTwoPi / (double(n) * dx);
-            const double ky_step = kTwoPi / (double(m) * dy);
-            // Beyond this |k| the explicit step would amplify instead of oscillate.
-            const double k_stable = 4.0 / (kGravity * dt * dt);
+            const float* w = k_weights(dt);
             for (std::size_t r = 0; r < m; ++r) {
-                const double ky = (r <= m / 2 ? double(r) : double(r) - double(m)) * ky_step;
                 float* line = d + 2 * r * ncols;
                 for (std::size_t c = 0; c < ncols; ++c) {
-                    const double kx = double(c) * kx_step;
-                    const double k = std::sqrt(kx * kx + ky * ky);
-                    const float w = (k < k_stable) ? float(k) : 0.0f;
-                    line[2 * c] *= w;
-                    line[2 * c + 1] *= w;
+                    const float k = w ? w[r * ncols + c] : k_weight_at(r, c, dt);
+                    line[2 * c] *= k;
+                    line[2 * c + 1] *= k;
                 }
             }
             d[0] = d[1] = 0.0f;
@@ -211,6 +236,8 @@ void HyOceanSurfaceGridElement_disturbance::step(double dt)
     }
     if (!propagated) {
         std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::step unable to propagate waves \n");
+        std::memcpy(height, height_prev, sizeof(float) * count);
+        std::memcpy(potential, potential_prev, sizeof(float) * count);
         return;
     }
     const float scale = float(dt / (double(n) * double(m)));

@@ -183,6 +183,12 @@ private:
     double display_fraction = 0.0;  // f of the last evolution
     long long steps_taken = 0;      // sim_time = start_time + steps_taken*time_step
     float* scratch = nullptr;       // (nx + 2)*ny floats, used by step only when no array is bound
+    // |k| per half-spectrum value (ncols x ny, kx fastest), 0 where the step cannot carry the wave;
+    // built for one time step and kept.
+    float* k_weight = nullptr;
+    double k_weight_dt = 0.0;
+    float k_weight_at(std::size_t r, std::size_t c, double dt) const;
+    const float* k_weights(double dt);
     // Transforms in place; when the fast backend refuses a size (it keeps a bounded set of plans),
     // the built-in transform takes over for the rest of the element's life.
     int forward(float* data, int nx, int ny);

@@ -304,6 +304,7 @@ std::int32_t CImageMaps::PrepareDisplacement(int index, const ImageMapParams& pa
     }
     if (!surface) {
         hymem::release(scratch);
+        report("CImageMaps::PrepareDisplacement no surface to displace ");
         return 1;
     }
     const std::uint32_t id = surface->add_new_displacement_grid(d);
@@ -315,6 +316,7 @@ std::int32_t CImageMaps::PrepareDisplacement(int index, const ImageMapParams& pa
         if (id != 0)
             surface->remove_displacement_grid(id);
         hymem::release(scratch);
+        report("CImageMaps::PrepareDisplacement the surface refused the displacement grid ");
         return 1;
     }
     // The grid's own array is the buffer: node (i, j) at j * nx + i, exactly the layout filled here.

@@ -401,7 +401,9 @@ TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
     testing::internal::CaptureStderr();
     EXPECT_EQ(maps.PrepareDisplacement(0, p, frame, &layer.image, &bare), 1);
     EXPECT_EQ(maps.PrepareDisplacement(0, p, frame, &layer.image, nullptr), 1);
-    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "CImageMaps::PrepareDisplacement the surface refused the displacement grid \n"
+              "CImageMaps::PrepareDisplacement no surface to displace \n");
     EXPECT_EQ(maps.map(0).displacement_id, 0u);
     EXPECT_EQ(maps.PrepareDisplacement(3, p, frame, &layer.image, &surface), 2); // no fourth map
 }

@@ -280,6 +280,33 @@ void HyGrid::main_slope(double x, double y, double& sx, double& sy) const
     const double inv_sdx = 1.0 / (s * dx), inv_sdy = 1.0 / (s * dy);
     auto h = [this](int i, int j) { return static_cast<double>(heights[static_cast<std::size_t>(j) * nx + i]); };
 
+    if (wrap_x && wrap_y && s >= 1 && s < nx && s < ny) {
+        // Fully periodic: every index wraps with one comparison, no clamping.
+        auto cell = [](double g, int n, int& i0, int& i1, double& f) {
+            g = reduce_periodic(g, n);
+            const double g0 = std::floor(g);
+            f = g - g0;
+            i0 = wrap_index(static_cast<int>(g0), n);
+            i1 = i0 + 1 == n ? 0 : i0 + 1;
+        };
+        auto back = [s](int i, int n) { return i >= s ? i - s : i - s + n; };
+        int i0, i1, j0, j1;
+        double fx, fy;
+        cell((x + half_x + s * dx / 2.0) * inv_dx, nx, i0, i1, fx);
+        cell((y + half_y) * inv_dy, ny, j0, j1, fy);
+        const int m0 = back(i0, nx), m1 = back(i1, nx);
+        sx = ((1.0 - fx) * (1.0 - fy) * (h(i0, j0) - h(m0, j0)) + (1.0 - fx) * fy * (h(i0, j1) - h(m0, j1)) +
+              fx * (1.0 - fy) * (h(i1, j0) - h(m1, j0)) + fx * fy * (h(i1, j1) - h(m1, j1))) *
+             inv_sdx;
+        cell((x + half_x) * inv_dx, nx, i0, i1, fx);
+        cell((y + half_y + s * dy / 2.0) * inv_dy, ny, j0, j1, fy);
+        const int n0 = back(j0, ny), n1 = back(j1, ny);
+        sy = ((1.0 - fx) * (1.0 - fy) * (h(i0, j0) - h(i0, n0)) + (1.0 - fx) * fy * (h(i0, j1) - h(i0, n1)) +
+              fx * (1.0 - fy) * (h(i1, j0) - h(i1, n0)) + fx * fy * (h(i1, j1) - h(i1, n1))) *
+             inv_sdy;
+        return;
+    }
+
     // x slope: backward differences along x, sampled half a step ahead so they centre on (x, y).
     {
         double gx = (x + half_x + s * dx / 2.0) * inv_dx;

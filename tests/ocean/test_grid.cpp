@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -209,6 +211,46 @@ TEST(Grid, NodeSlopesFollowTheSurface)
             wave.get_slope_by_difference_at(x, y, 1.0, 1.0, ex, ey);
             EXPECT_NEAR(ex, (wave.get_height(x + 0.5, y) - wave.get_height(x - 0.5, y)) / 1.0, 1e-12);
             EXPECT_NEAR(ey, (wave.get_height(x, y + 0.5) - wave.get_height(x, y - 0.5)) / 1.0, 1e-12);
+        }
+    }
+}
+
+TEST(Grid, SlopeIsTheShiftedWeightedNodeDifference)
+{
+    // Oracle written from the rule: node slope (h(i,j) - h(i-s,j))/(s dx), indices wrapped on a periodic
+    // axis and clamped on the other; interpolated at the point shifted half a step along the axis.
+    HyGrid g(12, 9, 0.7, 1.3);
+    fill(g, [](int i, int j) { return std::sin(1.3 * i + 0.2 * j * j) + 0.1 * i * j; });
+    auto oracle = [&](double x, double y, double& sx, double& sy) {
+        const int s = g.difference_step;
+        auto idx = [](int i, int n, int wrap) { return wrap ? ((i % n) + n) % n : std::clamp(i, 0, n - 1); };
+        auto h = [&](int i, int j) { return double(g.node(idx(i, g.nx, g.wrap_x), idx(j, g.ny, g.wrap_y))); };
+        auto interp = [&](double gx, double gy, auto node) {
+            const int i0 = int(std::floor(gx)), j0 = int(std::floor(gy));
+            const double fx = gx - i0, fy = gy - j0;
+            return (1 - fx) * (1 - fy) * node(i0, j0) + (1 - fx) * fy * node(i0, j0 + 1) +
+                   fx * (1 - fy) * node(i0 + 1, j0) + fx * fy * node(i0 + 1, j0 + 1);
+        };
+        sx = interp((x + g.half_x + s * g.dx / 2) / g.dx, (y + g.half_y) / g.dy,
+                    [&](int i, int j) { return (h(i, j) - h(i - s, j)) / (s * g.dx); });
+        sy = interp((x + g.half_x) / g.dx, (y + g.half_y + s * g.dy / 2) / g.dy,
+                    [&](int i, int j) { return (h(i, j) - h(i, j - s)) / (s * g.dy); });
+    };
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<double> u(-12.0, 12.0);
+    for (int wrap = 0; wrap < 4; ++wrap) {
+        g.wrap_x = wrap & 1;
+        g.wrap_y = (wrap >> 1) & 1;
+        for (int s : {1, 2, 5}) {
+            g.difference_step = s;
+            for (int k = 0; k < 200; ++k) {
+                const double x = u(rng), y = u(rng);
+                double sx, sy, ex, ey;
+                g.get_slope(x, y, sx, sy);
+                oracle(x, y, ex, ey);
+                ASSERT_NEAR(sx, ex, 1e-9) << wrap << " " << s << " " << x << "," << y;
+                ASSERT_NEAR(sy, ey, 1e-9) << wrap << " " << s << " " << x << "," << y;
+            }
         }
     }
 }

@@ -19,7 +19,8 @@
 //
 // Bad input gives a flat ripple, never a NaN: N < 3, dr (the record's dx) not a positive finite
 // number, width or strength not finite, start time, time scale, amplitude scale or centre not finite.
-// A width of 0 has no wavenumber content and is flat as well. A profile that overflows the float
+// A width of 0 has no wavenumber content and is flat as well, and so is a negative time scale (it
+// puts every later time before the impact). A profile that overflows the float
 // range is cleared with the diagnostic "ripple amplitude out of range ".
 #pragma once
 

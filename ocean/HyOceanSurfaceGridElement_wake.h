@@ -18,7 +18,8 @@
 //               first nx*ny values with the optional soft limit and fade.
 //
 // Bad input gives a flat wake, never a NaN: hull length, beam or depth 0, negative or not finite, an
-// unknown hull shape (is_inside_hull is then 0), speed 0 or not finite. Kinematic values that are not
+// unknown hull shape (is_inside_hull is then 0), speed 0 or not finite. A negative speed moves the
+// ship backwards along its heading with the pattern of the positive speed. Kinematic values that are not
 // finite (heading, position, reference time) are taken as 0; a damping_b of 0 falls back to 10. A
 // lattice that cannot be transformed (nx or ny below 1, spacings not positive finite numbers) makes
 // generate_kspace report and return 0. A soft-limit scale that is not a positive finite number, and a fade length or power that is not

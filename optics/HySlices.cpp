@@ -845,8 +845,33 @@ int Slices::clip_triangle(const HySliceVertex tri[3])
     // The ridgeline over the triangle lies below its lowest corner: nothing to cut.
     if (ridge_top <= ymin)
         return whole();
-    region_[m++] = HySliceVertex{R[hi].x - 1.0, top + 1.0, kHyEmptyId, kHyEmptyId, kHyEmptyId, nullptr, nullptr, nullptr};
-    region_[m++] = HySliceVertex{R[lo].x + 1.0, top + 1.0, kHyEmptyId, kHyEmptyId, kHyEmptyId, nullptr, nullptr, nullptr};
+    // Keep the numbers small: the ridgeline beyond the triangle's span is replaced by its value at one
+    // unit outside the span, and depths below the triangle by one unit below it. Neither changes the
+    // region inside the triangle.
+    {
+        const double xr = xmax + 1.0, xl = xmin - 1.0;
+        if (region_[0].x > xr && m > 1) {
+            const HySliceVertex& a = region_[0];
+            const HySliceVertex& b = region_[1];
+            if (a.x > b.x) {
+                region_[0].y = a.y + (xr - a.x) * (b.y - a.y) / (b.x - a.x);
+                region_[0].x = xr;
+            }
+        }
+        if (region_[m - 1].x < xl && m > 1) {
+            const HySliceVertex& a = region_[m - 2];
+            const HySliceVertex& b = region_[m - 1];
+            if (a.x > b.x) {
+                region_[m - 1].y = a.y + (xl - a.x) * (b.y - a.y) / (b.x - a.x);
+                region_[m - 1].x = xl;
+            }
+        }
+        for (int k = 0; k < m; ++k)
+            region_[k].y = std::max(region_[k].y, ymin - 1.0);
+    }
+    const double left = region_[m - 1].x - 1.0, right = region_[0].x + 1.0;
+    region_[m++] = HySliceVertex{left, top + 1.0, kHyEmptyId, kHyEmptyId, kHyEmptyId, nullptr, nullptr, nullptr};
+    region_[m++] = HySliceVertex{right, top + 1.0, kHyEmptyId, kHyEmptyId, kHyEmptyId, nullptr, nullptr, nullptr};
 
     // The region above the ridgeline is not convex, the triangle is: clip the region by the triangle.
     const double area = triangle_area(tri);

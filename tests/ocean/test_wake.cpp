@@ -530,3 +530,18 @@ TEST(Wake, PatternEqualsDirectFourierSumOfTheFilteredFootprint)
     for (int k = 0; k < nx * ny; ++k)
         EXPECT_NEAR(w.base[k], expect[std::size_t(k)], 2e-5 * peak) << "node " << k % nx << "," << k / nx;
 }
+
+TEST(Wake, NegativeSpeedKeepsThePatternAndBacksTheShip)
+{
+    HyWake_record fwd = patch(64, 0.5), back = patch(64, 0.5);
+    fwd.speed = 4.0;
+    back.speed = -4.0;
+    HyOceanSurfaceGridElement_wake a(fwd), b(back);
+    ASSERT_EQ(a.generate_kspace(), 1);
+    ASSERT_EQ(b.generate_kspace(), 1);
+    EXPECT_EQ(std::memcmp(a.base, b.base, sizeof(float) * 64 * 64), 0);
+    double x, y;
+    b.get_ship_position(x, y, 2.0);
+    EXPECT_NEAR(x, -8.0, 1e-12);
+    EXPECT_NEAR(y, 0.0, 1e-12);
+}

@@ -1,0 +1,116 @@
+// What the render, export and preset commands share: a host with the plug-in's parameters, the
+// parameter options (--set, --preset, --groups), the value text a user types and the time a host
+// passes, and an in-process effect object that reads and writes those parameters as the plug-in does
+// (for presets and for the exported sea).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "Command.h"
+#include "host/CAEHost.h"
+#include "host/CEffectVaskel1.h"
+#include "hostkit/Host.h"
+
+namespace seavast_app {
+
+// Options that pick parameter values.
+struct ParamOptions {
+    std::vector<std::string> sets;  // --set NAME=VALUE
+    std::string preset;             // --preset FILE.wvp
+    std::vector<std::string> groups; // --groups NAME[,NAME...]
+};
+void add_param_options(CLI::App& cmd, ParamOptions& options);
+
+// A time a host can pass exactly: value / scale seconds.
+struct HostTime {
+    A_long value = 0;
+    A_u_long scale = 1;
+    double seconds() const { return double(value) / double(scale); }
+};
+// Decimal seconds ("7.25", "0.1", "12") as a count of 1/10^d seconds, d the digits after the point
+// (at most 6); false for anything else or a time beyond the host's 32-bit range.
+bool parse_time(const std::string& text, HostTime* out);
+
+// One --set, resolved: the parameter and its value, or its key frames.
+struct ParamSetting {
+    std::string name;    // as the user wrote it, for messages
+    int row = 0;         // ParamTable() index
+    int component = -1;  // a colour's single component when set through its key
+    std::vector<std::pair<double, double>> keys; // (time, value) sorted; one entry: constant
+    PF_Pixel colour{};   // whole colours
+    bool is_colour = false;
+};
+
+// The host's parameters as the array of one call, for an adapter that reads and writes them the
+// way the plug-in does inside a command; write_back hands changed values to the host.
+class ParamArray {
+public:
+    explicit ParamArray(const hostkit::Host& host);
+    void bind(CAEHost& adapter) { adapter.Bind(&in_, ptrs_.data()); }
+    int write_back(hostkit::Host& host) const;
+
+private:
+    PF_InData in_{};
+    std::vector<PF_ParamDef> defs_;
+    std::vector<PF_ParamDef*> ptrs_;
+};
+
+class Session {
+public:
+    // Loads the plug-in, sets up an instance with an output of width x height, applies the preset
+    // and the --set values. False after printing one error line.
+    bool open(const CommonOptions& common, const ParamOptions& params, int width, int height);
+
+    hostkit::Host& host() { return *host_; }
+    // Index of the parameter of a table row for this host.
+    int index_of_row(int row) const;
+    int render_mode_index() const;
+
+    // Resolves "KEY", "Group/Name" or a unique "Name"; -1 after setting *error.
+    int resolve(const std::string& name, int* component, std::string* error) const;
+    // Parses NAME=VALUE into a setting; false with *error.
+    bool parse_setting(const std::string& text, ParamSetting* out, std::string* error) const;
+    // Every --set at `seconds` (key frames interpolated linearly, held beyond their ends).
+    void apply_settings(double seconds);
+
+    // An effect object reading the host's current values (fresh copy each call).
+    CEffectVaskel1& effect();
+    // Hands what the effect object changed back to the host.
+    void commit();
+
+    // Preset text of the current values.
+    std::string save_preset();
+
+private:
+    std::shared_ptr<hostkit::Module> module_;
+    std::unique_ptr<hostkit::Host> host_;
+    std::vector<ParamSetting> settings_;
+    std::unique_ptr<ParamArray> array_;
+    std::unique_ptr<CAEHost> adapter_;
+    std::unique_ptr<CEffectVaskel1> effect_;
+    ParamIndexMap index_{};
+};
+
+// "Grayscale [Icons]" or a number -> 1-based choice of "Render Mode:"; 0 when unknown.
+int render_mode_choice(const std::string& text);
+const char* render_mode_name(int choice);
+// Render modes drawn without the scene renderer.
+inline bool render_mode_available(int choice) { return choice == 1 || choice == 2; }
+
+// Replaces every run of '#' by `frame` zero-padded to the run's length. False when there is none.
+bool expand_frame_pattern(const std::string& pattern, long frame, std::string* out);
+
+// "" when `path` can be created or replaced, else why not.
+std::string check_writable(const std::string& path);
+
+// Writes `path` through a temporary file beside it, so a failed write leaves no partial file:
+// `write` gets the temporary name (with the same extension) and returns an error text or "".
+std::string write_atomically(const std::string& path, const std::function<std::string(const std::string&)>& write);
+
+} // namespace seavast_app

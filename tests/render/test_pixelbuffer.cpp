@@ -1,0 +1,185 @@
+// The pixel hand-over buffer: allocation in one step, the gathering rules of `accumulate` (first piece,
+// nearer piece under and over a full pixel, farther piece filling what is open, dropped when full),
+// `accepts`, and `flush` laying the work in front of or behind what the final planes hold.
+#include "render/HyPixelBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct Rig {
+    std::vector<float> r, g, b;
+    HyPixelBuffer buf;
+    Rig(int rows, int columns)
+        : r(std::size_t(rows) * columns), g(r.size()), b(r.size()), buf(rows, columns, r.data(), g.data(), b.data())
+    {
+        EXPECT_EQ(buf.allocate(), 1);
+    }
+};
+
+void grey(double v, double out[3]) { out[0] = out[1] = out[2] = v; }
+
+int refuse(int, void**, std::size_t, std::uintptr_t) { return 0; }
+
+} // namespace
+
+TEST(PixelBuffer, AllocatesPlanesWithTheirInitialValues)
+{
+    Rig rig(3, 5);
+    const HyPixelBuffer& b = rig.buf;
+    EXPECT_EQ(b.valid, 1u);
+    EXPECT_EQ(b.channel_count, 3);
+    EXPECT_EQ(b.near_limit_on, 0u);
+    EXPECT_EQ(b.near_limit, 0.0f);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 5; ++c) {
+            EXPECT_EQ(b.work_depth[r][c], 1e16f);
+            EXPECT_EQ(b.distance_squared[r][c], 1e16f);
+            EXPECT_EQ(b.work_weight[r][c], 0.0f);
+            EXPECT_EQ(b.coverage[r][c], 0.0f);
+            for (int k = 0; k < 3; ++k)
+                EXPECT_EQ(b.channels[k][r][c], 0.0f);
+        }
+    // Rows point into one block, row after row.
+    EXPECT_EQ(b.coverage[1], b.coverage[0] + 5);
+    EXPECT_EQ(b.coverage[2], b.coverage[0] + 10);
+}
+
+TEST(PixelBuffer, AllocationFailureKeepsNothing)
+{
+    const std::int64_t before = hymem::heap_bytes();
+    std::vector<float> p(100);
+    HyPixelBuffer b(10, 10, p.data(), p.data(), p.data());
+    hymem::install_hook(refuse, hymem::make_tag('T', 'E', 'S', 'T'), true, 0);
+    EXPECT_EQ(b.allocate(), 0);
+    hymem::install_hook(nullptr, 0, false, 0);
+    EXPECT_EQ(b.work_weight, nullptr);
+    EXPECT_EQ(b.coverage, nullptr);
+    EXPECT_EQ(hymem::heap_bytes(), before);
+    EXPECT_EQ(b.allocate(), 1);
+}
+
+TEST(PixelBuffer, AccumulateGathersNearerOverFartherWithinOnePixel)
+{
+    Rig rig(1, 1);
+    HyPixelBuffer& b = rig.buf;
+    double c[3];
+    // First piece: taken as it is.
+    grey(0.3 * 0.5, c);
+    b.accumulate(0, 0, c, 100.0, 0.5);
+    EXPECT_FLOAT_EQ(b.work_weight[0][0], 0.5f);
+    EXPECT_FLOAT_EQ(b.work_depth[0][0], 100.0f);
+    EXPECT_FLOAT_EQ(b.channels[0][0][0], 0.15f);
+    // Farther piece that fits: weights add, depth is the weighted mean.
+    grey(0.2 * 0.25, c);
+    b.accumulate(0, 0, c, 200.0, 0.25);
+    EXPECT_FLOAT_EQ(b.work_weight[0][0], 0.75f);
+    EXPECT_FLOAT_EQ(b.work_depth[0][0], float((0.25 * 200 + 0.5 * 100) / 0.75));
+    EXPECT_FLOAT_EQ(b.channels[1][0][0], 0.2f);
+    // Farther piece that overfills: only the open quarter of it counts, the pixel is full.
+    grey(1.0 * 0.5, c);
+    const float D = b.work_depth[0][0];
+    b.accumulate(0, 0, c, 400.0, 0.5);
+    EXPECT_FLOAT_EQ(b.work_weight[0][0], 1.0f);
+    EXPECT_FLOAT_EQ(b.channels[2][0][0], float(0.2 + (0.25 / 0.5) * 0.5));
+    EXPECT_FLOAT_EQ(b.work_depth[0][0], float(0.25 * 400 + 0.75 * D));
+    // Farther piece on a full pixel: dropped.
+    b.accumulate(0, 0, c, 500.0, 0.5);
+    EXPECT_FLOAT_EQ(b.work_weight[0][0], 1.0f);
+    EXPECT_FLOAT_EQ(b.channels[2][0][0], 0.45f);
+    // Nearer piece on a full pixel: it takes its share in front, the rest is scaled down.
+    grey(0.8 * 0.2, c);
+    const float D2 = b.work_depth[0][0];
+    b.accumulate(0, 0, c, 50.0, 0.2);
+    EXPECT_FLOAT_EQ(b.work_weight[0][0], 1.0f);
+    EXPECT_FLOAT_EQ(b.channels[0][0][0], float(0.16 + 0.8 * 0.45));
+    EXPECT_FLOAT_EQ(b.work_depth[0][0], float(0.8 * D2 + 0.2 * 50.0));
+}
+
+TEST(PixelBuffer, NearerPieceBelowFullWeightAdds)
+{
+    Rig rig(1, 2);
+    HyPixelBuffer& b = rig.buf;
+    double c[3];
+    grey(0.5 * 0.4, c);
+    b.accumulate(0, 1, c, 300.0, 0.4);
+    grey(0.1 * 0.3, c);
+    b.accumulate(0, 1, c, 100.0, 0.3);
+    EXPECT_FLOAT_EQ(b.work_weight[0][1], 0.7f);
+    EXPECT_FLOAT_EQ(b.work_depth[0][1], float((300.0 * 0.4 + 100.0 * 0.3) / 0.7));
+    EXPECT_FLOAT_EQ(b.channels[0][0][1], float(0.2 + 0.03));
+    // The other pixel is untouched.
+    EXPECT_EQ(b.work_weight[0][0], 0.0f);
+}
+
+TEST(PixelBuffer, FlushLaysWorkInFrontOrBehindAndClearsIt)
+{
+    Rig rig(1, 3);
+    HyPixelBuffer& b = rig.buf;
+    double c[3];
+    // Pixel 0: half covered in white at distance^2 100.
+    grey(0.5, c);
+    b.accumulate(0, 0, c, 100.0, 0.5);
+    // Pixel 1: nothing.  Pixel 2: full grey 0.4 at 400.
+    grey(0.4, c);
+    b.accumulate(0, 2, c, 400.0, 1.0);
+    b.flush();
+    EXPECT_FLOAT_EQ(b.coverage[0][0], 0.5f);
+    EXPECT_FLOAT_EQ(b.distance_squared[0][0], 100.0f);
+    EXPECT_FLOAT_EQ(rig.r[0], 0.5f);
+    EXPECT_EQ(b.coverage[0][1], 0.0f);
+    EXPECT_EQ(b.distance_squared[0][1], 1e16f);
+    EXPECT_FLOAT_EQ(b.coverage[0][2], 1.0f);
+    EXPECT_FLOAT_EQ(rig.g[2], 0.4f);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(b.work_weight[0][k], 0.0f);
+        EXPECT_EQ(b.work_depth[0][k], 1e16f);
+        EXPECT_EQ(b.channels[0][0][k], 0.0f);
+    }
+    // Second pass. Pixel 0: a farther quarter goes behind the half already there.
+    grey(0.25 * 0.8, c);
+    b.accumulate(0, 0, c, 900.0, 0.25);
+    // Pixel 2: a nearer half goes in front of the full pixel.
+    grey(0.5 * 1.0, c);
+    b.accumulate(0, 2, c, 25.0, 0.5);
+    b.flush();
+    EXPECT_FLOAT_EQ(b.coverage[0][0], 0.25f * 0.5f + 0.5f);
+    EXPECT_FLOAT_EQ(rig.r[0], 0.5f + 0.5f * 0.2f);
+    EXPECT_FLOAT_EQ(b.distance_squared[0][0], 100.0f); // the nearer distance stays
+    EXPECT_FLOAT_EQ(b.coverage[0][2], 1.0f);
+    EXPECT_FLOAT_EQ(b.distance_squared[0][2], 25.0f);
+    EXPECT_FLOAT_EQ(rig.b[2], 0.5f * 0.4f + 0.5f);
+    // Coverage never passes 1 and colour stays premultiplied (white water: colour == coverage).
+    for (int k = 0; k < 3; ++k)
+        EXPECT_LE(b.coverage[0][k], 1.0f);
+}
+
+TEST(PixelBuffer, AcceptsAndTheNearLimit)
+{
+    Rig rig(1, 1);
+    HyPixelBuffer& b = rig.buf;
+    double c[3];
+    EXPECT_TRUE(b.accepts(0, 0, 0.0)); // every piece passes the default near limit
+    grey(1.0, c);
+    b.accumulate(0, 0, c, 400.0, 1.0);
+    b.flush();
+    // A full pixel takes only what lies in front of it.
+    EXPECT_TRUE(b.accepts(0, 0, 399.0));
+    EXPECT_FALSE(b.accepts(0, 0, 400.0));
+    EXPECT_FALSE(b.accepts(0, 0, 900.0));
+    // A near limit refuses pieces nearer than it, in `accepts` and in `accumulate`.
+    b.near_limit = 50.0f;
+    EXPECT_FALSE(b.accepts(0, 0, 49.0));
+    grey(0.5, c);
+    b.accumulate(0, 0, c, 49.0, 0.5);
+    EXPECT_EQ(b.work_weight[0][0], 0.0f);
+    // With the flag, the limit is 0.95 x the plane's value at the pixel.
+    float plane_row[1] = {100.0f};
+    float* plane[1] = {plane_row};
+    b.near_limit_plane = plane;
+    b.near_limit_on = 1;
+    EXPECT_FALSE(b.accepts(0, 0, 94.0));
+    EXPECT_TRUE(b.accepts(0, 0, 96.0));
+}

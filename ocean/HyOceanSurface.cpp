@@ -344,13 +344,6 @@ T* element_as(HyOceanDisturbanceList::Node* node, const char* operation)
 
 } // namespace
 
-int HyOceanSurface::element_grid_index(HyOcean_data* element) const
-{
-    if (!grid || !element || !element->get_height_array())
-        return -1;
-    return grid->find_aux_grid(element->get_height_array());
-}
-
 int HyOceanSurface::remove_element_grid(HyOcean_data* element)
 {
     // An element whose grid was lost in a failed reallocation has nothing left to remove.
@@ -378,6 +371,83 @@ int HyOceanSurface::get_element_corners(const std::uint32_t& id, double& x0, dou
         return 0;
     e->get_corners(x0, y0, x1, y1, x2, y2, x3, y3);
     return 1;
+}
+
+// ------------------------------------------------------------------------------------------------
+// Re-dimensioning an element's auxiliary grid
+
+int HyOceanSurface::resize_element_grid(HyOcean_data* old, const HyAuxGridRequest& request, const char* bad_pointer,
+                                        const char* unable, HyAuxSnapshot& saved)
+{
+    saved = HyAuxSnapshot();
+    if (!grid) {
+        report(bad_pointer);
+        return -1;
+    }
+    if (!old->get_height_array()) {
+        // The element lost its grid in an earlier failure: it gets a fresh one.
+        float* a = grid->add_aux_grid(request);
+        if (!a) {
+            report(unable);
+            return -1;
+        }
+        return grid->find_aux_grid(a);
+    }
+    const int g = grid->find_aux_grid(old->get_height_array());
+    if (g <= 0) {
+        report(bad_pointer);
+        return -1;
+    }
+    saved = {true,
+             grid->aux_nx[g],
+             grid->aux_ny[g],
+             grid->aux_dx[g],
+             grid->aux_dy[g],
+             grid->aux_periodic[g],
+             grid->aux_type[g],
+             grid->aux_rotated[g],
+             grid->aux_cos_r[g],
+             grid->aux_sin_r[g],
+             grid->aux_offset_x[g],
+             grid->aux_offset_y[g]};
+    if (!grid->reallocate_aux_grid(g, request.nx, request.ny, request.dx, request.dy)) {
+        report(unable);
+        restore_element_grid(old, g, saved);
+        return -1;
+    }
+    // Reallocation leaves a periodic, additive, unrotated grid.
+    grid->aux_periodic[g] = request.periodic;
+    grid->aux_type[g] = request.type;
+    if (request.rotated)
+        grid->set_aux_rotation(g, request.angle);
+    else
+        grid->clear_aux_rotation(g);
+    return g;
+}
+
+void HyOceanSurface::restore_element_grid(HyOcean_data* old, int g, const HyAuxSnapshot& saved)
+{
+    if (!saved.valid) {
+        // A fresh grid made for an element that had lost its own: take it away again.
+        if (g >= 0 && g < grid->aux_count)
+            grid->remove_aux_grid(grid->aux_array[g]);
+        old->set_height_array(nullptr);
+        return;
+    }
+    // Put the former size back so that the old element carries on with its own state. Should even
+    // that fail, the element stays in the list unbound (flat) until a later reallocation succeeds.
+    if (grid->reallocate_aux_grid(g, saved.nx, saved.ny, saved.dx, saved.dy)) {
+        grid->aux_periodic[g] = saved.periodic;
+        grid->aux_type[g] = saved.type;
+        grid->aux_rotated[g] = saved.rotated;
+        grid->aux_cos_r[g] = saved.cos_r;
+        grid->aux_sin_r[g] = saved.sin_r;
+        grid->aux_offset_x[g] = saved.offset_x;
+        grid->aux_offset_y[g] = saved.offset_y;
+        old->set_height_array(grid->aux_array[g]);
+    } else {
+        old->set_height_array(nullptr);
+    }
 }
 
 // ------------------------------------------------------------------------------------------------
@@ -453,17 +523,15 @@ int HyOceanSurface::reallocate_swell(const std::uint32_t& id, const HySwell_data
     auto* old = element_as<HyOceanSurfaceGridElement_swell>(n, "reallocate_swell");
     if (!old)
         return 0;
-    const int g = element_grid_index(old);
-    if (g <= 0 || !hywave::lattice_usable("HyOceanSurface::reallocate_swell", s.size, s.size, s.spacing, s.spacing)) {
+    if (!hywave::lattice_usable("HyOceanSurface::reallocate_swell", s.size, s.size, s.spacing, s.spacing)) {
         report("HyOceanSurface::reallocate_swell bad grid pointer, unable to reallocate grid ");
         return 0;
     }
-    if (!grid->reallocate_aux_grid(g, s.size, s.size, s.spacing, s.spacing)) {
-        // The old array is gone: the old swell stays in the list, flat, until reallocated again.
-        old->set_height_array(nullptr);
-        report("HyOceanSurface::reallocate_swell unable to reallocate grid ");
+    HyAuxSnapshot saved;
+    const int g = resize_element_grid(old, swell_request(s), "HyOceanSurface::reallocate_swell bad grid pointer, unable to reallocate grid ",
+                                      "HyOceanSurface::reallocate_swell unable to reallocate grid ", saved);
+    if (g < 0)
         return 0;
-    }
     HyOcean_record r = base_record();
     r.nx = r.ny = s.size;
     r.dx = r.dy = s.spacing;
@@ -471,14 +539,14 @@ int HyOceanSurface::reallocate_swell(const std::uint32_t& id, const HySwell_data
     r.seed = s.seed;
     auto* e = new HyOceanSurfaceGridElement_swell(r, s);
     if (!e) {
-        old->set_height_array(nullptr);
         report("HyOceanSurface::reallocate_swell unable to re-create swell ");
+        restore_element_grid(old, g, saved);
         return 0;
     }
     if (!e->generate_kspace()) {
-        old->set_height_array(nullptr);
-        delete e;
         report("HyOceanSurface::reallocate_swell unable to re-initialize swell ");
+        delete e;
+        restore_element_grid(old, g, saved);
         return 0;
     }
     delete old;
@@ -565,19 +633,21 @@ int HyOceanSurface::reallocate_ripple(const std::uint32_t& id, const HyRipple_re
     auto* old = element_as<HyOceanSurfaceGridElement_ripple>(n, "reallocate_ripple");
     if (!old)
         return 0;
-    const int g = element_grid_index(old);
-    if (g <= 0 || record.nx < 2 || record.nx > (1 << 20) || !positive_finite(record.dx)) {
+    if (record.nx < 2 || record.nx > (1 << 20) || !positive_finite(record.dx)) {
         report("HyOceanSurface::reallocate_ripple bad grid pointer, unable to reallocate grid ");
         return 0;
     }
-    if (!grid->reallocate_aux_grid(g, record.nx, 1, record.dx, record.dx)) {
-        old->set_height_array(nullptr);
-        report("HyOceanSurface::reallocate_ripple unable to reallocate grid ");
+    HyAuxGridRequest q;
+    q.nx = record.nx;
+    q.ny = 1;
+    q.dx = q.dy = record.dx;
+    q.periodic = 0;
+    q.type = kHyAuxAdditiveRadial;
+    HyAuxSnapshot saved;
+    const int g = resize_element_grid(old, q, "HyOceanSurface::reallocate_ripple bad grid pointer, unable to reallocate grid ",
+                                      "HyOceanSurface::reallocate_ripple unable to reallocate grid ", saved);
+    if (g < 0)
         return 0;
-    }
-    // Reallocation leaves a periodic 2-D grid: a ripple is a radial profile.
-    grid->set_aux_type_radial(g);
-    grid->clear_aux_periodic(g);
     HyRipple_record r = record;
     r.ny = 1;
     r.heights = grid->aux_array[g];
@@ -585,14 +655,14 @@ int HyOceanSurface::reallocate_ripple(const std::uint32_t& id, const HyRipple_re
     r.loop_time = loop_time;
     auto* e = new HyOceanSurfaceGridElement_ripple(r);
     if (!e) {
-        old->set_height_array(nullptr);
         report("HyOceanSurface::reallocate_new_ripple unable to create new ripple ");
+        restore_element_grid(old, g, saved);
         return 0;
     }
     if (!e->generate_kspace()) {
-        old->set_height_array(nullptr);
-        delete e;
         report("HyOceanSurface::reallocate_new_ripple unable to initialize new ripple ");
+        delete e;
+        restore_element_grid(old, g, saved);
         return 0;
     }
     delete old;
@@ -624,6 +694,21 @@ bool patch_usable(int nx, int ny, double dx, double dy)
 {
     return nx >= 2 && ny >= 2 && nx <= kMaxLatticeSize && ny <= kMaxLatticeSize && positive_finite(dx) &&
            positive_finite(dy);
+}
+
+// A rotated additive patch that follows its element (wakes, disturbance and displacement grids).
+HyAuxGridRequest patch_request(int nx, int ny, double dx, double dy, int periodic, double angle)
+{
+    HyAuxGridRequest q;
+    q.nx = nx;
+    q.ny = ny;
+    q.dx = dx;
+    q.dy = dy;
+    q.periodic = periodic;
+    q.type = kHyAuxAdditive;
+    q.rotated = 1;
+    q.angle = std::isfinite(angle) ? angle : 0.0;
+    return q;
 }
 
 } // namespace
@@ -709,19 +794,16 @@ int HyOceanSurface::reallocate_wake(const std::uint32_t& id, const HyWake_record
     auto* old = element_as<HyOceanSurfaceGridElement_wake>(n, "reallocate_wake");
     if (!old)
         return 0;
-    const int g = element_grid_index(old);
-    if (g <= 0 || !patch_usable(record.nx, record.ny, record.dx, record.dy)) {
+    if (!patch_usable(record.nx, record.ny, record.dx, record.dy)) {
         report("HyOceanSurface::reallocate_wake bad grid pointer, unable to reallocate grid ");
         return 0;
     }
-    if (!grid->reallocate_aux_grid(g, record.nx, record.ny, record.dx, record.dy)) {
-        old->set_height_array(nullptr);
-        report("HyOceanSurface::reallocate_wake unable to reallocate grid ");
+    HyAuxSnapshot saved;
+    const int g = resize_element_grid(old, patch_request(record.nx, record.ny, record.dx, record.dy, 0, record.heading),
+                                      "HyOceanSurface::reallocate_wake bad grid pointer, unable to reallocate grid ",
+                                      "HyOceanSurface::reallocate_wake unable to reallocate grid ", saved);
+    if (g < 0)
         return 0;
-    }
-    // Reallocation leaves a periodic unrotated grid: a wake follows the ship and does not repeat.
-    grid->clear_aux_periodic(g);
-    grid->set_aux_rotation(g, std::isfinite(record.heading) ? record.heading : 0.0);
     HyWake_record r = record;
     r.heights = grid->aux_array[g];
     r.loop = loop;
@@ -729,13 +811,13 @@ int HyOceanSurface::reallocate_wake(const std::uint32_t& id, const HyWake_record
     std::strcpy(r.hull_file, "null.dat");
     auto* e = new HyOceanSurfaceGridElement_wake(r);
     if (!e) {
-        old->set_height_array(nullptr);
         report("HyOceanSurface::reallocate_new_wake unable to create new wake ");
+        restore_element_grid(old, g, saved);
         return 0;
     }
     if (!e->generate_kspace()) {
-        old->set_height_array(nullptr);
         delete e;
+        restore_element_grid(old, g, saved);
         return 0;
     }
     delete old;
@@ -820,37 +902,30 @@ int HyOceanSurface::reallocate_disturbance_grid(const std::uint32_t& id, const H
     auto* old = element_as<HyOceanSurfaceGridElement_disturbance>(n, "reallocate_disturbance_grid");
     if (!old)
         return 0;
-    const int g = element_grid_index(old);
-    if (g <= 0 || !patch_usable(record.nx, record.ny, record.dx, record.dy)) {
+    if (!patch_usable(record.nx, record.ny, record.dx, record.dy)) {
         report("HyOceanSurface::reallocate_disturbance_grid bad grid pointer, unable to reallocate grid ");
         return 0;
     }
-    if (!grid->reallocate_aux_grid(g, record.nx, record.ny, record.dx, record.dy)) {
-        old->set_height_array(nullptr);
-        report("HyOceanSurface::reallocate_disturbance_grid unable to reallocate grid ");
+    HyAuxSnapshot saved;
+    const int g = resize_element_grid(old, patch_request(record.nx, record.ny, record.dx, record.dy, 0, record.angle),
+                                      "HyOceanSurface::reallocate_disturbance_grid bad grid pointer, unable to reallocate grid ",
+                                      "HyOceanSurface::reallocate_disturbance_grid unable to reallocate grid ", saved);
+    if (g < 0)
         return 0;
-    }
-    grid->clear_aux_periodic(g);
-    grid->set_aux_rotation(g, std::isfinite(record.angle) ? record.angle : 0.0);
-    if (!grid->aux_array[g]) {
-        old->set_height_array(nullptr);
-        report("HyOceanSurface::reallocate_disturbance_grid  unable to add new grid ");
-        return 0;
-    }
     HyDisturbance_record r = record;
     r.heights = grid->aux_array[g];
     r.loop = loop;
     r.loop_time = loop_time;
     auto* e = new HyOceanSurfaceGridElement_disturbance(r);
     if (!e) {
-        old->set_height_array(nullptr);
         report("HyOceanSurface::reallocate_disturbance_grid unable to create new disturbance grid ");
+        restore_element_grid(old, g, saved);
         return 0;
     }
     if (!e->generate_kspace()) {
-        old->set_height_array(nullptr);
-        delete e;
         report("HyOceanSurface::reallocate_disturbance unable to initialize new disturbance grid ");
+        delete e;
+        restore_element_grid(old, g, saved);
         return 0;
     }
     delete old;
@@ -1002,27 +1077,20 @@ int HyOceanSurface::reallocate_displacement_grid(const std::uint32_t& id, const 
     auto* old = element_as<HyOceanSurfaceGridElement_displacement>(n, "reallocate_displacement_grid");
     if (!old)
         return 0;
-    const int g = element_grid_index(old);
-    if (g <= 0 || !displacement_usable(d)) {
+    if (!displacement_usable(d)) {
         report("HyOceanSurface::reallocate_displacement_grid bad grid pointer, unable to reallocate grid ");
         return 0;
     }
-    if (!grid->reallocate_aux_grid(g, d.nx, d.ny, d.dx, d.dy)) {
-        old->set_height_array(nullptr);
-        report("HyOceanSurface::reallocate_displacement_grid unable to reallocate grid ");
+    HyAuxSnapshot saved;
+    const int g = resize_element_grid(old, patch_request(d.nx, d.ny, d.dx, d.dy, d.periodic ? 1 : 0, d.angle),
+                                      "HyOceanSurface::reallocate_displacement_grid bad grid pointer, unable to reallocate grid ",
+                                      "HyOceanSurface::reallocate_displacement_grid unable to reallocate grid ", saved);
+    if (g < 0)
         return 0;
-    }
-    if (!d.periodic)
-        grid->clear_aux_periodic(g);
-    grid->set_aux_rotation(g, d.angle);
-    if (!grid->aux_array[g]) {
-        old->set_height_array(nullptr);
-        report("HyOceanSurface::reallocate_displacement_grid  unable to add new grid ");
-        return 0;
-    }
     auto* e = new HyOceanSurfaceGridElement_displacement(displacement_record(base_record(), d, grid->aux_array[g]));
     if (!e) {
-        old->set_height_array(nullptr);
+        report("HyOceanSurface::reallocate_displacement_grid  unable to add new grid ");
+        restore_element_grid(old, g, saved);
         return 0;
     }
     delete old;

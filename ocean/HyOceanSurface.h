@@ -218,6 +218,21 @@ public:
     HyOceanDisturbanceList disturbances;
 
 private:
+    // What an element's auxiliary grid looked like before a reallocation.
+    struct HyAuxSnapshot {
+        bool valid = false;
+        int nx = 0, ny = 0;
+        double dx = 0, dy = 0;
+        int periodic = 0, type = 0, rotated = 0;
+        double cos_r = 1, sin_r = 0, offset_x = 0, offset_y = 0;
+    };
+    // Re-dimensions the grid of `old` as `request` says (or makes a fresh one when `old` has lost its
+    // grid); the grid's index, or -1 after the `bad_pointer` or `unable` message with the old element
+    // still bound to a grid of its former size.
+    int resize_element_grid(HyOcean_data* old, const HyAuxGridRequest& request, const char* bad_pointer,
+                            const char* unable, HyAuxSnapshot& saved);
+    // Undoes resize_element_grid after the new element could not be made.
+    void restore_element_grid(HyOcean_data* old, int g, const HyAuxSnapshot& saved);
     // Element record with the surface's loop settings, the defaults otherwise.
     HyOcean_record base_record() const;
     // Builds both primary elements on the current grid; 1 on success. `where` prefixes messages.
@@ -229,6 +244,4 @@ private:
     void evolve_element(HyOcean_data* element, double t);
     // Removes the auxiliary grid holding the element's array; 1/0.
     int remove_element_grid(HyOcean_data* element);
-    // Index of the auxiliary grid (above 0) holding the element's array, or -1.
-    int element_grid_index(HyOcean_data* element) const;
 };

@@ -317,6 +317,7 @@ void HyOceanSurfaceGridElement::evolve_to_time(double t)
         t = 0.0; // a time that is not a number shows the sea at its start
     if (!initial_state) {
         std::memset(heights, 0, sizeof(float) * 2 * static_cast<std::size_t>(ncols) * nrows);
+        spectrum_pending = true;
         return;
     }
     if (direct_only || !rebuild_cache()) {
@@ -325,6 +326,7 @@ void HyOceanSurfaceGridElement::evolve_to_time(double t)
     }
     hywave::rotate_phases(heights, cache.amplitude, cache.omega, cache.count, t, cache.max_omega);
     hywave::enforce_real_symmetry(heights, ncols, nrows);
+    spectrum_pending = true;
 }
 
 void HyOceanSurfaceGridElement::evolve_to_time_direct(double t)
@@ -335,8 +337,9 @@ void HyOceanSurfaceGridElement::evolve_to_time_direct(double t)
     if (!std::isfinite(t))
         t = 0.0;
     const hywave::HyLattice lat{ncols, nrows, dkx, dky, wind_cos, wind_sin};
-    hywave::evolve_direct(heights, initial_state, lat, *this, t, hywave::HyPhaseMode::height, spectrum_type != 0,
-                          [this](double kx, double ky) { return weight(kx, ky); });
+    if (hywave::evolve_direct(heights, initial_state, lat, *this, t, hywave::HyPhaseMode::height, spectrum_type != 0,
+                              [this](double kx, double ky) { return weight(kx, ky); }))
+        spectrum_pending = true;
 }
 
 namespace {
@@ -367,8 +370,11 @@ double sinc(double z) { return z == 0.0 ? 1.0 : std::sin(z) / z; }
 
 void HyOceanSurfaceGridElement::transform_to_heights()
 {
-    if (!heights || nx < 2 || ny < 1 || (nx % 2) != 0)
+    // Only a freshly evolved spectrum is transformed: after a failed evolution the array keeps the
+    // last heights instead of being read as a spectrum.
+    if (!heights || nx < 2 || ny < 1 || (nx % 2) != 0 || !spectrum_pending)
         return;
+    spectrum_pending = false;
     transform_or_flatten(transform, heights, nx, ny);
     apply_vertical_scale(heights, 2 * static_cast<std::size_t>(ncols) * nrows, vertical_scale);
 }

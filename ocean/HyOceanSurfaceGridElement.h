@@ -164,4 +164,5 @@ protected:
     hywave::HyEvolveCache cache;
     std::uint32_t state_version = 0; // bumped whenever the initial state changes
     bool direct_only = false;
+    bool spectrum_pending = false;   // the bound array holds an evolved spectrum not yet transformed
 };

@@ -134,6 +134,7 @@ void HyOceanSurfaceGridElement_swell::evolve_to_time(double t)
         t = 0.0; // a time that is not a number shows the swell at its start
     if (!initial_state) {
         std::memset(heights, 0, sizeof(float) * 2 * static_cast<std::size_t>(ncols) * nrows);
+        spectrum_pending = true;
         return;
     }
     if (direct_only || !rebuild_cache()) {
@@ -142,6 +143,7 @@ void HyOceanSurfaceGridElement_swell::evolve_to_time(double t)
     }
     hywave::rotate_phases(heights, cache.amplitude, cache.omega, cache.count, t, cache.max_omega);
     hywave::enforce_real_symmetry(heights, ncols, nrows);
+    spectrum_pending = true;
 }
 
 void HyOceanSurfaceGridElement_swell::evolve_to_time_direct(double t)
@@ -151,15 +153,18 @@ void HyOceanSurfaceGridElement_swell::evolve_to_time_direct(double t)
     if (!std::isfinite(t))
         t = 0.0;
     const hywave::HyLattice lat{ncols, nrows, dkx, dky, std::cos(direction), std::sin(direction)};
-    hywave::evolve_direct(heights, initial_state, lat, *this, t, hywave::HyPhaseMode::height, true,
-                          [this](double kx, double ky) { return weight(kx, ky); });
+    if (hywave::evolve_direct(heights, initial_state, lat, *this, t, hywave::HyPhaseMode::height, true,
+                              [this](double kx, double ky) { return weight(kx, ky); }))
+        spectrum_pending = true;
 }
 
 void HyOceanSurfaceGridElement_swell::transform_to_heights()
 {
-    // The swell's vertical scale is stored only: its heights are those of its spectrum.
-    if (!heights || nx < 2 || ny < 1 || (nx % 2) != 0)
+    // The swell's vertical scale is stored only: its heights are those of its spectrum. Only a freshly
+    // evolved spectrum is transformed (see the wind-wave element).
+    if (!heights || nx < 2 || ny < 1 || (nx % 2) != 0 || !spectrum_pending)
         return;
+    spectrum_pending = false;
     if (!transform.inverse(heights, nx, ny))
         std::memset(heights, 0, sizeof(float) * static_cast<std::size_t>(nx + 2) * static_cast<std::size_t>(ny));
 }
@@ -199,6 +204,7 @@ void HyOceanSurfaceGridElement_swell::upgrade_potential_field(double t)
     if (!hywave::evolve_direct(heights, initial_state, lat, *this, t, hywave::HyPhaseMode::potential, true,
                                [this](double kx, double ky) { return -9.81 * weight(kx, ky); }))
         return;
+    spectrum_pending = true;
     transform_to_heights();
     std::fputs("upgrading potential field \n", stdout);
     std::fflush(stdout);

@@ -76,4 +76,5 @@ protected:
     hywave::HyEvolveCache cache;
     std::uint32_t state_version = 0;
     bool direct_only = false;
+    bool spectrum_pending = false; // the bound array holds an evolved spectrum not yet transformed
 };

@@ -428,13 +428,14 @@ namespace {
 struct Rationed {
     int grants = 0;
     int refusals = 0;
+    std::size_t largest = static_cast<std::size_t>(-1); // blocks above this size are refused
 };
 Rationed g_ration;
 
 int rationed_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
 {
     if (op == hymem::kHookAllocate) {
-        if (g_ration.grants <= 0) {
+        if (g_ration.grants <= 0 || bytes > g_ration.largest) {
             ++g_ration.refusals;
             return 0;
         }
@@ -531,4 +532,127 @@ TEST(Surface, ListNodeFailureRemovesTheNewGrid)
         hymem::install_hook(nullptr, 0, false, 0);
     }
     EXPECT_EQ(node_failures, 1);
+}
+
+TEST(Surface, FramesNeedNoMemoryOnceBuiltAndFailedFramesKeepTheLastSea)
+{
+    // After the first frame a frame allocates nothing: it runs under a hook that refuses everything.
+    {
+        HyOceanSurface s, reference;
+        ASSERT_EQ(s.allocate_primary_waves(small_primary()), 1);
+        ASSERT_EQ(reference.allocate_primary_waves(small_primary()), 1);
+        ASSERT_NE(s.add_new_swell(small_swell()), 0u);
+        ASSERT_NE(reference.add_new_swell(small_swell()), 0u);
+        s.evolve_to_time(1.0);
+        reference.evolve_to_time(2.0);
+        g_ration = {0, 0};
+        hymem::install_hook(rationed_hook, kTestTag, true, 0);
+        testing::internal::CaptureStderr();
+        s.evolve_to_time(2.0);
+        hymem::install_hook(nullptr, 0, false, 0);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(g_ration.refusals, 0);
+        EXPECT_EQ(sample(s), sample(reference));
+    }
+    // A first frame without memory reports, keeps the (flat) sea it had, and the next frame with
+    // memory is right.
+    {
+        HyOceanSurface s, reference;
+        ASSERT_EQ(s.allocate_primary_waves(small_primary()), 1);
+        ASSERT_EQ(reference.allocate_primary_waves(small_primary()), 1);
+        g_ration = {0, 0};
+        hymem::install_hook(rationed_hook, kTestTag, true, 0);
+        testing::internal::CaptureStderr();
+        testing::internal::CaptureStdout();
+        s.evolve_to_time(1.0);
+        hymem::set_hook_on(false);
+        const std::string err = testing::internal::GetCapturedStderr();
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_NE(err.find("unable to allocate kx\n"), std::string::npos) << err;
+        EXPECT_NE(out.find("Out of Memory\n"), std::string::npos);
+        for (double h : sample(s))
+            ASSERT_EQ(h, 0.0);
+        s.evolve_to_time(1.0);
+        reference.evolve_to_time(1.0);
+        EXPECT_EQ(sample(s), sample(reference));
+        hymem::install_hook(nullptr, 0, false, 0);
+    }
+}
+
+TEST(Surface, RefusedReallocationsKeepTheListAndRecover)
+{
+    int failures = 0;
+    for (int grants = 0; grants < 12; ++grants) {
+        SCOPED_TRACE("grants " + std::to_string(grants));
+        {
+            HyOceanSurface s;
+            ASSERT_EQ(s.allocate_primary_waves(small_primary()), 1);
+            const std::uint32_t id = s.add_new_swell(small_swell());
+            ASSERT_NE(id, 0u);
+            s.evolve_to_time(1.0);
+            g_ration = {grants, 0};
+            hymem::install_hook(rationed_hook, kTestTag, true, 0);
+            testing::internal::CaptureStderr();
+            testing::internal::CaptureStdout();
+            const int primary = s.reallocate_primary_waves(small_primary(64));
+            const int swell = s.reallocate_swell(id, small_swell(5));
+            s.evolve_to_time(2.0);
+            hymem::set_hook_on(false);
+            const std::string err = testing::internal::GetCapturedStderr();
+            testing::internal::GetCapturedStdout();
+            if (!primary) {
+                ++failures;
+                EXPECT_NE(err.find("HyOceanSurface::reallocate_primary_waves"), std::string::npos) << err;
+                EXPECT_EQ(s.primary_allocated, 0);
+            }
+            if (!swell) {
+                EXPECT_NE(err.find("HyOceanSurface::reallocate_swell"), std::string::npos) << err;
+            }
+            EXPECT_TRUE(all_finite(sample(s)));
+            EXPECT_EQ(s.disturbances.count, 1);
+
+            // With memory back both come again; the swell keeps its id.
+            EXPECT_EQ(s.reallocate_primary_waves(small_primary(64)), 1);
+            EXPECT_EQ(s.reallocate_swell(id, small_swell(5)), 1);
+            s.evolve_to_time(3.0);
+            const auto h = sample(s);
+            EXPECT_TRUE(all_finite(h));
+            EXPECT_NE(h, std::vector<double>(h.size(), 0.0));
+            EXPECT_EQ(s.remove_swell(id), id);
+            // A grid whose old size could not even be put back stays as an empty slot.
+            for (int g = 1; g < s.grid->aux_count; ++g)
+                EXPECT_EQ(s.grid->aux_array[g], nullptr);
+            if (swell) {
+                EXPECT_EQ(s.grid->aux_count, 1);
+            }
+        }
+        hymem::install_hook(nullptr, 0, false, 0);
+    }
+    EXPECT_GT(failures, 2);
+}
+
+TEST(Surface, SwellTooLargeToReallocateCarriesOnAtItsOldSize)
+{
+    HyOceanSurface s, reference;
+    for (HyOceanSurface* surface : {&s, &reference}) {
+        ASSERT_EQ(surface->allocate_primary_waves(small_primary()), 1);
+        ASSERT_EQ(surface->add_new_swell(small_swell()), 1u);
+    }
+    HySwell_data big = small_swell();
+    big.size = 256;
+    g_ration = {1000, 0, 100000};
+    hymem::install_hook(rationed_hook, kTestTag, true, 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(s.reallocate_swell(1, big), 0);
+    hymem::set_hook_on(false);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("HyOceanSurface::reallocate_swell unable to reallocate grid \n"),
+              std::string::npos);
+    s.evolve_to_time(2.0);
+    reference.evolve_to_time(2.0);
+    EXPECT_EQ(sample(s), sample(reference));
+    EXPECT_EQ(s.reallocate_swell(1, big), 1);
+    EXPECT_EQ(s.grid->aux_nx[1], 256);
+    EXPECT_EQ(s.remove_swell(1), 1u);
+    EXPECT_EQ(s.grid->aux_count, 1);
+    hymem::install_hook(nullptr, 0, false, 0);
 }

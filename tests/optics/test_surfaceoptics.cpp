@@ -1,0 +1,300 @@
+// Surface optics operations: the work-plane normalisation, the surface point and normal of a pixel
+// piece, the shading and progress hand-over of the sea's surface optics, and bad input that must
+// neither crash nor read outside its arrays (the sanitizer build runs these).
+#include "test_surfaceoptics_support.h"
+
+#include "ocean/HyGridMulti.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+using namespace surface_test;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A height source whose slopes are not numbers: its normal cannot be formed.
+class BrokenSlopes : public HyGrid {
+public:
+    BrokenSlopes() : HyGrid(8, 8, 1.0, 1.0) {}
+    void get_slope_at(const double&, const double&, double& sx, double& sy) const override
+    {
+        sx = std::numeric_limits<double>::quiet_NaN();
+        sy = std::numeric_limits<double>::infinity();
+    }
+};
+
+class ShadingSpy : public HySurfaceShading {
+public:
+    void shade_from_above(const HySurfaceOceanContext& c, const double*, const double*, const HySurfaceView&, double,
+                          double colour[3]) override
+    {
+        ++above;
+        seen_upwelling = c.upwelling_g;
+        colour[0] = colour[1] = colour[2] = 0.5;
+    }
+    void shade_from_below(const HySurfaceOceanContext&, const double*, const double*, const HySurfaceView&, double,
+                          double colour[3]) override
+    {
+        ++below;
+        colour[0] = colour[1] = colour[2] = 0.25;
+    }
+    int report_progress(double fraction) override
+    {
+        ++reports;
+        last = fraction;
+        return reports < stop_after;
+    }
+    int above = 0, below = 0, reports = 0, stop_after = 1 << 30;
+    double last = 0.0, seen_upwelling = 0.0;
+};
+
+HySurfaceOpticsParams params_for(HyGrid* g, double max_distance = 500.0, double double_distance = 32.0, int to_horizon = 1)
+{
+    HySurfaceOpticsParams p;
+    p.height_source = g;
+    p.base_step = 1.0;
+    p.max_distance = max_distance;
+    p.double_distance = double_distance;
+    p.to_horizon = std::uint32_t(to_horizon);
+    return p;
+}
+
+// Draws with white water; returns the side and checks every plane value is a sane coverage.
+int draw(HySurfaceOptics& optics, const HyViewGeometry& view, double* total = nullptr)
+{
+    Planes planes(std::max(view.columns, 0), std::max(view.rows, 0));
+    HyPixelBuffer buffer(std::uint32_t(std::max(view.rows, 0)), std::uint32_t(std::max(view.columns, 0)),
+                         planes.r.data(), planes.g.data(), planes.b.data());
+    EXPECT_EQ(buffer.allocate(), 1);
+    const int side = optics.draw_surface(view, buffer);
+    double sum = 0.0;
+    for (int r = 0; r < view.rows; ++r)
+        for (int c = 0; c < view.columns; ++c) {
+            const float k = buffer.coverage[r][c];
+            EXPECT_TRUE(k >= 0.0f && k <= 1.0f + 1e-6f) << r << " " << c << " " << k;
+            sum += k;
+        }
+    if (total)
+        *total = sum;
+    return side;
+}
+
+} // namespace
+
+TEST(SurfaceOptics, NormalisationFillsCracksInsideWaterOnly)
+{
+    std::vector<float> p(20 * 20);
+    HyPixelBuffer b(20, 20, p.data(), p.data(), p.data());
+    ASSERT_EQ(b.allocate(), 1);
+    auto put = [&](int r, int c, double w) {
+        const double col[3] = {0.8 * w, 0.6 * w, 0.4 * w};
+        b.accumulate(r, c, col, 100.0, w);
+    };
+    // An isolated half-covered pixel stays at half weight.
+    put(6, 6, 0.5);
+    // The same with its four diagonal neighbours at distance 3 covered becomes whole.
+    put(12, 12, 0.5);
+    for (int dr : {-3, 3})
+        for (int dc : {-3, 3})
+            put(12 + dr, 12 + dc, 0.05);
+    // Too little weight: left alone even with neighbours.
+    put(12, 9, 0.05);
+    // Within 4 pixels of the border: left alone.
+    put(2, 10, 0.5);
+    HySurfaceOptics::normalise_work(b);
+    EXPECT_FLOAT_EQ(b.work_weight[6][6], 0.5f);
+    EXPECT_FLOAT_EQ(b.channels[0][6][6], 0.4f);
+    EXPECT_FLOAT_EQ(b.work_weight[12][12], 1.0f);
+    EXPECT_FLOAT_EQ(b.channels[0][12][12], 0.8f);
+    EXPECT_FLOAT_EQ(b.channels[2][12][12], 0.4f);
+    EXPECT_FLOAT_EQ(b.work_weight[12][9], 0.05f);
+    EXPECT_FLOAT_EQ(b.work_weight[2][10], 0.5f);
+    b.flush();
+    EXPECT_FLOAT_EQ(b.coverage[6][6], 0.5f);
+    EXPECT_FLOAT_EQ(b.coverage[12][12], 1.0f);
+    // Fewer than 9 rows: nothing is normalised.
+    std::vector<float> q(8 * 20);
+    HyPixelBuffer small(8, 20, q.data(), q.data(), q.data());
+    ASSERT_EQ(small.allocate(), 1);
+    const double col[3] = {2.0, 2.0, 2.0};
+    small.accumulate(4, 10, col, 1.0, 0.5);
+    HySurfaceOptics::normalise_work(small);
+    EXPECT_FLOAT_EQ(small.work_weight[4][10], 0.5f);
+}
+
+TEST(SurfaceOptics, PixelPointFindsTheGridPointAndItsNormal)
+{
+    HyGrid g(16, 16, 1.0, 1.0);
+    // A plane z = 0.5 x - 0.25 y over the grid's interior (heights at nodes, x = i - 8, y = j - 8).
+    for (int j = 0; j < 16; ++j)
+        for (int i = 0; i < 16; ++i)
+            g.heights[j * 16 + i] = float(0.5 * (i - 8) - 0.25 * (j - 8));
+    HySurfaceOptics optics(params_for(&g));
+    HyViewGeometry v = make_view({"v", 0.0, 0.0, 10.0, kPi, 0.0, 0.0, 60.0, 8, 8});
+    // Screen triangle with grid corners (1, 1), (3, 1), (1, 3).
+    HySliceVertex tri[3] = {{0, 0, 0, 1, 1, nullptr, nullptr, nullptr},
+                            {4, 0, 0, 3, 1, nullptr, nullptr, nullptr},
+                            {0, 4, 0, 1, 3, nullptr, nullptr, nullptr}};
+    double gx, gy;
+    const double mid[2] = {1.0, 2.0};
+    ASSERT_EQ(optics.grid_position(mid, tri, gx, gy), 1);
+    EXPECT_DOUBLE_EQ(gx, 1.5);
+    EXPECT_DOUBLE_EQ(gy, 2.0);
+    HySliceVertex piece[4] = {{0.5, 1.5, 0, 0, 0, nullptr, nullptr, nullptr}, {1.5, 1.5, 0, 0, 0, nullptr, nullptr, nullptr},
+                              {1.5, 2.5, 0, 0, 0, nullptr, nullptr, nullptr}, {0.5, 2.5, 0, 0, 0, nullptr, nullptr, nullptr}};
+    double depth, x, y, z, n[3];
+    ASSERT_EQ(optics.pixel_point(piece, 4, tri, v, depth, x, y, z, n), 1);
+    EXPECT_DOUBLE_EQ(x, 1.5);
+    EXPECT_DOUBLE_EQ(y, 2.0);
+    EXPECT_NEAR(z, 0.5 * 1.5 - 0.25 * 2.0, 1e-6);
+    EXPECT_NEAR(depth, x * x + y * y + (z - 10.0) * (z - 10.0), 1e-3);
+    const double k = 1.0 / std::sqrt(0.25 + 0.0625 + 1.0);
+    EXPECT_NEAR(n[0], -0.5 * k, 1e-6);
+    EXPECT_NEAR(n[1], 0.25 * k, 1e-6);
+    EXPECT_NEAR(n[2], k, 1e-6);
+    // A degenerate triangle has no barycentric weights.
+    HySliceVertex flat[3] = {tri[0], tri[0], tri[1]};
+    EXPECT_EQ(optics.grid_position(mid, flat, gx, gy), 0);
+    EXPECT_EQ(optics.pixel_point(piece, 4, flat, v, depth, x, y, z, n), 0);
+    // A normal that cannot be formed becomes straight up.
+    BrokenSlopes broken;
+    HySurfaceOptics bad(params_for(&broken));
+    ASSERT_EQ(bad.pixel_point(piece, 4, tri, v, depth, x, y, z, n), 1);
+    EXPECT_EQ(n[0], 0.0);
+    EXPECT_EQ(n[1], 0.0);
+    EXPECT_EQ(n[2], 1.0);
+}
+
+TEST(SurfaceOptics, SeaOpticsHandsShadingAndProgressToTheScene)
+{
+    HyGridMulti sea(32, 32, 1.0, 1.0, 16, 16, 4.0, 4.0);
+    ShadingSpy spy;
+    double transmission[2] = {1.0, 0.5};
+    HySurfaceOceanContext ctx;
+    ctx.scene = &spy;
+    ctx.upwelling_g = 0.125;
+    ctx.transmission_r = ctx.transmission_g = ctx.transmission_b = transmission;
+    const HyViewGeometry above = make_view({"a", 0.5, 0.5, 12.0, kPi / 2 + 0.3, 0.4, 0.0, 60.0, 48, 32});
+    {
+        HySurfaceOceanOptics optics(params_for(&sea), ctx);
+        EXPECT_EQ(draw(optics, above), 1);
+        EXPECT_GT(spy.above, 0);
+        EXPECT_EQ(spy.below, 0);
+        EXPECT_EQ(spy.seen_upwelling, 0.125);
+        EXPECT_GT(spy.reports, 2);
+        EXPECT_GT(spy.last, 0.0);
+        EXPECT_LE(spy.last, 1.0);
+    }
+    // Under the water the other routine shades.
+    const HyViewGeometry below = make_view({"b", 0.5, 0.5, -3.0, kPi / 2 - 0.3, 0.4, 0.0, 60.0, 48, 32});
+    {
+        ShadingSpy spy2;
+        ctx.scene = &spy2;
+        HySurfaceOceanOptics optics(params_for(&sea, 300.0, 32.0, 0), ctx);
+        EXPECT_EQ(draw(optics, below), -1);
+        EXPECT_GT(spy2.below, 0);
+        EXPECT_EQ(spy2.above, 0);
+    }
+    // A progress hook that says stop ends the walk: less is drawn.
+    {
+        ShadingSpy full, stop;
+        stop.stop_after = 5;
+        ctx.scene = &full;
+        HySurfaceOceanOptics a(params_for(&sea), ctx);
+        double cover_full = 0.0, cover_stop = 0.0;
+        draw(a, above, &cover_full);
+        ctx.scene = &stop;
+        HySurfaceOceanOptics b(params_for(&sea), ctx);
+        draw(b, above, &cover_stop);
+        EXPECT_EQ(stop.reports, 5);
+        EXPECT_LT(cover_stop, cover_full);
+    }
+}
+
+TEST(SurfaceOptics, EyeAboveTheWavesLookingUpDrawsNothing)
+{
+    HyGrid sea(32, 32, 1.0, 1.0);
+    sea.heights[5] = 2.0f;
+    HySurfaceOptics optics(params_for(&sea));
+    double total = -1.0;
+    const HyViewGeometry up = make_view({"up", 0.0, 0.0, 10.0, 0.6, 0.0, 0.0, 40.0, 32, 24});
+    EXPECT_EQ(draw(optics, up, &total), 1);
+    EXPECT_EQ(total, 0.0);
+    EXPECT_EQ(optics.triangles_drawn, 0);
+}
+
+TEST(SurfaceOptics, BadInputNeitherCrashesNorOverruns)
+{
+    HyGrid sea(64, 64, 1.0, 1.0);
+    HyGrid spiky(64, 64, 1.0, 1.0);
+    spiky.heights[20 * 64 + 40] = 100.0f; // a 100 m spike
+    const double down = kPi / 2;
+    struct Case {
+        const char* name;
+        HyGrid* grid;
+        ViewSpec v;
+        double max_distance;
+        double double_distance;
+    } cases[] = {
+        {"at_sea_level", &sea, {"", 0.5, 0.5, 0.0, down + 0.2, 0.3, 0.0, 60.0, 40, 30}, 300.0, 32.0},
+        {"at_sea_level_level", &sea, {"", 0.0, 0.0, 0.0, down, 0.0, 0.0, 60.0, 40, 30}, 300.0, 32.0},
+        {"grid_edge", &sea, {"", 32.0, 32.0, 5.0, down + 0.3, 1.0, 0.1, 60.0, 40, 30}, 300.0, 32.0},
+        {"far_outside", &sea, {"", 1.0e6, -3.0e6, 20.0, down + 0.2, 2.0, 0.0, 60.0, 40, 30}, 300.0, 32.0},
+        {"one_by_one", &sea, {"", 0.5, 0.5, 5.0, down + 0.4, 0.0, 0.0, 60.0, 1, 1}, 300.0, 32.0},
+        {"one_row", &sea, {"", 0.5, 0.5, 5.0, down + 0.2, 0.0, 0.0, 60.0, 64, 1}, 300.0, 32.0},
+        {"one_column", &sea, {"", 0.5, 0.5, 5.0, down + 0.2, 0.0, 0.0, 60.0, 1, 48}, 300.0, 32.0},
+        {"fov_1", &sea, {"", 0.5, 0.5, 5.0, down + 0.05, 0.7, 0.0, 1.0, 40, 30}, 3000.0, 32.0},
+        {"fov_175", &sea, {"", 0.5, 0.5, 5.0, down + 0.1, -0.7, 0.2, 175.0, 64, 36}, 1000.0, 32.0},
+        {"fov_175_down", &sea, {"", 0.5, 0.5, 5.0, kPi, 0.2, 0.0, 175.0, 64, 36}, 1000.0, 32.0},
+        {"spike_outside", &spiky, {"", 0.5, 0.5, 8.0, down + 0.1, 0.5, 0.0, 70.0, 48, 32}, 500.0, 32.0},
+        {"spike_down", &spiky, {"", 8.5, -11.5, 30.0, kPi - 0.2, 0.5, 0.3, 90.0, 48, 32}, 500.0, 32.0},
+        {"spike_inside", &spiky, {"", 8.2, -11.7, 50.0, down + 0.3, 0.5, 0.0, 90.0, 48, 32}, 500.0, 32.0},
+        {"no_fine_rings", &sea, {"", 0.5, 0.5, 5.0, down + 0.2, 0.0, 0.0, 60.0, 40, 30}, 200.0, 0.5},
+        {"tiny_distances", &sea, {"", 0.5, 0.5, 5.0, down + 0.2, 0.0, 0.0, 60.0, 40, 30}, 0.0, 0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const HyViewGeometry view = make_view(c.v);
+        HySurfaceOptics optics(params_for(c.grid, c.max_distance, c.double_distance, 1));
+        testing::internal::CaptureStderr();
+        const int side = draw(optics, view);
+        testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(side == 1 || side == -1);
+    }
+}
+
+TEST(SurfaceOptics, RidgelineArraysThatCannotBeHadEndTheDraw)
+{
+    HyGrid sea(16, 16, 1.0, 1.0);
+    HySurfaceOptics optics(params_for(&sea));
+    const HyViewGeometry view = make_view({"v", 0.5, 0.5, 5.0, kPi / 2 + 0.2, 0.0, 0.0, 60.0, 16, 12});
+    Planes planes(16, 12);
+    HyPixelBuffer buffer(12, 16, planes.r.data(), planes.g.data(), planes.b.data());
+    ASSERT_EQ(buffer.allocate(), 1);
+    // The slicer object itself may be had; its first ridgeline array may not.
+    static int budget;
+    budget = 1;
+    auto hook = [](int op, void** cell, std::size_t bytes, std::uintptr_t) -> int {
+        if (op == hymem::kHookFree) {
+            std::free(*cell);
+            return 1;
+        }
+        if (budget-- <= 0)
+            return 0;
+        *cell = std::malloc(bytes);
+        return *cell != nullptr;
+    };
+    hymem::install_hook(hook, hymem::make_tag('T', 'E', 'S', 'T'), true, 0);
+    testing::internal::CaptureStderr();
+    const int side = optics.draw_surface(view, buffer);
+    const std::string err = testing::internal::GetCapturedStderr();
+    hymem::install_hook(nullptr, 0, false, 0);
+    EXPECT_EQ(side, 0);
+    EXPECT_NE(err.find("unable to allocate ridgeline array 1 "), std::string::npos);
+}

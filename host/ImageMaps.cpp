@@ -145,37 +145,96 @@ int make_blur_kernel(double amount, double* weights)
 
 namespace {
 
-// Filters `count` samples spaced `step` apart in place. The line is first copied into `scratch` with
-// `taps` copies of each end sample on either side, so that taps beyond an end read the end sample.
-void blur_line(float* values, std::int64_t count, std::int64_t step, const double* weights, int taps, float* scratch)
+// Columns filtered together: a block of them is copied side by side so that the column pass reads
+// memory in order instead of one cache line per sample.
+constexpr int kColumnBlock = 16;
+
+// Filters one row in place. The row is first copied into `padded` with `taps` copies of each end sample
+// on either side, so that taps beyond an end read the end sample. The sums run tap by tap across the
+// row (in `sum`) so that the inner loop has no dependency from one sample to the next.
+void blur_row(float* values, std::int32_t count, const double* weights, int taps, double* sum, float* padded)
 {
-    float* padded = scratch + taps;
-    for (std::int64_t i = 0; i < count; ++i)
-        padded[i] = values[i * step];
+    padded += taps;
+    for (std::int32_t i = 0; i < count; ++i)
+        padded[i] = values[i];
     for (int k = 1; k <= taps; ++k) {
         padded[-k] = padded[0];
         padded[count - 1 + k] = padded[count - 1];
     }
-    for (std::int64_t i = 0; i < count; ++i) {
-        const float* p = padded + i;
-        double sum = weights[0] * p[0];
-        for (int k = 1; k <= taps; ++k)
-            sum += weights[k] * (double(p[-k]) + double(p[k]));
-        values[i * step] = static_cast<float>(sum);
+    for (std::int32_t i = 0; i < count; ++i)
+        sum[i] = weights[0] * padded[i];
+    for (int k = 1; k <= taps; ++k) {
+        const double w = weights[k];
+        const float* below = padded - k;
+        const float* above = padded + k;
+        for (std::int32_t i = 0; i < count; ++i)
+            sum[i] += w * (double(below[i]) + double(above[i]));
+    }
+    for (std::int32_t i = 0; i < count; ++i)
+        values[i] = static_cast<float>(sum[i]);
+}
+
+// Filters columns first..first + width - 1 (width <= kColumnBlock) in place, with the same end rule.
+// scratch: (ny + 2 * taps) rows of kColumnBlock floats.
+void blur_columns(float* values, std::int32_t first, int width, std::int32_t ny, std::int64_t stride,
+                  const double* weights, int taps, float* scratch)
+{
+    float* padded = scratch + std::int64_t(taps) * kColumnBlock;
+    for (std::int32_t j = 0; j < ny; ++j) {
+        const float* src = values + j * stride + first;
+        for (int b = 0; b < width; ++b)
+            padded[std::int64_t(j) * kColumnBlock + b] = src[b];
+    }
+    for (int k = 1; k <= taps; ++k) {
+        for (int b = 0; b < width; ++b) {
+            padded[-std::int64_t(k) * kColumnBlock + b] = padded[b];
+            padded[std::int64_t(ny - 1 + k) * kColumnBlock + b] = padded[std::int64_t(ny - 1) * kColumnBlock + b];
+        }
+    }
+    for (std::int32_t j = 0; j < ny; ++j) {
+        const float* p = padded + std::int64_t(j) * kColumnBlock;
+        double sum[kColumnBlock];
+        for (int b = 0; b < kColumnBlock; ++b)
+            sum[b] = weights[0] * p[b];
+        for (int k = 1; k <= taps; ++k) {
+            const float* below = p - std::int64_t(k) * kColumnBlock;
+            const float* above = p + std::int64_t(k) * kColumnBlock;
+            for (int b = 0; b < kColumnBlock; ++b)
+                sum[b] += weights[k] * (double(below[b]) + double(above[b]));
+        }
+        float* dst = values + j * stride + first;
+        for (int b = 0; b < width; ++b)
+            dst[b] = static_cast<float>(sum[b]);
     }
 }
 
 } // namespace
 
-void blur_array(float* values, std::int32_t nx, std::int32_t ny, std::int64_t stride, const double* weights,
-                int taps, float* scratch)
+std::size_t blur_scratch_bytes(std::int32_t nx, std::int32_t ny, int taps)
 {
-    if (!values || nx <= 0 || ny <= 0 || taps <= 0)
+    const std::size_t t = std::size_t(taps > 0 ? taps : 0);
+    const std::size_t w = std::size_t(nx > 0 ? nx : 0), h = std::size_t(ny > 0 ? ny : 0);
+    const std::size_t rows = w * sizeof(double) + (w + 2 * t) * sizeof(float);
+    const std::size_t columns = (h + 2 * t) * kColumnBlock * sizeof(float);
+    return std::max(rows, columns);
+}
+
+void blur_array(float* values, std::int32_t nx, std::int32_t ny, std::int64_t stride, const double* weights,
+                int taps, void* scratch)
+{
+    if (!values || nx <= 0 || ny <= 0 || taps <= 0 || !scratch)
         return;
+    // Row pass: nx double sums, then the padded row. Column pass: the padded block of columns.
+    double* sums = static_cast<double*>(scratch);
+    float* padded = reinterpret_cast<float*>(sums + nx);
     for (std::int32_t j = 0; j < ny; ++j)
-        blur_line(values + j * stride, nx, 1, weights, taps, scratch);
-    for (std::int32_t i = 0; i < nx; ++i)
-        blur_line(values + i, ny, stride, weights, taps, scratch);
+        blur_row(values + j * stride, nx, weights, taps, sums, padded);
+    float* block = static_cast<float*>(scratch);
+    // The block's unused lanes are summed too; keep them finite. They are never written back.
+    for (std::size_t k = 0, n = (std::size_t(ny) + 2 * std::size_t(taps)) * kColumnBlock; k < n; ++k)
+        block[k] = 0.0f;
+    for (std::int32_t i = 0; i < nx; i += kColumnBlock)
+        blur_columns(values, i, std::min<std::int32_t>(kColumnBlock, nx - i), ny, stride, weights, taps, block);
 }
 
 bool blur_array(float* values, std::int32_t nx, std::int32_t ny, std::int64_t stride, double amount)
@@ -184,7 +243,7 @@ bool blur_array(float* values, std::int32_t nx, std::int32_t ny, std::int64_t st
     const int taps = make_blur_kernel(amount, weights);
     if (taps == 0 || !values || nx <= 0 || ny <= 0)
         return true;
-    float* scratch = hymem::allocate_array<float>(std::size_t(std::max(nx, ny)) + 2 * std::size_t(taps));
+    void* scratch = hymem::allocate(blur_scratch_bytes(nx, ny, taps));
     if (!scratch)
         return false;
     blur_array(values, nx, ny, stride, weights, taps, scratch);
@@ -294,9 +353,9 @@ std::int32_t CImageMaps::PrepareDisplacement(int index, const ImageMapParams& pa
 
     double weights[kImageMapMaxBlurTaps + 1];
     const int taps = make_blur_kernel(params.blur, weights);
-    float* scratch = nullptr;
+    void* scratch = nullptr;
     if (taps > 0) {
-        scratch = hymem::allocate_array<float>(std::size_t(std::max(d.nx, d.ny)) + 2 * std::size_t(taps));
+        scratch = hymem::allocate(blur_scratch_bytes(d.nx, d.ny, taps));
         if (!scratch) {
             report_out_of_memory("CImageMaps::PrepareDisplacement unable to allocate blur buffer ");
             return 1;

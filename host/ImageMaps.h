@@ -15,6 +15,7 @@
 
 #include "host/CImage32.h"
 
+#include <cstddef>
 #include <cstdint>
 
 class HyOceanSurface;
@@ -105,10 +106,13 @@ void rgb_to_hls(double red, double green, double blue, double& hue, double& ligh
 // k = 0..taps; the centre plus both sides sum to 1. Returns taps (the largest offset), or 0 for no blur.
 // `weights` holds at least kImageMapMaxBlurTaps + 1 values.
 int make_blur_kernel(double amount, double* weights);
+// Bytes of scratch that blur_array needs for an nx x ny array and a kernel of `taps`.
+std::size_t blur_scratch_bytes(std::int32_t nx, std::int32_t ny, int taps);
 // Separable blur of an nx x ny float array (node (i, j) at j * stride + i) over rows, then columns; taps
-// beyond an end take the end sample. `scratch` holds at least max(nx, ny) + 2 * taps floats.
+// beyond an end take the end sample. `scratch`: blur_scratch_bytes(nx, ny, taps) bytes, aligned for
+// doubles (as the tagged allocator's blocks are).
 void blur_array(float* values, std::int32_t nx, std::int32_t ny, std::int64_t stride, const double* weights,
-                int taps, float* scratch);
+                int taps, void* scratch);
 // Same, taking its scratch from the tagged allocator; false when that fails (values untouched).
 bool blur_array(float* values, std::int32_t nx, std::int32_t ny, std::int64_t stride, double amount);
 

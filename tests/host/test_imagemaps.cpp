@@ -11,9 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -215,6 +217,29 @@ TEST(ImageMaps, BlurTreatsEdgesByTheEndSampleAndIsSeparable)
             EXPECT_NEAR(grid[std::size_t(j) * stride + i], expect, 1e-7) << i << "," << j;
         }
         EXPECT_EQ(grid[std::size_t(j) * stride + n], 9.0f);
+    }
+    // Against the direct two-dimensional sum with clamped indices, across several column blocks.
+    {
+        const int nx = 37, ny = 5, st = 40;
+        std::vector<float> a(std::size_t(st) * ny), src;
+        std::mt19937 rng(3);
+        std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+        for (float& x : a)
+            x = u(rng);
+        src = a;
+        ASSERT_TRUE(blur_array(a.data(), nx, ny, st, amount));
+        for (int j = 0; j < ny; ++j) {
+            for (int i = 0; i < nx; ++i) {
+                double direct = 0;
+                for (int dj = -taps; dj <= taps; ++dj)
+                    for (int di = -taps; di <= taps; ++di)
+                        direct += w[std::abs(di)] * w[std::abs(dj)] *
+                                  src[std::size_t(std::clamp(j + dj, 0, ny - 1)) * st + std::clamp(i + di, 0, nx - 1)];
+                EXPECT_NEAR(a[std::size_t(j) * st + i], direct, 1e-5) << i << "," << j;
+            }
+            for (int i = nx; i < st; ++i)
+                EXPECT_EQ(a[std::size_t(j) * st + i], src[std::size_t(j) * st + i]);
+        }
     }
     // A one-sample line has only its own end: unchanged.
     float one = 0.75f;

@@ -23,28 +23,39 @@ std::mutex g_plan_mutex;
 CachedPlan g_plans[kMaxPlans];
 int g_plan_count = 0;
 
-// In-place plan on the half-spectrum layout: rows of 2*(nx/2 + 1) floats. It can run on any array
-// whose SIMD alignment matches that of a fresh FFTW block (fftwf_alignment_of == 0).
-fftwf_plan find_plan(int nx, int ny, int sign)
+fftwf_plan make_plan(int nx, int ny, int sign)
 {
-    std::lock_guard<std::mutex> lock(g_plan_mutex);
-    for (int k = 0; k < g_plan_count; ++k)
-        if (g_plans[k].nx == nx && g_plans[k].ny == ny && g_plans[k].sign == sign)
-            return g_plans[k].plan;
-    if (g_plan_count >= kMaxPlans)
-        return nullptr;
     const std::size_t floats = 2 * static_cast<std::size_t>(nx / 2 + 1) * ny;
     float* buffer = fftwf_alloc_real(floats);
     if (!buffer)
         return nullptr;
-    // FFTW_ESTIMATE leaves the buffer alone and plans in microseconds; measured planning would cost
+    // FFTW_ESTIMATE leaves the buffer alone, plans in microseconds and always picks the same
+    // algorithm, so a sea is bit-for-bit the same in every session; measured planning would cost
     // seconds at 2048 x 2048 on the first frame.
     fftwf_plan p = sign > 0
         ? fftwf_plan_dft_c2r_2d(ny, nx, reinterpret_cast<fftwf_complex*>(buffer), buffer, FFTW_ESTIMATE)
         : fftwf_plan_dft_r2c_2d(ny, nx, buffer, reinterpret_cast<fftwf_complex*>(buffer), FFTW_ESTIMATE);
     fftwf_free(buffer);
+    return p;
+}
+
+// In-place plan on the half-spectrum layout: rows of 2*(nx/2 + 1) floats. It can run on any array
+// whose SIMD alignment matches that of a fresh FFTW block (fftwf_alignment_of == 0). When the cache
+// is full the plan is made for this call only (*temporary = true) and destroyed with release_plan.
+fftwf_plan find_plan(int nx, int ny, int sign, bool* temporary)
+{
+    std::lock_guard<std::mutex> lock(g_plan_mutex);
+    *temporary = false;
+    for (int k = 0; k < g_plan_count; ++k)
+        if (g_plans[k].nx == nx && g_plans[k].ny == ny && g_plans[k].sign == sign)
+            return g_plans[k].plan;
+    fftwf_plan p = make_plan(nx, ny, sign);
     if (!p)
         return nullptr;
+    if (g_plan_count >= kMaxPlans) {
+        *temporary = true;
+        return p;
+    }
     g_plans[g_plan_count].nx = nx;
     g_plans[g_plan_count].ny = ny;
     g_plans[g_plan_count].sign = sign;
@@ -52,6 +63,23 @@ fftwf_plan find_plan(int nx, int ny, int sign)
     ++g_plan_count;
     return p;
 }
+
+void release_plan(fftwf_plan p)
+{
+    std::lock_guard<std::mutex> lock(g_plan_mutex);
+    fftwf_destroy_plan(p);
+}
+
+// Destroys a one-call plan when the scope ends, on every path.
+struct TemporaryPlan {
+    fftwf_plan plan;
+    bool temporary;
+    ~TemporaryPlan()
+    {
+        if (temporary && plan)
+            release_plan(plan);
+    }
+};
 
 inline void execute(fftwf_plan p, int sign, float* a)
 {
@@ -65,12 +93,13 @@ inline void execute(fftwf_plan p, int sign, float* a)
 
 int HySpectralTransform::run_fftw(float* data, int nx, int ny, int sign)
 {
-    fftwf_plan p = find_plan(nx, ny, sign);
+    bool temporary = false;
+    fftwf_plan p = find_plan(nx, ny, sign, &temporary);
     if (!p) {
-        std::fprintf(stderr, "HySpectralTransform: unable to plan a %d x %d transform\n", nx, ny);
-        std::fflush(stderr);
-        return 0;
+        // FFTW could not plan this size: the built-in transform gives the same result.
+        return run_builtin(data, nx, ny, sign);
     }
+    const TemporaryPlan guard{p, temporary};
     const std::size_t row = 2 * static_cast<std::size_t>(nx / 2 + 1);  // floats per spectral row
     const std::size_t rows = static_cast<std::size_t>(ny);
     const std::size_t nxs = static_cast<std::size_t>(nx);

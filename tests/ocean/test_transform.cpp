@@ -265,3 +265,22 @@ TEST(SpectralTransform, DefaultBackendIsSelectableAtRunTime)
     for (int k = 0; k < 60; ++k)
         ASSERT_NEAR(a[k], 120.0, 1e-3);
 }
+
+TEST(SpectralTransform, ManyDistinctSizesInOneProcess)
+{
+    // More sizes than the shared plan cache holds: later sizes are planned for their call only.
+    for (HyTransformBackend b : backends()) {
+        HySpectralTransform t(b);
+        for (int nx = 2; nx < 2 + 80; ++nx) {
+            const int ny = 3 + nx % 4;
+            std::vector<float> a(static_cast<std::size_t>(nx + 2) * ny, 0.0f);
+            for (int k = 0; k < nx * ny; ++k)
+                a[k] = float((k * 7) % 11) - 5.0f;
+            const std::vector<float> orig(a.begin(), a.begin() + nx * ny);
+            ASSERT_EQ(t.forward(a.data(), nx, ny), 1) << name(b) << " " << nx;
+            ASSERT_EQ(t.inverse(a.data(), nx, ny), 1) << name(b) << " " << nx;
+            for (int k = 0; k < nx * ny; ++k)
+                ASSERT_NEAR(a[k], orig[k] * nx * ny, 1e-3 * nx * ny) << name(b) << " " << nx << " at " << k;
+        }
+    }
+}

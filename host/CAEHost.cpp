@@ -103,7 +103,7 @@ std::int32_t CAEHost::GetTimeInfo(CHostTimeInfo* record)
     }
     record->reserved0 = 0;
     record->reserved1 = 0;
-    // Integer division truncates towards zero; step is never 0 here (step -1 with INT_MIN aside).
+    // Integer division truncates towards zero; the one overflowing quotient (INT_MIN / -1) saturates.
     auto div = [](A_long a, A_long b) -> std::int32_t {
         if (b == -1)
             return a == INT32_MIN ? INT32_MAX : -a;

@@ -92,6 +92,7 @@ std::shared_ptr<Module> Module::load(const std::string& path, const ModuleOption
     }
     std::shared_ptr<Module> module(new Module());
     module->handle_ = handle;
+    module->unload_ = options.unload;
     module->entry_ = reinterpret_cast<PF_EntryFunc>(symbol);
     module->path_ = path;
     return module;
@@ -109,7 +110,7 @@ std::shared_ptr<Module> Module::from_entry(PF_EntryFunc entry, std::string name)
 
 Module::~Module()
 {
-    if (handle_)
+    if (handle_ && unload_)
         ::dlclose(handle_);
 }
 

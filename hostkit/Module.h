@@ -12,6 +12,10 @@ struct ModuleOptions {
     // Load a private copy of the file, so that this Module gets its own process-wide plug-in state
     // (entry lock, effect, global-setup count) instead of sharing the one of an earlier dlopen.
     bool private_copy = false;
+    // Unmap the module when the last reference goes. Off by default: hosts keep effect modules loaded
+    // until they quit, and a module's process-lifetime caches only stay reachable (not leaked) while
+    // it is mapped. Its static destructors run at process exit either way.
+    bool unload = false;
 };
 
 class Module {
@@ -37,6 +41,7 @@ private:
     Module() = default;
 
     void* handle_ = nullptr;
+    bool unload_ = false;
     PF_EntryFunc entry_ = nullptr;
     std::string path_;
 };

@@ -112,13 +112,15 @@ TEST(PluginEntry, RenderWithoutGlobalSetupCreatesTheEffectOnTheSpot)
         const std::vector<PF_ParamIndex> expected =
             api >= 12 ? std::vector<PF_ParamIndex>{15, 28, 41} : std::vector<PF_ParamIndex>{12, 23, 34};
         EXPECT_EQ(layers, expected);
-        EXPECT_EQ(hostkit::live_host_handles(), handles_before) << "host memory taken during the render was kept";
         EXPECT_NO_MISUSE(host);
 
         // The effect exists now: parameter setup defines everything.
         ASSERT_EQ(host.params_setup(), PF_Err_NONE);
         EXPECT_EQ(host.out_data().num_params, api >= 12 ? 124 : 102);
+        // Blocks the effect took from host memory while rendering (caches may keep some across
+        // frames) all go back once the effect is destroyed.
         ASSERT_EQ(host.global_setdown(), PF_Err_NONE);
+        EXPECT_EQ(hostkit::live_host_handles(), handles_before) << "host memory handles were never disposed";
         EXPECT_NO_MISUSE(host);
     }
 }
@@ -283,28 +285,37 @@ TEST(PluginEntry, CallsFromEightThreadsAreSerialised)
 
 TEST(PluginEntry, InternalErrorsReachTheHostTranslated)
 {
+    const long handles_before = hostkit::live_host_handles();
     Host host(fresh_module());
     ASSERT_EQ(host.setup(), PF_Err_NONE);
+    // The grayscale top view without markers is drawn by the effect itself: gray pixels, opaque.
+    ASSERT_TRUE(host.set_int(host.find_param("Render Mode:"), 2));
     hostkit::World output(32, 16);
+    output.fill(PF_Pixel{0, 1, 2, 3});
 
-    // A render with nothing to do yet (internal 4): success, no message, no display flag.
-    ASSERT_EQ(host.render(output), PF_Err_NONE);
+    ASSERT_EQ(host.render(output), PF_Err_NONE) << host.message();
     EXPECT_EQ(host.message(), "");
     EXPECT_FALSE(host.out_data().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+    // In the host's byte order: alpha first, then three equal channels.
+    for (int y = 0; y < output.height(); ++y)
+        for (int x = 0; x < output.width(); ++x) {
+            const PF_Pixel p = output.at(x, y);
+            ASSERT_EQ(p.alpha, 255) << x << "," << y;
+            ASSERT_TRUE(p.red == p.green && p.green == p.blue) << x << "," << y;
+        }
 
-    // No host memory for the render's copies (internal 1): out of memory, with its message.
-    const long before = hostkit::live_host_handles();
+    // No host memory for the render's copies (internal error 1): out of memory, with its message.
     host.script_handle_failure(0);
     EXPECT_EQ(host.render(output), PF_Err_OUT_OF_MEMORY);
     EXPECT_EQ(host.message(), "Insufficient Memory");
     EXPECT_TRUE(host.out_data().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
     host.script_handle_failure(-1);
-    EXPECT_EQ(hostkit::live_host_handles(), before);
 
     // And the next frame is fine again.
     EXPECT_EQ(host.render(output), PF_Err_NONE);
     EXPECT_EQ(host.message(), "");
     host.global_setdown();
+    EXPECT_EQ(hostkit::live_host_handles(), handles_before);
     EXPECT_NO_MISUSE(host);
 }
 

@@ -301,8 +301,33 @@ bool HyOceanSurfaceGridElement::rebuild_cache()
     if (cache.matches(key, 16))
         return true;
     const hywave::HyLattice lat{ncols, nrows, dkx, dky, wind_cos, wind_sin};
-    if (!hywave::build_cache(cache, initial_state, lat, *this, spectrum_type != 0,
-                             [this](double kx, double ky) { return weight(kx, ky); }))
+    // The same weight as spectrum(), with the spreading cos^2(theta - wind) taken from the projection
+    // on the wind instead of an arctangent and a cosine: equal to rounding, and it keeps a rebuild
+    // (every frame while the wind is animated) cheap.
+    const double k_max2 = k_max * k_max, k_min2 = k_min * k_min;
+    const double low2 = band_low * band_low, high2 = band_high * band_high;
+    auto fast_weight = [&](double kx, double ky) {
+        const double q = kx * kx + ky * ky;
+        double s;
+        if (spectrum_type == 101) {
+            if (q > k_max2 || q < k_min2)
+                return 0.0;
+            s = 2.6e-5 / (q * q);
+        } else if (spectrum_type == 103 || spectrum_type == 104) {
+            if (q > k_max2 || q == 0.0)
+                return 0.0;
+            s = std::exp(-k_min2 / q) * 2.6e-5 / (q * q);
+        } else {
+            return 0.0;
+        }
+        const double p = kx * wind_cos + ky * wind_sin;
+        s *= p * p / q;
+        if (low2 < q && q < high2)
+            s *= 0.5;
+        const double w = std::sqrt(s * level);
+        return std::isfinite(w) ? w : 0.0;
+    };
+    if (!hywave::build_cache(cache, initial_state, lat, *this, spectrum_type != 0, fast_weight))
         return false;
     cache.remember(key, 16);
     return true;

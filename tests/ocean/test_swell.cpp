@@ -87,13 +87,13 @@ TEST(Swell, LobeSitsOnTheSnappedWaveVector)
     ASSERT_EQ(s.generate_kspace(), 1);
     s.evolve_to_time(3.0);
     s.transform_to_heights();
-    std::vector<float> spec(p.array);
-    ASSERT_EQ(hy_forward_transform(spec.data(), 128, 128), 1);
+    std::vector<float> half_spectrum(p.array);
+    ASSERT_EQ(hy_forward_transform(half_spectrum.data(), 128, 128), 1);
     int best_i = 0, best_j = 0;
     double best = -1;
     for (int j = 0; j < 128; ++j)
         for (int i = 0; i < 65; ++i) {
-            const double m = std::hypot(spec[2 * (j * 65 + i)], spec[2 * (j * 65 + i) + 1]);
+            const double m = std::hypot(half_spectrum[2 * (j * 65 + i)], half_spectrum[2 * (j * 65 + i) + 1]);
             if (m > best) {
                 best = m;
                 best_i = i;

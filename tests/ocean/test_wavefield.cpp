@@ -78,7 +78,7 @@ double expected_spectrum(double kx, double ky, double wind_dir, double k_min, do
 
 // Heights by the direct sum over the half spectrum: every column but 0 and nx/2 stands for itself
 // and its conjugate partner.
-std::vector<double> direct_sum(const std::vector<cd>& spec, int nx, int ny)
+std::vector<double> direct_sum(const std::vector<cd>& half_spectrum, int nx, int ny)
 {
     const int ncols = nx / 2 + 1;
     std::vector<double> h(static_cast<std::size_t>(nx) * ny, 0.0);
@@ -91,7 +91,7 @@ std::vector<double> direct_sum(const std::vector<cd>& spec, int nx, int ny)
                 for (int i = 0; i < ncols; ++i) {
                     const double weight = (i == 0 || i == nx / 2) ? 1.0 : 2.0;
                     const double arg = two_pi * (double(i) * x / nx + double(ky) * y / ny);
-                    sum += weight * (spec[static_cast<std::size_t>(j) * ncols + i] * cd(std::cos(arg), std::sin(arg))).real();
+                    sum += weight * (half_spectrum[static_cast<std::size_t>(j) * ncols + i] * cd(std::cos(arg), std::sin(arg))).real();
                 }
             }
             h[static_cast<std::size_t>(y) * nx + x] = sum;
@@ -143,7 +143,7 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy)
     const double k_min = 0.67 * 9.81 / (u * u) / (2.0 * 3.1415926535);
     const double level = (0.003 + 0.00508 * u) / (std::log(100.0 / k_min) * 2.6e-5 * 4.0 * std::pow(3.1415926535, 3));
     const double k_max = std::min(1.0 / (2 * dx) - dkx, 1.0 / (2 * dy) - dky);
-    std::vector<cd> spec(init.size());
+    std::vector<cd> half_spectrum(init.size());
     for (int j = 0; j < ny; ++j) {
         const double ky = (j <= ny / 2 ? j : j - ny) * dky;
         for (int i = 0; i < ncols; ++i) {
@@ -153,12 +153,12 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy)
             // Waves run with the wind only.
             const double s = (kx * std::cos(wind) + ky * std::sin(wind)) < 0 ? -1.0 : 1.0;
             const cd turned = init[static_cast<std::size_t>(j) * ncols + i] * std::exp(cd(0.0, -s * omega * t));
-            spec[static_cast<std::size_t>(j) * ncols + i] =
+            half_spectrum[static_cast<std::size_t>(j) * ncols + i] =
                 turned * std::sqrt(expected_spectrum(kx, ky, wind, k_min, k_max, 0.15, 0.4) * level);
         }
     }
-    symmetrise(spec, ncols, ny);
-    const std::vector<double> expected = direct_sum(spec, nx, ny);
+    symmetrise(half_spectrum, ncols, ny);
+    const std::vector<double> expected = direct_sum(half_spectrum, nx, ny);
 
     e.evolve_to_time(t);
     e.transform_to_heights();
@@ -281,14 +281,14 @@ TEST(WaveField, ShortestWavelengthCutsTheSpectrum)
     ASSERT_EQ(e.generate_kspace(), 1);
     e.evolve_to_time(1.0);
     e.transform_to_heights();
-    std::vector<float> spec(f.array);
-    ASSERT_EQ(hy_forward_transform(spec.data(), 128, 128), 1);
+    std::vector<float> half_spectrum(f.array);
+    ASSERT_EQ(hy_forward_transform(half_spectrum.data(), 128, 128), 1);
     const double dk = 1.0 / (128 * 0.1);
     double above = 0, below = 0;
     for (int j = 0; j < 128; ++j)
         for (int i = 0; i < 65; ++i) {
             const double ky = (j <= 64 ? j : j - 128) * dk, kx = i * dk;
-            const double m = std::hypot(spec[2 * (j * 65 + i)], spec[2 * (j * 65 + i) + 1]);
+            const double m = std::hypot(half_spectrum[2 * (j * 65 + i)], half_spectrum[2 * (j * 65 + i) + 1]);
             if (kx * kx + ky * ky > 1.0 + 1e-9)
                 above = std::max(above, m);
             else

@@ -10,6 +10,8 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <thread>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -498,4 +500,87 @@ TEST(GridMulti, HygRejectsBadFilesAndKeepsTheGrid)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "unable to open file /nonexistent-dir-h3/x.hyg\n");
     std::remove(good.c_str());
     std::remove(bad.c_str());
+}
+
+namespace {
+
+int refuse_from(int op, void** cell, std::size_t bytes, std::uintptr_t limit)
+{
+    if (op == hymem::kHookAllocate) {
+        if (bytes >= limit)
+            return 0;
+        *cell = std::malloc(bytes);
+        return *cell != nullptr;
+    }
+    std::free(*cell);
+    return 1;
+}
+
+} // namespace
+
+TEST(GridMulti, AllocationFailures)
+{
+    const std::uint32_t tag = hymem::make_tag('T', 'E', 'S', 'T');
+    // The auxiliary array of the constructor cannot be had: two messages, the main grid still works.
+    hymem::install_hook(refuse_from, tag, true, 100000);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    auto* g = new HyGridMulti(16, 16, 1.0, 1.0, 256, 256, 1.0, 1.0);
+    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(err, "unable to allocate grid 0\n");
+    EXPECT_EQ(out, "Out of Memory\n");
+    EXPECT_EQ(g->aux_array[0], nullptr);
+    g->heights[0] = 2.0f;
+    EXPECT_NEAR(g->get_height(-8.0, -8.0), 2.0, 1e-9);
+    delete g;  // its blocks came from the hook: free them while it is installed
+    hymem::install_hook(nullptr, 0, false, 0);
+
+    // A hyg file whose arrays cannot be allocated leaves the grid as it was.
+    const std::string path = temp_path("big.hyg");
+    HyGridMulti big(256, 256, 1.0, 1.0, 4, 4, 1.0, 1.0);
+    ASSERT_EQ(big.write_hyg(path.c_str()), 1);
+    HyGridMulti small(4, 4, 1.0, 1.0, 2, 2, 1.0, 1.0);
+    small.heights[3] = 5.0f;
+    hymem::install_hook(refuse_from, tag, true, 100000);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(small.read_hyg(path.c_str()), 0);
+    const std::string err2 = testing::internal::GetCapturedStderr();
+    const std::string out2 = testing::internal::GetCapturedStdout();
+    hymem::install_hook(nullptr, 0, false, 0);
+    EXPECT_EQ(err2, "HyGridMulti: unable to allocate primary array \n");
+    EXPECT_EQ(out2, "Out of Memory\n");
+    EXPECT_EQ(small.nx, 4);
+    EXPECT_EQ(small.heights[3], 5.0f);
+    std::remove(path.c_str());
+}
+
+TEST(GridMulti, ConcurrentQueriesMatchSerialOnes)
+{
+    HyGridMulti g(64, 64, 0.5, 0.5, 32, 32, 4.0, 4.0);
+    fill_random(g.heights, 64 * 64, 21);
+    fill_random(g.aux_array[0], 32 * 32, 22);
+    HyAuxGridRequest r = request(16, 16, 1.0, 0, kHyAuxAdditive);
+    r.rotated = 1;
+    r.angle = 0.5;
+    fill_random(g.add_aux_grid(r), 256, 23);
+    g.add_reflecting_line(0.0, -10.0, 0.2);
+    const int n = 4000;
+    std::vector<double> serial(3 * n), parallel(3 * n);
+    auto work = [&](std::vector<double>& out, int begin, int end) {
+        for (int k = begin; k < end; ++k) {
+            const double x = (k % 97) * 0.731 - 30.0, y = (k / 97) * 1.37 - 25.0;
+            out[3 * k] = g.get_height(x, y);
+            g.get_slope(x, y, out[3 * k + 1], out[3 * k + 2]);
+        }
+    };
+    work(serial, 0, n);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back(work, std::ref(parallel), t * n / 4, (t + 1) * n / 4);
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(serial, parallel);
 }

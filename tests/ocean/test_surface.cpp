@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -655,4 +656,38 @@ TEST(Surface, SwellTooLargeToReallocateCarriesOnAtItsOldSize)
     EXPECT_EQ(s.remove_swell(1), 1u);
     EXPECT_EQ(s.grid->aux_count, 1);
     hymem::install_hook(nullptr, 0, false, 0);
+}
+
+TEST(Surface, ForwardsReflectingLinesQueriesAndImages)
+{
+    HyOceanSurface s;
+    EXPECT_EQ(s.add_reflecting_line(0.0, 0.0, 0.0), -1); // no grid yet
+    double sx = 7, sy = 7;
+    EXPECT_EQ(s.get_slope(1.0, 1.0, sx, sy), 0);
+    ASSERT_EQ(s.allocate_primary_waves(small_primary()), 1);
+    s.evolve_to_time(1.0);
+    const double plain = s.get_height(3.0, 4.0), mirrored = s.get_height(3.0, -4.0);
+    EXPECT_EQ(s.add_reflecting_line(0.0, 0.0, 0.0), 0);
+    // A wall along the x axis adds the sea's mirror image.
+    EXPECT_NEAR(s.get_height(3.0, 4.0), plain + mirrored, 1e-9);
+    EXPECT_EQ(s.clear_reflecting_lines(), 1);
+    EXPECT_EQ(s.get_height(3.0, 4.0), plain);
+
+    // Slopes agree with differences of heights; normals built from them point up.
+    ASSERT_EQ(s.get_slope_by_difference(3.0, 4.0, 0.01, 0.01, sx, sy), 1);
+    const double dx = (s.get_height(3.005, 4.0) - s.get_height(2.995, 4.0)) / 0.01;
+    EXPECT_NEAR(sx, dx, 1e-9);
+    double nx = 0, ny = 0, nz = 1;
+    ASSERT_EQ(s.add_slope_to_normal(3.0, 4.0, nx, ny, nz), 1);
+    EXPECT_GT(nz, 0.0);
+    EXPECT_NEAR(nx * nx + ny * ny + nz * nz, 1.0, 1e-12);
+
+    const std::string path = std::string(SEAVAST_BINARY_DIR) + "/surface_heights_test.sgi";
+    ASSERT_EQ(s.write_sgi_height(path.c_str(), -1.0, 1.0, 0.0, 0.0, 16, 8, 0.5, 0.5), 1);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::fseek(f, 0, SEEK_END);
+    EXPECT_EQ(std::ftell(f), 512 + 16 * 8);
+    std::fclose(f);
+    std::remove(path.c_str());
 }

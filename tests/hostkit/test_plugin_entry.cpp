@@ -319,4 +319,41 @@ TEST(PluginEntry, InternalErrorsReachTheHostTranslated)
     EXPECT_NO_MISUSE(host);
 }
 
+// The scene render reports progress after each pixel row as a fraction of 1000; the host adapter
+// scales it by 4.5 into hundredths, so row 1 of 2 arrives as 225 of 100. A user abort comes back
+// as the host's own code, with no message.
+TEST(PluginEntry, SceneRenderReportsProgressAndHonoursAbort)
+{
+    Host host(fresh_module());
+    ASSERT_EQ(host.setup(), PF_Err_NONE);
+    ASSERT_TRUE(host.set_int(host.find_param("Render Mode:"), 3)); // wireframe: a scene render
+    hostkit::World output(8, 2);
+    ASSERT_EQ(host.render(output), PF_Err_NONE);
+    if (!host.message().empty()) {
+        host.global_setdown();
+        GTEST_SKIP() << "the scene render is not available in this build: " << host.message();
+    }
+    const auto& log = host.progress_log();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.front().current, 225);
+    EXPECT_EQ(log.front().total, 100);
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        EXPECT_EQ(log[i].total, 100);
+        EXPECT_LE(log[i].current, 450);
+        if (i > 0) {
+            EXPECT_GE(log[i].current, log[i - 1].current);
+        }
+    }
+
+    host.script_abort(0, PF_Interrupt_CANCEL);
+    const long reports = host.stats().progress;
+    EXPECT_EQ(host.render(output), PF_Interrupt_CANCEL);
+    EXPECT_EQ(host.message(), "");
+    EXPECT_FALSE(host.out_data().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+    EXPECT_EQ(host.stats().progress, reports + 1) << "the host is asked only until the first abort";
+    host.script_abort(-1);
+    host.global_setdown();
+    EXPECT_NO_MISUSE(host);
+}
+
 } // namespace

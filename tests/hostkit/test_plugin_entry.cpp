@@ -356,4 +356,42 @@ TEST(PluginEntry, SceneRenderReportsProgressAndHonoursAbort)
     EXPECT_NO_MISUSE(host);
 }
 
+TEST(PluginEntry, EffectWindowEventsAreHandledAndOthersLeftAlone)
+{
+    Host host(fresh_module());
+    ASSERT_EQ(host.setup(), PF_Err_NONE);
+
+    // A click on the presets control: converted to screen coordinates through the application
+    // suite, the window invalidated, and the event marked handled and to be redrawn now.
+    PF_EventExtra click = host.make_event(PF_Event_DO_CLICK);
+    EXPECT_EQ(click.effect_win.index, 1);
+    click.u.do_click.screen_point = PF_Point{-100, -100}; // outside the panel's fields
+    click.u.do_click.num_clicks = 1;
+    ASSERT_EQ(host.event(click), PF_Err_NONE) << host.message();
+    EXPECT_EQ(click.evt_out_flags, PF_EO_HANDLED_EVENT | PF_EO_UPDATE_NOW);
+    EXPECT_EQ(host.stats().local_to_global, 1);
+    EXPECT_EQ(host.stats().invalidates, 1);
+
+    PF_EventExtra draw = host.make_event(PF_Event_DRAW);
+    host.event(draw);
+    EXPECT_EQ(draw.evt_out_flags & PF_EO_HANDLED_EVENT, PF_EO_HANDLED_EVENT);
+
+    // Other windows and other event types are not the effect's business.
+    for (const PF_WindowType window : {PF_Window_COMP, PF_Window_LAYER}) {
+        PF_EventExtra other = host.make_event(PF_Event_DO_CLICK, window);
+        EXPECT_EQ(host.event(other), PF_Err_NONE);
+        EXPECT_EQ(other.evt_out_flags, 0);
+    }
+    PF_EventExtra idle = host.make_event(PF_Event_IDLE);
+    EXPECT_EQ(host.event(idle), PF_Err_NONE);
+    EXPECT_EQ(idle.evt_out_flags, 0);
+    EXPECT_EQ(host.stats().local_to_global, 1);
+
+    // Every suite acquired during those calls was released by the end of its call (the host
+    // checks the balance per call and would have noted it).
+    EXPECT_GE(host.suite_acquire_count(kPFAppSuite), 1);
+    host.global_setdown();
+    EXPECT_NO_MISUSE(host);
+}
+
 } // namespace

@@ -346,7 +346,7 @@ void HyOceanSurfaceGridElement::evolve_to_time(double t)
         return;
     }
     if (direct_only || !rebuild_cache()) {
-        evolve_to_time_direct(t);
+        evolve_direct_now(t);
         return;
     }
     hywave::rotate_phases(heights, cache.amplitude, cache.omega, cache.count, t, cache.max_omega);
@@ -357,6 +357,11 @@ void HyOceanSurfaceGridElement::evolve_to_time(double t)
 void HyOceanSurfaceGridElement::evolve_to_time_direct(double t)
 {
     compute_spectrum_constants();
+    evolve_direct_now(t);
+}
+
+void HyOceanSurfaceGridElement::evolve_direct_now(double t)
+{
     if (!heights || !initial_state)
         return;
     if (!std::isfinite(t))

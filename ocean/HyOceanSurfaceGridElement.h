@@ -157,6 +157,8 @@ protected:
     // Recomputes k_max, k_min, k_top and level from the stored wind (done before every evolution).
     void compute_spectrum_constants();
     bool rebuild_cache();
+    // evolve_to_time_direct once the constants are up to date.
+    void evolve_direct_now(double t);
     // Weight sqrt(S*level) of value (i, j), 0 when it is not a finite number.
     double weight(double kx, double ky) const;
 

@@ -69,6 +69,11 @@ std::string fixed_text(PF_Fixed v)
     return format_fixed(v);
 }
 
+std::string quote_free_name(const char* name)
+{
+    return std::string("\"") + name + "\"";
+}
+
 } // namespace
 
 // ---- Names ----------------------------------------------------------------------------------
@@ -1386,6 +1391,110 @@ bool Host::set_color(int index, PF_Pixel value)
         return false;
     params_[std::size_t(index)].def.u.cd.value = value;
     return true;
+}
+
+namespace {
+
+bool parse_double(std::string_view text, double* out)
+{
+    const std::string s(text);
+    char* end = nullptr;
+    const double v = std::strtod(s.c_str(), &end);
+    if (s.empty() || end != s.c_str() + s.size() || !std::isfinite(v))
+        return false;
+    *out = v;
+    return true;
+}
+
+bool parse_long(std::string_view text, long* out)
+{
+    const std::string s(text);
+    char* end = nullptr;
+    const long v = std::strtol(s.c_str(), &end, 10);
+    if (s.empty() || end != s.c_str() + s.size())
+        return false;
+    *out = v;
+    return true;
+}
+
+} // namespace
+
+bool Host::set_from_text(int index, std::string_view text, std::string* error)
+{
+    std::string dummy;
+    std::string& why = error ? *error : dummy;
+    if (index <= 0 || index >= param_count()) {
+        why = "no parameter " + std::to_string(index);
+        return false;
+    }
+    const HostParam& p = params_[std::size_t(index)];
+    const std::string name = quote_free_name(p.def.name);
+    switch (p.def.param_type) {
+    case PF_Param_FIX_SLIDER:
+    case PF_Param_ANGLE: {
+        double v = 0;
+        if (!parse_double(text, &v)) {
+            why = name + " takes a number, not \"" + std::string(text) + "\"";
+            return false;
+        }
+        if (p.def.param_type == PF_Param_FIX_SLIDER &&
+            (to_fixed(v) < p.def.u.fd.valid_min || to_fixed(v) > p.def.u.fd.valid_max)) {
+            why = name + " takes " + fixed_text(p.def.u.fd.valid_min) + " to " + fixed_text(p.def.u.fd.valid_max);
+            return false;
+        }
+        return set_fixed(index, v);
+    }
+    case PF_Param_POPUP: {
+        long choice = 0;
+        if (!parse_long(text, &choice)) {
+            // The choice's own text, as the pop-up shows it.
+            std::size_t start = 0;
+            for (long k = 1;; ++k) {
+                const std::size_t bar = p.choices.find('|', start);
+                if (std::string_view(p.choices).substr(start, bar - start) == text) {
+                    choice = k;
+                    break;
+                }
+                if (bar == std::string::npos)
+                    break;
+                start = bar + 1;
+            }
+        }
+        if (!set_int(index, A_long(choice))) {
+            why = name + " takes 1 to " + std::to_string(p.def.u.pd.num_choices) + " or one of \"" + p.choices + "\"";
+            return false;
+        }
+        return true;
+    }
+    case PF_Param_CHECKBOX: {
+        const A_long v = (text == "1" || text == "on") ? 1 : (text == "0" || text == "off") ? 0 : -1;
+        if (v < 0) {
+            why = name + " takes 0, 1, on or off";
+            return false;
+        }
+        return set_int(index, v);
+    }
+    case PF_Param_COLOR: {
+        std::vector<std::string_view> parts;
+        for (std::size_t start = 0;;) {
+            const std::size_t comma = text.find(',', start);
+            parts.push_back(text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+            if (comma == std::string_view::npos)
+                break;
+            start = comma + 1;
+        }
+        long c[3] = {};
+        bool ok = parts.size() == 3;
+        for (std::size_t k = 0; ok && k < 3; ++k)
+            ok = parse_long(parts[k], &c[k]) && c[k] >= 0 && c[k] <= 255;
+        if (!ok) {
+            why = name + " takes red,green,blue from 0 to 255";
+            return false;
+        }
+        return set_color(index, PF_Pixel{p.def.u.cd.value.alpha, A_u_char(c[0]), A_u_char(c[1]), A_u_char(c[2])});
+    }
+    default: why = name + " has no value that can be set from text"; return false;
+    }
 }
 
 bool Host::set_layer(int index, World* layer)

@@ -168,6 +168,10 @@ public:
     bool set_int(int index, A_long value);   // pop-up, checkbox
     bool set_color(int index, PF_Pixel value);
     bool set_layer(int index, World* layer); // null: no layer
+    // Sets a value from text as a user types it: a decimal number for sliders and angles, a choice
+    // number or the exact choice text for pop-ups, 0/1/on/off for checkboxes, "r,g,b" (0..255) for
+    // colours. False, with *error set, when the text does not fit the parameter.
+    bool set_from_text(int index, std::string_view text, std::string* error = nullptr);
 
     World& input() { return input_; }
 

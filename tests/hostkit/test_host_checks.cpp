@@ -455,4 +455,33 @@ TEST_F(HostChecks, CallbacksOutsideAnyCallAreOrphans)
     EXPECT_NE(orphans[0].find("strcpy: called outside any entry call"), std::string::npos);
 }
 
+TEST_F(HostChecks, ValuesSetFromTextAreCheckedAgainstTheDefinition)
+{
+    Host host(module_);
+    ASSERT_EQ(host.setup(), PF_Err_NONE);
+    std::string why;
+    const int gain = host.find_param("Gain "), mode = host.find_param("Mode:"), on = host.find_param("On");
+    EXPECT_TRUE(host.set_from_text(gain, "2.5", &why)) << why;
+    EXPECT_EQ(host.param(gain).def.u.fd.value, 163840);
+    EXPECT_FALSE(host.set_from_text(gain, "21", &why)); // valid range 0..20
+    EXPECT_EQ(why, "\"Gain \" takes 0 to 20");
+    EXPECT_FALSE(host.set_from_text(gain, "2.5x", &why));
+    EXPECT_FALSE(host.set_from_text(gain, "", &why));
+    EXPECT_EQ(host.param(gain).def.u.fd.value, 163840);
+
+    EXPECT_TRUE(host.set_from_text(mode, "Three", &why)) << why;
+    EXPECT_EQ(host.param(mode).def.u.pd.value, 3);
+    EXPECT_TRUE(host.set_from_text(mode, "1", &why)) << why;
+    EXPECT_EQ(host.param(mode).def.u.pd.value, 1);
+    EXPECT_FALSE(host.set_from_text(mode, "4", &why));
+    EXPECT_FALSE(host.set_from_text(mode, "Thre", &why));
+
+    EXPECT_TRUE(host.set_from_text(on, "on"));
+    EXPECT_EQ(host.param(on).def.u.bd.value, 1);
+    EXPECT_FALSE(host.set_from_text(on, "yes"));
+    EXPECT_FALSE(host.set_from_text(1, "1")); // a group start has no value
+    EXPECT_FALSE(host.set_from_text(99, "1", &why));
+    EXPECT_EQ(why, "no parameter 99");
+}
+
 } // namespace

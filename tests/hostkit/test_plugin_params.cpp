@@ -162,4 +162,25 @@ TEST(PluginParams, SliderValuesAreNearestSixteenSixteen)
         }
 }
 
+TEST(PluginParams, ValuesCanBeTypedAsAUserWould)
+{
+    const auto host = defined(13);
+    const int haze = host->find_param("Haze Color");
+    std::string why;
+    EXPECT_TRUE(host->set_from_text(haze, "1,2,3", &why)) << why;
+    const PF_Pixel c = host->param(haze).def.u.cd.value;
+    EXPECT_EQ(c.red, 1);
+    EXPECT_EQ(c.green, 2);
+    EXPECT_EQ(c.blue, 3);
+    EXPECT_EQ(c.alpha, 255);
+    for (const char* bad : {"1,2,3,4", "1,2", "256,0,0", "-1,0,0", "a,b,c", ""})
+        EXPECT_FALSE(host->set_from_text(haze, bad)) << bad;
+    EXPECT_TRUE(host->set_from_text(host->find_param("Render Mode:"), "Depth Map"));
+    EXPECT_EQ(host->param(host->find_param("Render Mode:")).def.u.pd.value, 8);
+    EXPECT_TRUE(host->set_from_text(host->find_param("Tilt"), "-12.5"));
+    EXPECT_EQ(host->param(host->find_param("Tilt")).def.u.ad.value, -819200);
+    EXPECT_FALSE(host->set_from_text(host->find_param("Field Of View"), "176", &why));
+    EXPECT_EQ(why, "\"Field Of View\" takes 1 to 175");
+}
+
 } // namespace

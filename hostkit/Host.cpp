@@ -496,6 +496,8 @@ struct Callbacks {
         {
             std::lock_guard<std::mutex> lock(g_mutex);
             const auto it = g_handles.find(handle);
+            if (it == g_handles.end())
+                return; // disposed meanwhile from another thread
             owned = std::move(it->second);
             g_handles.erase(it);
         }
@@ -581,10 +583,24 @@ struct Callbacks {
             note(t_frame, "sprintf: null pointer");
             return -1;
         }
+        // Into an out-data field the host knows the room and cuts the text; elsewhere the plug-in
+        // vouches for the buffer, as the interface has no size argument.
+        std::size_t room = 0;
+        if (Host::Frame* f = t_frame) {
+            A_char* const msg = f->out.return_msg;
+            A_char* const name = f->out.name;
+            if (buffer >= msg && buffer < msg + sizeof f->out.return_msg)
+                room = std::size_t(msg + sizeof f->out.return_msg - buffer);
+            else if (buffer >= name && buffer < name + sizeof f->out.name)
+                room = std::size_t(name + sizeof f->out.name - buffer);
+        }
         std::va_list args;
         va_start(args, format);
-        const int n = std::vsprintf(buffer, format, args);
+        const int n = room ? std::vsnprintf(buffer, room, format, args) : std::vsprintf(buffer, format, args);
         va_end(args);
+        if (room && n >= 0 && std::size_t(n) >= room)
+            note(t_frame, "sprintf: " + std::to_string(n) + " characters overflow an out-data field (room for " +
+                              std::to_string(room - 1) + ")");
         return n;
     }
 

@@ -8,6 +8,17 @@
 //
 // One Host is one effect instance in one project. A Host is used from one thread at a time; several
 // Hosts may call the same module from several threads at once (the plug-in serialises them).
+//
+// Driving a frame:
+//     std::string error;
+//     auto module = hostkit::Module::load(hostkit::resolve_plugin_path(""), &error);
+//     hostkit::Host host(module);                       // API 13, 320 x 180 input, time scale 30
+//     host.setup();                                     // global setup, then parameter setup
+//     host.set_from_text(host.find_param("Render Mode:"), "Realistic");
+//     host.config().current_time = 45;                  // 1.5 s
+//     hostkit::World frame(1920, 1080);
+//     if (PF_Err err = host.render(frame)) { ... host.message() ... }
+//     host.global_setdown();
 #pragma once
 
 #include <cstdint>

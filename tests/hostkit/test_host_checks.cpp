@@ -202,6 +202,7 @@ PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], 
         std::string longer(400, 'm');
         in->utils->ansi.strcpy(out->return_msg, longer.c_str());
         in->utils->ansi.strcpy(nullptr, "x");
+        in->utils->ansi.sprintf(out->name, "%s %d", longer.c_str(), 7);
         PF_ParamDef d = fixed_slider("Late", 1, 0, 1, 0, 1, 0);
         in->inter.add_param(in->effect_ref, -1, &d);
         return PF_Err_NONE;
@@ -382,6 +383,8 @@ TEST_F(HostChecks, OverlongMessageIsCutAndLateDefinitionsRefused)
     host.call(PF_Cmd_SEQUENCE_SETUP);
     EXPECT_TRUE(noted(host, "400 characters overflow the out-data return_msg field (room for 255)"));
     EXPECT_TRUE(noted(host, "strcpy: null pointer"));
+    EXPECT_TRUE(noted(host, "sprintf: 402 characters overflow an out-data field (room for 31)"));
+    EXPECT_EQ(std::string(host.out_data().name), std::string(31, 'm'));
     EXPECT_TRUE(noted(host, "add_param: outside parameter setup"));
     EXPECT_EQ(host.message(), std::string(255, 'm'));
     EXPECT_EQ(host.param_count(), 1);

@@ -87,6 +87,7 @@ std::int32_t CEffectVaskel1::ResetToDefaults()
     SettingsSetDefaults(m_settings);
     m_pendingLevel = kSurfaceUpToDate;
     m_lastFrameTime = -1.0f;
+    m_surfaceDirty = true;
     if (m_oceanOptics != nullptr) {
         m_oceanOptics->clear_slope_table();
         m_oceanOptics->clear_second();
@@ -138,6 +139,8 @@ bool swell_differs(const HySwell_data& a, const HySwell_data& b)
 void CEffectVaskel1::ApplySwell(int n, const CSettingsSwell& fresh)
 {
     CSettingsSwell& cur = m_settings.swells[n];
+    if (cur.enabled != fresh.enabled || swell_differs(cur.record, fresh.record))
+        m_surfaceDirty = true;
     if (cur.enabled && !fresh.enabled) {
         if (cur.id != 0 && m_surface != nullptr)
             m_surface->remove_swell(cur.id);

@@ -76,6 +76,7 @@ public:
     // How often the primary waves were rebuilt or reset (change tracking is measured by these).
     long PrimaryRebuilds() const { return m_primaryRebuilds; }
     long PrimaryResets() const { return m_primaryResets; }
+    long Evolutions() const { return m_evolutions; }
 
     // Remembered at registration: the index at which each group begins (its group start when the
     // host takes groups). Swell 1 and 2 have no group start of their own; theirs is set so that
@@ -94,6 +95,9 @@ private:
     void BuildSurface();
     // Rebuilds or resets the primary waves as the pending level says, then clears it.
     std::int32_t ApplyPendingSurface();
+    // Loop settings from the record; marks the sea for evolution when they change.
+    void ApplySurfaceSettings();
+    void EvolveSurface(double seconds);
     void DeleteSurface();
     void ApplySwell(int n, const CSettingsSwell& fresh);
     std::int32_t RenderTopView();
@@ -107,6 +111,12 @@ private:
     float m_lastFrameTime = -1.0f;
     std::int32_t m_pendingLevel = kSurfaceUpToDate;
     std::int32_t m_abortCode = 0;
+    // The sea is evolved again only when its time or its elements changed: a camera or colour change
+    // at the same time reuses the composed heights.
+    double m_evolvedTime = 0.0;
+    bool m_surfaceDirty = true;
+    bool m_displacedLastFrame = false;
+    long m_evolutions = 0;
     long m_primaryRebuilds = 0;
     long m_primaryResets = 0;
 

@@ -50,10 +50,34 @@ std::int32_t CEffectVaskel1::ApplyPendingSurface()
             ++m_primaryResets;
         }
         m_pendingLevel = kSurfaceUpToDate;
+        m_surfaceDirty = true;
         if (!ok)
             return kEffectOutOfMemory;
     }
     return kEffectOk;
+}
+
+void CEffectVaskel1::ApplySurfaceSettings()
+{
+    HySurface_data surface;
+    if (m_settings.render.loopTime > 0.0f) {
+        surface.loop = 1;
+        surface.loop_time = m_settings.render.loopTime;
+    }
+    if (surface.loop != m_surface->loop || surface.loop_time != m_surface->loop_time ||
+        surface.curvature != m_surface->curvature || surface.curvature_radius != m_surface->curvature_radius)
+        m_surfaceDirty = true;
+    m_surface->set_surface_parameters(surface);
+}
+
+void CEffectVaskel1::EvolveSurface(double seconds)
+{
+    if (!m_surfaceDirty && seconds == m_evolvedTime)
+        return;
+    m_surface->evolve_to_time(seconds);
+    m_evolvedTime = seconds;
+    m_surfaceDirty = false;
+    ++m_evolutions;
 }
 
 std::int32_t CEffectVaskel1::UpdateSurface(double seconds)
@@ -61,13 +85,8 @@ std::int32_t CEffectVaskel1::UpdateSurface(double seconds)
     const std::int32_t e = ApplyPendingSurface();
     if (e != kEffectOk || m_surface == nullptr)
         return e;
-    HySurface_data surface;
-    if (m_settings.render.loopTime > 0.0f) {
-        surface.loop = 1;
-        surface.loop_time = m_settings.render.loopTime;
-    }
-    m_surface->set_surface_parameters(surface);
-    m_surface->evolve_to_time(seconds);
+    ApplySurfaceSettings();
+    EvolveSurface(seconds);
     return kEffectOk;
 }
 
@@ -119,12 +138,7 @@ std::int32_t CEffectVaskel1::RenderFrame()
     if (m_output == nullptr || m_output->pixels == nullptr)
         return kEffectBadParams;
 
-    HySurface_data surface;
-    if (r.loopTime > 0.0f) {
-        surface.loop = 1;
-        surface.loop_time = r.loopTime;
-    }
-    m_surface->set_surface_parameters(surface);
+    ApplySurfaceSettings();
 
     ImageMapParams params[kImageMapCount];
     const CImage32* layers[kImageMapCount];
@@ -141,10 +155,18 @@ std::int32_t CEffectVaskel1::RenderFrame()
     std::int32_t result = m_maps.PrepareDisplacements(params, frame, layers, m_surface);
     if (result != kEffectOk) {
         m_maps.CleanUp(m_surface);
+        m_displacedLastFrame = true; // whatever was placed is gone again
         return kEffectOutOfMemory;
     }
 
-    m_surface->evolve_to_time(t);
+    // Displacement elements live for one frame: a frame with them, or after one, evolves afresh.
+    bool displaced = false;
+    for (int m = 0; m < kImageMapCount; ++m)
+        displaced = displaced || m_maps.map(m).displacement_id != 0;
+    if (displaced || m_displacedLastFrame)
+        m_surfaceDirty = true;
+    m_displacedLastFrame = displaced;
+    EvolveSurface(t);
 
     // Camera: the output's size, a vertical field of view that keeps pixels square, and either the
     // pose as given or the pose of a platform riding the waves.

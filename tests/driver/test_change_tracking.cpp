@@ -166,6 +166,28 @@ TEST_F(Driver, HazeAndLightChangesCountOnlyWhenTheyShow)
     EXPECT_DOUBLE_EQ(effect().Settings().ocean.block.water_color[1], 0.3);
 }
 
+TEST_F(Driver, TheSeaEvolvesOnlyWhenItsTimeOrElementsChange)
+{
+    set(ParamGroup::RenderOptions, "Render Mode:", 2);
+    ASSERT_EQ(render_at(1.0), PF_Err_NONE);
+    const long n = effect().Evolutions();
+    set(ParamGroup::Camera, "X East-West (M)", 30); // the view changes, the sea does not
+    set(ParamGroup::RenderOptions, "Color Max Scale", 2);
+    ASSERT_EQ(render_at(1.0), PF_Err_NONE);
+    EXPECT_EQ(effect().Evolutions(), n);
+    ASSERT_EQ(render_at(1.5), PF_Err_NONE);
+    EXPECT_EQ(effect().Evolutions(), n + 1);
+    set(ParamGroup::Swells, "Enable:", 2);
+    ASSERT_EQ(render_at(1.5), PF_Err_NONE);
+    EXPECT_EQ(effect().Evolutions(), n + 2);
+    set(ParamGroup::RenderOptions, "Loop Time (S)", 20);
+    ASSERT_EQ(render_at(1.5), PF_Err_NONE);
+    EXPECT_EQ(effect().Evolutions(), n + 3);
+    set(ParamGroup::PrimaryWaves, "Vertical Scale (M)", 3);
+    ASSERT_EQ(render_at(1.5), PF_Err_NONE);
+    EXPECT_EQ(effect().Evolutions(), n + 4);
+}
+
 TEST_F(Driver, ResetToDefaultsRebuildsTheSea)
 {
     set(ParamGroup::Swells, "Enable:", 4);

@@ -807,6 +807,7 @@ int Slices::get_ridge_point(double x, int hint) const
 int Slices::clip_triangle(const HySliceVertex tri[3])
 {
     visible_count_ = 0;
+    visible_in_image_ = false;
     const double xmin = std::min({tri[0].x, tri[1].x, tri[2].x});
     const double xmax = std::max({tri[0].x, tri[1].x, tri[2].x});
     const double ymin = std::min({tri[0].y, tri[1].y, tri[2].y});
@@ -869,11 +870,65 @@ int Slices::clip_triangle(const HySliceVertex tri[3])
         for (int k = 0; k < m; ++k)
             region_[k].y = std::max(region_[k].y, ymin - 1.0);
     }
-    const double left = region_[m - 1].x - 1.0, right = region_[0].x + 1.0;
-    region_[m++] = HySliceVertex{left, top + 1.0, kHyEmptyId, kHyEmptyId, kHyEmptyId, nullptr, nullptr, nullptr};
-    region_[m++] = HySliceVertex{right, top + 1.0, kHyEmptyId, kHyEmptyId, kHyEmptyId, nullptr, nullptr, nullptr};
+    // The closing corners stay well clear of the triangle, also once bent by the lens mapping.
+    const double margin = 1.0 + 0.25 * (xmax - xmin + ymax - ymin);
+    const double left = region_[m - 1].x - margin, right = region_[0].x + margin;
+    region_[m++] = HySliceVertex{left, top + margin, kHyEmptyId, kHyEmptyId, kHyEmptyId, nullptr, nullptr, nullptr};
+    region_[m++] = HySliceVertex{right, top + margin, kHyEmptyId, kHyEmptyId, kHyEmptyId, nullptr, nullptr, nullptr};
 
     // The region above the ridgeline is not convex, the triangle is: clip the region by the triangle.
+    // Where the lens mapping can take them, both go to the picture first: the ridgeline's vertices are
+    // grid points whose straight connections in the picture are the edges already drawn, so the cut
+    // then meets those edges exactly (straight lines in angular codes bend in the picture).
+    visible_in_image_ = false;
+    if (lens_map && clip_in_image) {
+        HySliceVertex t_img[3] = {tri[0], tri[1], tri[2]};
+        bool ok = map_polygon(t_img, 3) != 0;
+        for (int k = 0; k < m && ok; ++k) {
+            region_img_[k] = region_[k];
+            ok = map_polygon(&region_img_[k], 1) != 0;
+        }
+        if (ok) {
+            const double img_area = triangle_area(t_img);
+            if (img_area == 0.0 || !(img_area == img_area))
+                return 0;
+            const double img_sign = img_area > 0.0 ? 1.0 : -1.0;
+            constexpr int kImgCap = 4 * HY_MAX_POINTS;
+            int ci = m;
+            const HySliceVertex* isrc = region_img_;
+            HySliceVertex* idst = scratch_a_;
+            for (int e = 0; e < 3 && ci > 0; ++e) {
+                const HySliceVertex& p0 = t_img[e];
+                const HySliceVertex& p1 = t_img[(e + 1) % 3];
+                ci = hy_clip_half_plane(isrc, ci, p0.x, p0.y, p1.x, p1.y, img_sign, idst, kImgCap);
+                if (ci < 0) {
+                    std::fprintf(stderr, "nRidgePoly > HY_MAX_POINTS %d\n", kImgCap);
+                    std::fflush(stderr);
+                    return 0;
+                }
+                isrc = idst;
+                idst = idst == scratch_a_ ? scratch_b_ : scratch_a_;
+            }
+            if (ci < 3)
+                return 0;
+            const double vis = std::fabs(hy_polygon_area(isrc, ci));
+            if (vis == 0.0)
+                return 0;
+            if (std::fabs(vis - std::fabs(img_area)) <= 1e-12 * std::fabs(img_area))
+                return whole();
+            if (ci > HY_MAX_POINTS) {
+                std::fprintf(stderr, "nRidgePoly > HY_MAX_POINTS %d\n", ci);
+                std::fflush(stderr);
+                return 0;
+            }
+            for (int k = 0; k < ci; ++k)
+                visible_[k] = isrc[k];
+            visible_count_ = ci;
+            visible_in_image_ = true;
+            return 1;
+        }
+        // Something lies behind the eye: cut in angular codes instead.
+    }
     const double area = triangle_area(tri);
     if (area == 0.0 || !(area == area))
         return 0;
@@ -986,7 +1041,7 @@ void Slices::draw_cell_triangle(const HyRidgePoint* a, const HyRidgePoint* b, co
         return;
     for (int k = 0; k < 3; ++k)
         tri_[k] = tri[k];
-    if (!map_polygon(visible_, visible_count_) || !map_polygon(tri_, 3))
+    if ((!visible_in_image_ && !map_polygon(visible_, visible_count_)) || !map_polygon(tri_, 3))
         return;
     ++triangles_drawn;
     if (far)

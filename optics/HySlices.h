@@ -152,6 +152,10 @@ public:
     // The visible polygon of the last clip and the pools the clipping works in.
     HySliceVertex visible_[HY_MAX_POINTS];
     int visible_count_ = 0;
+    bool visible_in_image_ = false; // the cut was made in the picture: visible_ holds pixel coordinates
+    // 1: a partly hidden triangle is cut in the picture (exact against the edges already drawn);
+    // 0: in angular codes, then mapped.
+    int clip_in_image = 1;
 
 private:
     void compute_row_range();
@@ -168,6 +172,7 @@ private:
     int map_polygon(HySliceVertex* poly, int count);
 
     HySliceVertex region_[4 * HY_MAX_POINTS];
+    HySliceVertex region_img_[4 * HY_MAX_POINTS];
     HySliceVertex scratch_a_[4 * HY_MAX_POINTS];
     HySliceVertex scratch_b_[4 * HY_MAX_POINTS];
     HySliceVertex tri_[3];

@@ -221,6 +221,7 @@ struct ClipRig {
         v.set_size(64, 48);
         v.set_fields_of_view(1.0, 0.8);
         slices = new Slices(&sea, optics, v, 1);
+        slices->clip_in_image = 0; // the rules themselves, in angular codes
         EXPECT_EQ(slices->allocate(), 1);
     }
     ~ClipRig()

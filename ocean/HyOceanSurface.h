@@ -24,7 +24,11 @@
 //  - float_on_surface with a size of 0 or not finite: the object sits level at the height under it.
 //  - an id of another kind of element (a ripple's id given to a swell operation) is an invalid id.
 //  - failed allocations report their messages and return 0; the surface stays usable, and a later
-//    call with memory available succeeds.
+//    call with memory available succeeds. A reallocation that fails puts the element's former grid
+//    back, so the element carries on as it was; should even that fail, the element stays in the list
+//    contributing nothing (its id stays valid) and its empty grid slot stays until the primary waves
+//    are deallocated.
+//  - a failed frame (no memory for a first evolution) keeps the heights the arrays had.
 #pragma once
 
 #include "ocean/HyGridMulti.h"

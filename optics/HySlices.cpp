@@ -846,32 +846,33 @@ int Slices::clip_triangle(const HySliceVertex tri[3])
     // The ridgeline over the triangle lies below its lowest corner: nothing to cut.
     if (ridge_top <= ymin)
         return whole();
-    // Keep the numbers small: the ridgeline beyond the triangle's span is replaced by its value at one
-    // unit outside the span, and depths below the triangle by one unit below it. Neither changes the
-    // region inside the triangle.
+    // The ridgeline's own ends (x at +-1e8) and the fresh depth (-1e8) are no geometry: they are moved
+    // next to the triangle so that the numbers stay small. Real ridgeline vertices keep their exact
+    // places (their straight connections are the edges drawn before).
+    const double margin = 1.0 + 0.25 * (xmax - xmin + ymax - ymin);
     {
-        const double xr = xmax + 1.0, xl = xmin - 1.0;
-        if (region_[0].x > xr && m > 1) {
+        constexpr double kFake = 1e7;
+        if (m > 1 && region_[0].x > kFake) {
             const HySliceVertex& a = region_[0];
             const HySliceVertex& b = region_[1];
-            if (a.x > b.x) {
+            const double xr = std::max(xmax + margin, b.x);
+            if (a.x > b.x)
                 region_[0].y = a.y + (xr - a.x) * (b.y - a.y) / (b.x - a.x);
-                region_[0].x = xr;
-            }
+            region_[0].x = xr;
         }
-        if (region_[m - 1].x < xl && m > 1) {
+        if (m > 1 && region_[m - 1].x < -kFake) {
             const HySliceVertex& a = region_[m - 2];
             const HySliceVertex& b = region_[m - 1];
-            if (a.x > b.x) {
+            const double xl = std::min(xmin - margin, a.x);
+            if (a.x > b.x)
                 region_[m - 1].y = a.y + (xl - a.x) * (b.y - a.y) / (b.x - a.x);
-                region_[m - 1].x = xl;
-            }
+            region_[m - 1].x = xl;
         }
         for (int k = 0; k < m; ++k)
-            region_[k].y = std::max(region_[k].y, ymin - 1.0);
+            if (region_[k].y < -kFake)
+                region_[k].y = ymin - margin;
     }
     // The closing corners stay well clear of the triangle, also once bent by the lens mapping.
-    const double margin = 1.0 + 0.25 * (xmax - xmin + ymax - ymin);
     const double left = region_[m - 1].x - margin, right = region_[0].x + margin;
     region_[m++] = HySliceVertex{left, top + margin, kHyEmptyId, kHyEmptyId, kHyEmptyId, nullptr, nullptr, nullptr};
     region_[m++] = HySliceVertex{right, top + margin, kHyEmptyId, kHyEmptyId, kHyEmptyId, nullptr, nullptr, nullptr};

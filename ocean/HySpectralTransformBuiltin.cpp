@@ -5,7 +5,8 @@
 // far and ido = n/(l1*p), a pass takes cc[i + ido*(j + p*k)] to ch[i + ido*(k + l1*m)] through a
 // p-point DFT over j and the twiddles exp(+-2*pi*i*m*l1*i/n). Every element is a "vector" of V
 // complex values stored contiguously, so V independent transforms run side by side in the innermost
-// loop: the column transforms of a 2-D array use V = ncols and stream whole rows.
+// loop: a 2-D transform gathers 16 columns at a time into a buffer that stays in cache (V = 16), and
+// transforms 8 rows at a time as the lanes of one batch (V = 8).
 #include "ocean/HySpectralTransformBuiltin.h"
 
 #include <cmath>
@@ -16,6 +17,7 @@ namespace hyfft {
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586476925286766559;
+
 
 inline void cis(double angle, float& r, float& i)
 {
@@ -338,10 +340,12 @@ std::size_t Plan2d::table_floats(int nx, int ny)
 
 std::size_t Plan2d::scratch_floats(int nx, int ny)
 {
-    const int ncols = nx / 2 + 1;
     const int m = (nx % 2 == 0) ? nx / 2 : nx;
-    // the ping-pong partner of the whole half spectrum, plus three row buffers of m complex values
-    return 2 * static_cast<std::size_t>(ncols) * ny + 6 * static_cast<std::size_t>(m) + 32;
+    // two buffers for a block of columns (ny x kColumnBlock complex) and two lane buffers for a block
+    // of rows (m x kRowBlock complex)
+    const std::size_t columns = 2 * static_cast<std::size_t>(ny) * kColumnBlock;
+    const std::size_t rows = 2 * static_cast<std::size_t>(m) * kRowBlock;
+    return 2 * (columns > rows ? columns : rows) + 32;
 }
 
 int Plan2d::build(int nx_, int ny_, float* tables)
@@ -364,110 +368,164 @@ int Plan2d::build(int nx_, int ny_, float* tables)
     return 1;
 }
 
-// Inverse of one row: ncols complex values at `in` (Hermitian half) -> nx reals at `out`.
-// The imaginary parts of the DC and Nyquist values are ignored, as a real field has none.
-void Plan2d::inverse_row(const float* in, float* out, float* buf_a, float* buf_b) const
+// Inverse of `count` rows (count <= kRowBlock): row r has ncols complex values at in + r*2*ncols
+// (Hermitian half) and gives nx reals at out + r*nx. The rows run side by side as the lanes of one
+// batched complex transform. Every input is read before any output is written, so the output may
+// overlap the input. The imaginary parts of the DC and Nyquist values are ignored, as a real field
+// has none.
+void Plan2d::inverse_rows(const float* in, int count, float* out, float* buf_a, float* buf_b) const
 {
+    const std::size_t in_stride = 2 * static_cast<std::size_t>(ncols);
+    const int V = count;
     if (even) {
         const int m = nx / 2;
         // Z[k] = E[k] + i*O[k], E[k] = X[k] + conj(X[m-k]), O[k] = (X[k] - conj(X[m-k]))*w^k.
-        for (int k = 0; k < m; ++k) {
-            float xr = in[2 * k], xi = in[2 * k + 1];
-            float yr = in[2 * (m - k)], yi = -in[2 * (m - k) + 1];
-            if (k == 0) {
-                xi = 0.0f;
-                yi = 0.0f;
+        for (int r = 0; r < V; ++r) {
+            const float* row = in + r * in_stride;
+            for (int k = 0; k < m; ++k) {
+                float xr = row[2 * k], xi = row[2 * k + 1];
+                float yr = row[2 * (m - k)], yi = -row[2 * (m - k) + 1];
+                if (k == 0) {
+                    xi = 0.0f;
+                    yi = 0.0f;
+                }
+                const float er = xr + yr, ei = xi + yi;
+                const float dr = xr - yr, di = xi - yi;
+                const float wr = half_twiddle[2 * k], wi = half_twiddle[2 * k + 1];
+                const float orr = dr * wr - di * wi, oi = dr * wi + di * wr;
+                float* z = buf_a + 2 * (static_cast<std::size_t>(k) * V + r);
+                z[0] = er - oi;
+                z[1] = ei + orr;
             }
-            const float er = xr + yr, ei = xi + yi;
-            const float dr = xr - yr, di = xi - yi;
-            const float wr = half_twiddle[2 * k], wi = half_twiddle[2 * k + 1];
-            const float orr = dr * wr - di * wi, oi = dr * wi + di * wr;
-            buf_a[2 * k] = er - oi;
-            buf_a[2 * k + 1] = ei + orr;
         }
-        const float* z = rows.execute(+1, 1, buf_a, buf_b);
-        std::memcpy(out, z, sizeof(float) * 2 * static_cast<std::size_t>(m));
+        const float* z = rows.execute(+1, V, buf_a, buf_b);
+        for (int r = 0; r < V; ++r) {
+            float* o = out + static_cast<std::size_t>(r) * nx;
+            for (int k = 0; k < m; ++k) {
+                o[2 * k] = z[2 * (static_cast<std::size_t>(k) * V + r)];
+                o[2 * k + 1] = z[2 * (static_cast<std::size_t>(k) * V + r) + 1];
+            }
+        }
     } else {
         // Odd length: expand to the full Hermitian spectrum and run a complex transform.
         const int n = nx;
-        buf_a[0] = in[0];
-        buf_a[1] = 0.0f;
-        for (int k = 1; k < ncols; ++k) {
-            buf_a[2 * k] = in[2 * k];
-            buf_a[2 * k + 1] = in[2 * k + 1];
-            buf_a[2 * (n - k)] = in[2 * k];
-            buf_a[2 * (n - k) + 1] = -in[2 * k + 1];
+        for (int r = 0; r < V; ++r) {
+            const float* row = in + r * in_stride;
+            auto at = [&](int k) { return buf_a + 2 * (static_cast<std::size_t>(k) * V + r); };
+            at(0)[0] = row[0];
+            at(0)[1] = 0.0f;
+            for (int k = 1; k < ncols; ++k) {
+                at(k)[0] = row[2 * k];
+                at(k)[1] = row[2 * k + 1];
+                at(n - k)[0] = row[2 * k];
+                at(n - k)[1] = -row[2 * k + 1];
+            }
         }
-        const float* z = rows.execute(+1, 1, buf_a, buf_b);
-        for (int x = 0; x < n; ++x)
-            out[x] = z[2 * x];
+        const float* z = rows.execute(+1, V, buf_a, buf_b);
+        for (int r = 0; r < V; ++r)
+            for (int x = 0; x < n; ++x)
+                out[static_cast<std::size_t>(r) * nx + x] = z[2 * (static_cast<std::size_t>(x) * V + r)];
     }
 }
 
-// Forward of one row: nx reals at `in` -> ncols complex values at `out`.
-void Plan2d::forward_row(const float* in, float* out, float* buf_a, float* buf_b) const
+// Forward of `count` rows: nx reals at in + r*nx give ncols complex values at out + r*2*ncols.
+// Every input is read before any output is written.
+void Plan2d::forward_rows(const float* in, int count, float* out, float* buf_a, float* buf_b) const
 {
+    const std::size_t out_stride = 2 * static_cast<std::size_t>(ncols);
+    const int V = count;
     if (even) {
         const int m = nx / 2;
-        std::memcpy(buf_a, in, sizeof(float) * 2 * static_cast<std::size_t>(m));
-        const float* z = rows.execute(-1, 1, buf_a, buf_b);
+        for (int r = 0; r < V; ++r) {
+            const float* row = in + static_cast<std::size_t>(r) * nx;
+            for (int k = 0; k < m; ++k) {
+                float* z = buf_a + 2 * (static_cast<std::size_t>(k) * V + r);
+                z[0] = row[2 * k];
+                z[1] = row[2 * k + 1];
+            }
+        }
+        const float* z = rows.execute(-1, V, buf_a, buf_b);
         // X[k] = (Z[k] + conj(Z[m-k]))/2 - i*w^-k*(Z[k] - conj(Z[m-k]))/2, Z[m] = Z[0].
-        for (int k = 0; k <= m; ++k) {
-            const int ka = k == m ? 0 : k;
-            const int kb = k == 0 ? 0 : m - k;
-            const float ar = z[2 * ka], ai = z[2 * ka + 1];
-            const float br = z[2 * kb], bi = -z[2 * kb + 1];
-            const float er = 0.5f * (ar + br), ei = 0.5f * (ai + bi);
-            const float dr = 0.5f * (ar - br), di = 0.5f * (ai - bi);
-            // o = -i * conj(w^k) * d
-            const float wr = half_twiddle[2 * k], wi = -half_twiddle[2 * k + 1];
-            const float tr = dr * wr - di * wi, ti = dr * wi + di * wr;
-            out[2 * k] = er + ti;
-            out[2 * k + 1] = ei - tr;
+        for (int r = 0; r < V; ++r) {
+            float* o = out + r * out_stride;
+            for (int k = 0; k <= m; ++k) {
+                const int ka = k == m ? 0 : k;
+                const int kb = k == 0 ? 0 : m - k;
+                const float* za = z + 2 * (static_cast<std::size_t>(ka) * V + r);
+                const float* zb = z + 2 * (static_cast<std::size_t>(kb) * V + r);
+                const float ar = za[0], ai = za[1];
+                const float br = zb[0], bi = -zb[1];
+                const float er = 0.5f * (ar + br), ei = 0.5f * (ai + bi);
+                const float dr = 0.5f * (ar - br), di = 0.5f * (ai - bi);
+                // o = -i * conj(w^k) * d
+                const float wr = half_twiddle[2 * k], wi = -half_twiddle[2 * k + 1];
+                const float tr = dr * wr - di * wi, ti = dr * wi + di * wr;
+                o[2 * k] = er + ti;
+                o[2 * k + 1] = ei - tr;
+            }
         }
     } else {
         const int n = nx;
-        for (int x = 0; x < n; ++x) {
-            buf_a[2 * x] = in[x];
-            buf_a[2 * x + 1] = 0.0f;
-        }
-        const float* z = rows.execute(-1, 1, buf_a, buf_b);
-        std::memcpy(out, z, sizeof(float) * 2 * static_cast<std::size_t>(ncols));
+        for (int r = 0; r < V; ++r)
+            for (int x = 0; x < n; ++x) {
+                float* z = buf_a + 2 * (static_cast<std::size_t>(x) * V + r);
+                z[0] = in[static_cast<std::size_t>(r) * nx + x];
+                z[1] = 0.0f;
+            }
+        const float* z = rows.execute(-1, V, buf_a, buf_b);
+        for (int r = 0; r < V; ++r)
+            for (int k = 0; k < ncols; ++k) {
+                out[r * out_stride + 2 * k] = z[2 * (static_cast<std::size_t>(k) * V + r)];
+                out[r * out_stride + 2 * k + 1] = z[2 * (static_cast<std::size_t>(k) * V + r) + 1];
+            }
+    }
+}
+
+// Column transforms, kColumnBlock columns at a time: gather the block into a contiguous buffer (row j of
+// the block at j*count), run every pass there while it stays in cache, scatter it back.
+void Plan2d::columns_pass(float* data, int sign, float* buf_a, float* buf_b) const
+{
+    if (ny == 1)
+        return;
+    const std::size_t stride = 2 * static_cast<std::size_t>(ncols);
+    for (int c0 = 0; c0 < ncols; c0 += kColumnBlock) {
+        const int count = ncols - c0 < kColumnBlock ? ncols - c0 : kColumnBlock;
+        const std::size_t bytes = 2 * sizeof(float) * static_cast<std::size_t>(count);
+        for (int j = 0; j < ny; ++j)
+            std::memcpy(buf_a + 2 * static_cast<std::size_t>(j) * count, data + j * stride + 2 * c0, bytes);
+        const float* z = columns.execute(sign, count, buf_a, buf_b);
+        for (int j = 0; j < ny; ++j)
+            std::memcpy(data + j * stride + 2 * c0, z + 2 * static_cast<std::size_t>(j) * count, bytes);
     }
 }
 
 void Plan2d::inverse(float* data, float* scratch) const
 {
-    const std::size_t spectrum = 2 * static_cast<std::size_t>(ncols) * ny;
-    const int m = even ? nx / 2 : nx;
-    float* buf_a = scratch + spectrum;
-    float* buf_b = buf_a + 2 * static_cast<std::size_t>(m) + 8;
-    // Columns: ny-point transforms over all ncols columns at once (whole rows per element).
-    const float* half = columns.execute(+1, ncols, data, scratch);
-    // Rows: the output row j (nx reals at j*nx) never reaches an input row beyond j.
-    for (int j = 0; j < ny; ++j) {
-        // inverse_row reads its whole input before writing, so the output row may overlap it.
-        const float* in = half + 2 * static_cast<std::size_t>(ncols) * j;
-        inverse_row(in, data + static_cast<std::size_t>(nx) * j, buf_a, buf_b);
+    const std::size_t half = (scratch_floats(nx, ny) - 32) / 2;
+    float* buf_a = scratch;
+    float* buf_b = scratch + half;
+    columns_pass(data, +1, buf_a, buf_b);
+    // Rows, kRowBlock at a time: output rows (nx reals at j*nx) never reach an input row beyond the block.
+    for (int j = 0; j < ny; j += kRowBlock) {
+        const int count = ny - j < kRowBlock ? ny - j : kRowBlock;
+        inverse_rows(data + 2 * static_cast<std::size_t>(ncols) * j, count, data + static_cast<std::size_t>(nx) * j,
+                     buf_a, buf_b);
     }
 }
 
 void Plan2d::forward(float* data, float* scratch) const
 {
-    const std::size_t spectrum = 2 * static_cast<std::size_t>(ncols) * ny;
-    const int m = even ? nx / 2 : nx;
-    float* buf_a = scratch + spectrum;
-    float* buf_b = buf_a + 2 * static_cast<std::size_t>(m) + 8;
-    // The column passes ping-pong between two arrays; start in the one that makes them end in data.
-    float* target = (columns.nfactors % 2 == 0) ? data : scratch;
-    float* row = buf_b + 2 * static_cast<std::size_t>(m) + 8;
-    // Rows, last first, so an output row never overwrites input that is still to be read.
-    for (int j = ny - 1; j >= 0; --j) {
-        std::memcpy(row, data + static_cast<std::size_t>(nx) * j, sizeof(float) * nx);
-        forward_row(row, target + 2 * static_cast<std::size_t>(ncols) * j, buf_a, buf_b);
+    const std::size_t half = (scratch_floats(nx, ny) - 32) / 2;
+    float* buf_a = scratch;
+    float* buf_b = scratch + half;
+    // Rows in blocks, last block first, so an output row never overwrites input still to be read.
+    const int last = (ny - 1) / kRowBlock * kRowBlock;
+    for (int j = last; j >= 0; j -= kRowBlock) {
+        const int count = ny - j < kRowBlock ? ny - j : kRowBlock;
+        forward_rows(data + static_cast<std::size_t>(nx) * j, count, data + 2 * static_cast<std::size_t>(ncols) * j,
+                     buf_a, buf_b);
     }
-    float* other = target == data ? scratch : data;
-    columns.execute(-1, ncols, target, other);
+    columns_pass(data, -1, buf_a, buf_b);
 }
 
 } // namespace hyfft

@@ -38,8 +38,13 @@ struct Plan2d {
     const float* half_twiddle = nullptr;  // exp(+2*pi*i*k/nx), k = 0..nx/2
 
 private:
-    void inverse_row(const float* in, float* out, float* buf_a, float* buf_b) const;
-    void forward_row(const float* in, float* out, float* buf_a, float* buf_b) const;
+    // Rows are transformed kRowBlock at a time as the lanes of one batched transform.
+    static constexpr int kRowBlock = 8;
+    // Columns are transformed kColumnBlock at a time in a contiguous buffer that stays in cache.
+    static constexpr int kColumnBlock = 16;
+    void columns_pass(float* data, int sign, float* buf_a, float* buf_b) const;
+    void inverse_rows(const float* in, int count, float* out, float* buf_a, float* buf_b) const;
+    void forward_rows(const float* in, int count, float* out, float* buf_a, float* buf_b) const;
 };
 
 } // namespace hyfft

@@ -118,11 +118,15 @@ int hy_ridge_envelope(const HyRidgePoint* ridge, int ridge_count, const HyRidgeP
         if (count >= capacity)
             return false;
         HyRidgePoint q;
-        q.x = x;
-        q.y = y;
-        q.id = src ? src->id : -1;
-        q.col = src ? src->col : -1;
-        q.row = src ? src->row : -1;
+        if (src && src->x == x && src->y == y) {
+            q = *src;
+        } else {
+            q.x = x;
+            q.y = y;
+            q.id = src ? src->id : -1;
+            q.col = src ? src->col : -1;
+            q.row = src ? src->row : -1;
+        }
         out[count++] = q;
         return true;
     };
@@ -135,8 +139,10 @@ int hy_ridge_envelope(const HyRidgePoint* ridge, int ridge_count, const HyRidgeP
         double R[2], M[2], L[2];
         bool hasR[2], hasL[2], hasM[2];
         const HyRidgePoint* srcM[2] = {nullptr, nullptr};
+        int seg_before[2] = {-1, -1}; // the segment of each line over the interval just swept
         for (int l = 0; l < 2; ++l) {
             const int before = idx[l];
+            seg_before[l] = before > 0 && before < N[l] ? before : -1;
             int k = idx[l];
             double mx = kNoValue;
             const HyRidgePoint* best = nullptr;
@@ -180,8 +186,21 @@ int hy_ridge_envelope(const HyRidgePoint* ridge, int ridge_count, const HyRidgeP
                 const double t = fa / (fa - fb);
                 const double cx = xprev + t * (ex - xprev);
                 const double cy = leftval_prev[0] + t * (R[0] - leftval_prev[0]);
-                if (cx < xprev && cx > ex && !push(cx, cy, nullptr))
-                    return -1;
+                if (cx < xprev && cx > ex) {
+                    if (!push(cx, cy, nullptr))
+                        return -1;
+                    if (seg_before[0] >= 0 && seg_before[1] >= 0) {
+                        HyRidgePoint& q = out[count - 1];
+                        const HyRidgePoint* s0 = &P[0][seg_before[0] - 1];
+                        const HyRidgePoint* s1 = &P[0][seg_before[0]];
+                        const HyRidgePoint* s2 = &P[1][seg_before[1] - 1];
+                        const HyRidgePoint* s3 = &P[1][seg_before[1]];
+                        const double pts[8] = {s0->x, s0->y, s1->x, s1->y, s2->x, s2->y, s3->x, s3->y};
+                        q.made = 1;
+                        for (int k = 0; k < 8; ++k)
+                            q.seg[k] = pts[k];
+                    }
+                }
             }
         }
         double eR = kNoValue, eM = kNoValue, eL = kNoValue;
@@ -215,12 +234,40 @@ int hy_ridge_envelope(const HyRidgePoint* ridge, int ridge_count, const HyRidgeP
                 continue;
             }
         }
-        if (eR > kNoValue && !push(ex, eR, sM))
-            return -1;
-        if (eM > kNoValue && eM > eR && eM > eL && !push(ex, eM, sM))
-            return -1;
-        if (eL > kNoValue && !push(ex, eL, sM))
-            return -1;
+        // A value read inside a line's segment (not at one of its vertices) lies on that segment and on
+        // the vertical through ex.
+        auto mark = [&](double value) {
+            if (count == 0 || out[count - 1].y != value || out[count - 1].made)
+                return;
+            for (int l = 0; l < 2; ++l) {
+                const bool inside = hasM[l] && !srcM[l] && M[l] == value && idx[l] > 0 && idx[l] < N[l];
+                if (!inside)
+                    continue;
+                const HyRidgePoint* a0 = &P[l][idx[l] - 1];
+                const HyRidgePoint* a1 = &P[l][idx[l]];
+                const double pts[8] = {a0->x, a0->y, a1->x, a1->y, ex, value + 1.0, ex, value - 1.0};
+                HyRidgePoint& q = out[count - 1];
+                q.made = 1;
+                for (int k = 0; k < 8; ++k)
+                    q.seg[k] = pts[k];
+                return;
+            }
+        };
+        if (eR > kNoValue) {
+            if (!push(ex, eR, sM))
+                return -1;
+            mark(eR);
+        }
+        if (eM > kNoValue && eM > eR && eM > eL) {
+            if (!push(ex, eM, sM))
+                return -1;
+            mark(eM);
+        }
+        if (eL > kNoValue) {
+            if (!push(ex, eL, sM))
+                return -1;
+            mark(eL);
+        }
         if (eR == kNoValue && eL == kNoValue && eM > kNoValue && !push(ex, eM, sM))
             return -1;
         for (int l = 0; l < 2; ++l) {
@@ -888,6 +935,32 @@ int Slices::clip_triangle(const HySliceVertex tri[3])
         for (int k = 0; k < m && ok; ++k) {
             region_img_[k] = region_[k];
             ok = map_polygon(&region_img_[k], 1) != 0;
+            // A point the envelope made goes where the images of its two segments meet.
+            const int at = lo + k;
+            if (ok && k <= hi - lo && R[at].made && region_[k].x == R[at].x && region_[k].y == R[at].y) {
+                HySliceVertex e[4];
+                bool seg_ok = true;
+                for (int q = 0; q < 4 && seg_ok; ++q) {
+                    e[q] = HySliceVertex{R[at].seg[2 * q], R[at].seg[2 * q + 1], 0, 0, 0, nullptr, nullptr, nullptr};
+                    seg_ok = map_polygon(&e[q], 1) != 0;
+                }
+                if (seg_ok) {
+                    const double d1x = e[1].x - e[0].x, d1y = e[1].y - e[0].y;
+                    const double d2x = e[3].x - e[2].x, d2y = e[3].y - e[2].y;
+                    const double den = d1x * d2y - d1y * d2x;
+                    const double scale = std::fabs(d1x) + std::fabs(d1y) + std::fabs(d2x) + std::fabs(d2y);
+                    if (std::fabs(den) > 1e-9 * scale * scale) {
+                        const double t = ((e[2].x - e[0].x) * d2y - (e[2].y - e[0].y) * d2x) / den;
+                        const double nx = e[0].x + t * d1x, ny = e[0].y + t * d1y;
+                        // Only a small correction is trusted: a far-off meeting point means the lines
+                        // are nearly parallel in the picture.
+                        if (std::fabs(nx - region_img_[k].x) + std::fabs(ny - region_img_[k].y) < 0.5) {
+                            region_img_[k].x = nx;
+                            region_img_[k].y = ny;
+                        }
+                    }
+                }
+            }
         }
         if (ok) {
             const double img_area = triangle_area(t_img);

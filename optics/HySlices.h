@@ -37,6 +37,12 @@ struct HyRidgePoint {
     std::int32_t id;
     std::int32_t col;
     std::int32_t row;
+    // A point the envelope made (a crossing of two lines, or a line's value where only the other line
+    // has a vertex) also keeps the two segments it lies on, in angular codes: a0, a1, b0, b1 as x, y
+    // pairs. In the picture it goes where the images of the two segments meet, which is where the
+    // edges drawn before meet (straight lines in angular codes bend in the picture).
+    std::int32_t made = 0;
+    double seg[8] = {};
 };
 
 // A screen vertex shared with the surface optics: screen x, y (angular codes while clipping, pixel

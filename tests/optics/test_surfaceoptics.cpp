@@ -298,3 +298,49 @@ TEST(SurfaceOptics, RidgelineArraysThatCannotBeHadEndTheDraw)
     EXPECT_EQ(side, 0);
     EXPECT_NE(err.find("unable to allocate ridgeline array 1 "), std::string::npos);
 }
+
+TEST(SurfaceOptics, CurvedEarthLowersTheHorizon)
+{
+    HyGrid sea(64, 64, 1.0, 1.0);
+    sea.curvature = 1;
+    sea.curvature_radius = 20000.0;
+    HySurfaceOptics optics(params_for(&sea, 3000.0, 32.0, 1));
+    const double eye[3] = {0.0, 0.0, 50.0};
+    const double h = 20000.0 + 50.0;
+    const double dip = optics.horizon_dip(eye, 0.3);
+    EXPECT_NEAR(dip, std::asin(std::sqrt(h * h - 20000.0 * 20000.0) / h), 1e-9);
+    EXPECT_NEAR(dip, std::sqrt(2.0 * 50.0 / 20000.0), 2e-3);
+    // Flat earth: no dip.
+    HyGrid flat(8, 8, 1.0, 1.0);
+    HySurfaceOptics plain(params_for(&flat));
+    EXPECT_EQ(plain.horizon_dip(eye, 0.3), 0.0);
+    // The water ends where rays fall below the horizontal by the dip (about 4 pixels here), not at the
+    // horizontal: pixels well under that line are covered, pixels above the horizontal are not.
+    const HyViewGeometry view = make_view({"curved", 0.5, 0.5, 50.0, kPi / 2 + 0.02, 0.3, 0.0, 30.0, 64, 48});
+    Planes planes(64, 48);
+    HyPixelBuffer buffer(48, 64, planes.r.data(), planes.g.data(), planes.b.data());
+    ASSERT_EQ(buffer.allocate(), 1);
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(optics.draw_surface(view, buffer), 1);
+    testing::internal::GetCapturedStderr();
+    const double per_pixel = view.row_step; // image-plane units per row near the centre
+    int checked = 0;
+    for (int iy = 0; iy < 48; ++iy)
+        for (int ix = 0; ix < 64; ++ix) {
+            double d[3];
+            view.subpixel_direction(iy + 0.5, ix + 0.5, d[0], d[1], d[2]);
+            const double elevation = std::asin(d[2]);
+            if (elevation < -dip - 2.5 * per_pixel) {
+                EXPECT_NEAR(buffer.coverage[iy][ix], 1.0f, 1e-3) << ix << " " << iy;
+                ++checked;
+            } else if (elevation > 1.5 * per_pixel) {
+                EXPECT_EQ(buffer.coverage[iy][ix], 0.0f) << ix << " " << iy;
+                ++checked;
+            } else if (elevation > -dip + 1.5 * per_pixel && elevation < -1.5 * per_pixel) {
+                // Between the dipped horizon and the horizontal: sky.
+                EXPECT_EQ(buffer.coverage[iy][ix], 0.0f) << ix << " " << iy;
+                ++checked;
+            }
+        }
+    EXPECT_GT(checked, 1000);
+}

@@ -238,7 +238,7 @@ TEST(SurfaceOptics, BadInputNeitherCrashesNorOverruns)
     struct Case {
         const char* name;
         HyGrid* grid;
-        ViewSpec v;
+        ViewSetup v;
         double max_distance;
         double double_distance;
     } cases[] = {

@@ -19,7 +19,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 struct CoverageCase {
-    ViewSpec view;
+    ViewSetup view;
     int to_horizon;
     double max_distance;
     double double_distance;
@@ -217,7 +217,7 @@ TEST(SurfaceOpticsCoverage, WavySeaBelowTheEyeCoversEverythingUnderTheHorizon)
     // is kept at all, so there every overlapping face adds up there). The bounds below are those measured.
     const double down = kPi / 2;
     struct Wavy {
-        ViewSpec v;
+        ViewSetup v;
         double raw_gap, final_gap, edge;
     } views[] = {
         {{"waves_horizon", 0.4, 0.7, 6.0, down + 0.12, 0.7, 0.0, 60.0, 96, 64}, 0.003, 0.003, 1e-2},
@@ -225,7 +225,7 @@ TEST(SurfaceOpticsCoverage, WavySeaBelowTheEyeCoversEverythingUnderTheHorizon)
         {{"waves_wide", 0.25, 0.75, 7.0, down + 0.7, -2.2, 0.1, 140.0, 96, 64}, 1e-3, 1e-3, 0.6},
     };
     for (const Wavy& w : views) {
-        const ViewSpec& vs = w.v;
+        const ViewSetup& vs = w.v;
         SCOPED_TRACE(vs.name);
         const HyViewGeometry view = make_view(vs);
         HyGrid sea(128, 128, 1.0, 1.0);

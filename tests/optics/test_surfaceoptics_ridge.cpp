@@ -156,13 +156,13 @@ double hidden_depth(const double e[3], const double p[3], double height, int sid
     return worst;
 }
 
-void check_scene(const ViewSpec& spec, double height, int to_horizon, bool check_coverage = true)
+void check_scene(const ViewSetup& setup, double height, int to_horizon, bool check_coverage = true)
 {
-    SCOPED_TRACE(spec.name);
-    const HyViewGeometry view = make_view(spec);
+    SCOPED_TRACE(setup.name);
+    const HyViewGeometry view = make_view(setup);
     Drawn drawn;
     const Result r = render(view, height, to_horizon, &drawn);
-    const int side = spec.z > 0 ? 1 : -1;
+    const int side = setup.z > 0 ? 1 : -1;
     ASSERT_EQ(r.side, side);
     ASSERT_FALSE(r.pieces.empty());
     const double eye[3] = {view.x, view.y, view.z};
@@ -186,7 +186,7 @@ void check_scene(const ViewSpec& spec, double height, int to_horizon, bool check
     if (!check_coverage)
         return;
     double p0[2] = {0, 0}, p1[2] = {1, 0};
-    if (height > spec.z) {
+    if (height > setup.z) {
         double r0, c0, r1, c1;
         view.project_point_fractional(kRidgeX, view.y - 10.0, height, r0, c0);
         view.project_point_fractional(kRidgeX, view.y + 10.0, height, r1, c1);
@@ -197,7 +197,7 @@ void check_scene(const ViewSpec& spec, double height, int to_horizon, bool check
     for (int iy = 0; iy < view.rows; ++iy)
         for (int ix = 0; ix < view.columns; ++ix) {
             double e;
-            if (height > spec.z) {
+            if (height > setup.z) {
                 // Keep the side of the skyline that holds the eye's foot (below it in the picture).
                 const double ex = p1[0] - p0[0], ey = p1[1] - p0[1];
                 const double sign = ex >= 0 ? -1.0 : 1.0; // below the line: right of p0 -> p1 when it runs +x
@@ -258,8 +258,8 @@ TEST(SurfaceOpticsRidge, TallRidgeHidesTheWaterBehindIt)
 
 TEST(SurfaceOpticsRidge, UnderWaterTheMirroredSceneGivesTheMirroredPicture)
 {
-    const ViewSpec above = {"above", 0.3, 0.6, 15.0, kPi / 2 + 0.12, -0.15, 0.0, 60.0, 96, 64};
-    ViewSpec below = above;
+    const ViewSetup above = {"above", 0.3, 0.6, 15.0, kPi / 2 + 0.12, -0.15, 0.0, 60.0, 96, 64};
+    ViewSetup below = above;
     below.name = "below";
     below.z = -above.z;
     below.a = kPi - above.a;

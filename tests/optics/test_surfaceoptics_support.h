@@ -16,7 +16,7 @@
 
 namespace surface_test {
 
-struct ViewSpec {
+struct ViewSetup {
     const char* name;
     double x, y, z;       // eye
     double a, b, c;       // orientation
@@ -24,7 +24,7 @@ struct ViewSpec {
     int columns, rows;
 };
 
-inline HyViewGeometry make_view(const ViewSpec& v)
+inline HyViewGeometry make_view(const ViewSetup& v)
 {
     HyViewGeometry g;
     g.set_position(v.x, v.y, v.z);

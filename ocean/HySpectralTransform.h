@@ -13,10 +13,13 @@
 //  - forward: F[kx, ky] = sum over x, y of real[x, y] * exp(-2*pi*i*(kx*x/nx + ky*y/ny)).
 //  - No normalisation: forward then inverse multiplies by nx*ny.
 //
-// Backends: FFTW single precision (when built with it: plans made once per size and direction,
-// shared by every transform object, created under a lock) and a built-in mixed-radix transform
-// (radices 2, 3, 4, 5 and a generic odd factor), which is what builds without FFTW use. The backend
-// can be chosen per object, or for all `automatic` objects with set_default_backend.
+// Backends: FFTW single precision (when built with it: deterministic estimated plans made once per
+// size and direction, shared by every transform object, created under a lock; arrays on a 64-byte
+// boundary, as HyGrid arrays are, are transformed in place, others through an aligned copy; a size
+// FFTW cannot plan runs on the built-in backend) and a built-in mixed-radix transform (radices 2, 3,
+// 4, 5 and any other factor), which is what builds without FFTW use (SEAVAST_WITH_FFTW=OFF). The
+// backend can be chosen per object, or for all `automatic` objects with set_default_backend (or
+// the SEAVAST_TRANSFORM_BUILTIN build option).
 //
 // An object keeps its scratch buffers between calls (so a per-frame transform does not allocate);
 // one object must not be used by two threads at once. All memory comes from the tagged allocator.

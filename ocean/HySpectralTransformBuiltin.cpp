@@ -5,7 +5,7 @@
 // far and ido = n/(l1*p), a pass takes cc[i + ido*(j + p*k)] to ch[i + ido*(k + l1*m)] through a
 // p-point DFT over j and the twiddles exp(+-2*pi*i*m*l1*i/n). Every element is a "vector" of V
 // complex values stored contiguously, so V independent transforms run side by side in the innermost
-// loop: a 2-D transform gathers 16 columns at a time into a buffer that stays in cache (V = 16), and
+// loop: a 2-D transform gathers 64 columns at a time into a buffer that stays in cache (V = 64), and
 // transforms 8 rows at a time as the lanes of one batch (V = 8).
 #include "ocean/HySpectralTransformBuiltin.h"
 

@@ -41,7 +41,7 @@ private:
     // Rows are transformed kRowBlock at a time as the lanes of one batched transform.
     static constexpr int kRowBlock = 8;
     // Columns are transformed kColumnBlock at a time in a contiguous buffer that stays in cache.
-    static constexpr int kColumnBlock = 16;
+    static constexpr int kColumnBlock = 64;
     void columns_pass(float* data, int sign, float* buf_a, float* buf_b) const;
     void inverse_rows(const float* in, int count, float* out, float* buf_a, float* buf_b) const;
     void forward_rows(const float* in, int count, float* out, float* buf_a, float* buf_b) const;

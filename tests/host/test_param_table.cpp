@@ -93,10 +93,11 @@ TEST(ParamTable, LayoutsWithAndWithoutGroups)
         ++k;
     }
     for (const ParamSlot& s : without) {
-        if (s.row->group == ParamGroup::Camera)
+        if (s.row->group == ParamGroup::Camera) {
             EXPECT_EQ(s.id, 200 + (s.index - 45)) << s.row->name;
-        else if (s.row->kind != kParamCustomUI)
+        } else if (s.row->kind != kParamCustomUI) {
             EXPECT_EQ(s.id, s.index) << s.row->name;
+        }
     }
     EXPECT_EQ(without[45].id, 200);
     EXPECT_STREQ(without[45].row->name, "X East-West (M)");
@@ -117,9 +118,11 @@ TEST(ParamTable, PersistentIds)
     EXPECT_EQ(row(122).idWithGroups, 122);
     // Ids are unique apart from the zeros.
     std::set<int> ids;
-    for (const ParamSlot& s : with)
-        if (s.id != 0)
+    for (const ParamSlot& s : with) {
+        if (s.id != 0) {
             EXPECT_TRUE(ids.insert(s.id).second) << s.id;
+        }
+    }
 }
 
 TEST(ParamTable, RangesDefaultsAndChoices)

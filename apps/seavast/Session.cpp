@@ -175,6 +175,17 @@ int ParamArray::write_back(hostkit::Host& host) const
     return n;
 }
 
+Session::~Session()
+{
+    effect_.reset();
+    if (host_) {
+        for (int i = 1; i < host_->param_count(); ++i)
+            if (host_->param(i).def.param_type == PF_Param_LAYER)
+                host_->set_layer(i, nullptr); // the layers belong to the caller
+        host_->global_setdown();
+    }
+}
+
 bool Session::open(const CommonOptions& common, const ParamOptions& params, int width, int height)
 {
     module_ = load_plugin(common);

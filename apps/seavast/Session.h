@@ -63,6 +63,12 @@ private:
 
 class Session {
 public:
+    Session() = default;
+    // Global setdown: the plug-in frees what the instance built, as when a host quits.
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
     // Loads the plug-in, sets up an instance with an output of width x height, applies the preset
     // and the --set values. False after printing one error line.
     bool open(const CommonOptions& common, const ParamOptions& params, int width, int height);

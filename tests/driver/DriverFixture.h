@@ -92,6 +92,10 @@ protected:
     void TearDown() override
     {
         if (host_) {
+            // Map layers of a test lived on its stack: the host must not lend them any more.
+            for (int i = 1; i < host_->param_count(); ++i)
+                if (host_->param(i).def.param_type == PF_Param_LAYER)
+                    host_->set_layer(i, nullptr);
             host_->global_setdown();
             EXPECT_TRUE(host_->misuse().empty()) << (host_->misuse().empty() ? "" : host_->misuse()[0]);
         }

@@ -190,10 +190,16 @@ TEST_F(Driver, TheSeaEvolvesOnlyWhenItsTimeOrElementsChange)
 
 TEST_F(Driver, ResetToDefaultsRebuildsTheSea)
 {
-    set(ParamGroup::Swells, "Enable:", 4);
-    set(ParamGroup::PrimaryWaves, "Ocean Complexity", 2);
-    ASSERT_EQ(render_at(1.0), PF_Err_NONE);
+    // Outside a render (the way the presets panel calls it), so everything comes from the heap.
+    CSettings s = effect().Settings();
+    s.swells[0].enabled = s.swells[1].enabled = 1;
+    s.primary.size = 512;
+    for (CSettingsSwell& w : s.swells)
+        w.record.size = 512;
+    effect().ApplySettings(&s);
+    ASSERT_EQ(effect().UpdateSurface(1.0), kEffectOk);
     EXPECT_EQ(effect().Surface()->disturbances.count, 2);
+    EXPECT_EQ(effect().Surface()->small_primary->nx, 512);
     EXPECT_EQ(effect().ResetToDefaults(), kEffectOk);
     CSettings d;
     SettingsSetDefaults(d);

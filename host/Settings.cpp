@@ -752,6 +752,7 @@ std::vector<PresetEntry> PresetEntries(std::string_view text)
         e.key = k.key;
         e.group = k.group;
         e.row = &table[std::size_t(k.row)];
+        e.component = k.component;
         e.found = t.GetString(k.key, e.value);
         out.push_back(std::move(e));
     }

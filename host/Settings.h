@@ -152,6 +152,7 @@ struct PresetEntry {
     std::string key;
     ParamGroup group = ParamGroup::Input; // the swell a "Enable:" key belongs to for the enable keys
     const ParamRow* row = nullptr;
+    int component = 0; // colour component (0 red, 1 green, 2 blue); the swell for the enable keys
     bool found = false;
     std::string value; // as written in the file, empty when missing
 };

@@ -60,9 +60,7 @@ private:
             while (!name.empty() && name.back() == ' ')
                 name.pop_back();
             if (e.row->kind == kParamColor)
-                name += e.key.back() == 'R' || e.key.back() == '3' ? " (red)"
-                        : e.key.back() == 'G' || e.key.back() == '4' ? " (green)"
-                                                                       : " (blue)";
+                name += e.component == 0 ? " (red)" : e.component == 1 ? " (green)" : " (blue)";
             if (e.row->group == ParamGroup::Swells)
                 name = "enabled";
             std::printf("  %-20s %-28s %s\n", e.key.c_str(), name.c_str(), e.found ? e.value.c_str() : "(missing: default)");

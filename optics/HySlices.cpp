@@ -866,6 +866,48 @@ int Slices::clip_triangle(const HySliceVertex tri[3])
         visible_count_ = 3;
         return 1;
     };
+    // Clips `region` by the triangle `t` (in the same coordinates) and keeps what is left as the visible
+    // part; a triangle left whole is kept as itself.
+    auto keep_clipped = [&](const HySliceVertex* region, int c, const HySliceVertex t[3], bool in_image) {
+        const double area = triangle_area(t);
+        if (area == 0.0 || !(area == area))
+            return 0;
+        const double sign = area > 0.0 ? 1.0 : -1.0;
+        constexpr int kCap = 4 * HY_MAX_POINTS;
+        const HySliceVertex* src = region;
+        HySliceVertex* dst = scratch_a_;
+        for (int e = 0; e < 3 && c > 0; ++e) {
+            const HySliceVertex& p0 = t[e];
+            const HySliceVertex& p1 = t[(e + 1) % 3];
+            c = hy_clip_half_plane(src, c, p0.x, p0.y, p1.x, p1.y, sign, dst, kCap);
+            if (c < 0) {
+                std::fprintf(stderr, "nRidgePoly > HY_MAX_POINTS %d\n", kCap);
+                std::fflush(stderr);
+                return 0;
+            }
+            src = dst;
+            dst = dst == scratch_a_ ? scratch_b_ : scratch_a_;
+        }
+        if (c < 3)
+            return 0;
+        const double kept = std::fabs(hy_polygon_area(src, c));
+        if (kept == 0.0)
+            return 0;
+        // Nothing was cut away: keep the triangle itself, so that no vertex lies inside one of its edges
+        // (such a vertex would leave the edge once mapped through the lens).
+        if (std::fabs(kept - std::fabs(area)) <= 1e-12 * std::fabs(area))
+            return whole();
+        if (c > HY_MAX_POINTS) {
+            std::fprintf(stderr, "nRidgePoly > HY_MAX_POINTS %d\n", c);
+            std::fflush(stderr);
+            return 0;
+        }
+        for (int k = 0; k < c; ++k)
+            visible_[k] = src[k];
+        visible_count_ = c;
+        visible_in_image_ = in_image;
+        return 1;
+    };
     if (ridge_count < 2 || xmax < R[ridge_count - 1].x || xmin > R[0].x)
         return whole();
     const int i1 = get_ridge_point(xmax, 0);
@@ -962,82 +1004,11 @@ int Slices::clip_triangle(const HySliceVertex tri[3])
                 }
             }
         }
-        if (ok) {
-            const double img_area = triangle_area(t_img);
-            if (img_area == 0.0 || !(img_area == img_area))
-                return 0;
-            const double img_sign = img_area > 0.0 ? 1.0 : -1.0;
-            constexpr int kImgCap = 4 * HY_MAX_POINTS;
-            int ci = m;
-            const HySliceVertex* isrc = region_img_;
-            HySliceVertex* idst = scratch_a_;
-            for (int e = 0; e < 3 && ci > 0; ++e) {
-                const HySliceVertex& p0 = t_img[e];
-                const HySliceVertex& p1 = t_img[(e + 1) % 3];
-                ci = hy_clip_half_plane(isrc, ci, p0.x, p0.y, p1.x, p1.y, img_sign, idst, kImgCap);
-                if (ci < 0) {
-                    std::fprintf(stderr, "nRidgePoly > HY_MAX_POINTS %d\n", kImgCap);
-                    std::fflush(stderr);
-                    return 0;
-                }
-                isrc = idst;
-                idst = idst == scratch_a_ ? scratch_b_ : scratch_a_;
-            }
-            if (ci < 3)
-                return 0;
-            const double vis = std::fabs(hy_polygon_area(isrc, ci));
-            if (vis == 0.0)
-                return 0;
-            if (std::fabs(vis - std::fabs(img_area)) <= 1e-12 * std::fabs(img_area))
-                return whole();
-            if (ci > HY_MAX_POINTS) {
-                std::fprintf(stderr, "nRidgePoly > HY_MAX_POINTS %d\n", ci);
-                std::fflush(stderr);
-                return 0;
-            }
-            for (int k = 0; k < ci; ++k)
-                visible_[k] = isrc[k];
-            visible_count_ = ci;
-            visible_in_image_ = true;
-            return 1;
-        }
+        if (ok)
+            return keep_clipped(region_img_, m, t_img, true);
         // Something lies behind the eye: cut in angular codes instead.
     }
-    const double area = triangle_area(tri);
-    if (area == 0.0 || !(area == area))
-        return 0;
-    const double sign = area > 0.0 ? 1.0 : -1.0;
-    constexpr int kCap = 4 * HY_MAX_POINTS;
-    int c = m;
-    const HySliceVertex* src = region_;
-    HySliceVertex* dst = scratch_a_;
-    for (int e = 0; e < 3 && c > 0; ++e) {
-        const HySliceVertex& p0 = tri[e];
-        const HySliceVertex& p1 = tri[(e + 1) % 3];
-        c = hy_clip_half_plane(src, c, p0.x, p0.y, p1.x, p1.y, sign, dst, kCap);
-        if (c < 0) {
-            std::fprintf(stderr, "nRidgePoly > HY_MAX_POINTS %d\n", kCap);
-            std::fflush(stderr);
-            return 0;
-        }
-        src = dst;
-        dst = dst == scratch_a_ ? scratch_b_ : scratch_a_;
-    }
-    if (c < 3 || hy_polygon_area(src, c) == 0.0)
-        return 0;
-    // Nothing was cut away: keep the triangle itself, so that no vertex lies inside one of its edges
-    // (such a vertex would leave the edge once mapped through the lens).
-    if (std::fabs(std::fabs(hy_polygon_area(src, c)) - std::fabs(area)) <= 1e-12 * std::fabs(area))
-        return whole();
-    if (c > HY_MAX_POINTS) {
-        std::fprintf(stderr, "nRidgePoly > HY_MAX_POINTS %d\n", c);
-        std::fflush(stderr);
-        return 0;
-    }
-    for (int k = 0; k < c; ++k)
-        visible_[k] = src[k];
-    visible_count_ = c;
-    return 1;
+    return keep_clipped(region_, m, tri, false);
 }
 
 void Slices::merge_slice(int parity)

@@ -21,6 +21,14 @@ int cells_of(double distance, double step)
     return int(std::min(v, double(kMaxCells)));
 }
 
+// All three corners on the far side of one image edge.
+bool beside_image(const HyImageInfo& info, const HySliceVertex t[3])
+{
+    const double W = info.width, H = info.height;
+    return (t[0].x < 0 && t[1].x < 0 && t[2].x < 0) || (t[0].x > W && t[1].x > W && t[2].x > W) ||
+           (t[0].y < 0 && t[1].y < 0 && t[2].y < 0) || (t[0].y > H && t[1].y > H && t[2].y > H);
+}
+
 } // namespace
 
 HySurfaceOptics::HySurfaceOptics(const HySurfaceOpticsParams& params)
@@ -154,22 +162,12 @@ int HySurfaceOptics::pixel_point(const HySliceVertex* piece, int count, const Hy
 void HySurfaceOptics::draw_triangle(const HyImageInfo& info, const HySliceVertex* visible, int count,
                                     const HySliceVertex triangle[3], double, int)
 {
-    const double W = info.width, H = info.height;
-    const HySliceVertex* t = triangle;
-    if ((t[0].x < 0 && t[1].x < 0 && t[2].x < 0) || (t[0].x > W && t[1].x > W && t[2].x > W) ||
-        (t[0].y < 0 && t[1].y < 0 && t[2].y < 0) || (t[0].y > H && t[1].y > H && t[2].y > H))
-        return;
     scan_polygon(info, visible, count, triangle, false);
 }
 
 void HySurfaceOptics::draw_far_polygon(const HyImageInfo& info, const HySliceVertex* visible, int count,
                                        const HySliceVertex triangle[3], double, int)
 {
-    const double W = info.width, H = info.height;
-    const HySliceVertex* t = triangle;
-    if ((t[0].x < 0 && t[1].x < 0 && t[2].x < 0) || (t[0].x > W && t[1].x > W && t[2].x > W) ||
-        (t[0].y < 0 && t[1].y < 0 && t[2].y < 0) || (t[0].y > H && t[1].y > H && t[2].y > H))
-        return;
     scan_polygon(info, visible, count, triangle, true);
 }
 
@@ -177,6 +175,9 @@ void HySurfaceOptics::scan_polygon(const HyImageInfo& info, const HySliceVertex*
                                    const HySliceVertex triangle[3], bool far)
 {
     if (count < 3 || !info.buffer || !info.view || info.width <= 0 || info.height <= 0)
+        return;
+    // A triangle wholly beside the image draws nothing, whatever its visible part.
+    if (beside_image(info, triangle))
         return;
     HyPixelBuffer& buffer = *info.buffer;
     const HyViewGeometry& view = *info.view;

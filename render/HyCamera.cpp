@@ -469,38 +469,34 @@ void HyRenderData_Camera::clear_colour_planes()
 
 void HyRenderData_Camera::set_alpha_plane(float* alpha)
 {
-    alpha_ = alpha;
-    alpha_plane_set_ = 1;
+    alpha_ = Plane{alpha, 1};
 }
 
 std::uint32_t HyRenderData_Camera::get_alpha_plane(float*& alpha) const
 {
-    alpha = alpha_;
-    return alpha_plane_set_;
+    alpha = alpha_.data;
+    return alpha_.set;
 }
 
 void HyRenderData_Camera::clear_alpha_plane()
 {
-    alpha_plane_set_ = 0;
-    alpha_ = nullptr;
+    alpha_ = Plane{};
 }
 
 void HyRenderData_Camera::set_depth_plane(float* depth)
 {
-    depth_ = depth;
-    depth_plane_set_ = 1;
+    depth_ = Plane{depth, 1};
 }
 
 std::uint32_t HyRenderData_Camera::get_depth_plane(float*& depth) const
 {
-    depth = depth_;
-    return depth_plane_set_;
+    depth = depth_.data;
+    return depth_.set;
 }
 
 void HyRenderData_Camera::clear_depth_plane()
 {
-    depth_plane_set_ = 0;
-    depth_ = nullptr;
+    depth_ = Plane{};
 }
 
 std::size_t HyRenderData_Camera::plane_count() const
@@ -510,54 +506,46 @@ std::size_t HyRenderData_Camera::plane_count() const
     return std::size_t(columns) * std::size_t(rows);
 }
 
-void HyRenderData_Camera::apply_gamma(const double& gamma)
+template <class F>
+void HyRenderData_Camera::map_colour_planes(F f)
 {
     if (!colour_planes_set_)
         return;
-    const float g = static_cast<float>(gamma);
     const std::size_t n = plane_count();
     float* planes[3] = {red_, green_, blue_};
     for (float* p : planes) {
         if (p == nullptr)
             continue;
         for (std::size_t i = 0; i < n; ++i)
-            p[i] = p[i] > 0.0f ? std::pow(p[i], g) : 0.0f;
+            p[i] = f(p[i]);
     }
+}
+
+void HyRenderData_Camera::apply_gamma(const double& gamma)
+{
+    const float g = static_cast<float>(gamma);
+    map_colour_planes([g](float v) { return v > 0.0f ? std::pow(v, g) : 0.0f; });
 }
 
 void HyRenderData_Camera::apply_colour_range(const double& minimum, const double& maximum)
 {
-    if (!colour_planes_set_)
-        return;
-    const std::size_t n = plane_count();
-    float* planes[3] = {red_, green_, blue_};
     const double span = maximum - minimum;
+    // An empty range would divide by zero; treat it as a threshold at the minimum instead.
     if (span == 0.0) {
-        // An empty range would divide by zero; treat it as a threshold at the minimum instead.
-        for (float* p : planes) {
-            if (p == nullptr)
-                continue;
-            for (std::size_t i = 0; i < n; ++i)
-                p[i] = p[i] > minimum ? 1.0f : 0.0f;
-        }
+        map_colour_planes([minimum](float v) { return v > minimum ? 1.0f : 0.0f; });
         return;
     }
     const double scale = 1.0 / span;
-    for (float* p : planes) {
-        if (p == nullptr)
-            continue;
-        for (std::size_t i = 0; i < n; ++i)
-            p[i] = static_cast<float>((p[i] - minimum) * scale);
-    }
+    map_colour_planes([minimum, scale](float v) { return static_cast<float>((v - minimum) * scale); });
 }
 
 int HyRenderData_Camera::unpremultiply()
 {
-    if (!colour_planes_set_ || !alpha_plane_set_ || !red_ || !green_ || !blue_ || !alpha_)
+    if (!colour_planes_set_ || !alpha_.set || !red_ || !green_ || !blue_ || !alpha_.data)
         return 0;
     const std::size_t n = plane_count();
     for (std::size_t i = 0; i < n; ++i) {
-        const float a = alpha_[i];
+        const float a = alpha_.data[i];
         // Nearly transparent pixels are left alone: dividing by a tiny alpha only amplifies noise.
         if (a > 0.001f) {
             red_[i] /= a;
@@ -570,11 +558,11 @@ int HyRenderData_Camera::unpremultiply()
 
 int HyRenderData_Camera::premultiply()
 {
-    if (!colour_planes_set_ || !alpha_plane_set_ || !red_ || !green_ || !blue_ || !alpha_)
+    if (!colour_planes_set_ || !alpha_.set || !red_ || !green_ || !blue_ || !alpha_.data)
         return 0;
     const std::size_t n = plane_count();
     for (std::size_t i = 0; i < n; ++i) {
-        const float a = alpha_[i];
+        const float a = alpha_.data[i];
         red_[i] *= a;
         green_[i] *= a;
         blue_[i] *= a;

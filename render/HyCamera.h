@@ -169,15 +169,22 @@ protected:
     std::size_t plane_count() const;
 
 private:
+    // v -> f(v) on every value of every present colour plane; nothing without colour planes.
+    template <class F>
+    void map_colour_planes(F f);
+
     HyViewGeometry view_;
     std::uint32_t colour_planes_set_ = 0;
     float* red_ = nullptr;
     float* green_ = nullptr;
     float* blue_ = nullptr;
-    std::uint32_t alpha_plane_set_ = 0;
-    float* alpha_ = nullptr;
-    std::uint32_t depth_plane_set_ = 0;
-    float* depth_ = nullptr;
+    // A single optional plane; `set` marks it present, also with a null pointer.
+    struct Plane {
+        float* data = nullptr;
+        std::uint32_t set = 0;
+    };
+    Plane alpha_;
+    Plane depth_;
     std::uint32_t width_ = 128;
     std::uint32_t height_ = 128;
     std::uint32_t window_on_ = 0;

@@ -111,10 +111,10 @@ int HyOceanSurfaceGridElement_wake::generate_kspace()
         const std::size_t ncols = n + 1;
         const double kx_step = kTwoPi / (double(row) * dx);
         const double ky_step = kTwoPi / (double(m) * dy);
-        std::complex<float>* spec = reinterpret_cast<std::complex<float>*>(work);
+        std::complex<float>* spectrum = reinterpret_cast<std::complex<float>*>(work);
         for (std::size_t r = 0; r < m; ++r) {
             const double ky = (r < m / 2 + 1) ? double(r) * ky_step : -double(m - r) * ky_step;
-            std::complex<float>* line = spec + r * ncols;
+            std::complex<float>* line = spectrum + r * ncols;
             for (std::size_t c = 0; c < ncols; ++c) {
                 if (r == 0 && c == 0) {
                     line[0] = 0.0f;

@@ -490,7 +490,7 @@ TEST(Wake, PatternEqualsDirectFourierSumOfTheFilteredFootprint)
         }
     using C = std::complex<double>;
     const double two_pi = 2 * 3.141592653589793;
-    std::vector<C> spec(std::size_t(wx) * ny);
+    std::vector<C> spectrum(std::size_t(wx) * ny);
     for (int q = 0; q < ny; ++q)
         for (int m = 0; m < wx; ++m) {
             C sum = 0;
@@ -511,7 +511,7 @@ TEST(Wake, PatternEqualsDirectFourierSumOfTheFilteredFootprint)
                 if (ms < 0)
                     h = std::conj(h);
             }
-            spec[std::size_t(q) * wx + std::size_t(m)] = sum * h;
+            spectrum[std::size_t(q) * wx + std::size_t(m)] = sum * h;
         }
     double peak = 0.0;
     std::vector<double> expect(std::size_t(nx) * ny);
@@ -521,7 +521,7 @@ TEST(Wake, PatternEqualsDirectFourierSumOfTheFilteredFootprint)
             C sum = 0;
             for (int q = 0; q < ny; ++q)
                 for (int m = 0; m < wx; ++m)
-                    sum += spec[std::size_t(q) * wx + std::size_t(m)] *
+                    sum += spectrum[std::size_t(q) * wx + std::size_t(m)] *
                            std::polar(1.0, two_pi * (double(m) * x / wx + double(q) * y / ny));
             expect[std::size_t(y) * nx + std::size_t(i)] = sum.real() / (wx * ny);
             peak = std::max(peak, std::fabs(sum.real() / (wx * ny)));

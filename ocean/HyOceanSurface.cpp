@@ -451,6 +451,105 @@ void HyOceanSurface::restore_element_grid(HyOcean_data* old, int g, const HyAuxS
 }
 
 // ------------------------------------------------------------------------------------------------
+// The add / reallocate / remove steps every kind of list element shares
+
+namespace {
+
+void report_if(const char* text)
+{
+    if (text)
+        report(text);
+}
+
+} // namespace
+
+template <class E>
+E* HyOceanSurface::element_of(std::uint32_t id, const char* operation) const
+{
+    return element_as<E>(node_for(id, operation), operation);
+}
+
+std::uint32_t HyOceanSurface::adopt_new_element(HyOcean_data* e, float* array, bool initialise,
+                                                const char* not_created, const char* not_initialised,
+                                                const char* not_listed)
+{
+    if (!e) {
+        report_if(not_created);
+        grid->remove_aux_grid(array);
+        return 0;
+    }
+    if (initialise && !e->generate_kspace()) {
+        report_if(not_initialised);
+        grid->remove_aux_grid(array);
+        delete e;
+        return 0;
+    }
+    const std::uint32_t id = disturbances.add_node(e);
+    if (!id) {
+        report_if(not_listed);
+        grid->remove_aux_grid(array);
+        delete e;
+        return 0;
+    }
+    return id;
+}
+
+template <class E, class Usable, class Make>
+int HyOceanSurface::reallocate_element(std::uint32_t id, const char* operation, Usable usable,
+                                       const HyAuxGridRequest& request, Make make, bool initialise,
+                                       const char* not_created, const char* not_initialised)
+{
+    HyOceanDisturbanceList::Node* n = node_for(id, operation);
+    auto* old = element_as<E>(n, operation);
+    if (!old)
+        return 0;
+    char bad_pointer[160], unable[160];
+    std::snprintf(bad_pointer, sizeof bad_pointer, "HyOceanSurface::%s bad grid pointer, unable to reallocate grid ",
+                  operation);
+    std::snprintf(unable, sizeof unable, "HyOceanSurface::%s unable to reallocate grid ", operation);
+    if (!usable()) {
+        report(bad_pointer);
+        return 0;
+    }
+    HyAuxSnapshot saved;
+    const int g = resize_element_grid(old, request, bad_pointer, unable, saved);
+    if (g < 0)
+        return 0;
+    E* e = make(grid->aux_array[g]);
+    if (!e) {
+        report_if(not_created);
+        restore_element_grid(old, g, saved);
+        return 0;
+    }
+    if (initialise && !e->generate_kspace()) {
+        report_if(not_initialised);
+        delete e;
+        restore_element_grid(old, g, saved);
+        return 0;
+    }
+    delete old;
+    n->element = e;
+    return 1;
+}
+
+template <class E>
+std::uint32_t HyOceanSurface::remove_element(std::uint32_t id, const char* operation, const char* bad_grid,
+                                             const char* bad_id)
+{
+    auto* e = element_of<E>(id, operation);
+    if (!e)
+        return 0;
+    if (!remove_element_grid(e)) {
+        report_if(bad_grid);
+        return 0;
+    }
+    delete e;
+    if (!disturbances.remove_node(id))
+        report_if(bad_id);
+    return id;
+}
+
+// ------------------------------------------------------------------------------------------------
 // Swells
 
 namespace {
@@ -468,6 +567,16 @@ HyAuxGridRequest swell_request(const HySwell_data& s)
 
 } // namespace
 
+HyOceanSurfaceGridElement_swell* HyOceanSurface::make_swell(const HySwell_data& s, float* array) const
+{
+    HyOcean_record r = base_record();
+    r.nx = r.ny = s.size;
+    r.dx = r.dy = s.spacing;
+    r.heights = array;
+    r.seed = s.seed;
+    return new HyOceanSurfaceGridElement_swell(r, s);
+}
+
 std::uint32_t HyOceanSurface::add_new_swell(const HySwell_data& s)
 {
     float* array = nullptr;
@@ -477,31 +586,10 @@ std::uint32_t HyOceanSurface::add_new_swell(const HySwell_data& s)
         report("HyOceanSurface::add_new_swell  unable to add new grid ");
         return 0;
     }
-    HyOcean_record r = base_record();
-    r.nx = r.ny = s.size;
-    r.dx = r.dy = s.spacing;
-    r.heights = array;
-    r.seed = s.seed;
-    auto* e = new HyOceanSurfaceGridElement_swell(r, s);
-    if (!e) {
-        report("HyOceanSurface::add_new_swell unable to create new swell ");
-        grid->remove_aux_grid(array);
-        return 0;
-    }
-    if (!e->generate_kspace()) {
-        report("HyOceanSurface::add_new_swell unable to initialize new swell ");
-        grid->remove_aux_grid(array);
-        delete e;
-        return 0;
-    }
-    const std::uint32_t id = disturbances.add_node(e);
-    if (!id) {
-        report("HyOceanSurface::add_new_swell unable to add swell to disturbance list ");
-        grid->remove_aux_grid(array);
-        delete e;
-        return 0;
-    }
-    return id;
+    return adopt_new_element(make_swell(s, array), array, true,
+                             "HyOceanSurface::add_new_swell unable to create new swell ",
+                             "HyOceanSurface::add_new_swell unable to initialize new swell ",
+                             "HyOceanSurface::add_new_swell unable to add swell to disturbance list ");
 }
 
 std::uint32_t HyOceanSurface::reset_swell_parameters(const std::uint32_t& id, const double& height,
@@ -509,8 +597,7 @@ std::uint32_t HyOceanSurface::reset_swell_parameters(const std::uint32_t& id, co
                                                      const double& oscillations, const double& direction,
                                                      const double& vertical_scale)
 {
-    auto* e = element_as<HyOceanSurfaceGridElement_swell>(node_for(id, "reset_swell_parameters"),
-                                                          "reset_swell_parameters");
+    auto* e = element_of<HyOceanSurfaceGridElement_swell>(id, "reset_swell_parameters");
     if (!e)
         return 0;
     e->set_wave_parameters(height, length, roughness, oscillations, direction, vertical_scale);
@@ -519,108 +606,74 @@ std::uint32_t HyOceanSurface::reset_swell_parameters(const std::uint32_t& id, co
 
 int HyOceanSurface::reallocate_swell(const std::uint32_t& id, const HySwell_data& s)
 {
-    HyOceanDisturbanceList::Node* n = node_for(id, "reallocate_swell");
-    auto* old = element_as<HyOceanSurfaceGridElement_swell>(n, "reallocate_swell");
-    if (!old)
-        return 0;
-    if (!hywave::lattice_usable("HyOceanSurface::reallocate_swell", s.size, s.size, s.spacing, s.spacing)) {
-        report("HyOceanSurface::reallocate_swell bad grid pointer, unable to reallocate grid ");
-        return 0;
-    }
-    HyAuxSnapshot saved;
-    const int g = resize_element_grid(old, swell_request(s), "HyOceanSurface::reallocate_swell bad grid pointer, unable to reallocate grid ",
-                                      "HyOceanSurface::reallocate_swell unable to reallocate grid ", saved);
-    if (g < 0)
-        return 0;
-    HyOcean_record r = base_record();
-    r.nx = r.ny = s.size;
-    r.dx = r.dy = s.spacing;
-    r.heights = grid->aux_array[g];
-    r.seed = s.seed;
-    auto* e = new HyOceanSurfaceGridElement_swell(r, s);
-    if (!e) {
-        report("HyOceanSurface::reallocate_swell unable to re-create swell ");
-        restore_element_grid(old, g, saved);
-        return 0;
-    }
-    if (!e->generate_kspace()) {
-        report("HyOceanSurface::reallocate_swell unable to re-initialize swell ");
-        delete e;
-        restore_element_grid(old, g, saved);
-        return 0;
-    }
-    delete old;
-    n->element = e;
-    return 1;
+    return reallocate_element<HyOceanSurfaceGridElement_swell>(
+        id, "reallocate_swell",
+        [&] { return hywave::lattice_usable("HyOceanSurface::reallocate_swell", s.size, s.size, s.spacing, s.spacing); },
+        swell_request(s), [&](float* array) { return make_swell(s, array); }, true,
+        "HyOceanSurface::reallocate_swell unable to re-create swell ",
+        "HyOceanSurface::reallocate_swell unable to re-initialize swell ");
 }
 
 std::uint32_t HyOceanSurface::remove_swell(const std::uint32_t& id)
 {
-    auto* e = element_as<HyOceanSurfaceGridElement_swell>(node_for(id, "remove_swell"), "remove_swell");
-    if (!e)
-        return 0;
-    if (!remove_element_grid(e)) {
-        report("HyOceanSurface::remove_swell bad grid pointer, unable to delete swell grid ");
-        return 0;
-    }
-    delete e;
-    if (!disturbances.remove_node(id))
-        report("HyOceanSurface::remove_swell bad id, unable to remove swell node ");
-    return id;
+    return remove_element<HyOceanSurfaceGridElement_swell>(
+        id, "remove_swell", "HyOceanSurface::remove_swell bad grid pointer, unable to delete swell grid ",
+        "HyOceanSurface::remove_swell bad id, unable to remove swell node ");
 }
 
 // ------------------------------------------------------------------------------------------------
 // Ripples
 
-std::uint32_t HyOceanSurface::add_new_ripple(const HyRipple_record& record)
+namespace {
+
+bool ripple_usable(const HyRipple_record& record)
 {
-    float* array = nullptr;
-    if (grid && record.nx >= 2 && record.nx <= (1 << 20) && positive_finite(record.dx)) {
-        HyAuxGridRequest q;
-        q.nx = record.nx;
-        q.ny = 1;
-        q.dx = q.dy = record.dx;
-        q.periodic = 0;
-        q.type = kHyAuxAdditiveRadial;
-        array = grid->add_aux_grid(q);
-    }
-    if (!array) {
-        report("HyOceanSurface::add_new_ripple  unable to add new grid ");
-        return 0;
-    }
+    return record.nx >= 2 && record.nx <= (1 << 20) && positive_finite(record.dx);
+}
+
+HyAuxGridRequest ripple_request(const HyRipple_record& record)
+{
+    HyAuxGridRequest q;
+    q.nx = record.nx;
+    q.ny = 1;
+    q.dx = q.dy = record.dx;
+    q.periodic = 0;
+    q.type = kHyAuxAdditiveRadial;
+    return q;
+}
+
+} // namespace
+
+HyOceanSurfaceGridElement_ripple* HyOceanSurface::make_ripple(const HyRipple_record& record, float* array) const
+{
     HyRipple_record r = record;
     r.ny = 1;
     r.heights = array;
     r.loop = loop;
     r.loop_time = loop_time;
-    auto* e = new HyOceanSurfaceGridElement_ripple(r);
-    if (!e) {
-        report("HyOceanSurface::add_new_ripple unable to create new ripple ");
-        grid->remove_aux_grid(array);
+    return new HyOceanSurfaceGridElement_ripple(r);
+}
+
+std::uint32_t HyOceanSurface::add_new_ripple(const HyRipple_record& record)
+{
+    float* array = nullptr;
+    if (grid && ripple_usable(record))
+        array = grid->add_aux_grid(ripple_request(record));
+    if (!array) {
+        report("HyOceanSurface::add_new_ripple  unable to add new grid ");
         return 0;
     }
-    if (!e->generate_kspace()) {
-        report("HyOceanSurface::add_new_ripple unable to initialize new ripple ");
-        grid->remove_aux_grid(array);
-        delete e;
-        return 0;
-    }
-    const std::uint32_t id = disturbances.add_node(e);
-    if (!id) {
-        report("HyOceanSurface::add_new_ripple unable to add ripple to disturbance list ");
-        grid->remove_aux_grid(array);
-        delete e;
-        return 0;
-    }
-    return id;
+    return adopt_new_element(make_ripple(record, array), array, true,
+                             "HyOceanSurface::add_new_ripple unable to create new ripple ",
+                             "HyOceanSurface::add_new_ripple unable to initialize new ripple ",
+                             "HyOceanSurface::add_new_ripple unable to add ripple to disturbance list ");
 }
 
 std::uint32_t HyOceanSurface::reset_ripple_parameters(const std::uint32_t& id, const double& centre_x,
                                                       const double& centre_y, const double& start_time,
                                                       const double& time_scale, const double& amplitude_scale)
 {
-    auto* e = element_as<HyOceanSurfaceGridElement_ripple>(node_for(id, "reset_ripple_parameters"),
-                                                           "reset_ripple_parameters");
+    auto* e = element_of<HyOceanSurfaceGridElement_ripple>(id, "reset_ripple_parameters");
     if (!e)
         return 0;
     e->set_ripple_parameters(start_time, centre_x, centre_y, time_scale, amplitude_scale);
@@ -629,60 +682,18 @@ std::uint32_t HyOceanSurface::reset_ripple_parameters(const std::uint32_t& id, c
 
 int HyOceanSurface::reallocate_ripple(const std::uint32_t& id, const HyRipple_record& record)
 {
-    HyOceanDisturbanceList::Node* n = node_for(id, "reallocate_ripple");
-    auto* old = element_as<HyOceanSurfaceGridElement_ripple>(n, "reallocate_ripple");
-    if (!old)
-        return 0;
-    if (record.nx < 2 || record.nx > (1 << 20) || !positive_finite(record.dx)) {
-        report("HyOceanSurface::reallocate_ripple bad grid pointer, unable to reallocate grid ");
-        return 0;
-    }
-    HyAuxGridRequest q;
-    q.nx = record.nx;
-    q.ny = 1;
-    q.dx = q.dy = record.dx;
-    q.periodic = 0;
-    q.type = kHyAuxAdditiveRadial;
-    HyAuxSnapshot saved;
-    const int g = resize_element_grid(old, q, "HyOceanSurface::reallocate_ripple bad grid pointer, unable to reallocate grid ",
-                                      "HyOceanSurface::reallocate_ripple unable to reallocate grid ", saved);
-    if (g < 0)
-        return 0;
-    HyRipple_record r = record;
-    r.ny = 1;
-    r.heights = grid->aux_array[g];
-    r.loop = loop;
-    r.loop_time = loop_time;
-    auto* e = new HyOceanSurfaceGridElement_ripple(r);
-    if (!e) {
-        report("HyOceanSurface::reallocate_new_ripple unable to create new ripple ");
-        restore_element_grid(old, g, saved);
-        return 0;
-    }
-    if (!e->generate_kspace()) {
-        report("HyOceanSurface::reallocate_new_ripple unable to initialize new ripple ");
-        delete e;
-        restore_element_grid(old, g, saved);
-        return 0;
-    }
-    delete old;
-    n->element = e;
-    return 1;
+    return reallocate_element<HyOceanSurfaceGridElement_ripple>(
+        id, "reallocate_ripple", [&] { return ripple_usable(record); }, ripple_request(record),
+        [&](float* array) { return make_ripple(record, array); }, true,
+        "HyOceanSurface::reallocate_new_ripple unable to create new ripple ",
+        "HyOceanSurface::reallocate_new_ripple unable to initialize new ripple ");
 }
 
 std::uint32_t HyOceanSurface::remove_ripple(const std::uint32_t& id)
 {
-    auto* e = element_as<HyOceanSurfaceGridElement_ripple>(node_for(id, "remove_ripple"), "remove_ripple");
-    if (!e)
-        return 0;
-    if (!remove_element_grid(e)) {
-        report("HyOceanSurface::remove_ripple bad grid pointer, unable to delete ripple grid ");
-        return 0;
-    }
-    delete e;
-    if (!disturbances.remove_node(id))
-        report("HyOceanSurface::remove_ripple bad id, unable to remove ripple node ");
-    return id;
+    return remove_element<HyOceanSurfaceGridElement_ripple>(
+        id, "remove_ripple", "HyOceanSurface::remove_ripple bad grid pointer, unable to delete ripple grid ",
+        "HyOceanSurface::remove_ripple bad id, unable to remove ripple node ");
 }
 
 // ------------------------------------------------------------------------------------------------
@@ -713,57 +724,35 @@ HyAuxGridRequest patch_request(int nx, int ny, double dx, double dy, int periodi
 
 } // namespace
 
-std::uint32_t HyOceanSurface::add_new_wake(const HyWake_record& record)
+HyOceanSurfaceGridElement_wake* HyOceanSurface::make_wake(const HyWake_record& record, float* array) const
 {
-    float* array = nullptr;
-    if (grid && patch_usable(record.nx, record.ny, record.dx, record.dy)) {
-        HyAuxGridRequest q;
-        q.nx = record.nx;
-        q.ny = record.ny;
-        q.dx = record.dx;
-        q.dy = record.dy;
-        q.periodic = 0;
-        q.type = kHyAuxAdditive;
-        q.rotated = 1;
-        q.angle = std::isfinite(record.heading) ? record.heading : 0.0;
-        array = grid->add_aux_grid(q);
-    }
-    if (!array) {
-        report("HyOceanSurface::add_new_wake  unable to add new grid ");
-        return 0;
-    }
     HyWake_record r = record;
     r.heights = array;
     r.loop = loop;
     r.loop_time = loop_time;
     std::strcpy(r.hull_file, "null.dat");
-    auto* e = new HyOceanSurfaceGridElement_wake(r);
-    if (!e) {
-        report("HyOceanSurface::add_new_wake unable to create new wake ");
-        grid->remove_aux_grid(array);
+    return new HyOceanSurfaceGridElement_wake(r);
+}
+
+std::uint32_t HyOceanSurface::add_new_wake(const HyWake_record& record)
+{
+    float* array = nullptr;
+    if (grid && patch_usable(record.nx, record.ny, record.dx, record.dy))
+        array = grid->add_aux_grid(patch_request(record.nx, record.ny, record.dx, record.dy, 0, record.heading));
+    if (!array) {
+        report("HyOceanSurface::add_new_wake  unable to add new grid ");
         return 0;
     }
-    if (!e->generate_kspace()) {
-        grid->remove_aux_grid(array);
-        delete e;
-        return 0;
-    }
-    const std::uint32_t id = disturbances.add_node(e);
-    if (!id) {
-        report("HyOceanSurface::add_new_wake unable to add wake to disturbance list ");
-        grid->remove_aux_grid(array);
-        delete e;
-        return 0;
-    }
-    return id;
+    return adopt_new_element(make_wake(record, array), array, true,
+                             "HyOceanSurface::add_new_wake unable to create new wake ", nullptr,
+                             "HyOceanSurface::add_new_wake unable to add wake to disturbance list ");
 }
 
 std::uint32_t HyOceanSurface::reset_wake_parameters(const std::uint32_t& id, const double& depth,
                                                     const double& heading, const double& ship_x,
                                                     const double& ship_y, const double& reference_time)
 {
-    auto* e = element_as<HyOceanSurfaceGridElement_wake>(node_for(id, "reset_wake_parameters"),
-                                                         "reset_wake_parameters");
+    auto* e = element_of<HyOceanSurfaceGridElement_wake>(id, "reset_wake_parameters");
     if (!e)
         return 0;
     e->set_wake_motion(depth, heading, ship_x, ship_y, reference_time);
@@ -777,8 +766,7 @@ std::uint32_t HyOceanSurface::reset_wake_parameters(const std::uint32_t& id, con
                                                     const double& soft_limit_scale, const int& fade,
                                                     const double& fade_length, const double& fade_power)
 {
-    auto* e = element_as<HyOceanSurfaceGridElement_wake>(node_for(id, "reset_wake_parameters"),
-                                                         "reset_wake_parameters");
+    auto* e = element_of<HyOceanSurfaceGridElement_wake>(id, "reset_wake_parameters");
     if (!e)
         return 0;
     e->set_soft_limit(soft_limit);
@@ -790,61 +778,24 @@ std::uint32_t HyOceanSurface::reset_wake_parameters(const std::uint32_t& id, con
 
 int HyOceanSurface::reallocate_wake(const std::uint32_t& id, const HyWake_record& record)
 {
-    HyOceanDisturbanceList::Node* n = node_for(id, "reallocate_wake");
-    auto* old = element_as<HyOceanSurfaceGridElement_wake>(n, "reallocate_wake");
-    if (!old)
-        return 0;
-    if (!patch_usable(record.nx, record.ny, record.dx, record.dy)) {
-        report("HyOceanSurface::reallocate_wake bad grid pointer, unable to reallocate grid ");
-        return 0;
-    }
-    HyAuxSnapshot saved;
-    const int g = resize_element_grid(old, patch_request(record.nx, record.ny, record.dx, record.dy, 0, record.heading),
-                                      "HyOceanSurface::reallocate_wake bad grid pointer, unable to reallocate grid ",
-                                      "HyOceanSurface::reallocate_wake unable to reallocate grid ", saved);
-    if (g < 0)
-        return 0;
-    HyWake_record r = record;
-    r.heights = grid->aux_array[g];
-    r.loop = loop;
-    r.loop_time = loop_time;
-    std::strcpy(r.hull_file, "null.dat");
-    auto* e = new HyOceanSurfaceGridElement_wake(r);
-    if (!e) {
-        report("HyOceanSurface::reallocate_new_wake unable to create new wake ");
-        restore_element_grid(old, g, saved);
-        return 0;
-    }
-    if (!e->generate_kspace()) {
-        delete e;
-        restore_element_grid(old, g, saved);
-        return 0;
-    }
-    delete old;
-    n->element = e;
-    return 1;
+    return reallocate_element<HyOceanSurfaceGridElement_wake>(
+        id, "reallocate_wake", [&] { return patch_usable(record.nx, record.ny, record.dx, record.dy); },
+        patch_request(record.nx, record.ny, record.dx, record.dy, 0, record.heading),
+        [&](float* array) { return make_wake(record, array); }, true,
+        "HyOceanSurface::reallocate_new_wake unable to create new wake ", nullptr);
 }
 
 std::uint32_t HyOceanSurface::remove_wake(const std::uint32_t& id)
 {
-    auto* e = element_as<HyOceanSurfaceGridElement_wake>(node_for(id, "remove_wake"), "remove_wake");
-    if (!e)
-        return 0;
-    if (!remove_element_grid(e)) {
-        report("HyOceanSurface::remove_wake bad grid pointer, unable to delete wake grid ");
-        return 0;
-    }
-    delete e;
-    if (!disturbances.remove_node(id))
-        report("HyOceanSurface::remove_wake bad id, unable to remove wake node ");
-    return id;
+    return remove_element<HyOceanSurfaceGridElement_wake>(
+        id, "remove_wake", "HyOceanSurface::remove_wake bad grid pointer, unable to delete wake grid ",
+        "HyOceanSurface::remove_wake bad id, unable to remove wake node ");
 }
 
 int HyOceanSurface::get_wake_front_and_back(const std::uint32_t& id, double& front_x, double& front_y,
                                             double& back_x, double& back_y, const double& t)
 {
-    auto* e = element_as<HyOceanSurfaceGridElement_wake>(node_for(id, "get_wake_front_and_back"),
-                                                         "get_wake_front_and_back");
+    auto* e = element_of<HyOceanSurfaceGridElement_wake>(id, "get_wake_front_and_back");
     if (!e)
         return 0;
     e->get_wake_front_and_back(front_x, front_y, back_x, back_y, t);
@@ -854,91 +805,45 @@ int HyOceanSurface::get_wake_front_and_back(const std::uint32_t& id, double& fro
 // ------------------------------------------------------------------------------------------------
 // Disturbance grids
 
-std::uint32_t HyOceanSurface::add_new_disturbance_grid(const HyDisturbance_record& record)
+HyOceanSurfaceGridElement_disturbance* HyOceanSurface::make_disturbance(const HyDisturbance_record& record,
+                                                                        float* array) const
 {
-    if (!grid || !patch_usable(record.nx, record.ny, record.dx, record.dy))
-        return 0;
-    HyAuxGridRequest q;
-    q.nx = record.nx;
-    q.ny = record.ny;
-    q.dx = record.dx;
-    q.dy = record.dy;
-    q.periodic = 0;
-    q.type = kHyAuxAdditive;
-    q.rotated = 1;
-    q.angle = std::isfinite(record.angle) ? record.angle : 0.0;
-    float* array = grid->add_aux_grid(q);
-    if (!array)
-        return 0;
     HyDisturbance_record r = record;
     r.heights = array;
     r.loop = loop;
     r.loop_time = loop_time;
-    auto* e = new HyOceanSurfaceGridElement_disturbance(r);
-    if (!e) {
-        report("HyOceanSurface::add_new_disturbance_grid unable to create new disturbance grid ");
-        grid->remove_aux_grid(array);
+    return new HyOceanSurfaceGridElement_disturbance(r);
+}
+
+std::uint32_t HyOceanSurface::add_new_disturbance_grid(const HyDisturbance_record& record)
+{
+    if (!grid || !patch_usable(record.nx, record.ny, record.dx, record.dy))
         return 0;
-    }
-    if (!e->generate_kspace()) {
-        report("HyOceanSurface::add_new_disturbance unable to initialize new disturbance grid ");
-        grid->remove_aux_grid(array);
-        delete e;
+    float* array = grid->add_aux_grid(patch_request(record.nx, record.ny, record.dx, record.dy, 0, record.angle));
+    if (!array)
         return 0;
-    }
-    const std::uint32_t id = disturbances.add_node(e);
-    if (!id) {
-        report("HyOceanSurface::add_new_disturbance_grid unable to add disturbance grid to disturbance list ");
-        grid->remove_aux_grid(array);
-        delete e;
-        return 0;
-    }
-    return id;
+    return adopt_new_element(
+        make_disturbance(record, array), array, true,
+        "HyOceanSurface::add_new_disturbance_grid unable to create new disturbance grid ",
+        "HyOceanSurface::add_new_disturbance unable to initialize new disturbance grid ",
+        "HyOceanSurface::add_new_disturbance_grid unable to add disturbance grid to disturbance list ");
 }
 
 int HyOceanSurface::reallocate_disturbance_grid(const std::uint32_t& id, const HyDisturbance_record& record)
 {
-    HyOceanDisturbanceList::Node* n = node_for(id, "reallocate_disturbance_grid");
-    auto* old = element_as<HyOceanSurfaceGridElement_disturbance>(n, "reallocate_disturbance_grid");
-    if (!old)
-        return 0;
-    if (!patch_usable(record.nx, record.ny, record.dx, record.dy)) {
-        report("HyOceanSurface::reallocate_disturbance_grid bad grid pointer, unable to reallocate grid ");
-        return 0;
-    }
-    HyAuxSnapshot saved;
-    const int g = resize_element_grid(old, patch_request(record.nx, record.ny, record.dx, record.dy, 0, record.angle),
-                                      "HyOceanSurface::reallocate_disturbance_grid bad grid pointer, unable to reallocate grid ",
-                                      "HyOceanSurface::reallocate_disturbance_grid unable to reallocate grid ", saved);
-    if (g < 0)
-        return 0;
-    HyDisturbance_record r = record;
-    r.heights = grid->aux_array[g];
-    r.loop = loop;
-    r.loop_time = loop_time;
-    auto* e = new HyOceanSurfaceGridElement_disturbance(r);
-    if (!e) {
-        report("HyOceanSurface::reallocate_disturbance_grid unable to create new disturbance grid ");
-        restore_element_grid(old, g, saved);
-        return 0;
-    }
-    if (!e->generate_kspace()) {
-        report("HyOceanSurface::reallocate_disturbance unable to initialize new disturbance grid ");
-        delete e;
-        restore_element_grid(old, g, saved);
-        return 0;
-    }
-    delete old;
-    n->element = e;
-    return 1;
+    return reallocate_element<HyOceanSurfaceGridElement_disturbance>(
+        id, "reallocate_disturbance_grid", [&] { return patch_usable(record.nx, record.ny, record.dx, record.dy); },
+        patch_request(record.nx, record.ny, record.dx, record.dy, 0, record.angle),
+        [&](float* array) { return make_disturbance(record, array); }, true,
+        "HyOceanSurface::reallocate_disturbance_grid unable to create new disturbance grid ",
+        "HyOceanSurface::reallocate_disturbance unable to initialize new disturbance grid ");
 }
 
 std::uint32_t HyOceanSurface::reset_disturbance_grid_parameters(const std::uint32_t& id, const double& centre_x,
                                                                 const double& centre_y, const double& angle,
                                                                 const double& start_time, const double& time_step)
 {
-    auto* e = element_as<HyOceanSurfaceGridElement_disturbance>(node_for(id, "reset_disturbance_grid_parameters"),
-                                                                "reset_disturbance_grid_parameters");
+    auto* e = element_of<HyOceanSurfaceGridElement_disturbance>(id, "reset_disturbance_grid_parameters");
     if (!e)
         return 0;
     e->set_placement(centre_x, centre_y, angle, start_time, time_step);
@@ -950,64 +855,49 @@ std::uint32_t HyOceanSurface::reset_disturbance_grid_parameters(const std::uint3
 
 std::uint32_t HyOceanSurface::remove_disturbance_grid(const std::uint32_t& id)
 {
-    auto* e = element_as<HyOceanSurfaceGridElement_disturbance>(node_for(id, "remove_disturbance_grid"),
-                                                                "remove_disturbance_grid");
-    if (!e)
-        return 0;
-    if (!remove_element_grid(e)) {
-        report("HyOceanSurface::remove_disturbance_grid bad grid pointer, unable to delete disturbance grid ");
-        return 0;
-    }
-    delete e;
-    if (!disturbances.remove_node(id))
-        report("HyOceanSurface::remove_disturbance_grid bad id, unable to remove grid node ");
-    return id;
+    return remove_element<HyOceanSurfaceGridElement_disturbance>(
+        id, "remove_disturbance_grid",
+        "HyOceanSurface::remove_disturbance_grid bad grid pointer, unable to delete disturbance grid ",
+        "HyOceanSurface::remove_disturbance_grid bad id, unable to remove grid node ");
 }
-
-#define HY_DISTURBANCE_OF(op)                                                                                  \
-    auto* e = element_as<HyOceanSurfaceGridElement_disturbance>(node_for(id, op), op);                       \
-    if (!e)                                                                                                    \
-        return 0;
 
 int HyOceanSurface::add_boat_disturbance(const std::uint32_t& id, const HyBoatDisturbance_data& block)
 {
-    HY_DISTURBANCE_OF("add_boat_disturbance")
-    return e->add_boat_disturbance(block);
+    auto* e = element_of<HyOceanSurfaceGridElement_disturbance>(id, "add_boat_disturbance");
+    return e ? e->add_boat_disturbance(block) : 0;
 }
 
 int HyOceanSurface::delete_boat_disturbance(const std::uint32_t& id, const int& boat_id)
 {
-    HY_DISTURBANCE_OF("delete_boat_disturbance")
-    return e->delete_boat_disturbance(boat_id);
+    auto* e = element_of<HyOceanSurfaceGridElement_disturbance>(id, "delete_boat_disturbance");
+    return e ? e->delete_boat_disturbance(boat_id) : 0;
 }
 
 int HyOceanSurface::change_boat_disturbance(const std::uint32_t& id, const int& boat_id,
                                             const HyBoatDisturbance_data& block)
 {
-    HY_DISTURBANCE_OF("change_boat_disturbance")
-    return e->change_boat_disturbance(boat_id, block);
+    auto* e = element_of<HyOceanSurfaceGridElement_disturbance>(id, "change_boat_disturbance");
+    return e ? e->change_boat_disturbance(boat_id, block) : 0;
 }
 
 int HyOceanSurface::add_ripple_disturbance(const std::uint32_t& id, const HyRippleDisturbance_data& block)
 {
-    HY_DISTURBANCE_OF("add_ripple_disturbance")
-    return e->add_ripple_disturbance(block);
+    auto* e = element_of<HyOceanSurfaceGridElement_disturbance>(id, "add_ripple_disturbance");
+    return e ? e->add_ripple_disturbance(block) : 0;
 }
 
 int HyOceanSurface::delete_ripple_disturbance(const std::uint32_t& id, const int& ripple_id)
 {
-    HY_DISTURBANCE_OF("delete_ripple_disturbance")
-    return e->delete_ripple_disturbance(ripple_id);
+    auto* e = element_of<HyOceanSurfaceGridElement_disturbance>(id, "delete_ripple_disturbance");
+    return e ? e->delete_ripple_disturbance(ripple_id) : 0;
 }
 
 int HyOceanSurface::change_ripple_disturbance(const std::uint32_t& id, const int& ripple_id,
                                               const HyRippleDisturbance_data& block)
 {
-    HY_DISTURBANCE_OF("change_ripple_disturbance")
-    return e->change_ripple_disturbance(ripple_id, block);
+    auto* e = element_of<HyOceanSurfaceGridElement_disturbance>(id, "change_ripple_disturbance");
+    return e ? e->change_ripple_disturbance(ripple_id, block) : 0;
 }
-
-#undef HY_DISTURBANCE_OF
 
 // ------------------------------------------------------------------------------------------------
 // Displacement grids
@@ -1033,79 +923,55 @@ bool displacement_usable(const HyDisplacement_data& d)
            std::isfinite(d.angle);
 }
 
+HyAuxGridRequest displacement_request(const HyDisplacement_data& d)
+{
+    return patch_request(d.nx, d.ny, d.dx, d.dy, d.periodic ? 1 : 0, d.angle);
+}
+
 } // namespace
+
+// Places the grid where its element says, so that the array the caller fills is where it belongs
+// before the next evolution.
+void HyOceanSurface::place_displacement(HyOcean_data* e)
+{
+    double x = 0, y = 0;
+    e->get_position(0.0, x, y);
+    grid->set_aux_position(e->get_height_array(), x, y);
+}
 
 std::uint32_t HyOceanSurface::add_new_displacement_grid(const HyDisplacement_data& d)
 {
     if (!grid || !displacement_usable(d))
         return 0;
-    HyAuxGridRequest q;
-    q.nx = d.nx;
-    q.ny = d.ny;
-    q.dx = d.dx;
-    q.dy = d.dy;
-    q.periodic = d.periodic ? 1 : 0;
-    q.type = kHyAuxAdditive;
-    q.rotated = 1;
-    q.angle = d.angle;
-    float* array = grid->add_aux_grid(q);
+    float* array = grid->add_aux_grid(displacement_request(d));
     if (!array)
         return 0;
     auto* e = new HyOceanSurfaceGridElement_displacement(displacement_record(base_record(), d, array));
-    if (!e) {
-        report("HyOceanSurface::add_new_displacement_grid unable to create new displacement grid ");
-        grid->remove_aux_grid(array);
-        return 0;
-    }
-    const std::uint32_t id = disturbances.add_node(e);
-    if (!id) {
-        grid->remove_aux_grid(array);
-        delete e;
-        return 0;
-    }
-    // Place the grid now, so that the array the caller fills is where it belongs before the next
-    // evolution.
-    double x = 0, y = 0;
-    e->get_position(0.0, x, y);
-    grid->set_aux_position(array, x, y);
+    const std::uint32_t id = adopt_new_element(
+        e, array, false, "HyOceanSurface::add_new_displacement_grid unable to create new displacement grid ",
+        nullptr, nullptr);
+    if (id)
+        place_displacement(e);
     return id;
 }
 
 int HyOceanSurface::reallocate_displacement_grid(const std::uint32_t& id, const HyDisplacement_data& d)
 {
-    HyOceanDisturbanceList::Node* n = node_for(id, "reallocate_displacement_grid");
-    auto* old = element_as<HyOceanSurfaceGridElement_displacement>(n, "reallocate_displacement_grid");
-    if (!old)
-        return 0;
-    if (!displacement_usable(d)) {
-        report("HyOceanSurface::reallocate_displacement_grid bad grid pointer, unable to reallocate grid ");
-        return 0;
-    }
-    HyAuxSnapshot saved;
-    const int g = resize_element_grid(old, patch_request(d.nx, d.ny, d.dx, d.dy, d.periodic ? 1 : 0, d.angle),
-                                      "HyOceanSurface::reallocate_displacement_grid bad grid pointer, unable to reallocate grid ",
-                                      "HyOceanSurface::reallocate_displacement_grid unable to reallocate grid ", saved);
-    if (g < 0)
-        return 0;
-    auto* e = new HyOceanSurfaceGridElement_displacement(displacement_record(base_record(), d, grid->aux_array[g]));
-    if (!e) {
-        report("HyOceanSurface::reallocate_displacement_grid  unable to add new grid ");
-        restore_element_grid(old, g, saved);
-        return 0;
-    }
-    delete old;
-    n->element = e;
-    double x = 0, y = 0;
-    e->get_position(0.0, x, y);
-    grid->set_aux_position(e->get_height_array(), x, y);
-    return 1;
+    const int done = reallocate_element<HyOceanSurfaceGridElement_displacement>(
+        id, "reallocate_displacement_grid", [&] { return displacement_usable(d); }, displacement_request(d),
+        [&](float* array) {
+            return new HyOceanSurfaceGridElement_displacement(displacement_record(base_record(), d, array));
+        },
+        false, "HyOceanSurface::reallocate_displacement_grid  unable to add new grid ", nullptr);
+    if (done)
+        place_displacement(disturbances.find(id)->element);
+    return done;
 }
 
 std::uint32_t HyOceanSurface::reset_displacment_grid_parameters(const std::uint32_t& id, const double& centre_x,
                                                                 const double& centre_y, const double& angle)
 {
-    auto* e = element_as<HyOceanSurfaceGridElement_displacement>(
-        node_for(id, "reset_displacment_grid_parameters"), "reset_displacment_grid_parameters");
+    auto* e = element_of<HyOceanSurfaceGridElement_displacement>(id, "reset_displacment_grid_parameters");
     if (!e)
         return 0;
     if (!std::isfinite(centre_x) || !std::isfinite(centre_y) || !std::isfinite(angle))
@@ -1114,24 +980,15 @@ std::uint32_t HyOceanSurface::reset_displacment_grid_parameters(const std::uint3
     // The offsets assume the grid turned by the same angle.
     if (grid && e->get_height_array()) {
         grid->set_aux_orientation(e->get_height_array(), angle);
-        double x = 0, y = 0;
-        e->get_position(0.0, x, y);
-        grid->set_aux_position(e->get_height_array(), x, y);
+        place_displacement(e);
     }
     return id;
 }
 
 int HyOceanSurface::remove_displacement_grid(const std::uint32_t& id)
 {
-    auto* e = element_as<HyOceanSurfaceGridElement_displacement>(node_for(id, "remove_displacement_grid"),
-                                                                 "remove_displacement_grid");
-    if (!e)
-        return 0;
-    if (!remove_element_grid(e))
-        return 0;
-    delete e;
-    disturbances.remove_node(id);
-    return static_cast<int>(id);
+    return static_cast<int>(
+        remove_element<HyOceanSurfaceGridElement_displacement>(id, "remove_displacement_grid", nullptr, nullptr));
 }
 
 // ------------------------------------------------------------------------------------------------

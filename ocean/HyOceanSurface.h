@@ -248,4 +248,26 @@ private:
     void evolve_element(HyOcean_data* element, double t);
     // Removes the auxiliary grid holding the element's array; 1/0.
     int remove_element_grid(HyOcean_data* element);
+
+    // The steps every kind of list element shares. A null message makes that failure silent.
+    // The element with this id as the kind an operation expects; null after
+    // "HyOceanSurface::<operation> invalid id " when the id is unknown or of another kind.
+    template <class E>
+    E* element_of(std::uint32_t id, const char* operation) const;
+    // Puts a freshly made element (null when it could not be made) bound to `array` in the list; its
+    // id, or 0 with `array`'s grid removed again after the failure's message.
+    std::uint32_t adopt_new_element(HyOcean_data* element, float* array, bool initialise, const char* not_created,
+                                    const char* not_initialised, const char* not_listed);
+    // Re-dimensions the element's grid as `request` says and swaps in `make(heights)`; 1, or 0 with
+    // the former element still in place. `usable()` is asked only once the id is known good.
+    template <class E, class Usable, class Make>
+    int reallocate_element(std::uint32_t id, const char* operation, Usable usable, const HyAuxGridRequest& request,
+                           Make make, bool initialise, const char* not_created, const char* not_initialised);
+    template <class E>
+    std::uint32_t remove_element(std::uint32_t id, const char* operation, const char* bad_grid, const char* bad_id);
+    HyOceanSurfaceGridElement_swell* make_swell(const HySwell_data& record, float* array) const;
+    HyOceanSurfaceGridElement_ripple* make_ripple(const HyRipple_record& record, float* array) const;
+    HyOceanSurfaceGridElement_wake* make_wake(const HyWake_record& record, float* array) const;
+    HyOceanSurfaceGridElement_disturbance* make_disturbance(const HyDisturbance_record& record, float* array) const;
+    void place_displacement(HyOcean_data* element);
 };

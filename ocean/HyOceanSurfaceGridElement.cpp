@@ -78,9 +78,20 @@ inline void rotate_range(float* __restrict dst, const float* __restrict amplitud
     }
 }
 
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define SEAVAST_NO_TARGET_CLONES 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__)
+#define SEAVAST_NO_TARGET_CLONES 1
+#endif
+
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && \
+    !defined(SEAVAST_NO_TARGET_CLONES)
 // Wider vectors where the processor has them; the arithmetic (no fused multiply-add) is the same, so
-// both versions give the same values.
+// both versions give the same values. Not under the thread checker: the clone resolver runs before
+// its run-time is up and crashes the program at load.
 __attribute__((target_clones("avx2", "default")))
 #endif
 void rotate_kernel(float* dst, const float* amplitude, const double* omega, std::int64_t count, double t)

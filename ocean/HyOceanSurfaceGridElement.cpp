@@ -141,6 +141,47 @@ bool lattice_usable(const char* where, int nx, int ny, double dx, double dy)
     return false;
 }
 
+bool restart_initial_state(float*& initial_state, std::uint32_t& state_version, HyEvolveCache& cache,
+                           const char* where, int nx, int ny, double dx, double dy)
+{
+    if (initial_state) {
+        hymem::release(initial_state);
+        initial_state = nullptr;
+    }
+    ++state_version;
+    cache.valid = false;
+    return lattice_usable(where, nx, ny, dx, dy);
+}
+
+bool transform_or_flatten(HySpectralTransform& transform, float* array, int nx, int ny)
+{
+    if (transform.inverse(array, nx, ny))
+        return true;
+    std::memset(array, 0, sizeof(float) * static_cast<std::size_t>(nx + 2) * static_cast<std::size_t>(ny));
+    return false;
+}
+
+double filtered_weight(double density, double kx, double ky, double a, double b, double c)
+{
+    auto sinc = [](double z) { return z == 0.0 ? 1.0 : std::sin(z) / z; };
+    const double f2 = kx * kx + ky * ky;
+    double time_window = 1.0;
+    if (c > 0.0) {
+        const double z = std::sqrt(f2 * 6.283185307 * 9.81) * 3.1415926535 * c;
+        time_window = z > 0.0 ? std::sin(z) / z : 1.0;
+    }
+    const double w = -6.2831853 * std::sqrt(density * 9.81 * 9.81 * f2) * sinc(3.1415926535 * kx * a) *
+                     sinc(3.1415926535 * ky * b) * time_window;
+    return std::isfinite(w) ? w : 0.0;
+}
+
+double node_height(const float* heights, int ncols, int nrows, int i, int j)
+{
+    if (!heights || i < 0 || j < 0 || i >= 2 * (ncols - 1) || j >= nrows)
+        return 0.0;
+    return heights[static_cast<std::size_t>(j) * 2 * (ncols - 1) + i];
+}
+
 void HyEvolveCache::release()
 {
     if (amplitude)
@@ -279,13 +320,8 @@ double HyOceanSurfaceGridElement::weight(double kx, double ky) const
 
 int HyOceanSurfaceGridElement::generate_kspace()
 {
-    if (initial_state) {
-        hymem::release(initial_state);
-        initial_state = nullptr;
-    }
-    ++state_version;
-    cache.valid = false;
-    if (!hywave::lattice_usable("HyOceanSurfaceGridElement::generate_kspace", nx, ny, dx, dy))
+    if (!hywave::restart_initial_state(initial_state, state_version, cache, "HyOceanSurfaceGridElement::generate_kspace",
+                                       nx, ny, dx, dy))
         return 0;
     const std::size_t floats = 2 * static_cast<std::size_t>(ncols) * static_cast<std::size_t>(nrows);
     initial_state = hymem::allocate_array<float>(floats, true);
@@ -347,22 +383,8 @@ bool HyOceanSurfaceGridElement::rebuild_cache()
 void HyOceanSurfaceGridElement::evolve_to_time(double t)
 {
     compute_spectrum_constants();
-    if (!heights || ncols < 1 || nrows < 1)
-        return;
-    if (!std::isfinite(t))
-        t = 0.0; // a time that is not a number shows the sea at its start
-    if (!initial_state) {
-        std::memset(heights, 0, sizeof(float) * 2 * static_cast<std::size_t>(ncols) * nrows);
-        spectrum_pending = true;
-        return;
-    }
-    if (direct_only || !rebuild_cache()) {
-        evolve_direct_now(t);
-        return;
-    }
-    hywave::rotate_phases(heights, cache.amplitude, cache.omega, cache.count, t, cache.max_omega);
-    hywave::enforce_real_symmetry(heights, ncols, nrows);
-    spectrum_pending = true;
+    hywave::evolve_frame(heights, initial_state, ncols, nrows, cache, direct_only, spectrum_pending, t,
+                         [this] { return rebuild_cache(); }, [this](double t0) { evolve_direct_now(t0); });
 }
 
 void HyOceanSurfaceGridElement::evolve_to_time_direct(double t)
@@ -396,17 +418,6 @@ void apply_vertical_scale(float* array, std::size_t floats, double vertical_scal
         array[k] *= f;
 }
 
-// Inverse transform in place; a refused transform leaves a flat field instead of a spectrum.
-bool transform_or_flatten(HySpectralTransform& transform, float* array, int nx, int ny)
-{
-    if (transform.inverse(array, nx, ny))
-        return true;
-    std::memset(array, 0, sizeof(float) * static_cast<std::size_t>(nx + 2) * static_cast<std::size_t>(ny));
-    return false;
-}
-
-double sinc(double z) { return z == 0.0 ? 1.0 : std::sin(z) / z; }
-
 } // namespace
 
 void HyOceanSurfaceGridElement::transform_to_heights()
@@ -416,7 +427,7 @@ void HyOceanSurfaceGridElement::transform_to_heights()
     if (!heights || nx < 2 || ny < 1 || (nx % 2) != 0 || !spectrum_pending)
         return;
     spectrum_pending = false;
-    transform_or_flatten(transform, heights, nx, ny);
+    hywave::transform_or_flatten(transform, heights, nx, ny);
     apply_vertical_scale(heights, 2 * static_cast<std::size_t>(ncols) * nrows, vertical_scale);
 }
 
@@ -429,20 +440,12 @@ void HyOceanSurfaceGridElement::evolve_filtered_to_time(float* array, double t, 
         t = 0.0;
     const hywave::HyLattice lat{ncols, nrows, dkx, dky, wind_cos, wind_sin};
     auto filter = [&](double kx, double ky) {
-        const double f2 = kx * kx + ky * ky;
-        double time_window = 1.0;
-        if (c > 0.0) {
-            const double z = std::sqrt(f2 * 6.283185307 * 9.81) * 3.1415926535 * c;
-            time_window = z > 0.0 ? std::sin(z) / z : 1.0;
-        }
-        const double w = -6.2831853 * std::sqrt(spectrum(kx, ky) * level * 9.81 * 9.81 * f2) *
-                         sinc(3.1415926535 * kx * a) * sinc(3.1415926535 * ky * b) * time_window;
-        return std::isfinite(w) ? w : 0.0;
+        return hywave::filtered_weight(spectrum(kx, ky) * level, kx, ky, a, b, c);
     };
     if (!hywave::evolve_direct(array, initial_state, lat, *this, t, hywave::HyPhaseMode::height, spectrum_type != 0,
                                filter))
         return;
-    transform_or_flatten(transform, array, nx, ny);
+    hywave::transform_or_flatten(transform, array, nx, ny);
     apply_vertical_scale(array, 2 * static_cast<std::size_t>(ncols) * nrows, vertical_scale);
 }
 
@@ -457,7 +460,7 @@ void HyOceanSurfaceGridElement::upgrade_potential_field(double t)
     if (!hywave::evolve_direct(heights, initial_state, lat, *this, t, hywave::HyPhaseMode::potential,
                                spectrum_type != 0, [this](double kx, double ky) { return -9.81 * weight(kx, ky); }))
         return;
-    transform_or_flatten(transform, heights, nx, ny);
+    hywave::transform_or_flatten(transform, heights, nx, ny);
     apply_vertical_scale(heights, 2 * static_cast<std::size_t>(ncols) * nrows, vertical_scale);
     std::fputs("upgrading potential field \n", stdout);
     std::fflush(stdout);
@@ -465,7 +468,5 @@ void HyOceanSurfaceGridElement::upgrade_potential_field(double t)
 
 double HyOceanSurfaceGridElement::get_node_height(int i, int j)
 {
-    if (!heights || i < 0 || j < 0 || i >= 2 * (ncols - 1) || j >= nrows)
-        return 0.0;
-    return heights[static_cast<std::size_t>(j) * 2 * (ncols - 1) + i];
+    return hywave::node_height(heights, ncols, nrows, i, j);
 }

@@ -20,6 +20,7 @@
 #include "ocean/HyRandom.h"
 #include "ocean/HySpectralTransform.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -69,6 +70,23 @@ struct HyEvolveCache {
     void remember(const double* k, int n);
 };
 
+// Drops an element's initial state before it is built again and invalidates its cache (a new
+// version); false, after the lattice's message, when the lattice cannot carry a spectrum.
+bool restart_initial_state(float*& initial_state, std::uint32_t& state_version, HyEvolveCache& cache,
+                           const char* where, int nx, int ny, double dx, double dy);
+
+// Inverse transform of a spectrum in place; a refused transform leaves a flat field (false)
+// instead of a spectrum.
+bool transform_or_flatten(HySpectralTransform& transform, float* array, int nx, int ny);
+
+// Weight of value (kx, ky) in the filtered evolution, from the value's spectral density (the
+// element's S times its level): smoothed by sinc over an a x b box and, for c > 0, over a time span
+// c. 0 when not a finite number.
+double filtered_weight(double density, double kx, double ky, double a, double b, double c);
+
+// Height of node (i, j) of a transformed array with ncols x nrows spectral values; 0 outside.
+double node_height(const float* heights, int ncols, int nrows, int i, int j);
+
 // Diagnostics: one line on the standard error stream; "Out of Memory" on the standard output stream.
 void report(const char* line);
 void report_out_of_memory();
@@ -99,6 +117,36 @@ bool evolve_direct(float* dst, const float* initial, const HyLattice& lat, const
 template <class Weight>
 bool build_cache(HyEvolveCache& cache, const float* initial, const HyLattice& lat, const HyOcean_data& data,
                  bool apply_weight, Weight&& weight);
+
+} // namespace hywave
+
+namespace hywave {
+
+// One frame of a periodic element: its initial state turned by the cached frequencies, or
+// direct(t) when the cache is switched off or rebuild() cannot build it. Without an initial state
+// the array is zeroed (flat once transformed). A time that is not a number shows the field at its
+// start. `pending` says the array holds a spectrum still to be transformed.
+template <class Rebuild, class Direct>
+void evolve_frame(float* heights, const float* initial_state, int ncols, int nrows, HyEvolveCache& cache,
+                  bool direct_only, bool& pending, double t, Rebuild&& rebuild, Direct&& direct)
+{
+    if (!heights || ncols < 1 || nrows < 1)
+        return;
+    if (!std::isfinite(t))
+        t = 0.0;
+    if (!initial_state) {
+        std::memset(heights, 0, sizeof(float) * 2 * static_cast<std::size_t>(ncols) * nrows);
+        pending = true;
+        return;
+    }
+    if (direct_only || !rebuild()) {
+        direct(t);
+        return;
+    }
+    rotate_phases(heights, cache.amplitude, cache.omega, cache.count, t, cache.max_omega);
+    enforce_real_symmetry(heights, ncols, nrows);
+    pending = true;
+}
 
 } // namespace hywave
 

@@ -83,13 +83,8 @@ double HyOceanSurfaceGridElement_swell::weight(double kx, double ky) const
 
 int HyOceanSurfaceGridElement_swell::generate_kspace()
 {
-    if (initial_state) {
-        hymem::release(initial_state);
-        initial_state = nullptr;
-    }
-    ++state_version;
-    cache.valid = false;
-    if (!hywave::lattice_usable("HyOceanSurfaceGridElement_swell::generate_kspace", nx, ny, dx, dy))
+    if (!hywave::restart_initial_state(initial_state, state_version, cache,
+                                       "HyOceanSurfaceGridElement_swell::generate_kspace", nx, ny, dx, dy))
         return 0;
     const std::size_t values = static_cast<std::size_t>(ncols) * static_cast<std::size_t>(nrows);
     initial_state = hymem::allocate_array<float>(2 * values, true);
@@ -128,22 +123,8 @@ bool HyOceanSurfaceGridElement_swell::rebuild_cache()
 
 void HyOceanSurfaceGridElement_swell::evolve_to_time(double t)
 {
-    if (!heights || ncols < 1 || nrows < 1)
-        return;
-    if (!std::isfinite(t))
-        t = 0.0; // a time that is not a number shows the swell at its start
-    if (!initial_state) {
-        std::memset(heights, 0, sizeof(float) * 2 * static_cast<std::size_t>(ncols) * nrows);
-        spectrum_pending = true;
-        return;
-    }
-    if (direct_only || !rebuild_cache()) {
-        evolve_to_time_direct(t);
-        return;
-    }
-    hywave::rotate_phases(heights, cache.amplitude, cache.omega, cache.count, t, cache.max_omega);
-    hywave::enforce_real_symmetry(heights, ncols, nrows);
-    spectrum_pending = true;
+    hywave::evolve_frame(heights, initial_state, ncols, nrows, cache, direct_only, spectrum_pending, t,
+                         [this] { return rebuild_cache(); }, [this](double t0) { evolve_to_time_direct(t0); });
 }
 
 void HyOceanSurfaceGridElement_swell::evolve_to_time_direct(double t)
@@ -165,8 +146,7 @@ void HyOceanSurfaceGridElement_swell::transform_to_heights()
     if (!heights || nx < 2 || ny < 1 || (nx % 2) != 0 || !spectrum_pending)
         return;
     spectrum_pending = false;
-    if (!transform.inverse(heights, nx, ny))
-        std::memset(heights, 0, sizeof(float) * static_cast<std::size_t>(nx + 2) * static_cast<std::size_t>(ny));
+    hywave::transform_or_flatten(transform, heights, nx, ny);
 }
 
 void HyOceanSurfaceGridElement_swell::evolve_filtered_to_time(float* array, double t, double a, double b, double c)
@@ -176,22 +156,9 @@ void HyOceanSurfaceGridElement_swell::evolve_filtered_to_time(float* array, doub
     if (!std::isfinite(t))
         t = 0.0;
     const hywave::HyLattice lat{ncols, nrows, dkx, dky, std::cos(direction), std::sin(direction)};
-    auto sinc = [](double z) { return z == 0.0 ? 1.0 : std::sin(z) / z; };
-    auto filter = [&](double kx, double ky) {
-        const double f2 = kx * kx + ky * ky;
-        double time_window = 1.0;
-        if (c > 0.0) {
-            const double z = std::sqrt(f2 * 6.283185307 * 9.81) * 3.1415926535 * c;
-            time_window = z > 0.0 ? std::sin(z) / z : 1.0;
-        }
-        const double w = -6.2831853 * std::sqrt(spectrum(kx, ky) * 9.81 * 9.81 * f2) *
-                         sinc(3.1415926535 * kx * a) * sinc(3.1415926535 * ky * b) * time_window;
-        return std::isfinite(w) ? w : 0.0;
-    };
-    if (!hywave::evolve_direct(array, initial_state, lat, *this, t, hywave::HyPhaseMode::height, true, filter))
-        return;
-    if (!transform.inverse(array, nx, ny))
-        std::memset(array, 0, sizeof(float) * static_cast<std::size_t>(nx + 2) * static_cast<std::size_t>(ny));
+    auto filter = [&](double kx, double ky) { return hywave::filtered_weight(spectrum(kx, ky), kx, ky, a, b, c); };
+    if (hywave::evolve_direct(array, initial_state, lat, *this, t, hywave::HyPhaseMode::height, true, filter))
+        hywave::transform_or_flatten(transform, array, nx, ny);
 }
 
 void HyOceanSurfaceGridElement_swell::upgrade_potential_field(double t)
@@ -212,7 +179,5 @@ void HyOceanSurfaceGridElement_swell::upgrade_potential_field(double t)
 
 double HyOceanSurfaceGridElement_swell::get_node_height(int i, int j)
 {
-    if (!heights || i < 0 || j < 0 || i >= 2 * (ncols - 1) || j >= nrows)
-        return 0.0;
-    return heights[static_cast<std::size_t>(j) * 2 * (ncols - 1) + i];
+    return hywave::node_height(heights, ncols, nrows, i, j);
 }

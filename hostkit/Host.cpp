@@ -886,6 +886,24 @@ struct Callbacks {
         return PF_Err_NONE;
     }
 
+    static PF_Err custom_ui_drawing_reference(const PF_ContextH context, DRAWBOT_DrawRef* ref)
+    {
+        Host::Frame* f = current("PF_GetDrawingReference");
+        if (!f)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        f->host->notify("PF_GetDrawingReference", f->serial);
+        if (!ref || !known_context(f, context, "PF_GetDrawingReference"))
+            return PF_Err_BAD_CALLBACK_PARAM;
+        *ref = f->host->drawing_.reference();
+        return PF_Err_NONE;
+    }
+
+    static const PF_EffectCustomUISuite1* custom_ui_suite()
+    {
+        static const PF_EffectCustomUISuite1 suite = {custom_ui_drawing_reference};
+        return &suite;
+    }
+
     static const PFAppSuite6* app_suite()
     {
         static const PFAppSuite6 suite = {app_bg_color,      app_color,       app_personal_info, app_font,
@@ -923,6 +941,11 @@ Host::Host(std::shared_ptr<Module> module, HostConfig config) : module_(std::mov
     context_.magic = PF_CONTEXT_MAGIC;
     context_.w_type = PF_Window_EFFECT;
     add_suite(kPFAppSuite, kPFAppSuiteVersion6, Callbacks::app_suite());
+    add_suite(kPFEffectCustomUISuite, kPFEffectCustomUISuiteVersion1, Callbacks::custom_ui_suite());
+    add_suite(kDRAWBOT_DrawSuite, kDRAWBOT_DrawSuite_Version1, DrawRecorder::draw_suite());
+    add_suite(kDRAWBOT_SupplierSuite, kDRAWBOT_SupplierSuite_Version1, DrawRecorder::supplier_suite());
+    add_suite(kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1, DrawRecorder::surface_suite());
+    add_suite(kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1, DrawRecorder::path_suite());
     begin_params_setup();
 }
 
@@ -1221,6 +1244,10 @@ PF_Err Host::call(PF_Cmd cmd, const CallOptions& options)
 
 void Host::finish_call(Frame& f, PF_Err err)
 {
+    if (depth_ == 0)
+        drawing_.finish_call();
+    for (std::string& n : drawing_.take_notes())
+        note(&f, std::move(n));
     if (!f.open_checkouts.empty())
         note(&f, std::to_string(f.open_checkouts.size()) + " parameter(s) checked out and never checked in");
     for (const auto& [key, count] : f.open_suites)

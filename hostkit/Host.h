@@ -30,6 +30,7 @@
 #include <utility>
 #include <vector>
 
+#include "hostkit/Drawing.h"
 #include "hostkit/Module.h"
 #include "hostkit/World.h"
 #include "sdk/AE_Effect.h"
@@ -206,6 +207,10 @@ public:
 
     void set_observer(Observer observer) { observer_ = std::move(observer); }
 
+    // What custom controls drew through the drawing suites (the custom-UI suite's draw reference).
+    DrawRecorder& drawing() { return drawing_; }
+    const DrawRecorder& drawing() const { return drawing_; }
+
     // Offer a suite through the broker (name and version must match exactly on acquire).
     void add_suite(const std::string& name, A_long version, const void* table);
 
@@ -245,6 +250,7 @@ private:
     std::uint64_t last_serial_ = 0;
     PF_Cmd last_cmd_ = -1;
     int depth_ = 0;
+    DrawRecorder drawing_;
     PF_Context context_{};
     PF_Context* context_ptr_ = &context_;
 };

@@ -24,6 +24,8 @@ enum class Mode {
     keep_reference,  // keeps the effect reference and uses it in the next call
     progress_loop,   // reports progress 1..100 until the host asks it to stop
     grab_handles,    // takes 10 handles, stopping at the first refusal, then gives them back
+    draws,           // paints a control through the drawing suites and cleans up
+    draws_sloppily,  // forgets a pen, pops an empty state stack, strokes with a brush
 };
 
 Mode g_mode = Mode::good;
@@ -159,7 +161,68 @@ PF_Err bad_params(PF_InData* in, PF_OutData* out)
     return PF_Err_NONE;
 }
 
-PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], PF_LayerDef*, void*)
+// Draws a control: a background, a framed field and a label.
+PF_Err draw_control(PF_InData* in, PF_EventExtra* event, bool sloppy)
+{
+    SPBasicSuite* b = in->pica_basicP;
+    const void *ui = nullptr, *draw = nullptr, *supplier = nullptr, *surface = nullptr, *path = nullptr;
+    b->AcquireSuite(kPFEffectCustomUISuite, kPFEffectCustomUISuiteVersion1, &ui);
+    b->AcquireSuite(kDRAWBOT_DrawSuite, kDRAWBOT_DrawSuite_Version1, &draw);
+    b->AcquireSuite(kDRAWBOT_SupplierSuite, kDRAWBOT_SupplierSuite_Version1, &supplier);
+    b->AcquireSuite(kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1, &surface);
+    b->AcquireSuite(kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1, &path);
+    if (!ui || !draw || !supplier || !surface || !path)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    const auto* du = static_cast<const DRAWBOT_DrawbotSuite1*>(draw);
+    const auto* su = static_cast<const DRAWBOT_SupplierSuite1*>(supplier);
+    const auto* sf = static_cast<const DRAWBOT_SurfaceSuite1*>(surface);
+    const auto* pa = static_cast<const DRAWBOT_PathSuite1*>(path);
+    DRAWBOT_DrawRef ref = nullptr;
+    if (static_cast<const PF_EffectCustomUISuite1*>(ui)->PF_GetDrawingReference(event->contextH, &ref))
+        return PF_Err_BAD_CALLBACK_PARAM;
+    DRAWBOT_SupplierRef sup = nullptr;
+    DRAWBOT_SurfaceRef srf = nullptr;
+    du->GetSupplier(ref, &sup);
+    du->GetSurface(ref, &srf);
+
+    sf->PushStateStack(srf);
+    const DRAWBOT_ColorRGBA grey{0.25f, 0.25f, 0.25f, 1.0f}, white{1, 1, 1, 1};
+    const DRAWBOT_RectF32 all{0, 0, 215, 79};
+    sf->PaintRect(srf, &grey, &all);
+    DRAWBOT_PenRef pen = nullptr;
+    su->NewPen(sup, &white, 1.5f, &pen);
+    DRAWBOT_PathRef frame = nullptr;
+    su->NewPath(sup, &frame);
+    const DRAWBOT_RectF32 field{10, 20, 100, 18};
+    pa->AddRect(frame, &field);
+    sf->StrokePath(srf, pen, frame);
+    DRAWBOT_BrushRef brush = nullptr;
+    su->NewBrush(sup, &white, &brush);
+    DRAWBOT_FontRef font = nullptr;
+    su->NewDefaultFont(sup, 11.0f, &font);
+    const DRAWBOT_UTF16Char label[] = {'C', 'a', 'l', 'm', ' ', 0x00E9, 0x2248, 0};
+    const DRAWBOT_PointF32 at{12, 33};
+    sf->DrawString(srf, brush, font, label, &at, kDRAWBOT_TextAlignment_Left, kDRAWBOT_TextTruncation_None, 0);
+    if (sloppy) {
+        sf->StrokePath(srf, brush, frame); // a brush is no pen
+        sf->PopStateStack(srf);
+        sf->PopStateStack(srf);            // one pop too many
+    } else {
+        sf->PopStateStack(srf);
+        su->ReleaseObject(pen);
+    }
+    su->ReleaseObject(frame);
+    su->ReleaseObject(brush);
+    su->ReleaseObject(font);
+    b->ReleaseSuite(kPFEffectCustomUISuite, kPFEffectCustomUISuiteVersion1);
+    b->ReleaseSuite(kDRAWBOT_DrawSuite, kDRAWBOT_DrawSuite_Version1);
+    b->ReleaseSuite(kDRAWBOT_SupplierSuite, kDRAWBOT_SupplierSuite_Version1);
+    b->ReleaseSuite(kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1);
+    b->ReleaseSuite(kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1);
+    return PF_Err_NONE;
+}
+
+PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], PF_LayerDef*, void* extra)
 {
     if (!in || !out)
         return PF_Err_BAD_CALLBACK_PARAM;
@@ -221,6 +284,10 @@ PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], 
             }
         }
         return PF_Err_NONE;
+    case Mode::draws:
+    case Mode::draws_sloppily:
+        return cmd == PF_Cmd_EVENT ? draw_control(in, static_cast<PF_EventExtra*>(extra), g_mode == Mode::draws_sloppily)
+                                   : PF_Err_NONE;
     case Mode::grab_handles: {
         PF_Handle taken[10] = {};
         g_handles_taken = 0;
@@ -485,6 +552,42 @@ TEST_F(HostChecks, ValuesSetFromTextAreCheckedAgainstTheDefinition)
     EXPECT_FALSE(host.set_from_text(1, "1")); // a group start has no value
     EXPECT_FALSE(host.set_from_text(99, "1", &why));
     EXPECT_EQ(why, "no parameter 99");
+}
+
+TEST_F(HostChecks, DrawingIsRecordedAndItsObjectsAccountedFor)
+{
+    g_mode = Mode::draws;
+    Host host(module_);
+    PF_EventExtra draw = host.make_event(PF_Event_DRAW);
+    ASSERT_EQ(host.event(draw), PF_Err_NONE);
+    EXPECT_TRUE(host.misuse().empty()) << host.misuse().front();
+    const auto& ops = host.drawing().ops();
+    ASSERT_EQ(ops.size(), 3u);
+    EXPECT_EQ(ops[0].kind, hostkit::DrawOp::paint_rect);
+    EXPECT_FLOAT_EQ(ops[0].color.red, 0.25f);
+    EXPECT_FLOAT_EQ(ops[0].rect.width, 215);
+    EXPECT_EQ(ops[1].kind, hostkit::DrawOp::stroke_path);
+    EXPECT_FLOAT_EQ(ops[1].pen_size, 1.5f);
+    EXPECT_FLOAT_EQ(ops[1].rect.left, 10);
+    EXPECT_FLOAT_EQ(ops[1].rect.height, 18);
+    EXPECT_EQ(ops[1].segments, 4);
+    EXPECT_EQ(ops[2].kind, hostkit::DrawOp::draw_string);
+    EXPECT_EQ(ops[2].text, "Calm \u00e9\u2248");
+    EXPECT_FLOAT_EQ(ops[2].origin.y, 33);
+    EXPECT_EQ(host.drawing().live_objects(), 0);
+    EXPECT_EQ(host.drawing().state_depth(), 0);
+}
+
+TEST_F(HostChecks, SloppyDrawingIsCaught)
+{
+    g_mode = Mode::draws_sloppily;
+    Host host(module_);
+    PF_EventExtra draw = host.make_event(PF_Event_DRAW);
+    host.event(draw);
+    EXPECT_TRUE(noted(host, "StrokePath: a brush where a pen belongs"));
+    EXPECT_TRUE(noted(host, "PopStateStack: nothing pushed"));
+    EXPECT_TRUE(noted(host, "1 drawing object(s) never released"));
+    EXPECT_EQ(host.drawing().live_objects(), 0) << "the host reclaims them at the end of the call";
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // visibility rules, direction codes, sea-level mapping and the tone operations on the planes.
 #include "platform/HyMemory.h"
 #include "render/HyCamera.h"
+#include "tests/render/render_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,21 @@ void expect_same_view(const HyViewGeometry& p, const HyViewGeometry& q)
     EXPECT_EQ(p.cmax, q.cmax);
     EXPECT_EQ(p.row_step, q.row_step);
     EXPECT_EQ(p.column_step, q.column_step);
+}
+
+// The window as the camera reports it, and its size.
+void expect_window(const HyRenderData_Camera& cam, std::uint32_t first_column, std::uint32_t last_column,
+                   std::uint32_t first_row, std::uint32_t last_row, std::uint32_t columns, std::uint32_t rows)
+{
+    std::uint32_t fc, lc, fr, lr, cols, rows_got;
+    cam.get_window(fc, lc, fr, lr);
+    EXPECT_EQ(fc, first_column);
+    EXPECT_EQ(lc, last_column);
+    EXPECT_EQ(fr, first_row);
+    EXPECT_EQ(lr, last_row);
+    cam.get_window_size(cols, rows_got);
+    EXPECT_EQ(cols, columns);
+    EXPECT_EQ(rows_got, rows);
 }
 
 bool finite(std::initializer_list<double> v)
@@ -193,15 +209,7 @@ TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
 
         HyRenderData_Camera cam = make_camera(640, 480, 1.1, p);
         cam.set_window(100u, 299u, 50u, 149u);
-        std::uint32_t fc, lc, fr, lr, cols, rows;
-        cam.get_window(fc, lc, fr, lr);
-        EXPECT_EQ(fc, 100u);
-        EXPECT_EQ(lc, 299u);
-        EXPECT_EQ(fr, 50u);
-        EXPECT_EQ(lr, 149u);
-        cam.get_window_size(cols, rows);
-        EXPECT_EQ(cols, 200u);
-        EXPECT_EQ(rows, 100u);
+        expect_window(cam, 100u, 299u, 50u, 149u, 200u, 100u);
         // Window pixel (r, c) is full-image pixel (r + first row, c + first column).
         const HyViewGeometry& w = cam.view();
         EXPECT_EQ(w.rows, 100);
@@ -237,14 +245,7 @@ TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
         HyViewGeometry after;
         cam.get_view(after);
         expect_same_view(after, before);
-        cam.get_window(fc, lc, fr, lr);
-        EXPECT_EQ(fc, 0u);
-        EXPECT_EQ(lc, 639u);
-        EXPECT_EQ(fr, 0u);
-        EXPECT_EQ(lr, 479u);
-        cam.get_window_size(cols, rows);
-        EXPECT_EQ(cols, 640u);
-        EXPECT_EQ(rows, 480u);
+        expect_window(cam, 0u, 639u, 0u, 479u, 640u, 480u);
     }
 }
 
@@ -472,19 +473,9 @@ TEST(Camera, SeaLevelMappingBothWays)
     EXPECT_EQ(row, 3);
 }
 
-TEST(Camera, PixelAnglesAndAccessors)
+TEST(Camera, PixelAnglesAndIndependentViewCopies)
 {
     HyRenderData_Camera cam;
-    std::uint32_t w, h;
-    cam.get_image_size(w, h);
-    EXPECT_EQ(w, 128u);
-    EXPECT_EQ(h, 128u);
-    double hf, vf;
-    cam.get_fields_of_view(hf, vf);
-    EXPECT_EQ(hf, 1.0);
-    EXPECT_EQ(vf, 1.0);
-    EXPECT_EQ(cam.window_on(), 0u);
-
     cam.set_image_size(1u, 1u);
     cam.set_fields_of_view(0.9, 0.6);
     double ph, pv;
@@ -654,10 +645,7 @@ TEST(Camera, DegenerateInputGivesDefinedResults)
     // A reversed window has no pixels rather than wrapping round.
     HyRenderData_Camera rev = make_camera(10, 10, 1.0, kPoses[0]);
     rev.set_window(5u, 4u, 7u, 2u);
-    std::uint32_t cols, rows;
-    rev.get_window_size(cols, rows);
-    EXPECT_EQ(cols, 0u);
-    EXPECT_EQ(rows, 0u);
+    expect_window(rev, 5u, 4u, 7u, 2u, 0u, 0u);
     EXPECT_EQ(rev.view().rows, 0);
     EXPECT_EQ(rev.view().row_step, 0.0);
 
@@ -702,30 +690,6 @@ TEST(Camera, DegenerateInputGivesDefinedResults)
     EXPECT_EQ(neg.view().project_point(neg.view().x + dx, neg.view().y + dy, neg.view().z + dz, r, c), 0);
 }
 
-namespace {
-struct CountingHost {
-    std::int64_t live = 0;
-    bool refuse_after_two = false;
-    int allocations = 0;
-};
-CountingHost g_host;
-int host_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
-{
-    if (op == hymem::kHookAllocate) {
-        if (g_host.refuse_after_two && g_host.allocations >= 2)
-            return 0;
-        ++g_host.allocations;
-        *cell = ::operator new(bytes);
-        ++g_host.live;
-        return 1;
-    }
-    ::operator delete(*cell);
-    --g_host.live;
-    return 1;
-}
-constexpr std::uint32_t kHostTag = hymem::make_tag('T', 'E', 'S', 'T');
-} // namespace
-
 TEST(Camera, PlanesComeFromTheTaggedAllocator)
 {
     const auto heap = hymem::heap_bytes();
@@ -765,18 +729,19 @@ TEST(Camera, PlanesComeFromTheTaggedAllocator)
     EXPECT_EQ(hymem::heap_bytes(), heap);
 
     // During a render the planes come from host memory; a refusal part-way keeps nothing.
-    g_host = {};
-    hymem::install_hook(&host_hook, kHostTag, true, 0);
     {
+        const auto host = hymem::hook_bytes();
         HyImagePlanes planes;
-        ASSERT_EQ(planes.allocate(8u, 8u, true, false), 1);
-        EXPECT_EQ(hymem::block_tag(planes.alpha), kHostTag);
-        EXPECT_EQ(g_host.live, 4);
-        planes.release();
-        EXPECT_EQ(g_host.live, 0);
-
-        g_host.refuse_after_two = true;
-        g_host.allocations = 0;
+        {
+            render_test::AllocationBudget enough(4);
+            ASSERT_EQ(planes.allocate(8u, 8u, true, false), 1);
+            EXPECT_EQ(hymem::block_tag(planes.alpha), hymem::make_tag('T', 'E', 'S', 'T'));
+            EXPECT_EQ(planes.depth, nullptr);
+            EXPECT_GT(hymem::hook_bytes(), host);
+            planes.release();
+            EXPECT_EQ(hymem::hook_bytes(), host);
+        }
+        render_test::AllocationBudget two(2);
         testing::internal::CaptureStderr();
         testing::internal::CaptureStdout();
         EXPECT_EQ(planes.allocate(8u, 8u, true, true), 0);
@@ -784,11 +749,10 @@ TEST(Camera, PlanesComeFromTheTaggedAllocator)
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_NE(err.find("HyImagePlanes::allocate"), std::string::npos);
         EXPECT_EQ(out, "Out of Memory\n");
-        EXPECT_EQ(g_host.live, 0);
+        EXPECT_EQ(hymem::hook_bytes(), host);
         EXPECT_EQ(planes.red, nullptr);
         EXPECT_EQ(planes.green, nullptr);
         EXPECT_EQ(planes.blue, nullptr);
     }
-    hymem::install_hook(nullptr, 0, false, 0);
     EXPECT_EQ(hymem::heap_bytes(), heap);
 }

@@ -2,45 +2,31 @@
 // nearer piece under and over a full pixel, farther piece filling what is open, dropped when full),
 // `accepts`, and `flush` laying the work in front of or behind what the final planes hold.
 #include "render/HyPixelBuffer.h"
+#include "tests/render/render_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-namespace {
+using render_test::AllocationBudget;
+using render_test::Canvas;
 
-struct Rig {
-    std::vector<float> r, g, b;
-    HyPixelBuffer buf;
-    Rig(int rows, int columns)
-        : r(std::size_t(rows) * columns), g(r.size()), b(r.size()), buf(rows, columns, r.data(), g.data(), b.data())
-    {
-        EXPECT_EQ(buf.allocate(), 1);
-    }
-};
+namespace {
 
 void grey(double v, double out[3]) { out[0] = out[1] = out[2] = v; }
 
-int refuse(int, void**, std::size_t, std::uintptr_t) { return 0; }
-
 } // namespace
 
-TEST(PixelBuffer, AllocatesPlanesWithTheirInitialValues)
+TEST(PixelBuffer, AllocatesEmptyWorkAndPlanesRowAfterRow)
 {
-    Rig rig(3, 5);
-    const HyPixelBuffer& b = rig.buf;
-    EXPECT_EQ(b.valid, 1u);
-    EXPECT_EQ(b.channel_count, 3);
-    EXPECT_EQ(b.near_limit_on, 0u);
-    EXPECT_EQ(b.near_limit, 0.0f);
+    Canvas rig(3, 5);
+    const HyPixelBuffer& b = rig.buffer;
+    // Empty work and nothing in front: the first piece anywhere is taken whole.
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 5; ++c) {
-            EXPECT_EQ(b.work_depth[r][c], 1e16f);
-            EXPECT_EQ(b.distance_squared[r][c], 1e16f);
             EXPECT_EQ(b.work_weight[r][c], 0.0f);
             EXPECT_EQ(b.coverage[r][c], 0.0f);
-            for (int k = 0; k < 3; ++k)
-                EXPECT_EQ(b.channels[k][r][c], 0.0f);
+            EXPECT_TRUE(b.accepts(r, c, 1e15));
         }
     // Rows point into one block, row after row.
     EXPECT_EQ(b.coverage[1], b.coverage[0] + 5);
@@ -52,9 +38,10 @@ TEST(PixelBuffer, AllocationFailureKeepsNothing)
     const std::int64_t before = hymem::heap_bytes();
     std::vector<float> p(100);
     HyPixelBuffer b(10, 10, p.data(), p.data(), p.data());
-    hymem::install_hook(refuse, hymem::make_tag('T', 'E', 'S', 'T'), true, 0);
-    EXPECT_EQ(b.allocate(), 0);
-    hymem::install_hook(nullptr, 0, false, 0);
+    {
+        AllocationBudget refuse_all(0);
+        EXPECT_EQ(b.allocate(), 0);
+    }
     EXPECT_EQ(b.work_weight, nullptr);
     EXPECT_EQ(b.coverage, nullptr);
     EXPECT_EQ(hymem::heap_bytes(), before);
@@ -63,8 +50,8 @@ TEST(PixelBuffer, AllocationFailureKeepsNothing)
 
 TEST(PixelBuffer, AccumulateGathersNearerOverFartherWithinOnePixel)
 {
-    Rig rig(1, 1);
-    HyPixelBuffer& b = rig.buf;
+    Canvas rig(1, 1);
+    HyPixelBuffer& b = rig.buffer;
     double c[3];
     // First piece: taken as it is.
     grey(0.3 * 0.5, c);
@@ -100,8 +87,8 @@ TEST(PixelBuffer, AccumulateGathersNearerOverFartherWithinOnePixel)
 
 TEST(PixelBuffer, NearerPieceBelowFullWeightAdds)
 {
-    Rig rig(1, 2);
-    HyPixelBuffer& b = rig.buf;
+    Canvas rig(1, 2);
+    HyPixelBuffer& b = rig.buffer;
     double c[3];
     grey(0.5 * 0.4, c);
     b.accumulate(0, 1, c, 300.0, 0.4);
@@ -116,8 +103,8 @@ TEST(PixelBuffer, NearerPieceBelowFullWeightAdds)
 
 TEST(PixelBuffer, FlushLaysWorkInFrontOrBehindAndClearsIt)
 {
-    Rig rig(1, 3);
-    HyPixelBuffer& b = rig.buf;
+    Canvas rig(1, 3);
+    HyPixelBuffer& b = rig.buffer;
     double c[3];
     // Pixel 0: half covered in white at distance^2 100.
     grey(0.5, c);
@@ -158,8 +145,8 @@ TEST(PixelBuffer, FlushLaysWorkInFrontOrBehindAndClearsIt)
 
 TEST(PixelBuffer, AcceptsAndTheNearLimit)
 {
-    Rig rig(1, 1);
-    HyPixelBuffer& b = rig.buf;
+    Canvas rig(1, 1);
+    HyPixelBuffer& b = rig.buffer;
     double c[3];
     EXPECT_TRUE(b.accepts(0, 0, 0.0)); // every piece passes the default near limit
     grey(1.0, c);

@@ -1,0 +1,61 @@
+// Shared pieces of the render and optics tests: a host allocator that grants a set number of blocks
+// (none: every allocation fails), and output planes with a pixel buffer over them.
+#pragma once
+
+#include "platform/HyMemory.h"
+#include "render/HyPixelBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+namespace render_test {
+
+// While it lives, blocks come from a host allocator that grants `grants` of them and refuses the rest.
+class AllocationBudget {
+public:
+    explicit AllocationBudget(int grants)
+    {
+        left() = grants;
+        hymem::install_hook(&hook, hymem::make_tag('T', 'E', 'S', 'T'), true, 0);
+    }
+    ~AllocationBudget() { hymem::install_hook(nullptr, 0, false, 0); }
+    AllocationBudget(const AllocationBudget&) = delete;
+    AllocationBudget& operator=(const AllocationBudget&) = delete;
+
+private:
+    static int& left()
+    {
+        static int n = 0;
+        return n;
+    }
+    static int hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
+    {
+        if (op != hymem::kHookAllocate) {
+            std::free(*cell);
+            return 1;
+        }
+        if (left() <= 0)
+            return 0;
+        --left();
+        *cell = std::malloc(bytes);
+        return *cell != nullptr;
+    }
+};
+
+// Final colour planes (rows x columns floats, row major) and a pixel buffer over them, allocated.
+struct Canvas {
+    std::vector<float> r, g, b;
+    HyPixelBuffer buffer;
+    Canvas(int rows, int columns)
+        : r(std::size_t(rows > 0 ? rows : 0) * std::size_t(columns > 0 ? columns : 0)), g(r.size()), b(r.size()),
+          buffer(std::uint32_t(rows > 0 ? rows : 0), std::uint32_t(columns > 0 ? columns : 0), r.data(), g.data(),
+                 b.data())
+    {
+        EXPECT_EQ(buffer.allocate(), 1);
+    }
+};
+
+} // namespace render_test

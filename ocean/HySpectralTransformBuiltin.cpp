@@ -25,6 +25,26 @@ inline void cis(double angle, float& r, float& i)
     i = static_cast<float>(std::sin(angle));
 }
 
+// Offset of complex vector e in an array of V-lane vectors.
+inline std::size_t at(int e, int V) { return 2 * static_cast<std::size_t>(e) * V; }
+
+// Twiddle m (1..p-1) of index i > 0 of a pass: wa holds p-1 rows of ido-1 complex values; the
+// imaginary part carries the sign S.
+template <int S>
+inline void load_twiddle(const float* wa, int ido, int m, int i, float& wr, float& wi)
+{
+    const int k = (m - 1) * 2 * (ido - 1) + 2 * (i - 1);
+    wr = wa[k];
+    wi = S * wa[k + 1];
+}
+
+// Lane b of output vector o: y turned by the twiddle w.
+inline void store_turned(float* o, int b, float yr, float yi, float wr, float wi)
+{
+    o[2 * b] = yr * wr - yi * wi;
+    o[2 * b + 1] = yr * wi + yi * wr;
+}
+
 // One radix pass for sign S (+1 inverse, -1 forward). cc and ch are arrays of complex vectors of
 // length V (interleaved floats: element e, lane b at 2*(e*V + b)).
 template <int S>
@@ -33,10 +53,10 @@ void pass_radix2(int ido, int l1, int V, const float* cc, float* ch, const float
     const int p = 2;
     for (int k = 0; k < l1; ++k) {
         for (int i = 0; i < ido; ++i) {
-            const float* a0 = cc + 2 * static_cast<std::size_t>(i + ido * (0 + p * k)) * V;
-            const float* a1 = cc + 2 * static_cast<std::size_t>(i + ido * (1 + p * k)) * V;
-            float* b0 = ch + 2 * static_cast<std::size_t>(i + ido * (k + l1 * 0)) * V;
-            float* b1 = ch + 2 * static_cast<std::size_t>(i + ido * (k + l1 * 1)) * V;
+            const float* a0 = cc + at(i + ido * (0 + p * k), V);
+            const float* a1 = cc + at(i + ido * (1 + p * k), V);
+            float* b0 = ch + at(i + ido * (k + l1 * 0), V);
+            float* b1 = ch + at(i + ido * (k + l1 * 1), V);
             if (i == 0) {
                 for (int b = 0; b < 2 * V; ++b) {
                     const float x0 = a0[b], x1 = a1[b];
@@ -44,14 +64,13 @@ void pass_radix2(int ido, int l1, int V, const float* cc, float* ch, const float
                     b1[b] = x0 - x1;
                 }
             } else {
-                const float wr = wa[2 * (i - 1)], wi = S * wa[2 * (i - 1) + 1];
+                float wr, wi;
+                load_twiddle<S>(wa, ido, 1, i, wr, wi);
                 for (int b = 0; b < V; ++b) {
                     const float r0 = a0[2 * b], i0 = a0[2 * b + 1], r1 = a1[2 * b], i1 = a1[2 * b + 1];
                     b0[2 * b] = r0 + r1;
                     b0[2 * b + 1] = i0 + i1;
-                    const float tr = r0 - r1, ti = i0 - i1;
-                    b1[2 * b] = tr * wr - ti * wi;
-                    b1[2 * b + 1] = tr * wi + ti * wr;
+                    store_turned(b1, b, r0 - r1, i0 - i1, wr, wi);
                 }
             }
         }
@@ -64,24 +83,19 @@ void pass_radix4(int ido, int l1, int V, const float* cc, float* ch, const float
     const int p = 4;
     for (int k = 0; k < l1; ++k) {
         for (int i = 0; i < ido; ++i) {
-            const float* a0 = cc + 2 * static_cast<std::size_t>(i + ido * (0 + p * k)) * V;
-            const float* a1 = cc + 2 * static_cast<std::size_t>(i + ido * (1 + p * k)) * V;
-            const float* a2 = cc + 2 * static_cast<std::size_t>(i + ido * (2 + p * k)) * V;
-            const float* a3 = cc + 2 * static_cast<std::size_t>(i + ido * (3 + p * k)) * V;
-            float* b0 = ch + 2 * static_cast<std::size_t>(i + ido * (k + l1 * 0)) * V;
-            float* b1 = ch + 2 * static_cast<std::size_t>(i + ido * (k + l1 * 1)) * V;
-            float* b2 = ch + 2 * static_cast<std::size_t>(i + ido * (k + l1 * 2)) * V;
-            float* b3 = ch + 2 * static_cast<std::size_t>(i + ido * (k + l1 * 3)) * V;
+            const float* a0 = cc + at(i + ido * (0 + p * k), V);
+            const float* a1 = cc + at(i + ido * (1 + p * k), V);
+            const float* a2 = cc + at(i + ido * (2 + p * k), V);
+            const float* a3 = cc + at(i + ido * (3 + p * k), V);
+            float* b0 = ch + at(i + ido * (k + l1 * 0), V);
+            float* b1 = ch + at(i + ido * (k + l1 * 1), V);
+            float* b2 = ch + at(i + ido * (k + l1 * 2), V);
+            float* b3 = ch + at(i + ido * (k + l1 * 3), V);
             float w1r = 1, w1i = 0, w2r = 1, w2i = 0, w3r = 1, w3i = 0;
             if (i > 0) {
-                const float* w = wa + 2 * (i - 1);
-                const int st = 2 * (ido - 1);
-                w1r = w[0];
-                w1i = S * w[1];
-                w2r = w[st];
-                w2i = S * w[st + 1];
-                w3r = w[2 * st];
-                w3i = S * w[2 * st + 1];
+                load_twiddle<S>(wa, ido, 1, i, w1r, w1i);
+                load_twiddle<S>(wa, ido, 2, i, w2r, w2i);
+                load_twiddle<S>(wa, ido, 3, i, w3r, w3i);
             }
             for (int b = 0; b < V; ++b) {
                 const float r0 = a0[2 * b], i0 = a0[2 * b + 1];
@@ -97,12 +111,9 @@ void pass_radix4(int ido, int l1, int V, const float* cc, float* ch, const float
                 const float y3r = dr02 + S * di13, y3i = di02 - S * dr13;
                 b0[2 * b] = y0r;
                 b0[2 * b + 1] = y0i;
-                b1[2 * b] = y1r * w1r - y1i * w1i;
-                b1[2 * b + 1] = y1r * w1i + y1i * w1r;
-                b2[2 * b] = y2r * w2r - y2i * w2i;
-                b2[2 * b + 1] = y2r * w2i + y2i * w2r;
-                b3[2 * b] = y3r * w3r - y3i * w3i;
-                b3[2 * b + 1] = y3r * w3i + y3i * w3r;
+                store_turned(b1, b, y1r, y1i, w1r, w1i);
+                store_turned(b2, b, y2r, y2i, w2r, w2i);
+                store_turned(b3, b, y3r, y3i, w3r, w3i);
             }
         }
     }
@@ -115,20 +126,16 @@ void pass_radix3(int ido, int l1, int V, const float* cc, float* ch, const float
     const float c1 = -0.5f, s1 = S * 0.86602540378443864676f;
     for (int k = 0; k < l1; ++k) {
         for (int i = 0; i < ido; ++i) {
-            const float* a0 = cc + 2 * static_cast<std::size_t>(i + ido * (0 + p * k)) * V;
-            const float* a1 = cc + 2 * static_cast<std::size_t>(i + ido * (1 + p * k)) * V;
-            const float* a2 = cc + 2 * static_cast<std::size_t>(i + ido * (2 + p * k)) * V;
-            float* b0 = ch + 2 * static_cast<std::size_t>(i + ido * (k + l1 * 0)) * V;
-            float* b1 = ch + 2 * static_cast<std::size_t>(i + ido * (k + l1 * 1)) * V;
-            float* b2 = ch + 2 * static_cast<std::size_t>(i + ido * (k + l1 * 2)) * V;
+            const float* a0 = cc + at(i + ido * (0 + p * k), V);
+            const float* a1 = cc + at(i + ido * (1 + p * k), V);
+            const float* a2 = cc + at(i + ido * (2 + p * k), V);
+            float* b0 = ch + at(i + ido * (k + l1 * 0), V);
+            float* b1 = ch + at(i + ido * (k + l1 * 1), V);
+            float* b2 = ch + at(i + ido * (k + l1 * 2), V);
             float w1r = 1, w1i = 0, w2r = 1, w2i = 0;
             if (i > 0) {
-                const float* w = wa + 2 * (i - 1);
-                const int st = 2 * (ido - 1);
-                w1r = w[0];
-                w1i = S * w[1];
-                w2r = w[st];
-                w2i = S * w[st + 1];
+                load_twiddle<S>(wa, ido, 1, i, w1r, w1i);
+                load_twiddle<S>(wa, ido, 2, i, w2r, w2i);
             }
             for (int b = 0; b < V; ++b) {
                 const float r0 = a0[2 * b], i0 = a0[2 * b + 1];
@@ -141,10 +148,8 @@ void pass_radix3(int ido, int l1, int V, const float* cc, float* ch, const float
                 const float y2r = mr + s1 * di, y2i = mi - s1 * dr;
                 b0[2 * b] = r0 + sr;
                 b0[2 * b + 1] = i0 + si;
-                b1[2 * b] = y1r * w1r - y1i * w1i;
-                b1[2 * b + 1] = y1r * w1i + y1i * w1r;
-                b2[2 * b] = y2r * w2r - y2i * w2i;
-                b2[2 * b + 1] = y2r * w2i + y2i * w2r;
+                store_turned(b1, b, y1r, y1i, w1r, w1i);
+                store_turned(b2, b, y2r, y2i, w2r, w2i);
             }
         }
     }
@@ -161,16 +166,13 @@ void pass_radix5(int ido, int l1, int V, const float* cc, float* ch, const float
             const float* a[5];
             float* o[5];
             for (int j = 0; j < 5; ++j) {
-                a[j] = cc + 2 * static_cast<std::size_t>(i + ido * (j + p * k)) * V;
-                o[j] = ch + 2 * static_cast<std::size_t>(i + ido * (k + l1 * j)) * V;
+                a[j] = cc + at(i + ido * (j + p * k), V);
+                o[j] = ch + at(i + ido * (k + l1 * j), V);
             }
             float wr[5] = {1, 1, 1, 1, 1}, wi[5] = {0, 0, 0, 0, 0};
             if (i > 0) {
-                const int st = 2 * (ido - 1);
-                for (int m = 1; m < 5; ++m) {
-                    wr[m] = wa[(m - 1) * st + 2 * (i - 1)];
-                    wi[m] = S * wa[(m - 1) * st + 2 * (i - 1) + 1];
-                }
+                for (int m = 1; m < 5; ++m)
+                    load_twiddle<S>(wa, ido, m, i, wr[m], wi[m]);
             }
             for (int b = 0; b < V; ++b) {
                 const float r0 = a[0][2 * b], i0 = a[0][2 * b + 1];
@@ -198,10 +200,8 @@ void pass_radix5(int ido, int l1, int V, const float* cc, float* ch, const float
                 yi[3] = m2i - n2r;
                 o[0][2 * b] = yr[0];
                 o[0][2 * b + 1] = yi[0];
-                for (int m = 1; m < 5; ++m) {
-                    o[m][2 * b] = yr[m] * wr[m] - yi[m] * wi[m];
-                    o[m][2 * b + 1] = yr[m] * wi[m] + yi[m] * wr[m];
-                }
+                for (int m = 1; m < 5; ++m)
+                    store_turned(o[m], b, yr[m], yi[m], wr[m], wi[m]);
             }
         }
     }
@@ -214,27 +214,36 @@ void pass_generic(int ido, int l1, int p, int V, const float* cc, float* ch, con
     for (int k = 0; k < l1; ++k) {
         for (int i = 0; i < ido; ++i) {
             for (int m = 0; m < p; ++m) {
-                float* o = ch + 2 * static_cast<std::size_t>(i + ido * (k + l1 * m)) * V;
+                float* o = ch + at(i + ido * (k + l1 * m), V);
                 float twr = 1, twi = 0;
-                if (i > 0 && m > 0) {
-                    twr = wa[(m - 1) * 2 * (ido - 1) + 2 * (i - 1)];
-                    twi = S * wa[(m - 1) * 2 * (ido - 1) + 2 * (i - 1) + 1];
-                }
+                if (i > 0 && m > 0)
+                    load_twiddle<S>(wa, ido, m, i, twr, twi);
                 for (int b = 0; b < V; ++b) {
                     float yr = 0, yi = 0;
                     for (int j = 0; j < p; ++j) {
-                        const float* a = cc + 2 * static_cast<std::size_t>(i + ido * (j + p * k)) * V;
+                        const float* a = cc + at(i + ido * (j + p * k), V);
                         const int t = static_cast<int>((static_cast<long long>(j) * m) % p);
                         const float rr = roots[2 * t], ri = S * roots[2 * t + 1];
                         const float xr = a[2 * b], xi = a[2 * b + 1];
                         yr += xr * rr - xi * ri;
                         yi += xr * ri + xi * rr;
                     }
-                    o[2 * b] = yr * twr - yi * twi;
-                    o[2 * b + 1] = yr * twi + yi * twr;
+                    store_turned(o, b, yr, yi, twr, twi);
                 }
             }
         }
+    }
+}
+
+template <int S>
+void run_pass(int p, int ido, int l1, int V, const float* cc, float* ch, const float* wa, const float* roots)
+{
+    switch (p) {
+    case 2: pass_radix2<S>(ido, l1, V, cc, ch, wa); break;
+    case 3: pass_radix3<S>(ido, l1, V, cc, ch, wa); break;
+    case 4: pass_radix4<S>(ido, l1, V, cc, ch, wa); break;
+    case 5: pass_radix5<S>(ido, l1, V, cc, ch, wa); break;
+    default: pass_generic<S>(ido, l1, p, V, cc, ch, wa, roots); break;
     }
 }
 
@@ -304,23 +313,10 @@ float* ComplexPlan::execute(int sign, int V, float* a, float* b) const
     for (int f = 0; f < nfactors; ++f) {
         const int p = factors[f];
         const int ido = n / (l1 * p);
-        if (sign > 0) {
-            switch (p) {
-            case 2: pass_radix2<1>(ido, l1, V, in, out, twiddle[f]); break;
-            case 3: pass_radix3<1>(ido, l1, V, in, out, twiddle[f]); break;
-            case 4: pass_radix4<1>(ido, l1, V, in, out, twiddle[f]); break;
-            case 5: pass_radix5<1>(ido, l1, V, in, out, twiddle[f]); break;
-            default: pass_generic<1>(ido, l1, p, V, in, out, twiddle[f], roots[f]); break;
-            }
-        } else {
-            switch (p) {
-            case 2: pass_radix2<-1>(ido, l1, V, in, out, twiddle[f]); break;
-            case 3: pass_radix3<-1>(ido, l1, V, in, out, twiddle[f]); break;
-            case 4: pass_radix4<-1>(ido, l1, V, in, out, twiddle[f]); break;
-            case 5: pass_radix5<-1>(ido, l1, V, in, out, twiddle[f]); break;
-            default: pass_generic<-1>(ido, l1, p, V, in, out, twiddle[f], roots[f]); break;
-            }
-        }
+        if (sign > 0)
+            run_pass<1>(p, ido, l1, V, in, out, twiddle[f], roots[f]);
+        else
+            run_pass<-1>(p, ido, l1, V, in, out, twiddle[f], roots[f]);
         float* t = in;
         in = out;
         out = t;

@@ -54,24 +54,11 @@ public:
     double last = 0.0, seen_upwelling = 0.0;
 };
 
-HySurfaceOpticsParams params_for(HyGrid* g, double max_distance = 500.0, double double_distance = 32.0, int to_horizon = 1)
-{
-    HySurfaceOpticsParams p;
-    p.height_source = g;
-    p.base_step = 1.0;
-    p.max_distance = max_distance;
-    p.double_distance = double_distance;
-    p.to_horizon = std::uint32_t(to_horizon);
-    return p;
-}
-
 // Draws with white water; returns the side and checks every plane value is a sane coverage.
 int draw(HySurfaceOptics& optics, const HyViewGeometry& view, double* total = nullptr)
 {
-    Planes planes(std::max(view.columns, 0), std::max(view.rows, 0));
-    HyPixelBuffer buffer(std::uint32_t(std::max(view.rows, 0)), std::uint32_t(std::max(view.columns, 0)),
-                         planes.r.data(), planes.g.data(), planes.b.data());
-    EXPECT_EQ(buffer.allocate(), 1);
+    Canvas canvas(view.rows, view.columns);
+    HyPixelBuffer& buffer = canvas.buffer;
     const int side = optics.draw_surface(view, buffer);
     double sum = 0.0;
     for (int r = 0; r < view.rows; ++r)
@@ -89,9 +76,8 @@ int draw(HySurfaceOptics& optics, const HyViewGeometry& view, double* total = nu
 
 TEST(SurfaceOptics, NormalisationFillsCracksInsideWaterOnly)
 {
-    std::vector<float> p(20 * 20);
-    HyPixelBuffer b(20, 20, p.data(), p.data(), p.data());
-    ASSERT_EQ(b.allocate(), 1);
+    Canvas canvas(20, 20);
+    HyPixelBuffer& b = canvas.buffer;
     auto put = [&](int r, int c, double w) {
         const double col[3] = {0.8 * w, 0.6 * w, 0.4 * w};
         b.accumulate(r, c, col, 100.0, w);
@@ -119,9 +105,8 @@ TEST(SurfaceOptics, NormalisationFillsCracksInsideWaterOnly)
     EXPECT_FLOAT_EQ(b.coverage[6][6], 0.5f);
     EXPECT_FLOAT_EQ(b.coverage[12][12], 1.0f);
     // Fewer than 9 rows: nothing is normalised.
-    std::vector<float> q(8 * 20);
-    HyPixelBuffer small(8, 20, q.data(), q.data(), q.data());
-    ASSERT_EQ(small.allocate(), 1);
+    Canvas narrow(8, 20);
+    HyPixelBuffer& small = narrow.buffer;
     const double col[3] = {2.0, 2.0, 2.0};
     small.accumulate(4, 10, col, 1.0, 0.5);
     HySurfaceOptics::normalise_work(small);
@@ -135,7 +120,7 @@ TEST(SurfaceOptics, PixelPointFindsTheGridPointAndItsNormal)
     for (int j = 0; j < 16; ++j)
         for (int i = 0; i < 16; ++i)
             g.heights[j * 16 + i] = float(0.5 * (i - 8) - 0.25 * (j - 8));
-    HySurfaceOptics optics(params_for(&g));
+    HySurfaceOptics optics(surface_params(&g));
     HyViewGeometry v = make_view({"v", 0.0, 0.0, 10.0, kPi, 0.0, 0.0, 60.0, 8, 8});
     // Screen triangle with grid corners (1, 1), (3, 1), (1, 3).
     HySliceVertex tri[3] = {{0, 0, 0, 1, 1, nullptr, nullptr, nullptr},
@@ -164,7 +149,7 @@ TEST(SurfaceOptics, PixelPointFindsTheGridPointAndItsNormal)
     EXPECT_EQ(optics.pixel_point(piece, 4, flat, v, depth, x, y, z, n), 0);
     // A normal that cannot be formed becomes straight up.
     BrokenSlopes broken;
-    HySurfaceOptics bad(params_for(&broken));
+    HySurfaceOptics bad(surface_params(&broken));
     ASSERT_EQ(bad.pixel_point(piece, 4, tri, v, depth, x, y, z, n), 1);
     EXPECT_EQ(n[0], 0.0);
     EXPECT_EQ(n[1], 0.0);
@@ -182,7 +167,7 @@ TEST(SurfaceOptics, SeaOpticsHandsShadingAndProgressToTheScene)
     ctx.transmission_r = ctx.transmission_g = ctx.transmission_b = transmission;
     const HyViewGeometry above = make_view({"a", 0.5, 0.5, 12.0, kPi / 2 + 0.3, 0.4, 0.0, 60.0, 48, 32});
     {
-        HySurfaceOceanOptics optics(params_for(&sea), ctx);
+        HySurfaceOceanOptics optics(surface_params(&sea), ctx);
         EXPECT_EQ(draw(optics, above), 1);
         EXPECT_GT(spy.above, 0);
         EXPECT_EQ(spy.below, 0);
@@ -196,7 +181,7 @@ TEST(SurfaceOptics, SeaOpticsHandsShadingAndProgressToTheScene)
     {
         ShadingSpy spy2;
         ctx.scene = &spy2;
-        HySurfaceOceanOptics optics(params_for(&sea, 300.0, 32.0, 0), ctx);
+        HySurfaceOceanOptics optics(surface_params(&sea, 300.0, 32.0, 0), ctx);
         EXPECT_EQ(draw(optics, below), -1);
         EXPECT_GT(spy2.below, 0);
         EXPECT_EQ(spy2.above, 0);
@@ -206,11 +191,11 @@ TEST(SurfaceOptics, SeaOpticsHandsShadingAndProgressToTheScene)
         ShadingSpy full, stop;
         stop.stop_after = 5;
         ctx.scene = &full;
-        HySurfaceOceanOptics a(params_for(&sea), ctx);
+        HySurfaceOceanOptics a(surface_params(&sea), ctx);
         double cover_full = 0.0, cover_stop = 0.0;
         draw(a, above, &cover_full);
         ctx.scene = &stop;
-        HySurfaceOceanOptics b(params_for(&sea), ctx);
+        HySurfaceOceanOptics b(surface_params(&sea), ctx);
         draw(b, above, &cover_stop);
         EXPECT_EQ(stop.reports, 5);
         EXPECT_LT(cover_stop, cover_full);
@@ -221,7 +206,7 @@ TEST(SurfaceOptics, EyeAboveTheWavesLookingUpDrawsNothing)
 {
     HyGrid sea(32, 32, 1.0, 1.0);
     sea.heights[5] = 2.0f;
-    HySurfaceOptics optics(params_for(&sea));
+    HySurfaceOptics optics(surface_params(&sea));
     double total = -1.0;
     const HyViewGeometry up = make_view({"up", 0.0, 0.0, 10.0, 0.6, 0.0, 0.0, 40.0, 32, 24});
     EXPECT_EQ(draw(optics, up, &total), 1);
@@ -261,7 +246,7 @@ TEST(SurfaceOptics, BadInputNeitherCrashesNorOverruns)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const HyViewGeometry view = make_view(c.v);
-        HySurfaceOptics optics(params_for(c.grid, c.max_distance, c.double_distance, 1));
+        HySurfaceOptics optics(surface_params(c.grid, c.max_distance, c.double_distance, 1));
         testing::internal::CaptureStderr();
         const int side = draw(optics, view);
         testing::internal::GetCapturedStderr();
@@ -272,29 +257,18 @@ TEST(SurfaceOptics, BadInputNeitherCrashesNorOverruns)
 TEST(SurfaceOptics, RidgelineArraysThatCannotBeHadEndTheDraw)
 {
     HyGrid sea(16, 16, 1.0, 1.0);
-    HySurfaceOptics optics(params_for(&sea));
+    HySurfaceOptics optics(surface_params(&sea));
     const HyViewGeometry view = make_view({"v", 0.5, 0.5, 5.0, kPi / 2 + 0.2, 0.0, 0.0, 60.0, 16, 12});
-    Planes planes(16, 12);
-    HyPixelBuffer buffer(12, 16, planes.r.data(), planes.g.data(), planes.b.data());
-    ASSERT_EQ(buffer.allocate(), 1);
+    Canvas canvas(12, 16);
     // The slicer object itself may be had; its first ridgeline array may not.
-    static int budget;
-    budget = 1;
-    auto hook = [](int op, void** cell, std::size_t bytes, std::uintptr_t) -> int {
-        if (op == hymem::kHookFree) {
-            std::free(*cell);
-            return 1;
-        }
-        if (budget-- <= 0)
-            return 0;
-        *cell = std::malloc(bytes);
-        return *cell != nullptr;
-    };
-    hymem::install_hook(hook, hymem::make_tag('T', 'E', 'S', 'T'), true, 0);
-    testing::internal::CaptureStderr();
-    const int side = optics.draw_surface(view, buffer);
-    const std::string err = testing::internal::GetCapturedStderr();
-    hymem::install_hook(nullptr, 0, false, 0);
+    int side;
+    std::string err;
+    {
+        render_test::AllocationBudget one_block(1);
+        testing::internal::CaptureStderr();
+        side = optics.draw_surface(view, canvas.buffer);
+        err = testing::internal::GetCapturedStderr();
+    }
     EXPECT_EQ(side, 0);
     EXPECT_NE(err.find("unable to allocate ridgeline array 1 "), std::string::npos);
 }
@@ -304,7 +278,7 @@ TEST(SurfaceOptics, CurvedEarthLowersTheHorizon)
     HyGrid sea(64, 64, 1.0, 1.0);
     sea.curvature = 1;
     sea.curvature_radius = 20000.0;
-    HySurfaceOptics optics(params_for(&sea, 3000.0, 32.0, 1));
+    HySurfaceOptics optics(surface_params(&sea, 3000.0, 32.0, 1));
     const double eye[3] = {0.0, 0.0, 50.0};
     const double h = 20000.0 + 50.0;
     const double dip = optics.horizon_dip(eye, 0.3);
@@ -312,14 +286,13 @@ TEST(SurfaceOptics, CurvedEarthLowersTheHorizon)
     EXPECT_NEAR(dip, std::sqrt(2.0 * 50.0 / 20000.0), 2e-3);
     // Flat earth: no dip.
     HyGrid flat(8, 8, 1.0, 1.0);
-    HySurfaceOptics plain(params_for(&flat));
+    HySurfaceOptics plain(surface_params(&flat));
     EXPECT_EQ(plain.horizon_dip(eye, 0.3), 0.0);
     // The water ends where rays fall below the horizontal by the dip (about 4 pixels here), not at the
     // horizontal: pixels well under that line are covered, pixels above the horizontal are not.
     const HyViewGeometry view = make_view({"curved", 0.5, 0.5, 50.0, kPi / 2 + 0.02, 0.3, 0.0, 30.0, 64, 48});
-    Planes planes(64, 48);
-    HyPixelBuffer buffer(48, 64, planes.r.data(), planes.g.data(), planes.b.data());
-    ASSERT_EQ(buffer.allocate(), 1);
+    Canvas canvas(48, 64);
+    HyPixelBuffer& buffer = canvas.buffer;
     testing::internal::CaptureStderr();
     ASSERT_EQ(optics.draw_surface(view, buffer), 1);
     testing::internal::GetCapturedStderr();

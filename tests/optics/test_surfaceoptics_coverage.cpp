@@ -113,16 +113,9 @@ void run_case(const CoverageCase& cc)
     SCOPED_TRACE(cc.view.name);
     const HyViewGeometry view = make_view(cc.view);
     HyGrid sea(64, 64, 1.0, 1.0); // flat, periodic: calm water everywhere
-    HySurfaceOpticsParams p;
-    p.height_source = &sea;
-    p.base_step = 1.0;
-    p.max_distance = cc.max_distance;
-    p.double_distance = cc.double_distance;
-    p.to_horizon = std::uint32_t(cc.to_horizon);
-    HySurfaceOptics optics(p);
-    Planes planes(view.columns, view.rows);
-    HyPixelBuffer buffer(view.rows, view.columns, planes.r.data(), planes.g.data(), planes.b.data());
-    ASSERT_EQ(buffer.allocate(), 1);
+    HySurfaceOptics optics(surface_params(&sea, cc.max_distance, cc.double_distance, cc.to_horizon));
+    Canvas canvas(view.rows, view.columns);
+    HyPixelBuffer& buffer = canvas.buffer;
     const int side = optics.walk_surface(view, buffer);
     ASSERT_EQ(side, cc.view.z > 0 ? 1 : -1);
     EXPECT_GT(optics.triangles_drawn, 0);
@@ -147,7 +140,7 @@ void run_case(const CoverageCase& cc)
     double worst_colour = 0.0;
     for (int iy = 0; iy < view.rows; ++iy)
         for (int ix = 0; ix < view.columns; ++ix)
-            worst_colour = std::max(worst_colour, std::fabs(double(planes.g[std::size_t(iy) * view.columns + ix]) -
+            worst_colour = std::max(worst_colour, std::fabs(double(canvas.g[std::size_t(iy) * view.columns + ix]) -
                                                             buffer.coverage[iy][ix]));
     EXPECT_LE(worst_colour, 1e-5);
 }
@@ -230,16 +223,9 @@ TEST(SurfaceOpticsCoverage, WavySeaBelowTheEyeCoversEverythingUnderTheHorizon)
         const HyViewGeometry view = make_view(vs);
         HyGrid sea(128, 128, 1.0, 1.0);
         fill_waves(sea, 1.5);
-        HySurfaceOpticsParams p;
-        p.height_source = &sea;
-        p.base_step = 1.0;
-        p.max_distance = 2000.0;
-        p.double_distance = 32.0;
-        p.to_horizon = 1;
-        HySurfaceOptics optics(p);
-        Planes planes(view.columns, view.rows);
-        HyPixelBuffer buffer(view.rows, view.columns, planes.r.data(), planes.g.data(), planes.b.data());
-        ASSERT_EQ(buffer.allocate(), 1);
+        HySurfaceOptics optics(surface_params(&sea, 2000.0, 32.0, 1));
+        Canvas canvas(view.rows, view.columns);
+        HyPixelBuffer& buffer = canvas.buffer;
         ASSERT_EQ(optics.walk_surface(view, buffer), 1);
         std::vector<double> e(std::size_t(view.columns) * view.rows);
         for (int iy = 0; iy < view.rows; ++iy)

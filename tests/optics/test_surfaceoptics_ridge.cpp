@@ -106,13 +106,7 @@ Result render(const HyViewGeometry& view, double height, int to_horizon, Drawn* 
 {
     HyGrid sea(kNx, kNy, 1.0, 1.0);
     fill(sea, height);
-    HySurfaceOpticsParams p;
-    p.height_source = &sea;
-    p.base_step = 1.0;
-    p.max_distance = 1500.0;
-    p.double_distance = 64.0;
-    p.to_horizon = std::uint32_t(to_horizon);
-    RecordingOptics optics(p);
+    RecordingOptics optics(surface_params(&sea, 1500.0, 64.0, to_horizon));
     if (drawn) {
         int D, s;
         double blend;
@@ -121,9 +115,8 @@ Result render(const HyViewGeometry& view, double height, int to_horizon, Drawn* 
         drawn->cy = std::trunc(view.y);
         drawn->half = (to_horizon && view.z > 0) ? 1e30 : double(D);
     }
-    Planes planes(view.columns, view.rows);
-    HyPixelBuffer buffer(view.rows, view.columns, planes.r.data(), planes.g.data(), planes.b.data());
-    EXPECT_EQ(buffer.allocate(), 1);
+    Canvas canvas(view.rows, view.columns);
+    HyPixelBuffer& buffer = canvas.buffer;
     Result r;
     r.side = optics.walk_surface(view, buffer);
     for (int iy = 0; iy < view.rows; ++iy)

@@ -7,6 +7,7 @@
 #include "optics/HySurfaceOptics.h"
 #include "render/HyCamera.h"
 #include "render/HyPixelBuffer.h"
+#include "tests/render/render_test_support.h"
 
 #include <cmath>
 #include <cstdint>
@@ -36,11 +37,20 @@ inline HyViewGeometry make_view(const ViewSetup& v)
     return g;
 }
 
-// Planes the buffer writes its final colour into.
-struct Planes {
-    std::vector<float> r, g, b;
-    Planes(int columns, int rows) : r(std::size_t(columns) * rows), g(r.size()), b(r.size()) {}
-};
+using render_test::Canvas;
+
+// The surface optics over `grid` with 1 m cells.
+inline HySurfaceOpticsParams surface_params(HyGrid* grid, double max_distance = 500.0, double double_distance = 32.0,
+                                           int to_horizon = 1)
+{
+    HySurfaceOpticsParams p;
+    p.height_source = grid;
+    p.base_step = 1.0;
+    p.max_distance = max_distance;
+    p.double_distance = double_distance;
+    p.to_horizon = std::uint32_t(to_horizon);
+    return p;
+}
 
 struct Pt {
     double x, y;

@@ -1,4 +1,5 @@
 #include "ocean/HyGrid.h"
+#include "ocean/HyGridShared.h"
 
 #include <cmath>
 #include <cstdio>
@@ -8,39 +9,11 @@
 
 namespace {
 
-void report_error(const std::string& line)
-{
-    std::fputs(line.c_str(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
-}
-
-void report_out(const char* line)
-{
-    std::fputs(line, stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-inline int wrap_index(int i, int n)
-{
-    const int r = i % n;
-    return r < 0 ? r + n : r;
-}
-
-// Node coordinates beyond this are treated as far outside (and, on a periodic axis, reduced first)
-// so that the conversion to int never overflows.
-constexpr double kFarNode = 1.0e9;
-
-// Periodic axis: reduce a huge coordinate by whole periods before taking the floor.
-inline double reduce_periodic(double g, int n)
-{
-    if (g > -kFarNode && g < kFarNode)
-        return g;
-    if (!std::isfinite(g))
-        return 0.0;
-    return std::fmod(g, static_cast<double>(n));
-}
+using hygrid::kFarNode;
+using hygrid::reduce_periodic;
+using hygrid::report_error;
+using hygrid::report_out;
+using hygrid::wrap_index;
 
 void put_be16(unsigned char* p, unsigned v)
 {

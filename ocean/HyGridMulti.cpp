@@ -1,4 +1,5 @@
 #include "ocean/HyGridMulti.h"
+#include "ocean/HyGridShared.h"
 
 #include <cmath>
 #include <cstdio>
@@ -7,28 +8,13 @@
 
 namespace {
 
-void report_error(const std::string& line)
-{
-    std::fputs(line.c_str(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
-}
+using hygrid::kFarNode;
+using hygrid::reduce_periodic;
+using hygrid::report_error;
+using hygrid::report_out;
+using hygrid::wrap_index;
 
-void report_out(const char* line)
-{
-    std::fputs(line, stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-constexpr double kFarNode = 1.0e9;
 constexpr std::uint32_t kHygMagic = 4599;
-
-inline int wrap_index(int i, int n)
-{
-    const int r = i % n;
-    return r < 0 ? r + n : r;
-}
 
 float* allocate_grid_array(int nx, int ny, void** block)
 {
@@ -45,10 +31,8 @@ inline double bilinear(const float* a, int nx, int ny, int periodic, double gx, 
                        double* dgx = nullptr, double* dgy = nullptr)
 {
     if (periodic) {
-        if (!(gx > -kFarNode && gx < kFarNode))
-            gx = std::isfinite(gx) ? std::fmod(gx, static_cast<double>(nx)) : 0.0;
-        if (!(gy > -kFarNode && gy < kFarNode))
-            gy = std::isfinite(gy) ? std::fmod(gy, static_cast<double>(ny)) : 0.0;
+        gx = reduce_periodic(gx, nx);
+        gy = reduce_periodic(gy, ny);
     } else if (!(gx > -kFarNode && gx < kFarNode && gy > -kFarNode && gy < kFarNode)) {
         if (dgx) {
             *dgx = 0.0;

@@ -384,23 +384,26 @@ int HyGridMulti::remove_aux_grid(const float* array)
     if (g < 0)
         return 0;
     free_aux(g);
-    for (int k = g + 1; k < aux_count; ++k) {
-        aux_nx[k - 1] = aux_nx[k];
-        aux_ny[k - 1] = aux_ny[k];
-        aux_dx[k - 1] = aux_dx[k];
-        aux_dy[k - 1] = aux_dy[k];
-        aux_inv_dx[k - 1] = aux_inv_dx[k];
-        aux_inv_dy[k - 1] = aux_inv_dy[k];
-        aux_cos_r[k - 1] = aux_cos_r[k];
-        aux_sin_r[k - 1] = aux_sin_r[k];
-        aux_offset_x[k - 1] = aux_offset_x[k];
-        aux_offset_y[k - 1] = aux_offset_y[k];
-        aux_array[k - 1] = aux_array[k];
-        aux_block[k - 1] = aux_block[k];
-        aux_periodic[k - 1] = aux_periodic[k];
-        aux_type[k - 1] = aux_type[k];
-        aux_rotated[k - 1] = aux_rotated[k];
-    }
+    // The grids after g move down one place, every per-grid field with them.
+    auto close_gap = [&](auto* field) {
+        for (int k = g + 1; k < aux_count; ++k)
+            field[k - 1] = field[k];
+    };
+    close_gap(aux_nx);
+    close_gap(aux_ny);
+    close_gap(aux_dx);
+    close_gap(aux_dy);
+    close_gap(aux_inv_dx);
+    close_gap(aux_inv_dy);
+    close_gap(aux_cos_r);
+    close_gap(aux_sin_r);
+    close_gap(aux_offset_x);
+    close_gap(aux_offset_y);
+    close_gap(aux_array);
+    close_gap(aux_block);
+    close_gap(aux_periodic);
+    close_gap(aux_type);
+    close_gap(aux_rotated);
     --aux_count;
     aux_array[aux_count] = nullptr;
     aux_block[aux_count] = nullptr;
@@ -426,28 +429,15 @@ int HyGridMulti::set_aux_orientation(const float* array, const double& angle)
     return g;
 }
 
-void HyGridMulti::set_aux_type_radial(const int& g)
-{
-    if (g >= 0 && g < aux_count)
-        aux_type[g] = kHyAuxAdditiveRadial;
-}
+void HyGridMulti::set_aux_type_radial(const int& g) { set_aux_field(aux_type, g, kHyAuxAdditiveRadial); }
 
-void HyGridMulti::set_aux_type_additive(const int& g)
-{
-    if (g >= 0 && g < aux_count)
-        aux_type[g] = kHyAuxAdditive;
-}
+void HyGridMulti::set_aux_type_additive(const int& g) { set_aux_field(aux_type, g, kHyAuxAdditive); }
 
-void HyGridMulti::set_aux_type_multiplicative(const int& g)
-{
-    if (g >= 0 && g < aux_count)
-        aux_type[g] = kHyAuxMultiplicative;
-}
+void HyGridMulti::set_aux_type_multiplicative(const int& g) { set_aux_field(aux_type, g, kHyAuxMultiplicative); }
 
 void HyGridMulti::set_aux_type_multiplicative_radial(const int& g)
 {
-    if (g >= 0 && g < aux_count)
-        aux_type[g] = kHyAuxMultiplicativeRadial;
+    set_aux_field(aux_type, g, kHyAuxMultiplicativeRadial);
 }
 
 void HyGridMulti::set_aux_rotation(const int& g, const double& angle)
@@ -459,23 +449,11 @@ void HyGridMulti::set_aux_rotation(const int& g, const double& angle)
     aux_sin_r[g] = std::sin(-angle);
 }
 
-void HyGridMulti::clear_aux_rotation(const int& g)
-{
-    if (g >= 0 && g < aux_count)
-        aux_rotated[g] = 0;
-}
+void HyGridMulti::clear_aux_rotation(const int& g) { set_aux_field(aux_rotated, g, 0); }
 
-void HyGridMulti::set_aux_periodic(const int& g)
-{
-    if (g >= 0 && g < aux_count)
-        aux_periodic[g] = 1;
-}
+void HyGridMulti::set_aux_periodic(const int& g) { set_aux_field(aux_periodic, g, 1); }
 
-void HyGridMulti::clear_aux_periodic(const int& g)
-{
-    if (g >= 0 && g < aux_count)
-        aux_periodic[g] = 0;
-}
+void HyGridMulti::clear_aux_periodic(const int& g) { set_aux_field(aux_periodic, g, 0); }
 
 int HyGridMulti::reallocate_aux_grid(int g, int nx_, int ny_, double dx_, double dy_)
 {

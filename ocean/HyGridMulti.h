@@ -123,4 +123,10 @@ private:
     // Adds grid g's slope in world axes.
     void aux_slope(int g, double x, double y, double& sx, double& sy) const;
     void free_aux(int g);
+    // field[g] = value for an existing grid g; nothing otherwise.
+    void set_aux_field(int* field, int g, int value)
+    {
+        if (g >= 0 && g < aux_count)
+            field[g] = value;
+    }
 };

@@ -7,21 +7,14 @@
 #include <vector>
 
 #include "optics/HyAirOptics.h"
+#include "tests/optics/optics_test_support.h"
 
 namespace {
 
 constexpr double kDeg = M_PI / 180.0;
 
-// Composite Simpson rule on [a, b] with n (even) intervals.
-template <class F>
-double simpson(F f, double a, double b, int n = 20000)
-{
-    const double h = (b - a) / n;
-    double s = f(a) + f(b);
-    for (int i = 1; i < n; ++i)
-        s += f(a + i * h) * (i % 2 ? 4.0 : 2.0);
-    return s * h / 3.0;
-}
+using optics_test::normalise;
+using optics_test::simpson;
 
 HyAirOpticsParams clear_only()
 {
@@ -455,12 +448,8 @@ TEST(AirOptics, BadInputIsDefined)
             const double pos[3] = {nd(rng) * 100, nd(rng) * 100, nd(rng) * 50};
             double dir[3] = {nd(rng), nd(rng), nd(rng)};
             double light[3] = {nd(rng), nd(rng), nd(rng)};
-            const double ld = std::sqrt(light[0] * light[0] + light[1] * light[1] + light[2] * light[2]);
-            const double dd = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
-            for (int i = 0; i < 3; ++i) {
-                light[i] /= ld;
-                dir[i] /= dd;
-            }
+            normalise(light);
+            normalise(dir);
             if (it % 5 == 0)
                 dir[2] = 0.0; // exactly level
             const double maxd = (it % 3 == 0) ? -1.0 : std::fabs(nd(rng)) * 1000.0;

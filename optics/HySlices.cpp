@@ -34,6 +34,33 @@ HySliceVertex vertex_of(const HyRidgePoint& p)
     return HySliceVertex{p.x, p.y, p.id, p.col, p.row, nullptr, nullptr, nullptr};
 }
 
+// One edge of a convex clip: keeps the vertices `inside` accepts and puts `cut(previous, current)`
+// where the outline crosses the edge. -1 when `out` would overflow.
+template <class Inside, class Cut>
+int clip_by_edge(const HySliceVertex* in, int n, Inside inside, Cut cut, HySliceVertex* out, int capacity)
+{
+    int m = 0;
+    const HySliceVertex* prev = &in[n - 1];
+    bool pin = inside(*prev);
+    for (int k = 0; k < n; ++k) {
+        const HySliceVertex& cur = in[k];
+        const bool cin = inside(cur);
+        if (cin != pin) {
+            if (m >= capacity)
+                return -1;
+            out[m++] = cut(*prev, cur);
+        }
+        if (cin) {
+            if (m >= capacity)
+                return -1;
+            out[m++] = cur;
+        }
+        prev = &cur;
+        pin = cin;
+    }
+    return m;
+}
+
 // Signed area of the triangle (counter-clockwise positive).
 double triangle_area(const HySliceVertex t[3])
 {
@@ -290,100 +317,46 @@ int hy_clip_half_plane(const HySliceVertex* in, int n, double p0x, double p0y, d
     if (n <= 0)
         return 0;
     const double ex = p1x - p0x, ey = p1y - p0y;
-    int m = 0;
     auto dist = [&](const HySliceVertex& v) { return sign * (ex * (v.y - p0y) - ey * (v.x - p0x)); };
-    const HySliceVertex* prev = &in[n - 1];
-    double dp = dist(*prev);
-    for (int k = 0; k < n; ++k) {
-        const HySliceVertex& cur = in[k];
-        const double dc = dist(cur);
-        const bool cin = dc >= 0.0, pin = dp >= 0.0;
-        if (cin != pin) {
-            if (m >= capacity)
-                return -1;
-            const double t = dp / (dp - dc);
-            HySliceVertex v = cur;
-            v.x = prev->x + t * (cur.x - prev->x);
-            v.y = prev->y + t * (cur.y - prev->y);
-            out[m++] = v;
-        }
-        if (cin) {
-            if (m >= capacity)
-                return -1;
-            out[m++] = cur;
-        }
-        prev = &cur;
-        dp = dc;
-    }
-    return m;
+    auto inside = [&](const HySliceVertex& v) { return dist(v) >= 0.0; };
+    auto cut = [&](const HySliceVertex& a, const HySliceVertex& b) {
+        const double da = dist(a), db = dist(b);
+        const double t = da / (da - db);
+        HySliceVertex v = b;
+        v.x = a.x + t * (b.x - a.x);
+        v.y = a.y + t * (b.y - a.y);
+        return v;
+    };
+    return clip_by_edge(in, n, inside, cut, out, capacity);
 }
 
 int hy_clip_strip(const HySliceVertex* in, int n, int axis, double lo, double hi, HySliceVertex* out,
                   int capacity)
 {
-    // Two passes through one small local pool would need a copy; clip against lo into `out`, then
-    // against hi back in place through a second walk over `out`.
+    // Clip against lo into a local pool, then against hi into `out`.
     if (n <= 0)
         return 0;
     auto coord = [axis](const HySliceVertex& v) { return axis == 0 ? v.x : v.y; };
-    auto cut = [axis](const HySliceVertex& a, const HySliceVertex& b, double at) {
-        HySliceVertex v = b;
-        const double ca = axis == 0 ? a.x : a.y, cb = axis == 0 ? b.x : b.y;
-        const double t = (at - ca) / (cb - ca);
-        v.x = a.x + t * (b.x - a.x);
-        v.y = a.y + t * (b.y - a.y);
-        if (axis == 0)
-            v.x = at;
-        else
-            v.y = at;
-        return v;
+    auto cut_at = [axis](double at) {
+        return [axis, at](const HySliceVertex& a, const HySliceVertex& b) {
+            HySliceVertex v = b;
+            const double ca = axis == 0 ? a.x : a.y, cb = axis == 0 ? b.x : b.y;
+            const double t = (at - ca) / (cb - ca);
+            v.x = a.x + t * (b.x - a.x);
+            v.y = a.y + t * (b.y - a.y);
+            if (axis == 0)
+                v.x = at;
+            else
+                v.y = at;
+            return v;
+        };
     };
-    // Pass 1: keep coord >= lo, into out[capacity/2 ...] is not safe for big n; use a fixed local pool.
     HySliceVertex tmp[4 * HY_MAX_POINTS];
-    const int tcap = 4 * HY_MAX_POINTS;
-    int m = 0;
-    {
-        const HySliceVertex* prev = &in[n - 1];
-        bool pin = coord(*prev) >= lo;
-        for (int k = 0; k < n; ++k) {
-            const HySliceVertex& cur = in[k];
-            const bool cin = coord(cur) >= lo;
-            if (cin != pin) {
-                if (m >= tcap)
-                    return -1;
-                tmp[m++] = cut(*prev, cur, lo);
-            }
-            if (cin) {
-                if (m >= tcap)
-                    return -1;
-                tmp[m++] = cur;
-            }
-            prev = &cur;
-            pin = cin;
-        }
-    }
-    if (m == 0)
-        return 0;
-    int r = 0;
-    const HySliceVertex* prev = &tmp[m - 1];
-    bool pin = coord(*prev) <= hi;
-    for (int k = 0; k < m; ++k) {
-        const HySliceVertex& cur = tmp[k];
-        const bool cin = coord(cur) <= hi;
-        if (cin != pin) {
-            if (r >= capacity)
-                return -1;
-            out[r++] = cut(*prev, cur, hi);
-        }
-        if (cin) {
-            if (r >= capacity)
-                return -1;
-            out[r++] = cur;
-        }
-        prev = &cur;
-        pin = cin;
-    }
-    return r;
+    const int m = clip_by_edge(in, n, [&](const HySliceVertex& v) { return coord(v) >= lo; }, cut_at(lo), tmp,
+                               4 * HY_MAX_POINTS);
+    if (m <= 0)
+        return m;
+    return clip_by_edge(tmp, m, [&](const HySliceVertex& v) { return coord(v) <= hi; }, cut_at(hi), out, capacity);
 }
 
 double hy_polygon_area(const HySliceVertex* poly, int n)

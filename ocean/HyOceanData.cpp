@@ -122,6 +122,21 @@ void HyOcean_data::get_corners(double& x0, double& y0, double& x1, double& y1, d
     y3 = -hy;
 }
 
+void HyOcean_data::rotated_corners(double cos_a, double sin_a, double centre_x, double centre_y, double& x0,
+                                   double& y0, double& x1, double& y1, double& x2, double& y2, double& x3,
+                                   double& y3) const
+{
+    const double hx = nx * dx / 2.0, hy = ny * dy / 2.0;
+    auto place = [&](double a, double b, double& x, double& y) {
+        x = a * cos_a - b * sin_a + centre_x;
+        y = a * sin_a + b * cos_a + centre_y;
+    };
+    place(-hx, hy, x0, y0);
+    place(-hx, -hy, x1, y1);
+    place(hx, hy, x2, y2);
+    place(hx, -hy, x3, y3);
+}
+
 double HyOcean_data::quantise_frequency(double omega) const
 {
     if (loop == 0)

@@ -71,6 +71,10 @@ public:
     // on, the smallest multiple of 2*pi/T strictly above omega (0 when T <= 0), so that every wave
     // completes a whole number of periods in T seconds.
     double quantise_frequency(double omega) const;
+    // The corners of get_corners turned by the angle whose cosine and sine are given, then moved to
+    // (centre_x, centre_y): the corners of a rotated patch.
+    void rotated_corners(double cos_a, double sin_a, double centre_x, double centre_y, double& x0, double& y0,
+                         double& x1, double& y1, double& x2, double& y2, double& x3, double& y3) const;
 
     // Fields, in declaration order.
     char name[kHyNameLength] = {};

@@ -41,13 +41,5 @@ void HyOceanSurfaceGridElement_displacement::transform_to_heights() {}
 void HyOceanSurfaceGridElement_displacement::get_corners(double& x0, double& y0, double& x1, double& y1, double& x2,
                                                          double& y2, double& x3, double& y3)
 {
-    const double hx = nx * dx / 2.0, hy = ny * dy / 2.0;
-    auto place = [this](double a, double b, double& x, double& y) {
-        x = a * cos_a - b * sin_a + centre_x;
-        y = a * sin_a + b * cos_a + centre_y;
-    };
-    place(-hx, hy, x0, y0);
-    place(-hx, -hy, x1, y1);
-    place(hx, hy, x2, y2);
-    place(hx, -hy, x3, y3);
+    rotated_corners(cos_a, sin_a, centre_x, centre_y, x0, y0, x1, y1, x2, y2, x3, y3);
 }

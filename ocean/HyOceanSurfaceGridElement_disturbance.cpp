@@ -140,16 +140,7 @@ void HyOceanSurfaceGridElement_disturbance::get_position(double, double& x, doub
 void HyOceanSurfaceGridElement_disturbance::get_corners(double& x0, double& y0, double& x1, double& y1, double& x2,
                                                         double& y2, double& x3, double& y3)
 {
-    const double hx = nx * dx * 0.5;
-    const double hy = ny * dy * 0.5;
-    auto corner = [&](double a, double b, double& x, double& y) {
-        x = a * cos_a - b * sin_a + centre_x;
-        y = a * sin_a + b * cos_a + centre_y;
-    };
-    corner(-hx, hy, x0, y0);
-    corner(-hx, -hy, x1, y1);
-    corner(hx, hy, x2, y2);
-    corner(hx, -hy, x3, y3);
+    rotated_corners(cos_a, sin_a, centre_x, centre_y, x0, y0, x1, y1, x2, y2, x3, y3);
 }
 
 void HyOceanSurfaceGridElement_disturbance::add_to_node(int i, int j, double value)

@@ -371,6 +371,27 @@ double hy_polygon_area(const HySliceVertex* poly, int n)
     return 0.5 * s;
 }
 
+void hy_widen_zenith_range_by_edges(const HyViewGeometry& v, int steps, double& lowest, double& highest)
+{
+    for (int e = 0; e < 4; ++e) {
+        for (int k = 0; k <= steps; ++k) {
+            const double t = double(k) / steps;
+            double yr, xc;
+            switch (e) {
+            case 0: yr = v.rmin; xc = v.cmin + t * (v.cmax - v.cmin); break;
+            case 1: yr = v.rmax; xc = v.cmin + t * (v.cmax - v.cmin); break;
+            case 2: xc = v.cmin; yr = v.rmin + t * (v.rmax - v.rmin); break;
+            default: xc = v.cmax; yr = v.rmin + t * (v.rmax - v.rmin); break;
+            }
+            double ray[6];
+            v.plane_ray(yr, xc, ray);
+            const double a = std::acos(std::clamp(ray[5], -1.0, 1.0));
+            lowest = std::min(lowest, a);
+            highest = std::max(highest, a);
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------------------------------
 // Slices
 
@@ -445,32 +466,6 @@ void Slices::reset_ridgeline()
 
 namespace {
 
-// Extreme zenith angles of the view over the window's border (corners and points stepped along the
-// edges: a rolled view can have its extremes inside an edge).
-void border_zenith_range(const HyViewGeometry& v, double& lowest, double& highest)
-{
-    lowest = kPiCode;
-    highest = 0.0;
-    constexpr int kSteps = 32;
-    for (int e = 0; e < 4; ++e) {
-        for (int k = 0; k <= kSteps; ++k) {
-            const double t = double(k) / kSteps;
-            double yr, xc;
-            switch (e) {
-            case 0: yr = v.rmin; xc = v.cmin + t * (v.cmax - v.cmin); break;
-            case 1: yr = v.rmax; xc = v.cmin + t * (v.cmax - v.cmin); break;
-            case 2: xc = v.cmin; yr = v.rmin + t * (v.rmax - v.rmin); break;
-            default: xc = v.cmax; yr = v.rmin + t * (v.rmax - v.rmin); break;
-            }
-            double ray[6];
-            v.plane_ray(yr, xc, ray);
-            const double a = std::acos(std::clamp(ray[5], -1.0, 1.0));
-            lowest = std::min(lowest, a);
-            highest = std::max(highest, a);
-        }
-    }
-}
-
 // Horizontal distance at which a ray descending `drop` metres per metre reaches `depth` metres below
 // the eye, on a flat or curved (radius R > 0) surface; negative when it never does.
 double reach_distance(double depth, double drop, double R)
@@ -514,9 +509,9 @@ void Slices::compute_row_range()
     // 2. The eye's grid cell.
     cam_i = clamp_cell(std::trunc(view.x / cell));
     cam_j = clamp_cell(std::trunc(view.y / cell));
-    // 3. Steepest and shallowest view rays.
-    double lowest, highest;
-    border_zenith_range(view, lowest, highest);
+    // 3. Steepest and shallowest view rays, over the window's border.
+    double lowest = kPiCode, highest = 0.0;
+    hy_widen_zenith_range_by_edges(view, 32, lowest, highest);
     // 4. Row range.
     const double R = source && source->curvature == 1 ? source->curvature_radius : 0.0;
     double z = view.z;

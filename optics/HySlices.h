@@ -89,6 +89,9 @@ int hy_clip_strip(const HySliceVertex* in, int n, int axis, double lo, double hi
                   int capacity);
 // Signed area (counter-clockwise positive) of a polygon.
 double hy_polygon_area(const HySliceVertex* poly, int n);
+// Widens [lowest, highest] to the zenith angles of rays through `steps` + 1 evenly spaced points on
+// each edge of the view's image plane: a rolled view can have its extremes inside an edge.
+void hy_widen_zenith_range_by_edges(const HyViewGeometry& view, int steps, double& lowest, double& highest);
 
 class Slices : public HyAllocated {
 public:

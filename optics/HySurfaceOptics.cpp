@@ -289,20 +289,7 @@ int HySurfaceOptics::walk_surface(const HyViewGeometry& view, HyPixelBuffer& buf
     // 3. Nothing to draw when every ray leaves the water's height band on the eye's side.
     double zmin = 3.1415926535, zmax = 0.0;
     view.zenith_range(zmin, zmax);
-    {
-        // Edges too: a rolled view can have its extremes inside an edge.
-        for (int e = 0; e < 4; ++e)
-            for (int k = 0; k <= 16; ++k) {
-                const double t = k / 16.0;
-                const double yr = e < 2 ? (e == 0 ? view.rmin : view.rmax) : view.rmin + t * (view.rmax - view.rmin);
-                const double xc = e < 2 ? view.cmin + t * (view.cmax - view.cmin) : (e == 2 ? view.cmin : view.cmax);
-                double ray[6];
-                view.plane_ray(yr, xc, ray);
-                const double a = std::acos(std::clamp(ray[5], -1.0, 1.0));
-                zmin = std::min(zmin, a);
-                zmax = std::max(zmax, a);
-            }
-    }
+    hy_widen_zenith_range_by_edges(view, 16, zmin, zmax);
     if ((view.z > highest && zmax < kHalfPi) || (view.z < lowest && zmin > kHalfPi))
         return side;
     // 4. The walk.

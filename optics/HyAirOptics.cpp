@@ -170,19 +170,16 @@ double HyAirFlatOptics::optical_path_factor(double hs, double dz, double distanc
 void HyAirFlatOptics::transmittance_along(double h, double dz, double distance, bool unbounded, double t[3]) const
 {
     t[0] = t[1] = t[2] = 1.0;
-    if (air_mode_ == kClearAir) {
-        const double hs = clear_scale_height_;
-        const double rho0 = std::exp(-h / hs);
-        const double p = optical_path_factor(hs, dz, distance, unbounded);
-        for (int k = 0; k < 3; ++k)
-            t[k] = std::exp(-clear_coef_[k] * rho0 * p);
-    } else if (air_mode_ == kClearAirAndHaze || air_mode_ == kHazeOnly) {
-        const double hs = haze_height_;
-        const double rho0 = std::exp(-h / hs);
-        const double p = optical_path_factor(hs, dz, distance, unbounded);
-        for (int k = 0; k < 3; ++k)
-            t[k] = std::exp(-haze_coef_[k] * rho0 * p);
-    }
+    // With haze, its extinction is the one that counts.
+    const bool haze = air_mode_ == kClearAirAndHaze || air_mode_ == kHazeOnly;
+    if (!haze && air_mode_ != kClearAir)
+        return;
+    const double hs = haze ? haze_height_ : clear_scale_height_;
+    const double* coef = haze ? haze_coef_ : clear_coef_;
+    const double rho0 = std::exp(-h / hs);
+    const double p = optical_path_factor(hs, dz, distance, unbounded);
+    for (int k = 0; k < 3; ++k)
+        t[k] = std::exp(-coef[k] * rho0 * p);
 }
 
 void HyAirFlatOptics::transmittance(const double* position, const double* direction, double max_distance, double* r,

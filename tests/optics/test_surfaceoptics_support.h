@@ -1,6 +1,5 @@
-// Shared pieces of the surface optics tests: views, an exact coverage oracle built from the camera's
-// own projection (independent of the slicer's angular space), and a small PNG writer for pictures of
-// coverage planes.
+// Shared pieces of the surface optics tests: views, parameters, and an exact coverage oracle built from
+// the camera's own projection (independent of the slicer's angular space).
 #pragma once
 
 #include "ocean/HyGrid.h"
@@ -11,8 +10,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <string>
 #include <vector>
 
 namespace surface_test {
@@ -162,70 +159,6 @@ inline double pixel_in_convex(const std::vector<Pt>& poly, int ix, int iy)
         px = clip(px, -sign * ey, sign * ex, sign * (ey * a.x - ex * a.y));
     }
     return px.size() >= 3 ? area(px) : 0.0;
-}
-
-// 8-bit grey PNG, stored (uncompressed) deflate blocks.
-inline bool write_png(const std::string& path, int w, int h, const std::vector<std::uint8_t>& grey)
-{
-    std::vector<std::uint8_t> raw;
-    for (int y = 0; y < h; ++y) {
-        raw.push_back(0);
-        for (int x = 0; x < w; ++x)
-            raw.push_back(grey[std::size_t(y) * w + x]);
-    }
-    auto crc = [](const std::uint8_t* p, std::size_t n, std::uint32_t c = 0xffffffffu) {
-        for (std::size_t k = 0; k < n; ++k) {
-            c ^= p[k];
-            for (int b = 0; b < 8; ++b)
-                c = (c >> 1) ^ (0xedb88320u & (0u - (c & 1u)));
-        }
-        return c;
-    };
-    std::vector<std::uint8_t> z = {0x78, 0x01};
-    std::uint32_t s1 = 1, s2 = 0;
-    for (std::uint8_t v : raw) {
-        s1 = (s1 + v) % 65521;
-        s2 = (s2 + s1) % 65521;
-    }
-    for (std::size_t off = 0; off < raw.size() || off == 0;) {
-        const std::size_t len = std::min<std::size_t>(65535, raw.size() - off);
-        const bool last = off + len >= raw.size();
-        z.push_back(last ? 1 : 0);
-        z.push_back(std::uint8_t(len & 255));
-        z.push_back(std::uint8_t(len >> 8));
-        z.push_back(std::uint8_t(~len & 255));
-        z.push_back(std::uint8_t((~len >> 8) & 255));
-        z.insert(z.end(), raw.begin() + off, raw.begin() + off + len);
-        off += len;
-        if (last)
-            break;
-    }
-    const std::uint32_t adler = (s2 << 16) | s1;
-    for (int k = 3; k >= 0; --k)
-        z.push_back(std::uint8_t(adler >> (8 * k)));
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    auto be32 = [&](std::uint32_t v) {
-        std::uint8_t b[4] = {std::uint8_t(v >> 24), std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v)};
-        std::fwrite(b, 1, 4, f);
-    };
-    auto chunk = [&](const char* type, const std::vector<std::uint8_t>& data) {
-        be32(std::uint32_t(data.size()));
-        std::vector<std::uint8_t> td(type, type + 4);
-        td.insert(td.end(), data.begin(), data.end());
-        std::fwrite(td.data(), 1, td.size(), f);
-        be32(crc(td.data(), td.size()) ^ 0xffffffffu);
-    };
-    const std::uint8_t sig[8] = {137, 80, 78, 71, 13, 10, 26, 10};
-    std::fwrite(sig, 1, 8, f);
-    std::vector<std::uint8_t> ihdr = {std::uint8_t(w >> 24), std::uint8_t(w >> 16), std::uint8_t(w >> 8), std::uint8_t(w),
-                                      std::uint8_t(h >> 24), std::uint8_t(h >> 16), std::uint8_t(h >> 8), std::uint8_t(h),
-                                      8, 0, 0, 0, 0};
-    chunk("IHDR", ihdr);
-    chunk("IDAT", z);
-    chunk("IEND", {});
-    return std::fclose(f) == 0;
 }
 
 } // namespace surface_test

@@ -2,6 +2,7 @@
 // interpolation, reset, key-framed sources, limits and bad input.
 #include "ocean/HyOceanSurfaceGridElement_disturbance.h"
 #include "ocean/HyGridMulti.h"
+#include "tests/ocean/OceanTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +15,9 @@
 
 namespace {
 
+using namespace oceantest;
+
 constexpr double kPi = 3.141592653589793;
-constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 
 struct Sea {
     HyDisturbance_record record;
@@ -48,22 +50,6 @@ struct Sea {
         y = record.centre_y + std::sin(record.angle) * fx + std::cos(record.angle) * fy;
     }
 };
-
-double max_abs(const float* v, std::size_t n)
-{
-    double m = 0.0;
-    for (std::size_t i = 0; i < n; ++i)
-        m = std::max(m, std::fabs(double(v[i])));
-    return m;
-}
-
-bool all_finite(const float* v, std::size_t n)
-{
-    for (std::size_t i = 0; i < n; ++i)
-        if (!std::isfinite(v[i]))
-            return false;
-    return true;
-}
 
 // A boat crossing the rectangle along a two-key path.
 struct Path {
@@ -104,16 +90,6 @@ struct Stone {
 Stone stone(double x, double y, double strength_from, double strength_to)
 {
     return Stone{{0.0, 1.0}, {x, x}, {y, y}, {2.0, 2.0}, {1.0, 1.0}, {strength_from, strength_to}, {0.3, 0.3}};
-}
-
-int refuse_all(int op, void** cell, std::size_t, std::uintptr_t)
-{
-    if (op == hymem::kHookAllocate) {
-        *cell = nullptr;
-        return 0;
-    }
-    std::free(*cell);
-    return 1;
 }
 
 } // namespace
@@ -568,7 +544,7 @@ TEST(Disturbance, RefusedAllocationsReport)
 {
     Sea sea(32, 32, 1.0, 1.0);
     testing::internal::CaptureStderr();
-    hymem::install_hook(refuse_all, hymem::make_tag('T', 'E', 'S', 'T'), true, 0);
+    hymem::install_hook(refuse_from, kTestTag, true, 0);
     const int result = sea->generate_kspace();
     hymem::install_hook(nullptr, 0, false, 0);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("unable to allocate space for dynamic wake generation "),
@@ -581,7 +557,7 @@ TEST(Disturbance, RefusedAllocationsReport)
     ASSERT_EQ(sea->generate_kspace(), 1);
     Path p{{0.0, 4.0}, {-10.0, 10.0}, {-5.0, 5.0}};
     testing::internal::CaptureStderr();
-    hymem::install_hook(refuse_all, hymem::make_tag('T', 'E', 'S', 'T'), true, 0);
+    hymem::install_hook(refuse_from, kTestTag, true, 0);
     const int id = sea->add_boat_disturbance(p.block());
     Stone s = stone(0, 0, 0, 1);
     const int rid = sea->add_ripple_disturbance(s.block());

@@ -1,5 +1,6 @@
 // Multi-resolution grid: composition of auxiliary grids and reflecting lines, bookkeeping, and hyg files.
 #include "ocean/HyGridMulti.h"
+#include "tests/ocean/OceanTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,7 @@
 
 namespace {
 
-std::string temp_path(const std::string& name)
-{
-    return (std::filesystem::temp_directory_path() / ("seavast_h3_" + std::to_string(::getpid()) + "_" + name))
-        .string();
-}
+using namespace oceantest;
 
 void fill_random(float* a, int n, unsigned seed, float scale = 1.0f)
 {
@@ -501,22 +498,6 @@ TEST(GridMulti, HygRejectsBadFilesAndKeepsTheGrid)
     std::remove(good.c_str());
     std::remove(bad.c_str());
 }
-
-namespace {
-
-int refuse_from(int op, void** cell, std::size_t bytes, std::uintptr_t limit)
-{
-    if (op == hymem::kHookAllocate) {
-        if (bytes >= limit)
-            return 0;
-        *cell = std::malloc(bytes);
-        return *cell != nullptr;
-    }
-    std::free(*cell);
-    return 1;
-}
-
-} // namespace
 
 TEST(GridMulti, AllocationFailures)
 {

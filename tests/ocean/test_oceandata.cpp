@@ -1,5 +1,6 @@
 // Element base and key frames.
 #include "ocean/HyOceanData.h"
+#include "tests/ocean/OceanTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,34 +15,13 @@
 
 namespace {
 
-int refuse_all(int op, void** cell, std::size_t bytes, std::uintptr_t)
-{
-    if (op == hymem::kHookAllocate)
-        return 0;
-    (void)bytes;
-    std::free(*cell);
-    return 1;
-}
+using namespace oceantest;
 
 } // namespace
 
-TEST(OceanData, RecordDefaultsAndBaseOperations)
+TEST(OceanData, BaseOperations)
 {
     HyOcean_record r;
-    EXPECT_EQ(r.nx, 512);
-    EXPECT_EQ(r.ny, 512);
-    EXPECT_EQ(r.dx, 1.0);
-    EXPECT_EQ(r.dy, 1.0);
-    EXPECT_EQ(r.heights, nullptr);
-    EXPECT_EQ(r.seed, 1);
-    EXPECT_STREQ(r.name, "spec.dat");
-    EXPECT_EQ(r.loop, 0);
-    EXPECT_EQ(r.loop_time, 10.0);
-    EXPECT_EQ(r.params[0], 1.0);
-    EXPECT_EQ(r.params[1], 0.0);
-    EXPECT_EQ(r.params[2], 100.0);
-    EXPECT_EQ(r.params[3], 0.01);
-
     std::vector<float> array(static_cast<std::size_t>(8 + 2) * 4, 7.0f);
     r.nx = 8;
     r.ny = 4;
@@ -203,7 +183,7 @@ TEST(KeyFrames, AllocationFailureKeepsNothing)
     const double t[2] = {0.0, 1.0}, v[2] = {0.0, 10.0};
     const double* src[2] = {t, v};
     HyKeyFrames k;
-    hymem::install_hook(refuse_all, hymem::make_tag('T', 'E', 'S', 'T'), true, 0);
+    hymem::install_hook(refuse_from, kTestTag, true, 0);
     testing::internal::CaptureStderr();
     EXPECT_EQ(k.init(2, 1, src), 0);
     const std::string err = testing::internal::GetCapturedStderr();

@@ -38,6 +38,13 @@ double wrap_azimuth(double azimuth)
     return azimuth;
 }
 
+// Strict bounds on image-plane coordinates: a point on the border belongs to no pixel. A window
+// without pixels shows nothing.
+bool inside_window(const HyViewGeometry& v, double yr, double xc)
+{
+    return v.rmin < yr && yr < v.rmax && v.cmin < xc && xc < v.cmax && v.rows > 0 && v.columns > 0;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------
@@ -130,10 +137,8 @@ void HyViewGeometry::plane_ray(const double& yr, const double& xc, double ray[6]
 
 void HyViewGeometry::subpixel_direction(double row, double column, double& dx, double& dy, double& dz) const
 {
-    const double yr = rmin + row * row_step;
-    const double xc = cmin + column * column_step;
     double ray[6];
-    plane_ray(yr, xc, ray);
+    subpixel_ray(row, column, ray);
     dx = ray[3];
     dy = ray[4];
     dz = ray[5];
@@ -167,9 +172,7 @@ int HyViewGeometry::project_point_fractional(double px, double py, double pz, do
         return 0;
     row = row_step != 0.0 ? (yr - rmin) / row_step : 0.0;
     column = column_step != 0.0 ? (xc - cmin) / column_step : 0.0;
-    // Strict bounds: a point on the border belongs to no pixel. A window without pixels shows nothing.
-    const bool inside = rmin < yr && yr < rmax && cmin < xc && xc < cmax && rows > 0 && columns > 0;
-    return inside ? 1 : 0;
+    return inside_window(*this, yr, xc) ? 1 : 0;
 }
 
 int HyViewGeometry::project_point_fractional(const double point[3], double& row, double& column) const
@@ -179,14 +182,12 @@ int HyViewGeometry::project_point_fractional(const double point[3], double& row,
 
 int HyViewGeometry::project_point(double px, double py, double pz, int& row, int& column) const
 {
-    double fr, fc;
-    if (!to_plane(px, py, pz, fr, fc)) // fr, fc are plane coordinates here
+    double yr, xc;
+    if (!to_plane(px, py, pz, yr, xc))
         return 0;
-    const double yr = fr, xc = fc;
     row = row_step != 0.0 ? to_index(std::floor((yr - rmin) / row_step)) : 0;
     column = column_step != 0.0 ? to_index(std::floor((xc - cmin) / column_step)) : 0;
-    const bool inside = rmin < yr && yr < rmax && cmin < xc && xc < cmax && rows > 0 && columns > 0;
-    return inside ? 1 : 0;
+    return inside_window(*this, yr, xc) ? 1 : 0;
 }
 
 int HyViewGeometry::project_point(const double point[3], int& row, int& column) const

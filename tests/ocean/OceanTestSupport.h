@@ -2,6 +2,7 @@
 // capture of the diagnostic streams and temporary file names.
 #pragma once
 
+#include "ocean/HyOceanData.h"
 #include "platform/HyMemory.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <limits>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace oceantest {
 
@@ -83,6 +85,46 @@ inline std::string temp_path(const std::string& name)
 {
     return (std::filesystem::temp_directory_path() / ("seavast_h3_" + std::to_string(::getpid()) + "_" + name))
         .string();
+}
+
+// A periodic element's filtered field without footprint is the second time derivative of its
+// heights, and its potential's time derivative is -g times the heights: both checked by central
+// differences at t to 1% of the largest value. `heights` is the element's bound array of nx x ny
+// nodes; `filtered` receives the filtered field ((nx + 2)*ny floats).
+inline void expect_time_derivatives(HyOcean_data& e, const float* heights, int nx, int ny, double t, float* filtered)
+{
+    const std::size_t n = std::size_t(nx) * std::size_t(ny);
+    const double d = 0.01;
+    auto heights_at = [&](double time) {
+        e.evolve_to_time(time);
+        e.transform_to_heights();
+        return std::vector<double>(heights, heights + n);
+    };
+    const auto h0 = heights_at(t), hm = heights_at(t - d), hp = heights_at(t + d);
+    e.evolve_filtered_to_time(filtered, t, 0.0, 0.0, 0.0);
+    double scale = 0, worst = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const double second = (hp[k] - 2 * h0[k] + hm[k]) / (d * d);
+        scale = std::max(scale, std::fabs(second));
+        worst = std::max(worst, std::fabs(second - filtered[k]));
+    }
+    EXPECT_GT(scale, 0.0);
+    EXPECT_LT(worst, 0.01 * scale);
+
+    auto potential_at = [&](double time) {
+        const Printed said = printed([&] { e.upgrade_potential_field(time); });
+        EXPECT_EQ(said.out, "upgrading potential field \n");
+        return std::vector<double>(heights, heights + n);
+    };
+    const auto pm = potential_at(t - d), pp = potential_at(t + d);
+    scale = worst = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const double rate = (pp[k] - pm[k]) / (2 * d);
+        scale = std::max(scale, std::fabs(9.81 * h0[k]));
+        worst = std::max(worst, std::fabs(rate + 9.81 * h0[k]));
+    }
+    EXPECT_GT(scale, 0.0);
+    EXPECT_LT(worst, 0.01 * scale);
 }
 
 } // namespace oceantest

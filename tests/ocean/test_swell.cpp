@@ -2,6 +2,7 @@
 // amplitude, reproducibility, looping, and a flat contribution for undefined parameters.
 #include "ocean/HyOceanSurfaceGridElement_swell.h"
 #include "ocean/HySpectralTransform.h"
+#include "tests/ocean/OceanTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -17,13 +18,7 @@ struct Patch {
     int n;
     std::vector<float> array;
     explicit Patch(int n_) : n(n_), array(static_cast<std::size_t>(n_ + 2) * n_, 0.0f) {}
-    double max_abs() const
-    {
-        double m = 0;
-        for (int k = 0; k < n * n; ++k)
-            m = std::max(m, std::fabs(double(array[k])));
-        return m;
-    }
+    double max_abs() const { return oceantest::max_abs(array.data(), std::size_t(n) * n); }
 };
 
 HyOcean_record swell_record(Patch& p, double spacing, int seed = 3345)
@@ -215,34 +210,5 @@ TEST(Swell, AccelerationAndPotentialAgreeWithTimeDerivatives)
     Patch p(64), filtered(64);
     HyOceanSurfaceGridElement_swell s(swell_record(p, 4.0), swell(0.9, 40.0));
     ASSERT_EQ(s.generate_kspace(), 1);
-    const double t = 5.0, d = 0.01;
-    auto heights_at = [&](double time) {
-        s.evolve_to_time(time);
-        s.transform_to_heights();
-        return std::vector<double>(p.array.begin(), p.array.begin() + 64 * 64);
-    };
-    const auto h0 = heights_at(t), hm = heights_at(t - d), hp = heights_at(t + d);
-    s.evolve_filtered_to_time(filtered.array.data(), t, 0.0, 0.0, 0.0);
-    double scale = 0, worst = 0;
-    for (int k = 0; k < 64 * 64; ++k) {
-        const double second = (hp[k] - 2 * h0[k] + hm[k]) / (d * d);
-        scale = std::max(scale, std::fabs(second));
-        worst = std::max(worst, std::fabs(second - filtered.array[k]));
-    }
-    EXPECT_GT(scale, 0.0);
-    EXPECT_LT(worst, 0.01 * scale);
-
-    testing::internal::CaptureStdout();
-    s.upgrade_potential_field(t - d);
-    const std::vector<double> pm(p.array.begin(), p.array.begin() + 64 * 64);
-    s.upgrade_potential_field(t + d);
-    testing::internal::GetCapturedStdout();
-    scale = worst = 0;
-    for (int k = 0; k < 64 * 64; ++k) {
-        const double rate = (p.array[k] - pm[k]) / (2 * d);
-        scale = std::max(scale, std::fabs(9.81 * h0[k]));
-        worst = std::max(worst, std::fabs(rate + 9.81 * h0[k]));
-    }
-    EXPECT_GT(scale, 0.0);
-    EXPECT_LT(worst, 0.01 * scale);
+    oceantest::expect_time_derivatives(s, p.array.data(), 64, 64, 5.0, filtered.array.data());
 }

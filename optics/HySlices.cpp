@@ -165,6 +165,15 @@ int hy_ridge_envelope(const HyRidgePoint* ridge, int ridge_count, const HyRidgeP
                 ex = std::max(ex, xat(l, idx[l]));
         double R[2], M[2], L[2];
         bool hasR[2], hasL[2], hasM[2];
+        // What the next event needs of this one: the values leaving it to the left.
+        auto next_event = [&]() {
+            for (int l = 0; l < 2; ++l) {
+                cont_prev[l] = hasL[l];
+                leftval_prev[l] = L[l];
+            }
+            xprev = ex;
+            first_event = false;
+        };
         const HyRidgePoint* srcM[2] = {nullptr, nullptr};
         int seg_before[2] = {-1, -1}; // the segment of each line over the interval just swept
         for (int l = 0; l < 2; ++l) {
@@ -252,12 +261,7 @@ int hy_ridge_envelope(const HyRidgePoint* ridge, int ridge_count, const HyRidgeP
             if (hasM[0] && hasM[1] && M[0] == M[1])
                 tie = true;
             if (!top_vertex && !tie && eR == eM && eL == eM) {
-                for (int l = 0; l < 2; ++l) {
-                    cont_prev[l] = hasL[l];
-                    leftval_prev[l] = L[l];
-                }
-                xprev = ex;
-                first_event = false;
+                next_event();
                 continue;
             }
         }
@@ -297,12 +301,7 @@ int hy_ridge_envelope(const HyRidgePoint* ridge, int ridge_count, const HyRidgeP
         }
         if (eR == kNoValue && eL == kNoValue && eM > kNoValue && !push(ex, eM, sM))
             return -1;
-        for (int l = 0; l < 2; ++l) {
-            cont_prev[l] = hasL[l];
-            leftval_prev[l] = L[l];
-        }
-        xprev = ex;
-        first_event = false;
+        next_event();
     }
     if (count > 0) {
         out[0].x = double(float(kRidgeFar));

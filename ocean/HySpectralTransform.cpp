@@ -95,6 +95,15 @@ void HySpectralTransform::release_scratch()
     plan = nullptr;
 }
 
+void HySpectralTransform::report_no_memory(const char* format, int nx, int ny)
+{
+    std::fputs("Out of Memory\n", stdout);
+    std::fflush(stdout);
+    std::fprintf(stderr, format, nx, ny);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
 float* HySpectralTransform::scratch_floats(std::size_t count, std::size_t alignment)
 {
     if (scratch && scratch_count >= count &&
@@ -146,19 +155,13 @@ int HySpectralTransform::run_builtin(float* data, int nx, int ny, int sign)
             }
         }
         if (!plan) {
-            std::fputs("Out of Memory\n", stdout);
-            std::fflush(stdout);
-            std::fprintf(stderr, "HySpectralTransform: unable to prepare a %d x %d transform\n", nx, ny);
-            std::fflush(stderr);
+            report_no_memory("HySpectralTransform: unable to prepare a %d x %d transform", nx, ny);
             return 0;
         }
     }
     float* work = scratch_floats(hyfft::Plan2d::scratch_floats(nx, ny), 64);
     if (!work) {
-        std::fputs("Out of Memory\n", stdout);
-        std::fflush(stdout);
-        std::fprintf(stderr, "HySpectralTransform: unable to allocate work space for %d x %d\n", nx, ny);
-        std::fflush(stderr);
+        report_no_memory("HySpectralTransform: unable to allocate work space for %d x %d", nx, ny);
         return 0;
     }
     if (sign > 0)

@@ -65,6 +65,9 @@ private:
     int run_fftw(float* data, int nx, int ny, int sign);
     int run_builtin(float* data, int nx, int ny, int sign);
     float* scratch_floats(std::size_t count, std::size_t alignment);
+    // "Out of Memory" on the standard output stream, then `format` (one %d for nx, one for ny, no
+    // newline) as a line on the standard error stream.
+    static void report_no_memory(const char* format, int nx, int ny);
 
     HyTransformBackend resolved;
     void* scratch_block = nullptr;  // tagged block holding the aligned scratch

@@ -120,10 +120,7 @@ int HySpectralTransform::run_fftw(float* data, int nx, int ny, int sign)
     // scratch copy so FFTW keeps its vector code paths.
     float* work = scratch_floats(row * rows, 64);
     if (!work) {
-        std::fputs("Out of Memory\n", stdout);
-        std::fflush(stdout);
-        std::fprintf(stderr, "HySpectralTransform: unable to allocate work space for %d x %d\n", nx, ny);
-        std::fflush(stderr);
+        report_no_memory("HySpectralTransform: unable to allocate work space for %d x %d", nx, ny);
         return 0;
     }
     if (sign > 0) {

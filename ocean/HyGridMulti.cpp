@@ -176,16 +176,22 @@ double HyGridMulti::composed_height(double x, double y) const
     return sum * product;
 }
 
+void HyGridMulti::mirror(int l, double x, double y, double& mx, double& my) const
+{
+    // Mirror (x, y) in the line through (x0, y0) along u = (cos, sin).
+    const double ux = line_cos[l], uy = line_sin[l];
+    const double rx = x - line_x0[l], ry = y - line_y0[l];
+    const double d = rx * ux + ry * uy;
+    mx = 2.0 * line_x0[l] + 2.0 * d * ux - x;
+    my = 2.0 * line_y0[l] + 2.0 * d * uy - y;
+}
+
 double HyGridMulti::get_height(double x, double y, int no_curvature) const
 {
     double h = composed_height(x, y);
     for (int l = 0; l < line_count; ++l) {
-        // Mirror (x, y) in the line through (x0, y0) along u = (cos, sin).
-        const double ux = line_cos[l], uy = line_sin[l];
-        const double rx = x - line_x0[l], ry = y - line_y0[l];
-        const double d = rx * ux + ry * uy;
-        const double mx = 2.0 * line_x0[l] + 2.0 * d * ux - x;
-        const double my = 2.0 * line_y0[l] + 2.0 * d * uy - y;
+        double mx, my;
+        mirror(l, x, y, mx, my);
         h += composed_height(mx, my);
     }
     if (curvature == 1 && no_curvature == 0)
@@ -254,10 +260,8 @@ void HyGridMulti::get_slope(double x, double y, double& sx, double& sy, int no_c
     composed_slope(x, y, sx, sy);
     for (int l = 0; l < line_count; ++l) {
         const double ux = line_cos[l], uy = line_sin[l];
-        const double rx = x - line_x0[l], ry = y - line_y0[l];
-        const double d = rx * ux + ry * uy;
-        const double mx = 2.0 * line_x0[l] + 2.0 * d * ux - x;
-        const double my = 2.0 * line_y0[l] + 2.0 * d * uy - y;
+        double mx, my;
+        mirror(l, x, y, mx, my);
         double tx, ty;
         composed_slope(mx, my, tx, ty);
         // Reflect the mirrored slope back: s = 2 (s'.u) u - s'.

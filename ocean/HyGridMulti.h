@@ -123,6 +123,8 @@ private:
     // Adds grid g's slope in world axes.
     void aux_slope(int g, double x, double y, double& sx, double& sy) const;
     void free_aux(int g);
+    // (mx, my): (x, y) mirrored in reflecting line l.
+    void mirror(int l, double x, double y, double& mx, double& my) const;
     // field[g] = value for an existing grid g; nothing otherwise.
     void set_aux_field(int* field, int g, int value)
     {

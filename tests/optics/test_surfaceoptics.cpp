@@ -15,8 +15,6 @@ using namespace surface_test;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 // A height source whose slopes are not numbers: its normal cannot be formed.
 class BrokenSlopes : public HyGrid {
 public:

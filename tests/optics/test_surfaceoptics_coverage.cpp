@@ -15,8 +15,6 @@ using namespace surface_test;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 struct CoverageCase {
     ViewSetup view;
     int to_horizon;

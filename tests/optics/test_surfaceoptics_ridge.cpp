@@ -15,7 +15,6 @@ using namespace surface_test;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr int kNx = 2048, kNy = 64; // one ridge within the drawn distance
 constexpr double kRidgeX = 40.0, kRidgeHalfWidth = 6.0;
 

@@ -14,6 +14,8 @@
 
 namespace surface_test {
 
+constexpr double kPi = 3.14159265358979323846;
+
 struct ViewSetup {
     const char* name;
     double x, y, z;       // eye
@@ -28,7 +30,7 @@ inline HyViewGeometry make_view(const ViewSetup& v)
     g.set_position(v.x, v.y, v.z);
     g.set_orientation(v.a, v.b, v.c);
     g.set_size(v.columns, v.rows);
-    const double h = v.hfov_deg * 3.14159265358979323846 / 180.0;
+    const double h = v.hfov_deg * kPi / 180.0;
     const double vert = 2.0 * std::atan(std::tan(h / 2.0) * v.rows / v.columns);
     g.set_fields_of_view(h, vert);
     return g;

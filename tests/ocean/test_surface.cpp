@@ -2,6 +2,7 @@
 // looping, a displacement grid that leaves no trace, floating on a known plane, bad input, and
 // allocation failures forced through the allocator hook.
 #include "ocean/HyOceanSurface.h"
+#include "tests/ocean/OceanTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 #include <vector>
 
 namespace {
+
+using namespace oceantest;
 
 HyPrimaryWaves_data small_primary(int n = 32)
 {
@@ -370,14 +373,10 @@ TEST(Surface, BadInputIsRefusedOrFlat)
     for (double spacing : {0.0, -1.0, nan}) {
         HyPrimaryWaves_data p = small_primary();
         p.small_spacing = spacing;
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(s.allocate_primary_waves(p), 0);
-        testing::internal::GetCapturedStderr();
+        printed([&] { EXPECT_EQ(s.allocate_primary_waves(p), 0); });
         p = small_primary();
         p.large_spacing = spacing;
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(s.allocate_primary_waves(p), 0);
-        testing::internal::GetCapturedStderr();
+        printed([&] { EXPECT_EQ(s.allocate_primary_waves(p), 0); });
     }
     EXPECT_EQ(s.grid, nullptr);
     EXPECT_EQ(s.get_height(1.0, 1.0), 0.0);
@@ -404,9 +403,7 @@ TEST(Surface, BadInputIsRefusedOrFlat)
               std::string::npos);
     bad = small_swell();
     bad.size = 31;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(s.add_new_swell(bad), 0u);
-    testing::internal::GetCapturedStderr();
+    printed([&] { EXPECT_EQ(s.add_new_swell(bad), 0u); });
     EXPECT_EQ(s.grid->aux_count, 1);
     const auto before = sample(s);
     bad = small_swell();
@@ -450,8 +447,6 @@ int rationed_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
     }
     return 0;
 }
-
-constexpr std::uint32_t kTestTag = hymem::make_tag('T', 'E', 'S', 'T');
 
 } // namespace
 

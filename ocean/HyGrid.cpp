@@ -280,31 +280,10 @@ void HyGrid::main_slope(double x, double y, double& sx, double& sy) const
         return;
     }
 
-    // x slope: backward differences along x, sampled half a step ahead so they centre on (x, y).
-    {
-        double gx = (x + half_x + s * dx / 2.0) * inv_dx;
-        double gy = (y + half_y) * inv_dy;
-        if (wrap_x)
-            gx = reduce_periodic(gx, nx);
-        if (wrap_y)
-            gy = reduce_periodic(gy, ny);
-        const double fx0 = floor_clamped(gx), fy0 = floor_clamped(gy);
-        const double fx = gx - fx0, fy = gy - fy0;
-        const int ia = static_cast<int>(fx0), ja = static_cast<int>(fy0);
-        const int ci[2] = {node_index(ia, nx, wrap_x), node_index(ia + 1, nx, wrap_x)};
-        const int cm[2] = {node_index(ia - s, nx, wrap_x), node_index(ia + 1 - s, nx, wrap_x)};
-        const int cj[2] = {node_index(ja, ny, wrap_y), node_index(ja + 1, ny, wrap_y)};
-        double acc = 0.0;
-        acc += (1.0 - fx) * (1.0 - fy) * (h(ci[0], cj[0]) - h(cm[0], cj[0]));
-        acc += (1.0 - fx) * fy * (h(ci[0], cj[1]) - h(cm[0], cj[1]));
-        acc += fx * (1.0 - fy) * (h(ci[1], cj[0]) - h(cm[1], cj[0]));
-        acc += fx * fy * (h(ci[1], cj[1]) - h(cm[1], cj[1]));
-        sx = acc * inv_sdx;
-    }
-    // y slope, the same along y.
-    {
-        double gx = (x + half_x) * inv_dx;
-        double gy = (y + half_y + s * dy / 2.0) * inv_dy;
+    // Backward differences along one axis at node coordinate (gx, gy), weighted bilinearly. Each
+    // axis is sampled half a step ahead along its own direction so that the differences centre on
+    // (x, y).
+    auto difference = [&](double gx, double gy, bool along_x) {
         if (wrap_x)
             gx = reduce_periodic(gx, nx);
         if (wrap_y)
@@ -314,14 +293,21 @@ void HyGrid::main_slope(double x, double y, double& sx, double& sy) const
         const int ia = static_cast<int>(fx0), ja = static_cast<int>(fy0);
         const int ci[2] = {node_index(ia, nx, wrap_x), node_index(ia + 1, nx, wrap_x)};
         const int cj[2] = {node_index(ja, ny, wrap_y), node_index(ja + 1, ny, wrap_y)};
-        const int cm[2] = {node_index(ja - s, ny, wrap_y), node_index(ja + 1 - s, ny, wrap_y)};
+        // Corner (a, b) minus the node s steps behind it along the axis.
+        auto step = [&](int a, int b) {
+            const double behind = along_x ? h(node_index(ia + a - s, nx, wrap_x), cj[b])
+                                          : h(ci[a], node_index(ja + b - s, ny, wrap_y));
+            return h(ci[a], cj[b]) - behind;
+        };
         double acc = 0.0;
-        acc += (1.0 - fx) * (1.0 - fy) * (h(ci[0], cj[0]) - h(ci[0], cm[0]));
-        acc += (1.0 - fx) * fy * (h(ci[0], cj[1]) - h(ci[0], cm[1]));
-        acc += fx * (1.0 - fy) * (h(ci[1], cj[0]) - h(ci[1], cm[0]));
-        acc += fx * fy * (h(ci[1], cj[1]) - h(ci[1], cm[1]));
-        sy = acc * inv_sdy;
-    }
+        acc += (1.0 - fx) * (1.0 - fy) * step(0, 0);
+        acc += (1.0 - fx) * fy * step(0, 1);
+        acc += fx * (1.0 - fy) * step(1, 0);
+        acc += fx * fy * step(1, 1);
+        return acc;
+    };
+    sx = difference((x + half_x + s * dx / 2.0) * inv_dx, (y + half_y) * inv_dy, true) * inv_sdx;
+    sy = difference((x + half_x) * inv_dx, (y + half_y + s * dy / 2.0) * inv_dy, false) * inv_sdy;
 }
 
 void HyGrid::get_slope(double x, double y, double& sx, double& sy, int no_curvature) const

@@ -23,7 +23,9 @@ HyOcean_record lattice_record(int n, float* array)
     return r;
 }
 
-void lattice_frame(benchmark::State& state, bool direct)
+enum class Frame { cached, per_value, new_wind };
+
+void lattice_frame(benchmark::State& state, Frame kind)
 {
     const int n = static_cast<int>(state.range(0));
     std::vector<float> array(static_cast<std::size_t>(n + 2) * n);
@@ -32,40 +34,26 @@ void lattice_frame(benchmark::State& state, bool direct)
         state.SkipWithError("generate_kspace failed");
         return;
     }
-    e.set_direct_evolution(direct);
-    double t = 0.0;
-    e.evolve_to_time(t); // builds the cache outside the timed loop
-    for (auto _ : state) {
-        t += 1.0 / 30;
-        e.evolve_to_time(t);
-        e.transform_to_heights();
-        benchmark::DoNotOptimize(array.data());
-    }
-}
-
-void BM_LatticeFrame(benchmark::State& state) { lattice_frame(state, false); }
-void BM_LatticeFramePerValue(benchmark::State& state) { lattice_frame(state, true); }
-
-// A new wind every frame: the cost of rebuilding frequencies and weights, plus the frame.
-void BM_LatticeFrameNewWind(benchmark::State& state)
-{
-    const int n = static_cast<int>(state.range(0));
-    std::vector<float> array(static_cast<std::size_t>(n + 2) * n);
-    HyOceanSurfaceGridElement e(lattice_record(n, array.data()));
-    if (!e.generate_kspace()) {
-        state.SkipWithError("generate_kspace failed");
-        return;
-    }
+    e.set_direct_evolution(kind == Frame::per_value);
     double t = 0.0, wind = 7.0;
+    if (kind != Frame::new_wind)
+        e.evolve_to_time(t); // builds the cache outside the timed loop
     for (auto _ : state) {
         t += 1.0 / 30;
-        wind += 0.01;
-        e.set_wave_parameters(0.0, wind, 0.0, 1.0, 0.0);
+        if (kind == Frame::new_wind) {
+            wind += 0.01;
+            e.set_wave_parameters(0.0, wind, 0.0, 1.0, 0.0);
+        }
         e.evolve_to_time(t);
         e.transform_to_heights();
         benchmark::DoNotOptimize(array.data());
     }
 }
+
+void BM_LatticeFrame(benchmark::State& state) { lattice_frame(state, Frame::cached); }
+void BM_LatticeFramePerValue(benchmark::State& state) { lattice_frame(state, Frame::per_value); }
+// A new wind every frame: the cost of rebuilding frequencies and weights, plus the frame.
+void BM_LatticeFrameNewWind(benchmark::State& state) { lattice_frame(state, Frame::new_wind); }
 
 void BM_SurfaceFrame(benchmark::State& state)
 {

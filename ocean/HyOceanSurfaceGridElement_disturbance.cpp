@@ -447,30 +447,54 @@ void HyOceanSurfaceGridElement_disturbance::free_keys(HyKeyFrames* keys)
 
 namespace {
 
-bool boat_block_valid(const HyBoatDisturbance_data& b, const char* where)
+// The key arrays of a block, times first, in the order of the key-frame channels; the count.
+int key_sources(const HyBoatDisturbance_data& b, const double** out)
 {
-    if (!std::isfinite(b.hull_length) || !std::isfinite(b.hull_beam) || !std::isfinite(b.bow_amplitude) ||
-        !std::isfinite(b.stern_amplitude) || !interval_valid(b.start_time, b.end_time)) {
-        std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::%s invalid parameters \n", where);
-        return false;
-    }
     const double* arrays[3] = {b.key_times, b.key_x, b.key_y};
-    if (!keys_valid(b.key_count, arrays, 3)) {
-        std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::%s invalid key frames \n", where);
-        return false;
-    }
-    return true;
+    std::copy(arrays, arrays + 3, out);
+    return 3;
 }
 
-bool ripple_block_valid(const HyRippleDisturbance_data& b, const char* where)
+int key_sources(const HyRippleDisturbance_data& b, const double** out)
 {
-    if (!interval_valid(b.start_time, b.end_time)) {
+    const double* arrays[7] = {b.key_times, b.key_x,        b.key_y,    b.key_size_a,
+                               b.key_size_b, b.key_strength, b.key_angle};
+    std::copy(arrays, arrays + 7, out);
+    return 7;
+}
+
+// A block as stored: its values live in the key frames, the caller's arrays are not kept.
+HyBoatDisturbance_data stored(HyBoatDisturbance_data b)
+{
+    b.key_times = b.key_x = b.key_y = nullptr;
+    return b;
+}
+
+HyRippleDisturbance_data stored(HyRippleDisturbance_data b)
+{
+    b.key_times = b.key_x = b.key_y = nullptr;
+    b.key_size_a = b.key_size_b = b.key_strength = b.key_angle = nullptr;
+    return b;
+}
+
+bool parameters_valid(const HyBoatDisturbance_data& b)
+{
+    return std::isfinite(b.hull_length) && std::isfinite(b.hull_beam) && std::isfinite(b.bow_amplitude) &&
+           std::isfinite(b.stern_amplitude) && interval_valid(b.start_time, b.end_time);
+}
+
+bool parameters_valid(const HyRippleDisturbance_data& b) { return interval_valid(b.start_time, b.end_time); }
+
+template <class Block>
+bool block_valid(const Block& b, const char* where)
+{
+    if (!parameters_valid(b)) {
         std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::%s invalid parameters \n", where);
         return false;
     }
-    const double* arrays[7] = {b.key_times, b.key_x,        b.key_y,    b.key_size_a,
-                               b.key_size_b, b.key_strength, b.key_angle};
-    if (!keys_valid(b.key_count, arrays, 7)) {
+    const double* arrays[7];
+    const int count = key_sources(b, arrays);
+    if (!keys_valid(b.key_count, arrays, count)) {
         std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::%s invalid key frames \n", where);
         return false;
     }
@@ -479,117 +503,98 @@ bool ripple_block_valid(const HyRippleDisturbance_data& b, const char* where)
 
 } // namespace
 
-int HyOceanSurfaceGridElement_disturbance::add_boat_disturbance(const HyBoatDisturbance_data& block)
+template <class Block>
+HyKeyFrames* HyOceanSurfaceGridElement_disturbance::keys_for(const Block& block, const char* where)
 {
-    if (boat_count >= kHyMaxBoatDisturbances) {
-        std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::add_boat_disturbance too many boat disturbances \n");
+    if (!block_valid(block, where))
+        return nullptr;
+    const double* sources[7];
+    const int count = key_sources(block, sources);
+    return make_keys(block.key_count, count - 1, sources, where);
+}
+
+template <class Source, class Block>
+int HyOceanSurfaceGridElement_disturbance::add_source(Source* list, int& count, int capacity, int& last_id,
+                                                      const Block& block, const char* where, const char* too_many)
+{
+    if (count >= capacity) {
+        std::fputs(too_many, stderr);
         return 0;
     }
-    if (!boat_block_valid(block, "add_boat_disturbance"))
-        return 0;
-    const double* sources[3] = {block.key_times, block.key_x, block.key_y};
-    HyKeyFrames* keys = make_keys(block.key_count, 2, sources, "add_boat_disturbance");
+    HyKeyFrames* keys = keys_for(block, where);
     if (!keys)
         return 0;
-    Boat& b = boats[boat_count++];
-    b.id = ++last_boat_id;
-    b.block = block;
-    b.block.key_times = b.block.key_x = b.block.key_y = nullptr;
-    b.keys = keys;
-    return b.id;
+    Source& slot = list[count++];
+    slot.id = ++last_id;
+    slot.block = stored(block);
+    slot.keys = keys;
+    return slot.id;
+}
+
+template <class Source>
+int HyOceanSurfaceGridElement_disturbance::delete_source(Source* list, int& count, int id)
+{
+    for (int n = 0; n < count; ++n) {
+        if (list[n].id != id)
+            continue;
+        free_keys(list[n].keys);
+        for (int k = n + 1; k < count; ++k)
+            list[k - 1] = list[k];
+        list[--count] = Source{};
+        return id;
+    }
+    return 0;
+}
+
+template <class Source, class Block>
+int HyOceanSurfaceGridElement_disturbance::change_source(Source* list, int count, int id, const Block& block,
+                                                         const char* where)
+{
+    for (int n = 0; n < count; ++n) {
+        if (list[n].id != id)
+            continue;
+        HyKeyFrames* keys = keys_for(block, where);
+        if (!keys)
+            return 0;
+        free_keys(list[n].keys);
+        list[n].block = stored(block);
+        list[n].keys = keys;
+        return id;
+    }
+    return 0;
+}
+
+int HyOceanSurfaceGridElement_disturbance::add_boat_disturbance(const HyBoatDisturbance_data& block)
+{
+    return add_source(boats, boat_count, kHyMaxBoatDisturbances, last_boat_id, block, "add_boat_disturbance",
+                      "HyOceanSurfaceGridElement_disturbance::add_boat_disturbance too many boat disturbances \n");
 }
 
 int HyOceanSurfaceGridElement_disturbance::delete_boat_disturbance(int id)
 {
-    for (int b = 0; b < boat_count; ++b) {
-        if (boats[b].id != id)
-            continue;
-        free_keys(boats[b].keys);
-        for (int k = b + 1; k < boat_count; ++k)
-            boats[k - 1] = boats[k];
-        boats[--boat_count] = Boat{};
-        return id;
-    }
-    return 0;
+    return delete_source(boats, boat_count, id);
 }
 
 int HyOceanSurfaceGridElement_disturbance::change_boat_disturbance(int id, const HyBoatDisturbance_data& block)
 {
-    for (int b = 0; b < boat_count; ++b) {
-        if (boats[b].id != id)
-            continue;
-        if (!boat_block_valid(block, "change_boat_disturbance"))
-            return 0;
-        const double* sources[3] = {block.key_times, block.key_x, block.key_y};
-        HyKeyFrames* keys = make_keys(block.key_count, 2, sources, "change_boat_disturbance");
-        if (!keys)
-            return 0;
-        free_keys(boats[b].keys);
-        boats[b].block = block;
-        boats[b].block.key_times = boats[b].block.key_x = boats[b].block.key_y = nullptr;
-        boats[b].keys = keys;
-        return id;
-    }
-    return 0;
+    return change_source(boats, boat_count, id, block, "change_boat_disturbance");
 }
 
 int HyOceanSurfaceGridElement_disturbance::add_ripple_disturbance(const HyRippleDisturbance_data& block)
 {
-    if (ripple_count >= kHyMaxRippleDisturbances) {
-        std::fprintf(stderr, "HyOceanSurfaceGridElement_disturbance::add_ripple_disturbance too many ripple disturbances \n");
-        return 0;
-    }
-    if (!ripple_block_valid(block, "add_ripple_disturbance"))
-        return 0;
-    const double* sources[7] = {block.key_times, block.key_x,        block.key_y,    block.key_size_a,
-                                block.key_size_b, block.key_strength, block.key_angle};
-    HyKeyFrames* keys = make_keys(block.key_count, 6, sources, "add_ripple_disturbance");
-    if (!keys)
-        return 0;
-    Ripple& r = ripples[ripple_count++];
-    r.id = ++last_ripple_id;
-    r.block = block;
-    r.block.key_times = r.block.key_x = r.block.key_y = nullptr;
-    r.block.key_size_a = r.block.key_size_b = r.block.key_strength = r.block.key_angle = nullptr;
-    r.keys = keys;
-    return r.id;
+    return add_source(ripples, ripple_count, kHyMaxRippleDisturbances, last_ripple_id, block,
+                      "add_ripple_disturbance",
+                      "HyOceanSurfaceGridElement_disturbance::add_ripple_disturbance too many ripple disturbances \n");
 }
 
 int HyOceanSurfaceGridElement_disturbance::delete_ripple_disturbance(int id)
 {
-    for (int r = 0; r < ripple_count; ++r) {
-        if (ripples[r].id != id)
-            continue;
-        free_keys(ripples[r].keys);
-        for (int k = r + 1; k < ripple_count; ++k)
-            ripples[k - 1] = ripples[k];
-        ripples[--ripple_count] = Ripple{};
-        return id;
-    }
-    return 0;
+    return delete_source(ripples, ripple_count, id);
 }
 
 int HyOceanSurfaceGridElement_disturbance::change_ripple_disturbance(int id, const HyRippleDisturbance_data& block)
 {
-    for (int r = 0; r < ripple_count; ++r) {
-        if (ripples[r].id != id)
-            continue;
-        if (!ripple_block_valid(block, "change_ripple_disturbance"))
-            return 0;
-        const double* sources[7] = {block.key_times, block.key_x,        block.key_y,    block.key_size_a,
-                                    block.key_size_b, block.key_strength, block.key_angle};
-        HyKeyFrames* keys = make_keys(block.key_count, 6, sources, "change_ripple_disturbance");
-        if (!keys)
-            return 0;
-        free_keys(ripples[r].keys);
-        Ripple& slot = ripples[r];
-        slot.block = block;
-        slot.block.key_times = slot.block.key_x = slot.block.key_y = nullptr;
-        slot.block.key_size_a = slot.block.key_size_b = slot.block.key_strength = slot.block.key_angle = nullptr;
-        slot.keys = keys;
-        return id;
-    }
-    return 0;
+    return change_source(ripples, ripple_count, id, block, "change_ripple_disturbance");
 }
 
 int HyOceanSurfaceGridElement_disturbance::forward(float* data, int n_x, int n_y)

@@ -177,6 +177,17 @@ private:
     void add_ripple(const Ripple& ripple, double t, double dt);
     HyKeyFrames* make_keys(int key_count, int channels, const double* const* sources, const char* where);
     static void free_keys(HyKeyFrames* keys);
+    // Boats and ripple sources share their bookkeeping. `where` names the operation in messages.
+    // The key frames of a valid block, or null after the message.
+    template <class Block>
+    HyKeyFrames* keys_for(const Block& block, const char* where);
+    template <class Source, class Block>
+    int add_source(Source* list, int& count, int capacity, int& last_id, const Block& block, const char* where,
+                   const char* too_many);
+    template <class Source>
+    int delete_source(Source* list, int& count, int id);
+    template <class Source, class Block>
+    int change_source(Source* list, int count, int id, const Block& block, const char* where);
 
     Boat boats[kHyMaxBoatDisturbances] = {};
     Ripple ripples[kHyMaxRippleDisturbances] = {};

@@ -124,15 +124,24 @@ std::int32_t CAEHost::GetTimeInfo(CHostTimeInfo* record)
 
 // ---- Adders -----------------------------------------------------------------------------------
 
-std::int32_t CAEHost::AddLayerParam(std::int32_t index, std::int32_t id, const char* name, std::int32_t mapNumber,
-                                    std::int32_t defaultFlag, std::int32_t flags)
+namespace {
+// The fields every parameter descriptor carries; each adder fills in its type's own values.
+CHostInput Describe(std::int32_t index, std::int32_t id, const char* name, std::int32_t flags)
 {
-    (void)mapNumber; // which image map the layer feeds is the effect's business
     CHostInput d;
     d.index = index;
     d.id = id;
     d.name = name;
     d.flags = flags;
+    return d;
+}
+} // namespace
+
+std::int32_t CAEHost::AddLayerParam(std::int32_t index, std::int32_t id, const char* name, std::int32_t mapNumber,
+                                    std::int32_t defaultFlag, std::int32_t flags)
+{
+    (void)mapNumber; // which image map the layer feeds is the effect's business
+    CHostInput d = Describe(index, id, name, flags);
     d.dflt = float(defaultFlag);
     return AddParam(kParamLayer, &d);
 }
@@ -142,11 +151,7 @@ std::int32_t CAEHost::NoOperation() { return 0; }
 std::int32_t CAEHost::AddCheckboxParam(std::int32_t index, std::int32_t id, const char* name, std::int32_t flags,
                                        std::int32_t dflt)
 {
-    CHostInput d;
-    d.index = index;
-    d.id = id;
-    d.name = name;
-    d.flags = flags;
+    CHostInput d = Describe(index, id, name, flags);
     d.dflt = float(dflt);
     return AddParam(kParamCheckbox, &d);
 }
@@ -155,11 +160,7 @@ std::int32_t CAEHost::AddSliderParam(std::int32_t index, std::int32_t id, const 
                                      float sliderMax, float dflt, std::int32_t flags, bool hasValid,
                                      float validMin, float validMax)
 {
-    CHostInput d;
-    d.index = index;
-    d.id = id;
-    d.name = name;
-    d.flags = flags;
+    CHostInput d = Describe(index, id, name, flags);
     d.dflt = dflt;
     d.sliderMin = sliderMin;
     d.sliderMax = sliderMax;
@@ -172,11 +173,7 @@ std::int32_t CAEHost::AddSliderParam(std::int32_t index, std::int32_t id, const 
 std::int32_t CAEHost::AddPointParam(std::int32_t index, std::int32_t id, const char* name, float x, float y,
                                     std::int32_t flags)
 {
-    CHostInput d;
-    d.index = index;
-    d.id = id;
-    d.name = name;
-    d.flags = flags;
+    CHostInput d = Describe(index, id, name, flags);
     d.dflt = x;
     d.dflt2 = y;
     return AddParam(kParamPoint, &d);
@@ -185,11 +182,7 @@ std::int32_t CAEHost::AddPointParam(std::int32_t index, std::int32_t id, const c
 std::int32_t CAEHost::AddColorParam(std::int32_t index, std::int32_t id, const char* name, std::int32_t red,
                                     std::int32_t green, std::int32_t blue, std::int32_t flags)
 {
-    CHostInput d;
-    d.index = index;
-    d.id = id;
-    d.name = name;
-    d.flags = flags;
+    CHostInput d = Describe(index, id, name, flags);
     d.dflt = float(red);
     d.dflt2 = float(green);
     d.dflt3 = float(blue);
@@ -199,11 +192,7 @@ std::int32_t CAEHost::AddColorParam(std::int32_t index, std::int32_t id, const c
 std::int32_t CAEHost::AddPopupParam(std::int32_t index, std::int32_t id, const char* name, const char* choices,
                                     std::int32_t count, std::int32_t dflt, std::int32_t flags)
 {
-    CHostInput d;
-    d.index = index;
-    d.id = id;
-    d.name = name;
-    d.flags = flags;
+    CHostInput d = Describe(index, id, name, flags);
     d.dflt = float(dflt);
     d.choices = choices;
     d.choiceCount = count;
@@ -213,11 +202,7 @@ std::int32_t CAEHost::AddPopupParam(std::int32_t index, std::int32_t id, const c
 std::int32_t CAEHost::AddAngleParam(std::int32_t index, std::int32_t id, const char* name, float dflt,
                                     std::int32_t flags)
 {
-    CHostInput d;
-    d.index = index;
-    d.id = id;
-    d.name = name;
-    d.flags = flags;
+    CHostInput d = Describe(index, id, name, flags);
     d.dflt = dflt;
     return AddParam(kParamAngle, &d);
 }
@@ -261,19 +246,13 @@ std::int32_t CAEHost::AddCustomParam(std::int32_t index, std::int32_t id, const 
 
 std::int32_t CAEHost::AddGroupStart(std::int32_t index, std::int32_t id, const char* name, std::int32_t flags)
 {
-    CHostInput d;
-    d.index = index;
-    d.id = id;
-    d.name = name;
-    d.flags = flags;
+    CHostInput d = Describe(index, id, name, flags);
     return AddParam(kParamGroupStart, &d);
 }
 
 std::int32_t CAEHost::AddGroupEnd(std::int32_t index, std::int32_t id)
 {
-    CHostInput d;
-    d.index = index;
-    d.id = id;
+    CHostInput d = Describe(index, id, nullptr, 0);
     return AddParam(kParamGroupEnd, &d);
 }
 

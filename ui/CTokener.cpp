@@ -156,41 +156,40 @@ std::string CTokener::FormatReal(double value, int precision)
     return out;
 }
 
-bool CTokener::GetInt(std::string_view key, std::int32_t& out)
+bool CTokener::FindNumber(std::string_view key, std::string_view& text)
 {
     const std::size_t pos = FindValue(key);
     m_found = pos != std::string::npos;
     m_suspect = false;
     if (!m_found)
         return false;
-    std::string_view v = ValueText(pos);
-    bool clean = true;
-    if (v.size() > kMaxNumberChars) {
-        v = v.substr(0, kMaxNumberChars);
-        clean = false;
+    text = ValueText(pos);
+    if (text.size() > kMaxNumberChars) {
+        text = text.substr(0, kMaxNumberChars);
+        m_suspect = true;
     }
-    bool conv_clean = false;
-    out = ToInt(v, &conv_clean);
-    m_suspect = !(clean && conv_clean);
+    return true;
+}
+
+bool CTokener::GetInt(std::string_view key, std::int32_t& out)
+{
+    std::string_view v;
+    if (!FindNumber(key, v))
+        return false;
+    bool clean = false;
+    out = ToInt(v, &clean);
+    m_suspect = m_suspect || !clean;
     return true;
 }
 
 bool CTokener::GetReal(std::string_view key, double& out)
 {
-    const std::size_t pos = FindValue(key);
-    m_found = pos != std::string::npos;
-    m_suspect = false;
-    if (!m_found)
+    std::string_view v;
+    if (!FindNumber(key, v))
         return false;
-    std::string_view v = ValueText(pos);
-    bool clean = true;
-    if (v.size() > kMaxNumberChars) {
-        v = v.substr(0, kMaxNumberChars);
-        clean = false;
-    }
-    bool conv_clean = false;
-    out = ToReal(v, &conv_clean);
-    m_suspect = !(clean && conv_clean);
+    bool clean = false;
+    out = ToReal(v, &clean);
+    m_suspect = m_suspect || !clean;
     return true;
 }
 

@@ -66,6 +66,8 @@ public:
 
 private:
     std::string_view ValueText(std::size_t value_pos) const;
+    // Finds KEY's value for a numeric read, cut to kMaxNumberChars; sets the found and suspect flags.
+    bool FindNumber(std::string_view key, std::string_view& text);
 
     std::string m_text;
     std::ptrdiff_t m_start = 0;

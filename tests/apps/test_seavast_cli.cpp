@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -31,7 +32,9 @@ std::string slurp(const std::string& path)
 // Runs `seavast <args>` through the shell; `env` is prefixed (e.g. "SEAVAST_PLUGIN=x").
 CliRun seavast(const std::string& args, const std::string& env = "")
 {
-    const std::string err_file = std::string(SEAVAST_BINARY_DIR) + "/test_apps_stderr.txt";
+    // ctest runs the tests of this program in parallel processes: each needs its own file.
+    const std::string err_file =
+        std::string(SEAVAST_BINARY_DIR) + "/test_apps_stderr_" + std::to_string(::getpid()) + ".txt";
     const std::string command = "env -u SEAVAST_PLUGIN " + env + " '" + std::string(SEAVAST_BIN_DIR) +
                                 "/seavast' " + args + " 2>'" + err_file + "'";
     CliRun run;
@@ -45,6 +48,7 @@ CliRun seavast(const std::string& args, const std::string& env = "")
     const int raw = pclose(pipe);
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     run.err = slurp(err_file);
+    std::remove(err_file.c_str());
     return run;
 }
 

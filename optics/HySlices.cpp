@@ -12,7 +12,6 @@
 namespace {
 
 constexpr double kPiCode = 3.1415926535;
-constexpr double kTwoPiCode = 6.2831853;
 constexpr double kSeamLimit = 1570.79632675;
 constexpr double kSeamShift = 6283.185307;
 constexpr double kQuarter = 0.785398163375;

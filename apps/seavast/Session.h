@@ -16,6 +16,7 @@
 #include "host/CAEHost.h"
 #include "host/CEffectVaskel1.h"
 #include "hostkit/Host.h"
+#include "hostkit/ParamArray.h"
 
 namespace seavast_app {
 
@@ -45,20 +46,6 @@ struct ParamSetting {
     std::vector<std::pair<double, double>> keys; // (time, value) sorted; one entry: constant
     PF_Pixel colour{};   // whole colours
     bool is_colour = false;
-};
-
-// The host's parameters as the array of one call, for an adapter that reads and writes them the
-// way the plug-in does inside a command; write_back hands changed values to the host.
-class ParamArray {
-public:
-    explicit ParamArray(const hostkit::Host& host);
-    void bind(CAEHost& adapter) { adapter.Bind(&in_, ptrs_.data()); }
-    int write_back(hostkit::Host& host) const;
-
-private:
-    PF_InData in_{};
-    std::vector<PF_ParamDef> defs_;
-    std::vector<PF_ParamDef*> ptrs_;
 };
 
 class Session {
@@ -97,7 +84,7 @@ private:
     std::shared_ptr<hostkit::Module> module_;
     std::unique_ptr<hostkit::Host> host_;
     std::vector<ParamSetting> settings_;
-    std::unique_ptr<ParamArray> array_;
+    std::unique_ptr<hostkit::ParamArray> array_;
     std::unique_ptr<CAEHost> adapter_;
     std::unique_ptr<CEffectVaskel1> effect_;
     ParamIndexMap index_{};

@@ -17,6 +17,7 @@
 #include "hostkit/Fixed.h"
 #include "hostkit/Host.h"
 #include "hostkit/Module.h"
+#include "hostkit/ParamArray.h"
 #include "sdk/AE_Effect.h"
 
 extern "C" PF_Err PluginEntry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[],
@@ -35,45 +36,7 @@ inline int table_row(ParamGroup group, const char* name)
     return 0;
 }
 
-// The host's parameters as a parameter array of one call, for a host adapter that reads and writes
-// them the way the plug-in does during a command; write_back hands changed values to the host.
-struct ParamArray {
-    PF_InData in{};
-    std::vector<PF_ParamDef> defs;
-    std::vector<PF_ParamDef*> ptrs;
-
-    explicit ParamArray(const hostkit::Host& host)
-    {
-        in.version.major = host.config().api_major;
-        in.num_params = host.param_count();
-        for (const hostkit::HostParam& p : host.params())
-            defs.push_back(p.def);
-        for (PF_ParamDef& d : defs) {
-            d.uu.change_flags = PF_ChangeFlag_NONE;
-            ptrs.push_back(&d);
-        }
-    }
-    void bind(CAEHost& adapter) { adapter.Bind(&in, ptrs.data()); }
-    int write_back(hostkit::Host& host) const
-    {
-        int n = 0;
-        for (int i = 0; i < int(defs.size()); ++i) {
-            const PF_ParamDef& d = defs[std::size_t(i)];
-            if (!(d.uu.change_flags & PF_ChangeFlag_CHANGED_VALUE))
-                continue;
-            ++n;
-            switch (d.param_type) {
-            case PF_Param_FIX_SLIDER: host.set_fixed(i, hostkit::from_fixed(d.u.fd.value)); break;
-            case PF_Param_ANGLE: host.set_fixed(i, hostkit::from_fixed(d.u.ad.value)); break;
-            case PF_Param_POPUP: host.set_int(i, d.u.pd.value); break;
-            case PF_Param_CHECKBOX: host.set_int(i, d.u.bd.value); break;
-            case PF_Param_COLOR: host.set_color(i, d.u.cd.value); break;
-            default: break;
-            }
-        }
-        return n;
-    }
-};
+using hostkit::ParamArray;
 
 class Driver : public ::testing::Test {
 protected:

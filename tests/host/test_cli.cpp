@@ -163,7 +163,6 @@ TEST_F(Cli, ErrorsAreOneLineAndLeaveNoFile)
         "render -o x.png --mode 1 --set \"Ocean Complexity=1@0,2@1\"", // cannot vary over time
         "render -o x.png --mode 1 --time 1.2345678",
         "render -o x.png --mode Sepia",
-        "render -o x.png --mode Realistic",
         "render -o x.png --mode 1 --size 0x10",
         "render -o x.png --mode 1 --map1 missing.png",
         "render -o x.png --mode 1 --frames 0-3",

@@ -146,7 +146,7 @@ std::int32_t CEffectVaskel1::RenderScene()
     block.haze_height = block.haze_height - block.air_base_height;
     HyAirFlatOptics* air_optics = new HyAirFlatOptics(block);
     if (air_optics == nullptr) {
-        m_camera.set_colour_planes(nullptr, nullptr, nullptr);
+        m_camera.clear_colour_planes();
         m_camera.clear_alpha_plane();
         return kEffectOutOfMemory;
     }
@@ -212,7 +212,7 @@ std::int32_t CEffectVaskel1::RenderScene()
             m_camera.unpremultiply();
         write_planes_to_image(planes, r.renderMode, *m_output);
     }
-    m_camera.set_colour_planes(nullptr, nullptr, nullptr);
+    m_camera.clear_colour_planes();
     m_camera.clear_alpha_plane();
     delete air_optics;
     return result;

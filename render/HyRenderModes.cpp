@@ -396,7 +396,7 @@ int HyRenderScene::render_wireframe(Frame& f)
 {
     if (!f.red)
         return 1;
-    f.camera->clear_colour_planes();
+    zero_colour(f);
     double x0, y0, dx, dy;
     std::uint32_t nx, ny;
     f.ocean->get_lattice(x0, y0, dx, dy, nx, ny);
@@ -486,7 +486,7 @@ int HyRenderScene::render_light_tracking(Frame& f)
 {
     if (!f.red)
         return 1;
-    f.camera->clear_colour_planes();
+    zero_colour(f);
     // Within about two pixels of a light's direction.
     const double m = f.view.max_step();
     return mark_lights(f, 2.0 * m * m - 1.0);

@@ -6,6 +6,7 @@
 #include "optics/HyOceanOptics.h"
 #include "render/HyPixelBuffer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -193,7 +194,7 @@ int HyRenderScene::render_camera(HyRenderData_Camera* camera)
         case kModeWireframe:
             if (!planes)
                 return 1;
-            camera->clear_colour_planes();
+            zero_colour(f);
             result = render_sky_marks(f);
             break;
         default: result = render_light_tracking(f); break;
@@ -216,6 +217,14 @@ int HyRenderScene::render_camera(HyRenderData_Camera* camera)
             camera->apply_colour_range(colour_minimum, colour_maximum);
     }
     return result;
+}
+
+void HyRenderScene::zero_colour(const Frame& f)
+{
+    const std::size_t n = std::size_t(f.rows) * std::size_t(f.columns);
+    std::fill(f.red, f.red + n, 0.0f);
+    std::fill(f.green, f.green + n, 0.0f);
+    std::fill(f.blue, f.blue + n, 0.0f);
 }
 
 int HyRenderScene::clear_with_progress(Frame& f)
@@ -367,7 +376,7 @@ int HyRenderScene::render_realistic(Frame& f)
 {
     if (!f.red)
         return 0;
-    f.camera->clear_colour_planes();
+    zero_colour(f);
 
     HyPixelBuffer* buffer = new HyPixelBuffer(std::uint32_t(f.rows), std::uint32_t(f.columns), f.red, f.green, f.blue);
     if (!buffer)
@@ -546,6 +555,7 @@ void HyRenderScene::finish_buffer(const Frame& f, const HyPixelBuffer& buffer)
 
 void HyRenderScene::finish_depth(const Frame& f, const HyPixelBuffer& buffer)
 {
+
     float* planes[3] = {f.red, f.green, f.blue};
     for (int row = 0; row < f.rows; ++row) {
         for (int column = 0; column < f.columns; ++column) {

@@ -135,6 +135,8 @@ protected:
         std::uint32_t to_horizon = 1;
     };
 
+    // Sets the three colour planes to 0 (the camera's own clear unsets them).
+    void zero_colour(const Frame& f);
     // Paths. Each returns 1 on success, 0 on failure or a stop request.
     int clear_with_progress(Frame& f);
     int render_light_dome(Frame& f);

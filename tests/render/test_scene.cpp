@@ -150,6 +150,11 @@ TEST(Scene, DepthMapOfAFlatSeaIsTheDistanceToThePlane)
         } else {
             without_air = all;
         }
+        // The output mapping reaches the planes the realistic path drew.
+        rig.scene.set_output_mapping(1.0, 0.0, 100.0);
+        ASSERT_EQ(rig.scene.render(), 1);
+        for (std::size_t i = 0; i < all.size(); i += 7)
+            ASSERT_FLOAT_EQ(rig.planes.red[i], all[i] / 100.0f) << i;
     }
 }
 

@@ -123,7 +123,8 @@ std::int32_t CEffectVaskel1::RenderScene()
             return kEffectOutOfMemory;
     }
 
-    // 2. Planes: alpha unless the picture is all air and water anyway.
+    // 2. Planes: alpha unless the picture is all air and water anyway (then every pixel is opaque,
+    // including a black sky without air).
     std::uint32_t width = 0, height = 0;
     m_camera.get_image_size(width, height);
     HyImagePlanes planes;

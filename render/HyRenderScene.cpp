@@ -355,6 +355,8 @@ void HyRenderScene::horizon_air(const Frame& f, int row, int column, double dist
         *sky = up / 25.0;
 }
 
+// One rule for the air-only path, the texture path and the realistic finish: a level ray (dz = 0)
+// counts as sky, so alpha does not depend on which path drew the pixel.
 double HyRenderScene::sky_weight(const Frame& f, int row, int column, double dz) const
 {
     if (!at_horizon(f, dz))

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "host/ParamTable.h"
+#include "host/Settings.h"
 #include "hostkit/Host.h"
 #include "hostkit/Module.h"
 

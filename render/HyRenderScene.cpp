@@ -411,7 +411,7 @@ int HyRenderScene::render_realistic(Frame& f)
     int result = side != 0 ? 1 : 0;
     if (result && report_progress(1.0)) {
         if (f.air) {
-            if (side == 1 && air_enabled) {
+            if (side == 1 && air_enabled && f.air_optics) {
                 apply_air_to_water(f, *buffer);
                 add_light_disks(f, *buffer);
             } else if (side != 1) {

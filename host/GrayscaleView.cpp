@@ -97,11 +97,11 @@ std::uint8_t grayscale_level(double height, double colour_min, double colour_max
     return static_cast<std::uint8_t>(std::clamp<long long>(level, 0, 255));
 }
 
-void grayscale_pixel_centre(std::int32_t column, std::int32_t row, std::int32_t width, std::int32_t height,
-                            double sx, double sy, double& x, double& y)
+void grayscale_pixel_centre(std::int32_t column, std::int32_t row_from_bottom, std::int32_t width,
+                            std::int32_t height, double sx, double sy, double& x, double& y)
 {
     x = (column + 0.5 - width / 2.0) * sx;
-    y = ((height - 1 - row) + 0.5 - height / 2.0) * sy;
+    y = (row_from_bottom + 0.5 - height / 2.0) * sy;
 }
 
 HyPoint2D grayscale_marker_point(double x, double y, std::int32_t width, std::int32_t height, double sx, double sy)
@@ -141,19 +141,19 @@ std::int32_t render_grayscale_view(CImage32& output, HyOceanSurface* surface,
         return 0;
     if (std::int64_t(output.rowBytes) < 4 * std::int64_t(output.width))
         return 2;
-    HyOffscreen view(output.pixels, output.rowBytes, output.width, output.height, output.bottomUp != 0);
     const std::int32_t width = output.width, height = output.height;
     const double sx = std::isfinite(p.metres_per_pixel_x) ? p.metres_per_pixel_x : 0.0;
     const double sy = std::isfinite(p.metres_per_pixel_y) ? p.metres_per_pixel_y : 0.0;
     const bool tint = p.render_mode == 1 && camera;
 
+    // Rows are walked from the bottom so that the row index grows with y.
     for (std::int32_t row = 0; row < height; ++row) {
-        for (std::int32_t column = 0; column < width; ++column) {
+        std::uint8_t* px = output.row_from_bottom(row);
+        for (std::int32_t column = 0; column < width; ++column, px += 4) {
             double x = 0, y = 0;
             grayscale_pixel_centre(column, row, width, height, sx, sy, x, y);
             const double h = surface ? surface->get_height(x, y) : 0.0;
             const std::uint8_t g = grayscale_level(h, p.colour_min, p.colour_max);
-            std::uint8_t* px = view.pixel(column, row);
             px[0] = g;
             px[1] = g;
             px[2] = g;
@@ -161,10 +161,12 @@ std::int32_t render_grayscale_view(CImage32& output, HyOceanSurface* surface,
             if (tint) {
                 int cc = 0, cr = 0;
                 if (camera->sea_level_to_pixel(x, y, cc, cr))
-                    view.blend_pixel(column, row, kRed, kTintAlpha);
+                    HyOffscreen::blend(px, kRed, kTintAlpha);
             }
         }
     }
+
+    HyOffscreen view(output.row_from_top(0), output.step_down(), width, height);
 
     // A zero zoom shows one point of the sea everywhere; there is nowhere to put markers then.
     if (p.render_mode == 1 && usable_scale(sx) && usable_scale(sy))

@@ -2,12 +2,13 @@
 // of the composed sea heights centred on the world origin, written straight into the output image, with
 // (mode 1) a red tint where the camera sees sea level and markers for the camera and the image maps.
 //
-// Geometry. sx, sy are metres per pixel (downsample factor x grayscale zoom). Pixel (column c, row r
-// counted from the top) of a width x height view shows the world point at its centre,
-//     x = (c + 0.5 - width / 2) * sx,   y = (height - 1 - r + 0.5 - height / 2) * sy,
+// Geometry. sx, sy are metres per pixel (downsample factor x grayscale zoom). Pixel (column c, row j
+// counted from the bottom) of a width x height view shows the world point at its centre,
+//     x = (c + 0.5 - width / 2) * sx,   y = (j + 0.5 - height / 2) * sy,
 // so larger y is further up. Markers are placed by the marker mapping: a point (x, y) falls on column
 // trunc((x - x0) / sx) + 1 and row height - trunc((y - y0) / sy) - 3 from the top, with
-// x0 = 0.5 - width / 2 * sx and y0 = 0.5 - height / 2 * sy.
+// x0 = 0.5 - width / 2 * sx and y0 = 0.5 - height / 2 * sy. Both the heights and the markers reach
+// memory through the output image's own row helpers (CImage32), so they agree in either memory order.
 #pragma once
 
 #include "host/CImage32.h"
@@ -36,9 +37,9 @@ struct GrayscaleViewParams {
 // clamped to 0..255. A range of zero width gives 255 above min and 0 at or below it.
 std::uint8_t grayscale_level(double height, double colour_min, double colour_max);
 
-// World point at the centre of pixel (column, row from the top).
-void grayscale_pixel_centre(std::int32_t column, std::int32_t row, std::int32_t width, std::int32_t height,
-                            double sx, double sy, double& x, double& y);
+// World point at the centre of pixel (column, row counted from the bottom).
+void grayscale_pixel_centre(std::int32_t column, std::int32_t row_from_bottom, std::int32_t width,
+                            std::int32_t height, double sx, double sy, double& x, double& y);
 
 // Marker mapping of a world point (see above). Results are limited to +-2^40 so that absurd points
 // stay representable; the drawing layer clips them.

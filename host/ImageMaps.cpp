@@ -23,13 +23,6 @@ double smoothstep01(double t)
     return t * t * (3.0 - 2.0 * t);
 }
 
-// First byte of the layer row that is `row_from_bottom` rows above the bottom of the picture.
-const std::uint8_t* layer_row(const CImage32& layer, std::int32_t row_from_bottom)
-{
-    const std::int64_t memory_row = layer.bottomUp ? row_from_bottom : (layer.height - 1 - row_from_bottom);
-    return layer.pixels + memory_row * std::int64_t(layer.rowBytes);
-}
-
 bool finite_nonzero(double v)
 {
     return std::isfinite(v) && v != 0.0;
@@ -270,7 +263,7 @@ void fill_displacement_values(const CImage32& layer, std::int32_t channel, doubl
     // Byte offset of the channel inside a blue, green, red, alpha pixel.
     const int offset = channel == kDisplaceRed ? 2 : channel == kDisplaceGreen ? 1 : channel == kDisplaceBlue ? 0 : 3;
     for (std::int32_t j = 0; j < h; ++j) {
-        const std::uint8_t* src = layer_row(layer, j);
+        const std::uint8_t* src = layer.row_from_bottom(j);
         float* dst = values + std::int64_t(mirror_y ? h - 1 - j : j) * stride;
         for (std::int32_t i = 0; i < w; ++i) {
             const std::uint8_t* p = src + 4 * std::int64_t(i);
@@ -288,7 +281,7 @@ void fill_texture_planes(const CImage32& layer, bool mirror_x, bool mirror_y, st
 {
     const std::int32_t w = layer.width, h = layer.height;
     for (std::int32_t j = 0; j < h; ++j) {
-        const std::uint8_t* src = layer_row(layer, j);
+        const std::uint8_t* src = layer.row_from_bottom(j);
         const std::int64_t base = std::int64_t(mirror_y ? h - 1 - j : j) * w;
         for (std::int32_t i = 0; i < w; ++i) {
             const std::uint8_t* p = src + 4 * std::int64_t(i);

@@ -48,6 +48,7 @@ bool copy_convert(const PF_LayerDef& w, CImage32* img)
     img->rowBytes = std::int32_t(row);
     img->width = w.width;
     img->height = w.height;
+    img->bottomUp = 0; // copied row for row, so still top row first
     return true;
 }
 
@@ -77,6 +78,7 @@ std::int32_t RunRenderCommand(CAEHost* host, CEffect* effect, PF_InData* in, PF_
     out.rowBytes = work.rowbytes;
     out.width = work.width;
     out.height = work.height;
+    out.bottomUp = 0; // host worlds keep the top row first
 
     CImage32 input;
     const PF_ParamDef* inputLayer =

@@ -23,24 +23,22 @@ std::uint8_t blend_byte(unsigned src, unsigned dst, unsigned alpha)
 
 } // namespace
 
-HyOffscreen::HyOffscreen(std::uint8_t* pixels, std::int32_t row_bytes, std::int32_t width, std::int32_t height,
-                         bool bottom_up)
+HyOffscreen::HyOffscreen(std::uint8_t* top_row, std::int64_t row_step, std::int32_t width, std::int32_t height)
 {
-    if (!pixels || width <= 0 || height <= 0 || std::int64_t(row_bytes) < std::int64_t(width) * 4)
+    const std::int64_t span = row_step < 0 ? -row_step : row_step;
+    if (!top_row || width <= 0 || height <= 0 || span < std::int64_t(width) * 4)
         return;
-    pixels_ = pixels;
-    row_bytes_ = row_bytes;
+    pixels_ = top_row;
+    row_step_ = row_step;
     width_ = width;
     height_ = height;
-    bottom_up_ = bottom_up;
 }
 
 std::uint8_t* HyOffscreen::pixel(std::int64_t column, std::int64_t row) const
 {
     if (!pixels_ || column < 0 || row < 0 || column >= width_ || row >= height_)
         return nullptr;
-    const std::int64_t memory_row = bottom_up_ ? (height_ - 1 - row) : row;
-    return pixels_ + memory_row * row_bytes_ + column * 4;
+    return pixels_ + row * row_step_ + column * 4;
 }
 
 void HyOffscreen::put_pixel(std::int64_t column, std::int64_t row)
@@ -130,12 +128,16 @@ void HyOffscreen::polyline(const HyPoint2D* points, int count, bool closed)
 
 void HyOffscreen::blend_pixel(std::int64_t column, std::int64_t row, const HyPenColour& colour, std::uint8_t alpha)
 {
-    if (std::uint8_t* p = pixel(column, row)) {
-        p[0] = blend_byte(colour.blue, p[0], alpha);
-        p[1] = blend_byte(colour.green, p[1], alpha);
-        p[2] = blend_byte(colour.red, p[2], alpha);
-        p[3] = static_cast<std::uint8_t>(alpha + (p[3] * (255u - alpha) + 127u) / 255u);
-    }
+    if (std::uint8_t* p = pixel(column, row))
+        blend(p, colour, alpha);
+}
+
+void HyOffscreen::blend(std::uint8_t* p, const HyPenColour& colour, std::uint8_t alpha)
+{
+    p[0] = blend_byte(colour.blue, p[0], alpha);
+    p[1] = blend_byte(colour.green, p[1], alpha);
+    p[2] = blend_byte(colour.red, p[2], alpha);
+    p[3] = static_cast<std::uint8_t>(alpha + (p[3] * (255u - alpha) + 127u) / 255u);
 }
 
 void HyOffscreen::fill_alpha(std::uint8_t alpha)
@@ -143,7 +145,7 @@ void HyOffscreen::fill_alpha(std::uint8_t alpha)
     if (!pixels_)
         return;
     for (std::int32_t r = 0; r < height_; ++r) {
-        std::uint8_t* p = pixels_ + r * row_bytes_;
+        std::uint8_t* p = pixels_ + r * row_step_;
         for (std::int32_t c = 0; c < width_; ++c)
             p[4 * c + 3] = alpha;
     }
@@ -154,7 +156,7 @@ void HyOffscreen::clear(const HyPenColour& colour, std::uint8_t alpha)
     if (!pixels_)
         return;
     for (std::int32_t r = 0; r < height_; ++r) {
-        std::uint8_t* p = pixels_ + r * row_bytes_;
+        std::uint8_t* p = pixels_ + r * row_step_;
         for (std::int32_t c = 0; c < width_; ++c) {
             p[4 * c + 0] = colour.blue;
             p[4 * c + 1] = colour.green;

@@ -2,10 +2,11 @@
 // pen-coloured lines, filled rectangles and closed outlines into it, plus a translucent blend.
 //
 // Buffer layout: `height` rows of `width` pixels, 4 bytes each, bytes blue, green, red, alpha in memory
-// order; row r of memory starts at pixels + r * row_bytes (row_bytes >= 4 * width, padding is never
-// touched). Drawing coordinates are (column, row) with column 0 at the left and row 0 at the TOP of the
-// picture; with `bottom_up` the first row in memory is the bottom of the picture and rows are flipped on
-// the way in. Everything outside the buffer is clipped silently; nothing here allocates.
+// order. Drawing coordinates are (column, row) with column 0 at the left and row 0 at the TOP of the
+// picture; picture row r starts at top_row + r * row_step. The step is negative for memory that runs
+// bottom up, so the off-screen never decides row order itself: whoever owns the buffer's layout hands
+// in its top row and step (|row_step| >= 4 * width, padding is never touched). Everything outside the
+// buffer is clipped silently; nothing here allocates.
 #pragma once
 
 #include <cstdint>
@@ -21,10 +22,9 @@ struct HyPoint2D {
 
 class HyOffscreen {
 public:
-    // An off-screen over no pixels draws nothing. A buffer whose row bytes cannot hold its width, or
+    // An off-screen over no pixels draws nothing. A buffer whose row step cannot hold its width, or
     // with a negative size, is treated as empty too (`valid` says which).
-    HyOffscreen(std::uint8_t* pixels, std::int32_t row_bytes, std::int32_t width, std::int32_t height,
-                bool bottom_up = false);
+    HyOffscreen(std::uint8_t* top_row, std::int64_t row_step, std::int32_t width, std::int32_t height);
 
     bool valid() const { return pixels_ != nullptr; }
     std::int32_t width() const { return width_; }
@@ -51,6 +51,8 @@ public:
     // byte becomes (src * alpha + dst * (255 - alpha) + 127) / 255, and the pixel's alpha
     // alpha + dst_alpha * (255 - alpha) / 255 (rounded the same way).
     void blend_pixel(std::int64_t column, std::int64_t row, const HyPenColour& colour, std::uint8_t alpha);
+    // The same blend into a pixel the caller addresses itself.
+    static void blend(std::uint8_t* pixel, const HyPenColour& colour, std::uint8_t alpha);
     // Sets the alpha byte of every pixel.
     void fill_alpha(std::uint8_t alpha);
     // Sets every pixel to (red, green, blue, alpha).
@@ -58,9 +60,8 @@ public:
 
 private:
     std::uint8_t* pixels_ = nullptr;
-    std::int64_t row_bytes_ = 0;
+    std::int64_t row_step_ = 0;
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
-    bool bottom_up_ = false;
     HyPenColour pen_;
 };

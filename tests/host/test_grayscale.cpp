@@ -2,7 +2,11 @@
 // gray formula evaluated from the surface's own heights at every pixel centre (both memory orders),
 // markers at hand-computed pixels (the view with markers equals the plain view with those drawn on),
 // the camera tint against the camera's own visibility test, and outputs that cannot be drawn on.
+// Through the real module: a map's heights inside its own outline on the side its first corner names,
+// and the tint against an independent projection and between the camera's own view lines.
 #include "host/GrayscaleView.h"
+
+#include "DriverFixture.h"
 
 #include "host/ImageMaps.h"
 #include "ocean/HyOceanSurface.h"
@@ -10,9 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -184,7 +190,8 @@ TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
         // square half-size trunc(4 / 2) = 2; lines of trunc(30 / 2) = 15 pixels at compass 390 and 330
         // degrees, i.e. -60 and -120 degrees from the column axis: ends (32 + 7, 22 - 12), (32 - 7, 22 - 12).
         // x = 6, 14, -14, -6 -> columns 35, 39, 25, 29; y = -4, -8, 8, 4 -> rows 24, 26, 18, 20.
-        HyOffscreen expect(plain.bytes.data(), plain.image.rowBytes, 64, 48, bottom_up);
+        const int step = plain.image.rowBytes;
+        HyOffscreen expect(plain.bytes.data() + (bottom_up ? 47 * step : 0), bottom_up ? -step : step, 64, 48);
         expect.set_pen(HyPenColour{255, 0, 0});
         expect.fill_rect(30, 20, 34, 24);
         expect.line(32, 22, 39, 10);
@@ -309,3 +316,155 @@ TEST(GrayscaleView, OutputsThatCannotBeDrawnOnAreLeftAlone)
     EXPECT_EQ(render_grayscale_view(flat.image, nullptr, nullptr, p, nullptr), 0);
     EXPECT_EQ(flat.at(3, 3)[0], 127);
 }
+
+namespace driver_test {
+namespace {
+
+constexpr int kW = 160, kH = 120;
+// The marker mapping puts the camera at the origin on column trunc(79.5) + 1, row 120 - 59 - 3.
+constexpr int kCameraColumn = 80, kCameraRow = 58;
+
+// Top views of a flat sea (vertical scale 0, gray 127) through the module, kW x kH at 1 m a pixel.
+class TopView : public Driver {
+protected:
+    void SetUp() override
+    {
+        Driver::SetUp();
+        set(ParamGroup::PrimaryWaves, "Vertical Scale (M)", 0);
+        set(ParamGroup::RenderOptions, "Color Min Scale", -1);
+        view_.resize(kW, kH);
+    }
+    void render_mode(int mode)
+    {
+        set(ParamGroup::RenderOptions, "Render Mode:", mode);
+        ASSERT_EQ(render_at(1.0, view_), PF_Err_NONE);
+    }
+    // World x, y at the centre of pixel (column, row from the top): north is up.
+    static double x_of(int column) { return column + 0.5 - kW / 2.0; }
+    static double y_of(int row) { return kH / 2.0 - row - 0.5; }
+    bool is(int column, int row, int red, int green, int blue) const
+    {
+        const PF_Pixel& p = view_.at(column, row);
+        return p.red == red && p.green == green && p.blue == blue;
+    }
+    hostkit::World view_;
+};
+
+// Compass bearing (0 north, 90 east) from the camera marker to a pixel, relative to `axis`, in -180..180.
+double bearing_from_camera(double column, double row, double axis)
+{
+    return std::remainder(std::atan2(column - kCameraColumn, kCameraRow - row) * 180.0 / kPi - axis, 360.0);
+}
+
+TEST_F(TopView, MapHeightsLieInsideTheirOutlineWithTheTopEdgeWhereTheFirstCornerIs)
+{
+    // 32 x 16 pixels at 1 m, top half white, bottom half black; displaced on red: +1 and -1 metre.
+    hostkit::World layer(32, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x)
+            layer.at(x, y) = y < 8 ? PF_Pixel{255, 255, 255, 255} : PF_Pixel{255, 0, 0, 0};
+    ASSERT_TRUE(host().set_layer(index(ParamGroup::ImageMap1, "Map Layer:"), &layer));
+    set(ParamGroup::ImageMap1, "Displace on:", 1);
+    set(ParamGroup::ImageMap1, "Scale X", 1);
+    set(ParamGroup::ImageMap1, "Scale Y", 1);
+
+    for (const auto& [cx, cy] : {std::pair{30.0, 25.0}, std::pair{-40.0, -15.0}}) {
+        SCOPED_TRACE(testing::Message() << "map at " << cx << ", " << cy);
+        set(ParamGroup::ImageMap1, "Center X (M)", cx);
+        set(ParamGroup::ImageMap1, "Center Y (M)", cy);
+        render_mode(1);
+        int left = kW, right = -1, top = kH, bottom = -1;
+        for (int r = 0; r < kH; ++r)
+            for (int c = 0; c < kW; ++c)
+                if (is(c, r, 0, 0, 255))
+                    left = std::min(left, c), right = std::max(right, c), top = std::min(top, r),
+                    bottom = std::max(bottom, r);
+        // The default angle (engine 270 degrees) turns the map's top edge, from its first corner
+        // (-16, +8) to its third (+16, +8), to face east: the outline is 16 m wide and 32 m tall.
+        EXPECT_NEAR(right - left, 16, 2);
+        EXPECT_NEAR(bottom - top, 32, 2);
+
+        render_mode(2);
+        double sx[2] = {}, sy[2] = {}, n[2] = {};
+        int outside = 0;
+        for (int r = 0; r < kH; ++r)
+            for (int c = 0; c < kW; ++c) {
+                const int g = view_.at(c, r).red;
+                // Bilinear heights reach one node beyond the array: allow the outline a pixel or two.
+                outside += g != 127 && (c < left - 2 || c > right + 2 || r < top - 2 || r > bottom + 2);
+                if (g == 255 || g == 0)
+                    sx[g / 255] += x_of(c) - cx, sy[g / 255] += y_of(r) - cy, n[g / 255] += 1;
+            }
+        EXPECT_EQ(outside, 0);
+        // Each half lies about 4 m from the centre: white on the top edge's (east) side, black opposite.
+        for (int k : {0, 1}) {
+            ASSERT_GT(n[k], 150);
+            EXPECT_NEAR(sx[k] / n[k], k ? 4.0 : -4.0, 1.0) << k;
+            EXPECT_NEAR(sy[k] / n[k], 0.0, 1.0) << k;
+        }
+    }
+    ASSERT_TRUE(host().set_layer(index(ParamGroup::ImageMap1, "Map Layer:"), nullptr));
+}
+
+TEST_F(TopView, TintIsWhereTheCameraSeesSeaLevelBetweenItsViewLines)
+{
+    struct Pose { double pan, tilt, roll; };
+    for (const Pose pose : {Pose{30, 120, 0}, Pose{120, 110, 0}, Pose{200, 95, 15}, Pose{300, 130, -20}}) {
+        SCOPED_TRACE(testing::Message() << "pan " << pose.pan << " tilt " << pose.tilt << " roll " << pose.roll);
+        set(ParamGroup::Camera, "Pan", pose.pan);
+        set(ParamGroup::Camera, "Tilt", pose.tilt);
+        set(ParamGroup::Camera, "Roll", pose.roll);
+        render_mode(1);
+
+        // The camera written out: R = Rz(b) Ry(a) Rz(c) by its rows; a sea point d from the eye is seen
+        // when v = R^T d has v3 > 0, |v1 / v3| < tan(vertical fov / 2) and |v2 / v3| < tan(horizontal / 2).
+        const CSettingsCamera& cam = effect().Settings().camera;
+        const double ca = std::cos(cam.tilt), sa = std::sin(cam.tilt), cb = std::cos(cam.pan),
+                     sb = std::sin(cam.pan), cc = std::cos(cam.roll), sc = std::sin(cam.roll);
+        const double R[3][3] = {{cb * ca * cc - sb * sc, -cb * ca * sc - sb * cc, cb * sa},
+                                {sb * ca * cc + cb * sc, -sb * ca * sc + cb * cc, sb * sa},
+                                {-sa * cc, sa * sc, ca}};
+        const double H = std::tan(cam.horizontalFov / 2.0), V = H * kH / kW;
+
+        int wrong = 0, tinted = 0, edge = 0;
+        double sum_c = 0, sum_r = 0;
+        for (int r = 0; r < kH; ++r)
+            for (int c = 0; c < kW; ++c) {
+                if (is(c, r, 255, 0, 0))
+                    continue; // the camera marker
+                const double d[3] = {x_of(c) - cam.x, y_of(r) - cam.y, -cam.z};
+                double v[3];
+                for (int k = 0; k < 3; ++k)
+                    v[k] = R[0][k] * d[0] + R[1][k] * d[1] + R[2][k] * d[2];
+                const double p = std::fabs(v[0] / v[2]), q = std::fabs(v[1] / v[2]);
+                if (v[2] > 0 && (std::fabs(p - V) < 1e-9 || std::fabs(q - H) < 1e-9)) {
+                    ++edge; // on the window's edge either answer is right
+                    continue;
+                }
+                const bool red = is(c, r, 162, 92, 92); // gray 127 under red at alpha 70
+                wrong += red != (v[2] > 0 && p < V && q < H) || (!red && !is(c, r, 127, 127, 127));
+                if (red)
+                    ++tinted, sum_c += c, sum_r += r;
+            }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_LT(edge, 3);
+        ASSERT_GT(tinted, 200);
+
+        // The view lines as drawn (away from the square) bound the tint's direction from the camera.
+        double lo = 180, hi = -180;
+        for (int r = 0; r < kH; ++r)
+            for (int c = 0; c < kW; ++c)
+                if (is(c, r, 255, 0, 0) && std::hypot(c - kCameraColumn, r - kCameraRow) > 16) {
+                    const double rel = bearing_from_camera(c, r, pose.pan);
+                    lo = std::min(lo, rel), hi = std::max(hi, rel);
+                }
+        EXPECT_NEAR(lo, -30.7, 4.0); // half of "Field Of View", within pixel steps and truncated ends
+        EXPECT_NEAR(hi, 30.7, 4.0);
+        const double tint = bearing_from_camera(sum_c / tinted, sum_r / tinted, pose.pan);
+        EXPECT_GT(tint, lo);
+        EXPECT_LT(tint, hi);
+    }
+}
+
+} // namespace
+} // namespace driver_test

@@ -63,8 +63,8 @@ void expect_bresenham(const std::set<std::pair<long, long>>& px, long c0, long r
 TEST(Draw2D, PixelsAreBlueGreenRedAlphaWithRowZeroAtTheTop)
 {
     Canvas top(3, 2), bottom(3, 2);
-    HyOffscreen a(top.bytes.data(), top.row_bytes, 3, 2, false);
-    HyOffscreen b(bottom.bytes.data(), bottom.row_bytes, 3, 2, true);
+    HyOffscreen a(top.bytes.data(), top.row_bytes, 3, 2);
+    HyOffscreen b(bottom.at(0, 1), -bottom.row_bytes, 3, 2); // the top row is the last in memory
     const HyPenColour c{10, 20, 30};
     a.set_pen(c);
     b.set_pen(c);
@@ -217,7 +217,8 @@ TEST(Draw2D, UnusableBuffersDrawNothing)
     HyOffscreen narrow(bytes.data(), 15, 4, 4); // row bytes cannot hold 4 pixels
     HyOffscreen empty(bytes.data(), 16, 0, 4);
     HyOffscreen negative(bytes.data(), 16, 4, -1);
-    for (HyOffscreen* v : {&none, &narrow, &empty, &negative}) {
+    HyOffscreen narrow_up(bytes.data() + 48, -15, 4, 4); // bottom-up, same fault
+    for (HyOffscreen* v : {&none, &narrow, &empty, &negative, &narrow_up}) {
         EXPECT_FALSE(v->valid());
         v->set_pen(kWhite);
         v->put_pixel(0, 0);

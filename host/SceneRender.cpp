@@ -87,10 +87,8 @@ void write_planes_to_image(const HyImagePlanes& planes, std::int32_t render_mode
         return;
     const bool opaque = render_mode == kModeWireframe || planes.alpha == nullptr;
     for (std::int32_t r = 0; r < height; ++r) {
-        // Plane rows run bottom to top: plane row r is picture row (height - 1 - r) from the top.
-        const std::int32_t from_top = height - 1 - r;
-        const std::int32_t memory_row = output.bottomUp ? output.height - 1 - from_top : from_top;
-        std::uint8_t* px = output.pixels + std::ptrdiff_t(memory_row) * output.rowBytes;
+        // Plane rows run bottom to top, as the picture rows counted from the bottom.
+        std::uint8_t* px = output.row_from_bottom(r);
         const std::size_t at = std::size_t(r) * planes.columns;
         for (std::int32_t c = 0; c < width; ++c, px += 4) {
             const std::size_t i = at + std::size_t(c);

@@ -23,10 +23,6 @@ enum : std::int32_t {
     kSurfaceRebuild = 2,    // grid size or spacing changed
 };
 
-// A render mode whose renderer is not part of this build (the scene renderer's modes 3 to 8). The
-// host sees "Internal Error 5".
-constexpr std::int32_t kEffectModeUnavailable = 5;
-
 class CEffectVaskel1 : public CEffect {
 public:
     CEffectVaskel1();
@@ -101,6 +97,8 @@ private:
     void DeleteSurface();
     void ApplySwell(int n, const CSettingsSwell& fresh);
     std::int32_t RenderTopView();
+    // Modes 3 to 8: the scene renderer into float planes, then into the output.
+    std::int32_t RenderScene();
 
     CSettings m_settings;
     ParamIndexMap m_rowIndex{};

@@ -192,7 +192,7 @@ std::int32_t CEffectVaskel1::RenderFrame()
         if (r.renderMode == 1 || r.renderMode == 2)
             result = RenderTopView();
         else
-            result = kEffectModeUnavailable; // the scene renderer's modes
+            result = RenderScene();
     }
     if (result == kEffectOk && m_abortCode != 0) {
         m_lastHostError = m_abortCode;

@@ -100,6 +100,8 @@ public:
     double rainbow_width(int k) const { return ch(k) ? bow_width_[k] : 0.0; }
     double rainbow_intensity(int k) const { return ch(k) ? bow_intensity_[k] : 0.0; }
     std::int32_t rainbow_style() const { return rainbow_style_; }
+    // 1 - cosine of the angular radius of a light's disc of `size` (the in_light_disc test with factor 1).
+    double light_disc_cap_height(double size) const { return disc_solid_angle_factor_ * size * 6.76e-5 / 6.283185307; }
 
     // Reference wavelength (micrometres) and channel bands used for the clear-air coefficients.
     static constexpr double kReferenceWavelength = (0.701 + 0.0 + 0.535 + 0.473) / 3.0;

@@ -134,11 +134,6 @@ public:
                 return fail("unknown render mode \"" + mode_ + "\" (see \"Render Mode:\" in `seavast params`)");
             host.set_int(modeIndex, choice);
         }
-        const int mode = host.param(modeIndex).def.u.pd.value;
-        if (!render_mode_available(mode))
-            return fail(std::string("render mode \"") + render_mode_name(mode) +
-                        "\" arrives with the scene renderer; this build draws \"" + render_mode_name(1) +
-                        "\" and \"" + render_mode_name(2) + "\"");
 
         // Image-map layers: one image, or one per frame when the name has # runs.
         hostkit::World layers[3];

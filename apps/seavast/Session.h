@@ -93,8 +93,6 @@ private:
 // "Grayscale [Icons]" or a number -> 1-based choice of "Render Mode:"; 0 when unknown.
 int render_mode_choice(const std::string& text);
 const char* render_mode_name(int choice);
-// Render modes drawn without the scene renderer.
-inline bool render_mode_available(int choice) { return choice == 1 || choice == 2; }
 
 // Replaces every run of '#' by `frame` zero-padded to the run's length. False when there is none.
 bool expand_frame_pattern(const std::string& pattern, long frame, std::string* out);

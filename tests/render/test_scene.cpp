@@ -1,0 +1,342 @@
+// Scene renderer: each path against an independent expectation (closed-form light dome and plane
+// distances, the square edge of the water, the upwelling colour under water, total internal
+// reflection, alpha per render-what choice, light tracking by angle), stop requests and registries.
+#include "ocean/HyOceanSurface.h"
+#include "optics/HyAirOptics.h"
+#include "optics/HyOceanOptics.h"
+#include "render/HyRenderScene.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A scene with a camera, its planes and one light; optional flat sea and air records.
+struct SceneRig {
+    HyRenderScene scene;
+    HyRenderData_Camera camera;
+    HyImagePlanes planes;
+    HyRenderData_Light light;
+    HyRenderData_Ocean ocean;
+    HyRenderData_Air air;
+    HyOceanSurface surface;
+    HyOceanOptics optics;
+    HyAirFlatOptics air_optics;
+
+    SceneRig(int w, int h, double hfov_deg, double x, double y, double z, double a, double b, double c)
+    {
+        camera.set_image_size(std::uint32_t(w), std::uint32_t(h));
+        const double hf = hfov_deg * kPi / 180.0;
+        camera.set_fields_of_view(hf, 2.0 * std::atan(std::tan(hf / 2.0) * h / w));
+        camera.set_position(x, y, z);
+        camera.set_orientation(a, b, c);
+        EXPECT_EQ(planes.allocate(std::uint32_t(w), std::uint32_t(h), true, false), 1);
+        planes.attach(camera);
+        scene.add_camera(&camera);
+        scene.add_light(&light);
+        scene.disable_output_mapping();
+    }
+    // A calm sea: real primary waves with no height.
+    void add_flat_sea(std::uint32_t surface_mode, std::uint32_t scene_mode, double max_distance = 10000.0,
+                      std::uint32_t to_horizon = 1)
+    {
+        HyPrimaryWaves_data p;
+        p.size = 32;
+        p.small_spacing = 1.0;
+        p.large_spacing = 8.0;
+        p.vertical_scale = 0.0;
+        ASSERT_EQ(surface.allocate_primary_waves(p), 1);
+        surface.evolve_to_time(0.0);
+        ocean.set_surface(&surface);
+        ocean.set_ocean_optics(&optics);
+        ocean.set_distances(32.0, max_distance, 1.0);
+        ocean.set_to_horizon(to_horizon);
+        ocean.set_surface_mode(surface_mode);
+        scene.set_render_mode(scene_mode);
+        scene.add_render_data(&ocean);
+    }
+    void add_air()
+    {
+        air.set_optics(&air_optics);
+        scene.add_render_data(&air);
+    }
+    int columns() const { return int(planes.columns); }
+    int rows() const { return int(planes.rows); }
+    std::size_t at(int row, int column) const { return std::size_t(row) * planes.columns + std::size_t(column); }
+    void direction(int row, int column, double v[3]) const
+    {
+        camera.view().pixel_direction(row, column, v[0], v[1], v[2]);
+    }
+};
+
+TEST(Scene, LightDomeFollowsTheFifthPowerLawAndNoLightMeansBlack)
+{
+    // Centre pixel of a 3 x 3 picture looks along the axis: up, level, down.
+    const double K[3] = {0.2, 0.4, 0.8};
+    const struct {
+        double tilt, weight;
+    } cases[] = {{0.0, 1.0}, {kPi / 2, 0.5}, {kPi, 0.0}};
+    for (const auto& c : cases) {
+        SceneRig rig(3, 3, 30.0, 0, 0, 5, c.tilt, 0.3, 0);
+        rig.light.direction[0] = rig.light.direction[1] = 0.0;
+        rig.light.direction[2] = -1.0;
+        for (int k = 0; k < 3; ++k)
+            rig.light.colour[k] = K[k];
+        ASSERT_EQ(rig.scene.render(), 1);
+        EXPECT_NEAR(rig.planes.red[4], c.weight * K[0], 1e-6) << c.tilt;
+        EXPECT_NEAR(rig.planes.green[4], c.weight * K[1], 1e-6) << c.tilt;
+        EXPECT_NEAR(rig.planes.blue[4], c.weight * K[2], 1e-6) << c.tilt;
+    }
+    // Without lights: black, alpha untouched, whatever else is registered.
+    SceneRig rig(4, 3, 30.0, 0, 0, 5, 2.0, 0, 0);
+    rig.add_air();
+    rig.scene.remove_light(&rig.light);
+    std::fill(rig.planes.red, rig.planes.red + 12, 0.5f);
+    std::fill(rig.planes.alpha, rig.planes.alpha + 12, 0.7f);
+    ASSERT_EQ(rig.scene.render(), 1);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_EQ(rig.planes.red[i], 0.0f);
+        EXPECT_EQ(rig.planes.alpha[i], 0.7f);
+    }
+}
+
+// Flat sea in the depth map: every fully covered pixel holds the distance from the eye to z = 0 along
+// its ray, sky pixels read 1e8, and an air record changes nothing.
+TEST(Scene, DepthMapOfAFlatSeaIsTheDistanceToThePlane)
+{
+    // Points inside a screen triangle are placed by screen-space weights, not perspective-correct ones.
+    constexpr double kDepthTolerance = 8e-3;
+    std::vector<float> without_air;
+    for (int with_air = 0; with_air < 2; ++with_air) {
+        SceneRig rig(40, 30, 70.0, 3.0, -2.0, 7.0, 1.75, 0.4, 0.1);
+        rig.add_flat_sea(HyRenderScene::kSurfaceDepth, HyRenderScene::kModeRealistic);
+        if (with_air)
+            rig.add_air();
+        ASSERT_EQ(rig.scene.render(), 1);
+        int water = 0, sky = 0;
+        for (int r = 0; r < rig.rows(); ++r)
+            for (int c = 0; c < rig.columns(); ++c) {
+                const float d = rig.planes.red[rig.at(r, c)];
+                const float a = rig.planes.alpha[rig.at(r, c)];
+                double v[3];
+                rig.direction(r, c, v);
+                if (a >= 0.999f && v[2] < -0.05) {
+                    // The mean distance over the pixel's area, 16 x 16 sub-samples.
+                    double expected = 0.0;
+                    for (int i = 0; i < 16; ++i)
+                        for (int j = 0; j < 16; ++j) {
+                            double s[3];
+                            rig.camera.view().subpixel_direction(r + (i + 0.5) / 16, c + (j + 0.5) / 16, s[0], s[1],
+                                                                 s[2]);
+                            expected += 7.0 / -s[2] / 256.0;
+                        }
+                    EXPECT_NEAR(d, expected, kDepthTolerance * expected) << r << "," << c;
+                    ++water;
+                } else if (a <= 0.01f) {
+                    EXPECT_EQ(d, HyRenderScene::kNoDepth) << r << "," << c;
+                    EXPECT_GT(v[2], -1e-3) << r << "," << c;
+                    ++sky;
+                }
+            }
+        EXPECT_GT(water, 300);
+        EXPECT_GT(sky, 100);
+        std::vector<float> all(rig.planes.red, rig.planes.red + rig.at(rig.rows(), 0));
+        if (with_air) {
+            EXPECT_EQ(all, without_air);
+        } else {
+            without_air = all;
+        }
+        // The output mapping reaches the planes the realistic path drew.
+        rig.scene.set_output_mapping(1.0, 0.0, 100.0);
+        ASSERT_EQ(rig.scene.render(), 1);
+        for (std::size_t i = 0; i < all.size(); i += 7)
+            ASSERT_FLOAT_EQ(rig.planes.red[i], all[i] / 100.0f) << i;
+    }
+}
+
+// Texture mode without air and without the horizon: the water is the square of half-size max
+// distance around the eye; outside it, and in the sky, the picture is black and transparent.
+TEST(Scene, TextureWaterEndsInASquareAroundTheEye)
+{
+    SceneRig rig(60, 60, 120.0, 5.0, 8.0, 40.0, kPi, 0.0, 0.0);
+    rig.add_flat_sea(HyRenderScene::kSurfaceSimple, HyRenderScene::kModeTexture, 30.0, 0);
+    ASSERT_EQ(rig.scene.render(), 1);
+    int inside = 0, outside = 0;
+    for (int r = 0; r < rig.rows(); ++r)
+        for (int c = 0; c < rig.columns(); ++c) {
+            double v[3];
+            rig.direction(r, c, v);
+            const double t = 40.0 / -v[2];
+            const double dx = t * v[0], dy = t * v[1];
+            const bool water = std::fabs(dx) < 30.0 && std::fabs(dy) < 30.0;
+            const std::size_t i = rig.at(r, c);
+            EXPECT_EQ(rig.planes.alpha[i], water ? 1.0f : 0.0f) << r << "," << c;
+            EXPECT_EQ(rig.planes.red[i] > 0.0f, water) << r << "," << c;
+            (water ? inside : outside) += 1;
+            // Corners of the square lie beyond the inscribed circle: a circle would miss them.
+            if (water && std::hypot(dx, dy) > 31.0)
+                ++inside;
+        }
+    EXPECT_GT(inside, 500);
+    EXPECT_GT(outside, 500);
+}
+
+// Under water looking down: the deep water's upwelling colour, exactly, in every pixel.
+TEST(Scene, EyeUnderWaterLookingDownSeesTheUpwellingColour)
+{
+    SceneRig rig(16, 12, 60.0, 0, 0, -5.0, kPi, 0, 0);
+    rig.light.direction[0] = 0.6;
+    rig.light.direction[1] = 0.0;
+    rig.light.direction[2] = -0.8;
+    rig.light.colour[0] = 0.9;
+    rig.light.water_colour_scale = 2.0;
+    rig.add_flat_sea(HyRenderScene::kSurfaceSimple, HyRenderScene::kModeTexture);
+    ASSERT_EQ(rig.scene.render(), 1);
+    double w[3];
+    rig.optics.get_water_color(&w[0], &w[1], &w[2]);
+    const double expected[3] = {2.0 * 0.9 * w[0] * 0.8, 2.0 * 1.0 * w[1] * 0.8, 2.0 * 1.0 * w[2] * 0.8};
+    float* planes[3] = {rig.planes.red, rig.planes.green, rig.planes.blue};
+    for (int k = 0; k < 3; ++k)
+        for (int i = 0; i < 16 * 12; ++i)
+            ASSERT_FLOAT_EQ(planes[k][i], float(expected[k])) << k << " " << i;
+}
+
+// Seen from below, a flat surface beyond the critical angle reflects the deep water and nothing else
+// (no sky, no glitter); inside Snell's window the sky comes through.
+TEST(Scene, TotalInternalReflectionBeyondTheCriticalAngle)
+{
+    SceneRig rig(4, 4, 30.0, 0, 0, -1.0, 0.0, 0.0, 0.0);
+    rig.add_flat_sea(HyRenderScene::kSurfaceSimple, HyRenderScene::kModeTexture);
+    rig.add_air();
+    rig.scene.glitter_enabled = 1;
+    const double critical = std::asin(1.0 / 1.34) * 180.0 / kPi; // 48.3 degrees from the vertical
+    HySurfaceOceanContext ctx;
+    ctx.ocean_optics = &rig.optics;
+    ctx.air_optics = &rig.air_optics;
+    ctx.upwelling_r = 0.3;
+    ctx.upwelling_g = 0.2;
+    ctx.upwelling_b = 0.1;
+    const double normal[3] = {0.0, 0.0, 1.0}, point[3] = {0.0, 0.0, 0.0};
+    for (std::uint32_t mode : {HyRenderScene::kSurfaceSimple, HyRenderScene::kSurfaceFresnel}) {
+        rig.scene.surface_mode = mode;
+        for (double angle : {10.0, 30.0, 45.0, 50.0, 65.0, 85.0}) {
+            HySurfaceView view{{0, 0, -1}, {std::sin(angle * kPi / 180), 0.0, std::cos(angle * kPi / 180)}};
+            double colour[3];
+            rig.scene.shade_from_below(ctx, point, normal, view, 1.0, colour);
+            const bool reflected = angle > critical;
+            EXPECT_EQ(colour[0] == 0.3 && colour[1] == 0.2 && colour[2] == 0.1, reflected) << mode << " " << angle;
+        }
+    }
+}
+
+// Alpha per render-what value: sky and water pixels of a level view with air, and without air the
+// sky counting for neither.
+TEST(Scene, AlphaFollowsRenderWhat)
+{
+    const struct {
+        std::uint32_t what;
+        bool air;
+        float sky, water;
+    } cases[] = {{HyRenderScene::kWhatBoth, true, 1, 1},  {HyRenderScene::kWhatWater, true, 0, 1},
+                 {HyRenderScene::kWhatAir, true, 1, 0},   {HyRenderScene::kWhatBoth, false, 0, 1},
+                 {HyRenderScene::kWhatAir, false, 0, 0}};
+    for (const auto& c : cases) {
+        SceneRig rig(20, 20, 40.0, 0, 0, 3.0, kPi / 2, 0, 0);
+        rig.add_flat_sea(HyRenderScene::kSurfaceSimple, HyRenderScene::kModeTexture);
+        if (c.air)
+            rig.add_air();
+        rig.scene.set_render_what(c.what);
+        ASSERT_EQ(rig.scene.render(), 1);
+        for (int r = 0; r < 20; ++r) {
+            double v[3];
+            rig.direction(r, 3, v);
+            EXPECT_EQ(rig.planes.alpha[rig.at(r, 3)], v[2] >= 0 ? c.sky : c.water) << c.what << " " << r;
+        }
+    }
+}
+
+// Light tracking marks exactly the pixels within about two pixel steps of the light's direction.
+TEST(Scene, LightTrackingMarksOnlyPixelsNearTheLight)
+{
+    SceneRig rig(64, 48, 50.0, 0, 0, 10.0, 1.3, 0.2, 0.0);
+    rig.add_flat_sea(HyRenderScene::kSurfaceSimple, HyRenderScene::kModeLightTracking);
+    // The light seen a little off the view axis.
+    double toward[3];
+    rig.direction(30, 40, toward);
+    for (int k = 0; k < 3; ++k)
+        rig.light.direction[k] = -toward[k];
+    rig.light.affects_air = rig.light.affects_water = 0; // tracking ignores the flags
+    ASSERT_EQ(rig.scene.render(), 1);
+    const double m = rig.camera.view().max_step();
+    int marked = 0;
+    for (int r = 0; r < rig.rows(); ++r)
+        for (int c = 0; c < rig.columns(); ++c) {
+            double v[3];
+            rig.direction(r, c, v);
+            const double angle = std::acos(std::min(1.0, v[0] * toward[0] + v[1] * toward[1] + v[2] * toward[2]));
+            const bool white = rig.planes.red[rig.at(r, c)] == 1.0f;
+            if (angle < 1.95 * m) {
+                EXPECT_TRUE(white) << r << "," << c;
+            } else if (angle > 2.05 * m) {
+                EXPECT_FALSE(white) << r << "," << c;
+            }
+            marked += white;
+        }
+    EXPECT_GE(marked, 9);
+    EXPECT_LE(marked, 21);
+}
+
+// A stop request ends a row-by-row path at the end of that row with result 0, leaves later rows as
+// they were, and skips the output mapping; reports run (row + 1) / rows.
+TEST(Scene, StopRequestEndsThePathAfterItsRow)
+{
+    struct Stopping : HyRenderScene {
+        std::vector<double> reports;
+        int report_progress(double fraction) override
+        {
+            reports.push_back(fraction);
+            return reports.size() < 3 ? 1 : 0;
+        }
+    };
+    SceneRig rig(8, 10, 40.0, 0, 0, 3.0, 2.0, 0, 0);
+    Stopping scene;
+    scene.add_camera(&rig.camera);
+    scene.add_light(&rig.light);
+    scene.add_render_data(&rig.air);
+    rig.air.set_optics(&rig.air_optics);
+    scene.set_output_mapping(0.5, 0.0, 2.0);
+    std::fill(rig.planes.red, rig.planes.red + 80, -1.0f);
+    EXPECT_EQ(scene.render(), 0);
+    ASSERT_EQ(scene.reports.size(), 3u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_DOUBLE_EQ(scene.reports[std::size_t(i)], (i + 1) / 10.0);
+    for (int r = 0; r < 10; ++r)
+        EXPECT_EQ(rig.planes.red[rig.at(r, 0)] == -1.0f, r >= 3) << r;
+}
+
+TEST(Scene, RegistriesKeepOrderRefuseWhenFullAndNeverReuseIds)
+{
+    HyRenderScene scene;
+    HyRenderData_Camera cams[11];
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(scene.add_camera(&cams[i]), 1);
+    EXPECT_EQ(scene.add_camera(&cams[10]), 0);
+    EXPECT_EQ(cams[10].get_id(), 0u);
+    EXPECT_EQ(scene.remove_camera(&cams[4]), 1);
+    EXPECT_EQ(scene.remove_camera(&cams[4]), 0);
+    EXPECT_EQ(scene.camera_count, 9);
+    EXPECT_EQ(scene.cameras[4], &cams[5]);
+    EXPECT_EQ(scene.add_camera(&cams[4]), 1);
+    EXPECT_EQ(cams[4].get_id(), 11u);
+    const std::uint32_t four = 4;
+    EXPECT_EQ(scene.set_render_mode(four), 0);
+    EXPECT_EQ(scene.set_render_what(four), 0);
+    EXPECT_EQ(scene.get_render_mode(), HyRenderScene::kModeTexture);
+    EXPECT_EQ(scene.get_render_what(), HyRenderScene::kWhatWater);
+}
+
+} // namespace

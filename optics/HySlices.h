@@ -6,9 +6,13 @@
 // eye, times the side (+1 eye above the water, -1 below, so that "visible" always means "above").
 // The cells between two rings become triangles; each is clipped against the ridgeline (the upper
 // envelope of everything drawn so far) and only the part above it is mapped to the image and drawn.
-// Then everything the band drew raises the ridgeline: the upper envelope of its triangles, whose
-// slanted edges between the rings can stand above both ring outlines. Nearer crests thus hide what lies
-// behind them without a depth buffer.
+// Every drawn triangle raises the ridgeline, its slanted edges between the rings included (they can
+// stand above both ring outlines). Within a band the order matters, as lines of sight cross a band
+// over several cells: each side's cells are drawn from the eye's foot on that side outward, the two
+// triangles of a cell in the order a line of sight meets them, the corner cells last; the band's
+// triangles gather in a band outline that the next triangles of the same half side are cut against,
+// and that joins the ridgeline once the half side is done. Nearer crests thus hide what lies behind
+// them without a depth buffer.
 //
 // Arrays (all from the tagged allocator, once per frame):
 //   ridgeline 1 and 2: 4n HyRidgePoint each, used alternately; points in decreasing x.

@@ -997,10 +997,14 @@ int Slices::clip_triangle(const HySliceVertex tri[3])
                     const double scale = std::fabs(d1x) + std::fabs(d1y) + std::fabs(d2x) + std::fabs(d2y);
                     if (std::fabs(den) > 1e-9 * scale * scale) {
                         const double t = ((e[2].x - e[0].x) * d2y - (e[2].y - e[0].y) * d2x) / den;
+                        const double u = ((e[2].x - e[0].x) * d1y - (e[2].y - e[0].y) * d1x) / den;
                         const double nx = e[0].x + t * d1x, ny = e[0].y + t * d1y;
-                        // Only a small correction is trusted: a far-off meeting point means the lines
-                        // are nearly parallel in the picture.
-                        if (std::fabs(nx - region_img_[k].x) + std::fabs(ny - region_img_[k].y) < 0.5) {
+                        // The meeting point is trusted where it lies on both edges (the second is a whole
+                        // line when it stands for the vertical through a point read inside a segment):
+                        // near the eye the angular codes bend the picture by more than a pixel.
+                        const bool vertical = L[k].seg[4] == L[k].seg[6];
+                        constexpr double kSlack = 1e-6;
+                        if (t >= -kSlack && t <= 1.0 + kSlack && (vertical || (u >= -kSlack && u <= 1.0 + kSlack))) {
                             region_img_[k].x = nx;
                             region_img_[k].y = ny;
                         }

@@ -129,8 +129,9 @@ TEST(SurfaceOpticsCoverage, FlatSeaFromAboveIsCoveredExactly)
         {{"wide_under_and_horizon", 0.25, 0.75, 8.0, down + 0.75, -2.2, 0.1, 140.0, 96, 64}, 1, 2000.0, 32.0},
         // Water only out to the maximum distance: the drawn square's far edge is in view.
         {{"square_edge", 0.5, 0.5, 20.0, down + 0.12, 0.2, -0.25, 60.0, 96, 64}, 0, 150.0, 24.0},
-        // An odd number of fine rings.
+        // An odd number of fine rings: the first coarse band starts one ring inside the last fine one.
         {{"odd_fine", 1.5, 2.5, 12.0, down + 0.2, -0.9, 0.05, 70.0, 96, 64}, 1, 1500.0, 33.0},
+        {{"odd_fine_near", -5.5, 12.25, 6.0, down + 0.3, 2.5, 0.4, 50.0, 80, 60}, 1, 1500.0, 9.0},
     };
     for (const CoverageCase& cc : cases)
         run_case(cc);

@@ -132,9 +132,9 @@ public:
     // triangles). An outline beside the ridgeline's span resets it to level ground.
     void merge_outline(const HyRidgePoint* outline, int count);
     void reset_ridgeline();
-    // The band outline: the upper envelope, in angular codes, of the triangles drawn in the current band.
-    // Each drawn triangle's upper edges go in as it is drawn; the ridgeline takes the whole band once the
-    // band is done, so that triangles of one band do not cut each other.
+    // The band outline: the upper envelope, in angular codes, of the triangles drawn so far on the
+    // current half side of the band. Each drawn triangle's upper edges go in as it is drawn, and the
+    // next triangles are cut against them too; `flush_band` hands the outline to the ridgeline.
     void add_to_band(const HySliceVertex tri[3]);
     void flush_band();
     // The band outline's points over [xmin, xmax] (and the one beyond each end), in decreasing x; the

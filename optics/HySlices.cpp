@@ -28,6 +28,15 @@ void report(const char* line)
     std::fflush(stderr);
 }
 
+// A point of an outline kept with x negated, and back.
+void mirror_x(HyRidgePoint& p)
+{
+    p.x = -p.x;
+    if (p.made)
+        for (int k = 0; k < 8; k += 2)
+            p.seg[k] = -p.seg[k];
+}
+
 HySliceVertex vertex_of(const HyRidgePoint& p)
 {
     return HySliceVertex{p.x, p.y, p.id, p.col, p.row, nullptr, nullptr, nullptr};
@@ -115,6 +124,17 @@ double HyInterp_help8(double x, const HyRidgePoint* p, int count, int* hint)
 
 int hy_ridge_envelope(const HyRidgePoint* ridge, int ridge_count, const HyRidgePoint* outline,
                       int outline_count, HyRidgePoint* out, int capacity)
+{
+    const int count = hy_upper_envelope(ridge, ridge_count, outline, outline_count, out, capacity);
+    if (count > 0) {
+        out[0].x = double(float(kRidgeFar));
+        out[count - 1].x = double(float(-kRidgeFar));
+    }
+    return count;
+}
+
+int hy_upper_envelope(const HyRidgePoint* ridge, int ridge_count, const HyRidgePoint* outline, int outline_count,
+                      HyRidgePoint* out, int capacity)
 {
     // Sweep both polylines by decreasing x. At every vertex abscissa each line has a value arriving
     // from the right, a largest value at the abscissa (vertical runs) and a value leaving to the left;
@@ -302,10 +322,6 @@ int hy_ridge_envelope(const HyRidgePoint* ridge, int ridge_count, const HyRidgeP
             return -1;
         next_event();
     }
-    if (count > 0) {
-        out[0].x = double(float(kRidgeFar));
-        out[count - 1].x = double(float(-kRidgeFar));
-    }
     return count;
 }
 
@@ -420,6 +436,8 @@ Slices::~Slices()
     hymem::release(ridge2);
     hymem::release(slice[0]);
     hymem::release(slice[1]);
+    hymem::release(band);
+    hymem::release(band_tmp);
 }
 
 int Slices::allocate()
@@ -440,15 +458,18 @@ int Slices::allocate()
     }
     slice[0] = hymem::allocate_array<HyRidgePoint>(slice_size);
     slice[1] = hymem::allocate_array<HyRidgePoint>(slice_size);
-    if (!slice[0] || !slice[1]) {
+    band_capacity = 8 * n;
+    band = hymem::allocate_array<HyRidgePoint>(std::size_t(band_capacity));
+    band_tmp = hymem::allocate_array<HyRidgePoint>(std::size_t(band_capacity));
+    if (!slice[0] || !slice[1] || !band || !band_tmp) {
         report("unable to allocate ridgeline array ");
-        hymem::release(ridge1);
-        hymem::release(ridge2);
-        hymem::release(slice[0]);
-        hymem::release(slice[1]);
-        ridge1 = ridge2 = slice[0] = slice[1] = nullptr;
+        for (HyRidgePoint** p : {&ridge1, &ridge2, &slice[0], &slice[1], &band, &band_tmp}) {
+            hymem::release(*p);
+            *p = nullptr;
+        }
         return 0;
     }
+    band_count = 0;
     reset_ridgeline();
     return 1;
 }
@@ -880,7 +901,19 @@ int Slices::clip_triangle(const HySliceVertex tri[3])
     const int i2 = get_ridge_point(xmin, i1);
     const int lo = i1;
     const int hi = std::min(std::max(i2 + 1, lo + 1), ridge_count - 1);
-    const int size = hi - lo + 3;
+    // The line to cut against: the ridgeline over the triangle, raised by what the band has drawn there
+    // so far (nearer on the same lines of sight: the band is drawn outward from the eye's foot).
+    const HyRidgePoint* L = R + lo;
+    int nl = hi - lo + 1;
+    const int nb = band_part(xmin, xmax, part_, kLocalCap);
+    if (nb < 0 || (nb > 0 && (nl = hy_upper_envelope(R + lo, nl, part_, nb, local_, kLocalCap)) < 0)) {
+        std::fprintf(stderr, "nRidgePoly > HY_MAX_POINTS %d\n", kLocalCap);
+        std::fflush(stderr);
+        return 0;
+    }
+    if (nb > 0)
+        L = local_;
+    const int size = nl + 2;
     if (size >= HY_MAX_POINTS) {
         std::fprintf(stderr, "nRidgePoly > HY_MAX_POINTS %d\n", size);
         std::fflush(stderr);
@@ -889,12 +922,12 @@ int Slices::clip_triangle(const HySliceVertex tri[3])
     int below = 0;
     double top = ymax, ridge_top = -std::numeric_limits<double>::infinity();
     int m = 0;
-    for (int k = lo; k <= hi; ++k) {
-        region_[m++] = vertex_of(R[k]);
-        if (R[k].y < ymax)
+    for (int k = 0; k < nl; ++k) {
+        region_[m++] = vertex_of(L[k]);
+        if (L[k].y < ymax)
             ++below;
-        top = std::max(top, R[k].y);
-        ridge_top = std::max(ridge_top, R[k].y);
+        top = std::max(top, L[k].y);
+        ridge_top = std::max(ridge_top, L[k].y);
     }
     if (below == 0)
         return 0;
@@ -923,12 +956,18 @@ int Slices::clip_triangle(const HySliceVertex tri[3])
                 region_[m - 1].y = a.y + (xl - a.x) * (b.y - a.y) / (b.x - a.x);
             region_[m - 1].x = xl;
         }
+        // Not below straight down (1000), where the lens mapping would fold the region over, and not
+        // far to the side: a long edge would bend across the triangle once mapped.
+        const double depth = std::max(ymin - margin, 0.5 * (ymin - 1000.0));
         for (int k = 0; k < m; ++k)
-            if (region_[k].y < -kFake)
-                region_[k].y = ymin - margin;
+            if (region_[k].y < -kFake) {
+                region_[k].y = depth;
+                region_[k].x = std::clamp(region_[k].x, xmin - margin, xmax + margin);
+            }
     }
-    // The closing corners stay well clear of the triangle, also once bent by the lens mapping.
-    const double left = region_[m - 1].x - margin, right = region_[0].x + margin;
+    // The closing corners stay well clear of the triangle, also once bent by the lens mapping, but close
+    // to it in azimuth: near the nadir a wide closing edge would sag into the triangle in the picture.
+    const double left = xmin - margin, right = xmax + margin;
     region_[m++] = HySliceVertex{left, top + margin, kHyEmptyId, kHyEmptyId, kHyEmptyId, nullptr, nullptr, nullptr};
     region_[m++] = HySliceVertex{right, top + margin, kHyEmptyId, kHyEmptyId, kHyEmptyId, nullptr, nullptr, nullptr};
 
@@ -944,12 +983,11 @@ int Slices::clip_triangle(const HySliceVertex tri[3])
             region_img_[k] = region_[k];
             ok = map_polygon(&region_img_[k], 1) != 0;
             // A point the envelope made goes where the images of its two segments meet.
-            const int at = lo + k;
-            if (ok && k <= hi - lo && R[at].made && region_[k].x == R[at].x && region_[k].y == R[at].y) {
+            if (ok && k < nl && L[k].made && region_[k].x == L[k].x && region_[k].y == L[k].y) {
                 HySliceVertex e[4];
                 bool seg_ok = true;
                 for (int q = 0; q < 4 && seg_ok; ++q) {
-                    e[q] = HySliceVertex{R[at].seg[2 * q], R[at].seg[2 * q + 1], 0, 0, 0, nullptr, nullptr, nullptr};
+                    e[q] = HySliceVertex{L[k].seg[2 * q], L[k].seg[2 * q + 1], 0, 0, 0, nullptr, nullptr, nullptr};
                     seg_ok = map_polygon(&e[q], 1) != 0;
                 }
                 if (seg_ok) {
@@ -959,10 +997,14 @@ int Slices::clip_triangle(const HySliceVertex tri[3])
                     const double scale = std::fabs(d1x) + std::fabs(d1y) + std::fabs(d2x) + std::fabs(d2y);
                     if (std::fabs(den) > 1e-9 * scale * scale) {
                         const double t = ((e[2].x - e[0].x) * d2y - (e[2].y - e[0].y) * d2x) / den;
+                        const double u = ((e[2].x - e[0].x) * d1y - (e[2].y - e[0].y) * d1x) / den;
                         const double nx = e[0].x + t * d1x, ny = e[0].y + t * d1y;
-                        // Only a small correction is trusted: a far-off meeting point means the lines
-                        // are nearly parallel in the picture.
-                        if (std::fabs(nx - region_img_[k].x) + std::fabs(ny - region_img_[k].y) < 0.5) {
+                        // The meeting point is trusted where it lies on both edges (the second is a whole
+                        // line when it stands for the vertical through a point read inside a segment):
+                        // near the eye the angular codes bend the picture by more than a pixel.
+                        const bool vertical = L[k].seg[4] == L[k].seg[6];
+                        constexpr double kSlack = 1e-6;
+                        if (t >= -kSlack && t <= 1.0 + kSlack && (vertical || (u >= -kSlack && u <= 1.0 + kSlack))) {
                             region_img_[k].x = nx;
                             region_img_[k].y = ny;
                         }
@@ -977,10 +1019,8 @@ int Slices::clip_triangle(const HySliceVertex tri[3])
     return keep_clipped(region_, m, tri, false);
 }
 
-void Slices::merge_slice(int parity)
+void Slices::merge_outline(const HyRidgePoint* outline, int count)
 {
-    const HyRidgePoint* outline = slice[parity];
-    int count = slice_count[parity];
     // Leave out empty entries at the end (points outside the grid when not every point is used).
     while (count > 0 && outline[count - 1].id == kHyEmptyId)
         --count;
@@ -1008,6 +1048,97 @@ void Slices::merge_slice(int parity)
     }
     std::swap(ridge1, ridge2);
     ridge_count = merged;
+}
+
+void Slices::add_to_band(const HySliceVertex tri[3])
+{
+    // The triangle's upper edges in decreasing x: from its right to its left corner, through the middle
+    // corner when that stands above the bottom edge between them.
+    HyRidgePoint c[3];
+    const double sx = band_mirror ? -1.0 : 1.0;
+    for (int k = 0; k < 3; ++k)
+        c[k] = HyRidgePoint{sx * tri[k].x, tri[k].y, tri[k].id, tri[k].col, tri[k].row};
+    if (c[0].x < c[1].x)
+        std::swap(c[0], c[1]);
+    if (c[1].x < c[2].x)
+        std::swap(c[1], c[2]);
+    if (c[0].x < c[1].x)
+        std::swap(c[0], c[1]);
+    int m = 3;
+    const double dx = c[2].x - c[0].x;
+    if (dx != 0.0 && c[1].y <= c[0].y + (c[1].x - c[0].x) * (c[2].y - c[0].y) / dx) {
+        c[1] = c[2];
+        m = 2;
+    }
+    if (!(c[0].x == c[0].x) || !(c[m - 1].y == c[m - 1].y))
+        return;
+    // Disjoint from the band outline so far (a triangle left out between): the outline must not bridge
+    // the gap, so it goes to the ridgeline first.
+    if (band_count > 0 && (c[m - 1].x > band[0].x || c[0].x < band[band_count - 1].x))
+        flush_band();
+    if (band_count == 0) {
+        for (int k = 0; k < m; ++k)
+            band[k] = c[k];
+        band_count = m;
+        return;
+    }
+    // Triangles come by decreasing x: only the outline's tail from its last point right of the triangle
+    // is merged again (strictly right, so that the segment arriving at the triangle takes part).
+    int from = band_count - 1;
+    while (from > 0 && band[from].x <= c[0].x)
+        --from;
+    const int merged = hy_upper_envelope(band + from, band_count - from, c, m, band_tmp, band_capacity - from);
+    if (merged < 0) {
+        // No room left: the band so far goes to the ridgeline, the triangle starts a new band outline.
+        flush_band();
+        for (int k = 0; k < m; ++k)
+            band[k] = c[k];
+        band_count = m;
+        return;
+    }
+    std::copy(band_tmp, band_tmp + merged, band + from);
+    band_count = from + merged;
+}
+
+void Slices::flush_band()
+{
+    if (band_mirror) {
+        std::reverse(band, band + band_count);
+        for (int k = 0; k < band_count; ++k)
+            mirror_x(band[k]);
+    }
+    if (band_count > 0)
+        merge_outline(band, band_count);
+    band_count = 0;
+}
+
+int Slices::band_part(double xmin, double xmax, HyRidgePoint* out, int capacity) const
+{
+    if (band_count == 0)
+        return 0;
+    // The range in the stored coordinates; the triangle lies near the outline's tail.
+    const double a = band_mirror ? -xmax : xmin, b = band_mirror ? -xmin : xmax;
+    const HyRidgePoint* B = band;
+    if (B[0].x < a || B[band_count - 1].x > b)
+        return 0;
+    int last = band_count - 1;
+    while (last > 0 && B[last - 1].x <= a)
+        --last;
+    int first = last;
+    while (first > 0 && B[first].x < b)
+        --first;
+    const int count = last - first + 1;
+    if (count > capacity)
+        return -1;
+    for (int k = 0; k < count; ++k) {
+        if (band_mirror) {
+            out[k] = B[last - k];
+            mirror_x(out[k]);
+        } else {
+            out[k] = B[first + k];
+        }
+    }
+    return count;
 }
 
 int Slices::map_polygon(HySliceVertex* poly, int count)
@@ -1050,6 +1181,8 @@ void Slices::draw_cell_triangle(const HyRidgePoint* a, const HyRidgePoint* b, co
         return;
     if (!clip_triangle(tri))
         return;
+    if (collect_band)
+        add_to_band(tri);
     for (int k = 0; k < 3; ++k)
         tri_[k] = tri[k];
     if ((!visible_in_image_ && !map_polygon(visible_, visible_count_)) || !map_polygon(tri_, 3))
@@ -1094,31 +1227,55 @@ void Slices::draw_band(int inner, int outer, bool first_band)
         const int idx = ring_index(outer, k, v);
         return idx >= 0 ? &B[idx] : nullptr;
     };
-    auto cell = [&](const HyRidgePoint* p, const HyRidgePoint* q, const HyRidgePoint* r, const HyRidgePoint* t,
-                    const HyRidgePoint* u, const HyRidgePoint* w) {
-        const int code = cell_code(usable(p) && usable(q) && usable(r), usable(t) && usable(u) && usable(w));
-        if (code % 2 == 1)
+    const double eye_i = view.x / cell, eye_j = view.y / cell;
+    // A cell's two triangles (p, q, r) and (p, r, t) share the diagonal p -> r. A line of sight crosses
+    // the diagonal toward the side its direction turns to from the diagonal's: the triangle on the other
+    // side is met first and is drawn first.
+    auto two_triangles = [&](const HyRidgePoint* p, const HyRidgePoint* q, const HyRidgePoint* r,
+                             const HyRidgePoint* t) {
+        const int code = cell_code(usable(p) && usable(q) && usable(r), usable(p) && usable(r) && usable(t));
+        bool q_first = true;
+        if (usable(p) && usable(q) && usable(r)) {
+            const double dx = r->col - p->col, dy = r->row - p->row;
+            const double turn = dx * (p->row - eye_j) - dy * (p->col - eye_i);
+            const double q_side = dx * (q->row - p->row) - dy * (q->col - p->col);
+            q_first = !((turn > 0.0) == (q_side > 0.0));
+        }
+        if (q_first && code % 2 == 1)
             draw_cell_triangle(p, q, r, first_band, false);
         if (code % 3 != 0)
-            draw_cell_triangle(t, u, w, first_band, false);
+            draw_cell_triangle(p, r, t, first_band, false);
+        if (!q_first && code % 2 == 1)
+            draw_cell_triangle(p, q, r, first_band, false);
+    };
+    // Cell at side coordinate v: inner (k, v), (k, v + s) under outer (k, v), (k, v + s).
+    auto side_cell = [&](int k, int v) {
+        const HyRidgePoint* a0 = in_pt(k, v);
+        two_triangles(a0, out_pt(k, v), out_pt(k, v + s), in_pt(k, v + s));
     };
     if (D1 != D - s || D <= 0)
         return;
+    // The eye's place along each side, in cells from the ring's centre (sides count counter-clockwise
+    // from the east column).
+    const double ex = eye_i - cam_i, ey = eye_j - cam_j;
+    for (int k = first_side; k <= last_side && D1 > 0; ++k) {
+        // Lines of sight cross a side's cells moving away from the eye's foot on that side: its cells are
+        // drawn from the foot outward, first along the walk, then back against it.
+        const double foot = (k & 3) == 0 ? ey : (k & 3) == 1 ? -ex : (k & 3) == 2 ? -ey : ex;
+        const int v0 = int(std::clamp(std::floor(foot / s), double(-D1 / s), double(D1 / s - 1))) * s;
+        band_mirror = false;
+        for (int v = v0; v < D1; v += s)
+            side_cell(k, v);
+        flush_band();
+        band_mirror = true;
+        for (int v = v0 - s; v >= -D1; v -= s)
+            side_cell(k, v);
+        flush_band();
+        band_mirror = false;
+    }
+    // The corner cells, one inner point under three outer ones, lie farthest out.
     for (int k = first_side; k <= last_side; ++k) {
-        // Cells along the side: inner (k, v), (k, v + s) under outer (k, v), (k, v + s).
-        for (int v = -D1; v < D1; v += s) {
-            const HyRidgePoint* a0 = in_pt(k, v);
-            const HyRidgePoint* a1 = in_pt(k, v + s);
-            const HyRidgePoint* b0 = out_pt(k, v);
-            const HyRidgePoint* b1 = out_pt(k, v + s);
-            cell(a0, b0, b1, a0, b1, a1);
-        }
-        // The corner cell: one inner point under three outer ones.
-        const HyRidgePoint* c0 = in_pt(k, D1);
-        const HyRidgePoint* o1 = out_pt(k, D1);
-        const HyRidgePoint* o2 = out_pt(k, D);
-        const HyRidgePoint* o3 = out_pt(k + 1, -D1);
-        cell(c0, o1, o2, c0, o2, o3);
+        two_triangles(in_pt(k, D1), out_pt(k, D1), out_pt(k, D), out_pt(k + 1, -D1));
     }
 }
 
@@ -1182,11 +1339,15 @@ void Slices::run(const HyViewGeometry& view_, HyPixelBuffer* buffer, double pixe
             break;
         }
         build_row(r);
+        // The band around the eye's own cell fans out from its corner: in angular codes its triangles
+        // wrap round the nadir and would stand for nothing, so the ridgeline starts with the next band.
+        collect_band = !(r == 1 && first_row == 0);
+        band_count = 0;
         draw_band((r - 1) & 1, r & 1, r == first_row + 1);
-        if (!near_visible)
-            merge_slice(r & 1);
+        flush_band();
         rows_walked = r;
     }
+    collect_band = false; // nothing lies beyond the band to the horizon
     if (optics->to_horizon && !stopped && side == 1 && rows_walked >= last_row)
         closing_pass();
 }

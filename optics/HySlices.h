@@ -6,11 +6,17 @@
 // eye, times the side (+1 eye above the water, -1 below, so that "visible" always means "above").
 // The cells between two rings become triangles; each is clipped against the ridgeline (the upper
 // envelope of everything drawn so far) and only the part above it is mapped to the image and drawn.
-// Then the ring's own outline raises the ridgeline. Nearer crests thus hide what lies behind them
-// without a depth buffer.
+// Every drawn triangle raises the ridgeline, its slanted edges between the rings included (they can
+// stand above both ring outlines). Within a band the order matters, as lines of sight cross a band
+// over several cells: each side's cells are drawn from the eye's foot on that side outward, the two
+// triangles of a cell in the order a line of sight meets them, the corner cells last; the band's
+// triangles gather in a band outline that the next triangles of the same half side are cut against,
+// and that joins the ridgeline once the half side is done. Nearer crests thus hide what lies behind
+// them without a depth buffer.
 //
 // Arrays (all from the tagged allocator, once per frame):
 //   ridgeline 1 and 2: 4n HyRidgePoint each, used alternately; points in decreasing x.
+//   band outline and its merge space: 8n HyRidgePoint each.
 //   slice buffers 0 and 1: 2n HyRidgePoint each, selected by ring (row) parity; walk order, unused
 //   entries hold the empty marker (identifier, column, row -99999999, coordinates -99999999.0).
 #pragma once
@@ -78,6 +84,10 @@ double HyInterp_help8(double x, const HyRidgePoint* polyline, int count, int* hi
 // about `out` then).
 int hy_ridge_envelope(const HyRidgePoint* ridge, int ridge_count, const HyRidgePoint* outline,
                       int outline_count, HyRidgePoint* out, int capacity);
+// Upper envelope of two polylines in decreasing x over the union of their x ranges (where only one is
+// defined, that one); same result convention. Where the ranges leave a gap the result bridges it.
+int hy_upper_envelope(const HyRidgePoint* a, int a_count, const HyRidgePoint* b, int b_count, HyRidgePoint* out,
+                      int capacity);
 
 // Clips polygon `in` (n vertices, any shape, consistent orientation) to the half-plane left of the
 // directed line p0 -> p1 when `sign` is +1 (right of it when -1). Returns the new count, or -1 when the
@@ -118,9 +128,18 @@ public:
     // Clips one triangle (angular codes) against the ridgeline: 1 with the visible polygon in
     // visible_ / visible_count_, 0 when nothing shows (or on capacity overflow).
     int clip_triangle(const HySliceVertex tri[3]);
-    // Raises the ridgeline by the slice in buffer `parity`.
-    void merge_slice(int parity);
+    // Raises the ridgeline by an outline in decreasing x (a ring, or the envelope of a band's drawn
+    // triangles). An outline beside the ridgeline's span resets it to level ground.
+    void merge_outline(const HyRidgePoint* outline, int count);
     void reset_ridgeline();
+    // The band outline: the upper envelope, in angular codes, of the triangles drawn so far on the
+    // current half side of the band. Each drawn triangle's upper edges go in as it is drawn, and the
+    // next triangles are cut against them too; `flush_band` hands the outline to the ridgeline.
+    void add_to_band(const HySliceVertex tri[3]);
+    void flush_band();
+    // The band outline's points over [xmin, xmax] (and the one beyond each end), in decreasing x; the
+    // count, or -1 when more than `capacity`.
+    int band_part(double xmin, double xmax, HyRidgePoint* out, int capacity) const;
 
     // Fields, in order.
     HyGrid* source = nullptr;
@@ -137,6 +156,14 @@ public:
     HyRidgePoint* ridge1 = nullptr;
     HyRidgePoint* ridge2 = nullptr;
     HyRidgePoint* slice[2] = {nullptr, nullptr};
+    HyRidgePoint* band = nullptr;     // band outline, band_capacity points
+    HyRidgePoint* band_tmp = nullptr; // where a triangle's edges and the band outline's tail are merged
+    std::int32_t band_count = 0;
+    std::int32_t band_capacity = 0;
+    bool collect_band = true;         // whether drawn triangles raise the ridgeline
+    // The band outline is kept with x negated while a half side is walked toward increasing x, so that
+    // new triangles always join its tail.
+    bool band_mirror = false;
     double azimuth_first = 0.0;   // world azimuths (east = 0, counter-clockwise) bounding the image
     double azimuth_last = 0.0;
     std::int32_t first_side = 0;  // ring sides 0..3 face east, north, west, south; last may exceed 3
@@ -180,6 +207,9 @@ private:
     void closing_pass();
     int map_polygon(HySliceVertex* poly, int count);
 
+    static constexpr int kLocalCap = 4 * HY_MAX_POINTS;
+    HyRidgePoint part_[kLocalCap];  // the band outline over one triangle
+    HyRidgePoint local_[kLocalCap]; // the ridgeline over one triangle raised by that
     HySliceVertex region_[4 * HY_MAX_POINTS];
     HySliceVertex region_img_[4 * HY_MAX_POINTS];
     HySliceVertex scratch_a_[4 * HY_MAX_POINTS];

@@ -1,9 +1,11 @@
 // Ridgeline pieces of the slicer: the envelope merge (property test against a direct evaluation of
 // both polylines), interpolation along a polyline, the segment search, half-plane clipping with exact
-// areas, and the row mapping with its inverse.
+// areas, the row mapping with its inverse, the ring walk with its transition heights, raising and
+// resetting the ridgeline, and the cut of a partly hidden triangle in the picture.
 #include "optics/HySlices.h"
 #include "ocean/HyGrid.h"
 #include "optics/HySurfaceOptics.h"
+#include "tests/optics/test_surfaceoptics_support.h"
 
 #include <gtest/gtest.h>
 
@@ -203,24 +205,25 @@ TEST(Slices, RowsMapToDoublingSteps)
 
 namespace {
 
-// A slicer over a flat sea with a hand-made ridgeline, for the clipping rules.
+// A slicer over a flat sea with a hand-made ridgeline, for the clipping rules; by default the eye
+// looks out level-ish, `a` = pi looks straight down.
 struct ClipRig {
     HyGrid sea{16, 16, 1.0, 1.0};
     HySurfaceOpticsParams params;
     HySurfaceOptics* optics = nullptr;
     Slices* slices = nullptr;
-    ClipRig()
+    HyViewGeometry view;
+    explicit ClipRig(double a = 1.7, double z = 5.0)
     {
         params.height_source = &sea;
         params.max_distance = 100.0;
         params.double_distance = 16.0;
         optics = new HySurfaceOptics(params);
-        HyViewGeometry v;
-        v.set_position(0.5, 0.5, 5.0);
-        v.set_orientation(1.7, 0.0, 0.0);
-        v.set_size(64, 48);
-        v.set_fields_of_view(1.0, 0.8);
-        slices = new Slices(&sea, optics, v, 1);
+        view.set_position(0.5, 0.5, z);
+        view.set_orientation(a, 0.0, 0.0);
+        view.set_size(64, 48);
+        view.set_fields_of_view(1.0, 0.8);
+        slices = new Slices(&sea, optics, view, 1);
         slices->clip_in_image = 0; // the rules themselves, in angular codes
         EXPECT_EQ(slices->allocate(), 1);
     }
@@ -292,4 +295,117 @@ TEST(Slices, RidgePointSearch)
     EXPECT_EQ(rig.slices->get_ridge_point(-2e8, 1), 4);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("Slices::get_ridge_point opps! missed the ridgeline!!"),
               std::string::npos);
+}
+
+TEST(Slices, RingsWalkTheirSidesAndTransitionPointsTakeTheMeanHeight)
+{
+    ClipRig rig(surface_test::kPi, 20.0); // straight down: the whole ring is walked and closed
+    // Heights at whole metres (the grid is centred on the origin and repeats every 16 m).
+    auto h = [](int x, int y) { return 0.1 * double(((x % 16) + 16) % 16) * double(((x % 16) + 16) % 16) + 0.05 * double(((y % 16) + 16) % 16); };
+    for (int j = 0; j < 16; ++j)
+        for (int i = 0; i < 16; ++i)
+            rig.sea.heights[j * 16 + i] = float(h(i - 8, j - 8));
+    Slices& sl = *rig.slices;
+    ASSERT_EQ(sl.near_visible, 1);
+    // Ring at distance 4, step 2: from the south-east corner counter-clockwise, four points a side,
+    // closed by a copy of the first.
+    const int walk[][2] = {{4, -4}, {4, -2}, {4, 0}, {4, 2}, {4, 4}, {2, 4}, {0, 4}, {-2, 4}, {-4, 4},
+                           {-4, 2}, {-4, 0}, {-4, -2}, {-4, -4}, {-2, -4}, {0, -4}, {2, -4}, {4, -4}};
+    for (int transition = 0; transition < 2; ++transition) {
+        sl.build_ring(transition, 4, 2, transition == 1);
+        ASSERT_EQ(sl.slice_count[transition], 17);
+        const HyRidgePoint* p = sl.slice[transition];
+        int turns = 0;
+        for (int k = 0; k < 17; ++k) {
+            const int i = walk[k][0], j = walk[k][1];
+            EXPECT_EQ(p[k].col, i);
+            EXPECT_EQ(p[k].row, j);
+            EXPECT_EQ(p[k].id, std::int32_t(100 * i + j)); // 100 cells to the maximum distance
+            // Odd points of a transition ring lie on the straight edge of the next, twice as coarse ring.
+            const double z = (transition && k % 2 == 1)
+                                 ? 0.5 * (h(walk[k - 1][0], walk[k - 1][1]) + h(walk[k + 1][0], walk[k + 1][1]))
+                                 : h(i, j);
+            const double dx = i - 0.5, dy = j - 0.5, dz = z - 20.0;
+            EXPECT_NEAR(p[k].y, 1000.0 * dz / std::sqrt(dx * dx + dy * dy + dz * dz), 1e-3) << k;
+            if (k > 0 && p[k].x > p[k - 1].x)
+                ++turns;
+        }
+        EXPECT_EQ(turns, 1) << "x falls along the walk except across the seam behind the eye";
+        EXPECT_EQ(p[17].id, kHyEmptyId);
+    }
+}
+
+TEST(Slices, OutlinesRaiseTheRidgelineOrResetItBesideItsSpan)
+{
+    ClipRig rig;
+    Slices& sl = *rig.slices;
+    sl.reset_ridgeline();
+    const HyRidgePoint outline[] = {{10, 5, 1, 1, 1}, {0, 7, 2, 2, 2}, {-10, 5, 3, 3, 3}};
+    sl.merge_outline(outline, 3);
+    int hint = 0;
+    EXPECT_DOUBLE_EQ(HyInterp_help8(5.0, sl.ridge1, sl.ridge_count, &hint), 6.0);
+    EXPECT_LT(HyInterp_help8(20.0, sl.ridge1, sl.ridge_count, &hint), -1e7);
+    EXPECT_EQ(sl.ridge1[0].x, 1e8);
+    EXPECT_EQ(sl.ridge1[sl.ridge_count - 1].x, -1e8);
+    // An outline wholly beside the ridgeline's span levels it at 0.
+    const HyRidgePoint beside[] = {{3e8, 9, 0, 0, 0}, {2e8, 9, 0, 0, 0}};
+    sl.merge_outline(beside, 2);
+    ASSERT_EQ(sl.ridge_count, 2);
+    EXPECT_EQ(sl.ridge1[0].y, 0.0);
+    EXPECT_EQ(sl.ridge1[1].y, 0.0);
+    // One too long for the ridgeline arrays is reported and leaves the ridgeline alone.
+    std::vector<HyRidgePoint> long_outline;
+    for (int k = 0; k < 4 * sl.n; ++k)
+        long_outline.push_back({1000.0 - k, 50.0, 0, 0, 0});
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    sl.merge_outline(long_outline.data(), int(long_outline.size()));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("ridge array too small "), std::string::npos);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("Array Error"), std::string::npos);
+    EXPECT_EQ(sl.ridge_count, 2);
+}
+
+TEST(Slices, PartlyHiddenTrianglesAreCutInThePictureAlongTheDrawnEdge)
+{
+    // A ridgeline through two ground points: in the picture its edge is the straight image of the
+    // ground segment between them, and the visible part of a triangle straddling it is the part of the
+    // triangle's image beyond that line.
+    ClipRig rig;
+    Slices& sl = *rig.slices;
+    sl.clip_in_image = 1;
+    const HyViewGeometry& v = rig.view;
+    auto code = [&](double x, double y, int id) {
+        double e, a;
+        const double p[3] = {x, y, 0.0};
+        v.direction_code(p, v.b, e, a);
+        return HyRidgePoint{a, e, id, id, id};
+    };
+    auto pixel = [&](double x, double y) {
+        double r, c;
+        EXPECT_TRUE(v.project_point_fractional(x, y, 0.0, r, c));
+        return surface_test::Pt{c, r};
+    };
+    const HyRidgePoint a = code(20.0, -6.0, 1), b = code(20.0, 6.0, 2);
+    const HyRidgePoint& right = a.x > b.x ? a : b;
+    const HyRidgePoint& left = a.x > b.x ? b : a;
+    rig.set_ridge({{1e8, -1e8, 0, 0, 0}, right, left, {-1e8, -1e8, 0, 0, 0}});
+    const double corners[3][2] = {{15.0, -2.0}, {25.0, 0.5}, {16.0, 2.5}};
+    HySliceVertex tri[3];
+    std::vector<surface_test::Pt> img;
+    for (int k = 0; k < 3; ++k) {
+        const HyRidgePoint c = code(corners[k][0], corners[k][1], 10 + k);
+        tri[k] = HySliceVertex{c.x, c.y, c.id, c.col, c.row, nullptr, nullptr, nullptr};
+        img.push_back(pixel(corners[k][0], corners[k][1]));
+    }
+    ASSERT_EQ(sl.clip_triangle(tri), 1);
+    ASSERT_TRUE(sl.visible_in_image_);
+    // Keep the side of the edge's image that holds the far corner.
+    const surface_test::Pt pa = pixel(20.0, -6.0), pb = pixel(20.0, 6.0);
+    const double ex = pb.x - pa.x, ey = pb.y - pa.y;
+    const double far = ex * (img[1].y - pa.y) - ey * (img[1].x - pa.x);
+    const double sg = far > 0 ? 1.0 : -1.0;
+    const double want = surface_test::area(surface_test::clip(img, -sg * ey, sg * ex, sg * (ey * pa.x - ex * pa.y)));
+    ASSERT_GT(want, 1.0);
+    EXPECT_LT(want, surface_test::area(img) - 1.0);
+    EXPECT_NEAR(std::fabs(hy_polygon_area(sl.visible_, sl.visible_count_)), want, 1e-9 * want);
 }

@@ -99,12 +99,12 @@ void run_case(const CoverageCase& cc)
     // Before normalisation: the raw sums of exact piece areas.
     const Stats raw = compare(e, buffer.work_weight, view.columns, view.rows);
     EXPECT_GT(raw.full, 0);
-    expect_within(raw, 1e-3, 1e-6, 1e-2);
+    expect_within(raw, 1e-5, 1e-6, 1e-5);
 
     // After normalisation and flush: the final coverage plane, and white water premultiplied by it.
     HySurfaceOptics::normalise_work(buffer);
     buffer.flush();
-    expect_within(compare(e, buffer.coverage, view.columns, view.rows), 1e-3, 1e-6, 1e-2);
+    expect_within(compare(e, buffer.coverage, view.columns, view.rows), 1e-5, 1e-6, 1e-5);
     double worst_colour = 0.0;
     for (int iy = 0; iy < view.rows; ++iy)
         for (int ix = 0; ix < view.columns; ++ix)
@@ -129,8 +129,9 @@ TEST(SurfaceOpticsCoverage, FlatSeaFromAboveIsCoveredExactly)
         {{"wide_under_and_horizon", 0.25, 0.75, 8.0, down + 0.75, -2.2, 0.1, 140.0, 96, 64}, 1, 2000.0, 32.0},
         // Water only out to the maximum distance: the drawn square's far edge is in view.
         {{"square_edge", 0.5, 0.5, 20.0, down + 0.12, 0.2, -0.25, 60.0, 96, 64}, 0, 150.0, 24.0},
-        // An odd number of fine rings.
+        // An odd number of fine rings: the first coarse band starts one ring inside the last fine one.
         {{"odd_fine", 1.5, 2.5, 12.0, down + 0.2, -0.9, 0.05, 70.0, 96, 64}, 1, 1500.0, 33.0},
+        {{"odd_fine_near", -5.5, 12.25, 6.0, down + 0.3, 2.5, 0.4, 50.0, 80, 60}, 1, 1500.0, 9.0},
     };
     for (const CoverageCase& cc : cases)
         run_case(cc);
@@ -168,45 +169,38 @@ TEST(SurfaceOpticsCoverage, WavySeaBelowTheEyeCoversEverythingUnderTheHorizon)
 {
     // With the eye above the highest crest, every ray below the horizon meets water somewhere and no
     // wave rises above the horizon: the picture's coverage is exactly the part below the horizon,
-    // whatever hides what. What holds exactly: no water above the horizon, nothing above full weight.
-    // What holds only nearly: the ridgeline is made of ring outlines, and where two of them cross the
-    // crossing is found in angular codes; in the picture it is moved onto the drawn edges, but a crossing
-    // of crossings stays a little off, so pieces behind a crest can miss a few thousandths of a pixel.
-    // And the ridgeline is raised by ring outlines only, not by the slanted edges between rings: where
-    // such an edge stands above both outlines, farther water is drawn again under it, which adds up in
-    // the partly covered pixels at the horizon (and with the water under the eye in view no ridgeline
-    // is kept at all, so there every overlapping face adds up there). The bounds below are those measured.
+    // whatever hides what. No pixel may gather more than its area: water drawn twice over shows as a
+    // rim along the horizon.
     const double down = kPi / 2;
-    struct Wavy {
-        ViewSetup v;
-        double raw_gap, final_gap, edge;
-    } views[] = {
-        {{"waves_horizon", 0.4, 0.7, 6.0, down + 0.12, 0.7, 0.0, 60.0, 96, 64}, 0.003, 0.003, 1e-2},
-        {{"waves_rolled", -5.5, 12.25, 4.0, down + 0.25, 2.5, 0.3, 50.0, 80, 60}, 0.01, 0.01, 0.3},
-        {{"waves_wide", 0.25, 0.75, 7.0, down + 0.7, -2.2, 0.1, 140.0, 96, 64}, 1e-3, 1e-3, 0.6},
+    const ViewSetup views[] = {
+        {"waves_horizon", 0.4, 0.7, 6.0, down + 0.12, 0.7, 0.0, 60.0, 96, 64},
+        {"waves_rolled", -5.5, 12.25, 4.0, down + 0.25, 2.5, 0.3, 50.0, 80, 60},
+        {"waves_wide", 0.25, 0.75, 7.0, down + 0.7, -2.2, 0.1, 140.0, 96, 64},
     };
-    for (const Wavy& w : views) {
-        const ViewSetup& vs = w.v;
+    for (const ViewSetup& vs : views) {
         SCOPED_TRACE(vs.name);
         const HyViewGeometry view = make_view(vs);
         HyGrid sea(128, 128, 1.0, 1.0);
         fill_waves(sea, 1.5);
-        HySurfaceOptics optics(surface_params(&sea, 2000.0, 32.0, 1));
+        SummingOptics optics(surface_params(&sea, 2000.0, 32.0, 1));
         Canvas canvas(view.rows, view.columns);
         HyPixelBuffer& buffer = canvas.buffer;
         ASSERT_EQ(optics.walk_surface(view, buffer), 1);
         std::vector<double> e(std::size_t(view.columns) * view.rows);
+        double most = 0.0, worst = 0.0;
         for (int iy = 0; iy < view.rows; ++iy)
-            for (int ix = 0; ix < view.columns; ++ix)
-                e[std::size_t(iy) * view.columns + ix] = below_horizon_fraction(view, ix, iy);
-        const Stats raw = compare(e, buffer.work_weight, view.columns, view.rows);
-        EXPECT_EQ(raw.sky.error, 0.0);
-        EXPECT_LE(raw.covered.error, w.raw_gap);
+            for (int ix = 0; ix < view.columns; ++ix) {
+                const std::size_t at = std::size_t(iy) * view.columns + ix;
+                e[at] = below_horizon_fraction(view, ix, iy);
+                most = std::max(most, optics.sum[at]);
+                worst = std::max(worst, std::fabs(optics.sum[at] - e[at]));
+            }
+        // What the slicer hands over, and what the pixel buffer gathers from it.
+        EXPECT_LE(most, 1.0 + 1e-3);
+        EXPECT_LE(worst, 1e-2);
+        expect_within(compare(e, buffer.work_weight, view.columns, view.rows), 1e-2, 0.0, 1e-2);
         HySurfaceOptics::normalise_work(buffer);
         buffer.flush();
-        expect_within(compare(e, buffer.coverage, view.columns, view.rows), w.final_gap, 0.0, w.edge);
-        for (int iy = 0; iy < view.rows; ++iy)
-            for (int ix = 0; ix < view.columns; ++ix)
-                ASSERT_LE(buffer.coverage[iy][ix], 1.0f + 1e-6f);
+        expect_within(compare(e, buffer.coverage, view.columns, view.rows), 1e-2, 0.0, 1e-2);
     }
 }

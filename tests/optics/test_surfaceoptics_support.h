@@ -8,6 +8,7 @@
 #include "render/HyPixelBuffer.h"
 #include "tests/render/render_test_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -162,5 +163,57 @@ inline double pixel_in_convex(const std::vector<Pt>& poly, int ix, int iy)
     }
     return px.size() >= 3 ? area(px) : 0.0;
 }
+
+// Surface optics that also add up, per pixel, the areas of the visible polygons the slicer hands over,
+// without the pixel buffer's depth rule: water drawn twice over shows here as more than the pixel.
+class SummingOptics : public HySurfaceOptics {
+public:
+    using HySurfaceOptics::HySurfaceOptics;
+    void draw_triangle(const HyImageInfo& info, const HySliceVertex* visible, int count, const HySliceVertex t[3],
+                       double pixel_size, int flag) override
+    {
+        add(info, visible, count, t);
+        HySurfaceOptics::draw_triangle(info, visible, count, t, pixel_size, flag);
+    }
+    void draw_far_polygon(const HyImageInfo& info, const HySliceVertex* visible, int count, const HySliceVertex t[3],
+                          double pixel_size, int flag) override
+    {
+        add(info, visible, count, t);
+        HySurfaceOptics::draw_far_polygon(info, visible, count, t, pixel_size, flag);
+    }
+    std::vector<double> sum; // row-major, window width x height
+
+private:
+    void add(const HyImageInfo& info, const HySliceVertex* visible, int count, const HySliceVertex t[3])
+    {
+        // Triangles wholly beside the window are not drawn.
+        const bool beside = (t[0].x < 0 && t[1].x < 0 && t[2].x < 0) ||
+                            (t[0].y < 0 && t[1].y < 0 && t[2].y < 0) ||
+                            (t[0].x > info.width && t[1].x > info.width && t[2].x > info.width) ||
+                            (t[0].y > info.height && t[1].y > info.height && t[2].y > info.height);
+        if (beside)
+            return;
+        sum.resize(std::size_t(info.width) * info.height, 0.0);
+        std::vector<Pt> poly;
+        for (int k = 0; k < count; ++k)
+            poly.push_back({visible[k].x, visible[k].y});
+        double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
+        for (const Pt& q : poly) {
+            x0 = std::min(x0, q.x);
+            x1 = std::max(x1, q.x);
+            y0 = std::min(y0, q.y);
+            y1 = std::max(y1, q.y);
+        }
+        const int ix0 = std::max(0, int(std::floor(x0))), ix1 = std::min(info.width - 1, int(std::floor(x1)));
+        const int iy0 = std::max(0, int(std::floor(y0))), iy1 = std::min(info.height - 1, int(std::floor(y1)));
+        for (int iy = iy0; iy <= iy1; ++iy)
+            for (int ix = ix0; ix <= ix1; ++ix) {
+                std::vector<Pt> p = clip(clip(poly, 1, 0, -ix), -1, 0, ix + 1.0);
+                p = clip(clip(p, 0, 1, -iy), 0, -1, iy + 1.0);
+                if (p.size() >= 3)
+                    sum[std::size_t(iy) * info.width + ix] += area(p);
+            }
+    }
+};
 
 } // namespace surface_test

@@ -138,32 +138,6 @@ void Session::commit()
 
 std::string Session::save_preset() { return effect().SavePreset(); }
 
-bool expand_frame_pattern(const std::string& pattern, long frame, std::string* out)
-{
-    std::string result;
-    bool any = false;
-    for (std::size_t i = 0; i < pattern.size();) {
-        if (pattern[i] != '#') {
-            result.push_back(pattern[i++]);
-            continue;
-        }
-        std::size_t n = 0;
-        while (i < pattern.size() && pattern[i] == '#') {
-            ++n;
-            ++i;
-        }
-        std::string digits = std::to_string(frame < 0 ? -frame : frame);
-        if (digits.size() < n)
-            digits.insert(0, n - digits.size(), '0');
-        if (frame < 0)
-            digits.insert(0, "-");
-        result += digits;
-        any = true;
-    }
-    *out = result;
-    return any;
-}
-
 std::string check_writable(const std::string& path)
 {
     namespace fs = std::filesystem;

@@ -77,9 +77,6 @@ using hostkit::render_mode_name;
 // Render modes drawn without the scene renderer.
 inline bool render_mode_available(int choice) { return choice == 1 || choice == 2; }
 
-// Replaces every run of '#' by `frame` zero-padded to the run's length. False when there is none.
-bool expand_frame_pattern(const std::string& pattern, long frame, std::string* out);
-
 // "" when `path` can be created or replaced, else why not.
 std::string check_writable(const std::string& path);
 

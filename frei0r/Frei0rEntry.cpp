@@ -110,13 +110,28 @@ SEAVAST_FREI0R_EXPORT void f0r_destruct(f0r_instance_t instance)
     delete static_cast<seavast_frei0r::SeaSource*>(instance);
 }
 
+namespace {
+
+// The instance of a parameter call, null when the call names no parameter of ours; *text says
+// whether the value is a string.
+seavast_frei0r::SeaSource* param_call(f0r_instance_t instance, f0r_param_t param, int index, bool* text)
+{
+    const auto& params = seavast_frei0r::frei0r_params();
+    if (instance == nullptr || param == nullptr || index < 0 || index >= int(params.size()))
+        return nullptr;
+    *text = params[std::size_t(index)].kind == seavast_frei0r::ParamKind::text;
+    return static_cast<seavast_frei0r::SeaSource*>(instance);
+}
+
+} // namespace
+
 SEAVAST_FREI0R_EXPORT void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int index)
 {
-    auto* source = static_cast<seavast_frei0r::SeaSource*>(instance);
-    const auto& params = seavast_frei0r::frei0r_params();
-    if (source == nullptr || param == nullptr || index < 0 || index >= int(params.size()))
+    bool text = false;
+    seavast_frei0r::SeaSource* source = param_call(instance, param, index, &text);
+    if (source == nullptr)
         return;
-    if (params[std::size_t(index)].kind == seavast_frei0r::ParamKind::text)
+    if (text)
         source->set_text(index, *static_cast<f0r_param_string*>(param));
     else
         source->set_number(index, *static_cast<f0r_param_double*>(param));
@@ -124,11 +139,11 @@ SEAVAST_FREI0R_EXPORT void f0r_set_param_value(f0r_instance_t instance, f0r_para
 
 SEAVAST_FREI0R_EXPORT void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int index)
 {
-    auto* source = static_cast<seavast_frei0r::SeaSource*>(instance);
-    const auto& params = seavast_frei0r::frei0r_params();
-    if (source == nullptr || param == nullptr || index < 0 || index >= int(params.size()))
+    bool text = false;
+    seavast_frei0r::SeaSource* source = param_call(instance, param, index, &text);
+    if (source == nullptr)
         return;
-    if (params[std::size_t(index)].kind == seavast_frei0r::ParamKind::text)
+    if (text)
         *static_cast<f0r_param_string*>(param) = const_cast<char*>(source->text(index));
     else
         *static_cast<f0r_param_double*>(param) = source->number(index);

@@ -86,18 +86,23 @@ SeaSource::SeaSource(std::shared_ptr<hostkit::Module> module, const std::string&
         const Frei0rParam& f = frei0r_params()[p];
         if (f.kind != ParamKind::number)
             continue;
-        int component = -1;
-        std::string e;
-        const int row = values_.resolve(f.target, &component, &e);
+        double lo = 0, hi = 0;
+        const int row = headline_row(f, &lo, &hi);
         const PF_ParamDef& def = host_->param(values_.index_of_row(row)).def;
         const double v = hostkit::from_fixed(def.param_type == PF_Param_ANGLE ? def.u.ad.value : def.u.fd.value);
-        double lo = f.low, hi = f.high;
-        if (lo == hi) {
-            lo = ParamTable()[std::size_t(row)].sliderMin;
-            hi = ParamTable()[std::size_t(row)].sliderMax;
-        }
         numbers_[p] = hi != lo ? (v - lo) / (hi - lo) : 0.0;
     }
+}
+
+int SeaSource::headline_row(const Frei0rParam& f, double* low, double* high) const
+{
+    int component = -1;
+    std::string error;
+    const int row = values_.resolve(f.target, &component, &error);
+    const bool own = f.low == f.high;
+    *low = own ? ParamTable()[std::size_t(row)].sliderMin : f.low;
+    *high = own ? ParamTable()[std::size_t(row)].sliderMax : f.high;
+    return row;
 }
 
 SeaSource::~SeaSource()
@@ -189,15 +194,10 @@ bool SeaSource::prepare(std::string* error)
             *error = std::string(f.name) + " takes 0..1, not " + number_text(v);
             return false;
         }
-        int component = -1;
-        std::string e;
-        const int row = values_.resolve(f.target, &component, &e);
-        double lo = f.low, hi = f.high;
-        if (lo == hi) {
-            lo = ParamTable()[std::size_t(row)].sliderMin;
-            hi = ParamTable()[std::size_t(row)].sliderMax;
-        }
+        double lo = 0, hi = 0;
+        headline_row(f, &lo, &hi);
         hostkit::ParamSetting s;
+        std::string e;
         if (!values_.parse_setting(std::string(f.target) + "=" + number_text(lo + v * (hi - lo)), &s, &e)) {
             *error = std::string(f.name) + ": " + e;
             return false;

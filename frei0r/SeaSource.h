@@ -65,6 +65,8 @@ public:
     const std::string& error() const { return error_; }
 
 private:
+    // The table row a headline number sets and the range 0..1 maps onto.
+    int headline_row(const Frei0rParam& f, double* low, double* high) const;
     bool prepare(std::string* error);
     bool render(double seconds, std::string* error);
     void report(const std::string& error);

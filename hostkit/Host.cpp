@@ -262,6 +262,9 @@ struct Callbacks {
         Host& h = *f->host;
         ++h.stats_.abort_checks;
         h.notify("abort", f->serial);
+        if (h.listener_)
+            if (const PF_Err e = h.listener_(0, 0))
+                return e;
         if (h.abort_after_ >= 0 && h.stats_.progress >= h.abort_after_)
             return h.abort_code_;
         return PF_Err_NONE;
@@ -274,10 +277,14 @@ struct Callbacks {
             return PF_Err_NONE;
         Host& h = *f->host;
         ++h.stats_.progress;
-        h.progress_.push_back(ProgressRecord{current, total});
+        if (h.config_.log_progress)
+            h.progress_.push_back(ProgressRecord{current, total});
         h.notify("progress", f->serial);
         if (total <= 0)
             h.note(f, "progress: total " + std::to_string(total) + " is not positive");
+        if (h.listener_)
+            if (const PF_Err e = h.listener_(current, total))
+                return e;
         if (h.abort_after_ >= 0 && h.stats_.progress > h.abort_after_)
             return h.abort_code_;
         return PF_Err_NONE;

@@ -66,6 +66,9 @@ struct HostConfig {
     // window's origin sits on the screen (local-to-global adds it).
     PF_Point mouse{0, 0};
     PF_Point window_origin{100, 200};
+    // False: progress reports are counted but not kept in progress_log(), so a host that renders for
+    // hours does not grow a record per pixel row.
+    bool log_progress = true;
 };
 
 // One parameter as the host keeps it: the definition the plug-in added, whose value fields hold the
@@ -207,6 +210,11 @@ public:
 
     void set_observer(Observer observer) { observer_ = std::move(observer); }
 
+    // Called on every progress report (current, total) and abort check (0, 0) before the scripted
+    // answers; a non-zero answer (PF_Interrupt_CANCEL) interrupts the render, as a user's cancel does.
+    using ProgressListener = std::function<PF_Err(A_long current, A_long total)>;
+    void set_progress_listener(ProgressListener listener) { listener_ = std::move(listener); }
+
     // What custom controls drew through the drawing suites (the custom-UI suite's draw reference).
     DrawRecorder& drawing() { return drawing_; }
     const DrawRecorder& drawing() const { return drawing_; }
@@ -246,6 +254,7 @@ private:
     long handle_fail_after_ = -1;
     PF_Err checkout_error_ = PF_Err_NONE;
     Observer observer_;
+    ProgressListener listener_;
     PF_OutData last_out_{};
     std::uint64_t last_serial_ = 0;
     PF_Cmd last_cmd_ = -1;

@@ -12,6 +12,7 @@ PACKAGES=(
   libcli11-dev            # command-line options
   imagemagick             # independent reader of our SGI files in tests
   clang libclang-rt-14-dev  # fuzz targets
+  frei0r-plugins-dev ffmpeg melt  # the frei0r plug-in and the real hosts its tests run
 )
 
 missing=()

@@ -1,12 +1,15 @@
 // seavast render: frames of the effect written to image files, the plug-in driven as a host drives it.
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 
 #include "Command.h"
+#include "FramePattern.h"
 #include "ImageFiles.h"
+#include "RenderProgress.h"
 #include "Session.h"
 
 namespace seavast_app {
@@ -25,57 +28,20 @@ bool parse_size(const std::string& text, int* w, int* h)
     return true;
 }
 
-bool parse_frames(const std::string& text, long* a, long* b)
-{
-    long x = 0, y = 0;
-    char dash = 0, extra = 0;
-    const int n = std::sscanf(text.c_str(), "%ld%c%ld%c", &x, &dash, &y, &extra);
-    if (n == 1) {
-        *a = *b = x;
-        return x >= 0;
-    }
-    if (n != 3 || dash != '-' || x < 0 || y < x)
-        return false;
-    *a = x;
-    *b = y;
-    return true;
-}
-
-class Progress {
-public:
-    explicit Progress(bool on) : on_(on) {}
-    void show(long done, long total, const std::string& what)
-    {
-        if (!on_)
-            return;
-        constexpr int kWidth = 30;
-        const int filled = total > 0 ? int(kWidth * done / total) : kWidth;
-        std::string bar(std::size_t(filled), '#');
-        bar.resize(kWidth, '.');
-        std::fprintf(stderr, "\rseavast: [%s] %ld/%ld %s\x1b[K", bar.c_str(), done, total, what.c_str());
-        std::fflush(stderr);
-    }
-    void done()
-    {
-        if (on_)
-            std::fprintf(stderr, "\n");
-    }
-
-private:
-    bool on_;
-};
-
 class RenderCommand : public Command {
 public:
     void add_options(CLI::App& cmd) override
     {
-        cmd.add_option("-o,--output", output_, "Image file: .png, .tif or .exr; # runs become the frame number")
+        cmd.add_option("-o,--output", output_,
+                       "Image file: .png, .tif or .exr; # runs or %04d become the frame number")
             ->required()
             ->type_name("FILE");
         cmd.add_option("--size", size_, "Output size in pixels")->capture_default_str()->type_name("WxH");
         auto* time = cmd.add_option("--time", time_, "Time of a single frame in seconds (exact decimal)")
                          ->type_name("SECONDS");
-        auto* frames = cmd.add_option("--frames", frames_, "Frame range, e.g. 0-99")->type_name("A-B");
+        auto* frames =
+            cmd.add_option("--frames", frames_, "Frame range, e.g. 0-99, or every STEP-th frame: 0-99:5")
+                ->type_name("A-B[:STEP]");
         time->excludes(frames);
         cmd.add_option("--fps", fps_, "Frames per second for --frames")->capture_default_str();
         cmd.add_option("--mode", mode_, "\"Render Mode:\" by its text (\"Grayscale [Icons]\") or number")
@@ -86,6 +52,7 @@ public:
                                " (# runs: an image sequence by frame number)")
                 ->type_name("IMAGE");
         cmd.add_flag("-q,--quiet", quiet_, "No progress bar");
+        cmd.add_flag("--stats", stats_, "Print each frame's render time (seconds) on standard output");
         add_param_options(cmd, params_);
     }
 
@@ -98,12 +65,12 @@ public:
             return fail("cannot tell the image format of \"" + output_ + "\" (use .png, .tif or .exr)");
 
         // Host time: --time passes value / scale seconds exactly; frames count in steps of 1 / fps.
-        long first = 0, last = 0;
+        FrameRange range;
         HostTime single;
         HostTime rate{30, 1};
         if (!frames_.empty()) {
-            if (!parse_frames(frames_, &first, &last))
-                return fail("--frames takes A-B with 0 <= A <= B, not \"" + frames_ + "\"");
+            if (!parse_frame_range(frames_, &range))
+                return fail("--frames takes A-B or A-B:STEP with 0 <= A <= B and STEP >= 1, not \"" + frames_ + "\"");
             if (!parse_time(fps_, &rate) || rate.value <= 0)
                 return fail("--fps takes a positive decimal number, not \"" + fps_ + "\"");
         } else if (!time_.empty() && !parse_time(time_, &single)) {
@@ -112,15 +79,15 @@ public:
         {
             // Refuse an output nobody can write before spending time on the frames.
             std::string first_name;
-            expand_frame_pattern(output_, first, &first_name);
+            expand_frame_pattern(output_, range.first, &first_name);
             const std::string e = check_writable(first_name);
             if (!e.empty())
                 return fail(e);
         }
         std::string probe;
         const bool pattern = expand_frame_pattern(output_, 0, &probe);
-        if (last > first && !pattern)
-            return fail("rendering several frames needs # in the output name, e.g. sea.####.png");
+        if (range.count() > 1 && !pattern)
+            return fail("rendering several frames needs # or %04d in the output name, e.g. sea.####.png");
 
         Session session;
         if (!session.open(common, params_, width, height))
@@ -142,7 +109,7 @@ public:
             if (maps_[m].empty())
                 continue;
             std::string name;
-            sequence[m] = expand_frame_pattern(maps_[m], first, &name);
+            sequence[m] = expand_frame_pattern(maps_[m], range.first, &name);
             if (!sequence[m]) {
                 const std::string e = read_layer_image(maps_[m], &layers[m]);
                 if (!e.empty())
@@ -150,22 +117,31 @@ public:
             }
         }
 
-        Progress progress(!quiet_ && ::isatty(STDERR_FILENO));
-        const long total = last - first + 1;
-        for (long f = first; f <= last; ++f) {
+        // Ctrl-C answers the plug-in's next progress report or abort check with the host's cancel.
+        InterruptGuard interrupt;
+        const long total = range.count();
+        ProgressBar progress(!quiet_ && ::isatty(STDERR_FILENO), total);
+        host.config().log_progress = false;
+        host.set_progress_listener([&](A_long current, A_long whole) {
+            progress.frame_progress(current, whole);
+            return InterruptGuard::requested() ? PF_Interrupt_CANCEL : PF_Err_NONE;
+        });
+        double total_seconds = 0.0;
+        for (long k = 0; k < total; ++k) {
+            const long f = range.first + k * range.step;
+            if (InterruptGuard::requested())
+                return interrupted(progress);
             HostTime t = single;
             if (!frames_.empty()) {
                 // fps = value / scale: a frame lasts scale / value seconds.
                 host.config().time_scale = A_u_long(rate.value);
                 host.config().time_step = A_long(rate.scale);
                 host.config().current_time = A_long(f * long(rate.scale));
+                host.config().local_time_step = host.config().time_step;
+                host.config().total_time = host.config().current_time + host.config().time_step;
             } else {
-                host.config().time_scale = t.scale;
-                host.config().time_step = A_long(t.scale / 30 > 0 ? t.scale / 30 : 1);
-                host.config().current_time = t.value;
+                hostkit::set_frame_time(host.config(), t);
             }
-            host.config().local_time_step = host.config().time_step;
-            host.config().total_time = host.config().current_time + host.config().time_step;
             const double seconds = double(host.config().current_time) / double(host.config().time_scale);
             session.apply_settings(seconds);
 
@@ -180,7 +156,7 @@ public:
                     expand_frame_pattern(maps_[m], f, &name);
                     const std::string e = read_layer_image(name, &layers[m]);
                     if (!e.empty()) {
-                        progress.done();
+                        progress.finish();
                         return fail(e);
                     }
                 }
@@ -189,11 +165,15 @@ public:
 
             std::string path = output_;
             expand_frame_pattern(output_, f, &path);
-            progress.show(f - first, total, path);
+            progress.start_frame(k, path);
             hostkit::World out(width, height);
+            const auto started = std::chrono::steady_clock::now();
             const PF_Err err = host.render(out);
+            const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            if (InterruptGuard::requested())
+                return interrupted(progress);
             if (err != PF_Err_NONE || (host.out_data().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE)) {
-                progress.done();
+                progress.finish();
                 const std::string what = err != PF_Err_NONE ? "answered " + plugin_error_text(err, host)
                                                             : "reported \"" + host.message() + "\"";
                 return fail("the plug-in " + what + " at " + std::to_string(seconds) + " s; " + path +
@@ -202,16 +182,34 @@ public:
             const std::string e =
                 write_atomically(path, [&](const std::string& temp) { return write_output_image(temp, out); });
             if (!e.empty()) {
-                progress.done();
+                progress.finish();
                 return fail(e);
             }
+            progress.end_frame();
+            total_seconds += took;
+            if (stats_) {
+                // Above the bar's line, which the next frame redraws.
+                if (progress.on())
+                    std::fprintf(stderr, "\r\x1b[K");
+                std::printf("frame %ld %.3f s %s\n", f, took, path.c_str());
+                std::fflush(stdout);
+            }
         }
-        progress.show(total, total, "done");
-        progress.done();
+        progress.finish();
+        if (stats_)
+            std::printf("%ld frames %.3f s, %.3f s per frame\n", total, total_seconds, total_seconds / double(total));
         return report_misuse(host) ? kExitOk : kExitFailure;
     }
 
 private:
+    // The frame in hand is dropped: nothing was written for it.
+    static int interrupted(ProgressBar& progress)
+    {
+        progress.finish();
+        std::fprintf(stderr, "seavast: interrupted; the frame in progress was not written\n");
+        return InterruptGuard::exit_status();
+    }
+
     static int layer_row(int map)
     {
         const auto& t = ParamTable();
@@ -229,6 +227,7 @@ private:
     std::string mode_;
     std::string maps_[3];
     bool quiet_ = false;
+    bool stats_ = false;
     ParamOptions params_;
 };
 

@@ -16,7 +16,9 @@
 #include "host/CAEHost.h"
 #include "host/CEffectVaskel1.h"
 #include "hostkit/Host.h"
+#include "hostkit/HostTime.h"
 #include "hostkit/ParamArray.h"
+#include "hostkit/values/ParamValues.h"
 
 namespace seavast_app {
 
@@ -28,25 +30,9 @@ struct ParamOptions {
 };
 void add_param_options(CLI::App& cmd, ParamOptions& options);
 
-// A time a host can pass exactly: value / scale seconds.
-struct HostTime {
-    A_long value = 0;
-    A_u_long scale = 1;
-    double seconds() const { return double(value) / double(scale); }
-};
-// Decimal seconds ("7.25", "0.1", "12") as a count of 1/10^d seconds, d the digits after the point
-// (at most 6); false for anything else or a time beyond the host's 32-bit range.
-bool parse_time(const std::string& text, HostTime* out);
-
-// One --set, resolved: the parameter and its value, or its key frames.
-struct ParamSetting {
-    std::string name;    // as the user wrote it, for messages
-    int row = 0;         // ParamTable() index
-    int component = -1;  // a colour's single component when set through its key
-    std::vector<std::pair<double, double>> keys; // (time, value) sorted; one entry: constant
-    PF_Pixel colour{};   // whole colours
-    bool is_colour = false;
-};
+using hostkit::HostTime;
+using hostkit::parse_time;
+using hostkit::ParamSetting;
 
 class Session {
 public:
@@ -65,10 +51,6 @@ public:
     int index_of_row(int row) const;
     int render_mode_index() const;
 
-    // Resolves "KEY", "Group/Name" or a unique "Name"; -1 after setting *error.
-    int resolve(const std::string& name, int* component, std::string* error) const;
-    // Parses NAME=VALUE into a setting; false with *error.
-    bool parse_setting(const std::string& text, ParamSetting* out, std::string* error) const;
     // Every --set at `seconds` (key frames interpolated linearly, held beyond their ends).
     void apply_settings(double seconds);
 
@@ -87,15 +69,11 @@ private:
     std::unique_ptr<hostkit::ParamArray> array_;
     std::unique_ptr<CAEHost> adapter_;
     std::unique_ptr<CEffectVaskel1> effect_;
-    ParamIndexMap index_{};
+    hostkit::ParamValues values_{true};
 };
 
-// "Grayscale [Icons]" or a number -> 1-based choice of "Render Mode:"; 0 when unknown.
-int render_mode_choice(const std::string& text);
-const char* render_mode_name(int choice);
-
-// Replaces every run of '#' by `frame` zero-padded to the run's length. False when there is none.
-bool expand_frame_pattern(const std::string& pattern, long frame, std::string* out);
+using hostkit::render_mode_choice;
+using hostkit::render_mode_name;
 
 // "" when `path` can be created or replaced, else why not.
 std::string check_writable(const std::string& path);

@@ -488,6 +488,25 @@ TEST_F(HostChecks, ScriptedAbortStopsAfterTheGivenReports)
     EXPECT_TRUE(host.misuse().empty());
 }
 
+TEST_F(HostChecks, ProgressListenerSeesReportsAndItsCancelStopsTheRender)
+{
+    g_mode = Mode::progress_loop;
+    hostkit::HostConfig config;
+    config.log_progress = false; // a long-running host keeps no record per report
+    Host host(module_, config);
+    std::vector<A_long> seen;
+    host.set_progress_listener([&](A_long current, A_long total) {
+        if (total > 0)
+            seen.push_back(current);
+        return seen.size() >= 3 ? PF_Interrupt_CANCEL : PF_Err_NONE;
+    });
+    EXPECT_EQ(host.call(PF_Cmd_RENDER), PF_Interrupt_CANCEL);
+    EXPECT_EQ(seen, (std::vector<A_long>{1, 2, 3}));
+    EXPECT_EQ(g_progress_reports, 3);
+    EXPECT_TRUE(host.progress_log().empty());
+    EXPECT_EQ(host.stats().progress, 3);
+}
+
 TEST_F(HostChecks, ScriptedHandleFailureRefusesLaterHandles)
 {
     g_mode = Mode::grab_handles;

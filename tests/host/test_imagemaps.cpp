@@ -8,6 +8,7 @@
 #include "ocean/HyOceanSurface.h"
 #include "optics/HyTexture.h"
 #include "platform/HyMemory.h"
+#include "tests/ocean/OceanTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -586,36 +587,6 @@ TEST(ImageMaps, DegenerateAndHugeLayersAreSkippedOrBuilt)
     }
 }
 
-namespace {
-
-struct Ration {
-    int grants = 0;
-    int refusals = 0;
-};
-Ration g_ration;
-
-int rationed_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
-{
-    if (op == hymem::kHookAllocate) {
-        if (g_ration.grants <= 0) {
-            ++g_ration.refusals;
-            return 0;
-        }
-        --g_ration.grants;
-        *cell = std::malloc(bytes);
-        return *cell != nullptr;
-    }
-    if (op == hymem::kHookFree) {
-        std::free(*cell);
-        return 1;
-    }
-    return 0;
-}
-
-constexpr std::uint32_t kRationTag = hymem::make_tag('I', 'M', 'A', 'P');
-
-} // namespace
-
 TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind)
 {
     HyOceanSurface surface;
@@ -636,8 +607,8 @@ TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind)
     int failures = 0, successes = 0;
     for (int grants = 0; grants < 90; ++grants) {
         SCOPED_TRACE("grants " + std::to_string(grants));
-        g_ration = {grants, 0};
-        hymem::install_hook(rationed_hook, kRationTag, true, 0);
+        oceantest::g_ration = {grants, 0};
+        hymem::install_hook(oceantest::rationed_hook, oceantest::kTestTag, true, 0);
         testing::internal::CaptureStderr();
         testing::internal::CaptureStdout();
         std::int32_t r = 0;
@@ -658,7 +629,7 @@ TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind)
         hymem::set_hook_on(false);
         const std::string err = testing::internal::GetCapturedStderr();
         const std::string out = testing::internal::GetCapturedStdout();
-        if (g_ration.refusals > 0) {
+        if (oceantest::g_ration.refusals > 0) {
             EXPECT_FALSE(err.empty()) << "a refusal went unreported; out: " << out << " result " << r;
         }
         (r == 0 ? successes : failures) += 1;

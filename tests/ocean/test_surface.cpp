@@ -418,36 +418,6 @@ TEST(Surface, BadInputIsRefusedOrFlat)
     EXPECT_TRUE(std::isfinite(z) && std::isfinite(a) && std::isfinite(c));
 }
 
-namespace {
-
-// Host memory that grants a set number of blocks and then refuses.
-struct Rationed {
-    int grants = 0;
-    int refusals = 0;
-    std::size_t largest = static_cast<std::size_t>(-1); // blocks above this size are refused
-};
-Rationed g_ration;
-
-int rationed_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
-{
-    if (op == hymem::kHookAllocate) {
-        if (g_ration.grants <= 0 || bytes > g_ration.largest) {
-            ++g_ration.refusals;
-            return 0;
-        }
-        --g_ration.grants;
-        *cell = std::malloc(bytes);
-        return *cell != nullptr;
-    }
-    if (op == hymem::kHookFree) {
-        std::free(*cell);
-        return 1;
-    }
-    return 0;
-}
-
-} // namespace
-
 TEST(Surface, AllocationFailuresReportAndLeaveTheSurfaceUsable)
 {
     const std::int64_t hook_before = hymem::hook_bytes();

@@ -641,4 +641,3 @@ TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind)
     EXPECT_GT(failures, 5);
     EXPECT_GT(successes, 0);
 }
-

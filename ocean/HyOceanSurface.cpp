@@ -494,6 +494,8 @@ std::uint32_t HyOceanSurface::adopt_new_element(HyOcean_data* e, float* array, b
     return id;
 }
 
+// The old element is deleted only once its successor is built and initialised: a reallocation that
+// fails for want of memory leaves the sea as it was instead of a hole where the element was.
 template <class E, class Usable, class Make>
 int HyOceanSurface::reallocate_element(std::uint32_t id, const char* operation, Usable usable,
                                        const HyAuxGridRequest& request, Make make, bool initialise,

@@ -31,12 +31,14 @@ HyOcean_record swell_record(Patch& p, double spacing, int seed = 3345)
     return r;
 }
 
-HySwell_data swell(double direction, double length)
+HySwell_data swell(double direction, double length, double roughness = 0.25, double oscillations = 0.25)
 {
     HySwell_data s;
     s.direction = direction;
     s.length = length;
     s.height = 2.0;
+    s.roughness = roughness;
+    s.oscillations = oscillations;
     return s;
 }
 
@@ -70,10 +72,7 @@ TEST(Swell, RotatedAnisotropicLobeOnTheSnappedWaveVector)
     // The lobe against the closed form in the swell's own axes: Gaussian of spreads k0·roughness
     // along and k0·oscillations across the direction, peak h²/(2π σa σc), half at each of ±k0.
     Patch p(128);
-    HySwell_data d = swell(0.7, 60.0);
-    d.roughness = 0.1;
-    d.oscillations = 0.4;
-    HyOceanSurfaceGridElement_swell s(swell_record(p, 2.0), d);
+    HyOceanSurfaceGridElement_swell s(swell_record(p, 2.0), swell(0.7, 60.0, 0.1, 0.4));
     const double c = std::cos(0.7), sn = std::sin(0.7), k0 = 1.0 / 60.0;
     const double sa = 0.1 * k0, sc = 0.4 * k0, peak = 4.0 / (2.0 * M_PI * sa * sc);
     auto lobe = [&](double u, double v) {
@@ -229,10 +228,7 @@ TEST(Swell, CrestsTravelAlongTheDirection)
     // metre, √(9.81·64/2π) ≈ 10 m/s, i.e. a quarter wavelength (four 4 m cells) in 1.6 s. The field
     // then matches the earlier one shifted forward, and is its negative shifted backward.
     Patch q(64);
-    HySwell_data e = swell(0.0, 64.0);
-    e.roughness = 0.05;
-    e.oscillations = 0.3;
-    HyOceanSurfaceGridElement_swell t(swell_record(q, 4.0), e);
+    HyOceanSurfaceGridElement_swell t(swell_record(q, 4.0), swell(0.0, 64.0, 0.05, 0.3));
     ASSERT_EQ(t.generate_kspace(), 1);
     t.evolve_to_time(2.0);
     t.transform_to_heights();

@@ -19,6 +19,9 @@ namespace {
 struct ProcessState {
     void* moduleInstance = nullptr;
     PF_InData* currentHostData = nullptr;
+    // The utility table that handed out the last host-memory block: blocks outlive the call that
+    // took them (the effect frees its caches at module detach, when no call is in progress).
+    PF_UtilCallbacks* blockUtils = nullptr;
     CAEHost* host = nullptr;
     CEffect* effect = nullptr;
     std::int32_t globalSetupCount = 0;
@@ -325,15 +328,18 @@ int HostMemoryHook(int op, void** cell, std::size_t bytes, std::uintptr_t)
             return 0;
         }
         std::memcpy(base, &h, sizeof(h));
+        g.blockUtils = utils;
         *cell = base + 8;
         return 1;
     }
     if (op == hymem::kHookFree) {
-        if (*cell == nullptr || utils == nullptr)
+        if (*cell == nullptr)
             return 0;
+        if (utils == nullptr)
+            utils = g.blockUtils;
         PF_Handle h = nullptr;
         std::memcpy(&h, static_cast<unsigned char*>(*cell) - 8, sizeof(h));
-        if (h == nullptr)
+        if (h == nullptr || utils == nullptr)
             return 0;
         if (utils->host_unlock_handle)
             utils->host_unlock_handle(h);
@@ -385,8 +391,9 @@ extern "C" PF_EXPORT PF_Err PluginEntry(PF_Cmd cmd, PF_InData* in, PF_OutData* o
         restore();
         SetCurrentSuiteCache(savedCache);
     } catch (...) {
-        // Nothing may escape into the host.
-        err = PF_Err_INTERNAL_STRUCT_DAMAGED;
+        // Nothing may escape into the host. Apart from the suite cache's own error, what the program
+        // can throw is the standard library's allocation failure: report it as out of memory.
+        err = TranslateInternalError(1, 0, out);
         restore();
         SetCurrentSuiteCache(savedCache);
     }

@@ -25,50 +25,47 @@ float* allocate_grid_array(int nx, int ny, void** block)
 }
 
 // Bilinear lookup of an auxiliary array at node coordinate (gx, gy). Corners outside a
-// non-periodic array contribute `outside` (0 for added grids, 1 for factors).
-// With `gradient`, also returns d/dgx and d/dgy of the interpolant.
+// non-periodic array contribute `outside` (0 for added grids, 1 for factors). With `back_x` or
+// `back_y`, each corner's value is replaced by its backward difference along that axis (the node
+// slope times the spacing), so the result is the interpolated node slope.
 inline double bilinear(const float* a, int nx, int ny, int periodic, double gx, double gy, double outside,
-                       double* dgx = nullptr, double* dgy = nullptr)
+                       bool back_x = false, bool back_y = false)
 {
     if (periodic) {
         gx = reduce_periodic(gx, nx);
         gy = reduce_periodic(gy, ny);
     } else if (!(gx > -kFarNode && gx < kFarNode && gy > -kFarNode && gy < kFarNode)) {
-        if (dgx) {
-            *dgx = 0.0;
-            *dgy = 0.0;
-        }
-        return outside;
+        return back_x || back_y ? 0.0 : outside;
     }
     const double fx0 = std::floor(gx), fy0 = std::floor(gy);
     const double fx = gx - fx0, fy = gy - fy0;
-    int i0 = static_cast<int>(fx0), j0 = static_cast<int>(fy0);
-    int i1 = i0 + 1, j1 = j0 + 1;
-    double h00, h01, h10, h11;
-    if (periodic) {
-        i0 = wrap_index(i0, nx);
-        j0 = wrap_index(j0, ny);
-        i1 = i0 + 1 == nx ? 0 : i0 + 1;
-        j1 = j0 + 1 == ny ? 0 : j0 + 1;
-        h00 = a[static_cast<std::size_t>(j0) * nx + i0];
-        h01 = a[static_cast<std::size_t>(j1) * nx + i0];
-        h10 = a[static_cast<std::size_t>(j0) * nx + i1];
-        h11 = a[static_cast<std::size_t>(j1) * nx + i1];
-    } else {
-        auto at = [&](int i, int j) {
-            return (i < 0 || i >= nx || j < 0 || j >= ny) ? outside
-                                                          : static_cast<double>(a[static_cast<std::size_t>(j) * nx + i]);
-        };
-        h00 = at(i0, j0);
-        h01 = at(i0, j1);
-        h10 = at(i1, j0);
-        h11 = at(i1, j1);
-    }
-    if (dgx) {
-        *dgx = (1.0 - fy) * (h10 - h00) + fy * (h11 - h01);
-        *dgy = (1.0 - fx) * (h01 - h00) + fx * (h11 - h10);
-    }
-    return (1.0 - fx) * (1.0 - fy) * h00 + (1.0 - fx) * fy * h01 + fx * (1.0 - fy) * h10 + fx * fy * h11;
+    // Columns i0 - 1 .. i0 + 1 and rows j0 - 1 .. j0 + 1, wrapped on a periodic grid; -1 is outside.
+    int ci[3], cj[3];
+    auto neighbours = [periodic](int c, int n, int* out) {
+        if (periodic) {
+            c = wrap_index(c, n);
+            out[0] = c == 0 ? n - 1 : c - 1;
+            out[1] = c;
+            out[2] = c + 1 == n ? 0 : c + 1;
+        } else {
+            for (int k = 0; k < 3; ++k)
+                out[k] = (c - 1 + k >= 0 && c - 1 + k < n) ? c - 1 + k : -1;
+        }
+    };
+    neighbours(static_cast<int>(fx0), nx, ci);
+    neighbours(static_cast<int>(fy0), ny, cj);
+    auto at = [&](int k, int l) {
+        return ci[k] < 0 || cj[l] < 0 ? outside : static_cast<double>(a[static_cast<std::size_t>(cj[l]) * nx + ci[k]]);
+    };
+    auto node = [&](int k, int l) {
+        if (back_x)
+            return at(k, l) - at(k - 1, l);
+        if (back_y)
+            return at(k, l) - at(k, l - 1);
+        return at(k, l);
+    };
+    return (1.0 - fx) * (1.0 - fy) * node(1, 1) + (1.0 - fx) * fy * node(1, 2) + fx * (1.0 - fy) * node(2, 1) +
+           fx * fy * node(2, 2);
 }
 
 // Radial profile along the first row: h[i] at radius i*dx, `outside` beyond (nx - 1)*dx.
@@ -215,10 +212,11 @@ void HyGridMulti::aux_slope(int g, double x, double y, double& sx, double& sy) c
     }
     double gx = 0.0, gy = 0.0;  // gradient in the grid's own axes
     if (aux_type[g] == kHyAuxAdditive) {
-        double dgx, dgy;
-        bilinear(a, aux_nx[g], aux_ny[g], aux_periodic[g], px * aux_inv_dx[g], py * aux_inv_dy[g], 0.0, &dgx, &dgy);
-        gx = dgx * aux_inv_dx[g];
-        gy = dgy * aux_inv_dy[g];
+        // Node slopes interpolated half a step ahead along their own axis, as on the main grid: the
+        // gradient of the interpolant itself would be constant across a cell and jump at its edges.
+        const double ix = px * aux_inv_dx[g], iy = py * aux_inv_dy[g];
+        gx = bilinear(a, aux_nx[g], aux_ny[g], aux_periodic[g], ix + 0.5, iy, 0.0, true) * aux_inv_dx[g];
+        gy = bilinear(a, aux_nx[g], aux_ny[g], aux_periodic[g], ix, iy + 0.5, 0.0, false, true) * aux_inv_dy[g];
     } else if (aux_type[g] == kHyAuxAdditiveRadial) {
         const double r = std::sqrt(px * px + py * py);
         double dr;

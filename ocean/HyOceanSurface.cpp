@@ -377,7 +377,7 @@ int HyOceanSurface::get_element_corners(const std::uint32_t& id, double& x0, dou
 // Re-dimensioning an element's auxiliary grid
 
 int HyOceanSurface::resize_element_grid(HyOcean_data* old, const HyAuxGridRequest& request, const char* bad_pointer,
-                                        const char* unable, HyAuxSnapshot& saved)
+                                        const char* unable, const char* add_failed, HyAuxSnapshot& saved)
 {
     saved = HyAuxSnapshot();
     if (!grid) {
@@ -388,7 +388,7 @@ int HyOceanSurface::resize_element_grid(HyOcean_data* old, const HyAuxGridReques
         // The element lost its grid in an earlier failure: it gets a fresh one.
         float* a = grid->add_aux_grid(request);
         if (!a) {
-            report(unable);
+            report(add_failed ? add_failed : unable);
             return -1;
         }
         return grid->find_aux_grid(a);
@@ -494,10 +494,13 @@ std::uint32_t HyOceanSurface::adopt_new_element(HyOcean_data* e, float* array, b
     return id;
 }
 
+// The old element is deleted only once its successor is built and initialised: a reallocation that
+// fails for want of memory leaves the sea as it was instead of a hole where the element was.
 template <class E, class Usable, class Make>
 int HyOceanSurface::reallocate_element(std::uint32_t id, const char* operation, Usable usable,
                                        const HyAuxGridRequest& request, Make make, bool initialise,
-                                       const char* not_created, const char* not_initialised)
+                                       const char* not_created, const char* not_initialised,
+                                       const char* add_failed)
 {
     HyOceanDisturbanceList::Node* n = node_for(id, operation);
     auto* old = element_as<E>(n, operation);
@@ -512,7 +515,7 @@ int HyOceanSurface::reallocate_element(std::uint32_t id, const char* operation, 
         return 0;
     }
     HyAuxSnapshot saved;
-    const int g = resize_element_grid(old, request, bad_pointer, unable, saved);
+    const int g = resize_element_grid(old, request, bad_pointer, unable, add_failed, saved);
     if (g < 0)
         return 0;
     E* e = make(grid->aux_array[g]);
@@ -836,7 +839,8 @@ int HyOceanSurface::reallocate_disturbance_grid(const std::uint32_t& id, const H
         patch_request(record.nx, record.ny, record.dx, record.dy, 0, record.angle),
         [&](float* array) { return make_disturbance(record, array); }, true,
         "HyOceanSurface::reallocate_disturbance_grid unable to create new disturbance grid ",
-        "HyOceanSurface::reallocate_disturbance unable to initialize new disturbance grid ");
+        "HyOceanSurface::reallocate_disturbance unable to initialize new disturbance grid ",
+        "HyOceanSurface::reallocate_disturbance_grid  unable to add new grid ");
 }
 
 std::uint32_t HyOceanSurface::reset_disturbance_grid_parameters(const std::uint32_t& id, const double& centre_x,
@@ -962,7 +966,7 @@ int HyOceanSurface::reallocate_displacement_grid(const std::uint32_t& id, const 
         [&](float* array) {
             return new HyOceanSurfaceGridElement_displacement(displacement_record(base_record(), d, array));
         },
-        false, "HyOceanSurface::reallocate_displacement_grid  unable to add new grid ", nullptr);
+        false, nullptr, nullptr, "HyOceanSurface::reallocate_displacement_grid  unable to add new grid ");
     if (done)
         place_displacement(disturbances.find(id)->element);
     return done;

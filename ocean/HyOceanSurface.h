@@ -231,10 +231,10 @@ private:
         double cos_r = 1, sin_r = 0, offset_x = 0, offset_y = 0;
     };
     // Re-dimensions the grid of `old` as `request` says (or makes a fresh one when `old` has lost its
-    // grid); the grid's index, or -1 after the `bad_pointer` or `unable` message with the old element
-    // still bound to a grid of its former size.
+    // grid, whose failure says `add_failed`, or `unable` when that is null); the grid's index, or -1
+    // after the message with the old element still bound to a grid of its former size.
     int resize_element_grid(HyOcean_data* old, const HyAuxGridRequest& request, const char* bad_pointer,
-                            const char* unable, HyAuxSnapshot& saved);
+                            const char* unable, const char* add_failed, HyAuxSnapshot& saved);
     // Undoes resize_element_grid after the new element could not be made.
     void restore_element_grid(HyOcean_data* old, int g, const HyAuxSnapshot& saved);
     // Element record with the surface's loop settings, the defaults otherwise.
@@ -262,7 +262,8 @@ private:
     // the former element still in place. `usable()` is asked only once the id is known good.
     template <class E, class Usable, class Make>
     int reallocate_element(std::uint32_t id, const char* operation, Usable usable, const HyAuxGridRequest& request,
-                           Make make, bool initialise, const char* not_created, const char* not_initialised);
+                           Make make, bool initialise, const char* not_created, const char* not_initialised,
+                           const char* add_failed = nullptr);
     template <class E>
     std::uint32_t remove_element(std::uint32_t id, const char* operation, const char* bad_grid, const char* bad_id);
     HyOceanSurfaceGridElement_swell* make_swell(const HySwell_data& record, float* array) const;

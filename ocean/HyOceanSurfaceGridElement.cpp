@@ -278,8 +278,8 @@ void HyOceanSurfaceGridElement::compute_spectrum_constants()
         if (!std::isfinite(level))
             level = 0.0;
         level_aux = level;
-    } else if (spectrum_type != 0) {
-        // Type 0 is "no spectrum" and needs no constants; any other type is unknown.
+    } else {
+        // Type 0 (a flat field) included: it has no spectrum constants to form.
         report("DP not yet implemented ");
         std::fputs("DP not yet implemented \n", stdout);
         std::fflush(stdout);

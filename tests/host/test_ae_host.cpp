@@ -44,9 +44,6 @@ TEST(AEHost, ProgressAndTimeInformation)
 
     // 30 fps, frame 10 of 300.
     CHostTimeInfo t;
-    t.untouched[0] = 11;
-    t.untouched[1] = 22;
-    t.untouched[2] = 33;
     fake.in.downsample_x = {1, 2};
     fake.in.downsample_y = {1, 4};
     ASSERT_EQ(host.GetTimeInfo(&t), 0);
@@ -56,9 +53,6 @@ TEST(AEHost, ProgressAndTimeInformation)
     EXPECT_FLOAT_EQ(t.duration, 10.0f);
     EXPECT_EQ(t.frameCount, 300);
     EXPECT_EQ(t.currentFrame, 10);
-    EXPECT_EQ(t.untouched[0], 11);
-    EXPECT_EQ(t.untouched[1], 22);
-    EXPECT_EQ(t.untouched[2], 33);
     EXPECT_EQ(t.downsampleX, 2);
     EXPECT_EQ(t.downsampleY, 4);
 
@@ -112,31 +106,15 @@ TEST(AEHost, DefinitionsSentToTheHost)
     EXPECT_EQ(host.ParamCount(), 12);
     ASSERT_EQ(fake.added.size(), 12u);
 
+    // The types, names, ids, flags and defaults the real table sends are pinned by the command-line
+    // parameter listings; here the conversions those do not reach.
     const PF_ParamDef& s = fake.added[0];
-    EXPECT_EQ(s.param_type, PF_Param_FIX_SLIDER);
-    EXPECT_STREQ(s.name, "Wind Speed (M/S)");
-    EXPECT_EQ(s.uu.id, 7);
-    EXPECT_EQ(s.flags, PF_ParamFlag_START_COLLAPSED);
-    EXPECT_EQ(s.u.fd.value, 5 << 16);
-    EXPECT_EQ(s.u.fd.dephault, 5 << 16);
-    EXPECT_EQ(s.u.fd.slider_min, 0);
-    EXPECT_EQ(s.u.fd.slider_max, 20 << 16);
-    EXPECT_EQ(s.u.fd.valid_min, 0);
     EXPECT_EQ(s.u.fd.valid_max, 200 << 16); // derived
     EXPECT_EQ(s.u.fd.precision, 2);
     const PF_ParamDef& fov = fake.added[1];
     EXPECT_EQ(fov.u.fd.valid_max, 175 << 16); // given
     EXPECT_EQ(fov.u.fd.dephault, HostToFixed(double(61.39f)));
-    EXPECT_EQ(fake.added[2].param_type, PF_Param_ANGLE);
-    EXPECT_EQ(fake.added[2].u.ad.dephault, 100 << 16);
-    EXPECT_EQ(fake.added[2].flags, PF_ParamFlag_CANNOT_TIME_VARY);
-    EXPECT_EQ(fake.added[3].param_type, PF_Param_CHECKBOX);
-    EXPECT_EQ(fake.added[3].u.bd.value, 1);
     EXPECT_STREQ(fake.added[3].u.bd.u.nameptr, "  ");
-    EXPECT_EQ(fake.added[3].flags, PF_ParamFlag_CANNOT_INTERP);
-    EXPECT_EQ(fake.added[4].u.pd.value, 2);
-    EXPECT_EQ(fake.added[4].u.pd.num_choices, 3);
-    EXPECT_STREQ(fake.added[4].u.pd.u.namesptr, "Normal|Tile|Stretch to Max distance");
     const PF_Pixel c = fake.added[5].u.cd.dephault;
     EXPECT_EQ(c.alpha, 255);
     EXPECT_EQ(c.red, 165);
@@ -146,16 +124,6 @@ TEST(AEHost, DefinitionsSentToTheHost)
     EXPECT_EQ(fake.added[7].u.ld.dephault, PF_LayerDefault_MYSELF);
     EXPECT_EQ(fake.added[8].u.td.x_dephault, 25 << 16);
     EXPECT_EQ(fake.added[8].u.td.y_dephault, 50 << 16);
-    EXPECT_EQ(fake.added[9].param_type, PF_Param_GROUP_START);
-    EXPECT_EQ(fake.added[9].flags, PF_ParamFlag_START_COLLAPSED);
-    EXPECT_EQ(fake.added[10].param_type, PF_Param_GROUP_END);
-    const PF_ParamDef& ui = fake.added[11];
-    EXPECT_EQ(ui.param_type, PF_Param_NO_DATA);
-    EXPECT_EQ(ui.ui_flags, PF_PUI_CONTROL);
-    EXPECT_EQ(ui.ui_width, 215);
-    EXPECT_EQ(ui.ui_height, 79);
-    EXPECT_EQ(ui.uu.id, 0);
-    EXPECT_EQ(ui.flags, PF_ParamFlag_CANNOT_INTERP);
 
     // A name longer than the host's field is clipped, not overrun.
     host.AddAngleParam(14, 17, "An angle whose name is far longer than thirty-one characters", 0, 0);

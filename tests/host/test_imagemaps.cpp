@@ -8,6 +8,7 @@
 #include "ocean/HyOceanSurface.h"
 #include "optics/HyTexture.h"
 #include "platform/HyMemory.h"
+#include "tests/ocean/OceanTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -176,48 +177,6 @@ TEST(ImageMaps, BlurTreatsEdgesByTheEndSampleAndIsSeparable)
     const double amount = 3.0;
     const int taps = make_blur_kernel(amount, w);
 
-    // An impulse on the end sample of a long row: every tap beyond the end reads it, so it keeps the
-    // centre weight plus one full side, (1 + w0) / 2; its neighbours get w[k] + (taps beyond them).
-    std::vector<float> row(20, 0.0f);
-    row[0] = 1.0f;
-    ASSERT_TRUE(blur_array(row.data(), 20, 1, 20, amount));
-    EXPECT_NEAR(row[0], (1.0 + w[0]) / 2.0, 1e-6);
-    for (int i = 1; i <= taps; ++i) {
-        double beyond = 0;
-        for (int k = i; k <= taps; ++k)
-            beyond += w[k]; // taps of sample i that land on or beyond index 0
-        EXPECT_NEAR(row[i], beyond, 1e-6) << i;
-    }
-    EXPECT_EQ(row[taps + 1], 0.0f);
-
-    // Constant stays constant (weights sum to 1) and a ramp stays a ramp away from the ends.
-    std::vector<float> flat(9 * 7, 2.5f), ramp(40);
-    ASSERT_TRUE(blur_array(flat.data(), 9, 7, 9, amount));
-    for (float v : flat)
-        EXPECT_NEAR(v, 2.5f, 1e-5);
-    for (int i = 0; i < 40; ++i)
-        ramp[i] = float(i);
-    ASSERT_TRUE(blur_array(ramp.data(), 40, 1, 40, amount));
-    for (int i = taps; i < 40 - taps; ++i)
-        EXPECT_NEAR(ramp[i], i, 1e-4);
-    EXPECT_GT(ramp[0], 0.0f); // the end pulls towards the inside
-
-    // A centred impulse spreads as the outer product of the kernel; the padding column is untouched.
-    const int n = 2 * taps + 3, stride = n + 2;
-    std::vector<float> grid(std::size_t(stride) * n, 0.0f);
-    for (int j = 0; j < n; ++j)
-        grid[std::size_t(j) * stride + n] = grid[std::size_t(j) * stride + n + 1] = 9.0f;
-    const int c = n / 2;
-    grid[std::size_t(c) * stride + c] = 1.0f;
-    ASSERT_TRUE(blur_array(grid.data(), n, n, stride, amount));
-    for (int j = 0; j < n; ++j) {
-        for (int i = 0; i < n; ++i) {
-            const int di = std::abs(i - c), dj = std::abs(j - c);
-            const double expect = (di <= taps && dj <= taps) ? w[di] * w[dj] : 0.0;
-            EXPECT_NEAR(grid[std::size_t(j) * stride + i], expect, 1e-7) << i << "," << j;
-        }
-        EXPECT_EQ(grid[std::size_t(j) * stride + n], 9.0f);
-    }
     // Against the direct two-dimensional sum with clamped indices, across several column blocks.
     {
         const int nx = 37, ny = 5, st = 40;
@@ -241,10 +200,6 @@ TEST(ImageMaps, BlurTreatsEdgesByTheEndSampleAndIsSeparable)
                 EXPECT_EQ(a[std::size_t(j) * st + i], src[std::size_t(j) * st + i]);
         }
     }
-    // A one-sample line has only its own end: unchanged.
-    float one = 0.75f;
-    ASSERT_TRUE(blur_array(&one, 1, 1, 1, 50.0));
-    EXPECT_FLOAT_EQ(one, 0.75f);
 }
 
 TEST(ImageMaps, ArraysRunFromTheBottomOfTheLayerUpInBothMemoryOrders)
@@ -632,36 +587,6 @@ TEST(ImageMaps, DegenerateAndHugeLayersAreSkippedOrBuilt)
     }
 }
 
-namespace {
-
-struct Ration {
-    int grants = 0;
-    int refusals = 0;
-};
-Ration g_ration;
-
-int rationed_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
-{
-    if (op == hymem::kHookAllocate) {
-        if (g_ration.grants <= 0) {
-            ++g_ration.refusals;
-            return 0;
-        }
-        --g_ration.grants;
-        *cell = std::malloc(bytes);
-        return *cell != nullptr;
-    }
-    if (op == hymem::kHookFree) {
-        std::free(*cell);
-        return 1;
-    }
-    return 0;
-}
-
-constexpr std::uint32_t kRationTag = hymem::make_tag('I', 'M', 'A', 'P');
-
-} // namespace
-
 TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind)
 {
     HyOceanSurface surface;
@@ -682,8 +607,8 @@ TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind)
     int failures = 0, successes = 0;
     for (int grants = 0; grants < 90; ++grants) {
         SCOPED_TRACE("grants " + std::to_string(grants));
-        g_ration = {grants, 0};
-        hymem::install_hook(rationed_hook, kRationTag, true, 0);
+        oceantest::g_ration = {grants, 0};
+        hymem::install_hook(oceantest::rationed_hook, oceantest::kTestTag, true, 0);
         testing::internal::CaptureStderr();
         testing::internal::CaptureStdout();
         std::int32_t r = 0;
@@ -704,7 +629,7 @@ TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind)
         hymem::set_hook_on(false);
         const std::string err = testing::internal::GetCapturedStderr();
         const std::string out = testing::internal::GetCapturedStdout();
-        if (g_ration.refusals > 0) {
+        if (oceantest::g_ration.refusals > 0) {
             EXPECT_FALSE(err.empty()) << "a refusal went unreported; out: " << out << " result " << r;
         }
         (r == 0 ? successes : failures) += 1;
@@ -715,38 +640,4 @@ TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind)
     }
     EXPECT_GT(failures, 5);
     EXPECT_GT(successes, 0);
-}
-
-TEST(ImageMaps, RepeatedFramesReturnEveryBlock)
-{
-    HyOceanSurface surface;
-    ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
-    TestLayer layer(33, 17, true);
-    for (int r = 0; r < 17; ++r)
-        for (int i = 0; i < 33; ++i)
-            layer.set(i, r, Rgba{(i * 7) & 255, (r * 13) & 255, (i * r) & 255, 255 - r});
-    ImageMapFrame frame;
-    ImageMapParams ps[3];
-    for (int i = 0; i < 3; ++i) {
-        ps[i] = displacement_params();
-        ps[i].type = 5 + i;
-        ps[i].channel = 5 + i;
-        ps[i].blur = 1.0 + i;
-        ps[i].layout = 1 + i;
-    }
-    const CImage32* layers[3] = {&layer.image, &layer.image, &layer.image};
-    const std::int64_t heap_before = hymem::heap_bytes();
-    double first = 0;
-    CImageMaps maps;
-    for (int frame_no = 0; frame_no < 20; ++frame_no) {
-        ASSERT_EQ(maps.PrepareDisplacements(ps, frame, layers, &surface), 0);
-        ASSERT_EQ(maps.PrepareTextures(ps, frame, layers), 0);
-        const double h = surface.get_height(1.3, -0.7);
-        if (frame_no == 0)
-            first = h;
-        EXPECT_EQ(h, first);
-        EXPECT_EQ(surface.disturbances.count, 3);
-        maps.CleanUp(&surface);
-        EXPECT_EQ(hymem::heap_bytes(), heap_before);
-    }
 }

@@ -145,15 +145,6 @@ public:
 TEST(Effect, BaseOperations)
 {
     ProbeEffect e;
-    EXPECT_STREQ(e.GetName(), "CEffect");
-    EXPECT_TRUE(e.IsAvailable());
-    EXPECT_FALSE(e.HasDialog());
-    EXPECT_EQ(e.GetOutFlags(), 0u);
-    EXPECT_EQ(e.GetInputCount(), 1);
-    EXPECT_EQ(e.GetInputParamIndex(2), 0);
-    EXPECT_EQ(e.GetCapabilityMask(), 0xFFFFFFFFu);
-    EXPECT_EQ(e.GetReserved(), 0);
-
     // The context: a null block is refused; a block is copied and its images taken out.
     EXPECT_EQ(e.SetRenderContext(nullptr), kEffectBadParams);
     CImage32 out, in;

@@ -38,20 +38,6 @@ TEST(PluginEntry, GlobalSetupWritesVersionAndFlags)
     EXPECT_NO_MISUSE(host);
 }
 
-TEST(PluginEntry, AboutIsThreeLinesWithTheVersion)
-{
-    Host host(fresh_module());
-    std::string text;
-    ASSERT_EQ(host.about(&text), PF_Err_NONE);
-    EXPECT_LE(text.size(), std::size_t(PF_MAX_EFFECT_MSG_LEN));
-    ASSERT_EQ(std::count(text.begin(), text.end(), '\r'), 2) << text;
-    EXPECT_EQ(text.find('\n'), std::string::npos);
-    const std::string first = text.substr(0, text.find('\r'));
-    EXPECT_NE(first.find("1.4.8"), std::string::npos) << first;
-    EXPECT_NE(text.back(), '\r');
-    EXPECT_NO_MISUSE(host);
-}
-
 TEST(PluginEntry, EffectLivesUntilTheLastGlobalSetdown)
 {
     Host host(fresh_module());
@@ -125,30 +111,6 @@ TEST(PluginEntry, RenderWithoutGlobalSetupCreatesTheEffectOnTheSpot)
     }
 }
 
-TEST(PluginEntry, EventAndSequenceSetupAlsoCreateLazily)
-{
-    {
-        Host host(fresh_module());
-        PF_EventExtra draw = host.make_event(PF_Event_DRAW);
-        EXPECT_EQ(host.event(draw), PF_Err_NONE);
-        EXPECT_EQ(host.stats().add_param, 0);
-        ASSERT_EQ(host.params_setup(), PF_Err_NONE);
-        EXPECT_EQ(host.out_data().num_params, 124);
-        host.global_setdown();
-        EXPECT_NO_MISUSE(host);
-    }
-    {
-        Host host(fresh_module());
-        ASSERT_EQ(host.sequence_setup(), PF_Err_NONE);
-        EXPECT_TRUE(host.out_data().out_flags & PF_OutFlag_FORCE_RERENDER);
-        EXPECT_EQ(host.stats().add_param, 0);
-        ASSERT_EQ(host.params_setup(), PF_Err_NONE);
-        EXPECT_EQ(host.out_data().num_params, 124);
-        host.global_setdown();
-        EXPECT_NO_MISUSE(host);
-    }
-}
-
 TEST(PluginEntry, IgnoredCommandsReturnZeroAndWriteNothing)
 {
     Host host(fresh_module());
@@ -172,62 +134,6 @@ TEST(PluginEntry, IgnoredCommandsReturnZeroAndWriteNothing)
     EXPECT_EQ(host.param_count(), 124);
     host.global_setdown();
     EXPECT_NO_MISUSE(host);
-}
-
-TEST(PluginEntry, MissingHostDataDoesNotCrash)
-{
-    Host host(fresh_module());
-    for (const PF_Cmd cmd : {PF_Cmd_ABOUT, PF_Cmd_GLOBAL_SETUP, PF_Cmd_PARAMS_SETUP, PF_Cmd_SEQUENCE_SETUP,
-                             PF_Cmd_FRAME_SETUP, PF_Cmd_RENDER, PF_Cmd_EVENT, PF_Cmd_GLOBAL_SETDOWN}) {
-        SCOPED_TRACE(hostkit::command_name(cmd));
-        hostkit::CallOptions no_broker;
-        no_broker.null_suite_broker = true;
-        EXPECT_EQ(host.call(cmd, no_broker), PF_Err_BAD_CALLBACK_PARAM);
-        hostkit::CallOptions no_in_data;
-        no_in_data.null_in_data = true;
-        host.call(cmd, no_in_data);
-        hostkit::CallOptions no_params;
-        no_params.null_params = true;
-        no_params.null_output = true;
-        host.call(cmd, no_params);
-        hostkit::CallOptions no_out_data;
-        no_out_data.null_out_data = true;
-        host.call(cmd, no_out_data);
-    }
-    // Whatever happened above, a host that then behaves gets a working effect.
-    Host fine(fresh_module());
-    ASSERT_EQ(fine.setup(), PF_Err_NONE);
-    EXPECT_EQ(fine.out_data().num_params, 124);
-    fine.global_setdown();
-    EXPECT_NO_MISUSE(fine);
-}
-
-TEST(PluginEntry, NestedCallLeavesTheOuterCallsInData)
-{
-    auto module = fresh_module();
-    Host outer(module);
-    Host inner(module);
-    ASSERT_EQ(outer.global_setup(), PF_Err_NONE);
-    int adds = 0;
-    std::string nested_about;
-    outer.set_observer([&](Host&, std::string_view callback, std::uint64_t) {
-        if (callback == "add_param" && ++adds == 10) {
-            // Re-enter from inside the outer parameter setup: a frame setup binds the adapter to
-            // the inner call's data, and an about uses the inner call's utilities.
-            EXPECT_EQ(inner.frame_setup(), PF_Err_NONE);
-            EXPECT_EQ(inner.about(&nested_about), PF_Err_NONE);
-        }
-    });
-    ASSERT_EQ(outer.params_setup(), PF_Err_NONE);
-    EXPECT_EQ(adds, 123);
-    EXPECT_EQ(outer.param_count(), 124) << "the rest of the definitions must still reach the outer host";
-    EXPECT_EQ(outer.out_data().num_params, 124);
-    EXPECT_NE(nested_about.find("1.4.8"), std::string::npos);
-    EXPECT_EQ(inner.stats().add_param, 0);
-    outer.set_observer(nullptr);
-    outer.global_setdown();
-    EXPECT_NO_MISUSE(outer);
-    EXPECT_NO_MISUSE(inner);
 }
 
 TEST(PluginEntry, CallsFromEightThreadsAreSerialised)

@@ -54,6 +54,29 @@ inline int refuse_from(int op, void** cell, std::size_t bytes, std::uintptr_t us
     return 1;
 }
 
+// Host memory that grants a set number of blocks, refuses blocks above a size, and counts refusals.
+struct Ration {
+    int grants = 0;
+    int refusals = 0;
+    std::size_t largest = static_cast<std::size_t>(-1);
+};
+inline Ration g_ration;
+
+inline int rationed_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
+{
+    if (op == hymem::kHookAllocate) {
+        if (g_ration.grants <= 0 || bytes > g_ration.largest) {
+            ++g_ration.refusals;
+            return 0;
+        }
+        --g_ration.grants;
+        *cell = std::malloc(bytes);
+        return *cell != nullptr;
+    }
+    std::free(*cell);
+    return 1;
+}
+
 // While alive, the allocator refuses every block of at least `from` bytes (0: every block). Blocks
 // served meanwhile must be freed before it goes.
 struct RefusedAllocations {

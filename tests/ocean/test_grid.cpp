@@ -74,9 +74,6 @@ TEST(Grid, ConstructionLayout)
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(g.heights) % 64, 0u);
         for (int k = 0; k < 66 * 32; ++k)
             ASSERT_EQ(g.heights[k], 0.0f);
-        g.set_extra_values(3.0, 4.0);
-        EXPECT_EQ(g.extra_value_2, 3.0);
-        EXPECT_EQ(g.extra_value_1, 4.0);
     }
     EXPECT_EQ(hymem::heap_bytes(), before);
 }
@@ -361,29 +358,6 @@ TEST(Grid, SgiFileLayout)
     EXPECT_EQ(bytes[512 + 0], 0);    // node (0,0): height -3, the minimum
     EXPECT_EQ(bytes[512 + 6], 255);  // node (6,0): height 3, the maximum
 
-    // Three channels: height, then x slope, then y slope, each count_x*count_y bytes.
-    HySgiSampling s;
-    s.count_x = 16;
-    s.count_y = 8;
-    s.spacing_x = 2.0;
-    s.spacing_y = 2.0;
-    ASSERT_EQ(g.write_sgi_height_and_slope(path.c_str(), -3.0, 3.0, -2.0, 2.0, 1.0, -1.0, s), 1);
-    const auto three = read_file(path);
-    ASSERT_EQ(three.size(), 512u + 3 * 128u);
-    EXPECT_EQ(three[11], 3);
-    for (int j = 0; j < 8; ++j)
-        for (int i = 0; i < 16; ++i) {
-            const double x = i * 2.0 + 1.0 - 16.0, y = j * 2.0 - 1.0 - 8.0;
-            double sx, sy;
-            g.get_slope(x, y, sx, sy);
-            auto scale = [](double v, float lo, float hi) {
-                const float f = (float(v) - lo) / (hi - lo) * 255.0f;
-                return f <= 0 ? 0 : f >= 255 ? 255 : int(f);
-            };
-            ASSERT_EQ(three[512 + j * 16 + i], scale(g.get_height(x, y), -3, 3));
-            ASSERT_EQ(three[512 + 128 + j * 16 + i], scale(sx, -2, 2));
-            ASSERT_EQ(three[512 + 256 + j * 16 + i], scale(sy, -2, 2));
-        }
     std::remove(path.c_str());
 }
 

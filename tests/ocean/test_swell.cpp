@@ -31,12 +31,14 @@ HyOcean_record swell_record(Patch& p, double spacing, int seed = 3345)
     return r;
 }
 
-HySwell_data swell(double direction, double length)
+HySwell_data swell(double direction, double length, double roughness = 0.25, double oscillations = 0.25)
 {
     HySwell_data s;
     s.direction = direction;
     s.length = length;
     s.height = 2.0;
+    s.roughness = roughness;
+    s.oscillations = oscillations;
     return s;
 }
 
@@ -65,17 +67,24 @@ TEST(Swell, WaveVectorSnapsDownToTheLattice)
     }
 }
 
-TEST(Swell, LobeSitsOnTheSnappedWaveVector)
+TEST(Swell, RotatedAnisotropicLobeOnTheSnappedWaveVector)
 {
+    // The lobe against the closed form in the swell's own axes: Gaussian of spreads k0·roughness
+    // along and k0·oscillations across the direction, peak h²/(2π σa σc), half at each of ±k0.
     Patch p(128);
-    HySwell_data d = swell(0.7, 60.0);
-    d.roughness = 0.05;
-    d.oscillations = 0.05;
-    HyOceanSurfaceGridElement_swell s(swell_record(p, 2.0), d);
-    // The spectrum is even in k and peaks at +-k0.
-    EXPECT_NEAR(s.spectrum(s.k0x, s.k0y), s.spectrum(-s.k0x, -s.k0y), 1e-12 * s.spectrum(s.k0x, s.k0y));
-    EXPECT_GT(s.spectrum(s.k0x, s.k0y), 10 * s.spectrum(s.k0x + 4 * s.dkx, s.k0y));
-    EXPECT_GT(s.spectrum(s.k0x, s.k0y), 10 * s.spectrum(s.k0x, s.k0y - 4 * s.dky));
+    HyOceanSurfaceGridElement_swell s(swell_record(p, 2.0), swell(0.7, 60.0, 0.1, 0.4));
+    const double c = std::cos(0.7), sn = std::sin(0.7), k0 = 1.0 / 60.0;
+    const double sa = 0.1 * k0, sc = 0.4 * k0, peak = 4.0 / (2.0 * M_PI * sa * sc);
+    auto lobe = [&](double u, double v) {
+        const double along = u * c + v * sn, across = -u * sn + v * c;
+        return std::exp(-0.5 * (along * along / (sa * sa) + across * across / (sc * sc)));
+    };
+    for (double du : {0.0, 0.004, -0.002})
+        for (double dv : {0.0, 0.003, -0.005}) {
+            const double kx = s.k0x + du, ky = s.k0y + dv;
+            const double expect = 0.5 * peak * (lobe(kx - s.k0x, ky - s.k0y) + lobe(-kx - s.k0x, -ky - s.k0y));
+            EXPECT_NEAR(s.spectrum(kx, ky), expect, 1e-9 * peak) << du << "," << dv;
+        }
 
     // The heights' own spectrum (forward transform) is strongest at the snapped wave vector (or its
     // mirror in the stored half).
@@ -211,4 +220,29 @@ TEST(Swell, AccelerationAndPotentialAgreeWithTimeDerivatives)
     HyOceanSurfaceGridElement_swell s(swell_record(p, 4.0), swell(0.9, 40.0));
     ASSERT_EQ(s.generate_kspace(), 1);
     oceantest::expect_time_derivatives(s, p.array.data(), 64, 64, 5.0, filtered.array.data());
+}
+
+TEST(Swell, CrestsTravelAlongTheDirection)
+{
+    // Crests travel toward the direction: along x at the deep-water phase speed of 1/64 cycles per
+    // metre, √(9.81·64/2π) ≈ 10 m/s, i.e. a quarter wavelength (four 4 m cells) in 1.6 s. The field
+    // then matches the earlier one shifted forward, and is its negative shifted backward.
+    Patch q(64);
+    HyOceanSurfaceGridElement_swell t(swell_record(q, 4.0), swell(0.0, 64.0, 0.05, 0.3));
+    ASSERT_EQ(t.generate_kspace(), 1);
+    t.evolve_to_time(2.0);
+    t.transform_to_heights();
+    const std::vector<float> before(q.array);
+    t.evolve_to_time(3.6);
+    t.transform_to_heights();
+    double ahead = 0, behind = 0, norm = 0;
+    for (int j = 0; j < 64; ++j)
+        for (int i = 0; i < 64; ++i) {
+            const double now = q.array[j * 64 + i];
+            ahead += now * before[j * 64 + (i + 60) % 64];
+            behind += now * before[j * 64 + (i + 4) % 64];
+            norm += now * now;
+        }
+    EXPECT_GT(ahead, 0.8 * norm);
+    EXPECT_LT(behind, -0.5 * norm);
 }

@@ -313,19 +313,21 @@ TEST(Texture, BadInputAndFailures)
     sample_texture(&t, v, 0.3, -0.2, 5.0);
     EXPECT_DOUBLE_EQ(v[2], img.ch[2][0] / 255.0);
 
-    HyTextureDesc e = d;
-    e.width_px = 0;
-    EXPECT_EQ(build_texture(&t, &e), 0);
-    EXPECT_EQ(t.ready, 0);
+    // Empty or unsized images are refused and sample to zero.
+    for (int bad = 0; bad < 3; ++bad) {
+        HyTextureDesc e = d;
+        if (bad == 0)
+            e.width_px = 0;
+        else if (bad == 1)
+            e.height_px = -4;
+        else
+            e.width_m = 0.0;
+        EXPECT_EQ(build_texture(&t, &e), 0) << bad;
+        EXPECT_EQ(t.ready, 0);
+    }
     sample_texture(&t, v, 0.0, 0.0, 0.0);
     EXPECT_EQ(v[0] + v[1] + v[2], 0.0);
-    e = d;
-    e.height_px = -4;
-    EXPECT_EQ(build_texture(&t, &e), 0);
-    e = d;
-    e.width_m = 0.0;
-    EXPECT_EQ(build_texture(&t, &e), 0);
-    e = d;
+    HyTextureDesc e = d;
     e.planes[1] = nullptr; // one plane missing
     testing::internal::CaptureStdout();
     EXPECT_EQ(build_texture(&t, &e), 0);
@@ -358,21 +360,16 @@ TEST(Texture, BadInputAndFailures)
     }
     EXPECT_EQ(hymem::heap_bytes(), heap);
 
-    // Sampling with odd footprints and positions stays finite.
+    // Sampling with odd footprints and positions stays finite, tiled within the colour range.
     ASSERT_EQ(build_texture(&t, &bd), 1);
-    for (double fp : {-1.0, 0.0, 1e-300, 1e300, std::nan("")})
-        for (double u : {0.0, -31.9, 1e12, std::nan("")}) {
-            sample_texture(&t, v, u, 3.0, fp);
-            for (double x : v)
-                EXPECT_TRUE(std::isfinite(x));
-        }
-    t.tile = 1;
-    for (double u : {1e15, -1e15, 31.99999999, -32.0})
-        for (double fp : {0.0, 3.0, 1e9}) {
-            sample_texture(&t, v, u, u, fp);
-            for (double x : v)
-                EXPECT_TRUE(std::isfinite(x) && x >= 0.0 && x <= 1.0);
-        }
+    for (int tile : {0, 1})
+        for (double fp : {-1.0, 0.0, 1e-300, 1e300, std::nan("")})
+            for (double u : {0.0, -32.0, 31.99999999, 1e15, std::nan("")}) {
+                t.tile = tile;
+                sample_texture(&t, v, u, 3.0, fp);
+                for (double x : v)
+                    EXPECT_TRUE(std::isfinite(x) && x >= 0.0 && x <= 1.0) << tile << " " << fp << " " << u;
+            }
     // An empty group samples to zero.
     Hy2DTextureGroup g;
     sample_group(&g, v, 1.0, 2.0);

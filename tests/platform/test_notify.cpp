@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "platform/HyNotify.h"
-#include "platform/HyScreen.h"
 
 namespace {
 
@@ -83,26 +82,4 @@ TEST_F(NotifyFixture, DefaultResponderAnswersOk)
         EXPECT_TRUE(hyplat::notify("message %d", i));
     EXPECT_TRUE(hyplat::notifications_enabled());
     EXPECT_EQ(rec.sink.size(), 3u);
-}
-
-TEST(Screen, CursorProviderAndUnknownPosition)
-{
-    int x = 7, y = 7;
-    EXPECT_FALSE(hyplat::cursor_screen_position(&x, &y));
-    EXPECT_EQ(x, 0);
-    EXPECT_EQ(y, 0);
-    hyplat::set_cursor_provider(
-        [](int* px, int* py, void* user) {
-            *px = 640 + *static_cast<int*>(user);
-            *py = 480;
-            return true;
-        },
-        &x);
-    x = 3;
-    int cx = 0, cy = 0;
-    EXPECT_TRUE(hyplat::cursor_screen_position(&cx, &cy));
-    EXPECT_EQ(cx, 643);
-    EXPECT_EQ(cy, 480);
-    hyplat::set_cursor_provider(nullptr, nullptr);
-    EXPECT_FALSE(hyplat::cursor_screen_position(&cx, &cy));
 }

@@ -39,17 +39,24 @@ TEST(Tokener, KeyMatchesOnlyAtEntryStart)
 
 TEST(Tokener, WindowNarrowsTheSearchAndValueRunsPastBracket)
 {
-    // The last entry of a block written without ";" still reads correctly as an integer.
-    const std::string text = "id=1; [ left=10; disabled=1 ] id=2; [ left=20; ]";
+    // The last entry of a block written without ";" runs to the window end, never past it.
+    const std::string text = "id=1; [ left=10; disabled=12 ] id=2; [ left=20; ]";
     CTokener t(text);
     const std::size_t open = text.find('[');
     const std::size_t close = text.find(']');
-    t.SetWindow(static_cast<std::ptrdiff_t>(open), static_cast<std::ptrdiff_t>(close + 1));
     std::int32_t v = 0;
-    ASSERT_TRUE(t.GetInt("disabled", v));
-    EXPECT_EQ(v, 1);
-    ASSERT_TRUE(t.GetInt("left", v));
-    EXPECT_EQ(v, 10);
+    std::string str;
+    for (std::size_t end : {close + 1, close, close - 2}) {
+        t.SetWindow(static_cast<std::ptrdiff_t>(open), static_cast<std::ptrdiff_t>(end));
+        ASSERT_TRUE(t.GetString("disabled", str));
+        EXPECT_EQ(str, text.substr(text.find("12"), end - text.find("12"))) << end;
+        ASSERT_TRUE(t.GetInt("disabled", v));
+        EXPECT_EQ(v, end == close - 2 ? 1 : 12) << end;
+        EXPECT_EQ(t.ValueEnd(t.FindValue("disabled")), end);
+        ASSERT_TRUE(t.GetInt("left", v));
+        EXPECT_EQ(v, 10);
+        EXPECT_FALSE(t.GetInt("id", v)); // both ids lie outside
+    }
 
     // The second block is outside the window.
     t.SetWindow(static_cast<std::ptrdiff_t>(close));

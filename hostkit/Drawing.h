@@ -24,6 +24,8 @@ struct DrawOp {
     int alignment = 0;         // draw_string
     int segments = 0;          // paths: segments drawn (lines, curves, rectangles, arcs)
     int width = 0, height = 0; // draw_image
+    // draw_image: the image's pixels as 0xAARRGGBB words, rows from the top, as the plug-in handed them.
+    std::shared_ptr<const std::vector<std::uint32_t>> pixels;
 };
 
 class DrawRecorder {

@@ -54,13 +54,7 @@ std::vector<DRAWBOT_UTF16Char> utf16(const std::string& s)
 {
     std::vector<DRAWBOT_UTF16Char> out;
     for (std::size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        std::uint32_t cp = c;
-        int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 0;
-        cp &= extra ? (0x3Fu >> extra) : 0xFFu;
-        ++i;
-        for (; extra > 0 && i < s.size(); --extra, ++i)
-            cp = cp << 6 | (static_cast<unsigned char>(s[i]) & 0x3Fu);
+        std::uint32_t cp = hyplat::next_code_point(s, i);
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(DRAWBOT_UTF16Char(0xD800 + (cp >> 10)));
@@ -198,13 +192,7 @@ PF_Err CSeavastPresetsPanel::Click(PF_InData*, PF_OutData*, PF_EventExtra*, cons
 
 void CSeavastPresetsPanel::PresetMenu(int x, int y)
 {
-    std::vector<hyplat::HyMenuItem> items;
-    for (const std::string& category : ListCategories(m_state.root)) {
-        items.push_back({category, 0});
-        const int parent = int(items.size());
-        for (const std::string& preset : ListPresets(m_state.root / category))
-            items.push_back({preset, parent});
-    }
+    const std::vector<hyplat::HyMenuItem> items = preset_menu_items(m_state, false);
     const int chosen = hyplat::window_system().popup_menu(items, x, y);
     if (chosen <= 0 || items[std::size_t(chosen) - 1].parent == 0)
         return;
@@ -239,12 +227,7 @@ void CSeavastPresetsPanel::Load()
     std::string text;
     const HyWarning w = ReadSelectedPreset(m_state, m_state.mask, text);
     if (!w.ok()) {
-        int count = 0;
-        const HyWarningButton* buttons = WarningButtons(w.id, &count);
-        std::vector<int> ids;
-        for (int i = 0; i < count; ++i)
-            ids.push_back(buttons[i].id);
-        hyplat::window_system().warning(w.id, w.text, ids);
+        show_warning(w);
         return;
     }
     if (CEffectVaskel1* fx = effect())

@@ -106,19 +106,6 @@ constexpr std::uint8_t kGlyphs[95][9] = {
     {0x00, 0x00, 0x08, 0x15, 0x02, 0x00, 0x00, 0x00, 0x00}, // '~'
 };
 
-// Next code point of UTF-8 text (malformed bytes count as one code point each).
-std::uint32_t next_code_point(std::string_view s, std::size_t& i)
-{
-    const unsigned char c = static_cast<unsigned char>(s[i++]);
-    if (c < 0x80)
-        return c;
-    int extra = (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 0;
-    std::uint32_t cp = c & (0x3Fu >> extra);
-    for (; extra > 0 && i < s.size() && (static_cast<unsigned char>(s[i]) >> 6) == 2; --extra)
-        cp = cp << 6 | (static_cast<unsigned char>(s[i++]) & 0x3Fu);
-    return extra == 0 ? cp : 0xFFFD;
-}
-
 const std::uint8_t* glyph(std::uint32_t cp) { return kGlyphs[(cp >= 32 && cp < 127 ? cp : '?') - 32]; }
 
 int hex_digit(char c)
@@ -179,6 +166,20 @@ HyBitmap HyBitmap::FromXpm(const char* const* lines, int line_count)
             b.at(x, y) = table[static_cast<unsigned char>(row[x])];
     }
     return b;
+}
+
+std::uint32_t next_code_point(std::string_view s, std::size_t& i)
+{
+    const unsigned char c = static_cast<unsigned char>(s[i++]);
+    if (c < 0x80)
+        return c;
+    int extra = (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 0;
+    if (extra == 0)
+        return 0xFFFD;
+    std::uint32_t cp = c & (0x3Fu >> extra);
+    for (; extra > 0 && i < s.size() && (static_cast<unsigned char>(s[i]) >> 6) == 2; --extra)
+        cp = cp << 6 | (static_cast<unsigned char>(s[i++]) & 0x3Fu);
+    return extra == 0 ? cp : 0xFFFD;
 }
 
 int text_width(std::string_view utf8)

@@ -51,6 +51,8 @@ private:
 constexpr int kTextCellWidth = 6;
 constexpr int kTextLineHeight = 11;
 int text_width(std::string_view utf8);
+// The code point of UTF-8 text at byte i, moving i past it (a malformed sequence gives U+FFFD).
+std::uint32_t next_code_point(std::string_view utf8, std::size_t& i);
 
 class HyGraphics {
 public:

@@ -299,12 +299,17 @@ int load_layout_text(CPWindow& window, std::string_view text, const CResourceMod
     return created;
 }
 
-std::int32_t show_warning(std::int32_t dialog_id, CPWindow*, std::string_view text0, std::string_view text1)
+std::int32_t show_warning(const HyWarning& warning)
 {
     int count = 0;
-    const HyWarningButton* buttons = WarningButtons(dialog_id, &count);
+    const HyWarningButton* buttons = WarningButtons(warning.id, &count);
     std::vector<int> ids;
     for (int i = 0; i < count; ++i)
         ids.push_back(buttons[i].id);
-    return hyplat::window_system().warning(dialog_id, WarningText(dialog_id, text0, text1), ids);
+    return hyplat::window_system().warning(warning.id, warning.text, ids);
+}
+
+std::int32_t show_warning(std::int32_t dialog_id, CPWindow*, std::string_view text0, std::string_view text1)
+{
+    return show_warning(MakeWarning(dialog_id, text0, text1));
 }

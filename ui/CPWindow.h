@@ -10,6 +10,7 @@
 
 #include "platform/HyGraphics.h"
 #include "ui/CView.h"
+#include "ui/HyPresetStore.h"
 
 // The module's resources: layout texts, bitmaps and dialog templates, by id.
 struct CDialogTemplate {
@@ -104,3 +105,5 @@ int load_layout_text(CPWindow& window, std::string_view text, const CResourceMod
 // A modal warning (id from the warning table) with ^0 and ^1 replaced; returns the button pressed.
 std::int32_t show_warning(std::int32_t dialog_id, CPWindow* parent, std::string_view text0 = {},
                           std::string_view text1 = {});
+// The same for a warning a store command returned, its text already filled in.
+std::int32_t show_warning(const HyWarning& warning);

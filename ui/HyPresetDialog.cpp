@@ -10,25 +10,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int show(const HyWarning& w)
-{
-    int count = 0;
-    const HyWarningButton* buttons = WarningButtons(w.id, &count);
-    std::vector<int> ids;
-    for (int i = 0; i < count; ++i)
-        ids.push_back(buttons[i].id);
-    return hyplat::window_system().warning(w.id, w.text, ids);
-}
-
 // Shows what stopped a command; questions were shown when they were asked.
 bool done(const HyWarning& w)
 {
     if (!w.ok() && !w.answered)
-        show(w);
+        show_warning(w);
     return w.ok();
 }
 
-const HyAskFn kAsk = [](const HyWarning& q) { return show(q); };
+const HyAskFn kAsk = [](const HyWarning& q) { return show_warning(q); };
 
 void set_popup_text(CPWindow& window, int id, const std::string& text)
 {
@@ -166,15 +156,24 @@ private:
 
 } // namespace
 
+std::vector<hyplat::HyMenuItem> preset_menu_items(const HyPresetState& state, bool folders_only)
+{
+    std::vector<hyplat::HyMenuItem> items;
+    for (const std::string& category : ListCategories(state.root)) {
+        items.push_back({category, 0});
+        const int parent = int(items.size());
+        if (!folders_only)
+            for (const std::string& preset : ListPresets(state.root / category))
+                items.push_back({preset, parent});
+    }
+    return items;
+}
+
 void build_menu(CViewPopMenu& popup, const HyPresetState& state, bool folders_only)
 {
     popup.ClearItems();
-    for (const std::string& category : ListCategories(state.root)) {
-        const int parent = popup.AddItem(category);
-        if (!folders_only)
-            for (const std::string& preset : ListPresets(state.root / category))
-                popup.AddItem(preset, parent);
-    }
+    for (const hyplat::HyMenuItem& item : preset_menu_items(state, folders_only))
+        popup.AddItem(item.text, item.parent);
 }
 
 int open_presets_dialog(HyPresetState& state, const HyPresetTextFn& preset_text, hyplat::HyBitmap* picture)

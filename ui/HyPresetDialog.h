@@ -4,8 +4,10 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/HyGraphics.h"
+#include "platform/HyWindowSystem.h"
 #include "ui/HyPresetStore.h"
 
 class CPWindow;
@@ -30,6 +32,9 @@ enum : int {
     kCtlRenamePreset = 14,
 };
 
+// The preset menu from disk: categories, each followed by its presets (with `folders_only` false) as
+// items whose parent is the category's item.
+std::vector<hyplat::HyMenuItem> preset_menu_items(const HyPresetState& state, bool folders_only);
 // Fills a pop-up from disk: the categories, and with `folders_only` false each category's presets as
 // its sub-menu.
 void build_menu(CViewPopMenu& popup, const HyPresetState& state, bool folders_only);

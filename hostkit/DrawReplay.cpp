@@ -1,6 +1,7 @@
 #include "hostkit/DrawReplay.h"
 
 #include <cmath>
+#include <string>
 
 namespace hostkit {
 namespace {
@@ -17,6 +18,25 @@ hyplat::HyRect rect(const DRAWBOT_RectF32& r)
     return hyplat::HyRect{l, t, l + int(std::lround(r.width)), t + int(std::lround(r.height))};
 }
 
+// A string cut to its truncation width, whole characters only, with "..." when asked for.
+std::string truncated(const DrawOp& op)
+{
+    if (op.truncation == kDRAWBOT_TextTruncation_None || op.truncation_width <= 0.0f ||
+        float(hyplat::text_width(op.text)) <= op.truncation_width)
+        return op.text;
+    const std::string tail = op.truncation == kDRAWBOT_TextTruncation_EndEllipsis ? "..." : "";
+    std::string kept;
+    for (std::size_t i = 0; i < op.text.size();) {
+        const std::size_t start = i;
+        hyplat::next_code_point(op.text, i);
+        const std::string next = kept + op.text.substr(start, i - start);
+        if (float(hyplat::text_width(next + tail)) > op.truncation_width)
+            break;
+        kept = next;
+    }
+    return kept + tail;
+}
+
 } // namespace
 
 hyplat::HyBitmap replay(const std::vector<DrawOp>& ops, int width, int height, hyplat::HyColour background)
@@ -31,13 +51,14 @@ hyplat::HyBitmap replay(const std::vector<DrawOp>& ops, int width, int height, h
         case DrawOp::clip: gc.set_clip(rect(op.rect)); break;
         case DrawOp::draw_string: {
             // The origin is on the baseline; the font's body sits in the 7 rows above it.
-            const int w = hyplat::text_width(op.text);
+            const std::string text = truncated(op);
+            const int w = hyplat::text_width(text);
             int x = int(std::lround(op.origin.x));
             if (op.alignment == kDRAWBOT_TextAlignment_Center)
                 x -= w / 2;
             else if (op.alignment == kDRAWBOT_TextAlignment_Right)
                 x -= w;
-            gc.text(x, int(std::lround(op.origin.y)) - 8, op.text, colour(op.color));
+            gc.text(x, int(std::lround(op.origin.y)) - 8, text, colour(op.color));
             break;
         }
         case DrawOp::draw_image:

@@ -357,7 +357,8 @@ struct DrawRecorder::Impl {
         return kSPNoError;
     }
     static SPErr draw_string(DRAWBOT_SurfaceRef s, DRAWBOT_BrushRef b, DRAWBOT_FontRef f, const DRAWBOT_UTF16Char* text,
-                             const DRAWBOT_PointF32* origin, DRAWBOT_TextAlignment align, DRAWBOT_TextTruncation, float)
+                             const DRAWBOT_PointF32* origin, DRAWBOT_TextAlignment align, DRAWBOT_TextTruncation truncation,
+                             float truncation_width)
     {
         DrawRecorder* r = recorder(s);
         if (!r)
@@ -374,6 +375,8 @@ struct DrawRecorder::Impl {
         op.origin = *origin;
         op.text = utf8(text);
         op.alignment = align;
+        op.truncation = truncation;
+        op.truncation_width = truncation_width;
         op.pen_size = font->size;
         r->ops_.push_back(op);
         return kSPNoError;

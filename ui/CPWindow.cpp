@@ -115,6 +115,9 @@ void CPWindow::SetControlText(std::int32_t id, std::string_view text)
 
 void CPWindow::Resize(int width, int height)
 {
+    // A layout text may ask for anything; a dialog larger than any screen is cut to one.
+    width = std::clamp(width, 1, kMaxSide);
+    height = std::clamp(height, 1, kMaxSide);
     m_picture = hyplat::HyBitmap(width, height);
     m_dirty = HyRect{0, 0, width, height};
 }

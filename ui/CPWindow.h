@@ -37,6 +37,7 @@ using CWindowHandler = std::function<bool(CPWindow&, const CNotification&)>;
 class CPWindow : public CListener {
 public:
     static constexpr std::int32_t kTimerId = 99;
+    static constexpr int kMaxSide = 4096;
 
     // A window from dialog resource `dialog_id` (an empty 100 x 100 window when there is none).
     CPWindow(std::int32_t dialog_id, CWindowHandler handler, const CResourceModule& module = EffectResources());
@@ -60,6 +61,7 @@ public:
     const std::string& Title() const { return m_title; }
     int Width() const { return m_picture.width(); }
     int Height() const { return m_picture.height(); }
+    // Sizes are kept within 1 .. kMaxSide.
     void Resize(int width, int height);
     const CResourceModule& Module() const { return m_module; }
 

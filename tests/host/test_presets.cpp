@@ -10,6 +10,7 @@
 #include "DriverFixture.h"
 #include "host/CPresetsPanel.h"
 #include "host/Settings.h"
+#include "hostkit/DrawReplay.h"
 #include "platform/HyWindowSystem.h"
 #include "ui/CTokener.h"
 #include "ui/HyPresetStore.h"
@@ -380,6 +381,21 @@ TEST_F(Panel, LoadsOnlyTheChosenPartsAndResets)
     ASSERT_EQ(click(kLoadButton), PF_Err_NONE);
     ASSERT_EQ(hyplat::window_system().shown_warnings().size(), 1u);
     EXPECT_EQ(hyplat::window_system().shown_warnings()[0].text, "The preset: \n\nBay:Sunset\n\nCannot be found");
+
+    // A long name is cut to its field, as the host shows it.
+    const std::string longName(31, 'W');
+    std::ofstream(root_ / "Bay" / (longName + ".wvp")) << "SeaVast_Ver=1;";
+    ASSERT_EQ(click(kPresetField, ("Bay/" + longName).c_str()), PF_Err_NONE);
+    EXPECT_EQ(drawn_texts()[0], "Bay:" + longName);
+    const hyplat::HyBitmap shown = hostkit::replay(host().drawing().ops(), kWidth, kHeight);
+    int inked = 0;
+    for (int y = kPresetField.top; y < kPresetField.bottom; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            if (shown.at(x, y) == 0xFF000000u) {
+                EXPECT_TRUE(kPresetField.contains(x, y)) << x << "," << y;
+                ++inked;
+            }
+    EXPECT_GT(inked, 100);
 
     // A host that does not give the drawing suites: nothing is drawn and the panel says why. (The host
     // kit counts the suite it handed out empty as acquired and never released; that note is its own.)

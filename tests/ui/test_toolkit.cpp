@@ -59,7 +59,7 @@ TEST(Toolkit, LayoutsPlaceViewsAndFields)
                        "id=3; [ class=Nonsense; left=1; ]\n"
                        "id=4; [ class=CViewPopMenu; getpositionfrom=77; ]\n"
                        "id=5; [ class=CViewSlider; left=0; top=0; width=101; height=9; min=0; max=10; value=4; disabled=1 ]\n"
-                       "WindowWidth=50;";
+                       "WindowWidth=50; WindowHeight=999999;";
     EXPECT_EQ(load_layout_text(t, text, EffectResources()), 3);
     const auto* b = dynamic_cast<const CViewButton*>(t.FindView(2));
     ASSERT_NE(b, nullptr);
@@ -71,7 +71,7 @@ TEST(Toolkit, LayoutsPlaceViewsAndFields)
     EXPECT_FLOAT_EQ(t.FindView(5)->GetValue(), 4.0f);
     EXPECT_TRUE(t.FindView(5)->State() & CView::kStateDisabled);
     EXPECT_EQ(t.Width(), 50);
-    EXPECT_EQ(t.Height(), 100);
+    EXPECT_EQ(t.Height(), CPWindow::kMaxSide);
     EXPECT_EQ(CView(1, HyRect{}).GetText(), "Error - Base View");
 }
 

@@ -33,6 +33,7 @@ struct DrawObject {
     DRAWBOT_ColorRGBA color{};
     float size = 0;
     int width = 0, height = 0;
+    std::shared_ptr<const std::vector<std::uint32_t>> pixels; // images
     int segments = 0;
     std::vector<DRAWBOT_PointF32> points; // every point a path passes through, for its bounds
 };
@@ -82,6 +83,36 @@ DRAWBOT_RectF32 bounds(const std::vector<DRAWBOT_PointF32>& pts)
         b = std::max(b, p.y);
     }
     return DRAWBOT_RectF32{l, t, r - l, b - t};
+}
+
+} // namespace
+
+namespace {
+
+// The image's pixels as 0xAARRGGBB words, so a recorded picture can be drawn after the plug-in freed
+// its buffer. The 24-bit layouts are opaque; the 32-bit RGB ones ignore their pad byte.
+std::shared_ptr<const std::vector<std::uint32_t>> copy_pixels(int w, int h, int row_bytes, DRAWBOT_PixelLayout layout,
+                                                              const std::uint8_t* data)
+{
+    auto out = std::make_shared<std::vector<std::uint32_t>>(std::size_t(w) * std::size_t(h));
+    const int bytes = layout <= kDRAWBOT_PixelLayout_24BGR ? 3 : 4;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::uint8_t* p = data + std::size_t(y) * std::size_t(row_bytes) + std::size_t(x) * std::size_t(bytes);
+            std::uint32_t a = 255, r = p[0], g = p[1], b = p[2];
+            switch (layout) {
+            case kDRAWBOT_PixelLayout_24BGR: r = p[2]; b = p[0]; break;
+            case kDRAWBOT_PixelLayout_32RGB: r = p[1]; g = p[2]; b = p[3]; break;
+            case kDRAWBOT_PixelLayout_32BGR: r = p[2]; b = p[0]; break;
+            case kDRAWBOT_PixelLayout_32ARGB_Straight:
+            case kDRAWBOT_PixelLayout_32ARGB_Premul: a = p[0]; r = p[1]; g = p[2]; b = p[3]; break;
+            case kDRAWBOT_PixelLayout_32BGRA_Straight:
+            case kDRAWBOT_PixelLayout_32BGRA_Premul: b = p[0]; g = p[1]; r = p[2]; a = p[3]; break;
+            default: break;
+            }
+            (*out)[std::size_t(y) * std::size_t(w) + std::size_t(x)] = a << 24 | r << 16 | g << 8 | b;
+        }
+    return out;
 }
 
 } // namespace
@@ -178,7 +209,7 @@ struct DrawRecorder::Impl {
             o->size = size;
         return e;
     }
-    static SPErr new_image(DRAWBOT_SupplierRef s, int w, int h, int row_bytes, DRAWBOT_PixelLayout, const void* data,
+    static SPErr new_image(DRAWBOT_SupplierRef s, int w, int h, int row_bytes, DRAWBOT_PixelLayout layout, const void* data,
                            DRAWBOT_ImageRef* out)
     {
         DrawRecorder* r = recorder(s);
@@ -191,6 +222,7 @@ struct DrawRecorder::Impl {
         if (e == kSPNoError) {
             o->width = w;
             o->height = h;
+            o->pixels = copy_pixels(w, h, row_bytes, layout, static_cast<const std::uint8_t*>(data));
         }
         return e;
     }
@@ -325,7 +357,8 @@ struct DrawRecorder::Impl {
         return kSPNoError;
     }
     static SPErr draw_string(DRAWBOT_SurfaceRef s, DRAWBOT_BrushRef b, DRAWBOT_FontRef f, const DRAWBOT_UTF16Char* text,
-                             const DRAWBOT_PointF32* origin, DRAWBOT_TextAlignment align, DRAWBOT_TextTruncation, float)
+                             const DRAWBOT_PointF32* origin, DRAWBOT_TextAlignment align, DRAWBOT_TextTruncation truncation,
+                             float truncation_width)
     {
         DrawRecorder* r = recorder(s);
         if (!r)
@@ -342,6 +375,8 @@ struct DrawRecorder::Impl {
         op.origin = *origin;
         op.text = utf8(text);
         op.alignment = align;
+        op.truncation = truncation;
+        op.truncation_width = truncation_width;
         op.pen_size = font->size;
         r->ops_.push_back(op);
         return kSPNoError;
@@ -361,6 +396,7 @@ struct DrawRecorder::Impl {
         op.origin = *origin;
         op.width = image->width;
         op.height = image->height;
+        op.pixels = image->pixels;
         r->ops_.push_back(op);
         return kSPNoError;
     }

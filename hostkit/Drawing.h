@@ -22,8 +22,12 @@ struct DrawOp {
     DRAWBOT_PointF32 origin{}; // draw_string, draw_image
     std::string text;          // draw_string, as UTF-8
     int alignment = 0;         // draw_string
+    int truncation = 0;        // draw_string: how text wider than truncation_width is cut
+    float truncation_width = 0;
     int segments = 0;          // paths: segments drawn (lines, curves, rectangles, arcs)
     int width = 0, height = 0; // draw_image
+    // draw_image: the image's pixels as 0xAARRGGBB words, rows from the top, as the plug-in handed them.
+    std::shared_ptr<const std::vector<std::uint32_t>> pixels;
 };
 
 class DrawRecorder {

@@ -5,6 +5,10 @@
 #include <fstream>
 #include <system_error>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace preset_file {
 
 const char* StatusText(Status s)
@@ -50,25 +54,34 @@ Status Read(const std::string& path, std::string& text)
     return Status::Ok;
 }
 
+namespace {
+BeforeRenameHook g_beforeRename = nullptr;
+} // namespace
+
+void SetBeforeRenameHook(BeforeRenameHook hook) { g_beforeRename = hook; }
+
 Status Write(const std::string& path, const std::string& text)
 {
     const std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return Status::Unwritable;
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(tmp.c_str());
-            return Status::Unwritable;
-        }
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return Status::Unwritable;
+    std::size_t done = 0;
+    bool ok = true;
+    while (ok && done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += ok ? std::size_t(n) : 0;
     }
-    std::error_code ec;
-    std::filesystem::rename(tmp, path, ec);
-    if (ec) {
-        std::remove(tmp.c_str());
+    // The data must be on disk before the rename makes it the preset, or a crash could leave an empty file.
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && g_beforeRename)
+        ok = g_beforeRename(tmp);
+    if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
+        ::unlink(tmp.c_str());
         return Status::Unwritable;
     }
     return Status::Ok;

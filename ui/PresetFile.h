@@ -20,4 +20,9 @@ Status Read(const std::string& path, std::string& text);
 // never left half written when the disk fills or the write fails.
 Status Write(const std::string& path, const std::string& text);
 
+// Test hook: called with the temporary file's name after it was written and synced, before the rename;
+// returning false makes the write fail there, as a crash at that moment would. Null removes it.
+using BeforeRenameHook = bool (*)(const std::string& temporary);
+void SetBeforeRenameHook(BeforeRenameHook hook);
+
 } // namespace preset_file

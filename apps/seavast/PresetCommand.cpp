@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "Command.h"
+#include "PresetStore.h"
 #include "Session.h"
 #include "host/Settings.h"
 #include "ui/CTokener.h"
@@ -45,33 +46,7 @@ private:
         const preset_file::Status s = preset_file::Read(file_, text);
         if (s != preset_file::Status::Ok)
             return fail("cannot read the preset " + file_ + ": " + preset_file::StatusText(s));
-        CTokener t(text);
-        std::string version;
-        const bool versioned = t.GetString(kPresetVersionKey, version);
-        std::printf("%s = %s\n", kPresetVersionKey, versioned ? version.c_str() : "(missing)");
-        ParamGroup group = ParamGroup::Input;
-        int found = 0, missing = 0;
-        for (const PresetEntry& e : PresetEntries(text)) {
-            if (e.group != group) {
-                group = e.group;
-                std::printf("%s\n", ParamGroupName(group));
-            }
-            std::string name = e.row->name;
-            while (!name.empty() && name.back() == ' ')
-                name.pop_back();
-            if (e.row->kind == kParamColor)
-                name += e.component == 0 ? " (red)" : e.component == 1 ? " (green)" : " (blue)";
-            if (e.row->group == ParamGroup::Swells)
-                name = "enabled";
-            std::printf("  %-20s %-28s %s\n", e.key.c_str(), name.c_str(), e.found ? e.value.c_str() : "(missing: default)");
-            (e.found ? found : missing) += 1;
-        }
-        if (!versioned)
-            return fail(file_ + " has no " + kPresetVersionKey + " key: a host loads nothing from it");
-        if (missing > 0)
-            std::fprintf(stderr, "seavast: %d of %d keys are missing; their parameters load as defaults\n", missing,
-                         found + missing);
-        return kExitOk;
+        return print_preset(file_, text);
     }
 
     std::string action_;
@@ -82,4 +57,36 @@ private:
 SEAVAST_COMMAND(PresetCommand, "preset", "Save the current parameter values as a preset, or show a preset's values", 50);
 
 } // namespace
+
+int print_preset(const std::string& label, const std::string& text)
+{
+    CTokener t(text);
+    std::string version;
+    const bool versioned = t.GetString(kPresetVersionKey, version);
+    std::printf("%s = %s\n", kPresetVersionKey, versioned ? version.c_str() : "(missing)");
+    ParamGroup group = ParamGroup::Input;
+    int found = 0, missing = 0;
+    for (const PresetEntry& e : PresetEntries(text)) {
+        if (e.group != group) {
+            group = e.group;
+            std::printf("%s\n", ParamGroupName(group));
+        }
+        std::string name = e.row->name;
+        while (!name.empty() && name.back() == ' ')
+            name.pop_back();
+        if (e.row->kind == kParamColor)
+            name += e.component == 0 ? " (red)" : e.component == 1 ? " (green)" : " (blue)";
+        if (e.row->group == ParamGroup::Swells)
+            name = "enabled";
+        std::printf("  %-20s %-28s %s\n", e.key.c_str(), name.c_str(), e.found ? e.value.c_str() : "(missing: default)");
+        (e.found ? found : missing) += 1;
+    }
+    if (!versioned)
+        return fail(label + " has no " + kPresetVersionKey + " key: a host loads nothing from it");
+    if (missing > 0)
+        std::fprintf(stderr, "seavast: %d of %d keys are missing; their parameters load as defaults\n", missing,
+                     found + missing);
+    return kExitOk;
+}
+
 } // namespace seavast_app

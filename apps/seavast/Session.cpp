@@ -14,6 +14,7 @@
 #include "host/ParamTable.h"
 #include "host/Settings.h"
 #include "hostkit/Fixed.h"
+#include "PresetStore.h"
 #include "ui/PresetFile.h"
 
 namespace seavast_app {
@@ -26,8 +27,8 @@ void add_param_options(CLI::App& cmd, ParamOptions& options)
                    "(\"Primary Waves/Wind Speed (M/S)\"); VALUE as the effect panel shows it (degrees, "
                    "choice text or number, r,g,b, on/off), or key frames VALUE@SECONDS,VALUE@SECONDS")
         ->type_name("NAME=VALUE");
-    cmd.add_option("--preset", options.preset, "Load a preset file (.wvp) before the --set values")
-        ->type_name("FILE");
+    cmd.add_option("--preset", options.preset, "Load a preset before the --set values: a file (.wvp) or CATEGORY/NAME in the preset store")
+        ->type_name("PRESET");
     cmd.add_option("--groups", options.groups,
                    "Parameter groups to take from the preset: All (default), \"Render Options\", \"Image Map 1\", "
                    "..., Camera, \"Air Optics\", \"Ocean Optics\", \"Primary Waves\", Lights, Swells")
@@ -78,8 +79,12 @@ bool Session::open(const CommonOptions& common, const ParamOptions& params, int 
             }
             mask |= bit;
         }
-        std::string text;
-        const preset_file::Status status = preset_file::Read(params.preset, text);
+        std::string text, path, error;
+        if (!resolve_preset_argument(params.preset, &path, &error)) {
+            fail("--preset " + params.preset + ": " + error);
+            return false;
+        }
+        const preset_file::Status status = preset_file::Read(path, text);
         if (status != preset_file::Status::Ok) {
             fail("cannot read the preset " + params.preset + ": " + preset_file::StatusText(status));
             return false;

@@ -4,9 +4,16 @@
 #include <random>
 #include <set>
 
+#include <fstream>
+#include <unistd.h>
+
 #include "DriverFixture.h"
+#include "host/CPresetsPanel.h"
 #include "host/Settings.h"
+#include "hostkit/DrawReplay.h"
+#include "platform/HyWindowSystem.h"
 #include "ui/CTokener.h"
+#include "ui/HyPresetStore.h"
 
 namespace driver_test {
 namespace {
@@ -280,6 +287,127 @@ TEST_F(Presets, BadFilesNeverCrashOrLeaveTheRange)
     }
     // The overlong number is not a clean number: skipped, so the default stands.
     EXPECT_EQ(host().param(index(ParamGroup::RenderOptions, "Color Max Scale")).def.u.fd.value, 65536);
+}
+
+// The presets panel through the module's event command, as a host drives it: menus answered by the
+// window system's script, drawing recorded by the host kit.
+class Panel : public Presets {
+protected:
+    void SetUp() override
+    {
+        Presets::SetUp();
+        root_ = std::filesystem::temp_directory_path() / ("seavast_panel_" + std::to_string(getpid()));
+        std::filesystem::remove_all(root_);
+        ASSERT_TRUE(SetUpPresetRoot(PresetManagerState(), root_));
+        hyplat::window_system().clear_script();
+        hyplat::window_system().clear_shown_warnings();
+    }
+    void TearDown() override
+    {
+        std::filesystem::remove_all(root_);
+        PresetManagerState() = HyPresetState{};
+        Presets::TearDown();
+    }
+    // A click in the middle of a panel area, with the menu choice the user then makes.
+    PF_Err click(const presets_panel::Area& a, const char* choice = nullptr)
+    {
+        if (choice)
+            hyplat::window_system().push(hyplat::HyInput{hyplat::HyInput::Choose, 0, 0, 0, choice});
+        PF_EventExtra e = host().make_event(PF_Event_DO_CLICK);
+        e.u.do_click.screen_point = PF_Point{(a.left + a.right) / 2, (a.top + a.bottom) / 2};
+        return host().event(e);
+    }
+    std::vector<std::string> drawn_texts()
+    {
+        host().drawing().clear_ops();
+        PF_EventExtra e = host().make_event(PF_Event_DRAW);
+        EXPECT_EQ(host().event(e), PF_Err_NONE);
+        std::vector<std::string> texts;
+        for (const hostkit::DrawOp& op : host().drawing().ops())
+            if (op.kind == hostkit::DrawOp::draw_string)
+                texts.push_back(op.text);
+        return texts;
+    }
+    std::filesystem::path root_;
+};
+
+TEST_F(Panel, LoadsOnlyTheChosenPartsAndResets)
+{
+    using namespace presets_panel;
+    set_unusual_values(host(), fx_->RowIndex());
+    refresh();
+    std::filesystem::create_directories(root_ / "Bay");
+    std::ofstream(root_ / "Bay" / "Sunset.wvp") << fx_->SavePreset();
+    const auto values = [&] {
+        std::vector<long long> v;
+        for (int i = 0; i < host().param_count(); ++i)
+            v.push_back(host_value(host(), i));
+        return v;
+    };
+    const std::vector<long long> saved = values();
+    refresh();
+    fx_->ResetGroups(kPresetAll);
+    commit();
+    const std::vector<long long> defaults = values();
+
+    EXPECT_EQ(drawn_texts(), (std::vector<std::string>{"None Selected", "All"}));
+    ASSERT_EQ(click(kPresetField, "Bay/Sunset"), PF_Err_NONE);
+    ASSERT_EQ(click(kPartsField, "Lights"), PF_Err_NONE);
+    ASSERT_EQ(click(kLoadButton), PF_Err_NONE);
+    EXPECT_TRUE(hyplat::window_system().shown_warnings().empty());
+    EXPECT_EQ(drawn_texts(), (std::vector<std::string>{"Bay:Sunset", "Lights"}));
+    const auto& t = ParamTable();
+    for (int r = 0; r < kParamCountWithGroups; ++r) {
+        const int i = fx_->RowIndex()[std::size_t(r)];
+        if (i <= 0)
+            continue;
+        const ParamRow& row = t[std::size_t(r)];
+        const bool light = row.group == ParamGroup::Light1 || row.group == ParamGroup::Light2;
+        const long long want = light ? saved[std::size_t(i)] : defaults[std::size_t(i)];
+        EXPECT_LE(std::llabs(host_value(host(), i) - want), stored_as_radians(row) ? 4 : 0) << row.name;
+    }
+
+    // Reset "Swells": both swells back to their defaults, "Enable:" to "None".
+    const int enable = index(ParamGroup::Swells, "Enable:");
+    const int height2 = index(ParamGroup::Swell2, "2- Height (M)");
+    set(ParamGroup::Swells, "Enable:", 4);
+    set(ParamGroup::Swell2, "2- Height (M)", 3.5);
+    ASSERT_EQ(click(kResetField, "Swells"), PF_Err_NONE);
+    EXPECT_EQ(host().param(enable).def.u.pd.value, 1);
+    EXPECT_EQ(host_value(host(), height2), defaults[std::size_t(height2)]);
+
+    // Nothing to load: 908 for no parts is not reachable from the menu, but a vanished file is 906.
+    std::filesystem::remove(root_ / "Bay" / "Sunset.wvp");
+    ASSERT_EQ(click(kLoadButton), PF_Err_NONE);
+    ASSERT_EQ(hyplat::window_system().shown_warnings().size(), 1u);
+    EXPECT_EQ(hyplat::window_system().shown_warnings()[0].text, "The preset: \n\nBay:Sunset\n\nCannot be found");
+
+    // A long name is cut to its field, as the host shows it.
+    const std::string longName(31, 'W');
+    std::ofstream(root_ / "Bay" / (longName + ".wvp")) << "SeaVast_Ver=1;";
+    ASSERT_EQ(click(kPresetField, ("Bay/" + longName).c_str()), PF_Err_NONE);
+    EXPECT_EQ(drawn_texts()[0], "Bay:" + longName);
+    const hyplat::HyBitmap shown = hostkit::replay(host().drawing().ops(), kWidth, kHeight);
+    int inked = 0;
+    for (int y = kPresetField.top; y < kPresetField.bottom; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            if (shown.at(x, y) == 0xFF000000u) {
+                EXPECT_TRUE(kPresetField.contains(x, y)) << x << "," << y;
+                ++inked;
+            }
+    EXPECT_GT(inked, 100);
+
+    // A host that does not give the drawing suites: nothing is drawn and the panel says why. (The host
+    // kit counts the suite it handed out empty as acquired and never released; that note is its own.)
+    host().add_suite(kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1, nullptr);
+    host().drawing().clear_ops();
+    PF_EventExtra e = host().make_event(PF_Event_DRAW);
+    EXPECT_EQ(host().event(e), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(host().message(), "Not able to acquire AEFX Suite.");
+    EXPECT_TRUE(host().drawing().ops().empty());
+    host().clear_misuse();
+    EXPECT_EQ(std::string(PartsText(0x3)), "Render Options");
+    EXPECT_EQ(std::string(PartsText(0x300)), "Lights");
 }
 
 } // namespace

@@ -1,18 +1,23 @@
 #include "hostkit/Module.h"
 
+#include <cstdlib>
+
+#if !defined(_WIN32)
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 #include <vector>
+#endif
 
 namespace hostkit {
+
+#if !defined(_WIN32)
 namespace {
 
 // Copies `path` to a fresh temporary file and returns its name (empty on failure).
@@ -98,16 +103,6 @@ std::shared_ptr<Module> Module::load(const std::string& path, const ModuleOption
     return module;
 }
 
-std::shared_ptr<Module> Module::from_entry(PF_EntryFunc entry, std::string name)
-{
-    if (!entry)
-        return nullptr;
-    std::shared_ptr<Module> module(new Module());
-    module->entry_ = entry;
-    module->path_ = std::move(name);
-    return module;
-}
-
 Module::~Module()
 {
     if (handle_ && unload_)
@@ -122,6 +117,17 @@ std::string executable_dir()
         return {};
     return exe.parent_path().string();
 }
+#endif
+
+std::shared_ptr<Module> Module::from_entry(PF_EntryFunc entry, std::string name)
+{
+    if (!entry)
+        return nullptr;
+    std::shared_ptr<Module> module(new Module());
+    module->entry_ = entry;
+    module->path_ = std::move(name);
+    return module;
+}
 
 std::string resolve_plugin_path(const std::string& explicit_path)
 {
@@ -130,7 +136,7 @@ std::string resolve_plugin_path(const std::string& explicit_path)
     if (const char* env = std::getenv("SEAVAST_PLUGIN"); env && *env)
         return env;
     const std::string dir = executable_dir();
-    return dir.empty() ? std::string("Seavast.so") : dir + "/Seavast.so";
+    return dir.empty() ? std::string(kModuleFileName) : dir + "/" + kModuleFileName;
 }
 
 } // namespace hostkit

@@ -12,6 +12,7 @@ PACKAGES=(
   libcli11-dev            # command-line options
   imagemagick             # independent reader of our SGI files in tests
   clang libclang-rt-14-dev  # fuzz targets
+  g++-mingw-w64-x86-64-posix wine64 libstb-dev  # the Windows plug-in, cross-built and run under Wine
 )
 
 missing=()

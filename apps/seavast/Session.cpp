@@ -532,7 +532,7 @@ std::string check_writable(const std::string& path)
     std::error_code ec;
     if (!fs::is_directory(dir, ec))
         return "the folder " + dir.string() + " does not exist";
-    if (::access(dir.c_str(), W_OK) != 0)
+    if (::access(dir.string().c_str(), W_OK) != 0)
         return "cannot write into " + dir.string();
     if (fs::is_directory(path, ec))
         return path + " is a folder";

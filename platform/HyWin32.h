@@ -1,0 +1,20 @@
+// Windows-only helpers shared by the platform services and the host kit: text crosses into the
+// system's wide-character interfaces as UTF-8 on our side and UTF-16 on theirs.
+#pragma once
+
+#if defined(_WIN32)
+
+#include <string>
+
+namespace hyplat {
+
+// Conversions between UTF-8 and UTF-16; invalid sequences become U+FFFD.
+std::wstring widen(const std::string& utf8);
+std::string narrow(const std::wstring& wide);
+
+// The system's text for an error code (GetLastError), one line, without the trailing full stop.
+std::string system_error_text(unsigned long code);
+
+} // namespace hyplat
+
+#endif

@@ -7,6 +7,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <shellapi.h>
 
 namespace hyplat {
 
@@ -30,6 +31,17 @@ std::string narrow(const std::wstring& wide)
     if (n > 0)
         WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), out.data(), n, nullptr, nullptr);
     return out;
+}
+
+std::vector<std::string> command_line_arguments()
+{
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 0; wide != nullptr && i < count; ++i)
+        args.push_back(narrow(wide[i]));
+    LocalFree(wide);
+    return args;
 }
 
 std::string system_error_text(unsigned long code)

@@ -5,12 +5,17 @@
 #if defined(_WIN32)
 
 #include <string>
+#include <vector>
 
 namespace hyplat {
 
 // Conversions between UTF-8 and UTF-16; invalid sequences become U+FFFD.
 std::wstring widen(const std::string& utf8);
 std::string narrow(const std::wstring& wide);
+
+// The program's arguments in UTF-8, read from the wide command line (the narrow argv of main is in
+// the ANSI code page and loses other characters); the program name first.
+std::vector<std::string> command_line_arguments();
 
 // The system's text for an error code (GetLastError), one line, without the trailing full stop.
 std::string system_error_text(unsigned long code);

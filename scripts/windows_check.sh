@@ -67,6 +67,13 @@ same "preset saved by the Windows host (bytes)" lin.wvp win.wvp
 linexe preset show win.wvp >show.win && linexe preset show lin.wvp >show.lin
 same "preset saved by the Windows host, read by the Linux host" show.lin show.win
 
+# Names outside the ANSI code page, in folders and files, on the way in and out.
+mkdir -p "Hafen Ωκεανός"
+winexe preset save "Hafen Ωκεανός/Ruhe 凪.wvp" "${sets[@]}" >/dev/null
+same "preset with a Unicode name" lin.wvp "Hafen Ωκεανός/Ruhe 凪.wvp"
+winexe render -q -o "Hafen Ωκεανός/Meer 海.png" --size 32x18 --preset "Hafen Ωκεανός/Ruhe 凪.wvp" >/dev/null
+if [ -s "Hafen Ωκεανός/Meer 海.png" ]; then pass "render read and wrote Unicode names"; else fail "render read and wrote Unicode names"; fi
+
 # Per pixel: count of pixels that differ, and the largest difference of any channel.
 pixel_diff() {
   paste -d' ' <(convert "$1" -depth 8 txt:- | sed -n 's/^[^(]*(\([^)]*\)).*/\1/p') \
@@ -74,15 +81,20 @@ pixel_diff() {
     tr ',' ' ' | awk '{ n = NF / 2; d = 0; for (i = 1; i <= n; i++) { e = $i - $(i + n); if (e < 0) e = -e; if (e > d) d = e }
                         if (d > 0) c++; if (d > m) m = d } END { printf "%d %d %d\n", NR, c + 0, m + 0 }'
 }
-for mode in "Grayscale [No Icons]" "Grayscale [Icons]" "Realistic"; do
-  file="$(echo "$mode" | tr -cd 'A-Za-z').png"
-  if ! linexe render -q -o "lin$file" --size 320x180 --time 0 --mode "$mode" >/dev/null; then
+# The default sea in each mode, then a rougher sea later on (both swells, wind 12 m/s, 7.25 s).
+rough=(--set "Enable:=Both" --set "Wind Speed (M/S)=12" --time 7.25)
+for run in "Grayscale [No Icons]|" "Grayscale [Icons]|" "Realistic|" "Grayscale [No Icons]|rough"; do
+  mode="${run%|*}"
+  extra=(--time 0)
+  [ "${run#*|}" = rough ] && extra=("${rough[@]}")
+  file="$(echo "$run" | tr -cd 'A-Za-z').png"
+  if ! linexe render -q -o "lin$file" --size 320x180 --mode "$mode" "${extra[@]}" >/dev/null; then
     echo "skip    render \"$mode\": the Linux host cannot draw it ($(head -1 lin.err))"
     continue
   fi
-  winexe render -q -o "win$file" --size 320x180 --time 0 --mode "$mode" >/dev/null
+  winexe render -q -o "win$file" --size 320x180 --mode "$mode" "${extra[@]}" >/dev/null
   read -r total differ worst < <(pixel_diff "lin$file" "win$file")
-  what="render \"$mode\" 320x180: $differ of $total pixels differ, by at most $worst"
+  what="render \"$mode\" ${extra[*]} 320x180: $differ of $total pixels differ, by at most $worst"
   if [ "$total" -eq $((320 * 180)) ] && [ "$worst" -le 1 ]; then pass "$what"; else fail "$what"; fi
 done
 

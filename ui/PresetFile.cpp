@@ -5,6 +5,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/HyFiles.h"
+
 namespace preset_file {
 
 const char* StatusText(Status s)
@@ -27,18 +29,19 @@ const char* StatusText(Status s)
 Status Read(const std::string& path, std::string& text)
 {
     text.clear();
+    const std::filesystem::path file = hyplat::file_path(path);
     std::error_code ec;
-    const auto kind = std::filesystem::status(path, ec).type();
+    const auto kind = std::filesystem::status(file, ec).type();
     if (ec || kind == std::filesystem::file_type::not_found)
         return Status::Missing;
     if (kind != std::filesystem::file_type::regular)
         return Status::Unreadable;
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = std::filesystem::file_size(file, ec);
     if (ec)
         return Status::Unreadable;
     if (size > kMaxBytes)
         return Status::TooLarge;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     if (!in)
         return Status::Unreadable;
     text.resize(static_cast<std::size_t>(size));
@@ -52,7 +55,8 @@ Status Read(const std::string& path, std::string& text)
 
 Status Write(const std::string& path, const std::string& text)
 {
-    const std::string tmp = path + ".tmp";
+    const std::filesystem::path tmp = hyplat::file_path(path + ".tmp");
+    std::error_code ec;
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
         if (!out)
@@ -61,14 +65,13 @@ Status Write(const std::string& path, const std::string& text)
         out.flush();
         if (!out) {
             out.close();
-            std::remove(tmp.c_str());
+            std::filesystem::remove(tmp, ec);
             return Status::Unwritable;
         }
     }
-    std::error_code ec;
-    std::filesystem::rename(tmp, path, ec);
+    std::filesystem::rename(tmp, hyplat::file_path(path), ec);
     if (ec) {
-        std::remove(tmp.c_str());
+        std::filesystem::remove(tmp, ec);
         return Status::Unwritable;
     }
     return Status::Ok;

@@ -30,9 +30,10 @@ TEST(PiPL, DecodesToThePublishedTable)
         total += 16 + p.data.size();
         // Strings end in zero padding (the length counts it).
         const std::string key = hostkit::fourcc_text(p.key);
-        if (key == "name" || key == "catg" || key == "eMNA")
+        if (key == "name" || key == "catg" || key == "eMNA") {
             for (std::size_t i = std::size_t(p.data.at(0)) + 1; i < p.data.size(); ++i)
                 EXPECT_EQ(p.data[i], 0) << key << " padding";
+        }
     }
     EXPECT_EQ(total, bytes.size()); // nothing left over
     EXPECT_EQ(hostkit::windows_entry_point(list), PF_ENTRY_POINT_NAME);
@@ -66,9 +67,10 @@ TEST(PiPL, ReaderRefusesMalformedLists)
         std::string error;
         const bool ok = hostkit::decode_pipl(bytes.data(), bytes.size(), &list, &error);
         EXPECT_EQ(ok, c.at == good.size() && c.size == good.size()) << c.what << ": " << error;
-        if (ok)
+        if (ok) {
             EXPECT_EQ(hostkit::pipl_report(list), "version 1 list 0 properties 1\n8BIM\tkind\teFKT\n");
-        else
+        } else {
             EXPECT_NE(error.find("malformed plug-in property list"), std::string::npos) << c.what;
+        }
     }
 }

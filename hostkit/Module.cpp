@@ -65,15 +65,8 @@ std::string make_private_copy(const std::string& path, std::string* error)
 
 } // namespace
 
-std::shared_ptr<Module> Module::load(const std::string& path, const ModuleOptions& options, std::string* error)
+std::shared_ptr<Module> Module::open(const std::string& path, const ModuleOptions& options, std::string* error)
 {
-    std::string dummy;
-    if (!error)
-        error = &dummy;
-    if (path.empty()) {
-        *error = "no plug-in module given";
-        return nullptr;
-    }
     std::string file = path;
     if (options.private_copy) {
         file = make_private_copy(path, error);
@@ -118,6 +111,18 @@ std::string executable_dir()
     return exe.parent_path().string();
 }
 #endif
+
+std::shared_ptr<Module> Module::load(const std::string& path, const ModuleOptions& options, std::string* error)
+{
+    std::string dummy;
+    if (!error)
+        error = &dummy;
+    if (path.empty()) {
+        *error = "no plug-in module given";
+        return nullptr;
+    }
+    return open(path, options, error);
+}
 
 std::shared_ptr<Module> Module::from_entry(PF_EntryFunc entry, std::string name)
 {

@@ -44,6 +44,8 @@ public:
 
 private:
     Module() = default;
+    // The platform's half of load: a path that is not empty, an error text to fill.
+    static std::shared_ptr<Module> open(const std::string& path, const ModuleOptions& options, std::string* error);
 
     void* handle_ = nullptr;
     bool unload_ = false;

@@ -4,12 +4,6 @@
 
 #if defined(_WIN32)
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <filesystem>
 
 #include "platform/HyWin32.h"
@@ -57,15 +51,8 @@ bool read_properties(HMODULE handle, const std::string& path, PiPLList* list, st
 
 } // namespace
 
-std::shared_ptr<Module> Module::load(const std::string& path, const ModuleOptions& options, std::string* error)
+std::shared_ptr<Module> Module::open(const std::string& path, const ModuleOptions& options, std::string* error)
 {
-    std::string dummy;
-    if (!error)
-        error = &dummy;
-    if (path.empty()) {
-        *error = "no plug-in module given";
-        return nullptr;
-    }
     const std::wstring wide = hyplat::widen(path);
     std::wstring file = wide;
     if (options.private_copy) {

@@ -1,11 +1,7 @@
 #include "platform/HyEntryLock.h"
 
 #if defined(_WIN32)
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/HyWin32.h"
 #endif
 
 namespace hyplat {

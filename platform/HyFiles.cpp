@@ -3,15 +3,10 @@
 #include <cstdlib>
 
 #if defined(_WIN32)
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/HyWin32.h"
+
 #include <knownfolders.h>
 #include <shlobj.h>
-
-#include "platform/HyWin32.h"
 #endif
 
 namespace hyplat {

@@ -1,11 +1,7 @@
 #include "platform/HyModuleInstance.h"
 
 #if defined(_WIN32)
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/HyWin32.h"
 #else
 #include <dlfcn.h>
 #endif

@@ -6,12 +6,6 @@
 #include <vector>
 
 #if defined(_WIN32)
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include "platform/HyWin32.h"
 #endif
 

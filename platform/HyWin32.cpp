@@ -2,11 +2,6 @@
 
 #if defined(_WIN32)
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
 #include <shellapi.h>
 
 namespace hyplat {

@@ -1,8 +1,15 @@
 // Windows-only helpers shared by the platform services and the host kit: text crosses into the
-// system's wide-character interfaces as UTF-8 on our side and UTF-16 on theirs.
+// system's wide-character interfaces as UTF-8 on our side and UTF-16 on theirs. Includes <windows.h>
+// without its min and max macros and rarely used parts.
 #pragma once
 
 #if defined(_WIN32)
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 
 #include <string>
 #include <vector>

@@ -6,9 +6,10 @@ ASAN := $(BUILD)/asan
 TSAN := $(BUILD)/tsan
 BENCH := $(BUILD)/bench
 FUZZ := $(BUILD)/fuzz
+WINDOWS := $(BUILD)/windows
 FUZZ_SECONDS ?= 60
 
-.PHONY: all setup release asan tsan test test-release test-asan render bench fuzz clean
+.PHONY: all setup release asan tsan test test-release test-asan test-windows windows render bench fuzz clean
 
 all: release
 
@@ -34,7 +35,19 @@ test-asan: asan
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS)
 
-test: test-release test-asan
+test: test-release test-asan test-windows
+
+# The Windows x64 plug-in and command-line host, cross-built with mingw-w64 (Seavast.dll, seavast.exe).
+windows: setup
+	cmake -S . -B $(WINDOWS) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+		-DSEAVAST_BUILD_TESTS=OFF
+	cmake --build $(WINDOWS) -j $(JOBS)
+
+# Runs the Windows build under Wine against the Linux build; skipped where no cross compiler is installed.
+test-windows: release
+	@if command -v x86_64-w64-mingw32-g++-posix >/dev/null; then \
+		$(MAKE) windows && bash scripts/windows_check.sh $(WINDOWS)/bin $(RELEASE)/bin; \
+	else echo "test-windows: no mingw-w64 cross compiler, skipped"; fi
 
 # A dedicated ThreadSanitizer tree for the entry-lock tests (not part of `make test`).
 tsan: setup

@@ -1,6 +1,4 @@
 // The module's one export and the process-wide state behind it.
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstring>
 
@@ -11,6 +9,7 @@
 #include "host/PluginState.h"
 #include "platform/HyEntryLock.h"
 #include "platform/HyMemory.h"
+#include "platform/HyModuleInstance.h"
 #include "platform/HyScreen.h"
 
 namespace {
@@ -42,9 +41,7 @@ void destroy_effect_and_host()
 struct ModuleLifetime {
     ModuleLifetime()
     {
-        Dl_info info{};
-        if (dladdr(reinterpret_cast<void*>(&PluginEntry), &info) != 0)
-            g.moduleInstance = info.dli_fbase;
+        g.moduleInstance = hyplat::module_instance_of(reinterpret_cast<const void*>(&PluginEntry));
     }
     ~ModuleLifetime()
     {

@@ -1,18 +1,23 @@
 #include "hostkit/Module.h"
 
+#include <cstdlib>
+
+#if !defined(_WIN32)
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 #include <vector>
+#endif
 
 namespace hostkit {
+
+#if !defined(_WIN32)
 namespace {
 
 // Copies `path` to a fresh temporary file and returns its name (empty on failure).
@@ -60,15 +65,8 @@ std::string make_private_copy(const std::string& path, std::string* error)
 
 } // namespace
 
-std::shared_ptr<Module> Module::load(const std::string& path, const ModuleOptions& options, std::string* error)
+std::shared_ptr<Module> Module::open(const std::string& path, const ModuleOptions& options, std::string* error)
 {
-    std::string dummy;
-    if (!error)
-        error = &dummy;
-    if (path.empty()) {
-        *error = "no plug-in module given";
-        return nullptr;
-    }
     std::string file = path;
     if (options.private_copy) {
         file = make_private_copy(path, error);
@@ -98,16 +96,6 @@ std::shared_ptr<Module> Module::load(const std::string& path, const ModuleOption
     return module;
 }
 
-std::shared_ptr<Module> Module::from_entry(PF_EntryFunc entry, std::string name)
-{
-    if (!entry)
-        return nullptr;
-    std::shared_ptr<Module> module(new Module());
-    module->entry_ = entry;
-    module->path_ = std::move(name);
-    return module;
-}
-
 Module::~Module()
 {
     if (handle_ && unload_)
@@ -122,6 +110,29 @@ std::string executable_dir()
         return {};
     return exe.parent_path().string();
 }
+#endif
+
+std::shared_ptr<Module> Module::load(const std::string& path, const ModuleOptions& options, std::string* error)
+{
+    std::string dummy;
+    if (!error)
+        error = &dummy;
+    if (path.empty()) {
+        *error = "no plug-in module given";
+        return nullptr;
+    }
+    return open(path, options, error);
+}
+
+std::shared_ptr<Module> Module::from_entry(PF_EntryFunc entry, std::string name)
+{
+    if (!entry)
+        return nullptr;
+    std::shared_ptr<Module> module(new Module());
+    module->entry_ = entry;
+    module->path_ = std::move(name);
+    return module;
+}
 
 std::string resolve_plugin_path(const std::string& explicit_path)
 {
@@ -130,7 +141,7 @@ std::string resolve_plugin_path(const std::string& explicit_path)
     if (const char* env = std::getenv("SEAVAST_PLUGIN"); env && *env)
         return env;
     const std::string dir = executable_dir();
-    return dir.empty() ? std::string("Seavast.so") : dir + "/Seavast.so";
+    return dir.empty() ? std::string(kModuleFileName) : dir + "/" + kModuleFileName;
 }
 
 } // namespace hostkit

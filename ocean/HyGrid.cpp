@@ -7,6 +7,8 @@
 #include <fstream>
 #include <string>
 
+#include "platform/HyFiles.h"
+
 namespace {
 
 using hygrid::kFarNode;
@@ -49,7 +51,7 @@ int hy_write_sgi_channels(const char* path, int count_x, int count_y, int channe
 {
     const std::string name = path ? path : "";
     {
-        std::ofstream out(name, std::ios::binary | std::ios::out | std::ios::trunc);
+        std::ofstream out(hyplat::file_path(name), std::ios::binary | std::ios::out | std::ios::trunc);
         unsigned char header[512] = {};
         put_be16(header + 0, 474);
         header[2] = 0;  // uncompressed
@@ -81,7 +83,7 @@ int hy_write_sgi_channels(const char* path, int count_x, int count_y, int channe
     for (int c = 0; c < channels && ok; ++c) {
         for (std::size_t k = 0; k < count; ++k)
             bytes[k] = to_byte(values[c][k], mins[c], maxs[c]);
-        std::ofstream out(name, std::ios::binary | std::ios::out | std::ios::app);
+        std::ofstream out(hyplat::file_path(name), std::ios::binary | std::ios::out | std::ios::app);
         if (out.is_open())
             out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(count));
         if (!out.is_open() || !out.good()) {

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/HyFiles.h"
+
 namespace {
 
 using hygrid::kFarNode;
@@ -627,7 +629,7 @@ struct StagedAux {
 
 int HyGridMulti::write_hyg(const char* path) const
 {
-    std::FILE* f = path ? std::fopen(path, "wb") : nullptr;
+    std::FILE* f = path ? hyplat::open_file(path, "wb") : nullptr;
     if (!f) {
         std::printf("unable to open file %s\n", path ? path : "");
         std::fflush(stdout);
@@ -694,7 +696,7 @@ int HyGridMulti::write_hyg(const char* path) const
 // failed read leaves the grid exactly as it was.
 int HyGridMulti::read_hyg(const char* path)
 {
-    std::FILE* f = path ? std::fopen(path, "rb") : nullptr;
+    std::FILE* f = path ? hyplat::open_file(path, "rb") : nullptr;
     if (!f) {
         std::printf("unable to open file %s\n", path ? path : "");
         std::fflush(stdout);

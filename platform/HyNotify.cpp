@@ -5,12 +5,20 @@
 #include <mutex>
 #include <vector>
 
+#if defined(_WIN32)
+#include "platform/HyWin32.h"
+#endif
+
 namespace hyplat {
 namespace {
 
 HyNotifyAnswer answer_ok(const char*, const char*, void*) { return HyNotifyAnswer::Ok; }
 void write_stderr(const char* text, void*)
 {
+#if defined(_WIN32)
+    // The debugger's output window, as well as the console.
+    OutputDebugStringW(widen(text).c_str());
+#endif
     std::fputs(text, stderr);
     std::fflush(stderr);
 }

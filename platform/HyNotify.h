@@ -1,8 +1,9 @@
 // Notification box: a message for the user that also goes to the debugger output.
 //
-// Headless build: the text goes to a debugger-output sink (standard error unless replaced) and a
-// responder plays the user's part, answering OK or Cancel (OK unless replaced). Cancel means "no more
-// notifications": the process-wide switch goes off and later notifications are dropped.
+// Headless build: the text goes to a debugger-output sink (standard error unless replaced; on Windows
+// also the debugger's output) and a responder plays the user's part, answering OK or Cancel (OK unless
+// replaced). Cancel means "no more notifications": the process-wide switch goes off and later
+// notifications are dropped.
 #pragma once
 
 #include <cstdarg>

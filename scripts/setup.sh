@@ -13,6 +13,7 @@ PACKAGES=(
   imagemagick             # independent reader of our SGI files in tests
   clang libclang-rt-14-dev  # fuzz targets
   frei0r-plugins-dev ffmpeg melt  # the frei0r plug-in and the real hosts its tests run
+  g++-mingw-w64-x86-64-posix wine64 libstb-dev  # the Windows plug-in, cross-built and run under Wine
 )
 
 missing=()

@@ -5,9 +5,13 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/HyFiles.h"
+
+#ifndef _WIN32
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 namespace preset_file {
 
@@ -31,18 +35,19 @@ const char* StatusText(Status s)
 Status Read(const std::string& path, std::string& text)
 {
     text.clear();
+    const std::filesystem::path file = hyplat::file_path(path);
     std::error_code ec;
-    const auto kind = std::filesystem::status(path, ec).type();
+    const auto kind = std::filesystem::status(file, ec).type();
     if (ec || kind == std::filesystem::file_type::not_found)
         return Status::Missing;
     if (kind != std::filesystem::file_type::regular)
         return Status::Unreadable;
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = std::filesystem::file_size(file, ec);
     if (ec)
         return Status::Unreadable;
     if (size > kMaxBytes)
         return Status::TooLarge;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     if (!in)
         return Status::Unreadable;
     text.resize(static_cast<std::size_t>(size));
@@ -62,6 +67,27 @@ void SetBeforeRenameHook(BeforeRenameHook hook) { g_beforeRename = hook; }
 
 Status Write(const std::string& path, const std::string& text)
 {
+#ifdef _WIN32
+    // Wide-character paths; the stream is flushed and closed before the rename.
+    const std::string tmp_name = path + ".tmp";
+    const std::filesystem::path tmp = hyplat::file_path(tmp_name);
+    std::error_code ec;
+    bool ok = true;
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return Status::Unwritable;
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.flush();
+        ok = bool(out);
+    }
+    if (ok && g_beforeRename)
+        ok = g_beforeRename(tmp_name);
+    if (ok)
+        std::filesystem::rename(tmp, hyplat::file_path(path), ec);
+    if (!ok || ec) {
+        std::filesystem::remove(tmp, ec);
+#else
     const std::string tmp = path + ".tmp";
     const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
@@ -82,6 +108,7 @@ Status Write(const std::string& path, const std::string& text)
         ok = g_beforeRename(tmp);
     if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
         ::unlink(tmp.c_str());
+#endif
         return Status::Unwritable;
     }
     return Status::Ok;

@@ -15,6 +15,7 @@
 #include "host/Settings.h"
 #include "hostkit/Fixed.h"
 #include "PresetStore.h"
+#include "platform/HyFiles.h"
 #include "ui/PresetFile.h"
 
 namespace seavast_app {
@@ -146,15 +147,19 @@ std::string Session::save_preset() { return effect().SavePreset(); }
 std::string check_writable(const std::string& path)
 {
     namespace fs = std::filesystem;
-    fs::path dir = fs::path(path).parent_path();
+    const fs::path file = hyplat::file_path(path);
+    fs::path dir = file.parent_path();
     if (dir.empty())
         dir = ".";
     std::error_code ec;
     if (!fs::is_directory(dir, ec))
-        return "the folder " + dir.string() + " does not exist";
+        return "the folder " + hyplat::file_name(dir) + " does not exist";
+#if !defined(_WIN32)
+    // Windows keeps no write permission on folders that access() could see; a refusal shows on writing.
     if (::access(dir.c_str(), W_OK) != 0)
         return "cannot write into " + dir.string();
-    if (fs::is_directory(path, ec))
+#endif
+    if (fs::is_directory(file, ec))
         return path + " is a folder";
     return "";
 }
@@ -162,16 +167,19 @@ std::string check_writable(const std::string& path)
 std::string write_atomically(const std::string& path, const std::function<std::string(const std::string&)>& write)
 {
     namespace fs = std::filesystem;
-    const fs::path target(path);
+    const fs::path target = hyplat::file_path(path);
     fs::path dir = target.parent_path();
     if (dir.empty())
         dir = ".";
     std::error_code ec;
     if (const std::string e = check_writable(path); !e.empty())
         return e;
-    const fs::path temp = dir / ("." + target.stem().string() + ".part" + std::to_string(::getpid()) +
-                                 target.extension().string());
-    const std::string error = write(temp.string());
+    fs::path name = ".";
+    name += target.stem();
+    name += ".part" + std::to_string(::getpid());
+    name += target.extension();
+    const fs::path temp = dir / name;
+    const std::string error = write(hyplat::file_name(temp));
     if (!error.empty()) {
         fs::remove(temp, ec);
         return error;

@@ -1,10 +1,14 @@
 // seavast: a command-line host for the Seavast effect. It loads the plug-in module and drives it
 // through PluginEntry exactly as a compositing host would.
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <memory>
 
 #include "Command.h"
+#if defined(_WIN32)
+#include "platform/HyWin32.h"
+#endif
 
 #ifndef SEAVAST_VERSION
 #define SEAVAST_VERSION "unknown"
@@ -33,7 +37,18 @@ int main(int argc, char** argv)
     }
 
     try {
+#if defined(_WIN32)
+        // File names reach the commands in UTF-8, whatever the ANSI code page holds.
+        (void)argc;
+        (void)argv;
+        std::vector<std::string> args = hyplat::command_line_arguments();
+        if (!args.empty())
+            args.erase(args.begin());
+        std::reverse(args.begin(), args.end());
+        app.parse(args);
+#else
         app.parse(argc, argv);
+#endif
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {

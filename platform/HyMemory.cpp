@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace hymem {
 namespace {
@@ -13,6 +14,16 @@ std::atomic<HookFn> g_hook{nullptr};
 std::atomic<std::uint32_t> g_hook_tag{0};
 std::atomic<bool> g_hook_on{false};
 std::atomic<std::uintptr_t> g_hook_user{0};
+
+// Worker threads of a frame may allocate while the hook is on; the host's memory calls are made one
+// at a time.
+std::mutex g_hook_calls;
+
+int call_hook(HookFn hook, int op, void** cell, std::size_t bytes)
+{
+    std::lock_guard<std::mutex> lock(g_hook_calls);
+    return hook(op, cell, bytes, g_hook_user.load());
+}
 
 std::atomic<std::int64_t> g_hook_bytes{0};
 std::atomic<std::int64_t> g_heap_bytes{0};
@@ -56,7 +67,7 @@ void* allocate(std::size_t n, bool zero)
     const bool from_hook = hook != nullptr && g_hook_on.load();
     if (from_hook) {
         tag = g_hook_tag.load();
-        if (!hook(kHookAllocate, &raw, total, g_hook_user.load()) || raw == nullptr)
+        if (!call_hook(hook, kHookAllocate, &raw, total) || raw == nullptr)
             return nullptr;
     } else {
         raw = std::malloc(total);
@@ -82,7 +93,7 @@ bool release(void* block)
     if (hook != nullptr && h->tag == g_hook_tag.load()) {
         // Host-memory blocks go back through the hook whether it is switched on or not.
         void* raw = h;
-        if (!hook(kHookFree, &raw, 0, g_hook_user.load()))
+        if (!call_hook(hook, kHookFree, &raw, 0))
             return false;
         g_hook_bytes.fetch_sub(static_cast<std::int64_t>(n));
         return true;

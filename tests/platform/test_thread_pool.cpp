@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/HyThreadPool.h"
+
+using hyplat::HyThreadPool;
+
+// Every chunk runs once, cut as documented, whatever the thread count; per-chunk partial sums
+// combined in chunk order give bit-identical totals for 1, 2 and 7 threads.
+TEST(ThreadPool, ChunksAreFixedByCountAndGrainOnly)
+{
+    struct Case {
+        std::int64_t count, grain;
+    } cases[] = {{0, 4}, {1, 1}, {10, 3}, {10, 0}, {1000, 7}, {1000, 1000}, {1001, 100}};
+    for (const Case& c : cases) {
+        double totals[3];
+        int k = 0;
+        for (int threads : {1, 2, 7}) {
+            HyThreadPool pool(threads);
+            EXPECT_EQ(pool.thread_count(), threads);
+            std::mutex m;
+            std::vector<std::pair<std::int64_t, std::int64_t>> seen;
+            const std::int64_t chunks = HyThreadPool::chunk_count(c.count, c.grain);
+            std::vector<double> partial(static_cast<std::size_t>(chunks), 0.0);
+            const std::int64_t g = std::max<std::int64_t>(c.grain, 1);
+            pool.parallel_for(c.count, c.grain, [&](std::int64_t b, std::int64_t e) {
+                for (std::int64_t i = b; i < e; ++i)
+                    partial[static_cast<std::size_t>(b / g)] += 1.0 / (1.0 + double(i));
+                std::lock_guard<std::mutex> lock(m);
+                seen.emplace_back(b, e);
+            });
+            std::sort(seen.begin(), seen.end());
+            ASSERT_EQ(std::int64_t(seen.size()), chunks) << c.count << "/" << c.grain;
+            for (std::int64_t i = 0; i < chunks; ++i) {
+                EXPECT_EQ(seen[std::size_t(i)].first, i * g);
+                EXPECT_EQ(seen[std::size_t(i)].second, std::min(c.count, (i + 1) * g));
+            }
+            double total = 0.0;
+            for (double p : partial)
+                total += p;
+            totals[k++] = total;
+        }
+        EXPECT_EQ(totals[0], totals[1]);
+        EXPECT_EQ(totals[0], totals[2]);
+    }
+}
+
+// Two chunks meet inside the body at once, which only real workers allow; a loop started inside a
+// body, and loops started from two threads at once, finish (serially where they must).
+TEST(ThreadPool, WorkersRunConcurrentlyAndNestedLoopsFinish)
+{
+    HyThreadPool pool(3);
+    std::atomic<int> arrived{0};
+    std::atomic<bool> met{true};
+    pool.parallel_for(2, 1, [&](std::int64_t, std::int64_t) {
+        arrived.fetch_add(1);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (arrived.load() < 2)
+            if (std::chrono::steady_clock::now() > until) {
+                met = false;
+                return;
+            }
+    });
+    EXPECT_TRUE(met.load());
+
+    std::atomic<std::int64_t> sum{0};
+    auto nested = [&] {
+        pool.parallel_for(8, 1, [&](std::int64_t a, std::int64_t) {
+            pool.parallel_for(100, 9, [&](std::int64_t b, std::int64_t e) { sum.fetch_add((a + 1) * (e - b)); });
+        });
+    };
+    std::thread other(nested);
+    nested();
+    other.join();
+    EXPECT_EQ(sum.load(), 2 * 100 * 36);
+
+    pool.resize(1);
+    EXPECT_EQ(pool.thread_count(), 1);
+    std::thread::id ran;
+    pool.parallel_for(50, 1, [&](std::int64_t, std::int64_t) { ran = std::this_thread::get_id(); });
+    EXPECT_EQ(ran, std::this_thread::get_id());
+}
+
+TEST(ThreadPool, ThreadCountFromEnvironment)
+{
+    const struct {
+        const char* text;
+        int threads;
+    } cases[] = {{"3", 3}, {"1", 1}, {"0", 0}, {"-2", 0}, {"4x", 0}, {"", 0}};
+    for (const auto& c : cases) {
+        ::setenv("SEAVAST_THREADS", c.text, 1);
+        EXPECT_EQ(HyThreadPool::environment_threads(), c.threads) << c.text;
+    }
+    ::unsetenv("SEAVAST_THREADS");
+    EXPECT_EQ(HyThreadPool::environment_threads(), 0);
+    EXPECT_GE(HyThreadPool::resolve_thread_count(0), 1);
+    EXPECT_EQ(HyThreadPool::resolve_thread_count(5), 5);
+}

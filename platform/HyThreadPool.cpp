@@ -1,5 +1,7 @@
 #include "platform/HyThreadPool.h"
 
+#include "platform/HyMemory.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -109,6 +111,7 @@ void HyThreadPool::work_chunks()
 
 void HyThreadPool::worker_main(std::uint64_t seen)
 {
+    hymem::use_heap_on_this_thread();
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(m_state);
@@ -153,8 +156,11 @@ void HyThreadPool::run(std::int64_t count, std::int64_t grain, Trampoline fn, vo
     }
     m_wake.notify_all();
     work_chunks();
-    std::unique_lock<std::mutex> lock(m_state);
-    m_done.wait(lock, [&] { return m_busy == 0; });
+    {
+        std::unique_lock<std::mutex> lock(m_state);
+        m_done.wait(lock, [&] { return m_busy == 0; });
+    }
+    hymem::release_deferred();
 }
 
 } // namespace hyplat

@@ -10,8 +10,9 @@
 // chunk and combines them in chunk order afterwards) gives the same answer with any number of threads.
 //
 // One loop runs at a time. A loop started from inside a loop's body, or while another thread's loop
-// is running, runs serially on its caller rather than waiting. Bodies must not throw; what they
-// allocate goes through the tagged allocator, which serialises calls into the host's memory hook.
+// is running, runs serially on its caller rather than waiting. Bodies must not throw and must not
+// call the host; what the workers allocate comes from the ordinary heap, never from the host's
+// memory hook (see hymem::use_heap_on_this_thread).
 #pragma once
 
 #include <atomic>

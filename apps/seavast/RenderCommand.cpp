@@ -2,10 +2,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 
 #include "Command.h"
+#include "FrameWriter.h"
 #include "ImageFiles.h"
 #include "Session.h"
 
@@ -86,6 +88,12 @@ public:
                                " (# runs: an image sequence by frame number)")
                 ->type_name("IMAGE");
         cmd.add_flag("-q,--quiet", quiet_, "No progress bar");
+        cmd.add_option("--threads", threads_, "Threads inside a frame (default: all cores, or $SEAVAST_THREADS)")
+            ->check(CLI::Range(1, 1024))
+            ->type_name("N");
+        cmd.add_option("--compression", compression_, "PNG compression level, 0 (none) to 9 (smallest, slowest)")
+            ->capture_default_str()
+            ->check(CLI::Range(0, 9));
         add_param_options(cmd, params_);
     }
 
@@ -122,6 +130,10 @@ public:
         if (last > first && !pattern)
             return fail("rendering several frames needs # in the output name, e.g. sea.####.png");
 
+        // The plug-in sizes its thread pool from the environment when it first renders.
+        if (threads_ > 0)
+            ::setenv("SEAVAST_THREADS", std::to_string(threads_).c_str(), 1);
+
         Session session;
         if (!session.open(common, params_, width, height))
             return kExitFailure;
@@ -157,6 +169,7 @@ public:
 
         Progress progress(!quiet_ && ::isatty(STDERR_FILENO));
         const long total = last - first + 1;
+        FrameWriter writer(compression_);
         for (long f = first; f <= last; ++f) {
             HostTime t = single;
             if (!frames_.empty()) {
@@ -198,18 +211,22 @@ public:
             hostkit::World out(width, height);
             const PF_Err err = host.render(out);
             if (err != PF_Err_NONE || (host.out_data().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE)) {
+                writer.finish();
                 progress.done();
                 const std::string what = err != PF_Err_NONE ? "answered " + plugin_error_text(err, host)
                                                             : "reported \"" + host.message() + "\"";
                 return fail("the plug-in " + what + " at " + std::to_string(seconds) + " s; " + path +
                             " was not written");
             }
-            const std::string e =
-                write_atomically(path, [&](const std::string& temp) { return write_output_image(temp, out); });
+            const std::string e = writer.write(path, std::move(out));
             if (!e.empty()) {
                 progress.done();
                 return fail(e);
             }
+        }
+        if (const std::string e = writer.finish(); !e.empty()) {
+            progress.done();
+            return fail(e);
         }
         progress.show(total, total, "done");
         progress.done();
@@ -234,6 +251,8 @@ private:
     std::string mode_;
     std::string maps_[3];
     bool quiet_ = false;
+    int threads_ = 0;
+    int compression_ = kDefaultPngCompression;
     ParamOptions params_;
 };
 

@@ -533,6 +533,9 @@ TEST(Surface, ListNodeFailureRemovesTheNewGrid)
 
 TEST(Surface, FramesNeedNoMemoryOnceBuiltAndFailedFramesKeepTheLastSea)
 {
+    // Only the calling thread allocates through the hook (workers take heap memory), so the
+    // elements evolve on this thread alone here.
+    hyplat::HyThreadPool::set_process_threads(1);
     // After the first frame a frame allocates nothing: it runs under a hook that refuses everything.
     {
         HyOceanSurface s, reference;
@@ -574,6 +577,7 @@ TEST(Surface, FramesNeedNoMemoryOnceBuiltAndFailedFramesKeepTheLastSea)
         EXPECT_EQ(sample(s), sample(reference));
         hymem::install_hook(nullptr, 0, false, 0);
     }
+    hyplat::HyThreadPool::set_process_threads(0);
 }
 
 TEST(Surface, RefusedReallocationsKeepTheListAndRecover)

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/HyMemory.h"
 #include "platform/HyThreadPool.h"
 
 using hyplat::HyThreadPool;
@@ -103,4 +104,50 @@ TEST(ThreadPool, ThreadCountFromEnvironment)
     EXPECT_EQ(HyThreadPool::environment_threads(), 0);
     EXPECT_GE(HyThreadPool::resolve_thread_count(0), 1);
     EXPECT_EQ(HyThreadPool::resolve_thread_count(5), 5);
+}
+
+namespace {
+
+std::thread::id g_host_thread;
+std::atomic<int> g_host_calls{0}, g_foreign_calls{0};
+
+int thread_checking_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
+{
+    (std::this_thread::get_id() == g_host_thread ? g_host_calls : g_foreign_calls).fetch_add(1);
+    if (op == hymem::kHookAllocate) {
+        *cell = std::malloc(bytes);
+        return *cell != nullptr;
+    }
+    std::free(*cell);
+    return 1;
+}
+
+} // namespace
+
+// Workers never call the host: with the hook on they take heap blocks, and host blocks they release
+// go back through the hook on the calling thread once the loop is over.
+TEST(ThreadPool, WorkersLeaveTheHostMemoryHookToTheCallingThread)
+{
+    g_host_thread = std::this_thread::get_id();
+    constexpr std::uint32_t tag = hymem::make_tag('T', 'P', 'O', 'L');
+    hymem::install_hook(thread_checking_hook, tag, true, 0);
+    const std::int64_t before = hymem::hook_bytes();
+    HyThreadPool pool(2);
+    std::vector<void*> host_blocks(64);
+    for (void*& b : host_blocks)
+        b = hymem::allocate(100);
+    std::vector<std::uint32_t> tags(64);
+    std::vector<char> worker(64);
+    pool.parallel_for(64, 1, [&](std::int64_t b, std::int64_t) {
+        void* p = hymem::allocate(40);
+        tags[std::size_t(b)] = hymem::block_tag(p);
+        worker[std::size_t(b)] = std::this_thread::get_id() != g_host_thread;
+        hymem::release(p);
+        hymem::release(host_blocks[std::size_t(b)]);
+    });
+    hymem::install_hook(nullptr, 0, false, 0);
+    EXPECT_EQ(g_foreign_calls.load(), 0);
+    EXPECT_EQ(hymem::hook_bytes(), before); // every host block went back
+    for (std::size_t k = 0; k < 64; ++k)
+        EXPECT_EQ(tags[k], worker[k] ? hymem::kHeapTag : tag);
 }

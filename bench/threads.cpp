@@ -1,44 +1,11 @@
-// Frame work on the process's threads: the whole surface frame (two primary lattices and two swells)
-// with 1 and 2 threads, in wall-clock time, gamma over a frame, and the cost of one parallel loop that
-// does nothing.
-#include "ocean/HyOceanSurface.h"
+// Frame work on the process's threads, in wall-clock time: gamma over a frame with 1 and 2 threads, and
+// the cost of one parallel loop that does nothing. (The surface frame by thread count is in surface.cpp.)
 #include "platform/HyThreadPool.h"
 #include "render/HyCamera.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
-
-void BM_SurfaceFrameThreads(benchmark::State& state)
-{
-    const int n = static_cast<int>(state.range(0));
-    hyplat::HyThreadPool::set_process_threads(static_cast<int>(state.range(1)));
-    HyOceanSurface s;
-    HyPrimaryWaves_data p;
-    p.size = n;
-    if (!s.allocate_primary_waves(p)) {
-        state.SkipWithError("allocate_primary_waves failed");
-        return;
-    }
-    for (int k = 0; k < 2; ++k) {
-        HySwell_data w;
-        w.size = n;
-        w.direction = 0.5 + k;
-        w.seed = 3345 + k;
-        if (!s.add_new_swell(w)) {
-            state.SkipWithError("add_new_swell failed");
-            return;
-        }
-    }
-    double t = 0.0;
-    s.evolve_to_time(t);
-    for (auto _ : state) {
-        t += 1.0 / 30;
-        s.evolve_to_time(t);
-        benchmark::DoNotOptimize(s.get_height(1.0, 2.0));
-    }
-    hyplat::HyThreadPool::set_process_threads(0);
-}
 
 // Wake-up and hand-back of the workers: the floor under any loop worth running in parallel.
 void BM_EmptyParallelLoop(benchmark::State& state)
@@ -77,7 +44,6 @@ void BM_GammaThreads(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_GammaThreads)->Args({100, 1})->Args({100, 2})->Args({45, 1})->Args({45, 2})->UseRealTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SurfaceFrameThreads)->Args({1024, 1})->Args({1024, 2})->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EmptyParallelLoop)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -280,6 +280,9 @@ TEST_F(Cli, OutputLevelsFormatsAndThreadsKeepThePixels)
         EXPECT_EQ(pixels, first) << run[0];
     }
     EXPECT_GT(fs::file_size(dir_ / "z0.png"), fs::file_size(dir_ / "z9.png"));
+    ASSERT_EQ(seavast("render -o m1.png --size 96x64 --mode 1 -q --threads 1").status, 0);
+    ASSERT_EQ(seavast("render -o m7.png --size 96x64 --mode 1 -q --threads 7").status, 0);
+    EXPECT_EQ(slurp(dir_ / "m1.png"), slurp(dir_ / "m7.png"));
     EXPECT_EQ(seavast("render -o x.png --compression 10" + frame).status, 2);
 
     ASSERT_EQ(std::system(("cd '" + dir_.string() + "' && convert one.png -colorspace Gray -depth 8 gray.tif && " +

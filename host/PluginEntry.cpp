@@ -12,6 +12,7 @@
 #include "platform/HyEntryLock.h"
 #include "platform/HyMemory.h"
 #include "platform/HyScreen.h"
+#include "platform/HyThreadPool.h"
 
 namespace {
 
@@ -46,6 +47,8 @@ struct ModuleLifetime {
     ~ModuleLifetime()
     {
         destroy_effect_and_host();
+        // The host may unload the module now: no worker thread may be left running its code.
+        hyplat::HyThreadPool::process().release_workers();
         g.moduleInstance = nullptr;
     }
 };

@@ -47,13 +47,14 @@ std::int64_t HyThreadPool::chunk_count(std::int64_t count, std::int64_t grain)
     return (count + grain - 1) / grain;
 }
 
-HyThreadPool::HyThreadPool(int threads) { start_workers(resolve_thread_count(threads)); }
+HyThreadPool::HyThreadPool(int threads) : m_threads(resolve_thread_count(threads)) {}
 
 HyThreadPool::~HyThreadPool() { stop_workers(); }
 
 HyThreadPool& HyThreadPool::process()
 {
-    // Never destroyed: workers must not be joined from a static destructor while a module unloads.
+    // Never destroyed: joining threads from a static destructor can deadlock while a module unloads;
+    // release_workers stops them at the plug-in's last set-down instead.
     static HyThreadPool* pool = new HyThreadPool(environment_threads());
     return *pool;
 }
@@ -64,10 +65,16 @@ void HyThreadPool::resize(int threads)
 {
     const int n = resolve_thread_count(threads);
     std::lock_guard<std::mutex> loop(m_loop);
-    if (n == thread_count())
+    if (n == m_threads)
         return;
     stop_workers();
-    start_workers(n);
+    m_threads = n;
+}
+
+void HyThreadPool::release_workers()
+{
+    std::lock_guard<std::mutex> loop(m_loop);
+    stop_workers();
 }
 
 void HyThreadPool::start_workers(int threads)
@@ -137,12 +144,14 @@ void HyThreadPool::run(std::int64_t count, std::int64_t grain, Trampoline fn, vo
         return;
     std::unique_lock<std::mutex> loop(m_loop, std::defer_lock);
     // Serial: nothing to share, no workers, nested inside a loop, or another thread's loop running.
-    if (chunks == 1 || m_workers.empty() || t_inside_loop || !loop.try_lock()) {
+    if (chunks == 1 || m_threads == 1 || t_inside_loop || !loop.try_lock()) {
         InsideLoop inside;
         for (std::int64_t c = 0; c < chunks; ++c)
             fn(body, c * grain, std::min(count, (c + 1) * grain));
         return;
     }
+    if (m_workers.empty())
+        start_workers(m_threads);
     {
         std::lock_guard<std::mutex> lock(m_state);
         m_fn = fn;

@@ -2,7 +2,9 @@
 //
 // One pool serves the whole process; it is made on first use with all cores, or with the number in
 // the environment variable SEAVAST_THREADS. The calling thread always takes part, so a pool of one
-// thread has no workers and runs every loop on the caller, through the same code.
+// thread has no workers and runs every loop on the caller, through the same code. Workers start with
+// the first loop that can use them and stop with release_workers (the plug-in's last set-down), so
+// no thread of ours outlives the module.
 //
 // A loop cuts [0, count) into chunks of `grain` indices (the last one shorter): chunk c covers
 // [c*grain, min(count, (c+1)*grain)). The cut depends on count and grain only, never on the thread
@@ -44,9 +46,11 @@ public:
     // SEAVAST_THREADS as a positive count, else 0 (all cores).
     static int environment_threads();
 
-    int thread_count() const { return static_cast<int>(m_workers.size()) + 1; }
-    // Joins the workers and starts threads - 1 new ones; waits for a running loop first.
+    int thread_count() const { return m_threads; }
+    // Sets the thread count (workers restart with the next loop); waits for a running loop first.
     void resize(int threads);
+    // Joins the workers; the next loop starts them again. Waits for a running loop first.
+    void release_workers();
 
     // Calls body(begin, end) once for every chunk of [0, count) (see above) and returns when all have
     // run. grain below 1 counts as 1.
@@ -74,6 +78,7 @@ private:
     void start_workers(int threads);
     void stop_workers();
 
+    int m_threads = 1; // the caller and the workers, running or not
     std::vector<std::thread> m_workers;
     std::mutex m_loop;  // held by the caller of the running loop
     std::mutex m_state; // guards everything below

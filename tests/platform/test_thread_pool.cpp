@@ -54,23 +54,30 @@ TEST(ThreadPool, ChunksAreFixedByCountAndGrainOnly)
     }
 }
 
-// Two chunks meet inside the body at once, which only real workers allow; a loop started inside a
-// body, and loops started from two threads at once, finish (serially where they must).
+// Two chunks meet inside the body at once, which only real workers allow (also after the workers
+// were released); a loop started inside a body, and loops started from two threads at once, finish
+// (serially where they must).
 TEST(ThreadPool, WorkersRunConcurrentlyAndNestedLoopsFinish)
 {
     HyThreadPool pool(3);
-    std::atomic<int> arrived{0};
-    std::atomic<bool> met{true};
-    pool.parallel_for(2, 1, [&](std::int64_t, std::int64_t) {
-        arrived.fetch_add(1);
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (arrived.load() < 2)
-            if (std::chrono::steady_clock::now() > until) {
-                met = false;
-                return;
-            }
-    });
-    EXPECT_TRUE(met.load());
+    auto chunks_meet = [&] {
+        std::atomic<int> arrived{0};
+        std::atomic<bool> met{true};
+        pool.parallel_for(2, 1, [&](std::int64_t, std::int64_t) {
+            arrived.fetch_add(1);
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (arrived.load() < 2)
+                if (std::chrono::steady_clock::now() > until) {
+                    met = false;
+                    return;
+                }
+        });
+        return met.load();
+    };
+    EXPECT_TRUE(chunks_meet());
+    pool.release_workers();
+    EXPECT_EQ(pool.thread_count(), 3);
+    EXPECT_TRUE(chunks_meet());
 
     std::atomic<std::int64_t> sum{0};
     auto nested = [&] {

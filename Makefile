@@ -49,11 +49,13 @@ test-windows: release
 		$(MAKE) windows && bash scripts/windows_check.sh $(WINDOWS)/bin $(RELEASE)/bin; \
 	else echo "test-windows: no mingw-w64 cross compiler, skipped"; fi
 
-# A dedicated ThreadSanitizer tree for the entry-lock tests (not part of `make test`).
+# A dedicated ThreadSanitizer tree for the entry lock, the thread pool and every test that renders
+# with several thread counts (named ...ThreadCount) (not part of `make test`).
 tsan: setup
 	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DSEAVAST_TSAN=ON
 	cmake --build $(TSAN) -j $(JOBS)
 	cd $(TSAN) && ctest --output-on-failure -L 'hostkit|platform'
+	cd $(TSAN) && ctest --output-on-failure -R 'ThreadCount'
 
 render: release
 	bash scripts/render.sh $(RELEASE)/bin

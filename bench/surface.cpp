@@ -2,6 +2,7 @@
 // parameter change, and the whole surface (two primary lattices and two swells) at N = 256..1024.
 #include "ocean/HyOceanSurface.h"
 #include "ocean/HySpectralTransform.h"
+#include "platform/HyThreadPool.h"
 
 #include <benchmark/benchmark.h>
 
@@ -63,8 +64,11 @@ void BM_LatticeFramePerValue(benchmark::State& state) { lattice_frame(state, Fra
 // A new wind every frame: the cost of rebuilding frequencies and weights, plus the frame.
 void BM_LatticeFrameNewWind(benchmark::State& state) { lattice_frame(state, Frame::new_wind); }
 
-void BM_SurfaceFrame(benchmark::State& state)
+// threads 0: the process's pool as it is (all cores unless SEAVAST_THREADS says otherwise).
+void surface_frame(benchmark::State& state, int threads)
 {
+    if (threads > 0)
+        hyplat::HyThreadPool::set_process_threads(threads);
     const int n = static_cast<int>(state.range(0));
     HyOceanSurface s;
     HyPrimaryWaves_data p;
@@ -90,7 +94,13 @@ void BM_SurfaceFrame(benchmark::State& state)
         s.evolve_to_time(t);
         benchmark::DoNotOptimize(s.get_height(1.0, 2.0));
     }
+    if (threads > 0)
+        hyplat::HyThreadPool::set_process_threads(0);
 }
+
+void BM_SurfaceFrame(benchmark::State& state) { surface_frame(state, 0); }
+// The elements evolve side by side: 1 thread against 2, in wall-clock time.
+void BM_SurfaceFrameThreads(benchmark::State& state) { surface_frame(state, static_cast<int>(state.range(1))); }
 
 // The per-frame spectral work alone (no transform): one phase rotation per value.
 void BM_PhaseRotation(benchmark::State& state)
@@ -163,5 +173,7 @@ BENCHMARK(BM_LatticeFrame)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMill
 BENCHMARK(BM_LatticeFramePerValue)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LatticeFrameNewWind)->Arg(256)->Arg(1024)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SurfaceFrame)->Arg(256)->Arg(512)->Arg(1024)->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_SurfaceFrameThreads)->Args({1024, 1})->Args({1024, 2})->UseRealTime()->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

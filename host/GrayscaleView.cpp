@@ -3,6 +3,7 @@
 #include "host/ImageMaps.h"
 #include "ocean/HyOceanSurface.h"
 #include "optics/HyTexture.h"
+#include "platform/HyThreadPool.h"
 #include "render/HyCamera.h"
 
 #include <algorithm>
@@ -146,25 +147,29 @@ std::int32_t render_grayscale_view(CImage32& output, HyOceanSurface* surface,
     const double sy = std::isfinite(p.metres_per_pixel_y) ? p.metres_per_pixel_y : 0.0;
     const bool tint = p.render_mode == 1 && camera;
 
-    // Rows are walked from the bottom so that the row index grows with y.
-    for (std::int32_t row = 0; row < height; ++row) {
-        std::uint8_t* px = output.row_from_bottom(row);
-        for (std::int32_t column = 0; column < width; ++column, px += 4) {
-            double x = 0, y = 0;
-            grayscale_pixel_centre(column, row, width, height, sx, sy, x, y);
-            const double h = surface ? surface->get_height(x, y) : 0.0;
-            const std::uint8_t g = grayscale_level(h, p.colour_min, p.colour_max);
-            px[0] = g;
-            px[1] = g;
-            px[2] = g;
-            px[3] = 255;
-            if (tint) {
-                int cc = 0, cr = 0;
-                if (camera->sea_level_to_pixel(x, y, cc, cr))
-                    HyOffscreen::blend(px, kRed, kTintAlpha);
+    // Rows are independent (height queries only read the surface), so bands of rows go to the
+    // process's threads. Rows are counted from the bottom so that the row index grows with y.
+    constexpr std::int64_t kRowsPerBand = 8;
+    hyplat::parallel_for(height, kRowsPerBand, [&](std::int64_t first, std::int64_t last) {
+        for (std::int32_t row = std::int32_t(first); row < std::int32_t(last); ++row) {
+            std::uint8_t* px = output.row_from_bottom(row);
+            for (std::int32_t column = 0; column < width; ++column, px += 4) {
+                double x = 0, y = 0;
+                grayscale_pixel_centre(column, row, width, height, sx, sy, x, y);
+                const double h = surface ? surface->get_height(x, y) : 0.0;
+                const std::uint8_t g = grayscale_level(h, p.colour_min, p.colour_max);
+                px[0] = g;
+                px[1] = g;
+                px[2] = g;
+                px[3] = 255;
+                if (tint) {
+                    int cc = 0, cr = 0;
+                    if (camera->sea_level_to_pixel(x, y, cc, cr))
+                        HyOffscreen::blend(px, kRed, kTintAlpha);
+                }
             }
         }
-    }
+    });
 
     HyOffscreen view(output.row_from_top(0), output.step_down(), width, height);
 

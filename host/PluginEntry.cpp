@@ -11,6 +11,7 @@
 #include "platform/HyMemory.h"
 #include "platform/HyModuleInstance.h"
 #include "platform/HyScreen.h"
+#include "platform/HyThreadPool.h"
 
 namespace {
 
@@ -46,6 +47,8 @@ struct ModuleLifetime {
     ~ModuleLifetime()
     {
         destroy_effect_and_host();
+        // The host may unload the module now: no worker thread may be left running its code.
+        hyplat::HyThreadPool::process().release_workers();
         g.moduleInstance = nullptr;
     }
 };

@@ -1,5 +1,7 @@
 #include "ocean/HyOceanSurface.h"
 
+#include "platform/HyThreadPool.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -1026,6 +1028,11 @@ void HyOceanSurface::evolve_element(HyOcean_data* e, double t)
 {
     e->evolve_to_time(t);
     e->transform_to_heights();
+    place_element(e, t);
+}
+
+void HyOceanSurface::place_element(HyOcean_data* e, double t)
+{
     double x = 0.0, y = 0.0;
     e->get_position(t, x, y);
     if (grid && e->get_height_array())
@@ -1034,15 +1041,31 @@ void HyOceanSurface::evolve_element(HyOcean_data* e, double t)
 
 int HyOceanSurface::evolve_to_time(const double& t)
 {
-    if (primary_allocated) {
-        large_primary->evolve_to_time(t);
-        large_primary->transform_to_heights();
-        small_primary->evolve_to_time(t);
-        small_primary->transform_to_heights();
-    }
+    // Every element writes only its own array and spectral state, so the elements evolve side by
+    // side: index 0 and 1 are the large and small primary lattices, then the list in order. Grid
+    // positions are set afterwards, on this thread, because they change the shared grid.
+    const int primaries = primary_allocated ? 2 : 0;
+    const std::int64_t count = primaries + disturbances.count;
+    hyplat::parallel_for(count, 1, [&](std::int64_t begin, std::int64_t end) {
+        for (std::int64_t k = begin; k < end; ++k) {
+            HyOcean_data* e = nullptr;
+            if (k < primaries) {
+                e = k == 0 ? static_cast<HyOcean_data*>(large_primary) : small_primary;
+            } else {
+                HyOceanDisturbanceList::Node* n = disturbances.head;
+                for (std::int64_t skip = k - primaries; n && skip > 0; --skip)
+                    n = n->next;
+                e = n ? n->element : nullptr;
+            }
+            if (e) {
+                e->evolve_to_time(t);
+                e->transform_to_heights();
+            }
+        }
+    });
     for (HyOceanDisturbanceList::Node* n = disturbances.head; n; n = n->next)
         if (n->element)
-            evolve_element(n->element, t);
+            place_element(n->element, t);
     return 1;
 }
 

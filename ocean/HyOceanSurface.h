@@ -246,6 +246,8 @@ private:
     HyOceanDisturbanceList::Node* node_for(std::uint32_t id, const char* operation) const;
     // Evolves one element to t and places its grid.
     void evolve_element(HyOcean_data* element, double t);
+    // Moves an element's auxiliary grid to the element's position at time t.
+    void place_element(HyOcean_data* element, double t);
     // Removes the auxiliary grid holding the element's array; 1/0.
     int remove_element_grid(HyOcean_data* element);
 

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 namespace hymem {
 namespace {
@@ -13,6 +15,13 @@ std::atomic<HookFn> g_hook{nullptr};
 std::atomic<std::uint32_t> g_hook_tag{0};
 std::atomic<bool> g_hook_on{false};
 std::atomic<std::uintptr_t> g_hook_user{0};
+
+// Set on threads that must not call the host (the thread pool's workers).
+thread_local bool t_heap_only = false;
+
+// Host-memory blocks such threads release, handed back by a thread that may call the host.
+std::mutex g_deferred_mutex;
+std::vector<void*> g_deferred;
 
 std::atomic<std::int64_t> g_hook_bytes{0};
 std::atomic<std::int64_t> g_heap_bytes{0};
@@ -41,6 +50,20 @@ void install_hook(HookFn fn, std::uint32_t tag, bool on, std::uintptr_t user)
 
 void set_hook_on(bool on) { g_hook_on.store(on); }
 bool hook_on() { return g_hook_on.load(); }
+void use_heap_on_this_thread() { t_heap_only = true; }
+
+void release_deferred()
+{
+    if (t_heap_only)
+        return;
+    std::vector<void*> blocks;
+    {
+        std::lock_guard<std::mutex> lock(g_deferred_mutex);
+        blocks.swap(g_deferred);
+    }
+    for (void* b : blocks)
+        release(b);
+}
 bool hook_installed() { return g_hook.load() != nullptr; }
 std::uint32_t hook_tag() { return g_hook_tag.load(); }
 
@@ -53,7 +76,7 @@ void* allocate(std::size_t n, bool zero)
     void* raw = nullptr;
     std::uint32_t tag = kHeapTag;
     HookFn hook = g_hook.load();
-    const bool from_hook = hook != nullptr && g_hook_on.load();
+    const bool from_hook = hook != nullptr && g_hook_on.load() && !t_heap_only;
     if (from_hook) {
         tag = g_hook_tag.load();
         if (!hook(kHookAllocate, &raw, total, g_hook_user.load()) || raw == nullptr)
@@ -80,6 +103,11 @@ bool release(void* block)
     const std::uint32_t n = h->n;
     HookFn hook = g_hook.load();
     if (hook != nullptr && h->tag == g_hook_tag.load()) {
+        if (t_heap_only) {
+            std::lock_guard<std::mutex> lock(g_deferred_mutex);
+            g_deferred.push_back(block);
+            return true;
+        }
         // Host-memory blocks go back through the hook whether it is switched on or not.
         void* raw = h;
         if (!hook(kHookFree, &raw, 0, g_hook_user.load()))

@@ -34,6 +34,12 @@ using HookFn = int (*)(int op, void** cell, std::size_t bytes, std::uintptr_t us
 void install_hook(HookFn fn, std::uint32_t tag, bool on, std::uintptr_t user);
 void set_hook_on(bool on);
 bool hook_on();
+// The host is called only from the thread it called in on: threads of our own (the thread pool's
+// workers) call this once and then take their blocks from the ordinary heap even while the hook is
+// on. Host-memory blocks such a thread releases wait until a thread that may call the host runs
+// release_deferred (the pool does after every loop).
+void use_heap_on_this_thread();
+void release_deferred();
 bool hook_installed();
 std::uint32_t hook_tag();
 

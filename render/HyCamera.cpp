@@ -1,5 +1,8 @@
 #include "render/HyCamera.h"
 
+#include "platform/HyThreadPool.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -514,18 +517,35 @@ void HyRenderData_Camera::map_colour_planes(F f)
         return;
     const std::size_t n = plane_count();
     float* planes[3] = {red_, green_, blue_};
-    for (float* p : planes) {
-        if (p == nullptr)
-            continue;
-        for (std::size_t i = 0; i < n; ++i)
-            p[i] = f(p[i]);
-    }
+    // Each value maps on its own, so blocks of a plane go to the process's threads.
+    constexpr std::int64_t kBlock = 1 << 16;
+    const std::int64_t blocks = (static_cast<std::int64_t>(n) + kBlock - 1) / kBlock;
+    hyplat::parallel_for(3 * blocks, 1, [&](std::int64_t begin, std::int64_t end) {
+        for (std::int64_t k = begin; k < end; ++k) {
+            float* p = planes[k / blocks];
+            if (p == nullptr)
+                continue;
+            const std::size_t first = static_cast<std::size_t>(k % blocks) * kBlock;
+            const std::size_t last = std::min(n, first + kBlock);
+            for (std::size_t i = first; i < last; ++i)
+                p[i] = f(p[i]);
+        }
+    });
 }
 
 void HyRenderData_Camera::apply_gamma(const double& gamma)
 {
     const float g = static_cast<float>(gamma);
-    map_colour_planes([g](float v) { return v > 0.0f ? std::pow(v, g) : 0.0f; });
+    // The common exponents without pow (1 is the default): v, v*v and sqrt(v) are the correctly
+    // rounded powers, which pow gives too or misses by one unit in the last place.
+    if (g == 1.0f)
+        map_colour_planes([](float v) { return v > 0.0f ? v : 0.0f; });
+    else if (g == 2.0f)
+        map_colour_planes([](float v) { return v > 0.0f ? v * v : 0.0f; });
+    else if (g == 0.5f)
+        map_colour_planes([](float v) { return v > 0.0f ? std::sqrt(v) : 0.0f; });
+    else
+        map_colour_planes([g](float v) { return v > 0.0f ? std::pow(v, g) : 0.0f; });
 }
 
 void HyRenderData_Camera::apply_colour_range(const double& minimum, const double& maximum)

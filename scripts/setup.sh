@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev
   libopenimageio-dev openimageio-tools   # image files of the command-line host
+  libpng-dev              # PNG files of the command-line host, without the general image library
   libcli11-dev            # command-line options
   imagemagick             # independent reader of our SGI files in tests
   clang libclang-rt-14-dev  # fuzz targets

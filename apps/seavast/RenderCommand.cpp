@@ -3,11 +3,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 
 #include "Command.h"
 #include "FramePattern.h"
+#include "FrameWriter.h"
 #include "ImageFiles.h"
 #include "RenderProgress.h"
 #include "Session.h"
@@ -53,6 +55,12 @@ public:
                 ->type_name("IMAGE");
         cmd.add_flag("-q,--quiet", quiet_, "No progress bar");
         cmd.add_flag("--stats", stats_, "Print each frame's render time (seconds) on standard output");
+        cmd.add_option("--threads", threads_, "Threads inside a frame (default: all cores, or $SEAVAST_THREADS)")
+            ->check(CLI::Range(1, 1024))
+            ->type_name("N");
+        cmd.add_option("--compression", compression_, "PNG compression level, 0 (none) to 9 (smallest, slowest)")
+            ->capture_default_str()
+            ->check(CLI::Range(0, 9));
         add_param_options(cmd, params_);
     }
 
@@ -88,6 +96,10 @@ public:
         const bool pattern = expand_frame_pattern(output_, 0, &probe);
         if (range.count() > 1 && !pattern)
             return fail("rendering several frames needs # or %04d in the output name, e.g. sea.####.png");
+
+        // The plug-in sizes its thread pool from the environment when it first renders.
+        if (threads_ > 0)
+            ::setenv("SEAVAST_THREADS", std::to_string(threads_).c_str(), 1);
 
         Session session;
         if (!session.open(common, params_, width, height))
@@ -127,10 +139,13 @@ public:
             return InterruptGuard::requested() ? PF_Interrupt_CANCEL : PF_Err_NONE;
         });
         double total_seconds = 0.0;
+        FrameWriter writer(compression_);
         for (long k = 0; k < total; ++k) {
             const long f = range.first + k * range.step;
-            if (InterruptGuard::requested())
+            if (InterruptGuard::requested()) {
+                writer.finish();
                 return interrupted(progress);
+            }
             HostTime t = single;
             if (!frames_.empty()) {
                 // fps = value / scale: a frame lasts scale / value seconds.
@@ -170,17 +185,19 @@ public:
             const auto started = std::chrono::steady_clock::now();
             const PF_Err err = host.render(out);
             const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            if (InterruptGuard::requested())
+            if (InterruptGuard::requested()) {
+                writer.finish();
                 return interrupted(progress);
+            }
             if (err != PF_Err_NONE || (host.out_data().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE)) {
+                writer.finish();
                 progress.finish();
                 const std::string what = err != PF_Err_NONE ? "answered " + plugin_error_text(err, host)
                                                             : "reported \"" + host.message() + "\"";
                 return fail("the plug-in " + what + " at " + std::to_string(seconds) + " s; " + path +
                             " was not written");
             }
-            const std::string e =
-                write_atomically(path, [&](const std::string& temp) { return write_output_image(temp, out); });
+            const std::string e = writer.write(path, std::move(out));
             if (!e.empty()) {
                 progress.finish();
                 return fail(e);
@@ -194,6 +211,10 @@ public:
                 std::printf("frame %ld %.3f s %s\n", f, took, path.c_str());
                 std::fflush(stdout);
             }
+        }
+        if (const std::string e = writer.finish(); !e.empty()) {
+            progress.finish();
+            return fail(e);
         }
         progress.finish();
         if (stats_)
@@ -228,6 +249,8 @@ private:
     std::string maps_[3];
     bool quiet_ = false;
     bool stats_ = false;
+    int threads_ = 0;
+    int compression_ = kDefaultPngCompression;
     ParamOptions params_;
 };
 

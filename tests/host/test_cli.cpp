@@ -261,3 +261,42 @@ TEST_F(Cli, ExportedGridsReadBackWithTheSameHeights)
 }
 
 } // namespace
+
+// PNG files at any compression level, TIFF files and renders with any thread count hold the same
+// pixels (read back by ImageMagick); a map read as a 16-bit gray-alpha PNG acts as the same map
+// read as an 8-bit TIFF.
+TEST_F(Cli, OutputLevelsFormatsAndThreadsKeepThePixels)
+{
+    const std::string frame = " --size 96x64 --mode 2 -q --time 1.5";
+    const char* runs[][2] = {{"one.png", ""},       {"z0.png", " --compression 0"}, {"z9.png", " --compression 9"},
+                             {"one.tif", ""},       {"t1.png", " --threads 1"},     {"t3.png", " --threads 3"}};
+    std::string first;
+    for (const auto& run : runs) {
+        const CliRun r = seavast(std::string("render -o ") + run[0] + frame + run[1]);
+        ASSERT_EQ(r.status, 0) << run[0] << r.err;
+        const std::string raw = std::string(run[0]) + ".rgba";
+        ASSERT_EQ(std::system(("cd '" + dir_.string() + "' && convert " + run[0] + " -depth 8 rgba:" + raw).c_str()), 0);
+        const std::string pixels = slurp(dir_ / raw);
+        EXPECT_EQ(pixels.size(), 96u * 64u * 4u);
+        if (first.empty())
+            first = pixels;
+        EXPECT_EQ(pixels, first) << run[0];
+    }
+    EXPECT_GT(fs::file_size(dir_ / "z0.png"), fs::file_size(dir_ / "z9.png"));
+    ASSERT_EQ(seavast("render -o m1.png --size 96x64 --mode 1 -q --threads 1").status, 0);
+    ASSERT_EQ(seavast("render -o m7.png --size 96x64 --mode 1 -q --threads 7").status, 0);
+    EXPECT_EQ(slurp(dir_ / "m1.png"), slurp(dir_ / "m7.png"));
+    EXPECT_EQ(seavast("render -o x.png --compression 10" + frame).status, 2);
+
+    ASSERT_EQ(std::system(("cd '" + dir_.string() + "' && convert one.png -colorspace Gray -depth 8 gray.tif && " +
+                           "convert gray.tif -define png:bit-depth=16 -define png:color-type=4 gray16.png")
+                              .c_str()),
+              0);
+    const std::string map = " --size 64x48 --mode 2 -q --time 1 --set IM1CENTERX=0 "
+                            "--set \"Image Map 1/Displace on:=Luminance\" --set IM1INTENSITY=3 --map1 ";
+    ASSERT_EQ(seavast("render -o from_tif.png" + map + "gray.tif").status, 0);
+    ASSERT_EQ(seavast("render -o from_png.png" + map + "gray16.png").status, 0);
+    ASSERT_EQ(seavast("render -o plain.png --size 64x48 --mode 2 -q --time 1").status, 0);
+    EXPECT_EQ(slurp(dir_ / "from_png.png"), slurp(dir_ / "from_tif.png"));
+    EXPECT_NE(slurp(dir_ / "from_png.png"), slurp(dir_ / "plain.png"));
+}

@@ -2,6 +2,7 @@
 // looping, a displacement grid that leaves no trace, floating on a known plane, bad input, and
 // allocation failures forced through the allocator hook.
 #include "ocean/HyOceanSurface.h"
+#include "platform/HyThreadPool.h"
 #include "tests/ocean/OceanTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -479,6 +480,9 @@ TEST(Surface, AllocationFailuresReportAndLeaveTheSurfaceUsable)
 
 TEST(Surface, FramesNeedNoMemoryOnceBuiltAndFailedFramesKeepTheLastSea)
 {
+    // Only the calling thread allocates through the hook (workers take heap memory), so the
+    // elements evolve on this thread alone here.
+    hyplat::HyThreadPool::set_process_threads(1);
     // After the first frame a frame allocates nothing: it runs under a hook that refuses everything.
     {
         HyOceanSurface s, reference;
@@ -520,6 +524,7 @@ TEST(Surface, FramesNeedNoMemoryOnceBuiltAndFailedFramesKeepTheLastSea)
         EXPECT_EQ(sample(s), sample(reference));
         hymem::install_hook(nullptr, 0, false, 0);
     }
+    hyplat::HyThreadPool::set_process_threads(0);
 }
 
 TEST(Surface, RefusedReallocationsKeepTheListAndRecover)
@@ -665,4 +670,34 @@ TEST(Surface, ForwardsReflectingLinesQueriesAndImages)
     EXPECT_EQ(std::ftell(f), 512 + 16 * 8);
     std::fclose(f);
     std::remove(path.c_str());
+}
+
+// The elements evolve side by side on the process's threads; the sea is bit-for-bit the same for
+// 1, 2 and 7 threads, and each element lands where its position puts it.
+TEST(Surface, SeaDoesNotDependOnTheThreadCount)
+{
+    std::vector<double> seas[3];
+    int k = 0;
+    for (int threads : {1, 2, 7}) {
+        hyplat::HyThreadPool::set_process_threads(threads);
+        HyOceanSurface s;
+        ASSERT_EQ(s.allocate_primary_waves(small_primary()), 1);
+        ASSERT_NE(s.add_new_swell(small_swell(1)), 0u);
+        ASSERT_NE(s.add_new_swell(small_swell(2)), 0u);
+        HyRipple_record ripple;
+        ripple.centre_x = 4.0;
+        ASSERT_NE(s.add_new_ripple(ripple), 0u);
+        HyWake_record wake;
+        wake.nx = wake.ny = 32;
+        wake.dx = wake.dy = 2.0;
+        wake.heading = 0.3;
+        ASSERT_NE(s.add_new_wake(wake), 0u);
+        for (double t : {0.5, 1.25})
+            s.evolve_to_time(t);
+        seas[k++] = sample(s);
+    }
+    hyplat::HyThreadPool::set_process_threads(0);
+    EXPECT_TRUE(all_finite(seas[0]));
+    EXPECT_EQ(seas[0], seas[1]);
+    EXPECT_EQ(seas[0], seas[2]);
 }

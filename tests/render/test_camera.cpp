@@ -1,6 +1,7 @@
 // Camera: orientation against an independently built rotation, projection round trips, windows,
 // visibility rules, direction codes, sea-level mapping and the tone operations on the planes.
 #include "platform/HyMemory.h"
+#include "platform/HyThreadPool.h"
 #include "render/HyCamera.h"
 #include "tests/render/render_test_support.h"
 
@@ -660,4 +661,44 @@ TEST(Camera, PlanesComeFromTheTaggedAllocator)
     EXPECT_EQ(hymem::hook_bytes(), host);
     EXPECT_EQ(planes.red, nullptr);
     EXPECT_EQ(hymem::heap_bytes(), heap);
+}
+
+// Gamma over planes of several blocks: the same values with 1 and 3 threads, each within one unit in
+// the last place of pow (exactly pow's rounding for the general exponent), non-positive and NaN to 0.
+TEST(Camera, GammaDoesNotDependOnTheThreadCount)
+{
+    constexpr std::uint32_t w = 700, h = 300;
+    const std::size_t n = std::size_t(w) * h;
+    for (double gamma : {1.0, 2.0, 0.5, 0.45}) {
+        std::vector<float> results[2];
+        int k = 0;
+        for (int threads : {1, 3}) {
+            hyplat::HyThreadPool::set_process_threads(threads);
+            HyRenderData_Camera cam;
+            cam.set_image_size(w, h);
+            std::vector<float> red(n), green(n), blue(n);
+            for (std::size_t i = 0; i < n; ++i) {
+                red[i] = float(i % 977) * 0.013f - 1.0f;
+                green[i] = i % 5 == 0 ? std::nanf("") : float(i) * 1e-4f;
+                blue[i] = float(i % 31) * 7.5f;
+            }
+            cam.set_colour_planes(red.data(), green.data(), blue.data());
+            const std::vector<float> in = red;
+            cam.apply_gamma(gamma);
+            for (std::size_t i = 0; i < n; i += 37) {
+                const float want = in[i] > 0.0f ? std::pow(in[i], float(gamma)) : 0.0f;
+                if (gamma == 0.45)
+                    ASSERT_EQ(red[i], want) << i;
+                else
+                    ASSERT_LE(std::fabs(red[i] - want), std::fabs(want) * 1.2e-7f) << gamma << " " << i;
+            }
+            EXPECT_EQ(green[0], 0.0f);
+            results[k] = red;
+            results[k].insert(results[k].end(), green.begin(), green.end());
+            results[k].insert(results[k].end(), blue.begin(), blue.end());
+            ++k;
+        }
+        EXPECT_EQ(std::memcmp(results[0].data(), results[1].data(), results[0].size() * sizeof(float)), 0) << gamma;
+    }
+    hyplat::HyThreadPool::set_process_threads(0);
 }

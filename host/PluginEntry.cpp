@@ -21,7 +21,10 @@ struct ProcessState {
     PF_InData* currentHostData = nullptr;
     // The utility table that handed out the last host-memory block: blocks outlive the call that
     // took them (the effect frees its caches at module detach, when no call is in progress).
-    PF_UtilCallbacks* blockUtils = nullptr;
+    // The handle functions of the host that gave out the last block, copied: the host's own table may
+    // live only as long as its call, and the module can be detached long after that.
+    PF_UtilCallbacks blockUtils{};
+    bool haveBlockUtils = false;
     CAEHost* host = nullptr;
     CEffect* effect = nullptr;
     std::int32_t globalSetupCount = 0;
@@ -328,15 +331,16 @@ int HostMemoryHook(int op, void** cell, std::size_t bytes, std::uintptr_t)
             return 0;
         }
         std::memcpy(base, &h, sizeof(h));
-        g.blockUtils = utils;
+        g.blockUtils = *utils;
+        g.haveBlockUtils = true;
         *cell = base + 8;
         return 1;
     }
     if (op == hymem::kHookFree) {
         if (*cell == nullptr)
             return 0;
-        if (utils == nullptr)
-            utils = g.blockUtils;
+        if (utils == nullptr && g.haveBlockUtils)
+            utils = &g.blockUtils;
         PF_Handle h = nullptr;
         std::memcpy(&h, static_cast<unsigned char*>(*cell) - 8, sizeof(h));
         if (h == nullptr || utils == nullptr)

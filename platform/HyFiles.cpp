@@ -57,4 +57,13 @@ std::filesystem::path common_documents_folder()
 #endif
 }
 
+void set_environment(const char* name, const std::string& value)
+{
+#ifdef _WIN32
+    _wputenv_s(widen(name).c_str(), widen(value).c_str());
+#else
+    ::setenv(name, value.c_str(), 1);
+#endif
+}
+
 } // namespace hyplat

@@ -22,4 +22,7 @@ std::FILE* open_file(const char* utf8, const char* mode);
 // none is known.
 std::filesystem::path common_documents_folder();
 
+// Sets an environment variable of this process (UTF-8 name and value).
+void set_environment(const char* name, const std::string& value);
+
 } // namespace hyplat

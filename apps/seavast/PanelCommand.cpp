@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/HyFiles.h"
 #include "Command.h"
 #include "PresetStore.h"
 #include "Session.h"
@@ -32,7 +33,7 @@ public:
         if (!parts_.empty())
             script += "choose:" + parts_ + "\n";
         if (!script.empty())
-            setenv("SEAVAST_UI_SCRIPT", script.c_str(), 1);
+            hyplat::set_environment("SEAVAST_UI_SCRIPT", script);
         Session session;
         if (!session.open(common, ParamOptions{}, 64, 64))
             return kExitFailure;

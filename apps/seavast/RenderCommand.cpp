@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 
+#include "platform/HyFiles.h"
 #include "Command.h"
 #include "FramePattern.h"
 #include "FrameWriter.h"
@@ -99,7 +100,7 @@ public:
 
         // The plug-in sizes its thread pool from the environment when it first renders.
         if (threads_ > 0)
-            ::setenv("SEAVAST_THREADS", std::to_string(threads_).c_str(), 1);
+            hyplat::set_environment("SEAVAST_THREADS", std::to_string(threads_));
 
         Session session;
         if (!session.open(common, params_, width, height))

@@ -7,7 +7,12 @@ namespace seavast_app {
 namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
+#ifdef _WIN32
+void (*g_old_int)(int) = SIG_DFL;
+void (*g_old_term)(int) = SIG_DFL;
+#else
 struct sigaction g_old_int, g_old_term;
+#endif
 
 extern "C" void on_interrupt(int signal) { g_interrupted = signal; }
 
@@ -77,17 +82,27 @@ void ProgressBar::draw()
 InterruptGuard::InterruptGuard()
 {
     g_interrupted = 0;
+#ifdef _WIN32
+    g_old_int = std::signal(SIGINT, on_interrupt);
+    g_old_term = std::signal(SIGTERM, on_interrupt);
+#else
     struct sigaction sa {};
     sa.sa_handler = on_interrupt;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, &g_old_int);
     sigaction(SIGTERM, &sa, &g_old_term);
+#endif
 }
 
 InterruptGuard::~InterruptGuard()
 {
+#ifdef _WIN32
+    std::signal(SIGINT, g_old_int);
+    std::signal(SIGTERM, g_old_term);
+#else
     sigaction(SIGINT, &g_old_int, nullptr);
     sigaction(SIGTERM, &g_old_term, nullptr);
+#endif
 }
 
 bool InterruptGuard::requested() { return g_interrupted != 0; }

@@ -70,7 +70,7 @@ std::string read_layer_image(const std::string& path, hostkit::World* layer)
 
 bool output_format_known(const std::string& path) { return extension(path) == ".png"; }
 
-std::string write_output_image(const std::string& path, const hostkit::World& image)
+std::string write_output_image(const std::string& path, const hostkit::World& image, int compression)
 {
     if (!output_format_known(path))
         return "unknown output format \"" + extension(path) + "\" (this build writes .png)";
@@ -85,6 +85,7 @@ std::string write_output_image(const std::string& path, const hostkit::World& im
             q[2] = p.blue;
             q[3] = p.alpha;
         }
+    stbi_write_png_compression_level = compression < 1 ? 1 : compression;
     if (stbi_write_png(path.c_str(), w, h, 4, rgba.data(), w * 4) == 0)
         return "cannot write " + path;
     return "";

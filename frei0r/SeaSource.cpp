@@ -1,11 +1,13 @@
 #include "frei0r/SeaSource.h"
 
 #include <cmath>
+#include <filesystem>
 #include <cstdio>
 
 #include "host/ParamTable.h"
 #include "hostkit/Fixed.h"
 #include "hostkit/HostTime.h"
+#include "ui/HyPresetStore.h"
 #include "ui/PresetFile.h"
 
 namespace seavast_frei0r {
@@ -52,7 +54,12 @@ const std::vector<Frei0rParam>& frei0r_params()
     return params;
 }
 
-std::string preset_path(const std::string& name) { return name; }
+std::string preset_path(const std::string& name)
+{
+    // A store name that cannot be found stays as given: reading it then fails with the name in the message.
+    std::filesystem::path path;
+    return ResolvePresetArgument(name, &path).ok() ? path.string() : name;
+}
 
 SeaSource::SeaSource(std::shared_ptr<hostkit::Module> module, const std::string& load_error, int width,
                      int height)

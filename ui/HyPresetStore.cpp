@@ -437,3 +437,21 @@ HyWarning ReadSelectedPreset(const HyPresetState& state, std::uint32_t mask, std
     }
     return {};
 }
+
+HyWarning ResolvePresetArgument(const std::string& argument, std::filesystem::path* path)
+{
+    std::error_code ec;
+    const std::size_t slash = argument.find('/');
+    const bool store_name = slash != std::string::npos && argument.find('/', slash + 1) == std::string::npos &&
+                            argument.size() > 4 && argument.substr(argument.size() - 4) != ".wvp";
+    if (!store_name || std::filesystem::exists(argument, ec)) {
+        *path = argument;
+        return HyWarning{};
+    }
+    HyPresetState state;
+    SetUpPresetRoot(state, DefaultPresetRoot());
+    const HyWarning w = ChoosePreset(state, argument);
+    if (w.ok())
+        *path = state.selected;
+    return w;
+}

@@ -101,6 +101,10 @@ std::vector<std::string> ListPresets(const std::filesystem::path& category);
 HyWarning ChooseCategory(const HyPresetState& state, std::string_view name, std::filesystem::path& out);
 HyWarning ChoosePreset(HyPresetState& state, std::string_view category_slash_name);
 
+// A preset as hosts name it: an existing file, a path ending in ".wvp", or CATEGORY/NAME in the store at
+// the default root. Sets *path and returns a warning with id 0, or the store's warning.
+HyWarning ResolvePresetArgument(const std::string& argument, std::filesystem::path* path);
+
 // ---- Manager commands --------------------------------------------------------------------------
 // Save `text` as `name` in the destination category (901, 904, 912, 911, 905 asked, 907). The file is
 // replaced atomically: a failed save leaves the old preset as it was.

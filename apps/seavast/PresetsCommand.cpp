@@ -17,22 +17,13 @@ namespace seavast_app {
 
 bool resolve_preset_argument(const std::string& argument, std::string* path, std::string* error)
 {
-    std::error_code ec;
-    const std::size_t slash = argument.find('/');
-    const bool store_name = slash != std::string::npos && argument.find('/', slash + 1) == std::string::npos &&
-                            argument.size() > 4 && argument.substr(argument.size() - 4) != ".wvp";
-    if (!store_name || std::filesystem::exists(argument, ec)) {
-        *path = argument;
-        return true;
-    }
-    HyPresetState state;
-    SetUpPresetRoot(state, DefaultPresetRoot());
-    const HyWarning w = ChoosePreset(state, argument);
+    std::filesystem::path p;
+    const HyWarning w = ResolvePresetArgument(argument, &p);
     if (!w.ok()) {
         *error = warning_line(w);
         return false;
     }
-    *path = state.selected.string();
+    *path = p.string();
     return true;
 }
 

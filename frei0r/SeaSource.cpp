@@ -1,7 +1,6 @@
 #include "frei0r/SeaSource.h"
 
 #include <cmath>
-#include <filesystem>
 #include <cstdio>
 
 #include "host/ParamTable.h"
@@ -57,8 +56,8 @@ const std::vector<Frei0rParam>& frei0r_params()
 std::string preset_path(const std::string& name)
 {
     // A store name that cannot be found stays as given: reading it then fails with the name in the message.
-    std::filesystem::path path;
-    return ResolvePresetArgument(name, &path).ok() ? path.string() : name;
+    std::string path;
+    return ResolvePresetArgument(name, &path).ok() ? path : name;
 }
 
 SeaSource::SeaSource(std::shared_ptr<hostkit::Module> module, const std::string& load_error, int width,

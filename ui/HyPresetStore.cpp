@@ -1,5 +1,7 @@
 #include "ui/HyPresetStore.h"
 
+#include "platform/HyFiles.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <system_error>
@@ -438,13 +440,13 @@ HyWarning ReadSelectedPreset(const HyPresetState& state, std::uint32_t mask, std
     return {};
 }
 
-HyWarning ResolvePresetArgument(const std::string& argument, std::filesystem::path* path)
+HyWarning ResolvePresetArgument(const std::string& argument, std::string* path)
 {
     std::error_code ec;
     const std::size_t slash = argument.find('/');
     const bool store_name = slash != std::string::npos && argument.find('/', slash + 1) == std::string::npos &&
                             argument.size() > 4 && argument.substr(argument.size() - 4) != ".wvp";
-    if (!store_name || std::filesystem::exists(argument, ec)) {
+    if (!store_name || std::filesystem::exists(hyplat::file_path(argument), ec)) {
         *path = argument;
         return HyWarning{};
     }
@@ -452,6 +454,6 @@ HyWarning ResolvePresetArgument(const std::string& argument, std::filesystem::pa
     SetUpPresetRoot(state, DefaultPresetRoot());
     const HyWarning w = ChoosePreset(state, argument);
     if (w.ok())
-        *path = state.selected;
+        *path = hyplat::file_name(state.selected);
     return w;
 }

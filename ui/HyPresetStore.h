@@ -101,9 +101,9 @@ std::vector<std::string> ListPresets(const std::filesystem::path& category);
 HyWarning ChooseCategory(const HyPresetState& state, std::string_view name, std::filesystem::path& out);
 HyWarning ChoosePreset(HyPresetState& state, std::string_view category_slash_name);
 
-// A preset as hosts name it: an existing file, a path ending in ".wvp", or CATEGORY/NAME in the store at
-// the default root. Sets *path and returns a warning with id 0, or the store's warning.
-HyWarning ResolvePresetArgument(const std::string& argument, std::filesystem::path* path);
+// A preset as hosts name it (UTF-8): an existing file, a path ending in ".wvp", or CATEGORY/NAME in the
+// store at the default root. Sets *path (UTF-8) and returns a warning with id 0, or the store's warning.
+HyWarning ResolvePresetArgument(const std::string& argument, std::string* path);
 
 // ---- Manager commands --------------------------------------------------------------------------
 // Save `text` as `name` in the destination category (901, 904, 912, 911, 905 asked, 907). The file is

@@ -17,13 +17,11 @@ namespace seavast_app {
 
 bool resolve_preset_argument(const std::string& argument, std::string* path, std::string* error)
 {
-    std::filesystem::path p;
-    const HyWarning w = ResolvePresetArgument(argument, &p);
+    const HyWarning w = ResolvePresetArgument(argument, path);
     if (!w.ok()) {
         *error = warning_line(w);
         return false;
     }
-    *path = p.string();
     return true;
 }
 

@@ -51,23 +51,18 @@ int HyRenderScene::render_light_dome(Frame& f)
 {
     if (!f.red)
         return 0;
-    for (int row = 0; row < f.rows; ++row) {
-        for (int column = 0; column < f.columns; ++column) {
-            double v[3];
-            f.view.pixel_direction(row, column, v[0], v[1], v[2]);
-            double c[3] = {0.0, 0.0, 0.0};
-            for (int i = 0; i < light_count; ++i) {
-                const double cosine = -dot3(lights[i]->direction, v);
-                const double w = 0.5 + 0.5 * std::pow(cosine, 5);
-                for (int k = 0; k < 3; ++k)
-                    c[k] += w * lights[i]->colour[k];
-            }
-            store(f.red, f.green, f.blue, std::size_t(row) * std::size_t(f.columns) + std::size_t(column), c);
+    return for_each_pixel(f, true, [&](int row, int column, std::size_t at) {
+        double v[3];
+        f.view.pixel_direction(row, column, v[0], v[1], v[2]);
+        double c[3] = {0.0, 0.0, 0.0};
+        for (int i = 0; i < light_count; ++i) {
+            const double cosine = -dot3(lights[i]->direction, v);
+            const double w = 0.5 + 0.5 * std::pow(cosine, 5);
+            for (int k = 0; k < 3; ++k)
+                c[k] += w * lights[i]->colour[k];
         }
-        if (!row_done(row, f.rows))
-            return 0;
-    }
-    return 1;
+        store(f.red, f.green, f.blue, at, c);
+    }) ? 1 : 0;
 }
 
 int HyRenderScene::render_air_only(Frame& f)
@@ -78,26 +73,20 @@ int HyRenderScene::render_air_only(Frame& f)
     if (f.alpha)
         std::fill(f.alpha, f.alpha + n, 0.0f);
     const bool sky_counts = render_what == kWhatBoth || render_what == kWhatAir;
-    for (int row = 0; row < f.rows; ++row) {
-        for (int column = 0; column < f.columns; ++column) {
-            double v[3];
-            f.view.pixel_direction(row, column, v[0], v[1], v[2]);
-            double c[3], sky;
-            if (at_horizon(f, v[2])) {
-                horizon_air(f, row, column, -1.0, true, c, &sky);
-            } else {
-                air_light_sum(f.air_optics, f.eye, v, -1.0, true, c);
-                sky = v[2] >= 0.0 ? 1.0 : 0.0;
-            }
-            const std::size_t at = std::size_t(row) * std::size_t(f.columns) + std::size_t(column);
-            store(f.red, f.green, f.blue, at, c);
-            if (f.alpha && sky_counts)
-                f.alpha[at] += float(sky);
+    return for_each_pixel(f, true, [&](int row, int column, std::size_t at) {
+        double v[3];
+        f.view.pixel_direction(row, column, v[0], v[1], v[2]);
+        double c[3], sky;
+        if (at_horizon(f, v[2])) {
+            horizon_air(f, row, column, -1.0, true, c, &sky);
+        } else {
+            air_light_sum(f.air_optics, f.eye, v, -1.0, true, c);
+            sky = v[2] >= 0.0 ? 1.0 : 0.0;
         }
-        if (!row_done(row, f.rows))
-            return 0;
-    }
-    return 1;
+        store(f.red, f.green, f.blue, at, c);
+        if (f.alpha && sky_counts)
+            f.alpha[at] += float(sky);
+    }) ? 1 : 0;
 }
 
 // ---- Texture path -----------------------------------------------------------------------------------
@@ -119,73 +108,67 @@ int HyRenderScene::render_texture(Frame& f)
     double pixel_h = 0.0, pixel_v = 0.0;
     f.camera->get_pixel_angles(pixel_h, pixel_v);
     const double h = f.eye[2];
+    const bool above = h >= 0.0;
 
     HySurfaceView sv;
     for (int k = 0; k < 3; ++k)
         sv.eye[k] = f.eye[k];
-    for (int row = 0; row < f.rows; ++row) {
-        for (int column = 0; column < f.columns; ++column) {
-            double* v = sv.direction;
-            f.view.pixel_direction(row, column, v[0], v[1], v[2]);
-            double c[3] = {0.0, 0.0, 0.0};
-            double sky = 0.0, water = 0.0;
-            const bool above = h >= 0.0;
-            if (above ? v[2] >= 0.0 : v[2] <= 0.0) {
-                // Sky seen from above; deep water seen from below.
-                if (above) {
-                    if (with_air) {
-                        sky = 1.0;
-                        air_light_sum(air, f.eye, v, -1.0, true, c);
-                    }
-                } else {
-                    for (int k = 0; k < 3; ++k)
-                        c[k] = upwelling[k];
-                    sky = with_air ? 1.0 : 0.0;
+    return for_each_pixel(f, true, [&](int row, int column, std::size_t at) {
+        double* v = sv.direction;
+        f.view.pixel_direction(row, column, v[0], v[1], v[2]);
+        double c[3] = {0.0, 0.0, 0.0};
+        double sky = 0.0, water = 0.0;
+        if (above ? v[2] >= 0.0 : v[2] <= 0.0) {
+            // Sky seen from above; deep water seen from below.
+            if (above) {
+                if (with_air) {
+                    sky = 1.0;
+                    air_light_sum(air, f.eye, v, -1.0, true, c);
                 }
             } else {
-                // The sea-level plane, carrying the surface's slopes.
-                const double t = -h / v[2];
-                const double p[3] = {f.eye[0] + t * v[0], f.eye[1] + t * v[1], 0.0};
-                const bool inside = f.to_horizon || (std::fabs(p[0] - f.eye[0]) < f.max_distance &&
-                                                     std::fabs(p[1] - f.eye[1]) < f.max_distance);
-                if (inside) {
-                    double sx = 0.0, sy = 0.0;
-                    if (f.surface) {
-                        // With air the footprint of a pixel filters the slopes, so the far sea does not
-                        // sparkle with aliased detail.
-                        if (above && with_air)
-                            f.surface->get_slope_by_difference(p[0], p[1], 2.0 * pixel_h * t, 2.0 * pixel_v * t, sx,
-                                                               sy);
-                        else
-                            f.surface->get_slope(p[0], p[1], sx, sy);
-                    }
-                    double normal[3];
-                    slope_normal(sx, sy, normal);
-                    if (above) {
-                        shade_from_above(context, p, normal, sv, t * t, c);
-                        if (with_air) {
-                            double tr[3] = {1.0, 1.0, 1.0}, lp[3];
-                            if (air)
-                                air->transmittance(f.eye, v, t, &tr[0], &tr[1], &tr[2]);
-                            air_light_sum(air, f.eye, v, t, true, lp);
-                            for (int k = 0; k < 3; ++k)
-                                c[k] = tr[k] * c[k] + lp[k];
-                        }
-                    } else {
-                        shade_from_below(context, p, normal, sv, t * t, c);
-                    }
-                    water = 1.0;
-                }
+                for (int k = 0; k < 3; ++k)
+                    c[k] = upwelling[k];
+                sky = with_air ? 1.0 : 0.0;
             }
-            const std::size_t at = std::size_t(row) * std::size_t(f.columns) + std::size_t(column);
-            store(f.red, f.green, f.blue, at, c);
-            if (f.alpha)
-                f.alpha[at] += float((sky_counts ? sky : 0.0) + (water_counts ? water : 0.0));
+        } else {
+            // The sea-level plane, carrying the surface's slopes.
+            const double t = -h / v[2];
+            const double p[3] = {f.eye[0] + t * v[0], f.eye[1] + t * v[1], 0.0};
+            const bool inside = f.to_horizon || (std::fabs(p[0] - f.eye[0]) < f.max_distance &&
+                                                 std::fabs(p[1] - f.eye[1]) < f.max_distance);
+            if (inside) {
+                double sx = 0.0, sy = 0.0;
+                if (f.surface) {
+                    // With air the footprint of a pixel filters the slopes, so the far sea does not
+                    // sparkle with aliased detail.
+                    if (above && with_air)
+                        f.surface->get_slope_by_difference(p[0], p[1], 2.0 * pixel_h * t, 2.0 * pixel_v * t, sx,
+                                                           sy);
+                    else
+                        f.surface->get_slope(p[0], p[1], sx, sy);
+                }
+                double normal[3];
+                slope_normal(sx, sy, normal);
+                if (above) {
+                    shade_from_above(context, p, normal, sv, t * t, c);
+                    if (with_air) {
+                        double tr[3] = {1.0, 1.0, 1.0}, lp[3];
+                        if (air)
+                            air->transmittance(f.eye, v, t, &tr[0], &tr[1], &tr[2]);
+                        air_light_sum(air, f.eye, v, t, true, lp);
+                        for (int k = 0; k < 3; ++k)
+                            c[k] = tr[k] * c[k] + lp[k];
+                    }
+                } else {
+                    shade_from_below(context, p, normal, sv, t * t, c);
+                }
+                water = 1.0;
+            }
         }
-        if (!row_done(row, f.rows))
-            return 0;
-    }
-    return 1;
+        store(f.red, f.green, f.blue, at, c);
+        if (f.alpha)
+            f.alpha[at] += float((sky_counts ? sky : 0.0) + (water_counts ? water : 0.0));
+    }) ? 1 : 0;
 }
 
 // ---- Point shading ----------------------------------------------------------------------------------
@@ -436,22 +419,16 @@ int HyRenderScene::render_wireframe(Frame& f)
 
 int HyRenderScene::mark_lights(const Frame& f, double reach)
 {
-    for (int row = 0; row < f.rows; ++row) {
-        for (int column = 0; column < f.columns; ++column) {
-            double v[3];
-            f.view.pixel_direction(row, column, v[0], v[1], v[2]);
-            for (int i = 0; i < light_count; ++i) {
-                if (dot3(lights[i]->direction, v) < reach) {
-                    const std::size_t at = std::size_t(row) * std::size_t(f.columns) + std::size_t(column);
-                    f.red[at] = f.green[at] = f.blue[at] = 1.0f;
-                    break;
-                }
+    return for_each_pixel(f, true, [&](int row, int column, std::size_t at) {
+        double v[3];
+        f.view.pixel_direction(row, column, v[0], v[1], v[2]);
+        for (int i = 0; i < light_count; ++i) {
+            if (dot3(lights[i]->direction, v) < reach) {
+                f.red[at] = f.green[at] = f.blue[at] = 1.0f;
+                break;
             }
         }
-        if (!row_done(row, f.rows))
-            return 0;
-    }
-    return 1;
+    }) ? 1 : 0;
 }
 
 int HyRenderScene::render_sky_marks(Frame& f)

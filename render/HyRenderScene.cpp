@@ -432,38 +432,35 @@ int HyRenderScene::render_realistic(Frame& f)
 void HyRenderScene::apply_air_to_water(const Frame& f, const HyPixelBuffer& buffer)
 {
     float* planes[3] = {f.red, f.green, f.blue};
-    for (int row = 0; row < f.rows; ++row) {
-        for (int column = 0; column < f.columns; ++column) {
-            const std::size_t at = std::size_t(row) * std::size_t(f.columns) + std::size_t(column);
-            const double a = buffer.coverage[row][column];
-            double v[3];
-            f.view.pixel_direction(row, column, v[0], v[1], v[2]);
-            const bool horizon = at_horizon(f, v[2]);
-            double c[3] = {planes[0][at], planes[1][at], planes[2][at]};
-            if (a > 0.0) {
-                const double d = std::sqrt(double(buffer.distance_squared[row][column]));
-                double lp[3], t[3];
-                if (horizon)
-                    horizon_air(f, row, column, d, false, lp, nullptr);
-                else
-                    air_light_sum(f.air_optics, f.eye, v, d, false, lp);
-                f.air_optics->transmittance(f.eye, v, d, &t[0], &t[1], &t[2]);
-                for (int k = 0; k < 3; ++k)
-                    c[k] = c[k] * t[k] + a * lp[k];
-            }
-            if (a < 1.0) {
-                double s[3];
-                if (horizon)
-                    horizon_air(f, row, column, -1.0, false, s, nullptr);
-                else
-                    air_light_sum(f.air_optics, f.eye, v, -1.0, false, s);
-                for (int k = 0; k < 3; ++k)
-                    c[k] += (1.0 - a) * s[k];
-            }
+    for_each_pixel(f, false, [&](int row, int column, std::size_t at) {
+        const double a = buffer.coverage[row][column];
+        double v[3];
+        f.view.pixel_direction(row, column, v[0], v[1], v[2]);
+        const bool horizon = at_horizon(f, v[2]);
+        double c[3] = {planes[0][at], planes[1][at], planes[2][at]};
+        if (a > 0.0) {
+            const double d = std::sqrt(double(buffer.distance_squared[row][column]));
+            double lp[3], t[3];
+            if (horizon)
+                horizon_air(f, row, column, d, false, lp, nullptr);
+            else
+                air_light_sum(f.air_optics, f.eye, v, d, false, lp);
+            f.air_optics->transmittance(f.eye, v, d, &t[0], &t[1], &t[2]);
             for (int k = 0; k < 3; ++k)
-                planes[k][at] = float(c[k]);
+                c[k] = c[k] * t[k] + a * lp[k];
         }
-    }
+        if (a < 1.0) {
+            double s[3];
+            if (horizon)
+                horizon_air(f, row, column, -1.0, false, s, nullptr);
+            else
+                air_light_sum(f.air_optics, f.eye, v, -1.0, false, s);
+            for (int k = 0; k < 3; ++k)
+                c[k] += (1.0 - a) * s[k];
+        }
+        for (int k = 0; k < 3; ++k)
+            planes[k][at] = float(c[k]);
+    });
 }
 
 void HyRenderScene::add_light_disks(const Frame& f, const HyPixelBuffer& buffer)
@@ -478,50 +475,44 @@ void HyRenderScene::add_light_disks(const Frame& f, const HyPixelBuffer& buffer)
         factor[i] = radius > 0.0 ? (1.0 - std::cos(std::min(radius + diagonal, 3.14159))) / cap : 0.0;
     }
     float* planes[3] = {f.red, f.green, f.blue};
-    for (int row = 0; row < f.rows; ++row) {
-        for (int column = 0; column < f.columns; ++column) {
-            const double a = buffer.coverage[row][column];
-            if (!(a < 1.0))
+    for_each_pixel(f, false, [&](int row, int column, std::size_t at) {
+        const double a = buffer.coverage[row][column];
+        if (!(a < 1.0))
+            return;
+        double v[3];
+        f.view.pixel_direction(row, column, v[0], v[1], v[2]);
+        double sum[3] = {0.0, 0.0, 0.0};
+        for (int i = 0; i < light_count; ++i) {
+            const HyRenderData_Light& l = *lights[i];
+            if (!l.affects_air || factor[i] <= 0.0 || !f.air_optics->in_light_disc(l.viewed_size, v, l.direction, factor[i]))
                 continue;
-            double v[3];
-            f.view.pixel_direction(row, column, v[0], v[1], v[2]);
-            double sum[3] = {0.0, 0.0, 0.0};
-            for (int i = 0; i < light_count; ++i) {
-                const HyRenderData_Light& l = *lights[i];
-                if (!l.affects_air || factor[i] <= 0.0 || !f.air_optics->in_light_disc(l.viewed_size, v, l.direction, factor[i]))
-                    continue;
-                for (int si = 1; si <= 5; ++si) {
-                    for (int sj = 1; sj <= 5; ++sj) {
-                        double ray[6];
-                        f.view.subpixel_ray(row + (si - 0.5) * 0.2, column + (sj - 0.5) * 0.2, ray);
-                        double r[3];
-                        f.air_optics->light_disc_radiance(ray, ray + 3, -1.0, l.direction, l.viewed_intensity,
-                                                          l.viewed_size, &r[0], &r[1], &r[2]);
-                        for (int k = 0; k < 3; ++k)
-                            sum[k] += std::min(1.0, r[k] * l.colour[k]) * 0.04;
-                    }
+            for (int si = 1; si <= 5; ++si) {
+                for (int sj = 1; sj <= 5; ++sj) {
+                    double ray[6];
+                    f.view.subpixel_ray(row + (si - 0.5) * 0.2, column + (sj - 0.5) * 0.2, ray);
+                    double r[3];
+                    f.air_optics->light_disc_radiance(ray, ray + 3, -1.0, l.direction, l.viewed_intensity,
+                                                      l.viewed_size, &r[0], &r[1], &r[2]);
+                    for (int k = 0; k < 3; ++k)
+                        sum[k] += std::min(1.0, r[k] * l.colour[k]) * 0.04;
                 }
             }
-            const std::size_t at = std::size_t(row) * std::size_t(f.columns) + std::size_t(column);
-            for (int k = 0; k < 3; ++k)
-                planes[k][at] += float((1.0 - a) * sum[k]);
         }
-    }
+        for (int k = 0; k < 3; ++k)
+            planes[k][at] += float((1.0 - a) * sum[k]);
+    });
 }
 
 void HyRenderScene::fill_sky_with_upwelling(const Frame& f, const HyPixelBuffer& buffer)
 {
     float* planes[3] = {f.red, f.green, f.blue};
-    for (int row = 0; row < f.rows; ++row) {
-        for (int column = 0; column < f.columns; ++column) {
-            const double a = buffer.coverage[row][column];
-            if (!(a < 1.0))
-                continue;
-            const std::size_t at = std::size_t(row) * std::size_t(f.columns) + std::size_t(column);
-            for (int k = 0; k < 3; ++k)
-                planes[k][at] += float((1.0 - a) * upwelling[k]);
-        }
-    }
+    for_each_pixel(f, false, [&](int row, int column, std::size_t at) {
+        const double a = buffer.coverage[row][column];
+        if (!(a < 1.0))
+            return;
+        for (int k = 0; k < 3; ++k)
+            planes[k][at] += float((1.0 - a) * upwelling[k]);
+    });
 }
 
 void HyRenderScene::finish_buffer(const Frame& f, const HyPixelBuffer& buffer)
@@ -557,18 +548,14 @@ void HyRenderScene::finish_buffer(const Frame& f, const HyPixelBuffer& buffer)
 
 void HyRenderScene::finish_depth(const Frame& f, const HyPixelBuffer& buffer)
 {
-
     float* planes[3] = {f.red, f.green, f.blue};
-    for (int row = 0; row < f.rows; ++row) {
-        for (int column = 0; column < f.columns; ++column) {
-            const float a = buffer.coverage[row][column];
-            const std::size_t at = std::size_t(row) * std::size_t(f.columns) + std::size_t(column);
-            for (float* p : planes) {
-                if (a > 0.001f && a < 1.0f)
-                    p[at] /= a;
-                if (a <= 0.01f)
-                    p[at] = kNoDepth;
-            }
+    for_each_pixel(f, false, [&](int row, int column, std::size_t at) {
+        const float a = buffer.coverage[row][column];
+        for (float* p : planes) {
+            if (a > 0.001f && a < 1.0f)
+                p[at] /= a;
+            if (a <= 0.01f)
+                p[at] = kNoDepth;
         }
-    }
+    });
 }

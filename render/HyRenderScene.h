@@ -15,6 +15,7 @@
 #include "render/HyCamera.h"
 #include "render/HyRenderData.h"
 
+#include <cstddef>
 #include <cstdint>
 
 class HyOceanSurface;
@@ -187,6 +188,21 @@ protected:
     void draw_segment(const Frame& f, const double a[3], const double b[3]);
 
     bool fetch_frame(HyRenderData_Camera* camera, Frame& f) const;
+    // Calls pixel(row, column, index) for every window pixel, rows outermost, index = row * columns +
+    // column (the planes' layout). With `report`, progress goes out after each row and a stop request
+    // ends the walk there (false).
+    template <class Pixel>
+    bool for_each_pixel(const Frame& f, bool report, Pixel&& pixel)
+    {
+        for (int row = 0; row < f.rows; ++row) {
+            const std::size_t base = std::size_t(row) * std::size_t(f.columns);
+            for (int column = 0; column < f.columns; ++column)
+                pixel(row, column, base + std::size_t(column));
+            if (report && !row_done(row, f.rows))
+                return false;
+        }
+        return true;
+    }
     // Progress after row `row` of `rows`; false means stop.
     bool row_done(int row, int rows) { return report_progress(double(row + 1) / double(rows)) != 0; }
 };

@@ -195,20 +195,24 @@ void HyRenderScene::glitter_sum(const HySurfaceOceanContext& context, const doub
     }
 }
 
-void HyRenderScene::sample_textures(const HySurfaceOceanContext& context, double x, double y, double above[3],
-                                    double below[3], double on[3]) const
+void HyRenderScene::add_textures(const HySurfaceOceanContext& context, const double point[3],
+                                 const double above_weight[3], const double below_weight[3],
+                                 double colour[3]) const
 {
+    if (!textures_present)
+        return;
     Hy2DTextureGroup* groups[3] = {context.texture_above, context.texture_below, context.texture_on};
-    double* out[3] = {above, below, on};
+    const double on_weight[3] = {1.0, 1.0, 1.0};
+    const double* weights[3] = {above_weight, below_weight, on_weight};
     for (int g = 0; g < 3; ++g) {
-        out[g][0] = out[g][1] = out[g][2] = 0.0;
-        if (!textures_present || groups[g] == nullptr || texture_count(groups[g]) < 1)
+        if (groups[g] == nullptr || texture_count(groups[g]) < 1)
             continue;
         double values[kHyTextureMaxChannels] = {0.0, 0.0, 0.0, 0.0};
-        sample_group(groups[g], values, x, y);
+        sample_group(groups[g], values, point[0], point[1]);
         const int channels = std::min(3, int(groups[g]->channels));
         for (int k = 0; k < 3; ++k)
-            out[g][k] = (channels == 1 ? values[0] : (k < channels ? values[k] : 0.0)) * texture_tint[k];
+            colour[k] += (channels == 1 ? values[0] : (k < channels ? values[k] : 0.0)) * texture_tint[k] *
+                         weights[g][k];
     }
 }
 
@@ -253,12 +257,7 @@ void HyRenderScene::shade_from_above(const HySurfaceOceanContext& context, const
             wb[k] = 1.0 - R[k];
         }
     }
-    if (textures_present) {
-        double ta[3], tb[3], to[3];
-        sample_textures(context, point[0], point[1], ta, tb, to);
-        for (int k = 0; k < 3; ++k)
-            colour[k] += ta[k] * wa[k] + tb[k] * wb[k] + to[k];
-    }
+    add_textures(context, point, wa, wb, colour);
 }
 
 void HyRenderScene::shade_from_below(const HySurfaceOceanContext& context, const double point[3],
@@ -304,12 +303,7 @@ void HyRenderScene::shade_from_below(const HySurfaceOceanContext& context, const
             wb[k] = R[k];
         }
     }
-    if (textures_present) {
-        double ta[3], tb[3], to[3];
-        sample_textures(context, point[0], point[1], ta, tb, to);
-        for (int k = 0; k < 3; ++k)
-            colour[k] += ta[k] * wa[k] + tb[k] * wb[k] + to[k];
-    }
+    add_textures(context, point, wa, wb, colour);
 }
 
 // ---- Wireframe, sky marks and light tracking --------------------------------------------------------

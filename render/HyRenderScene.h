@@ -177,9 +177,10 @@ protected:
     // Glitter sum over water lights for the point's normal and view, on `side` (1 above, -1 below).
     void glitter_sum(const HySurfaceOceanContext& context, const double normal[3], const double view[3],
                      int side, double out[3]) const;
-    // Samples the three texture groups at (x, y), tinted: above, below, on.
-    void sample_textures(const HySurfaceOceanContext& context, double x, double y, double above[3],
-                         double below[3], double on[3]) const;
+    // Adds the three texture groups sampled at the point, tinted, the above and below groups weighted
+    // per channel, the one on the surface at full weight.
+    void add_textures(const HySurfaceOceanContext& context, const double point[3], const double above_weight[3],
+                      const double below_weight[3], double colour[3]) const;
 
     // Marks white every pixel whose direction v has L . v < reach for any registered light, row by
     // row with progress; 0 on a stop request.

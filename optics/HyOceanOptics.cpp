@@ -8,6 +8,8 @@ namespace {
 
 constexpr double kPi = 3.1415926535; // the value the colour and slope formulas were tuned with
 constexpr double kSqrt2Pi = 2.5066283;
+// Squared deviations (in units of 2 sigma^2) beyond which a glitter facet contributes nothing.
+constexpr double kGlitterCutoff = 60.0;
 constexpr double kFar = 99999999.0;
 
 // Diffuse attenuation coefficient K (1/m) of the five water types at 350, 375, ..., 700 nm.
@@ -584,6 +586,10 @@ void HyOceanOptics::glitter(const double* N, const double* L, const double* V, i
         const double Q = (ay * dx - ax * dy) * sv / den_d;
         const double dp = -P - B;
         const double dq = -Q - (dx * sy - dy * sx);
+        // The facets that would send the light to the eye lie so many deviations off the mean slope that
+        // their share is below any colour a frame can hold (exp(-60) against factors far below 1e20).
+        if (dp * dp + dq * dq > kGlitterCutoff * two_s2)
+            continue;
         if (mul - B * sl <= 0.0) {
             if (mul == 0.0)
                 B = -9.99e-10;

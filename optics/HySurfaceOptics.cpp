@@ -1,10 +1,12 @@
 #include "optics/HySurfaceOptics.h"
 
 #include "ocean/HyGrid.h"
+#include "platform/HyThreadPool.h"
 #include "render/HyCamera.h"
 #include "render/HyPixelBuffer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 
@@ -159,28 +161,71 @@ int HySurfaceOptics::pixel_point(const HySliceVertex* piece, int count, const Hy
     return 1;
 }
 
-void HySurfaceOptics::draw_triangle(const HyImageInfo& info, const HySliceVertex* visible, int count,
-                                    const HySliceVertex triangle[3], double, int)
-{
-    scan_polygon(info, visible, count, triangle, false);
-}
+// The walk's visible polygons waiting for their pixel work. They are drawn in bands of picture rows:
+// each band lists the polygons that reach it in the order they came, so a pixel gathers its pieces in
+// that order whichever thread draws the band.
+struct HySurfaceOptics::PixelQueue {
+    static constexpr int kBandRows = 4;
+    static constexpr int kPolygons = 4096;
+    static constexpr int kVertices = 16 * kPolygons;
+    static constexpr int kEntries = 1 << 16;
+    // Pixels (by bounding box) queued before they are drawn: enough to keep every thread busy, little
+    // enough that a stop request between rings is answered within a few milliseconds.
+    static constexpr std::int64_t kPixelBudget = std::int64_t(1) << 16;
+    struct Polygon {
+        std::int32_t first; // into vertices
+        std::int32_t count;
+        std::int32_t far;
+        HySliceVertex triangle[3];
+    };
+    Polygon* polygons = nullptr;
+    HySliceVertex* vertices = nullptr;
+    std::int32_t* row_first = nullptr; // picture rows each polygon can touch
+    std::int32_t* row_last = nullptr;
+    std::int32_t* entries = nullptr;    // polygon indices grouped by band
+    std::int32_t* band_start = nullptr; // bands + 1 offsets into entries
+    int bands = 0;
+    int polygon_count = 0;
+    int vertex_count = 0;
+    int entry_count = 0;
+    std::int64_t pixels = 0;
+    int difference_step = 1; // the height source's slope step the queued polygons were handed over with
+    HyImageInfo info;
 
-void HySurfaceOptics::draw_far_polygon(const HyImageInfo& info, const HySliceVertex* visible, int count,
-                                       const HySliceVertex triangle[3], double, int)
-{
-    scan_polygon(info, visible, count, triangle, true);
-}
+    bool allocate(int height)
+    {
+        bands = (std::max(height, 1) + kBandRows - 1) / kBandRows;
+        polygons = hymem::allocate_array<Polygon>(kPolygons);
+        vertices = hymem::allocate_array<HySliceVertex>(kVertices);
+        row_first = hymem::allocate_array<std::int32_t>(kPolygons);
+        row_last = hymem::allocate_array<std::int32_t>(kPolygons);
+        entries = hymem::allocate_array<std::int32_t>(kEntries);
+        band_start = hymem::allocate_array<std::int32_t>(std::size_t(bands) + 1);
+        return polygons && vertices && row_first && row_last && entries && band_start;
+    }
+    void release()
+    {
+        hymem::release(polygons);
+        hymem::release(vertices);
+        hymem::release(row_first);
+        hymem::release(row_last);
+        hymem::release(entries);
+        hymem::release(band_start);
+    }
+};
 
-void HySurfaceOptics::scan_polygon(const HyImageInfo& info, const HySliceVertex* visible, int count,
-                                   const HySliceVertex triangle[3], bool far)
+namespace {
+
+// Rows of picture a visible polygon can touch and its bounding box's width; false when it draws
+// nothing.
+bool polygon_rows(const HyImageInfo& info, const HySliceVertex* visible, int count, const HySliceVertex triangle[3],
+                  int& first, int& last, double* width = nullptr)
 {
     if (count < 3 || !info.buffer || !info.view || info.width <= 0 || info.height <= 0)
-        return;
+        return false;
     // A triangle wholly beside the image draws nothing, whatever its visible part.
     if (beside_image(info, triangle))
-        return;
-    HyPixelBuffer& buffer = *info.buffer;
-    const HyViewGeometry& view = *info.view;
+        return false;
     double xmin = visible[0].x, xmax = xmin, ymin = visible[0].y, ymax = ymin;
     for (int k = 1; k < count; ++k) {
         xmin = std::min(xmin, visible[k].x);
@@ -189,40 +234,156 @@ void HySurfaceOptics::scan_polygon(const HyImageInfo& info, const HySliceVertex*
         ymax = std::max(ymax, visible[k].y);
     }
     if (!(xmax >= 0.0) || !(ymax >= 0.0) || !(xmin <= info.width) || !(ymin <= info.height))
+        return false;
+    first = int(std::clamp(ymin, 0.0, double(info.height - 1)));
+    last = int(std::clamp(ymax, 0.0, double(info.height - 1)));
+    if (width)
+        *width = std::clamp(xmax, 0.0, double(info.width)) - std::clamp(xmin, 0.0, double(info.width)) + 1.0;
+    return true;
+}
+
+} // namespace
+
+void HySurfaceOptics::draw_triangle(const HyImageInfo& info, const HySliceVertex* visible, int count,
+                                    const HySliceVertex triangle[3], double, int)
+{
+    draw_or_queue(info, visible, count, triangle, false);
+}
+
+void HySurfaceOptics::draw_far_polygon(const HyImageInfo& info, const HySliceVertex* visible, int count,
+                                       const HySliceVertex triangle[3], double, int)
+{
+    draw_or_queue(info, visible, count, triangle, true);
+}
+
+void HySurfaceOptics::draw_or_queue(const HyImageInfo& info, const HySliceVertex* visible, int count,
+                                    const HySliceVertex triangle[3], bool far)
+{
+    PixelQueue* q = queue_;
+    if (q == nullptr || info.height > q->bands * PixelQueue::kBandRows) {
+        pieces_shaded += scan_polygon(info, visible, count, triangle, far, 0, info.height, strip_, piece_);
         return;
-    const int iy0 = int(std::clamp(ymin, 0.0, double(info.height - 1)));
-    const int iy1 = int(std::clamp(ymax, 0.0, double(info.height - 1)));
-    constexpr int kCap = 4 * HY_MAX_POINTS;
+    }
+    int first = 0, last = 0;
+    double width = 0.0;
+    if (!polygon_rows(info, visible, count, triangle, first, last, &width))
+        return;
+    const int spans = last / PixelQueue::kBandRows - first / PixelQueue::kBandRows + 1;
+    // The slope step belongs to the ring being walked; polygons of one batch share it.
+    const int step_now = source ? source->difference_step : 1;
+    if (q->polygon_count > 0 &&
+        (q->polygon_count == PixelQueue::kPolygons || q->vertex_count + count > PixelQueue::kVertices ||
+         q->entry_count + spans > PixelQueue::kEntries || q->difference_step != step_now ||
+         q->info.buffer != info.buffer || q->info.view != info.view))
+        draw_queued();
+    q->difference_step = step_now;
+    q->info = info;
+    const int i = q->polygon_count++;
+    PixelQueue::Polygon& p = q->polygons[i];
+    p.first = q->vertex_count;
+    p.count = count;
+    p.far = far ? 1 : 0;
+    for (int k = 0; k < 3; ++k)
+        p.triangle[k] = triangle[k];
+    for (int k = 0; k < count; ++k)
+        q->vertices[q->vertex_count++] = visible[k];
+    q->row_first[i] = first;
+    q->row_last[i] = last;
+    q->entry_count += spans;
+    q->pixels += std::int64_t(width * (last - first + 1));
+    if (q->pixels >= PixelQueue::kPixelBudget)
+        draw_queued();
+}
+
+void HySurfaceOptics::draw_queued()
+{
+    PixelQueue* q = queue_;
+    if (q == nullptr || q->polygon_count == 0)
+        return;
+    // Group the polygons by band (a counting sort keeps their order within each band).
+    constexpr int kRows = PixelQueue::kBandRows;
+    std::int32_t* start = q->band_start;
+    std::fill(start, start + q->bands + 1, 0);
+    for (int i = 0; i < q->polygon_count; ++i)
+        for (int b = q->row_first[i] / kRows; b <= q->row_last[i] / kRows; ++b)
+            ++start[b + 1];
+    for (int b = 0; b < q->bands; ++b)
+        start[b + 1] += start[b];
+    for (int i = 0; i < q->polygon_count; ++i)
+        for (int b = q->row_first[i] / kRows; b <= q->row_last[i] / kRows; ++b)
+            q->entries[start[b]++] = i;
+    for (int b = q->bands; b > 0; --b)
+        start[b] = start[b - 1];
+    start[0] = 0;
+
+    const int saved_step = source ? source->difference_step : 1;
+    if (source)
+        source->difference_step = q->difference_step;
+    std::atomic<std::int64_t> shaded{0};
+    hyplat::parallel_for(q->bands, 1, [&](std::int64_t first_band, std::int64_t end_band) {
+        HySliceVertex strip[kScratch], piece[kScratch];
+        std::int64_t n = 0;
+        for (std::int64_t b = first_band; b < end_band; ++b) {
+            const int row_begin = int(b) * kRows, row_end = std::min(q->info.height, row_begin + kRows);
+            for (int e = start[b]; e < start[b + 1]; ++e) {
+                const PixelQueue::Polygon& p = q->polygons[q->entries[e]];
+                n += scan_polygon(q->info, q->vertices + p.first, p.count, p.triangle, p.far != 0, row_begin, row_end,
+                                  strip, piece);
+            }
+        }
+        shaded += n;
+    });
+    pieces_shaded += shaded.load();
+    if (source)
+        source->difference_step = saved_step;
+    q->polygon_count = 0;
+    q->vertex_count = 0;
+    q->entry_count = 0;
+    q->pixels = 0;
+}
+
+std::int64_t HySurfaceOptics::scan_polygon(const HyImageInfo& info, const HySliceVertex* visible, int count,
+                                           const HySliceVertex triangle[3], bool far, int row_begin, int row_end,
+                                           HySliceVertex* strip, HySliceVertex* piece)
+{
+    int iy0 = 0, iy1 = 0;
+    if (!polygon_rows(info, visible, count, triangle, iy0, iy1))
+        return 0;
+    iy0 = std::max(iy0, row_begin);
+    iy1 = std::min(iy1, row_end - 1);
+    HyPixelBuffer& buffer = *info.buffer;
+    const HyViewGeometry& view = *info.view;
     const double R = source && source->curvature == 1 ? source->curvature_radius : 0.0;
     HySurfaceView sv;
     sv.eye[0] = view.x;
     sv.eye[1] = view.y;
     sv.eye[2] = view.z;
+    std::int64_t shaded = 0;
     for (int iy = iy0; iy <= iy1; ++iy) {
         // Cut the polygon to the pixel row once, then each pixel of the row from that strip.
-        const int ns = hy_clip_strip(visible, count, 1, double(iy), double(iy + 1), strip_, kCap);
+        const int ns = hy_clip_strip(visible, count, 1, double(iy), double(iy + 1), strip, kScratch);
         if (ns < 3)
             continue;
-        double sx0 = strip_[0].x, sx1 = sx0;
+        double sx0 = strip[0].x, sx1 = sx0;
         for (int k = 1; k < ns; ++k) {
-            sx0 = std::min(sx0, strip_[k].x);
-            sx1 = std::max(sx1, strip_[k].x);
+            sx0 = std::min(sx0, strip[k].x);
+            sx1 = std::max(sx1, strip[k].x);
         }
         if (sx1 < 0.0 || sx0 > info.width)
             continue;
         const int ix0 = int(std::clamp(sx0, 0.0, double(info.width - 1)));
         const int ix1 = int(std::clamp(sx1, 0.0, double(info.width - 1)));
         for (int ix = ix0; ix <= ix1; ++ix) {
-            const int np = hy_clip_strip(strip_, ns, 0, double(ix), double(ix + 1), piece_, kCap);
+            const int np = hy_clip_strip(strip, ns, 0, double(ix), double(ix + 1), piece, kScratch);
             if (np < 3)
                 continue;
-            const double a = std::fabs(hy_polygon_area(piece_, np));
+            const double a = std::fabs(hy_polygon_area(piece, np));
             if (!(a > 0.0))
                 continue;
             double mx = 0.0, my = 0.0;
             for (int k = 0; k < np; ++k) {
-                mx += piece_[k].x;
-                my += piece_[k].y;
+                mx += piece[k].x;
+                my += piece[k].y;
             }
             mx /= np;
             my /= np;
@@ -260,7 +421,7 @@ void HySurfaceOptics::scan_polygon(const HyImageInfo& info, const HySliceVertex*
                 normal[1] = 0.0;
                 normal[2] = 1.0;
             } else {
-                if (!pixel_point(piece_, np, triangle, view, depth, point[0], point[1], point[2], normal))
+                if (!pixel_point(piece, np, triangle, view, depth, point[0], point[1], point[2], normal))
                     continue;
             }
             if (!buffer.accepts(iy, ix, depth))
@@ -271,9 +432,10 @@ void HySurfaceOptics::scan_polygon(const HyImageInfo& info, const HySliceVertex*
             colour[1] *= a;
             colour[2] *= a;
             buffer.accumulate(iy, ix, colour, depth, a);
-            ++pieces_shaded;
+            ++shaded;
         }
     }
+    return shaded;
 }
 
 int HySurfaceOptics::walk_surface(const HyViewGeometry& view, HyPixelBuffer& buffer)
@@ -303,8 +465,18 @@ int HySurfaceOptics::walk_surface(const HyViewGeometry& view, HyPixelBuffer& buf
         delete slices;
         return 0;
     }
+    // The queue, when the pixel work runs on threads; without its arrays every polygon is drawn at once.
+    PixelQueue queue;
+    if (parallel_pixels && queue.allocate(view.rows))
+        queue_ = &queue;
     const int saved_step = source->difference_step;
     slices->run(view, &buffer, view.max_step());
+    // Before the slicer's view goes; a stopped frame is abandoned, its queue with it.
+    if (slices->stopped)
+        queue.polygon_count = 0;
+    draw_queued();
+    queue_ = nullptr;
+    queue.release();
     source->difference_step = saved_step;
     triangles_drawn = slices->triangles_drawn;
     delete slices;

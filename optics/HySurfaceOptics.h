@@ -123,6 +123,13 @@ public:
     std::int64_t pieces_shaded = 0;
     std::int64_t triangles_drawn = 0;
 
+    // 1: the walk's pixel work runs on the process's threads. Visible polygons are queued as the slicer
+    // hands them over and drawn in bands of picture rows, each band taking the polygons in their order,
+    // so every pixel gathers the same pieces in the same order as when drawn at once: the picture does
+    // not depend on the thread count. shade_point must then be safe to call from several threads.
+    // 0: each polygon is drawn as it comes, on the caller.
+    int parallel_pixels = 0;
+
     // Fields, in order.
     double highest = 0.0;
     double lowest = 0.0;
@@ -137,12 +144,24 @@ public:
     int side = 1;
 
 protected:
-    // Pixel walk shared by operations 2 and 5.
-    void scan_polygon(const HyImageInfo& info, const HySliceVertex* visible, int count,
-                      const HySliceVertex triangle[3], bool far);
+    static constexpr int kScratch = 4 * HY_MAX_POINTS;
+    // Pixel walk shared by operations 2 and 5 over the picture rows [row_begin, row_end), cutting in
+    // the caller's scratch arrays (kScratch vertices each); returns the pieces shaded.
+    std::int64_t scan_polygon(const HyImageInfo& info, const HySliceVertex* visible, int count,
+                              const HySliceVertex triangle[3], bool far, int row_begin, int row_end,
+                              HySliceVertex* strip, HySliceVertex* piece);
+    // Operations 2 and 5: queue the polygon, or draw it now.
+    void draw_or_queue(const HyImageInfo& info, const HySliceVertex* visible, int count,
+                       const HySliceVertex triangle[3], bool far);
+    // Draws every queued polygon, band by band on the process's threads, and empties the queue.
+    void draw_queued();
 
-    HySliceVertex strip_[4 * HY_MAX_POINTS];
-    HySliceVertex piece_[4 * HY_MAX_POINTS];
+    HySliceVertex strip_[kScratch];
+    HySliceVertex piece_[kScratch];
+
+private:
+    struct PixelQueue;
+    PixelQueue* queue_ = nullptr; // only while a walk with parallel pixel work runs
 };
 
 // The sea's surface optics: shading goes to the scene's point-shading routines with the context.

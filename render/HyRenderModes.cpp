@@ -110,10 +110,10 @@ int HyRenderScene::render_texture(Frame& f)
     const double h = f.eye[2];
     const bool above = h >= 0.0;
 
-    HySurfaceView sv;
-    for (int k = 0; k < 3; ++k)
-        sv.eye[k] = f.eye[k];
     return for_each_pixel(f, true, [&](int row, int column, std::size_t at) {
+        HySurfaceView sv;
+        for (int k = 0; k < 3; ++k)
+            sv.eye[k] = f.eye[k];
         double* v = sv.direction;
         f.view.pixel_direction(row, column, v[0], v[1], v[2]);
         double c[3] = {0.0, 0.0, 0.0};

@@ -405,6 +405,8 @@ int HyRenderScene::render_realistic(Frame& f)
         return 0;
     }
 
+    // The point shading only reads the scene, so the pixel work can spread over the threads.
+    optics->parallel_pixels = 1;
     HyViewGeometry view = f.view;
     const int side = optics->draw_surface(view, *buffer);
     // A walk that could not get its arrays drew no water: that is a failed frame, not an empty sea.
@@ -517,32 +519,27 @@ void HyRenderScene::fill_sky_with_upwelling(const Frame& f, const HyPixelBuffer&
 
 void HyRenderScene::finish_buffer(const Frame& f, const HyPixelBuffer& buffer)
 {
-    const std::size_t columns = std::size_t(f.columns);
     if (f.alpha) {
-        for (int row = 0; row < f.rows; ++row) {
-            for (int column = 0; column < f.columns; ++column) {
-                const double a = buffer.coverage[row][column];
-                double alpha = 0.0;
-                if (render_what == kWhatWater) {
-                    alpha = a;
-                } else if (render_what == kWhatAir || render_what == kWhatBoth) {
-                    double v[3];
-                    f.view.pixel_direction(row, column, v[0], v[1], v[2]);
-                    const double sky = sky_weight(f, row, column, v[2]);
-                    alpha = render_what == kWhatAir ? (1.0 - a) * sky : a + (1.0 - a) * sky;
-                }
-                f.alpha[std::size_t(row) * columns + std::size_t(column)] = float(alpha);
+        for_each_pixel(f, false, [&](int row, int column, std::size_t at) {
+            const double a = buffer.coverage[row][column];
+            double alpha = 0.0;
+            if (render_what == kWhatWater) {
+                alpha = a;
+            } else if (render_what == kWhatAir || render_what == kWhatBoth) {
+                double v[3];
+                f.view.pixel_direction(row, column, v[0], v[1], v[2]);
+                const double sky = sky_weight(f, row, column, v[2]);
+                alpha = render_what == kWhatAir ? (1.0 - a) * sky : a + (1.0 - a) * sky;
             }
-        }
+            f.alpha[at] = float(alpha);
+        });
     }
     float* depth = nullptr;
     if (f.camera->get_depth_plane(depth) && depth) {
-        for (int row = 0; row < f.rows; ++row) {
-            for (int column = 0; column < f.columns; ++column) {
-                const float d = buffer.distance_squared[row][column];
-                depth[std::size_t(row) * columns + std::size_t(column)] = d > 0.0f ? std::sqrt(d) : d;
-            }
-        }
+        for_each_pixel(f, false, [&](int row, int column, std::size_t at) {
+            const float d = buffer.distance_squared[row][column];
+            depth[at] = d > 0.0f ? std::sqrt(d) : d;
+        });
     }
 }
 

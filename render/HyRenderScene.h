@@ -12,8 +12,11 @@
 #pragma once
 
 #include "optics/HySurfaceOptics.h"
+#include "platform/HyThreadPool.h"
 #include "render/HyCamera.h"
 #include "render/HyRenderData.h"
+
+#include <algorithm>
 
 #include <cstddef>
 #include <cstdint>
@@ -189,18 +192,31 @@ protected:
     void draw_segment(const Frame& f, const double a[3], const double b[3]);
 
     bool fetch_frame(HyRenderData_Camera* camera, Frame& f) const;
-    // Calls pixel(row, column, index) for every window pixel, rows outermost, index = row * columns +
-    // column (the planes' layout). With `report`, progress goes out after each row and a stop request
-    // ends the walk there (false).
+    // Calls pixel(row, column, index) for every window pixel, index = row * columns + column (the planes'
+    // layout). Rows run on the process's threads; `pixel` must write only its own pixel. With `report`,
+    // rows go out in blocks of one row per thread and progress for each row of a block follows it in
+    // order, so a stop request ends the walk (false) within about a row's time.
     template <class Pixel>
     bool for_each_pixel(const Frame& f, bool report, Pixel&& pixel)
     {
-        for (int row = 0; row < f.rows; ++row) {
-            const std::size_t base = std::size_t(row) * std::size_t(f.columns);
-            for (int column = 0; column < f.columns; ++column)
-                pixel(row, column, base + std::size_t(column));
-            if (report && !row_done(row, f.rows))
-                return false;
+        auto rows = [&](std::int64_t first, std::int64_t end) {
+            for (int row = int(first); row < int(end); ++row) {
+                const std::size_t base = std::size_t(row) * std::size_t(f.columns);
+                for (int column = 0; column < f.columns; ++column)
+                    pixel(row, column, base + std::size_t(column));
+            }
+        };
+        if (!report) {
+            hyplat::parallel_for(f.rows, 1, rows);
+            return true;
+        }
+        const int block = std::max(1, hyplat::HyThreadPool::process().thread_count());
+        for (int first = 0; first < f.rows; first += block) {
+            const int end = std::min(f.rows, first + block);
+            hyplat::parallel_for(end - first, 1, [&](std::int64_t b, std::int64_t e) { rows(first + b, first + e); });
+            for (int row = first; row < end; ++row)
+                if (!row_done(row, f.rows))
+                    return false;
         }
         return true;
     }

@@ -1,6 +1,6 @@
 // A 1920x1080 frame of the default sea through the render command, in "Texture [No Geometry]",
 // "Realistic" and "Depth Map", at one time (the sea is evolved once; each iteration is the scene
-// render, the output mapping and the write into the host's pixels).
+// render, the output mapping and the write into the host's pixels), on 1 and 2 threads.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -9,6 +9,7 @@
 #include "host/Settings.h"
 #include "hostkit/Host.h"
 #include "hostkit/Module.h"
+#include "platform/HyThreadPool.h"
 
 extern "C" PF_Err PluginEntry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[],
                               PF_LayerDef* output, void* extra);
@@ -30,6 +31,8 @@ void BM_SceneFrame1080(benchmark::State& state)
     hostkit::HostConfig config;
     config.width = 1920;
     config.height = 1080;
+    config.mark_new_handles = false; // as a host rendering for users
+    hyplat::HyThreadPool::set_process_threads(int(state.range(1)));
     hostkit::Host host(hostkit::Module::from_entry(PluginEntry, "linked plug-in"), config);
     host.setup();
     host.set_int(render_mode_index(), A_long(state.range(0)));
@@ -39,9 +42,14 @@ void BM_SceneFrame1080(benchmark::State& state)
         if (host.render(out) != PF_Err_NONE)
             state.SkipWithError("render failed");
     host.global_setdown();
+    hyplat::HyThreadPool::set_process_threads(0);
 }
 // 4 "Texture [No Geometry]", 6 "Realistic", 8 "Depth Map".
-BENCHMARK(BM_SceneFrame1080)->ArgName("mode")->Arg(4)->Arg(6)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SceneFrame1080)
+    ->ArgNames({"mode", "threads"})
+    ->ArgsProduct({{4, 6, 8}, {1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 

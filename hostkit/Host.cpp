@@ -8,6 +8,7 @@
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
@@ -60,22 +61,87 @@ PF_ProgPtr make_ref(std::uint64_t serial)
 // A handle's block is filled with this byte, so a plug-in that relies on zeroed host memory shows.
 constexpr unsigned char kFreshHandleByte = 0xCD;
 
-// Blocks this large go on huge pages where the system offers them: a frame's planes then cost a few
-// page faults instead of thousands, which on a virtual machine is a good part of a frame's time.
-void* large_block(std::size_t size)
-{
+// Large blocks: a frame's planes. They go on huge pages where the system offers them (a few page
+// faults instead of thousands, which on a virtual machine is a good part of a frame's time), and a
+// freed one is kept for the next frame of the same size, as a host's memory manager does, so a
+// sequence does not have the system clear its planes again for every frame.
+class BlockCache {
+public:
+    static constexpr std::size_t kHugePage = std::size_t(2) << 20;
+    static constexpr std::size_t kLarge = 2 * kHugePage;
+    static constexpr std::size_t kMaxKept = 32;
+    static constexpr std::size_t kMaxKeptBytes = std::size_t(1) << 30;
+
+    void* take(std::size_t size)
+    {
 #if defined(__linux__)
-    constexpr std::size_t kHugePage = std::size_t(2) << 20;
-    if (size >= 2 * kHugePage) {
+        if (size < kLarge)
+            return std::malloc(size);
         const std::size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
-        if (void* p = std::aligned_alloc(kHugePage, rounded)) {
-            madvise(p, rounded, MADV_HUGEPAGE);
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (std::size_t i = 0; i < kept_.size(); ++i) {
+            if (kept_[i].capacity != rounded)
+                continue;
+            void* p = kept_[i].data;
+            kept_bytes_ -= rounded;
+            kept_[i] = kept_.back();
+            kept_.pop_back();
+            live_[p] = rounded;
             return p;
         }
-    }
+        void* p = std::aligned_alloc(kHugePage, rounded);
+        if (p) {
+            madvise(p, rounded, MADV_HUGEPAGE);
+            live_[p] = rounded;
+        }
+        return p;
+#else
+        return std::malloc(size);
 #endif
-    return std::malloc(size);
+    }
+
+    void give(void* data)
+    {
+        if (!data)
+            return;
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto it = live_.find(data);
+        if (it != live_.end()) {
+            const std::size_t capacity = it->second;
+            live_.erase(it);
+            if (kept_.size() < kMaxKept && kept_bytes_ + capacity <= kMaxKeptBytes) {
+                kept_.push_back(Block{data, capacity});
+                kept_bytes_ += capacity;
+                return;
+            }
+        }
+        std::free(data);
+    }
+
+    // The block is about to be reallocated: it stops being one of ours.
+    void forget(void* data)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        live_.erase(data);
+    }
+
+private:
+    struct Block {
+        void* data;
+        std::size_t capacity;
+    };
+    std::mutex mutex_;
+    std::unordered_map<void*, std::size_t> live_;
+    std::vector<Block> kept_;
+    std::size_t kept_bytes_ = 0;
+};
+
+BlockCache& block_cache()
+{
+    static BlockCache* cache = new BlockCache; // never destroyed: blocks may still be freed at exit
+    return *cache;
 }
+
 // Larger requests are refused as "no memory" rather than attempted.
 constexpr A_u_longlong kMaxHandleBytes = A_u_longlong(1) << 34;
 
@@ -420,7 +486,7 @@ struct Callbacks {
             return PF_Err_BAD_CALLBACK_PARAM;
         }
         const std::size_t rowbytes = std::size_t(width) * sizeof(PF_Pixel);
-        void* data = large_block(std::size_t(height) * rowbytes);
+        void* data = block_cache().take(std::size_t(height) * rowbytes);
         if (!data)
             return PF_Err_OUT_OF_MEMORY;
         std::memset(data, 0, std::size_t(height) * rowbytes);
@@ -447,7 +513,7 @@ struct Callbacks {
             f->host->note(f, "dispose_world: world was not made by new_world");
             return PF_Err_BAD_CALLBACK_PARAM;
         }
-        std::free(*it);
+        block_cache().give(*it);
         worlds.erase(it);
         *world = PF_EffectWorld{};
         return PF_Err_NONE;
@@ -466,7 +532,7 @@ struct Callbacks {
         if (size > kMaxHandleBytes)
             return nullptr;
         auto record = std::make_unique<HandleRecord>();
-        record->data = large_block(std::size_t(size ? size : 1));
+        record->data = block_cache().take(std::size_t(size ? size : 1));
         if (!record->data)
             return nullptr;
         if (!f || f->host->config_.mark_new_handles)
@@ -530,7 +596,7 @@ struct Callbacks {
             owned = std::move(it->second);
             g_handles.erase(it);
         }
-        std::free(owned->data);
+        block_cache().give(owned->data);
     }
 
     static A_u_longlong host_get_handle_size(PF_Handle handle)
@@ -554,6 +620,7 @@ struct Callbacks {
         }
         if (size > kMaxHandleBytes)
             return PF_Err_OUT_OF_MEMORY;
+        block_cache().forget(r->data);
         void* grown = std::realloc(r->data, std::size_t(size ? size : 1));
         if (!grown)
             return PF_Err_OUT_OF_MEMORY;
@@ -981,7 +1048,7 @@ Host::Host(std::shared_ptr<Module> module, HostConfig config) : module_(std::mov
 Host::~Host()
 {
     for (void* data : worlds_)
-        std::free(data);
+        block_cache().give(data);
 }
 
 void Host::add_suite(const std::string& name, A_long version, const void* table)

@@ -617,9 +617,10 @@ void HyOceanOptics::glitter(const double* N, const double* L, const double* V, i
         }
         if (den == 0.0 || !std::isfinite(den))
             continue;
-        const double W = std::exp(-dp * dp / two_s2) * (1.0 - m * P) / den;
+        const double W = (1.0 - m * P) / den; // times exp(-dp^2 / 2 sigma^2), folded into G's exponential
         const double cpsi = A * sl + mul * muv;
-        const double chalf = (std::fabs(cpsi) < 1.0) ? std::cos(std::acos(cpsi) / 2.0) : 1.0;
+        // cos(acos(c) / 2) by the half-angle identity.
+        const double chalf = (std::fabs(cpsi) < 1.0) ? std::sqrt((1.0 + cpsi) / 2.0) : 1.0;
         double R[3];
         fresnel_lookup(-chalf, R);
         if (side == -1)
@@ -629,7 +630,7 @@ void HyOceanOptics::glitter(const double* N, const double* L, const double* V, i
         const double g3 = g1 * g1 * g1;
         double G = 0.0;
         if (g3 * chalf != 0.0)
-            G = std::max(0.0, std::exp(-dq * dq / two_s2) / (sigma * kSqrt2Pi) * W / (4.0 * g3 * chalf));
+            G = std::max(0.0, std::exp(-(dp * dp + dq * dq) / two_s2) / (sigma * kSqrt2Pi) * W / (4.0 * g3 * chalf));
         if (!std::isfinite(G))
             G = 0.0;
         for (int j = k; j < 3; ++j) {

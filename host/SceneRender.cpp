@@ -10,6 +10,7 @@
 #include "ocean/HyOceanSurface.h"
 #include "optics/HyAirOptics.h"
 #include "optics/HyOceanOptics.h"
+#include "platform/HyThreadPool.h"
 #include "render/HyRenderScene.h"
 
 namespace {
@@ -77,16 +78,10 @@ std::uint8_t to_byte(float v)
     return scaled >= 255.0 ? 255 : std::uint8_t(scaled);
 }
 
-} // namespace
-
-void write_planes_to_image(const HyImagePlanes& planes, std::int32_t render_mode, CImage32& output)
+void write_rows(const HyImagePlanes& planes, std::int32_t render_mode, bool opaque, std::int32_t width,
+                std::int32_t first, std::int32_t end, CImage32& output)
 {
-    const std::int32_t width = std::min<std::int32_t>(output.width, std::int32_t(planes.columns));
-    const std::int32_t height = std::min<std::int32_t>(output.height, std::int32_t(planes.rows));
-    if (output.pixels == nullptr || width <= 0 || height <= 0)
-        return;
-    const bool opaque = render_mode == kModeWireframe || planes.alpha == nullptr;
-    for (std::int32_t r = 0; r < height; ++r) {
+    for (std::int32_t r = first; r < end; ++r) {
         // Plane rows run bottom to top, as the picture rows counted from the bottom.
         std::uint8_t* px = output.row_from_bottom(r);
         const std::size_t at = std::size_t(r) * planes.columns;
@@ -101,6 +96,20 @@ void write_planes_to_image(const HyImagePlanes& planes, std::int32_t render_mode
                 px[3] = px[2];
         }
     }
+}
+
+} // namespace
+
+void write_planes_to_image(const HyImagePlanes& planes, std::int32_t render_mode, CImage32& output)
+{
+    const std::int32_t width = std::min<std::int32_t>(output.width, std::int32_t(planes.columns));
+    const std::int32_t height = std::min<std::int32_t>(output.height, std::int32_t(planes.rows));
+    if (output.pixels == nullptr || width <= 0 || height <= 0)
+        return;
+    const bool opaque = render_mode == kModeWireframe || planes.alpha == nullptr;
+    hyplat::parallel_for(height, 16, [&](std::int64_t first, std::int64_t end) {
+        write_rows(planes, render_mode, opaque, width, std::int32_t(first), std::int32_t(end), output);
+    });
 }
 
 std::int32_t CEffectVaskel1::RenderScene()

@@ -1,5 +1,8 @@
 #include "render/HyPixelBuffer.h"
 
+#include "platform/HyThreadPool.h"
+
+#include <algorithm>
 #include <cstddef>
 
 HyPixelBuffer::HyPixelBuffer(std::uint32_t rows_, std::uint32_t columns_, float* red, float* green, float* blue)
@@ -25,8 +28,9 @@ float** HyPixelBuffer::make_plane(float value, bool& ok)
         ok = false;
         return nullptr;
     }
-    for (std::size_t k = 0; k < count; ++k)
-        block[k] = value;
+    hyplat::parallel_for(std::int64_t(count), std::int64_t(1) << 18, [&](std::int64_t first, std::int64_t end) {
+        std::fill(block + first, block + end, value);
+    });
     for (std::uint32_t r = 0; r < rows; ++r)
         table[r] = block + std::size_t(r) * columns;
     return table;
@@ -130,7 +134,13 @@ void HyPixelBuffer::flush()
 {
     if (!work_weight)
         return;
-    for (std::uint32_t r = 0; r < rows; ++r) {
+    // Rows are independent: they go to the thread pool.
+    hyplat::parallel_for(rows, 8, [&](std::int64_t first, std::int64_t end) { flush_rows(int(first), int(end)); });
+}
+
+void HyPixelBuffer::flush_rows(int first, int end)
+{
+    for (std::uint32_t r = std::uint32_t(first); r < std::uint32_t(end); ++r) {
         for (std::uint32_t c = 0; c < columns; ++c) {
             const double W = work_weight[r][c];
             if (W > 0.0 || channels[0][r][c] > 0.0f) {

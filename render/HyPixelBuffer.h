@@ -63,6 +63,7 @@ public:
     float** near_limit_plane = nullptr; // not owned
 
 private:
+    void flush_rows(int first, int end);
     float** make_plane(float value, bool& ok);
     void free_plane(float**& plane);
 };

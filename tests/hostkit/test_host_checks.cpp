@@ -16,17 +16,17 @@ using hostkit::Module;
 
 // What the double does on each command.
 enum class Mode {
-    good,            // defines a small, valid parameter list and behaves
-    bad_params,      // wrong index, unbalanced groups, bad ranges, duplicate id, unknown type
-    bad_checkouts,   // out-of-range index, check-in of a definition never checked out, leaked checkout
-    bad_handles,     // unknown handle, double dispose, unlock without lock, leaked handle
-    bad_suites,      // release of a suite never acquired, acquire without release
-    bad_strings,     // overlong message, add_param outside parameter setup
-    keep_reference,  // keeps the effect reference and uses it in the next call
-    progress_loop,   // reports progress 1..100 until the host asks it to stop
-    grab_handles,    // takes 10 handles, stopping at the first refusal, then gives them back
-    draws,           // paints a control through the drawing suites and cleans up
-    draws_sloppily,  // forgets a pen, pops an empty state stack, strokes with a brush
+    good,           // defines a small, valid parameter list and behaves
+    bad_params,     // wrong index, unbalanced groups, bad ranges, duplicate id, unknown type
+    bad_checkouts,  // out-of-range index, check-in of a definition never checked out, leaked checkout
+    bad_handles,    // unknown handle, double dispose, unlock without lock, leaked handle
+    bad_suites,     // release of a suite never acquired, acquire without release
+    bad_strings,    // overlong message, add_param outside parameter setup
+    keep_reference, // keeps the effect reference and uses it in the next call
+    progress_loop,  // reports progress 1..100 until the host asks it to stop
+    grab_handles,   // takes 10 handles, stopping at the first refusal, then gives them back
+    draws,          // paints a control through the drawing suites and cleans up
+    draws_sloppily, // forgets a pen, pops an empty state stack, strokes with a brush
 };
 
 Mode g_mode = Mode::good;
@@ -37,8 +37,7 @@ int g_progress_reports = 0;
 int g_handles_taken = 0;
 PF_Err g_progress_answer = PF_Err_NONE;
 
-PF_ParamDef def(PF_ParamType type, const char* name, A_long id)
-{
+PF_ParamDef def(PF_ParamType type, const char* name, A_long id) {
     PF_ParamDef d{};
     d.param_type = type;
     std::strncpy(d.name, name, sizeof d.name);
@@ -46,8 +45,8 @@ PF_ParamDef def(PF_ParamType type, const char* name, A_long id)
     return d;
 }
 
-PF_ParamDef fixed_slider(const char* name, A_long id, double smin, double smax, double vmin, double vmax, double dflt)
-{
+PF_ParamDef fixed_slider(const char* name, A_long id, double smin, double smax, double vmin, double vmax,
+                         double dflt) {
     PF_ParamDef d = def(PF_Param_FIX_SLIDER, name, id);
     d.u.fd.slider_min = FLOAT2FIX(smin);
     d.u.fd.slider_max = FLOAT2FIX(smax);
@@ -58,8 +57,7 @@ PF_ParamDef fixed_slider(const char* name, A_long id, double smin, double smax, 
     return d;
 }
 
-PF_ParamDef popup(const char* name, A_long id, A_short choices, A_short dflt, const char* names)
-{
+PF_ParamDef popup(const char* name, A_long id, A_short choices, A_short dflt, const char* names) {
     PF_ParamDef d = def(PF_Param_POPUP, name, id);
     d.u.pd.num_choices = choices;
     d.u.pd.dephault = dflt;
@@ -67,15 +65,14 @@ PF_ParamDef popup(const char* name, A_long id, A_short choices, A_short dflt, co
     return d;
 }
 
-PF_Err params_setup_good(PF_InData* in, PF_OutData* out)
-{
+PF_Err params_setup_good(PF_InData* in, PF_OutData* out) {
     A_long added = 0;
     const auto add = [&](PF_ParamDef d, A_long index = -1) {
         added += in->inter.add_param(in->effect_ref, index, &d) == PF_Err_NONE;
     };
     PF_ParamDef look = def(PF_Param_GROUP_START, "Look", 1);
     look.flags = PF_ParamFlag_START_COLLAPSED;
-    add(look);                                                  // refused by a host older than API 12
+    add(look);                                                   // refused by a host older than API 12
     add(fixed_slider("Gain ", 2, 0, 2, 0, 20, 1.25), added + 1); // an explicit next index is fine too
     add(popup("Mode:", 3, 3, 2, "One|Two|Three"));
     add(def(PF_Param_GROUP_END, "", 0));
@@ -89,11 +86,13 @@ PF_Err params_setup_good(PF_InData* in, PF_OutData* out)
     return PF_Err_NONE;
 }
 
-PF_Err good(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[])
-{
+PF_Err good(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[]) {
     switch (cmd) {
-    case PF_Cmd_ABOUT: in->utils->ansi.strcpy(out->return_msg, "Double\rline two\rline three"); return PF_Err_NONE;
-    case PF_Cmd_PARAMS_SETUP: return params_setup_good(in, out);
+    case PF_Cmd_ABOUT:
+        in->utils->ansi.strcpy(out->return_msg, "Double\rline two\rline three");
+        return PF_Err_NONE;
+    case PF_Cmd_PARAMS_SETUP:
+        return params_setup_good(in, out);
     case PF_Cmd_RENDER: {
         // Suite, handle and parameter traffic that a host must accept as correct.
         const void* suite = nullptr;
@@ -110,7 +109,8 @@ PF_Err good(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[])
         in->utils->host_unlock_handle(h);
         in->utils->host_dispose_handle(h);
         PF_ParamDef def;
-        if (in->inter.checkout_param(in->effect_ref, 2, in->current_time, in->time_step, in->time_scale, &def))
+        if (in->inter.checkout_param(in->effect_ref, 2, in->current_time, in->time_step, in->time_scale,
+                                     &def))
             return PF_Err_INTERNAL_STRUCT_DAMAGED;
         in->inter.checkin_param(in->effect_ref, &def);
         // A user-visible change of the pop-up, as a preset load would make it.
@@ -118,18 +118,20 @@ PF_Err good(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[])
         params[3]->uu.change_flags = PF_ChangeFlag_CHANGED_VALUE;
         return PF_Err_NONE;
     }
-    default: return PF_Err_NONE;
+    default:
+        return PF_Err_NONE;
     }
 }
 
-PF_Err bad_params(PF_InData* in, PF_OutData* out)
-{
-    const auto add = [&](PF_ParamDef d, A_long index = -1) { in->inter.add_param(in->effect_ref, index, &d); };
-    add(fixed_slider("Skipped", 1, 0, 1, 0, 1, 0), 7);    // index leaves a gap
-    in->inter.add_param(in->effect_ref, -1, nullptr);     // no definition
-    add(def(PF_Param_GROUP_END, "", 2));                  // end without start
-    add(fixed_slider("Backwards", 3, 0, 10, 0, 5, 1));    // slider max beyond valid max
-    add(fixed_slider("Same id", 3, 0, 1, 0, 1, 2));       // duplicate id, default outside
+PF_Err bad_params(PF_InData* in, PF_OutData* out) {
+    const auto add = [&](PF_ParamDef d, A_long index = -1) {
+        in->inter.add_param(in->effect_ref, index, &d);
+    };
+    add(fixed_slider("Skipped", 1, 0, 1, 0, 1, 0), 7); // index leaves a gap
+    in->inter.add_param(in->effect_ref, -1, nullptr);  // no definition
+    add(def(PF_Param_GROUP_END, "", 2));               // end without start
+    add(fixed_slider("Backwards", 3, 0, 10, 0, 5, 1)); // slider max beyond valid max
+    add(fixed_slider("Same id", 3, 0, 1, 0, 1, 2));    // duplicate id, default outside
     add(def(77, "Strange", 0));
     add(popup("Short list", 0, 3, 4, "a|b"));
     PF_ParamDef d = def(PF_Param_CHECKBOX, "", 0);
@@ -141,8 +143,7 @@ PF_Err bad_params(PF_InData* in, PF_OutData* out)
 }
 
 // Draws a control: a background, a framed field and a label.
-PF_Err draw_control(PF_InData* in, PF_EventExtra* event, bool sloppy)
-{
+PF_Err draw_control(PF_InData* in, PF_EventExtra* event, bool sloppy) {
     SPBasicSuite* b = in->pica_basicP;
     const struct {
         const char* name;
@@ -186,11 +187,12 @@ PF_Err draw_control(PF_InData* in, PF_EventExtra* event, bool sloppy)
     su->NewDefaultFont(sup, 11.0f, &font);
     const DRAWBOT_UTF16Char label[] = {'C', 'a', 'l', 'm', ' ', 0x00E9, 0x2248, 0};
     const DRAWBOT_PointF32 at{12, 33};
-    sf->DrawString(srf, brush, font, label, &at, kDRAWBOT_TextAlignment_Left, kDRAWBOT_TextTruncation_None, 0);
+    sf->DrawString(srf, brush, font, label, &at, kDRAWBOT_TextAlignment_Left, kDRAWBOT_TextTruncation_None,
+                   0);
     if (sloppy) {
         sf->StrokePath(srf, brush, frame); // a brush is no pen
         sf->PopStateStack(srf);
-        sf->PopStateStack(srf);            // one pop too many
+        sf->PopStateStack(srf); // one pop too many
     } else {
         sf->PopStateStack(srf);
         su->ReleaseObject(pen);
@@ -203,13 +205,14 @@ PF_Err draw_control(PF_InData* in, PF_EventExtra* event, bool sloppy)
     return PF_Err_NONE;
 }
 
-PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], PF_LayerDef*, void* extra)
-{
+PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], PF_LayerDef*, void* extra) {
     if (!in || !out)
         return PF_Err_BAD_CALLBACK_PARAM;
     switch (g_mode) {
-    case Mode::good: return good(cmd, in, out, params);
-    case Mode::bad_params: return cmd == PF_Cmd_PARAMS_SETUP ? bad_params(in, out) : PF_Err_NONE;
+    case Mode::good:
+        return good(cmd, in, out, params);
+    case Mode::bad_params:
+        return cmd == PF_Cmd_PARAMS_SETUP ? bad_params(in, out) : PF_Err_NONE;
     case Mode::bad_checkouts: {
         PF_ParamDef def, other;
         in->inter.checkout_param(in->effect_ref, in->num_params, 0, 1, 30, &def);
@@ -267,8 +270,9 @@ PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], 
         return PF_Err_NONE;
     case Mode::draws:
     case Mode::draws_sloppily:
-        return cmd == PF_Cmd_EVENT ? draw_control(in, static_cast<PF_EventExtra*>(extra), g_mode == Mode::draws_sloppily)
-                                   : PF_Err_NONE;
+        return cmd == PF_Cmd_EVENT
+                   ? draw_control(in, static_cast<PF_EventExtra*>(extra), g_mode == Mode::draws_sloppily)
+                   : PF_Err_NONE;
     case Mode::grab_handles: {
         PF_Handle taken[10] = {};
         g_handles_taken = 0;
@@ -288,9 +292,8 @@ PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], 
 }
 
 class HostChecks : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         g_mode = Mode::good;
         g_kept_ref = nullptr;
         g_progress_reports = 0;
@@ -300,8 +303,7 @@ protected:
     }
     void TearDown() override { hostkit::clear_orphan_misuse(); }
 
-    bool noted(const Host& host, const std::string& part) const
-    {
+    bool noted(const Host& host, const std::string& part) const {
         for (const std::string& m : host.misuse())
             if (m.find(part) != std::string::npos)
                 return true;
@@ -311,8 +313,7 @@ protected:
     std::shared_ptr<Module> module_;
 };
 
-TEST_F(HostChecks, WellBehavedPluginLeavesNoNotesAndItsParametersAreKept)
-{
+TEST_F(HostChecks, WellBehavedPluginLeavesNoNotesAndItsParametersAreKept) {
     const long handles_before = hostkit::live_host_handles();
     Host host(module_);
     std::string about;
@@ -351,31 +352,38 @@ TEST_F(HostChecks, WellBehavedPluginLeavesNoNotesAndItsParametersAreKept)
 }
 
 // Each kind of misbehaviour, the command it happens on, and the notes the host must make.
-TEST_F(HostChecks, EveryKindOfMisuseIsNoted)
-{
+TEST_F(HostChecks, EveryKindOfMisuseIsNoted) {
     const struct {
         Mode mode;
         PF_Cmd cmd;
         std::vector<std::string> notes;
     } cases[] = {
-        {Mode::bad_params, PF_Cmd_PARAMS_SETUP,
+        {Mode::bad_params,
+         PF_Cmd_PARAMS_SETUP,
          {"index 7 but the next index is 1", "null definition", "group end without a group start",
           "\"Backwards\": ranges out of order", "id 3 is already used",
-          "\"Same id\": default 2 outside the valid range", "unknown type 77", "3 choices announced, 2 in the text",
-          "default choice 4 out of range", "is not terminated", "group \"Never closed\" is never closed",
-          "out-data reports 99 parameters"}},
-        {Mode::bad_checkouts, PF_Cmd_RENDER,
+          "\"Same id\": default 2 outside the valid range", "unknown type 77",
+          "3 choices announced, 2 in the text", "default choice 4 out of range", "is not terminated",
+          "group \"Never closed\" is never closed", "out-data reports 99 parameters"}},
+        {Mode::bad_checkouts,
+         PF_Cmd_RENDER,
          {"index 1 out of range (1 parameters)", "index -1 out of range", "null parameter definition",
-          "was not checked out in this call", "time scale 0", "1 parameter(s) checked out and never checked in"}},
-        {Mode::bad_handles, PF_Cmd_RENDER,
-         {"host_unlock_handle: handle is not locked", "host_dispose_handle: unknown or already disposed handle",
+          "was not checked out in this call", "time scale 0",
+          "1 parameter(s) checked out and never checked in"}},
+        {Mode::bad_handles,
+         PF_Cmd_RENDER,
+         {"host_unlock_handle: handle is not locked",
+          "host_dispose_handle: unknown or already disposed handle",
           "host_lock_handle: unknown or already disposed handle", "host_dispose_handle: null handle"}},
-        {Mode::bad_suites, PF_Cmd_FRAME_SETUP,
+        {Mode::bad_suites,
+         PF_Cmd_FRAME_SETUP,
          {"\"PF AE App Suite\" version 6 was not acquired in this call",
           "suite \"PF AE App Suite\" version 6 acquired 1 more time(s) than released"}},
-        {Mode::bad_strings, PF_Cmd_SEQUENCE_SETUP,
+        {Mode::bad_strings,
+         PF_Cmd_SEQUENCE_SETUP,
          {"400 characters overflow the out-data return_msg field (room for 255)", "strcpy: null pointer",
-          "sprintf: 402 characters overflow an out-data field (room for 31)", "add_param: outside parameter setup"}},
+          "sprintf: 402 characters overflow an out-data field (room for 31)",
+          "add_param: outside parameter setup"}},
     };
     for (const auto& c : cases) {
         g_mode = c.mode;
@@ -423,8 +431,7 @@ TEST_F(HostChecks, EveryKindOfMisuseIsNoted)
     EXPECT_EQ(host.stats().progress, 0);
 }
 
-TEST_F(HostChecks, ScriptedAbortStopsAfterTheGivenReports)
-{
+TEST_F(HostChecks, ScriptedAbortStopsAfterTheGivenReports) {
     g_mode = Mode::progress_loop;
     Host host(module_);
     host.script_abort(5);
@@ -444,8 +451,7 @@ TEST_F(HostChecks, ScriptedAbortStopsAfterTheGivenReports)
     EXPECT_TRUE(host.misuse().empty());
 }
 
-TEST_F(HostChecks, ProgressListenerSeesReportsAndItsCancelStopsTheRender)
-{
+TEST_F(HostChecks, ProgressListenerSeesReportsAndItsCancelStopsTheRender) {
     g_mode = Mode::progress_loop;
     hostkit::HostConfig config;
     config.log_progress = false; // a long-running host keeps no record per report
@@ -463,8 +469,7 @@ TEST_F(HostChecks, ProgressListenerSeesReportsAndItsCancelStopsTheRender)
     EXPECT_EQ(host.stats().progress, 3);
 }
 
-TEST_F(HostChecks, ScriptedHandleFailureRefusesLaterHandles)
-{
+TEST_F(HostChecks, ScriptedHandleFailureRefusesLaterHandles) {
     g_mode = Mode::grab_handles;
     const long before = hostkit::live_host_handles();
     Host host(module_);
@@ -478,12 +483,10 @@ TEST_F(HostChecks, ScriptedHandleFailureRefusesLaterHandles)
     EXPECT_TRUE(host.misuse().empty());
 }
 
-TEST_F(HostChecks, CallbacksOutsideAnyCallAreOrphans)
-{
+TEST_F(HostChecks, CallbacksOutsideAnyCallAreOrphans) {
     // Reach the utility table the way a plug-in that kept it would, after its call returned.
     struct Keep {
-        static PF_Err entry(PF_Cmd, PF_InData* in, PF_OutData*, PF_ParamDef**, PF_LayerDef*, void*)
-        {
+        static PF_Err entry(PF_Cmd, PF_InData* in, PF_OutData*, PF_ParamDef**, PF_LayerDef*, void*) {
             g_utils = *in->utils;
             return PF_Err_NONE;
         }
@@ -500,8 +503,7 @@ TEST_F(HostChecks, CallbacksOutsideAnyCallAreOrphans)
     EXPECT_NE(orphans[0].find("strcpy: called outside any entry call"), std::string::npos);
 }
 
-TEST_F(HostChecks, ValuesSetFromTextAreCheckedAgainstTheDefinition)
-{
+TEST_F(HostChecks, ValuesSetFromTextAreCheckedAgainstTheDefinition) {
     Host host(module_);
     ASSERT_EQ(host.setup(), PF_Err_NONE);
     std::string why;
@@ -529,8 +531,7 @@ TEST_F(HostChecks, ValuesSetFromTextAreCheckedAgainstTheDefinition)
     EXPECT_EQ(why, "no parameter 99");
 }
 
-TEST_F(HostChecks, DrawingIsRecordedAndItsObjectsAccountedFor)
-{
+TEST_F(HostChecks, DrawingIsRecordedAndItsObjectsAccountedFor) {
     g_mode = Mode::draws;
     Host host(module_);
     PF_EventExtra draw = host.make_event(PF_Event_DRAW);
@@ -553,8 +554,7 @@ TEST_F(HostChecks, DrawingIsRecordedAndItsObjectsAccountedFor)
     EXPECT_EQ(host.drawing().state_depth(), 0);
 }
 
-TEST_F(HostChecks, SloppyDrawingIsCaught)
-{
+TEST_F(HostChecks, SloppyDrawingIsCaught) {
     g_mode = Mode::draws_sloppily;
     Host host(module_);
     PF_EventExtra draw = host.make_event(PF_Event_DRAW);

@@ -37,7 +37,8 @@ int g_progress_reports = 0;
 int g_handles_taken = 0;
 PF_Err g_progress_answer = PF_Err_NONE;
 
-PF_ParamDef def(PF_ParamType type, const char* name, A_long id) {
+PF_ParamDef def(PF_ParamType type, const char* name, A_long id)
+{
     PF_ParamDef d{};
     d.param_type = type;
     std::strncpy(d.name, name, sizeof d.name);
@@ -46,7 +47,8 @@ PF_ParamDef def(PF_ParamType type, const char* name, A_long id) {
 }
 
 PF_ParamDef fixed_slider(const char* name, A_long id, double smin, double smax, double vmin, double vmax,
-                         double dflt) {
+                         double dflt)
+{
     PF_ParamDef d = def(PF_Param_FIX_SLIDER, name, id);
     d.u.fd.slider_min = FLOAT2FIX(smin);
     d.u.fd.slider_max = FLOAT2FIX(smax);
@@ -57,7 +59,8 @@ PF_ParamDef fixed_slider(const char* name, A_long id, double smin, double smax, 
     return d;
 }
 
-PF_ParamDef popup(const char* name, A_long id, A_short choices, A_short dflt, const char* names) {
+PF_ParamDef popup(const char* name, A_long id, A_short choices, A_short dflt, const char* names)
+{
     PF_ParamDef d = def(PF_Param_POPUP, name, id);
     d.u.pd.num_choices = choices;
     d.u.pd.dephault = dflt;
@@ -65,7 +68,8 @@ PF_ParamDef popup(const char* name, A_long id, A_short choices, A_short dflt, co
     return d;
 }
 
-PF_Err params_setup_good(PF_InData* in, PF_OutData* out) {
+PF_Err params_setup_good(PF_InData* in, PF_OutData* out)
+{
     A_long added = 0;
     const auto add = [&](PF_ParamDef d, A_long index = -1) {
         added += in->inter.add_param(in->effect_ref, index, &d) == PF_Err_NONE;
@@ -86,7 +90,8 @@ PF_Err params_setup_good(PF_InData* in, PF_OutData* out) {
     return PF_Err_NONE;
 }
 
-PF_Err good(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[]) {
+PF_Err good(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[])
+{
     switch (cmd) {
     case PF_Cmd_ABOUT:
         in->utils->ansi.strcpy(out->return_msg, "Double\rline two\rline three");
@@ -123,7 +128,8 @@ PF_Err good(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[]) {
     }
 }
 
-PF_Err bad_params(PF_InData* in, PF_OutData* out) {
+PF_Err bad_params(PF_InData* in, PF_OutData* out)
+{
     const auto add = [&](PF_ParamDef d, A_long index = -1) {
         in->inter.add_param(in->effect_ref, index, &d);
     };
@@ -143,7 +149,8 @@ PF_Err bad_params(PF_InData* in, PF_OutData* out) {
 }
 
 // Draws a control: a background, a framed field and a label.
-PF_Err draw_control(PF_InData* in, PF_EventExtra* event, bool sloppy) {
+PF_Err draw_control(PF_InData* in, PF_EventExtra* event, bool sloppy)
+{
     SPBasicSuite* b = in->pica_basicP;
     const struct {
         const char* name;
@@ -205,7 +212,8 @@ PF_Err draw_control(PF_InData* in, PF_EventExtra* event, bool sloppy) {
     return PF_Err_NONE;
 }
 
-PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], PF_LayerDef*, void* extra) {
+PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], PF_LayerDef*, void* extra)
+{
     if (!in || !out)
         return PF_Err_BAD_CALLBACK_PARAM;
     switch (g_mode) {
@@ -293,7 +301,8 @@ PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], 
 
 class HostChecks : public ::testing::Test {
   protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         g_mode = Mode::good;
         g_kept_ref = nullptr;
         g_progress_reports = 0;
@@ -303,7 +312,8 @@ class HostChecks : public ::testing::Test {
     }
     void TearDown() override { hostkit::clear_orphan_misuse(); }
 
-    bool noted(const Host& host, const std::string& part) const {
+    bool noted(const Host& host, const std::string& part) const
+    {
         for (const std::string& m : host.misuse())
             if (m.find(part) != std::string::npos)
                 return true;
@@ -313,7 +323,8 @@ class HostChecks : public ::testing::Test {
     std::shared_ptr<Module> module_;
 };
 
-TEST_F(HostChecks, WellBehavedPluginLeavesNoNotesAndItsParametersAreKept) {
+TEST_F(HostChecks, WellBehavedPluginLeavesNoNotesAndItsParametersAreKept)
+{
     const long handles_before = hostkit::live_host_handles();
     Host host(module_);
     std::string about;
@@ -352,7 +363,8 @@ TEST_F(HostChecks, WellBehavedPluginLeavesNoNotesAndItsParametersAreKept) {
 }
 
 // Each kind of misbehaviour, the command it happens on, and the notes the host must make.
-TEST_F(HostChecks, EveryKindOfMisuseIsNoted) {
+TEST_F(HostChecks, EveryKindOfMisuseIsNoted)
+{
     const struct {
         Mode mode;
         PF_Cmd cmd;
@@ -431,7 +443,8 @@ TEST_F(HostChecks, EveryKindOfMisuseIsNoted) {
     EXPECT_EQ(host.stats().progress, 0);
 }
 
-TEST_F(HostChecks, ScriptedAbortStopsAfterTheGivenReports) {
+TEST_F(HostChecks, ScriptedAbortStopsAfterTheGivenReports)
+{
     g_mode = Mode::progress_loop;
     Host host(module_);
     host.script_abort(5);
@@ -451,7 +464,8 @@ TEST_F(HostChecks, ScriptedAbortStopsAfterTheGivenReports) {
     EXPECT_TRUE(host.misuse().empty());
 }
 
-TEST_F(HostChecks, ProgressListenerSeesReportsAndItsCancelStopsTheRender) {
+TEST_F(HostChecks, ProgressListenerSeesReportsAndItsCancelStopsTheRender)
+{
     g_mode = Mode::progress_loop;
     hostkit::HostConfig config;
     config.log_progress = false; // a long-running host keeps no record per report
@@ -469,7 +483,8 @@ TEST_F(HostChecks, ProgressListenerSeesReportsAndItsCancelStopsTheRender) {
     EXPECT_EQ(host.stats().progress, 3);
 }
 
-TEST_F(HostChecks, ScriptedHandleFailureRefusesLaterHandles) {
+TEST_F(HostChecks, ScriptedHandleFailureRefusesLaterHandles)
+{
     g_mode = Mode::grab_handles;
     const long before = hostkit::live_host_handles();
     Host host(module_);
@@ -483,10 +498,12 @@ TEST_F(HostChecks, ScriptedHandleFailureRefusesLaterHandles) {
     EXPECT_TRUE(host.misuse().empty());
 }
 
-TEST_F(HostChecks, CallbacksOutsideAnyCallAreOrphans) {
+TEST_F(HostChecks, CallbacksOutsideAnyCallAreOrphans)
+{
     // Reach the utility table the way a plug-in that kept it would, after its call returned.
     struct Keep {
-        static PF_Err entry(PF_Cmd, PF_InData* in, PF_OutData*, PF_ParamDef**, PF_LayerDef*, void*) {
+        static PF_Err entry(PF_Cmd, PF_InData* in, PF_OutData*, PF_ParamDef**, PF_LayerDef*, void*)
+        {
             g_utils = *in->utils;
             return PF_Err_NONE;
         }
@@ -503,7 +520,8 @@ TEST_F(HostChecks, CallbacksOutsideAnyCallAreOrphans) {
     EXPECT_NE(orphans[0].find("strcpy: called outside any entry call"), std::string::npos);
 }
 
-TEST_F(HostChecks, ValuesSetFromTextAreCheckedAgainstTheDefinition) {
+TEST_F(HostChecks, ValuesSetFromTextAreCheckedAgainstTheDefinition)
+{
     Host host(module_);
     ASSERT_EQ(host.setup(), PF_Err_NONE);
     std::string why;
@@ -531,7 +549,8 @@ TEST_F(HostChecks, ValuesSetFromTextAreCheckedAgainstTheDefinition) {
     EXPECT_EQ(why, "no parameter 99");
 }
 
-TEST_F(HostChecks, DrawingIsRecordedAndItsObjectsAccountedFor) {
+TEST_F(HostChecks, DrawingIsRecordedAndItsObjectsAccountedFor)
+{
     g_mode = Mode::draws;
     Host host(module_);
     PF_EventExtra draw = host.make_event(PF_Event_DRAW);
@@ -554,7 +573,8 @@ TEST_F(HostChecks, DrawingIsRecordedAndItsObjectsAccountedFor) {
     EXPECT_EQ(host.drawing().state_depth(), 0);
 }
 
-TEST_F(HostChecks, SloppyDrawingIsCaught) {
+TEST_F(HostChecks, SloppyDrawingIsCaught)
+{
     g_mode = Mode::draws_sloppily;
     Host host(module_);
     PF_EventExtra draw = host.make_event(PF_Event_DRAW);

@@ -18,13 +18,15 @@ using optics_test::normalise;
 using optics_test::simpson;
 using Rgb = std::array<double, 3>;
 
-HyAirOpticsParams clear_only() {
+HyAirOpticsParams clear_only()
+{
     HyAirOpticsParams p;
     p.air_base_height = 0.0;
     return p;
 }
 
-HyAirOpticsParams haze_only() {
+HyAirOpticsParams haze_only()
+{
     HyAirOpticsParams p;
     p.air_base_height = 0.0;
     p.clear_air_on = 0;
@@ -35,24 +37,29 @@ HyAirOpticsParams haze_only() {
     return p;
 }
 
-Rgb trans(const HyAirFlatOptics& air, const double* pos, const double* dir, double len) {
+Rgb trans(const HyAirFlatOptics& air, const double* pos, const double* dir, double len)
+{
     Rgb t;
     air.transmittance(pos, dir, len, &t[0], &t[1], &t[2]);
     return t;
 }
-Rgb sky(const HyAirFlatOptics& air, const double* pos, const double* dir, double len, const double* light) {
+Rgb sky(const HyAirFlatOptics& air, const double* pos, const double* dir, double len, const double* light)
+{
     Rgb t;
     air.sky_radiance(pos, dir, len, light, &t[0], &t[1], &t[2]);
     return t;
 }
-double sum(const Rgb& v) {
+double sum(const Rgb& v)
+{
     return v[0] + v[1] + v[2];
 }
-double dot(const double* a, const double* b) {
+double dot(const double* a, const double* b)
+{
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
 
-TEST(AirOptics, ClearAirCoefficientsAreBandAverages) {
+TEST(AirOptics, ClearAirCoefficientsAreBandAverages)
+{
     // Scattering per unit column 1.07e-6 H lambda0^(e - 4.1) lambda^-e, averaged over each channel's band.
     const double lambda0 = (0.701 + 0.535 + 0.473) / 3.0;
     const double bands[3][2] = {{0.622, 0.78}, {0.4925, 0.5775}, {0.4545, 0.4915}};
@@ -78,7 +85,8 @@ TEST(AirOptics, ClearAirCoefficientsAreBandAverages) {
     }
 }
 
-TEST(AirOptics, ModesAndHazeCoefficients) {
+TEST(AirOptics, ModesAndHazeCoefficients)
+{
     HyAirOpticsParams p;
     EXPECT_EQ(HyAirFlatOptics(p).air_mode(), HyAirFlatOptics::kClearAir);
     p.haze_on = 1;
@@ -115,7 +123,8 @@ TEST(AirOptics, ModesAndHazeCoefficients) {
               trans(HyAirFlatOptics(c2), pos, dir, 500.0));
 }
 
-TEST(AirOptics, TransmittanceFollowsOpticalDepth) {
+TEST(AirOptics, TransmittanceFollowsOpticalDepth)
+{
     HyAirOpticsParams p = clear_only();
     p.air_base_height = -10.0;
     HyAirFlatOptics air(p);
@@ -151,7 +160,8 @@ TEST(AirOptics, TransmittanceFollowsOpticalDepth) {
                     1e-12);
 }
 
-TEST(AirOptics, RayDistanceRules) {
+TEST(AirOptics, RayDistanceRules)
+{
     HyAirOpticsParams p = clear_only();
     p.air_base_height = -10.0;
     HyAirFlatOptics air(p);
@@ -198,7 +208,8 @@ TEST(AirOptics, RayDistanceRules) {
                      HyAirFlatOptics::kUnbounded);
 }
 
-TEST(AirOptics, PhaseFunctionsShowInRadianceRatios) {
+TEST(AirOptics, PhaseFunctionsShowInRadianceRatios)
+{
     // Rays of one elevation differ only in their angle to the light, so radiance ratios are phase ratios.
     const double pos[3] = {0, 0, 20.0};
     const double light[3] = {std::cos(30 * kDeg), 0.0, -std::sin(30 * kDeg)};
@@ -245,7 +256,8 @@ TEST(AirOptics, PhaseFunctionsShowInRadianceRatios) {
 // Single scattering along a ray through an exponential layer, integrated numerically: light reaches each
 // point along the slant 1/mus through the layer above it, scatters with coefficient (c / hs) rho, and is
 // dimmed on its way back along the ray.
-double single_scatter_integral(double c, double hs, double h0, double dz, double len, double mus) {
+double single_scatter_integral(double c, double hs, double h0, double dz, double len, double mus)
+{
     const int n = 200000;
     const double ds = len / n;
     double tau = 0.0, sum = 0.0, prev = 0.0;
@@ -261,7 +273,8 @@ double single_scatter_integral(double c, double hs, double h0, double dz, double
     return sum;
 }
 
-TEST(AirOptics, SkyRadianceIsSingleScattering) {
+TEST(AirOptics, SkyRadianceIsSingleScattering)
+{
     const double pos[3] = {0, 0, 150.0};
     const double light[3] = {0.0, std::cos(35 * kDeg), -std::sin(35 * kDeg)};
     const double mus = std::sin(35 * kDeg);
@@ -296,7 +309,8 @@ TEST(AirOptics, SkyRadianceIsSingleScattering) {
     }
 }
 
-TEST(AirOptics, RainbowCentres) {
+TEST(AirOptics, RainbowCentres)
+{
     HyAirOpticsParams p = clear_only();
     p.rainbow_style = 2;
     p.rainbow_radius = 42 * kDeg;
@@ -347,7 +361,8 @@ TEST(AirOptics, RainbowCentres) {
     }
 }
 
-TEST(AirOptics, LightDisc) {
+TEST(AirOptics, LightDisc)
+{
     HyAirOpticsParams p = clear_only();
     p.light_disc_brightness_cap = 10.0;
     HyAirFlatOptics air(p);
@@ -382,7 +397,8 @@ TEST(AirOptics, LightDisc) {
     EXPECT_EQ(sum(d), 0.0);
 }
 
-TEST(AirOptics, BadInputIsDefined) {
+TEST(AirOptics, BadInputIsDefined)
+{
     // Zero, negative and tiny haze visibilities and heights, with and without clear air and rainbows,
     // a zero scattering exponent, and no air at all.
     std::vector<HyAirOpticsParams> blocks;

@@ -25,7 +25,8 @@ using Rgb = std::array<double, 3>;
 
 // Unpolarised Fresnel reflectance from medium n1 into medium n2 at incidence cosine ci (independent of
 // the code under test: the textbook s and p amplitudes).
-double fresnel_closed_form(double n1, double n2, double ci) {
+double fresnel_closed_form(double n1, double n2, double ci)
+{
     ci = std::fabs(ci);
     const double si = std::sqrt(std::max(0.0, 1.0 - ci * ci));
     const double st = n1 / n2 * si;
@@ -37,7 +38,8 @@ double fresnel_closed_form(double n1, double n2, double ci) {
     return 0.5 * (rs * rs + rp * rp);
 }
 
-HyOceanOpticsParams distinct_indices() {
+HyOceanOpticsParams distinct_indices()
+{
     HyOceanOpticsParams p;
     p.water_type = 0;
     p.index_of_refraction[0] = 1.331;
@@ -46,28 +48,33 @@ HyOceanOpticsParams distinct_indices() {
     return p;
 }
 
-Rgb reflectance(const HyOceanOptics& o, const double* n, const double* d, int side) {
+Rgb reflectance(const HyOceanOptics& o, const double* n, const double* d, int side)
+{
     Rgb r;
     o.fresnel_reflectance(n, d, side, &r[0], &r[1], &r[2]);
     return r;
 }
-Rgb lookup(const HyOceanOptics& o, double c) {
+Rgb lookup(const HyOceanOptics& o, double c)
+{
     Rgb r;
     o.fresnel_lookup(c, r.data());
     return r;
 }
-Rgb glitter(const HyOceanOptics& o, const double* n, const double* l, const double* v, int side) {
+Rgb glitter(const HyOceanOptics& o, const double* n, const double* l, const double* v, int side)
+{
     Rgb g;
     o.glitter(n, l, v, side, &g[0], &g[1], &g[2]);
     return g;
 }
-bool finite(const Rgb& v) {
+bool finite(const Rgb& v)
+{
     return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]);
 }
 
 const double kUp[3] = {0.0, 0.0, 1.0};
 
-TEST(OceanOptics, FresnelTableMatchesClosedFormOnBothSides) {
+TEST(OceanOptics, FresnelTableMatchesClosedFormOnBothSides)
+{
     HyOceanOptics o(distinct_indices());
     const HyReflectanceTable* t = o.table();
     ASSERT_NE(t, nullptr);
@@ -115,7 +122,8 @@ TEST(OceanOptics, FresnelTableMatchesClosedFormOnBothSides) {
         EXPECT_EQ(reflectance(o, kUp, down, side), (Rgb{1.0, 1.0, 1.0})) << side;
 }
 
-TEST(OceanOptics, SlopeAveragedReflectanceTendsToFresnelAsSpreadShrinks) {
+TEST(OceanOptics, SlopeAveragedReflectanceTendsToFresnelAsSpreadShrinks)
+{
     // Moving the shortest wave towards the grid's cutoff leaves less and less slope unresolved.
     HyOceanOpticsParams p = distinct_indices();
     p.wind_speed = 5.0;
@@ -152,7 +160,8 @@ TEST(OceanOptics, SlopeAveragedReflectanceTendsToFresnelAsSpreadShrinks) {
     EXPECT_EQ(o.is_slope_table_ready(), 0);
 }
 
-TEST(OceanOptics, SlopeTableChannelsFollowTheirOwnIndex) {
+TEST(OceanOptics, SlopeTableChannelsFollowTheirOwnIndex)
+{
     // One shared index and three distinct ones: a channel with the same index gets the same averages.
     HyOceanOpticsParams p;
     HyOceanOptics same(p);
@@ -175,7 +184,8 @@ TEST(OceanOptics, SlopeTableChannelsFollowTheirOwnIndex) {
     EXPECT_GT(differ2, HyReflectanceTable::kSlopeEntries * 9 / 10);
 }
 
-TEST(OceanOptics, WaterTypesAndExplicitColour) {
+TEST(OceanOptics, WaterTypesAndExplicitColour)
+{
     HyOceanOpticsParams p;
     p.water_type = 1;
     HyOceanOptics o(p);
@@ -219,7 +229,8 @@ TEST(OceanOptics, WaterTypesAndExplicitColour) {
     EXPECT_NEAR(r, 10.0, 1e-12);
 }
 
-TEST(OceanOptics, SlopeStatistics) {
+TEST(OceanOptics, SlopeStatistics)
+{
     HyOceanOpticsParams p;
     for (double calm : {0.0, -3.0}) {
         p.wind_speed = calm;
@@ -242,7 +253,8 @@ TEST(OceanOptics, SlopeStatistics) {
     }
 }
 
-TEST(OceanOptics, ReflectAndRefractInvariants) {
+TEST(OceanOptics, ReflectAndRefractInvariants)
+{
     HyOceanOptics o(distinct_indices());
     std::mt19937 rng(7);
     std::normal_distribution<double> nd;
@@ -297,7 +309,8 @@ TEST(OceanOptics, ReflectAndRefractInvariants) {
     EXPECT_EQ(o.refract_channel(kUp, shallow_up, 0, t), 0);
 }
 
-TEST(OceanOptics, StandardNormalTable) {
+TEST(OceanOptics, StandardNormalTable)
+{
     const float* phi = hy_standard_normal_table();
     // Independent oracle: Simpson integration of the Gaussian density from -9.
     auto density = [](double t) { return std::exp(-t * t / 2) / std::sqrt(2 * M_PI); };
@@ -313,7 +326,8 @@ TEST(OceanOptics, StandardNormalTable) {
     EXPECT_FLOAT_EQ(phi[400], 0.5f);
 }
 
-TEST(OceanOptics, GlitterOfAnOverheadLight) {
+TEST(OceanOptics, GlitterOfAnOverheadLight)
+{
     // With the light straight down and a level mean surface, the facets that send it to an eye at
     // zenith angle phi are tilted by phi/2; the glitter is their slope density (isotropic Gaussian)
     // times the facet reflectance over 4 cos^4 of the tilt.
@@ -333,7 +347,8 @@ TEST(OceanOptics, GlitterOfAnOverheadLight) {
     }
 }
 
-TEST(OceanOptics, GlitterShape) {
+TEST(OceanOptics, GlitterShape)
+{
     HyOceanOptics o(distinct_indices());
     const double th = 40.0 * M_PI / 180.0;
     const double light[3] = {std::sin(th), 0.0, -std::cos(th)};
@@ -361,7 +376,8 @@ TEST(OceanOptics, GlitterShape) {
     EXPECT_TRUE(g[0] == g[1] && g[1] == g[2]);
 }
 
-TEST(OceanOptics, BadInputIsDefined) {
+TEST(OceanOptics, BadInputIsDefined)
+{
     HyOceanOptics o(distinct_indices());
     o.prepare_slope_table();
     const double zero[3] = {0, 0, 0}, horiz[3] = {1, 0, 0}, d[3] = {0.6, 0, -0.8};
@@ -400,7 +416,8 @@ TEST(OceanOptics, BadInputIsDefined) {
     EXPECT_TRUE(finite(reflectance(z, kUp, d, 1)));
 }
 
-TEST(OceanOptics, MissingTableIsAResultNotACrash) {
+TEST(OceanOptics, MissingTableIsAResultNotACrash)
+{
     // Made without memory, the object lives on without its table.
     std::optional<HyOceanOptics> o;
     {

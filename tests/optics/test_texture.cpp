@@ -18,7 +18,8 @@ using Rgb = std::array<double, 3>;
 struct Image {
     int w, h;
     std::vector<std::uint8_t> ch[3];
-    Image(int w_, int h_, unsigned seed) : w(w_), h(h_) {
+    Image(int w_, int h_, unsigned seed) : w(w_), h(h_)
+    {
         std::mt19937 rng(seed);
         for (auto& c : ch) {
             c.resize(std::size_t(w) * h);
@@ -26,7 +27,8 @@ struct Image {
                 v = std::uint8_t(rng() & 255);
         }
     }
-    HyTextureDesc desc(double mpp_x = 1.0, double mpp_y = 1.0, int tile = 0) const {
+    HyTextureDesc desc(double mpp_x = 1.0, double mpp_y = 1.0, int tile = 0) const
+    {
         HyTextureDesc d;
         d.width_px = w;
         d.height_px = h;
@@ -39,13 +41,15 @@ struct Image {
     }
 };
 
-Rgb sample(const HyTexture& t, double u, double v, double footprint) {
+Rgb sample(const HyTexture& t, double u, double v, double footprint)
+{
     Rgb s;
     sample_texture(&t, s.data(), u, v, footprint);
     return s;
 }
 
-TEST(Texture, PyramidShapeAndContents) {
+TEST(Texture, PyramidShapeAndContents)
+{
     struct Case {
         int w, h, levels;
     } cases[] = {{4, 4, 2}, {3, 5, 2},   {2, 100, 1}, {100, 2, 1},   {1, 1, 1},   {9, 9, 3},
@@ -94,7 +98,8 @@ TEST(Texture, PyramidShapeAndContents) {
     EXPECT_EQ(t.levels, 1);
 }
 
-TEST(Texture, LevelChoiceAndBilinearSampling) {
+TEST(Texture, LevelChoiceAndBilinearSampling)
+{
     // Checkerboard 8 x 8 at 0.5 m per pixel: level 0 alternates 0/255, level 1 is flat grey.
     Image img(8, 8, 0);
     for (int k = 0; k < 3; ++k)
@@ -147,7 +152,8 @@ TEST(Texture, LevelChoiceAndBilinearSampling) {
     EXPECT_NEAR(sample(rt, -2.0 + 0.01, -3.0 + 0.01, 0.0)[1], r.ch[1][0] / 255.0, 1e-12);
 }
 
-TEST(Texture, TilingRepeatsAndClippingReturnsZero) {
+TEST(Texture, TilingRepeatsAndClippingReturnsZero)
+{
     Image img(10, 6, 4);
     HyTextureDesc d = img.desc(2.0, 3.0, 0); // 20 m x 18 m
     HyTexture clip, tile;
@@ -172,7 +178,8 @@ TEST(Texture, TilingRepeatsAndClippingReturnsZero) {
     EXPECT_EQ(sample(clip, 10.0 + 1e-9, 0.0, 0.0), (Rgb{0, 0, 0}));
 }
 
-TEST(Texture, RotatedPlacementCornersAndGroupBookkeeping) {
+TEST(Texture, RotatedPlacementCornersAndGroupBookkeeping)
+{
     // 4 x 2 pixels of 1 m, each pixel a distinct value.
     Image img(4, 2, 0);
     for (int i = 0; i < 8; ++i)
@@ -247,7 +254,8 @@ TEST(Texture, RotatedPlacementCornersAndGroupBookkeeping) {
     EXPECT_EQ(add_texture(&small, &tex[3], 0, 0, 0), 0);
 }
 
-TEST(Texture, BadInputAndFailures) {
+TEST(Texture, BadInputAndFailures)
+{
     HyTexture t;
     Image img(1, 1, 7);
     HyTextureDesc d = img.desc();

@@ -28,7 +28,8 @@ const Pose kPoses[] = {
 
 using V3 = std::array<double, 3>;
 using M3 = std::array<V3, 3>;
-M3 mul(const M3& p, const M3& q) {
+M3 mul(const M3& p, const M3& q)
+{
     M3 r{};
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
@@ -36,15 +37,18 @@ M3 mul(const M3& p, const M3& q) {
                 r[i][j] += p[i][k] * q[k][j];
     return r;
 }
-M3 rz(double t) {
+M3 rz(double t)
+{
     return M3{{{std::cos(t), -std::sin(t), 0}, {std::sin(t), std::cos(t), 0}, {0, 0, 1}}};
 }
-M3 ry(double t) {
+M3 ry(double t)
+{
     return M3{{{std::cos(t), 0, std::sin(t)}, {0, 1, 0}, {-std::sin(t), 0, std::cos(t)}}};
 }
 
 HyRenderData_Camera make_camera(std::uint32_t w, std::uint32_t h, double hfov, const Pose& p, double x = 3.0,
-                                double y = -4.0, double z = 12.0) {
+                                double y = -4.0, double z = 12.0)
+{
     HyRenderData_Camera cam;
     cam.set_image_size(w, h);
     cam.set_fields_of_view(hfov, 2.0 * std::atan(std::tan(hfov / 2.0) * h / w));
@@ -53,35 +57,42 @@ HyRenderData_Camera make_camera(std::uint32_t w, std::uint32_t h, double hfov, c
     return cam;
 }
 
-V3 pixel(const HyViewGeometry& v, int r, int c) {
+V3 pixel(const HyViewGeometry& v, int r, int c)
+{
     V3 d;
     v.pixel_direction(r, c, d[0], d[1], d[2]);
     return d;
 }
-V3 subpixel(const HyViewGeometry& v, double r, double c) {
+V3 subpixel(const HyViewGeometry& v, double r, double c)
+{
     V3 d;
     v.subpixel_direction(r, c, d[0], d[1], d[2]);
     return d;
 }
-V3 axis(const HyViewGeometry& v) {
+V3 axis(const HyViewGeometry& v)
+{
     V3 d;
     v.view_axis(d[0], d[1], d[2]);
     return d;
 }
 // The world point t metres from the eye along d.
-V3 along(const HyViewGeometry& v, const V3& d, double t) {
+V3 along(const HyViewGeometry& v, const V3& d, double t)
+{
     return {v.x + t * d[0], v.y + t * d[1], v.z + t * d[2]};
 }
-double dot(const V3& p, const V3& q) {
+double dot(const V3& p, const V3& q)
+{
     return p[0] * q[0] + p[1] * q[1] + p[2] * q[2];
 }
-void expect_near(const V3& p, const V3& q, double tol) {
+void expect_near(const V3& p, const V3& q, double tol)
+{
     for (int i = 0; i < 3; ++i)
         EXPECT_NEAR(p[i], q[i], tol) << i;
 }
 
 // The window as the camera reports it, and its size.
-void expect_window(const HyRenderData_Camera& cam, const std::array<std::uint32_t, 6>& want) {
+void expect_window(const HyRenderData_Camera& cam, const std::array<std::uint32_t, 6>& want)
+{
     std::array<std::uint32_t, 6> got;
     cam.get_window(got[0], got[1], got[2], got[3]);
     cam.get_window_size(got[4], got[5]);
@@ -90,7 +101,8 @@ void expect_window(const HyRenderData_Camera& cam, const std::array<std::uint32_
 
 } // namespace
 
-TEST(Camera, OrientationIsTheProductOfThreeAxisRotations) {
+TEST(Camera, OrientationIsTheProductOfThreeAxisRotations)
+{
     for (const Pose& p : kPoses) {
         HyViewGeometry v;
         v.set_orientation(p.a, p.b, p.c);
@@ -114,7 +126,8 @@ TEST(Camera, OrientationIsTheProductOfThreeAxisRotations) {
     EXPECT_GT(pixel(v, 24, 0)[0], 0.8); // towards east
 }
 
-TEST(Camera, PixelCentresAndTheViewAxis) {
+TEST(Camera, PixelCentresAndTheViewAxis)
+{
     for (const Pose& p : kPoses) {
         // A one-pixel image looks exactly along the view axis; odd sizes put the middle pixel on it,
         // even sizes straddle it by half a step.
@@ -143,7 +156,8 @@ TEST(Camera, PixelCentresAndTheViewAxis) {
     EXPECT_NEAR(cam.view().max_step(), std::max(2 * std::tan(0.45) / 640, 2 * std::tan(0.3) / 480), 1e-15);
 }
 
-TEST(Camera, ProjectionInvertsSubpixelDirections) {
+TEST(Camera, ProjectionInvertsSubpixelDirections)
+{
     std::mt19937 rng(20261206);
     std::uniform_real_distribution<double> u(0.0, 1.0);
     for (const Pose& p : kPoses) {
@@ -172,7 +186,8 @@ TEST(Camera, ProjectionInvertsSubpixelDirections) {
     }
 }
 
-TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt) {
+TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
+{
     for (const Pose& p : kPoses) {
         HyViewGeometry before;
         make_camera(640, 480, 1.1, p).get_view(before);
@@ -218,7 +233,8 @@ TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt) {
     EXPECT_EQ(rev.view().row_step, 0.0);
 }
 
-TEST(Camera, BorderAndBehindTheEyeAreNotVisible) {
+TEST(Camera, BorderAndBehindTheEyeAreNotVisible)
+{
     // Identity orientation: camera space is world space, so image-plane coordinates come out exactly.
     HyViewGeometry v;
     v.set_orientation(0.0, 0.0, 0.0);
@@ -268,7 +284,8 @@ TEST(Camera, BorderAndBehindTheEyeAreNotVisible) {
     EXPECT_EQ(c, 40);
 }
 
-TEST(Camera, DirectionCodesAndTheLensFunctionInvertEachOther) {
+TEST(Camera, DirectionCodesAndTheLensFunctionInvertEachOther)
+{
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> u(0.0, 1.0);
     // Offsets that keep azimuths in range and ones that force wrapping both ways.
@@ -336,7 +353,8 @@ TEST(Camera, DirectionCodesAndTheLensFunctionInvertEachOther) {
     }
 }
 
-TEST(Camera, ZenithRangeOfTheWindowCorners) {
+TEST(Camera, ZenithRangeOfTheWindowCorners)
+{
     double lo, hi;
     for (double b : {0.0, 1.3, -2.9}) {
         // At the horizon without roll the corners sit at +-V / |(V, H, 1)| in z.
@@ -373,7 +391,8 @@ TEST(Camera, ZenithRangeOfTheWindowCorners) {
     EXPECT_NEAR(hi, std::acos(axis(z)[2]), 1e-12);
 }
 
-TEST(Camera, SeaLevelMappingBothWays) {
+TEST(Camera, SeaLevelMappingBothWays)
+{
     // Looking down from 10 m: every pixel that hits the sea maps back to itself.
     HyRenderData_Camera cam = make_camera(80, 60, 1.3, {2.0, 0.5, 0.1}, 5, 6, 10);
     int hits = 0, col, row;
@@ -427,7 +446,8 @@ TEST(Camera, SeaLevelMappingBothWays) {
     EXPECT_EQ(row, 3);
 }
 
-TEST(Camera, ToneOperationsTouchOnlyTheWindowsPlanes) {
+TEST(Camera, ToneOperationsTouchOnlyTheWindowsPlanes)
+{
     // A 3 x 2 window of a larger image: only window-sized planes are touched.
     HyRenderData_Camera cam = make_camera(10, 10, 1.0, kPoses[0]);
     cam.set_window(4u, 6u, 2u, 3u);
@@ -501,7 +521,8 @@ TEST(Camera, ToneOperationsTouchOnlyTheWindowsPlanes) {
     EXPECT_EQ(unset.project_point(1.0, 2.0, 3.0, r, c), 0);
 }
 
-TEST(Camera, PlanesComeFromTheTaggedAllocator) {
+TEST(Camera, PlanesComeFromTheTaggedAllocator)
+{
     const auto heap = hymem::heap_bytes();
     {
         HyImagePlanes planes;
@@ -546,7 +567,8 @@ TEST(Camera, PlanesComeFromTheTaggedAllocator) {
 
 // Gamma over planes of several blocks: the same values with 1 and 3 threads, each within one unit in
 // the last place of pow (exactly pow's rounding for the general exponent), non-positive and NaN to 0.
-TEST(Camera, GammaDoesNotDependOnTheThreadCount) {
+TEST(Camera, GammaDoesNotDependOnTheThreadCount)
+{
     constexpr std::uint32_t w = 700, h = 300;
     const std::size_t n = std::size_t(w) * h;
     for (double gamma : {1.0, 2.0, 0.5, 0.45}) {

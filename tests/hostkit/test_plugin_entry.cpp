@@ -21,52 +21,38 @@ using seavast_test::fresh_module;
 
 constexpr A_u_long kVersionWord = 0x000A4600;
 
-TEST(PluginEntry, GlobalSetupWritesVersionAndFlags)
+// The version word is the host's packing of 1.4.8, release stage, build 0; the flags are mapped by the
+// global setup that creates the effect, and the effect lives until the last global setdown.
+TEST(PluginEntry, GlobalSetupWritesVersionAndFlagsAndTheEffectLivesUntilTheLastSetdown)
 {
-    // The version word is the host's packing of 1.4.8, release stage, build 0.
     EXPECT_EQ(PF_VERSION(1, 4, 8, PF_Stage_RELEASE, 0), kVersionWord);
-
     Host host(fresh_module());
-    ASSERT_EQ(host.global_setup(), PF_Err_NONE);
-    EXPECT_EQ(host.out_data().my_version, kVersionWord);
-    EXPECT_EQ(host.out_data().out_flags, PF_OutFlag_NON_PARAM_VARY | PF_OutFlag_WORKS_IN_PLACE);
-    EXPECT_EQ(host.out_data().out_flags, 0x2004);
-    EXPECT_EQ(host.out_data().out_flags2, 0x00008001);
-    EXPECT_EQ(host.out_data().out_flags2,
-              PF_OutFlag2_SUPPORTS_QUERY_DYNAMIC_FLAGS | PF_OutFlag2_PPRO_DO_NOT_CLONE_SEQUENCE_DATA_FOR_RENDER);
-    EXPECT_EQ(host.global_setdown(), PF_Err_NONE);
-    EXPECT_NO_MISUSE(host);
-}
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(host.global_setup(), PF_Err_NONE);
+        EXPECT_EQ(host.out_data().my_version, kVersionWord);
+        EXPECT_EQ(host.out_data().out_flags, PF_OutFlag_NON_PARAM_VARY | PF_OutFlag_WORKS_IN_PLACE);
+        EXPECT_EQ(host.out_data().out_flags, 0x2004);
+        EXPECT_EQ(host.out_data().out_flags2, 0x00008001);
+        EXPECT_EQ(host.out_data().out_flags2, PF_OutFlag2_SUPPORTS_QUERY_DYNAMIC_FLAGS |
+                                                  PF_OutFlag2_PPRO_DO_NOT_CLONE_SEQUENCE_DATA_FOR_RENDER);
+        ASSERT_EQ(host.global_setup(), PF_Err_NONE);
+        EXPECT_EQ(host.out_data().out_flags, 0) << "the effect already exists, so no flags are mapped";
+        EXPECT_EQ(host.out_data().my_version, kVersionWord);
 
-TEST(PluginEntry, EffectLivesUntilTheLastGlobalSetdown)
-{
-    Host host(fresh_module());
-    ASSERT_EQ(host.global_setup(), PF_Err_NONE);
-    EXPECT_EQ(host.out_data().out_flags, 0x2004);
-    ASSERT_EQ(host.global_setup(), PF_Err_NONE);
-    EXPECT_EQ(host.out_data().out_flags, 0) << "the effect already exists, so no flags are mapped";
-    EXPECT_EQ(host.out_data().my_version, kVersionWord);
+        ASSERT_EQ(host.global_setdown(), PF_Err_NONE);
+        ASSERT_EQ(host.params_setup(), PF_Err_NONE);
+        EXPECT_EQ(host.out_data().num_params, 124) << "one setdown of two must keep the effect";
+        EXPECT_EQ(host.param_count(), 124);
+        EXPECT_NO_MISUSE(host);
 
-    ASSERT_EQ(host.global_setdown(), PF_Err_NONE);
-    ASSERT_EQ(host.params_setup(), PF_Err_NONE);
-    EXPECT_EQ(host.out_data().num_params, 124) << "one setdown of two must keep the effect";
-    EXPECT_EQ(host.param_count(), 124);
-    EXPECT_NO_MISUSE(host);
-
-    ASSERT_EQ(host.global_setdown(), PF_Err_NONE);
-    const long added_before = host.stats().add_param;
-    ASSERT_EQ(host.params_setup(), PF_Err_NONE);
-    EXPECT_EQ(host.out_data().num_params, 0) << "the second setdown must destroy the effect";
-    EXPECT_EQ(host.stats().add_param, added_before);
-
-    // A new global setup builds a new effect, and maps its flags again.
-    host.clear_misuse(); // the host notes the 0-parameter report above as a mismatch
-    ASSERT_EQ(host.global_setup(), PF_Err_NONE);
-    EXPECT_EQ(host.out_data().out_flags, 0x2004);
-    ASSERT_EQ(host.params_setup(), PF_Err_NONE);
-    EXPECT_EQ(host.out_data().num_params, 124);
-    ASSERT_EQ(host.global_setdown(), PF_Err_NONE);
-    EXPECT_NO_MISUSE(host);
+        // The second setdown destroys the effect; a new global setup builds a new one.
+        ASSERT_EQ(host.global_setdown(), PF_Err_NONE);
+        const long added_before = host.stats().add_param;
+        ASSERT_EQ(host.params_setup(), PF_Err_NONE);
+        EXPECT_EQ(host.out_data().num_params, 0) << "the second setdown must destroy the effect";
+        EXPECT_EQ(host.stats().add_param, added_before);
+        host.clear_misuse(); // the host notes the 0-parameter report above as a mismatch
+    }
 }
 
 // A host that opens a saved project knows the parameters; take them from a separate module copy.
@@ -119,12 +105,24 @@ TEST(PluginEntry, IgnoredCommandsReturnZeroAndWriteNothing)
     std::memset(&pattern, 0x5A, sizeof pattern);
     pattern.return_msg[0] = 0;
     pattern.name[0] = 0;
-    const std::vector<PF_Cmd> ignored = {PF_Cmd_UNUSED_0,         PF_Cmd_SEQUENCE_RESETUP,
-                                         PF_Cmd_SEQUENCE_FLATTEN, PF_Cmd_SEQUENCE_SETDOWN,
-                                         PF_Cmd_DO_DIALOG,        PF_Cmd_FRAME_SETDOWN,
-                                         PF_Cmd_USER_CHANGED_PARAM, PF_Cmd_UPDATE_PARAMS_UI,
-                                         PF_Cmd_GET_EXTERNAL_DEPENDENCIES, PF_Cmd_COMPLETELY_GENERAL,
-                                         PF_Cmd_QUERY_DYNAMIC_FLAGS, 19, 20, 24, 33, 34, 1000, 0x7FFFFFFF};
+    const std::vector<PF_Cmd> ignored = {PF_Cmd_UNUSED_0,
+                                         PF_Cmd_SEQUENCE_RESETUP,
+                                         PF_Cmd_SEQUENCE_FLATTEN,
+                                         PF_Cmd_SEQUENCE_SETDOWN,
+                                         PF_Cmd_DO_DIALOG,
+                                         PF_Cmd_FRAME_SETDOWN,
+                                         PF_Cmd_USER_CHANGED_PARAM,
+                                         PF_Cmd_UPDATE_PARAMS_UI,
+                                         PF_Cmd_GET_EXTERNAL_DEPENDENCIES,
+                                         PF_Cmd_COMPLETELY_GENERAL,
+                                         PF_Cmd_QUERY_DYNAMIC_FLAGS,
+                                         19,
+                                         20,
+                                         24,
+                                         33,
+                                         34,
+                                         1000,
+                                         0x7FFFFFFF};
     for (const PF_Cmd cmd : ignored) {
         hostkit::CallOptions options;
         options.out_init = &pattern;

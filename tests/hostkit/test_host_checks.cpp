@@ -96,8 +96,7 @@ PF_Err good(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[])
     case PF_Cmd_ABOUT:
         in->utils->ansi.strcpy(out->return_msg, "Double\rline two\rline three");
         return PF_Err_NONE;
-    case PF_Cmd_PARAMS_SETUP:
-        return params_setup_good(in, out);
+    case PF_Cmd_PARAMS_SETUP: return params_setup_good(in, out);
     case PF_Cmd_RENDER: {
         // Suite, handle and parameter traffic that a host must accept as correct.
         const void* suite = nullptr;
@@ -123,8 +122,7 @@ PF_Err good(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[])
         params[3]->uu.change_flags = PF_ChangeFlag_CHANGED_VALUE;
         return PF_Err_NONE;
     }
-    default:
-        return PF_Err_NONE;
+    default: return PF_Err_NONE;
     }
 }
 
@@ -217,10 +215,8 @@ PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], 
     if (!in || !out)
         return PF_Err_BAD_CALLBACK_PARAM;
     switch (g_mode) {
-    case Mode::good:
-        return good(cmd, in, out, params);
-    case Mode::bad_params:
-        return cmd == PF_Cmd_PARAMS_SETUP ? bad_params(in, out) : PF_Err_NONE;
+    case Mode::good: return good(cmd, in, out, params);
+    case Mode::bad_params: return cmd == PF_Cmd_PARAMS_SETUP ? bad_params(in, out) : PF_Err_NONE;
     case Mode::bad_checkouts: {
         PF_ParamDef def, other;
         in->inter.checkout_param(in->effect_ref, in->num_params, 0, 1, 30, &def);

@@ -38,16 +38,12 @@ void fill(HyGrid& g, double height)
 }
 
 // First t > 0 where the ray from e along d meets the surface (z below the profile when side is +1,
-// above it when -1) inside the square |x - cx|, |y - cy| <= half; -1 when it does not. The profile is
-// linear between integer x, so the test runs interval by interval; past the ridges the sea is flat.
-double ray_hit(const double e[3], const double d[3], double height, int side, double cx, double cy, double half)
+// above it when -1); -1 when it does not. The profile is linear between integer x, so the test runs
+// interval by interval; past the ridges the sea is flat.
+double ray_hit(const double e[3], const double d[3], double height, int side)
 {
     auto g = [&](double t) { return side * (e[2] + t * d[2] - profile(e[0] + t * d[0], height)); };
-    auto inside = [&](double t) {
-        return std::fabs(e[0] + t * d[0] - cx) <= half && std::fabs(e[1] + t * d[1] - cy) <= half;
-    };
-    double t = 0.0;
-    double gt = g(0.0);
+    double t = 0.0, gt = g(0.0);
     if (gt <= 0.0)
         return 0.0;
     const double dx = d[0];
@@ -60,17 +56,15 @@ double ray_hit(const double e[3], const double d[3], double height, int side, do
         if (tn <= t)
             tn = t + 1e-9;
         const double gn = g(tn);
-        if (gn <= 0.0) {
-            const double th = t + gt / (gt - gn) * (tn - t);
-            return inside(th) ? th : -1.0;
-        }
+        if (gn <= 0.0)
+            return t + gt / (gt - gn) * (tn - t);
         t = tn;
         gt = gn;
     }
     if (side * d[2] >= 0.0)
         return -1.0;
     const double th = -e[2] / d[2];
-    return th > t && inside(th) ? th : -1.0;
+    return th > t ? th : -1.0;
 }
 
 struct Piece {
@@ -97,23 +91,11 @@ struct Result {
     int side = 0;
 };
 
-struct Drawn {
-    double cx, cy, half;
-};
-
-Result render(const HyViewGeometry& view, double height, int to_horizon, Drawn* drawn = nullptr)
+Result render(const HyViewGeometry& view, double height, int to_horizon)
 {
     HyGrid sea(kNx, kNy, 1.0, 1.0);
     fill(sea, height);
     RecordingOptics optics(surface_params(&sea, 1500.0, 64.0, to_horizon));
-    if (drawn) {
-        int D, s;
-        double blend;
-        optics.row_distance(optics.row_for_distance(double(optics.max_cells - 1)), D, s, blend);
-        drawn->cx = std::trunc(view.x);
-        drawn->cy = std::trunc(view.y);
-        drawn->half = (to_horizon && view.z > 0) ? 1e30 : double(D);
-    }
     Canvas canvas(view.rows, view.columns);
     HyPixelBuffer& buffer = canvas.buffer;
     Result r;
@@ -124,8 +106,7 @@ Result render(const HyViewGeometry& view, double height, int to_horizon, Drawn* 
     HySurfaceOptics::normalise_work(buffer);
     buffer.flush();
     for (int iy = 0; iy < view.rows; ++iy)
-        for (int ix = 0; ix < view.columns; ++ix)
-        {
+        for (int ix = 0; ix < view.columns; ++ix) {
             r.coverage.push_back(buffer.coverage[iy][ix]);
             r.distance.push_back(std::sqrt(buffer.distance_squared[iy][ix]));
         }
@@ -152,8 +133,7 @@ void check_scene(const ViewSetup& setup, double height, int to_horizon, bool che
 {
     SCOPED_TRACE(setup.name);
     const HyViewGeometry view = make_view(setup);
-    Drawn drawn;
-    const Result r = render(view, height, to_horizon, &drawn);
+    const Result r = render(view, height, to_horizon);
     const int side = setup.z > 0 ? 1 : -1;
     ASSERT_EQ(r.side, side);
     ASSERT_FALSE(r.pieces.empty());
@@ -167,9 +147,7 @@ void check_scene(const ViewSetup& setup, double height, int to_horizon, bool che
             continue;
         const double h = hidden_depth(eye, q.p, height, side);
         worst = std::max(worst, h);
-        if (h > 0.05) {
-            ++hidden;
-        }
+        hidden += h > 0.05;
     }
     EXPECT_EQ(hidden, 0) << "of " << r.pieces.size() << " pieces; worst " << worst << " m under the line of sight";
 
@@ -226,7 +204,7 @@ void check_scene(const ViewSetup& setup, double height, int to_horizon, bool che
             for (int k = 0; k < 5 && ok; ++k) {
                 double d[3];
                 view.subpixel_direction(iy + at[k][0], ix + at[k][1], d[0], d[1], d[2]);
-                t[k] = ray_hit(eye, d, height, side, view.x, view.y, 1e30);
+                t[k] = ray_hit(eye, d, height, side);
                 ok = t[k] > 0.0 && t[k] < 1000.0 && std::fabs(t[k] - t[0]) < 0.01 * t[0];
             }
             if (!ok || r.coverage[std::size_t(iy) * view.columns + ix] < 0.999f)

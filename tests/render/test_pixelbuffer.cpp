@@ -83,6 +83,12 @@ TEST(PixelBuffer, AccumulateGathersNearerOverFartherWithinOnePixel)
     EXPECT_FLOAT_EQ(b.work_weight[0][1], 0.7f);
     EXPECT_FLOAT_EQ(b.work_depth[0][1], float((300.0 * 0.4 + 100.0 * 0.3) / 0.7));
     EXPECT_FLOAT_EQ(b.channels[0][0][1], float(0.2 + 0.03));
+    // Nearer piece that overfills a partly covered pixel: what was gathered shrinks to the open share.
+    const float D3 = b.work_depth[0][1];
+    put(b, 0, 1, 1.0, 20.0, 0.5);
+    EXPECT_FLOAT_EQ(b.work_weight[0][1], 1.0f);
+    EXPECT_FLOAT_EQ(b.channels[0][0][1], float(0.5 + (0.5 / 0.7) * 0.23));
+    EXPECT_FLOAT_EQ(b.work_depth[0][1], float(0.5 * D3 + 0.5 * 20.0));
 }
 
 TEST(PixelBuffer, FlushLaysWorkInFrontOrBehindAndClearsIt)

@@ -50,7 +50,7 @@ std::vector<double> expected_coverage(const HyViewGeometry& v, const HySurfaceOp
     for (int iy = 0; iy < v.rows; ++iy)
         for (int ix = 0; ix < v.columns; ++ix)
             e[std::size_t(iy) * v.columns + ix] = (to_horizon && side > 0) ? below_horizon_fraction(v, ix, iy)
-                                                                            : pixel_in_convex(square_img, ix, iy);
+                                                                            : pixel_in_polygon(square_img, ix, iy);
     return e;
 }
 

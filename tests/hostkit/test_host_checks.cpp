@@ -296,7 +296,7 @@ PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], 
 }
 
 class HostChecks : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override
     {
         g_mode = Mode::good;

@@ -17,7 +17,7 @@ namespace {
 
 // A height source whose slopes are not numbers: its normal cannot be formed.
 class BrokenSlopes : public HyGrid {
-  public:
+public:
     BrokenSlopes() : HyGrid(8, 8, 1.0, 1.0) {}
     void get_slope_at(const double&, const double&, double& sx, double& sy) const override
     {
@@ -27,7 +27,7 @@ class BrokenSlopes : public HyGrid {
 };
 
 class ShadingSpy : public HySurfaceShading {
-  public:
+public:
     void shade_from_above(const HySurfaceOceanContext& c, const double*, const double*, const HySurfaceView&,
                           double, double colour[3]) override
     {

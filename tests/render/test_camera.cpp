@@ -398,27 +398,26 @@ TEST(Camera, SeaLevelMappingBothWays)
     ASSERT_EQ(make_camera(5, 5, 0.5, {kPi, 0.0, 0.0}, 7, -3, 20).pixel_to_sea_level(2, 2, x, y), 1);
     EXPECT_NEAR(x, 7.0, 1e-12);
     EXPECT_NEAR(y, -3.0, 1e-12);
-
-    // At sea level every pixel gives the eye's own x, y (the default camera sits at the origin).
-    HyRenderData_Camera level = make_camera(8, 6, 1.0, kPoses[2], 4, 9, 0), fresh;
-    for (int r = 0; r < 6; ++r)
-        for (int c = 0; c < 8; ++c) {
-            ASSERT_EQ(level.pixel_to_sea_level(c, r, x, y), 1);
-            EXPECT_TRUE(x == 4.0 && y == 9.0);
-        }
-    ASSERT_EQ(fresh.pixel_to_sea_level(0, 0, x, y), 1);
-    EXPECT_TRUE(x == 0.0 && y == 0.0);
-
-    // Above looking up, and below looking down: no hit, outputs untouched.
-    HyRenderData_Camera up = make_camera(8, 6, 0.5, {0.5, 0.0, 0.0}, 0, 0, 3);
-    HyRenderData_Camera under_down = make_camera(8, 6, 0.5, {2.6, 0.0, 0.0}, 0, 0, -3);
-    for (int r = 0; r < 6; ++r)
-        for (int c = 0; c < 8; ++c) {
-            x = y = 42;
-            EXPECT_EQ(up.pixel_to_sea_level(c, r, x, y), 0);
-            EXPECT_EQ(under_down.pixel_to_sea_level(c, r, x, y), 0);
-            EXPECT_TRUE(x == 42.0 && y == 42.0);
-        }
+    // At sea level every pixel gives the eye's own x, y (the default camera sits at the origin); above
+    // looking up and below looking down there is no hit and the outputs are untouched.
+    const struct {
+        HyRenderData_Camera cam;
+        int hit;
+        double x, y;
+    } cases[] = {{make_camera(8, 6, 1.0, kPoses[2], 4, 9, 0), 1, 4.0, 9.0},
+                 {HyRenderData_Camera(), 1, 0.0, 0.0},
+                 {make_camera(8, 6, 0.5, {0.5, 0.0, 0.0}, 0, 0, 3), 0, 42.0, 42.0},
+                 {make_camera(8, 6, 0.5, {2.6, 0.0, 0.0}, 0, 0, -3), 0, 42.0, 42.0}};
+    for (const auto& c : cases) {
+        std::uint32_t w, h;
+        c.cam.get_window_size(w, h);
+        for (int r = 0; r < int(h); ++r)
+            for (int k = 0; k < int(w); ++k) {
+                x = y = 42;
+                ASSERT_EQ(c.cam.pixel_to_sea_level(k, r, x, y), c.hit) << &c - cases;
+                ASSERT_TRUE(x == c.x && y == c.y) << &c - cases;
+            }
+    }
     // Below looking up: the surface is hit from underneath.
     HyRenderData_Camera under_up = make_camera(8, 6, 0.5, {0.4, 0.0, 0.0}, 0, 0, -3);
     ASSERT_EQ(under_up.pixel_to_sea_level(4, 3, x, y), 1);

@@ -256,12 +256,16 @@ TEST(Slices, TrianglesAreClippedAgainstTheRidgeline)
     rig.set_ridge(
         {{1e8, 5, 0, 0, 0}, {15.5, 5, 0, 0, 0}, {15, 100, 0, 0, 0}, {14.5, 5, 0, 0, 0}, {-1e8, 5, 0, 0, 0}});
     ASSERT_EQ(rig.slices->clip_triangle(tri), 1);
-    // The spike (a triangle 1 wide) removes its part of the upper quarter triangle: width at height y
-    // of the triangle is 10 (1 - y / 10); the spike covers |x - 15| < 0.5 (1 - (y - 5) / 95)... just
-    // check it removed something, and less than the spike's own footprint inside the triangle.
-    const double a = std::fabs(hy_polygon_area(rig.slices->visible_, rig.slices->visible_count_));
-    EXPECT_LT(a, 12.5);
-    EXPECT_GT(a, 12.5 - 5.0);
+    // The spike, the triangle (14.5, 5) (15.5, 5) (15, 100), takes its intersection with the upper quarter.
+    using surface_test::Pt;
+    std::vector<Pt> cut = {{12.5, 5}, {17.5, 5}, {15, 10}};
+    const Pt spike[3] = {{14.5, 5}, {15.5, 5}, {15, 100}};
+    for (int k = 0; k < 3; ++k) {
+        const Pt p = spike[k], q = spike[(k + 1) % 3];
+        cut = surface_test::clip(cut, p.y - q.y, q.x - p.x, (q.y - p.y) * p.x - (q.x - p.x) * p.y);
+    }
+    EXPECT_NEAR(std::fabs(hy_polygon_area(rig.slices->visible_, rig.slices->visible_count_)),
+                12.5 - surface_test::area(cut), 1e-9);
     // 47 ridgeline points inside the triangle's span: the visible polygon would not fit.
     std::vector<HyRidgePoint> many = {{1e8, 0, 0, 0, 0}};
     for (int k = 0; k < 47; ++k)

@@ -28,15 +28,15 @@ public:
 
 class ShadingSpy : public HySurfaceShading {
 public:
-    void shade_from_above(const HySurfaceOceanContext& c, const double*, const double*, const HySurfaceView&, double,
-                          double colour[3]) override
+    void shade_from_above(const HySurfaceOceanContext& c, const double*, const double*, const HySurfaceView&,
+                          double, double colour[3]) override
     {
         ++above;
         seen_upwelling = c.upwelling_g;
         colour[0] = colour[1] = colour[2] = 0.5;
     }
-    void shade_from_below(const HySurfaceOceanContext&, const double*, const double*, const HySurfaceView&, double,
-                          double colour[3]) override
+    void shade_from_below(const HySurfaceOceanContext&, const double*, const double*, const HySurfaceView&,
+                          double, double colour[3]) override
     {
         ++below;
         colour[0] = colour[1] = colour[2] = 0.25;
@@ -91,13 +91,18 @@ TEST(SurfaceOptics, NormalisationFillsCracksInsideWaterOnly)
     // Within 4 pixels of the border: left alone.
     put(2, 10, 0.5);
     HySurfaceOptics::normalise_work(b);
-    EXPECT_FLOAT_EQ(b.work_weight[6][6], 0.5f);
-    EXPECT_FLOAT_EQ(b.channels[0][6][6], 0.4f);
-    EXPECT_FLOAT_EQ(b.work_weight[12][12], 1.0f);
-    EXPECT_FLOAT_EQ(b.channels[0][12][12], 0.8f);
-    EXPECT_FLOAT_EQ(b.channels[2][12][12], 0.4f);
-    EXPECT_FLOAT_EQ(b.work_weight[12][9], 0.05f);
-    EXPECT_FLOAT_EQ(b.work_weight[2][10], 0.5f);
+    const struct {
+        int r, c;
+        float weight, red, blue;
+    } want[] = {{6, 6, 0.5f, 0.4f, 0.2f},
+                {12, 12, 1.0f, 0.8f, 0.4f},
+                {12, 9, 0.05f, 0.04f, 0.02f},
+                {2, 10, 0.5f, 0.4f, 0.2f}};
+    for (const auto& w : want) {
+        EXPECT_FLOAT_EQ(b.work_weight[w.r][w.c], w.weight) << w.r << "," << w.c;
+        EXPECT_FLOAT_EQ(b.channels[0][w.r][w.c], w.red) << w.r << "," << w.c;
+        EXPECT_FLOAT_EQ(b.channels[2][w.r][w.c], w.blue) << w.r << "," << w.c;
+    }
     b.flush();
     EXPECT_FLOAT_EQ(b.coverage[6][6], 0.5f);
     EXPECT_FLOAT_EQ(b.coverage[12][12], 1.0f);
@@ -120,26 +125,27 @@ TEST(SurfaceOptics, PixelPointFindsTheGridPointAndItsNormal)
     HySurfaceOptics optics(surface_params(&g));
     HyViewGeometry v = make_view({"v", 0.0, 0.0, 10.0, kPi, 0.0, 0.0, 60.0, 8, 8});
     // Screen triangle with grid corners (1, 1), (3, 1), (1, 3).
-    HySliceVertex tri[3] = {{0, 0, 0, 1, 1, nullptr, nullptr, nullptr},
-                            {4, 0, 0, 3, 1, nullptr, nullptr, nullptr},
-                            {0, 4, 0, 1, 3, nullptr, nullptr, nullptr}};
+    // Screen triangle with grid corners (1, 1), (3, 1), (1, 3), and a pixel piece inside it.
+    auto vtx = [](double x, double y, int col, int row) {
+        return HySliceVertex{x, y, 0, col, row, nullptr, nullptr, nullptr};
+    };
+    HySliceVertex tri[3] = {vtx(0, 0, 1, 1), vtx(4, 0, 3, 1), vtx(0, 4, 1, 3)};
     double gx, gy;
     const double mid[2] = {1.0, 2.0};
     ASSERT_EQ(optics.grid_position(mid, tri, gx, gy), 1);
     EXPECT_DOUBLE_EQ(gx, 1.5);
     EXPECT_DOUBLE_EQ(gy, 2.0);
-    HySliceVertex piece[4] = {{0.5, 1.5, 0, 0, 0, nullptr, nullptr, nullptr}, {1.5, 1.5, 0, 0, 0, nullptr, nullptr, nullptr},
-                              {1.5, 2.5, 0, 0, 0, nullptr, nullptr, nullptr}, {0.5, 2.5, 0, 0, 0, nullptr, nullptr, nullptr}};
+    HySliceVertex piece[4] = {vtx(0.5, 1.5, 0, 0), vtx(1.5, 1.5, 0, 0), vtx(1.5, 2.5, 0, 0),
+                              vtx(0.5, 2.5, 0, 0)};
     double depth, x, y, z, n[3];
     ASSERT_EQ(optics.pixel_point(piece, 4, tri, v, depth, x, y, z, n), 1);
     EXPECT_DOUBLE_EQ(x, 1.5);
     EXPECT_DOUBLE_EQ(y, 2.0);
     EXPECT_NEAR(z, 0.5 * 1.5 - 0.25 * 2.0, 1e-6);
     EXPECT_NEAR(depth, x * x + y * y + (z - 10.0) * (z - 10.0), 1e-3);
-    const double k = 1.0 / std::sqrt(0.25 + 0.0625 + 1.0);
-    EXPECT_NEAR(n[0], -0.5 * k, 1e-6);
-    EXPECT_NEAR(n[1], 0.25 * k, 1e-6);
-    EXPECT_NEAR(n[2], k, 1e-6);
+    const double k = 1.0 / std::sqrt(0.25 + 0.0625 + 1.0), want[3] = {-0.5 * k, 0.25 * k, k};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(n[i], want[i], 1e-6);
     // A degenerate triangle has no barycentric weights.
     HySliceVertex flat[3] = {tri[0], tri[0], tri[1]};
     EXPECT_EQ(optics.grid_position(mid, flat, gx, gy), 0);
@@ -148,9 +154,7 @@ TEST(SurfaceOptics, PixelPointFindsTheGridPointAndItsNormal)
     BrokenSlopes broken;
     HySurfaceOptics bad(surface_params(&broken));
     ASSERT_EQ(bad.pixel_point(piece, 4, tri, v, depth, x, y, z, n), 1);
-    EXPECT_EQ(n[0], 0.0);
-    EXPECT_EQ(n[1], 0.0);
-    EXPECT_EQ(n[2], 1.0);
+    EXPECT_TRUE(n[0] == 0.0 && n[1] == 0.0 && n[2] == 1.0);
 }
 
 TEST(SurfaceOptics, SeaOpticsHandsShadingAndProgressToTheScene)
@@ -197,16 +201,12 @@ TEST(SurfaceOptics, SeaOpticsHandsShadingAndProgressToTheScene)
         EXPECT_EQ(stop.reports, 5);
         EXPECT_LT(cover_stop, cover_full);
     }
-}
-
-TEST(SurfaceOptics, EyeAboveTheWavesLookingUpDrawsNothing)
-{
-    HyGrid sea(32, 32, 1.0, 1.0);
-    sea.heights[5] = 2.0f;
-    HySurfaceOptics optics(surface_params(&sea));
+    // An eye above the waves looking up draws nothing.
+    HyGrid waves(32, 32, 1.0, 1.0);
+    waves.heights[5] = 2.0f;
+    HySurfaceOptics optics(surface_params(&waves));
     double total = -1.0;
-    const HyViewGeometry up = make_view({"up", 0.0, 0.0, 10.0, 0.6, 0.0, 0.0, 40.0, 32, 24});
-    EXPECT_EQ(draw(optics, up, &total), 1);
+    EXPECT_EQ(draw(optics, make_view({"up", 0.0, 0.0, 10.0, 0.6, 0.0, 0.0, 40.0, 32, 24}), &total), 1);
     EXPECT_EQ(total, 0.0);
     EXPECT_EQ(optics.triangles_drawn, 0);
 }

@@ -140,28 +140,12 @@ inline std::vector<Pt> project_ground_polygon(const HyViewGeometry& v, const std
     return img;
 }
 
-// Area of pixel (ix, iy) inside a convex image polygon.
-inline double pixel_in_convex(const std::vector<Pt>& poly, int ix, int iy)
+// Area of pixel (ix, iy) inside a polygon (clipping by the convex pixel square suits any polygon).
+inline double pixel_in_polygon(const std::vector<Pt>& poly, int ix, int iy)
 {
-    if (poly.size() < 3)
-        return 0.0;
-    // Orientation of the polygon decides which side of each edge is inside.
-    double s = 0.0;
-    for (std::size_t k = 0; k < poly.size(); ++k) {
-        const Pt& a = poly[k];
-        const Pt& b = poly[(k + 1) % poly.size()];
-        s += a.x * b.y - b.x * a.y;
-    }
-    const double sign = s >= 0 ? 1.0 : -1.0;
-    std::vector<Pt> px = pixel_square(ix, iy);
-    for (std::size_t k = 0; k < poly.size() && !px.empty(); ++k) {
-        const Pt& a = poly[k];
-        const Pt& b = poly[(k + 1) % poly.size()];
-        // Left of a -> b (for counter-clockwise): (b - a) x (p - a) >= 0.
-        const double ex = b.x - a.x, ey = b.y - a.y;
-        px = clip(px, -sign * ey, sign * ex, sign * (ey * a.x - ex * a.y));
-    }
-    return px.size() >= 3 ? area(px) : 0.0;
+    std::vector<Pt> p = clip(clip(poly, 1, 0, -ix), -1, 0, ix + 1.0);
+    p = clip(clip(p, 0, 1, -iy), 0, -1, iy + 1.0);
+    return p.size() >= 3 ? area(p) : 0.0;
 }
 
 // Surface optics that also add up, per pixel, the areas of the visible polygons the slicer hands over,
@@ -207,12 +191,8 @@ private:
         const int ix0 = std::max(0, int(std::floor(x0))), ix1 = std::min(info.width - 1, int(std::floor(x1)));
         const int iy0 = std::max(0, int(std::floor(y0))), iy1 = std::min(info.height - 1, int(std::floor(y1)));
         for (int iy = iy0; iy <= iy1; ++iy)
-            for (int ix = ix0; ix <= ix1; ++ix) {
-                std::vector<Pt> p = clip(clip(poly, 1, 0, -ix), -1, 0, ix + 1.0);
-                p = clip(clip(p, 0, 1, -iy), 0, -1, iy + 1.0);
-                if (p.size() >= 3)
-                    sum[std::size_t(iy) * info.width + ix] += area(p);
-            }
+            for (int ix = ix0; ix <= ix1; ++ix)
+                sum[std::size_t(iy) * info.width + ix] += pixel_in_polygon(poly, ix, iy);
     }
 };
 

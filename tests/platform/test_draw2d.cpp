@@ -17,10 +17,14 @@
 namespace {
 
 struct Canvas {
-    Canvas(int w, int h, int padding = 0) : width(w), height(h), row_bytes(4 * w + padding), bytes(std::size_t(row_bytes) * h, 0)
+    Canvas(int w, int h, int padding = 0)
+        : width(w), height(h), row_bytes(4 * w + padding), bytes(std::size_t(row_bytes) * h, 0)
     {
     }
-    std::uint8_t* at(int column, int memory_row) { return bytes.data() + std::size_t(memory_row) * row_bytes + 4 * column; }
+    std::uint8_t* at(int column, int memory_row)
+    {
+        return bytes.data() + std::size_t(memory_row) * row_bytes + 4 * column;
+    }
     // Pixels whose red byte is set, as (column, memory row).
     std::set<std::pair<long, long>> painted()
     {
@@ -30,6 +34,13 @@ struct Canvas {
                 if (at(c, r)[2] != 0)
                     s.insert({c, r});
         return s;
+    }
+    // A drawing view over the whole canvas, top row first, with a white pen.
+    HyOffscreen view()
+    {
+        HyOffscreen v(bytes.data(), row_bytes, width, height);
+        v.set_pen(HyPenColour{255, 255, 255});
+        return v;
     }
     int width, height, row_bytes;
     std::vector<std::uint8_t> bytes;
@@ -50,7 +61,8 @@ void expect_bresenham(const std::set<std::pair<long, long>>& px, long c0, long r
     for (const auto& [c, r] : px) {
         const long major = column_major ? c - c0 : r - r0;
         const long minor = column_major ? r - r0 : c - c0;
-        const double exact = steps == 0 ? 0.0 : double(major) * (column_major ? dr : dc) / (column_major ? dc : dr);
+        const double exact =
+            steps == 0 ? 0.0 : double(major) * (column_major ? dr : dc) / (column_major ? dc : dr);
         const double off = minor - exact;
         const double toward_end = (column_major ? dr : dc) >= 0 ? off : -off;
         EXPECT_TRUE(std::fabs(off) < 0.5 || (std::fabs(off) == 0.5 && toward_end > 0))
@@ -70,7 +82,8 @@ TEST(Draw2D, PixelsAreBlueGreenRedAlphaWithRowZeroAtTheTop)
     b.set_pen(c);
     a.put_pixel(2, 0);
     b.put_pixel(2, 0);
-    EXPECT_EQ(std::vector<std::uint8_t>(top.at(2, 0), top.at(2, 0) + 4), (std::vector<std::uint8_t>{30, 20, 10, 255}));
+    EXPECT_EQ(std::vector<std::uint8_t>(top.at(2, 0), top.at(2, 0) + 4),
+              (std::vector<std::uint8_t>{30, 20, 10, 255}));
     // Bottom-up memory: the top of the picture is the last row in memory.
     EXPECT_EQ(std::vector<std::uint8_t>(bottom.at(2, 1), bottom.at(2, 1) + 4),
               (std::vector<std::uint8_t>{30, 20, 10, 255}));
@@ -84,17 +97,13 @@ TEST(Draw2D, LinesAreBresenhamInEveryOctant)
     // A hand-worked line: slope 1/2, the tie at column 1 goes away from the start.
     {
         Canvas cv(8, 8);
-        HyOffscreen v(cv.bytes.data(), cv.row_bytes, 8, 8);
-        v.set_pen(kWhite);
-        v.line(0, 0, 4, 2);
+        cv.view().line(0, 0, 4, 2);
         EXPECT_EQ(cv.painted(), (std::set<std::pair<long, long>>{{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}}));
     }
     std::mt19937 rng(17);
     std::uniform_int_distribution<int> cd(0, 63), rd(0, 47);
     for (int k = 0; k < 300; ++k) {
         Canvas cv(64, 48);
-        HyOffscreen v(cv.bytes.data(), cv.row_bytes, 64, 48);
-        v.set_pen(kWhite);
         const long c0 = cd(rng), r0 = rd(rng);
         long c1 = cd(rng), r1 = rd(rng);
         if (k % 10 == 0)
@@ -103,13 +112,11 @@ TEST(Draw2D, LinesAreBresenhamInEveryOctant)
             r1 = r0; // horizontal
         if (k % 10 == 2)
             c1 = std::clamp<long>(c0 + (r1 - r0), 0, 63); // diagonal or near it
-        v.line(c0, r0, c1, r1);
+        cv.view().line(c0, r0, c1, r1);
         expect_bresenham(cv.painted(), c0, r0, c1, r1);
     }
     Canvas dot(4, 4);
-    HyOffscreen v(dot.bytes.data(), dot.row_bytes, 4, 4);
-    v.set_pen(kWhite);
-    v.line(2, 1, 2, 1);
+    dot.view().line(2, 1, 2, 1);
     EXPECT_EQ(dot.painted(), (std::set<std::pair<long, long>>{{2, 1}}));
 }
 
@@ -123,12 +130,8 @@ TEST(Draw2D, ClippingKeepsThePixelsOfTheFullLine)
     for (int k = 0; k < 200; ++k) {
         const long c0 = d(rng), r0 = d(rng), c1 = d(rng), r1 = d(rng);
         Canvas big(64 + 2 * kOff, 48 + 2 * kOff), small(64, 48);
-        HyOffscreen vb(big.bytes.data(), big.row_bytes, big.width, big.height);
-        HyOffscreen vs(small.bytes.data(), small.row_bytes, 64, 48);
-        vb.set_pen(kWhite);
-        vs.set_pen(kWhite);
-        vb.line(c0 + kOff, r0 + kOff, c1 + kOff, r1 + kOff);
-        vs.line(c0, r0, c1, r1);
+        big.view().line(c0 + kOff, r0 + kOff, c1 + kOff, r1 + kOff);
+        small.view().line(c0, r0, c1, r1);
         for (int r = 0; r < 48; ++r)
             for (int c = 0; c < 64; ++c)
                 ASSERT_EQ(small.at(c, r)[2], big.at(c + kOff, r + kOff)[2])
@@ -137,17 +140,14 @@ TEST(Draw2D, ClippingKeepsThePixelsOfTheFullLine)
     // Far-off ends: still one pixel per visible column and on the exact line; done without walking
     // the whole line.
     Canvas cv(64, 48);
-    HyOffscreen v(cv.bytes.data(), cv.row_bytes, 64, 48);
-    v.set_pen(kWhite);
     const long long far = 1000000000000LL;
-    v.line(-far, 10, far, 30);
+    cv.view().line(-far, 10, far, 30);
     const auto px = cv.painted();
     ASSERT_EQ(px.size(), 64u);
     for (const auto& [c, r] : px)
         EXPECT_EQ(r, 20) << c; // the line rises 20 rows over 2e12 columns
     Canvas steep(64, 48);
-    HyOffscreen vs(steep.bytes.data(), steep.row_bytes, 64, 48);
-    vs.set_pen(kWhite);
+    HyOffscreen vs = steep.view();
     vs.line(-far, -far, far, far);
     EXPECT_EQ(steep.painted().size(), 48u); // the diagonal through (0,0)
     vs.line(INT64_MIN / 4, 5, INT64_MAX / 4, 5);
@@ -176,16 +176,11 @@ TEST(Draw2D, RectanglesOutlinesAndPaddingOutsideThePicture)
             EXPECT_EQ(cv.bytes[std::size_t(r) * cv.row_bytes + k], 0xEE);
     }
 
-    Canvas box(12, 12);
-    HyOffscreen vb(box.bytes.data(), box.row_bytes, 12, 12);
-    vb.set_pen(kWhite);
+    Canvas box(12, 12), open(12, 12);
     const HyPoint2D square[4] = {{2, 2}, {2, 9}, {9, 9}, {9, 2}};
-    vb.polyline(square, 4, true);
+    box.view().polyline(square, 4, true);
     EXPECT_EQ(box.painted().size(), 4u * 7u); // the perimeter of an 8 x 8 square
-    Canvas open(12, 12);
-    HyOffscreen vo(open.bytes.data(), open.row_bytes, 12, 12);
-    vo.set_pen(kWhite);
-    vo.polyline(square, 4, false);
+    open.view().polyline(square, 4, false);
     EXPECT_EQ(open.painted().size(), 4u * 7u - 6u); // the closing side is missing, its ends remain
 }
 
@@ -232,8 +227,7 @@ TEST(Draw2D, UnusableBuffersDrawNothing)
     for (std::uint8_t b : bytes)
         EXPECT_EQ(b, 0x55);
     Canvas one(1, 1);
-    HyOffscreen v(one.bytes.data(), one.row_bytes, 1, 1);
-    v.set_pen(kWhite);
+    HyOffscreen v = one.view();
     v.line(-5, -5, 5, 5);
     v.polyline(nullptr, 3, true);
     EXPECT_EQ(one.painted().size(), 1u);

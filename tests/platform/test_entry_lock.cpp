@@ -6,45 +6,39 @@
 
 #include "platform/HyEntryLock.h"
 
-// The lock is recursive on one thread and exclusive across threads.
+// The process's one lock is recursive on one thread, held until released as often as entered, and
+// exclusive across threads: eight threads never overlap inside it.
 TEST(EntryLock, RecursiveOnOneThreadExclusiveAcrossThreads)
 {
     hyplat::HyEntryLock& lock = hyplat::entry_lock();
     EXPECT_EQ(&lock, &hyplat::entry_lock());
-    {
-        hyplat::HyEntryGuard outer;
-        hyplat::HyEntryGuard inner; // same thread: must not deadlock
-        bool other_got_it = true;
+    const auto other_thread_gets_it = [&] {
+        bool got = false;
         std::thread t([&] {
-            other_got_it = lock.try_enter();
-            if (other_got_it)
+            got = lock.try_enter();
+            if (got)
                 lock.leave();
         });
         t.join();
-        EXPECT_FALSE(other_got_it);
+        return got;
+    };
+    {
+        hyplat::HyEntryGuard outer;
+        {
+            hyplat::HyEntryGuard inner; // same thread: must not deadlock
+        }
+        EXPECT_FALSE(other_thread_gets_it());
     }
-    // Released as often as entered: another thread now gets it.
-    bool got = false;
-    std::thread t([&] {
-        got = lock.try_enter();
-        if (got)
-            lock.leave();
-    });
-    t.join();
-    EXPECT_TRUE(got);
-}
+    EXPECT_TRUE(other_thread_gets_it());
 
-TEST(EntryLock, SerialisesCriticalSections)
-{
-    hyplat::HyEntryLock lock;
-    std::atomic<int> inside{0};
-    std::atomic<int> overlaps{0};
+    hyplat::HyEntryLock own;
+    std::atomic<int> inside{0}, overlaps{0};
     long counter = 0; // deliberately unsynchronised apart from the lock
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 2000; ++i) {
-                hyplat::HyEntryGuard g(lock);
+                hyplat::HyEntryGuard g(own);
                 if (inside.fetch_add(1) != 0)
                     overlaps.fetch_add(1);
                 ++counter;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -45,38 +46,33 @@ struct MemoryTest : ::testing::Test {
     void TearDown() override { hymem::install_hook(nullptr, 0, false, 0); }
 };
 
+// Heap blocks carry their size and tag, come zeroed on request, keep their data when resized and keep
+// the byte counter exact.
 TEST_F(MemoryTest, HeapBlocksCarryHeaderAndCounters)
 {
     const auto before = hymem::heap_bytes();
     auto* p = static_cast<unsigned char*>(hymem::allocate(100, true));
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(hymem::block_size(p), 100u);
-    EXPECT_EQ(hymem::block_tag(p), hymem::kHeapTag);
-    EXPECT_EQ(hymem::kHeapTag, 0x4F534D4Du); // 'OSMM'
-    for (int i = 0; i < 100; ++i)
-        ASSERT_EQ(p[i], 0);
+    EXPECT_EQ(hymem::block_tag(p), 0x4F534D4Du); // 'OSMM'
+    EXPECT_EQ(*std::max_element(p, p + 100), 0);
     EXPECT_EQ(hymem::heap_bytes(), before + 100);
-    EXPECT_TRUE(hymem::release(p));
+    std::memcpy(p, "0123456789abcdef", 16);
+    void* q = p;
+    ASSERT_TRUE(hymem::resize(&q, 1 << 20));
+    EXPECT_EQ(std::memcmp(q, "0123456789abcdef", 16), 0);
+    EXPECT_EQ(hymem::block_size(q), 1u << 20);
+    EXPECT_EQ(hymem::heap_bytes(), before + (1 << 20));
+    ASSERT_TRUE(hymem::resize(&q, 4));
+    EXPECT_EQ(std::memcmp(q, "0123", 4), 0);
+    EXPECT_EQ(hymem::heap_bytes(), before + 4);
+    EXPECT_TRUE(hymem::release(q));
     EXPECT_EQ(hymem::heap_bytes(), before);
     EXPECT_FALSE(hymem::release(nullptr));
 }
 
-TEST_F(MemoryTest, ResizeKeepsDataAndAdjustsCounter)
-{
-    const auto before = hymem::heap_bytes();
-    void* p = hymem::allocate(16);
-    std::memcpy(p, "0123456789abcdef", 16);
-    ASSERT_TRUE(hymem::resize(&p, 1 << 20));
-    EXPECT_EQ(std::memcmp(p, "0123456789abcdef", 16), 0);
-    EXPECT_EQ(hymem::block_size(p), 1u << 20);
-    EXPECT_EQ(hymem::heap_bytes(), before + (1 << 20));
-    ASSERT_TRUE(hymem::resize(&p, 4));
-    EXPECT_EQ(std::memcmp(p, "0123", 4), 0);
-    EXPECT_EQ(hymem::heap_bytes(), before + 4);
-    hymem::release(p);
-    EXPECT_EQ(hymem::heap_bytes(), before);
-}
-
+// Host blocks carry the hook's tag and a header the host sees; they go back through the hook even
+// after it was switched off, and cannot be resized.
 TEST_F(MemoryTest, HookBlocksGoBackThroughHookEvenWhenSwitchedOff)
 {
     hymem::install_hook(fake_hook, kAETG, true, 77);
@@ -86,10 +82,8 @@ TEST_F(MemoryTest, HookBlocksGoBackThroughHookEvenWhenSwitchedOff)
     EXPECT_EQ(hymem::block_tag(p), kAETG);
     EXPECT_EQ(hymem::hook_bytes(), 40);
     EXPECT_EQ(hymem::heap_bytes(), heap_before);
-    EXPECT_EQ(g_host.live.size(), 1u);
+    ASSERT_EQ(g_host.live.size(), 1u);
     EXPECT_EQ(g_host.live.begin()->second, 48u); // n + header
-
-    // Heap blocks cannot be resized when they came from the host.
     EXPECT_FALSE(hymem::resize(&p, 80));
 
     hymem::set_hook_on(false);
@@ -101,25 +95,12 @@ TEST_F(MemoryTest, HookBlocksGoBackThroughHookEvenWhenSwitchedOff)
     EXPECT_TRUE(hymem::release(q));
 }
 
-TEST_F(MemoryTest, RefusingHookGivesNullAndUnknownTagIsLeftAlone)
-{
-    hymem::install_hook(fake_hook, kAETG, true, 77);
-    g_host.refuse = true;
-    EXPECT_EQ(hymem::allocate(10), nullptr);
-    int* arr = hymem::allocate_array<int>(SIZE_MAX / 2);
-    EXPECT_EQ(arr, nullptr);
-
-    hymem::install_hook(nullptr, 0, false, 0);
-    alignas(8) unsigned char fake[16] = {};
-    fake[4] = 'X'; // tag neither OSMM nor the hook's
-    EXPECT_FALSE(hymem::release(fake + 8));
-}
-
 struct Widget : HyAllocated {
     int v[4] = {1, 2, 3, 4};
 };
 
-TEST_F(MemoryTest, AllocatedObjectsFailWithNull)
+// A refusing host gives null blocks, arrays and objects; a block with an unknown tag is left alone.
+TEST_F(MemoryTest, RefusalsGiveNullAndUnknownTagsAreLeftAlone)
 {
     hymem::install_hook(fake_hook, kAETG, true, 77);
     Widget* w = new Widget;
@@ -127,8 +108,14 @@ TEST_F(MemoryTest, AllocatedObjectsFailWithNull)
     EXPECT_EQ(w->v[3], 4);
     delete w;
     g_host.refuse = true;
-    Widget* none = new Widget;
-    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(hymem::allocate(10), nullptr);
+    EXPECT_EQ(hymem::allocate_array<int>(SIZE_MAX / 2), nullptr);
+    EXPECT_EQ(new Widget, nullptr);
+
+    hymem::install_hook(nullptr, 0, false, 0);
+    alignas(8) unsigned char fake[16] = {};
+    fake[4] = 'X'; // tag neither OSMM nor the hook's
+    EXPECT_FALSE(hymem::release(fake + 8));
 }
 
 } // namespace

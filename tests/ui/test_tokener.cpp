@@ -13,28 +13,26 @@ namespace {
 
 TEST(Tokener, KeyMatchesOnlyAtEntryStart)
 {
-    CTokener t("XID=5; bmp_id=7;id=8; [ class=CViewButton; left=238; ]");
-    std::int32_t v = -1;
-    ASSERT_TRUE(t.GetInt("id", v));
-    EXPECT_EQ(v, 8); // not 5 (after a letter), not 7 (after "_")
-
-    CTokener u("id=3;");
-    ASSERT_TRUE(u.GetInt("id", v));
-    EXPECT_EQ(v, 3); // start of the text
-
+    // Not after a letter or "_", at the start of the text, after blanks; the "=" belongs to the key.
+    const struct {
+        const char* text;
+        const char* key;
+        std::int32_t value;
+    } cases[] = {{"XID=5; bmp_id=7;id=8; [ class=CViewButton; left=238; ]", "id", 8},
+                 {"id=3;", "id", 3},
+                 {"a=1;\nb=2;\tc=3;", "b", 2},
+                 {"a=1;\nb=2;\tc=3;", "c", 3},
+                 {"leftover=1; left=2;", "left", 2}};
+    for (const auto& c : cases) {
+        std::int32_t v = -1;
+        ASSERT_TRUE(CTokener(c.text).GetInt(c.key, v)) << c.text;
+        EXPECT_EQ(v, c.value) << c.text;
+    }
     CTokener w("a=1;\nb=2;\tc=3;");
-    EXPECT_TRUE(w.GetInt("b", v));
-    EXPECT_EQ(v, 2);
-    EXPECT_TRUE(w.GetInt("c", v));
-    EXPECT_EQ(v, 3);
+    std::int32_t v = 3;
     EXPECT_FALSE(w.GetInt("d", v));
     EXPECT_FALSE(w.LastFound());
     EXPECT_EQ(v, 3) << "a missing key leaves the output alone";
-
-    // The "=" belongs to the key: "left" must not match "leftover=".
-    CTokener x("leftover=1; left=2;");
-    EXPECT_TRUE(x.GetInt("left", v));
-    EXPECT_EQ(v, 2);
 }
 
 TEST(Tokener, WindowNarrowsTheSearchAndValueRunsPastBracket)
@@ -72,27 +70,26 @@ TEST(Tokener, WindowNarrowsTheSearchAndValueRunsPastBracket)
 
 TEST(Tokener, ConversionsFollowAtoiAndAtof)
 {
-    const char* samples[] = {"12",  "-7",  "  +42xyz", "3.75", "-0.5", "1e3", "abc",
-                             "",    "007", "12.000000", " -3.25;", "9999999999"};
-    for (const char* s : samples) {
-        const std::string str(s);
-        const std::string upto = str.substr(0, str.find(';'));
-        if (std::string(s) != "9999999999") { // atoi is undefined there; we clamp
-            EXPECT_EQ(CTokener::ToInt(upto), std::atoi(upto.c_str())) << s;
-        }
-        EXPECT_DOUBLE_EQ(CTokener::ToReal(upto), std::atof(upto.c_str())) << s;
+    for (const char* s : {"12", "-7", "  +42xyz", "3.75", "-0.5", "1e3", "abc", "", "007", "12.000000",
+                          " -3.25"}) {
+        EXPECT_EQ(CTokener::ToInt(s), std::atoi(s)) << s;
+        EXPECT_DOUBLE_EQ(CTokener::ToReal(s), std::atof(s)) << s;
     }
-    bool clean = true;
-    EXPECT_EQ(CTokener::ToInt("9999999999", &clean), 2147483647);
-    EXPECT_FALSE(clean);
-    EXPECT_EQ(CTokener::ToInt("-9999999999", &clean), -2147483647 - 1);
+    // Where atoi and atof are undefined or unbounded we clamp or give 0, and say the value was not clean.
+    const struct {
+        const char* text;
+        double value;
+        bool real;
+    } unclean[] = {{"9999999999", 2147483647.0, false}, {"-9999999999", -2147483648.0, false},
+                   {"1e999", std::numeric_limits<double>::max(), true}, {"nan", 0.0, true}, {"inf", 0.0, true}};
+    for (const auto& c : unclean) {
+        bool clean = true;
+        const double got = c.real ? CTokener::ToReal(c.text, &clean) : CTokener::ToInt(c.text, &clean);
+        EXPECT_EQ(got, c.value) << c.text;
+        EXPECT_FALSE(clean) << c.text;
+    }
+    bool clean = false;
     EXPECT_TRUE(CTokener::ToInt("26.000000", &clean) == 26 && clean);
-    EXPECT_EQ(CTokener::ToReal("1e999", &clean), std::numeric_limits<double>::max());
-    EXPECT_FALSE(clean);
-    EXPECT_EQ(CTokener::ToReal("nan", &clean), 0.0);
-    EXPECT_FALSE(clean);
-    EXPECT_EQ(CTokener::ToReal("inf", &clean), 0.0);
-    EXPECT_FALSE(clean);
 }
 
 TEST(Tokener, WritesSixDecimalsAndReadsBack)
@@ -119,11 +116,7 @@ TEST(Tokener, WritesSixDecimalsAndReadsBack)
     std::uniform_real_distribution<double> dist(-24000.0, 24000.0);
     CTokener r;
     std::vector<double> values;
-    const auto key = [](int k) {
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "K%d", k);
-        return std::string(buf);
-    };
+    const auto key = [](int k) { return std::to_string(k) + "K"; };
     for (int k = 0; k < 200; ++k) {
         values.push_back(dist(rng));
         r.PutReal(key(k), values.back());

@@ -31,7 +31,7 @@ void BM_SceneFrame1080(benchmark::State& state)
     hostkit::HostConfig config;
     config.width = 1920;
     config.height = 1080;
-    config.mark_new_handles = false; // as a host rendering for users
+    config.harness_checks = false; // as a host rendering for users
     hyplat::HyThreadPool::set_process_threads(int(state.range(1)));
     hostkit::Host host(hostkit::Module::from_entry(PluginEntry, "linked plug-in"), config);
     host.setup();

@@ -76,7 +76,7 @@ SeaSource::SeaSource(std::shared_ptr<hostkit::Module> module, const std::string&
     config.width = width;
     config.height = height;
     config.log_progress = false;
-    config.mark_new_handles = false;
+    config.harness_checks = false;
     host_ = std::make_unique<hostkit::Host>(module_, config);
     const PF_Err err = host_->setup();
     if (err != PF_Err_NONE || host_->param_count() != kParamCountWithGroups) {

@@ -69,9 +69,10 @@ struct HostConfig {
     // False: progress reports are counted but not kept in progress_log(), so a host that renders for
     // hours does not grow a record per pixel row.
     bool log_progress = true;
-    // True: every new handle's block is first filled with a marker byte, so a plug-in that relies on
-    // zeroed host memory shows. A host that renders for users leaves the fill out.
-    bool mark_new_handles = true;
+    // True: the checks a test harness wants: every new handle's block is first filled with a marker
+    // byte, so a plug-in that relies on zeroed host memory shows, and the input layer's pixels are
+    // compared before and after each render. A host that renders for users leaves them out.
+    bool harness_checks = true;
 };
 
 // One parameter as the host keeps it: the definition the plug-in added, whose value fields hold the

@@ -17,6 +17,7 @@
 // memory hook (see hymem::use_heap_on_this_thread).
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -98,6 +99,16 @@ template <class Body>
 void parallel_for(std::int64_t count, std::int64_t grain, Body&& body)
 {
     HyThreadPool::process().parallel_for(count, grain, std::forward<Body>(body));
+}
+
+// Sets `count` values to `value` on the process's pool; a large fill of fresh memory also spreads the
+// system's clearing of its pages over the threads.
+template <class T>
+void parallel_fill(T* data, std::int64_t count, T value)
+{
+    parallel_for(count, std::int64_t(1) << 18, [=](std::int64_t first, std::int64_t end) {
+        std::fill(data + first, data + end, value);
+    });
 }
 
 } // namespace hyplat

@@ -608,7 +608,7 @@ int HyImagePlanes::allocate(std::uint32_t pcolumns, std::uint32_t prows, bool wi
     for (int k = 0; k < 5; ++k) {
         if (!wanted[k])
             continue;
-        *planes[k] = hymem::allocate_array<float>(n, true);
+        *planes[k] = hymem::allocate_array<float>(n);
         if (*planes[k] == nullptr) {
             std::fprintf(stderr, "HyImagePlanes::allocate: unable to allocate %u x %u planes\n", pcolumns, prows);
             std::fflush(stderr);
@@ -617,6 +617,7 @@ int HyImagePlanes::allocate(std::uint32_t pcolumns, std::uint32_t prows, bool wi
             release();
             return 0;
         }
+        hyplat::parallel_fill(*planes[k], std::int64_t(n), 0.0f);
     }
     columns = pcolumns;
     rows = prows;

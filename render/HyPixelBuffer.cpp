@@ -2,7 +2,6 @@
 
 #include "platform/HyThreadPool.h"
 
-#include <algorithm>
 #include <cstddef>
 
 HyPixelBuffer::HyPixelBuffer(std::uint32_t rows_, std::uint32_t columns_, float* red, float* green, float* blue)
@@ -28,9 +27,7 @@ float** HyPixelBuffer::make_plane(float value, bool& ok)
         ok = false;
         return nullptr;
     }
-    hyplat::parallel_for(std::int64_t(count), std::int64_t(1) << 18, [&](std::int64_t first, std::int64_t end) {
-        std::fill(block + first, block + end, value);
-    });
+    hyplat::parallel_fill(block, std::int64_t(count), value);
     for (std::uint32_t r = 0; r < rows; ++r)
         table[r] = block + std::size_t(r) * columns;
     return table;

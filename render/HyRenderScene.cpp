@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 
 namespace {
 
@@ -221,10 +222,9 @@ int HyRenderScene::render_camera(HyRenderData_Camera* camera)
 
 void HyRenderScene::zero_colour(const Frame& f)
 {
-    const std::size_t n = std::size_t(f.rows) * std::size_t(f.columns);
-    std::fill(f.red, f.red + n, 0.0f);
-    std::fill(f.green, f.green + n, 0.0f);
-    std::fill(f.blue, f.blue + n, 0.0f);
+    const std::int64_t n = std::int64_t(f.rows) * std::int64_t(f.columns);
+    for (float* plane : {f.red, f.green, f.blue})
+        hyplat::parallel_fill(plane, n, 0.0f);
 }
 
 int HyRenderScene::clear_with_progress(Frame& f)

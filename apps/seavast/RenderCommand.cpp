@@ -135,7 +135,7 @@ public:
         const long total = range.count();
         ProgressBar progress(!quiet_ && ::isatty(STDERR_FILENO), total);
         host.config().log_progress = false;
-        host.config().mark_new_handles = false;
+        host.config().harness_checks = false;
         host.set_progress_listener([&](A_long current, A_long whole) {
             progress.frame_progress(current, whole);
             return InterruptGuard::requested() ? PF_Interrupt_CANCEL : PF_Err_NONE;

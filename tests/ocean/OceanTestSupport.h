@@ -86,6 +86,22 @@ struct RefusedAllocations {
     RefusedAllocations& operator=(const RefusedAllocations&) = delete;
 };
 
+// While alive, the allocator takes its blocks from rationed_hook with `grants` blocks to give and
+// none above `largest` bytes. off() stops using it while blocks it served can still go back; on()
+// takes it up again.
+struct Rationed {
+    explicit Rationed(int grants, std::size_t largest = static_cast<std::size_t>(-1))
+    {
+        g_ration = {grants, 0, largest};
+        hymem::install_hook(rationed_hook, kTestTag, true, 0);
+    }
+    ~Rationed() { hymem::install_hook(nullptr, 0, false, 0); }
+    Rationed(const Rationed&) = delete;
+    Rationed& operator=(const Rationed&) = delete;
+    void off() { hymem::set_hook_on(false); }
+    void on() { hymem::set_hook_on(true); }
+};
+
 // What a call printed on the two streams.
 struct Printed {
     std::string err, out;
@@ -101,6 +117,14 @@ Printed printed(F&& f)
     p.err = testing::internal::GetCapturedStderr();
     p.out = testing::internal::GetCapturedStdout();
     return p;
+}
+
+// What a call printed while every block of at least `from` bytes was refused.
+template <class F>
+Printed printed_refused(std::size_t from, F&& f)
+{
+    RefusedAllocations refuse(from);
+    return printed(f);
 }
 
 // A file name in the temporary directory, unique to this process.

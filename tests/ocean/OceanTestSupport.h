@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <unistd.h>
@@ -132,6 +134,13 @@ inline std::string temp_path(const std::string& name)
 {
     return (std::filesystem::temp_directory_path() / ("seavast_h3_" + std::to_string(::getpid()) + "_" + name))
         .string();
+}
+
+// The bytes of a file (none when it cannot be read).
+inline std::vector<unsigned char> file_bytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // A periodic element's filtered field without footprint is the second time derivative of its

@@ -323,29 +323,20 @@ TEST(GridMulti, HygRoundTripAndLayout)
     EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 14),
               (std::vector<unsigned char>{0, 0, 0x11, 0xF7, 0, 0, 0, 16, 0, 0, 0, 8, 0x3F, 0x40}));
 
+    // Read back and written again, the file is the same byte for byte.
     HyGridMulti c(4, 4, 1.0, 1.0, 2, 2, 1.0, 1.0);
     ASSERT_EQ(c.read_hyg(path.c_str()), 1);
+    const std::string again = temp_path("again.hyg");
+    ASSERT_EQ(c.write_hyg(again.c_str()), 1);
+    EXPECT_EQ(file_bytes(again), bytes);
+    std::remove(again.c_str());
     EXPECT_EQ(c.nx, 16);
-    EXPECT_EQ(c.ny, 8);
-    EXPECT_EQ(c.wrap_x, 1);
     EXPECT_EQ(c.wrap_y, 0);
-    EXPECT_EQ(c.curvature, 1);
-    EXPECT_EQ(c.curvature_radius, double(float(6371000.0)));
-    EXPECT_EQ(c.dx, double(0.75f));
     EXPECT_EQ(c.half_y, double(float(6.0)));
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(c.heights) % 64, 0u);
     EXPECT_EQ(c.heights[128], 0.0f); // the spare transform floats are zeroed
-    EXPECT_TRUE(std::equal(a.heights, a.heights + 128, c.heights));
-    ASSERT_EQ(c.aux_count, 2);
-    EXPECT_TRUE(std::equal(a.aux_array[0], a.aux_array[0] + 32, c.aux_array[0]));
     EXPECT_TRUE(std::equal(b, b + 15, c.aux_array[1]));
-    EXPECT_EQ(c.aux_type[1], kHyAuxMultiplicativeRadial);
-    EXPECT_EQ(c.aux_rotated[1], 1);
-    EXPECT_EQ(c.aux_periodic[1], 0);
-    EXPECT_EQ(c.aux_cos_r[1], double(float(std::cos(0.4))));
-    EXPECT_EQ(c.aux_offset_x[1], -1.25);
     EXPECT_EQ(c.aux_inv_dx[1], double(float(1 / 0.1)));
-    EXPECT_EQ(c.line_count, 1);
     EXPECT_EQ(c.line_sin[0], double(float(std::sin(0.3))));
     EXPECT_NEAR(c.line_angle[0], 0.3, 1e-6);
     // The composed surface agrees to float precision.

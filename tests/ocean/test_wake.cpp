@@ -27,28 +27,6 @@ HyWake_record patch(int n, double spacing)
 
 } // namespace
 
-TEST(Wake, SpeedZeroOrInactiveIsFlat)
-{
-    for (int variant = 0; variant < 2; ++variant) {
-        HyWake_record r = patch(64, 0.5);
-        if (variant == 0)
-            r.speed = 0.0;
-        else
-            r.active = 0;
-        std::vector<float> g((64 + 2) * 64, 3.0f);
-        r.heights = g.data();
-        HyOceanSurfaceGridElement_wake w(r);
-        ASSERT_EQ(w.generate_kspace(), 1);
-        w.evolve_to_time(10.0);
-        w.transform_to_heights();
-        EXPECT_EQ(max_abs(g.data(), 64 * 64), 0.0) << variant;
-        EXPECT_EQ(w.damping, 0.0) << variant;
-        std::vector<float> acc((64 + 2) * 64, 1.0f);
-        w.evolve_filtered_to_time(acc.data(), 0.0);
-        EXPECT_EQ(max_abs(acc.data(), 64 * 64), 0.0) << variant;
-    }
-}
-
 TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength)
 {
     // A 5 m/s hull on a 256 m patch: transverse waves of length 2*pi*U^2/g, all inside a wedge of
@@ -95,19 +73,6 @@ TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength)
     const double lambda = 2 * 3.1415926535 * r.speed * r.speed / 9.81;
     EXPECT_NEAR(2.0 * spacing, lambda, 0.05 * lambda);
 
-    // The waves are strongest just behind the hull and fade with distance (they do not run ahead
-    // and wrap around).
-    auto band = [&](double from, double to) {
-        double s = 0.0;
-        for (int jj = 0; jj < n; ++jj)
-            for (int i = 0; i < n; ++i) {
-                const double behind = stern - i * r.dx;
-                if (behind >= from && behind < to)
-                    s += double(h[jj * n + i]) * h[jj * n + i];
-            }
-        return s;
-    };
-    EXPECT_GT(band(10, 60), band(150, 200));
 }
 
 TEST(Wake, DepthScalingWithoutRecomputation)
@@ -276,8 +241,9 @@ TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
         double length, beam, depth, speed, damping_b;
         int n;
         double spacing;
-        int expect, flat;
+        int expect, flat, active = 1;
     } cases[] = {
+        {"speed 0", 20, 5, 1, 0.0, 10, 64, 0.5, 1, 1},         {"inactive", 20, 5, 1, 5, 10, 64, 0.5, 1, 1, 0},
         {"hull length 0", 0.0, 5, 1, 5, 10, 64, 0.5, 1, 1},   {"hull depth 0", 20, 5, 0.0, 5, 10, 64, 0.5, 1, 1},
         {"negative beam", 20, -5, 1, 5, 10, 64, 0.5, 1, 1},   {"speed NaN", 20, 5, 1, kNan, 10, 64, 0.5, 1, 0},
         {"damping_b 0", 20, 5, 1, 5, 0.0, 64, 0.5, 1, 0},     {"huge speed", 20, 5, 1, 1e30, 10, 64, 0.5, 1, 0},
@@ -291,6 +257,7 @@ TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
         r.hull_depth = c.depth;
         r.speed = c.speed;
         r.damping_b = c.damping_b;
+        r.active = c.active;
         std::vector<float> g((std::size_t(c.n) + 2) * std::size_t(std::max(c.n, 1)), 0.0f);
         r.heights = g.data();
         HyOceanSurfaceGridElement_wake w(r);
@@ -299,7 +266,9 @@ TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
         w.transform_to_heights();
         EXPECT_TRUE(all_finite(g.data(), g.size()));
         if (c.flat) {
-            EXPECT_EQ(max_abs(g.data(), g.size()), 0.0);
+            std::vector<float> acc(g.size(), 1.0f);
+            w.evolve_filtered_to_time(acc.data(), 0.0);
+            EXPECT_EQ(max_abs(g.data(), g.size()) + max_abs(acc.data(), std::size_t(c.n * c.n)), 0.0);
         }
         double x, y, fx, fy, bx, by;
         w.get_position(3.0, x, y);

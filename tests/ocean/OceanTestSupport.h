@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -141,6 +142,37 @@ inline std::vector<unsigned char> file_bytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+using cplx = std::complex<double>;
+
+// Direct two-dimensional DFT in double precision of nx x ny values stored row by row:
+// out[ky*nx + kx] = sum over (x, y) of in[y*nx + x] * exp(sign * 2 pi i (kx x/nx + ky y/ny)).
+inline std::vector<cplx> naive_dft(const std::vector<cplx>& in, int nx, int ny, double sign)
+{
+    std::vector<cplx> out(in.size());
+    for (int ky = 0; ky < ny; ++ky)
+        for (int kx = 0; kx < nx; ++kx) {
+            cplx s = 0;
+            for (int y = 0; y < ny; ++y)
+                for (int x = 0; x < nx; ++x)
+                    s += in[std::size_t(y) * nx + x] *
+                         std::polar(1.0, sign * 2 * M_PI * (double(kx) * x / nx + double(ky) * y / ny));
+            out[std::size_t(ky) * nx + kx] = s;
+        }
+    return out;
+}
+
+// The nx x ny spectrum of a real field from its nx/2 + 1 stored columns: F[-k] = conj(F[k]).
+inline std::vector<cplx> full_spectrum(const std::vector<cplx>& half, int nx, int ny)
+{
+    const int ncols = nx / 2 + 1;
+    std::vector<cplx> full(std::size_t(nx) * ny);
+    for (int ky = 0; ky < ny; ++ky)
+        for (int kx = 0; kx < nx; ++kx)
+            full[std::size_t(ky) * nx + kx] = kx < ncols ? half[std::size_t(ky) * ncols + kx]
+                                                         : std::conj(half[std::size_t((ny - ky) % ny) * ncols + nx - kx]);
+    return full;
 }
 
 // A periodic element's filtered field without footprint is the second time derivative of its

@@ -1,6 +1,7 @@
 // Spectral transform: both backends against a naive DFT in double precision, against each other,
 // and the round trip forward-then-inverse.
 #include "ocean/HySpectralTransform.h"
+#include "tests/ocean/OceanTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 namespace {
 
 using cd = std::complex<double>;
+using oceantest::full_spectrum;
+using oceantest::naive_dft;
 
 std::vector<HyTransformBackend> backends()
 {
@@ -53,44 +56,13 @@ std::vector<float> random_real_spectrum(int nx, int ny, unsigned seed)
     return a;
 }
 
-// Naive inverse: real[x, y] = sum over all (kx, ky) of F * exp(+2 pi i (kx x/nx + ky y/ny)), with
-// F[kx > nx/2, ky] = conj(F[nx - kx, -ky]).
-std::vector<double> naive_inverse(const std::vector<float>& half, int nx, int ny)
+// The half spectrum stored as interleaved floats, as complex values.
+std::vector<cd> as_complex(const std::vector<float>& a, std::size_t count)
 {
-    const int ncols = nx / 2 + 1;
-    auto F = [&](int kx, int ky) {
-        if (kx < ncols)
-            return cd(half[2 * (ky * ncols + kx)], half[2 * (ky * ncols + kx) + 1]);
-        const int jx = nx - kx, jy = (ny - ky) % ny;
-        return std::conj(cd(half[2 * (jy * ncols + jx)], half[2 * (jy * ncols + jx) + 1]));
-    };
-    std::vector<double> out(static_cast<std::size_t>(nx) * ny);
-    for (int y = 0; y < ny; ++y)
-        for (int x = 0; x < nx; ++x) {
-            cd s = 0;
-            for (int ky = 0; ky < ny; ++ky)
-                for (int kx = 0; kx < nx; ++kx)
-                    s += F(kx, ky) * std::polar(1.0, 2 * M_PI * (double(kx) * x / nx + double(ky) * y / ny));
-            out[static_cast<std::size_t>(y) * nx + x] = s.real();
-        }
-    return out;
-}
-
-// Naive forward: the half spectrum of nx*ny reals stored at y*nx + x.
-std::vector<cd> naive_forward(const std::vector<float>& real, int nx, int ny)
-{
-    const int ncols = nx / 2 + 1;
-    std::vector<cd> out(static_cast<std::size_t>(ncols) * ny);
-    for (int ky = 0; ky < ny; ++ky)
-        for (int kx = 0; kx < ncols; ++kx) {
-            cd s = 0;
-            for (int y = 0; y < ny; ++y)
-                for (int x = 0; x < nx; ++x)
-                    s += double(real[static_cast<std::size_t>(y) * nx + x]) *
-                         std::polar(1.0, -2 * M_PI * (double(kx) * x / nx + double(ky) * y / ny));
-            out[static_cast<std::size_t>(ky) * ncols + kx] = s;
-        }
-    return out;
+    std::vector<cd> c(count);
+    for (std::size_t k = 0; k < count; ++k)
+        c[k] = cd(a[2 * k], a[2 * k + 1]);
+    return c;
 }
 
 struct Size {
@@ -104,41 +76,36 @@ const Size kSmallSizes[] = {{2, 2},  {4, 4},  {8, 2},  {6, 10}, {10, 6}, {12, 15
 
 } // namespace
 
-TEST(SpectralTransform, InverseMatchesNaiveDftForEvenAndOddSizes)
+TEST(SpectralTransform, BothDirectionsMatchNaiveDftForEvenAndOddSizes)
 {
     for (HyTransformBackend b : backends()) {
         HySpectralTransform t(b);
         ASSERT_EQ(t.backend(), b);
         for (const Size& s : kSmallSizes) {
+            SCOPED_TRACE(std::string(name(b)) + " " + std::to_string(s.nx) + "x" + std::to_string(s.ny));
+            const std::size_t n = std::size_t(s.nx) * s.ny, ncols = std::size_t(s.nx / 2 + 1);
+            const double log_n = std::log2(2.0 * double(n));
+            // Inverse: the real parts of the full spectrum's sum, to float rounding of the largest value.
             std::vector<float> a = random_real_spectrum(s.nx, s.ny, 7u * s.nx + s.ny);
-            const std::vector<double> ref = naive_inverse(a, s.nx, s.ny);
+            const auto ref = naive_dft(full_spectrum(as_complex(a, ncols * s.ny), s.nx, s.ny), s.nx, s.ny, +1);
             ASSERT_EQ(t.inverse(a.data(), s.nx, s.ny), 1);
             double peak = 1.0;
-            for (double v : ref)
-                peak = std::max(peak, std::fabs(v));
-            for (std::size_t k = 0; k < ref.size(); ++k)
-                ASSERT_NEAR(a[k], ref[k], 2e-5 * peak * std::log2(2.0 * s.nx * s.ny))
-                    << name(b) << " " << s.nx << "x" << s.ny << " at " << k;
-        }
-    }
-}
-
-TEST(SpectralTransform, ForwardMatchesNaiveDftForEvenAndOddSizes)
-{
-    for (HyTransformBackend b : backends()) {
-        HySpectralTransform t(b);
-        for (const Size& s : kSmallSizes) {
-            std::mt19937 rng(11u * s.nx + s.ny);
-            std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-            std::vector<float> a(static_cast<std::size_t>(s.nx + 2) * s.ny, 123.0f);
-            for (int k = 0; k < s.nx * s.ny; ++k)
-                a[k] = u(rng);
-            const std::vector<cd> ref = naive_forward(a, s.nx, s.ny);
+            for (const cd& v : ref)
+                peak = std::max(peak, std::fabs(v.real()));
+            for (std::size_t k = 0; k < n; ++k)
+                ASSERT_NEAR(a[k], ref[k].real(), 2e-5 * peak * log_n) << k;
+            // Forward: the stored columns of the sum with the opposite sign (spare floats ignored).
+            std::vector<cd> real(n);
+            for (std::size_t k = 0; k < n; ++k)
+                real[k] = a[k] = float(std::sin(1.7 * double(k)) * 0.9);
+            a[n] = a[n + 1] = 123.0f;
+            const auto fwd = naive_dft(real, s.nx, s.ny, -1);
             ASSERT_EQ(t.forward(a.data(), s.nx, s.ny), 1);
-            const double tol = 2e-5 * std::sqrt(double(s.nx) * s.ny) * std::log2(2.0 * s.nx * s.ny);
-            for (std::size_t k = 0; k < ref.size(); ++k) {
-                ASSERT_NEAR(a[2 * k], ref[k].real(), tol) << name(b) << " " << s.nx << "x" << s.ny << " at " << k;
-                ASSERT_NEAR(a[2 * k + 1], ref[k].imag(), tol) << name(b) << " " << s.nx << "x" << s.ny;
+            const double tol = 2e-5 * std::sqrt(double(n)) * log_n;
+            for (std::size_t k = 0; k < ncols * s.ny; ++k) {
+                const cd want = fwd[(k / ncols) * s.nx + k % ncols];
+                ASSERT_NEAR(a[2 * k], want.real(), tol) << k;
+                ASSERT_NEAR(a[2 * k + 1], want.imag(), tol) << k;
             }
         }
     }

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -94,21 +93,17 @@ TEST(Surface, IdsGrowNeverReusedAndRemovedIdsAreInvalid)
         {"remove_ripple", [](HyOceanSurface& s) { return s.remove_ripple(1); }},
         {"reset_wake_parameters", [](HyOceanSurface& s) { return s.reset_wake_parameters(3, 1, 0, 0, 0, 0); }},
     };
-    for (const auto& [name, call] : ops) {
-        const std::string message = std::string("HyOceanSurface::") + name + " invalid id \n";
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(call(s), 0u) << message;
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), message);
-    }
+    for (const auto& [name, call] : ops)
+        EXPECT_EQ(printed([&, call = call] { EXPECT_EQ(call(s), 0u) << name; }).err,
+                  std::string("HyOceanSurface::") + name + " invalid id \n");
     // The list still holds 1, 3, 4 in order.
     std::vector<std::uint32_t> ids;
     for (auto* n = s.disturbances.head; n; n = n->next)
         ids.push_back(n->id);
     EXPECT_EQ(ids, (std::vector<std::uint32_t>{1, 3, 4}));
     EXPECT_EQ(s.disturbances.tail->id, 4u);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(s.disturbances.remove_node(99), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "WARNING:  HyOceanDisturbanceList unable to find id 99\n");
+    EXPECT_EQ(printed([&] { EXPECT_EQ(s.disturbances.remove_node(99), 0); }).err,
+              "WARNING:  HyOceanDisturbanceList unable to find id 99\n");
 }
 
 TEST(Surface, SecondAllocationFailsAndKeepsTheFirstWaves)
@@ -122,9 +117,8 @@ TEST(Surface, SecondAllocationFailsAndKeepsTheFirstWaves)
     HyOceanSurfaceGridElement* small = s.small_primary;
     HyPrimaryWaves_data other = primary(64);
     other.wind_speed = 12.0;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(s.allocate_primary_waves(other), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), " HyOceanSurface::allocate_primary_waves  waves already allocated\n");
+    EXPECT_EQ(printed([&] { EXPECT_EQ(s.allocate_primary_waves(other), 0); }).err,
+              " HyOceanSurface::allocate_primary_waves  waves already allocated\n");
     EXPECT_EQ(s.small_primary, small);
     s.evolve_to_time(2.0);
     EXPECT_EQ(sample(s), before);
@@ -210,7 +204,7 @@ TEST(Surface, RemovedDisplacementGridLeavesTheSeaBitForBit)
     EXPECT_NE(sample(s), before);
     double c[8];
     ASSERT_EQ(s.get_element_corners(id, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]), 1);
-    EXPECT_NEAR(c[0], 3.0 + (-20) * std::cos(0.4) - 10 * std::sin(0.4), 1e-9);
+    EXPECT_NEAR(c[0], 3.0 - 20 * std::cos(0.4) - 10 * std::sin(0.4), 1e-9);
     // Moving it keeps the grid's rotation and offsets in step.
     EXPECT_EQ(s.reset_displacment_grid_parameters(id, 5.0, 1.0, 0.0), id);
     EXPECT_NEAR(s.grid->aux_value(g, 5.0 + 19.0, 1.0 + 9.0), 0.5, 1e-7);
@@ -333,7 +327,7 @@ TEST(Surface, BadInputIsRefusedOrFlat)
     EXPECT_TRUE(all_finite(sample(s)));
     EXPECT_FALSE(is_flat(sample(s)));
 
-    // Swells on unusable lattices are refused; swells with zero spread contribute nothing.
+    // Swells on unusable lattices are refused.
     HySwell_data bad = small_swell();
     bad.spacing = 0.0;
     const Printed said = printed([&] { EXPECT_EQ(s.add_new_swell(bad), 0u); });
@@ -342,12 +336,6 @@ TEST(Surface, BadInputIsRefusedOrFlat)
     bad.size = 31;
     printed([&] { EXPECT_EQ(s.add_new_swell(bad), 0u); });
     EXPECT_EQ(s.grid->aux_count, 1);
-    const auto before = sample(s);
-    bad = small_swell();
-    bad.roughness = 0.0;
-    ASSERT_NE(s.add_new_swell(bad), 0u);
-    s.evolve_to_time(3.0);
-    EXPECT_EQ(sample(s), before);
     // A time that is not a number shows the start.
     s.evolve_to_time(kNan);
     EXPECT_TRUE(all_finite(sample(s)));
@@ -534,6 +522,7 @@ TEST(Surface, DisturbanceGridLeftWithoutMemoryIsUnboundAndThenCannotAddAGrid)
     EXPECT_EQ(s.reallocate_disturbance_grid(d, dist), 1);
     EXPECT_EQ(s.remove_disturbance_grid(d), d);
 }
+
 TEST(Surface, ForwardsReflectingLinesQueriesAndImages)
 {
     HyOceanSurface s;
@@ -558,13 +547,9 @@ TEST(Surface, ForwardsReflectingLinesQueriesAndImages)
     EXPECT_GT(nz, 0.0);
     EXPECT_NEAR(nx * nx + ny * ny + nz * nz, 1.0, 1e-12);
 
-    const std::string path = std::string(SEAVAST_BINARY_DIR) + "/surface_heights_test.sgi";
+    const std::string path = temp_path("surface.sgi");
     ASSERT_EQ(s.write_sgi_height(path.c_str(), -1.0, 1.0, 0.0, 0.0, 16, 8, 0.5, 0.5), 1);
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    std::fseek(f, 0, SEEK_END);
-    EXPECT_EQ(std::ftell(f), 512 + 16 * 8);
-    std::fclose(f);
+    EXPECT_EQ(file_bytes(path).size(), 512u + 16 * 8);
     std::remove(path.c_str());
 }
 
@@ -576,9 +561,7 @@ TEST(Surface, SeaDoesNotDependOnTheThreadCount)
     int k = 0;
     for (int threads : {1, 2, 7}) {
         hyplat::HyThreadPool::set_process_threads(threads);
-        HyOceanSurface s;
-        ASSERT_EQ(s.allocate_primary_waves(primary()), 1);
-        ASSERT_NE(s.add_new_swell(small_swell(1)), 0u);
+        Sea s;
         ASSERT_NE(s.add_new_swell(small_swell(2)), 0u);
         HyRipple_record ripple;
         ripple.centre_x = 4.0;

@@ -27,6 +27,23 @@ HySwell_data small_swell(int seed = 3345)
     return HySwell_data{.size = 32, .spacing = 5.0, .length = 60.0, .seed = seed};
 }
 
+HyWake_record small_wake()
+{
+    HyWake_record w;
+    w.nx = w.ny = 32;
+    w.dx = w.dy = 2.0;
+    w.heading = 0.3;
+    return w;
+}
+
+HyDisturbance_record small_disturbance(int n = 32)
+{
+    HyDisturbance_record d;
+    d.nx = d.ny = n;
+    d.dx = d.dy = 1.0;
+    return d;
+}
+
 // A surface with small primary waves and, unless told otherwise, one swell (id 1).
 struct Sea : HyOceanSurface {
     explicit Sea(bool swell = true)
@@ -259,31 +276,19 @@ TEST(Surface, ElementFamiliesTakeTheirGridsAndGiveThemBack)
     EXPECT_EQ(s.grid->aux_type[1], kHyAuxAdditiveRadial);
     EXPECT_EQ(s.grid->aux_nx[1], 101);
 
-    HyWake_record wake;
-    wake.nx = wake.ny = 32;
-    wake.dx = wake.dy = 2.0;
-    wake.heading = 0.3;
-    const std::uint32_t w = s.add_new_wake(wake);
+    const std::uint32_t w = s.add_new_wake(small_wake());
     ASSERT_EQ(w, 2u);
     EXPECT_EQ(s.reset_wake_parameters(w, 2.0, 0.5, 1.0, 1.0, 0.0), w);
     EXPECT_NEAR(s.grid->aux_cos_r[2], std::cos(0.5), 1e-15);
-    EXPECT_EQ(s.reallocate_wake(w, wake), 1);
+    EXPECT_EQ(s.reallocate_wake(w, small_wake()), 1);
     EXPECT_EQ(s.grid->aux_rotated[2], 1);
     EXPECT_EQ(s.grid->aux_periodic[2], 0);
 
-    HyDisturbance_record dist;
-    dist.nx = dist.ny = 32;
-    dist.dx = dist.dy = 1.0;
-    const std::uint32_t d = s.add_new_disturbance_grid(dist);
+    const std::uint32_t d = s.add_new_disturbance_grid(small_disturbance());
     ASSERT_EQ(d, 3u);
     const double times[2] = {0.0, 1.0}, xs[2] = {-5.0, 5.0}, ys[2] = {0.0, 0.0};
-    HyBoatDisturbance_data boat;
-    boat.key_count = 2;
-    boat.key_times = times;
-    boat.key_x = xs;
-    boat.key_y = ys;
-    EXPECT_GT(s.add_boat_disturbance(d, boat), 0);
-    EXPECT_EQ(s.reallocate_disturbance_grid(d, dist), 1);
+    EXPECT_GT(s.add_boat_disturbance(d, {.key_count = 2, .key_times = times, .key_x = xs, .key_y = ys}), 0);
+    EXPECT_EQ(s.reallocate_disturbance_grid(d, small_disturbance()), 1);
     const std::uint32_t sw = s.add_new_swell(small_swell());
     EXPECT_EQ(s.reallocate_swell(sw, small_swell(12)), 1);
     s.evolve_to_time(0.7);
@@ -498,12 +503,9 @@ TEST(Surface, DisturbanceGridLeftWithoutMemoryIsUnboundAndThenCannotAddAGrid)
     // Memory for the resized grid but not for the new element, nor to put the old size back: the
     // element stays in the list without a grid, and the next reallocation must add a new one.
     Sea s(false);
-    HyDisturbance_record dist;
-    dist.nx = dist.ny = 32;
-    dist.dx = dist.dy = 1.0;
-    const std::uint32_t d = s.add_new_disturbance_grid(dist);
+    const std::uint32_t d = s.add_new_disturbance_grid(small_disturbance());
     ASSERT_NE(d, 0u);
-    dist.nx = dist.ny = 64;
+    const HyDisturbance_record dist = small_disturbance(64);
     HyOcean_data* e = nullptr;
     for (int grants = 1; grants < 8 && (!e || e->get_height_array()); ++grants) {
         Rationed ration(grants);
@@ -566,11 +568,7 @@ TEST(Surface, SeaDoesNotDependOnTheThreadCount)
         HyRipple_record ripple;
         ripple.centre_x = 4.0;
         ASSERT_NE(s.add_new_ripple(ripple), 0u);
-        HyWake_record wake;
-        wake.nx = wake.ny = 32;
-        wake.dx = wake.dy = 2.0;
-        wake.heading = 0.3;
-        ASSERT_NE(s.add_new_wake(wake), 0u);
+        ASSERT_NE(s.add_new_wake(small_wake()), 0u);
         for (double t : {0.5, 1.25})
             s.evolve_to_time(t);
         seas[k++] = sample(s);

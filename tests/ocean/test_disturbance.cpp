@@ -1,7 +1,6 @@
 // Disturbance element: wave state, symplectic step against the exact recurrence of one mode, display
 // interpolation, reset, key-framed sources, limits and bad input.
 #include "ocean/HyOceanSurfaceGridElement_disturbance.h"
-#include "ocean/HyGridMulti.h"
 #include "tests/ocean/OceanTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +81,7 @@ Stone stone(double x, double y, double strength_from, double strength_to)
 
 } // namespace
 
-TEST(Disturbance, CornersOfATurnedRectangle)
+TEST(Disturbance, CornersAndPlacementOfATurnedRectangle)
 {
     Sea sea(100, 50, 1.0, 1.0, 0.1, kPi / 2, 10.0, 0.0);
     double c[8];
@@ -90,6 +89,11 @@ TEST(Disturbance, CornersOfATurnedRectangle)
     const double expect[8] = {10 - 25, -50, 10 + 25, -50, 10 - 25, 50, 10 + 25, 50};
     for (int k = 0; k < 8; ++k)
         EXPECT_NEAR(c[k], expect[k], 1e-9) << k;
+    // The grid adds the offset, then turns by -angle: the centre must land on the array's middle.
+    double ox, oy;
+    sea->get_position(0.0, ox, oy);
+    EXPECT_NEAR(10.0 + ox, -25.0, 1e-9); // (50, 25) in the rectangle's frame, turned back by 90 degrees
+    EXPECT_NEAR(0.0 + oy, 50.0, 1e-9);
 }
 
 TEST(Disturbance, NoSourcesStaysFlatAndEarlierTimeResets)
@@ -447,43 +451,4 @@ TEST(Disturbance, RefusedAllocationsReport)
     EXPECT_NE(said.err.find("unable to allocate key frames "), std::string::npos);
     EXPECT_EQ(e.boat_disturbance_count(), 0);
     EXPECT_EQ(e.add_boat_disturbance(p.block()), 1); // the id counter did not move
-}
-
-TEST(Disturbance, RotatedAuxiliaryGridShowsTheWaterWhereItIs)
-{
-    // The element on a rotated auxiliary grid, placed as the ocean surface does it: a bump put at a
-    // world point must be read back there through the grid.
-    HyGridMulti grid(16, 16, 1.0, 1.0, 16, 16, 1.0, 1.0);
-    float* array = grid.add_aux_grid({.nx = 128, .ny = 96, .dx = 0.5, .dy = 0.5, .periodic = 0, .rotated = 1, .angle = 0.7});
-    ASSERT_NE(array, nullptr);
-    HyDisturbance_record r;
-    r.nx = 128;
-    r.ny = 96;
-    r.dx = r.dy = 0.5;
-    r.angle = 0.7;
-    r.centre_x = 30.0;
-    r.centre_y = -12.0;
-    r.heights = array;
-    HyOceanSurfaceGridElement_disturbance e(r);
-    ASSERT_EQ(e.generate_kspace(), 1);
-    double ox, oy;
-    e.get_position(0.0, ox, oy);
-    const int g = grid.set_aux_position(array, ox, oy);
-    ASSERT_GE(g, 0);
-
-    // World position of node (40, 30): offset by the half extents, turned by the angle, moved to the
-    // centre.
-    const double fx = 40 * 0.5 - 32.0, fy = 30 * 0.5 - 24.0;
-    const double px = 30.0 + std::cos(0.7) * fx - std::sin(0.7) * fy;
-    const double py = -12.0 + std::sin(0.7) * fx + std::cos(0.7) * fy;
-    Stone s = stone(px, py, 0.0, 1.0);
-    s.a = {1.5, 1.5};
-    s.b = {1.5, 1.5};
-    ASSERT_EQ(e.add_ripple_disturbance(s.block()), 1);
-    e.inject_sources(0.0, 0.5); // strength 0 -> 0.5
-    EXPECT_NEAR(e.get_node(40, 30), 0.5, 1e-6);
-    std::memcpy(array, e.height, sizeof(float) * 128 * 96);
-    EXPECT_NEAR(grid.aux_value(g, px, py), 0.5, 1e-5);
-    EXPECT_NEAR(grid.aux_value(g, px + 1.5 * std::cos(0.3), py + 1.5 * std::sin(0.3)), 0.5 * std::exp(-1.0), 0.02);
-    EXPECT_NEAR(grid.aux_value(g, px - 6.0, py + 6.0), 0.0, 1e-6);
 }

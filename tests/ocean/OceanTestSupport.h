@@ -1,5 +1,6 @@
-// Set-up the ocean tests share: array checks, allocation refusal through the allocator hook,
-// capture of the diagnostic streams and temporary file names.
+// Set-up the ocean tests share (with the standard headers they use): array checks, allocation
+// refusal through the allocator hook, capture of the diagnostic streams, temporary files and a
+// direct DFT.
 #pragma once
 
 #include "ocean/HyOceanData.h"

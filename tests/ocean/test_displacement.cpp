@@ -2,11 +2,7 @@
 // the multi-resolution grid (which maps world points to array nodes independently of the element).
 #include "ocean/HyGridMulti.h"
 #include "ocean/HyOceanSurfaceGridElement_displacement.h"
-
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <vector>
+#include "tests/ocean/OceanTestSupport.h"
 
 namespace {
 

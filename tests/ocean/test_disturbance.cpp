@@ -3,12 +3,7 @@
 #include "ocean/HyOceanSurfaceGridElement_disturbance.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
 #include <cstring>
-#include <string>
-#include <vector>
 
 namespace {
 

@@ -3,15 +3,8 @@
 #include "ocean/HyGrid.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
 #include <random>
 #include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <vector>
 
 namespace {
 

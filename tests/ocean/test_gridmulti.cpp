@@ -2,16 +2,9 @@
 #include "ocean/HyGridMulti.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <random>
-#include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 

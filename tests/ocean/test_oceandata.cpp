@@ -2,12 +2,6 @@
 #include "ocean/HyOceanData.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <string>
-#include <vector>
-
 using namespace oceantest;
 
 TEST(OceanData, BaseElementIsAFlatSeaOfItsExtent)

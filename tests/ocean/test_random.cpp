@@ -1,13 +1,7 @@
 // Random generator: the sequence is part of the look of the sea, so the first deviates for a seed
 // are pinned to values worked out by hand from the generator's steps.
 #include "ocean/HyRandom.h"
-
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdlib>
-#include <string>
-#include <vector>
+#include "tests/ocean/OceanTestSupport.h"
 
 TEST(Random, FirstUniformDeviatesForSeed101AreTheHandComputedOnes)
 {

@@ -2,14 +2,8 @@
 #include "ocean/HyOceanSurfaceGridElement_ripple.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <optional>
-#include <vector>
 
 namespace {
 

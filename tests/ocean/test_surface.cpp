@@ -5,13 +5,7 @@
 #include "platform/HyThreadPool.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <string>
-#include <vector>
 
 namespace {
 

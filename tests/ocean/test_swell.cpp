@@ -4,13 +4,7 @@
 #include "ocean/HySpectralTransform.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <limits>
-#include <vector>
 
 namespace {
 

@@ -3,12 +3,7 @@
 #include "ocean/HySpectralTransform.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <complex>
 #include <random>
-#include <vector>
 
 namespace {
 

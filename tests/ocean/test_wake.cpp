@@ -2,15 +2,7 @@
 #include "ocean/HyOceanSurfaceGridElement_wake.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <complex>
-#include <cstdlib>
 #include <cstring>
-#include <limits>
-#include <string>
-#include <vector>
 
 namespace {
 

@@ -4,16 +4,8 @@
 #include "ocean/HySpectralTransform.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
 #include <functional>
-#include <complex>
 #include <cstring>
-#include <limits>
-#include <string>
-#include <vector>
 
 namespace {
 

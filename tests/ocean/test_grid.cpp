@@ -3,8 +3,9 @@
 #include "ocean/HyGrid.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <random>
 #include <cstdio>
+#include <optional>
+#include <random>
 
 namespace {
 
@@ -74,14 +75,9 @@ TEST(Grid, BilinearHeightOnNodesBetweenNodesAndAcrossPeriods)
     const double expected = (1 - fx) * (1 - fy) * g.node(2, 3) + (1 - fx) * fy * g.node(2, 4) +
                             fx * (1 - fy) * g.node(3, 3) + fx * fy * g.node(3, 4);
     EXPECT_NEAR(g.get_height(node_x(g, 2.3), node_y(g, 3.8)), expected, 1e-9);
-    // Fully periodic: shifting by whole periods changes nothing; -0.3 floors to -1 and wraps to 7.
-    for (double x : {-5.0, -0.2, 0.0, 3.3, 5.9}) {
-        const double h = g.get_height(x, 1.1);
-        EXPECT_NEAR(g.get_height(x + 8 * 1.5, 1.1), h, 1e-9);
-        EXPECT_NEAR(g.get_height(x - 3 * 8 * 1.5, 1.1 + 2 * 6 * 0.75), h, 1e-9);
-    }
-    const double f = 0.7;  // node coordinate -0.3 = node 7 + 0.7 towards node 0
-    EXPECT_NEAR(g.get_height(node_x(g, -0.3), node_y(g, 0)), (1 - f) * g.node(7, 0) + f * g.node(0, 0), 1e-9);
+    // Fully periodic: node coordinate -0.3 floors to -1 and wraps to 7, 0.7 of the way to node 0.
+    EXPECT_NEAR(g.get_height(node_x(g, -0.3), node_y(g, 0)), 0.3 * g.node(7, 0) + 0.7 * g.node(0, 0), 1e-9);
+    EXPECT_NEAR(g.get_height(node_x(g, 2.3 - 3 * 8), node_y(g, 3.8 + 2 * 6)), expected, 1e-9);
     // Points very far away still land on the torus without overflow.
     EXPECT_TRUE(std::isfinite(g.get_height(1e15, -1e17)));
 }
@@ -221,7 +217,6 @@ TEST(Grid, DifferenceSlopeUsesTheDerivedHeightAndNormalsCompose)
     EXPECT_NEAR(nx, -px * k, 1e-12);
     EXPECT_NEAR(ny, -py * k, 1e-12);
     EXPECT_NEAR(nz, k, 1e-12);
-    EXPECT_NEAR(nx * nx + ny * ny + nz * nz, 1.0, 1e-12);
     // The difference variant with the plane grid: normal of slope (2, -3).
     double mx = 0, my = 0, mz = 5;  // any positive length: only the direction is read
     p.add_difference_slope_to_normal(0, 0, mx, my, mz, 1.0, 1.0);
@@ -231,9 +226,7 @@ TEST(Grid, DifferenceSlopeUsesTheDerivedHeightAndNormalsCompose)
     double hx = 1, hy = 0, hz = 0;
     a.add_slope_to_normal(x, y, hx, hy, hz);
     a.add_difference_slope_to_normal(x, y, hx, hy, hz, 1.0, 1.0);
-    EXPECT_EQ(hx, 1.0);
-    EXPECT_EQ(hy, 0.0);
-    EXPECT_EQ(hz, 0.0);
+    EXPECT_TRUE(hx == 1.0 && hy == 0.0 && hz == 0.0);
 }
 
 TEST(Grid, HeightRangeAndReallocation)
@@ -269,27 +262,20 @@ TEST(Grid, HeightRangeAndReallocation)
 
 TEST(Grid, AllocationFailuresAreReported)
 {
-    {
-        RefusedAllocations refuse(1000);
-        testing::internal::CaptureStdout();
-        HyGrid g(64, 64, 1.0, 1.0);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Out of Memory\n");
-        EXPECT_EQ(g.heights, nullptr);
-        EXPECT_LE(g.get_height(0, 0), -99999999.0);
-
-        HyGrid small(4, 4, 1.0, 1.0);
-        ASSERT_NE(small.heights, nullptr);
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(small.reallocate(128, 128, 1.0, 1.0), 0);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "HyGrid: error allocating primary grid \n");
-        EXPECT_EQ(small.heights, nullptr);
-
-        // The SGI sample array cannot be had either.
-        HyGrid tiny(2, 2, 1.0, 1.0);
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(tiny.write_sgi_height(temp_path("nomem.sgi").c_str(), 0, 1, 0, 0, 64, 64, 1, 1), 0);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "unable to write height array \n");
-    }
+    RefusedAllocations refuse(1000);
+    std::optional<HyGrid> g;
+    EXPECT_EQ(printed([&] { g.emplace(64, 64, 1.0, 1.0); }).out, "Out of Memory\n");
+    EXPECT_EQ(g->heights, nullptr);
+    EXPECT_LE(g->get_height(0, 0), -99999999.0);
+    HyGrid small(4, 4, 1.0, 1.0);
+    ASSERT_NE(small.heights, nullptr);
+    EXPECT_EQ(printed([&] { EXPECT_EQ(small.reallocate(128, 128, 1.0, 1.0), 0); }).err,
+              "HyGrid: error allocating primary grid \n");
+    EXPECT_EQ(small.heights, nullptr);
+    // The SGI sample array cannot be had either.
+    HyGrid tiny(2, 2, 1.0, 1.0);
+    EXPECT_EQ(printed([&] { EXPECT_EQ(tiny.write_sgi_height(temp_path("no.sgi").c_str(), 0, 1, 0, 0, 64, 64, 1, 1), 0); }).err,
+              "unable to write height array \n");
 }
 
 TEST(Grid, SgiFileLayout)
@@ -313,7 +299,6 @@ TEST(Grid, SgiFileLayout)
             const int expected = v <= 0 ? 0 : v >= 255 ? 255 : int(v);
             ASSERT_EQ(bytes[512 + j * 64 + i], expected) << i << "," << j;
         }
-    EXPECT_EQ(bytes[512 + 6], 255); // node (6,0): height 3, the maximum
     std::remove(path.c_str());
 }
 
@@ -321,16 +306,12 @@ TEST(Grid, SgiWritersReportUnwritablePaths)
 {
     HyGrid g(4, 4, 1.0, 1.0);
     const std::string bad = "/nonexistent-dir-h3/x.sgi";
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(g.write_sgi_height(bad.c_str(), 0, 1, 0, 0, 4, 4, 1, 1), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+    EXPECT_EQ(printed([&] { EXPECT_EQ(g.write_sgi_height(bad.c_str(), 0, 1, 0, 0, 4, 4, 1, 1), 0); }).err,
               "unable to open " + bad + "\nunable to initialize SGI file " + bad + "\n");
-    HySgiSampling s;
-    s.count_x = s.count_y = 4;
-    s.spacing_x = s.spacing_y = 1;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(g.write_sgi_height_and_slope(bad.c_str(), 0, 1, 0, 1, 0, 0, s), 0);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("unable to initialize SGI file " + bad), std::string::npos);
+    const HySgiSampling s{.count_x = 4, .count_y = 4, .spacing_x = 1, .spacing_y = 1};
+    EXPECT_NE(printed([&] { EXPECT_EQ(g.write_sgi_height_and_slope(bad.c_str(), 0, 1, 0, 1, 0, 0, s), 0); })
+                  .err.find("unable to initialize SGI file " + bad),
+              std::string::npos);
 }
 
 TEST(Grid, SgiFilesReadBackByAnIndependentReader)
@@ -351,10 +332,7 @@ TEST(Grid, SgiFilesReadBackByAnIndependentReader)
 
     // Three channels read as RGB: red = height, green = x slope, blue = y slope.
     const std::string three = temp_path("three.sgi");
-    HySgiSampling s;
-    s.count_x = 64;
-    s.count_y = 32;
-    s.spacing_x = s.spacing_y = 1.0;
+    const HySgiSampling s{.count_x = 64, .count_y = 32, .spacing_x = 1.0, .spacing_y = 1.0};
     ASSERT_EQ(g.write_sgi_height_and_slope(three.c_str(), 0.0, 255.0, -8.0, 8.0, 0.0, 0.0, s), 1);
     EXPECT_EQ(run("identify -format '%w %h %[channels]' '" + three + "'").substr(0, 9), "64 32 srg");
     const std::string rgb = run("convert '" + three + "' -depth 8 rgb:-");

@@ -4,7 +4,6 @@
 #include "ocean/HySpectralTransform.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <functional>
 #include <cstring>
 
 namespace {
@@ -88,7 +87,6 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy, double short
     HyOceanSurfaceGridElement e(r);
     ASSERT_EQ(e.generate_kspace(), 1);
     const int ncols = nx / 2 + 1;
-    ASSERT_EQ(e.ncols, ncols);
 
     // Initial state: Gaussian deviates of variance cell_area/2 in memory order, then symmetry.
     const double dkx = 1.0 / (nx * dx), dky = 1.0 / (ny * dy);
@@ -99,15 +97,9 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy, double short
     const double a = std::sqrt(dkx * dky / 2.0);
     for (auto& v : init) {
         const double re = float(rng.gaussian() * a);
-        const double im = float(rng.gaussian() * a);
-        v = cd(re, im);
+        v = cd(re, float(rng.gaussian() * a));
     }
     symmetrise(init, ncols, ny);
-    const float* state = e.get_initial_state();
-    for (std::size_t v = 0; v < init.size(); ++v) {
-        ASSERT_NEAR(state[2 * v], init[v].real(), 1e-6 * a) << v;
-        ASSERT_NEAR(state[2 * v + 1], init[v].imag(), 1e-6 * a) << v;
-    }
 
     const double t = 3.3, wind = 0.6, u = 7.5;
     const double k_min = 0.67 * 9.81 / (u * u) / (2.0 * 3.1415926535);
@@ -153,28 +145,6 @@ TEST(WaveField, HeightsEqualDirectSumOverHalfSpectrum)
     // Unequal sides and spacings catch a swapped axis; 24 and 20 are not powers of two; the waves are
     // cut at 1/1.8 cycles per metre where the lattice would allow 0.64.
     check_against_direct_sum(24, 20, 0.4, 0.7, 1.8);
-}
-
-TEST(WaveField, FlatSeaWithoutWindOrSpectrum)
-{
-    // No wind, spectrum type 0, a wind speed or direction that is not a number, an infinite scale.
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const std::function<void(HyOcean_record&)> flat[] = {
-        [](HyOcean_record& r) { r.wind_speed = 0.0; }, [](HyOcean_record& r) { r.spectrum_type = 0; },
-        [nan](HyOcean_record& r) { r.wind_speed = nan; }, [nan](HyOcean_record& r) { r.wind_direction = nan; },
-        [](HyOcean_record& r) { r.vertical_scale = std::numeric_limits<double>::infinity(); }};
-    for (std::size_t k = 0; k < std::size(flat); ++k) {
-        Field f(32, 32);
-        HyOcean_record r = wind_record(f, 1.0, 1.0);
-        flat[k](r);
-        printed([&] {
-            HyOceanSurfaceGridElement e(r);
-            ASSERT_EQ(e.generate_kspace(), 1);
-            e.evolve_to_time(2.0);
-            e.transform_to_heights();
-        });
-        EXPECT_EQ(f.max_abs(), 0.0) << k;
-    }
 }
 
 TEST(WaveField, LoopsOnlyWhenAskedTo)
@@ -273,23 +243,40 @@ TEST(WaveField, AccelerationAndPotentialAgreeWithTimeDerivatives)
     EXPECT_LT(e_boxed, e_plain);
 }
 
-TEST(WaveField, UnusableLatticesAreRefusedWithoutNaN)
+TEST(WaveField, BadInputIsFlatOrRefusedWithoutNaN)
 {
+    // Lattices that cannot be transformed are refused; no wind, spectrum type 0, a wind that is not a
+    // number or an infinite scale give a flat sea.
     struct Case {
-        int nx, ny;
-        double dx, dy;
-    } cases[] = {{15, 16, 1.0, 1.0}, {16, 16, 0.0, 1.0}, {16, 16, -1.0, 1.0}, {16, 16, 1.0, std::nan("")},
-                 {0, 16, 1.0, 1.0}};
+        const char* what;
+        int expect;
+        void (*change)(HyOcean_record&);
+    } cases[] = {
+        {"odd size", 0, [](HyOcean_record& r) { r.nx = 15; }},
+        {"no nodes", 0, [](HyOcean_record& r) { r.nx = 0; }},
+        {"zero spacing", 0, [](HyOcean_record& r) { r.dx = 0.0; }},
+        {"negative spacing", 0, [](HyOcean_record& r) { r.dx = -1.0; }},
+        {"NaN spacing", 0, [](HyOcean_record& r) { r.dy = oceantest::kNan; }},
+        {"no wind", 1, [](HyOcean_record& r) { r.wind_speed = 0.0; }},
+        {"type 0", 1, [](HyOcean_record& r) { r.spectrum_type = 0; }},
+        {"NaN wind", 1, [](HyOcean_record& r) { r.wind_speed = oceantest::kNan; }},
+        {"NaN direction", 1, [](HyOcean_record& r) { r.wind_direction = oceantest::kNan; }},
+        {"infinite scale", 1, [](HyOcean_record& r) { r.vertical_scale = std::numeric_limits<double>::infinity(); }},
+    };
     for (const Case& c : cases) {
-        Field f(std::max(c.nx, 2), c.ny);
-        HyOcean_record r = wind_record(f, c.dx, c.dy);
-        r.nx = c.nx;
-        HyOceanSurfaceGridElement e(r);
-        const Printed said = printed([&] { EXPECT_EQ(e.generate_kspace(), 0); });
-        EXPECT_NE(said.err.find("HyOceanSurfaceGridElement::generate_kspace "), std::string::npos) << said.err;
-        e.evolve_to_time(1.0);
-        e.transform_to_heights();
-        EXPECT_EQ(oceantest::max_abs(f.array.data(), f.array.size()), 0.0);
+        Field f(16, 16);
+        HyOcean_record r = wind_record(f, 1.0, 1.0);
+        c.change(r);
+        const Printed said = printed([&] {
+            HyOceanSurfaceGridElement e(r);
+            EXPECT_EQ(e.generate_kspace(), c.expect) << c.what;
+            e.evolve_to_time(1.0);
+            e.transform_to_heights();
+        });
+        if (!c.expect) {
+            EXPECT_NE(said.err.find("HyOceanSurfaceGridElement::generate_kspace "), std::string::npos) << said.err;
+        }
+        EXPECT_EQ(oceantest::max_abs(f.array.data(), f.array.size()), 0.0) << c.what;
     }
     // A type without spectrum constants (the flat type 0 too) says so on both streams.
     for (int type : {0, 102, 105}) {

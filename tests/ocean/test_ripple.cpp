@@ -104,12 +104,10 @@ TEST(Ripple, CachedAndDirectSynthesisAgreeBitForBitAndTimeScaleStretchesTime)
     EXPECT_EQ(std::memcmp(cached.profile, direct.profile, sizeof(float) * 203), 0);
 
     // With time scale 2 the ring at t is the ring of time scale 1 at t0 + 2*(t - t0).
-    HyRipple_record r2 = r;
-    r2.start_time = 1.0;
-    r2.time_scale = 2.0;
-    HyRipple_record r1 = r;
-    r1.start_time = 1.0;
-    HyOceanSurfaceGridElement_ripple fast(r2), slow(r1);
+    r.start_time = 1.0;
+    HyOceanSurfaceGridElement_ripple slow(r);
+    r.time_scale = 2.0;
+    HyOceanSurfaceGridElement_ripple fast(r);
     ASSERT_EQ(fast.generate_kspace(), 1);
     ASSERT_EQ(slow.generate_kspace(), 1);
     fast.evolve_to_time(2.5);
@@ -210,58 +208,49 @@ TEST(Ripple, NewRecordRebuildsTheSpectrumInPlace)
 
 TEST(Ripple, BadInputGivesAFlatFiniteRipple)
 {
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double inf = std::numeric_limits<double>::infinity();
-    struct Case {
+    const struct {
         const char* what;
-        int n;
-        double dr, width, strength, start, tscale, ascale, cx;
+        void (*change)(HyRipple_record&);
     } cases[] = {
-        {"N 1", 1, 0.1, 1, 5, 0, 1, 1, 0},
-        {"N 2", 2, 0.1, 1, 5, 0, 1, 1, 0},
-        {"dr 0", 201, 0.0, 1, 5, 0, 1, 1, 0},
-        {"dr negative", 201, -0.1, 1, 5, 0, 1, 1, 0},
-        {"dr NaN", 201, nan, 1, 5, 0, 1, 1, 0},
-        {"width 0", 201, 0.1, 0, 5, 0, 1, 1, 0},
-        {"width NaN", 201, 0.1, nan, 5, 0, 1, 1, 0},
-        {"strength NaN", 201, 0.1, 1, nan, 0, 1, 1, 0},
-        {"strength huge", 201, 0.1, 1, 1e300, 0, 1, 1, 0},
-        {"start NaN", 201, 0.1, 1, 5, nan, 1, 1, 0},
-        {"time scale inf", 201, 0.1, 1, 5, 0, inf, 1, 0},
-        {"amplitude NaN", 201, 0.1, 1, 5, 0, 1, nan, 0},
-        {"centre NaN", 201, 0.1, 1, 5, 0, 1, 1, nan},
+        {"N 1", [](HyRipple_record& r) { r.nx = 1; }},
+        {"N 2", [](HyRipple_record& r) { r.nx = 2; }},
+        {"dr 0", [](HyRipple_record& r) { r.dx = r.dy = 0.0; }},
+        {"dr negative", [](HyRipple_record& r) { r.dx = r.dy = -0.1; }},
+        {"dr NaN", [](HyRipple_record& r) { r.dx = r.dy = kNan; }},
+        {"width 0", [](HyRipple_record& r) { r.width = 0.0; }},
+        {"width NaN", [](HyRipple_record& r) { r.width = kNan; }},
+        {"strength NaN", [](HyRipple_record& r) { r.strength = kNan; }},
+        {"strength huge", [](HyRipple_record& r) { r.strength = 1e300; }},
+        {"start NaN", [](HyRipple_record& r) { r.start_time = kNan; }},
+        {"time scale inf", [](HyRipple_record& r) { r.time_scale = std::numeric_limits<double>::infinity(); }},
+        {"amplitude NaN", [](HyRipple_record& r) { r.amplitude_scale = kNan; }},
+        {"centre NaN", [](HyRipple_record& r) { r.centre_x = kNan; }},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         HyRipple_record r;
-        r.nx = c.n;
-        r.dx = r.dy = c.dr;
-        r.width = c.width;
-        r.strength = c.strength;
-        r.start_time = c.start;
-        r.time_scale = c.tscale;
-        r.amplitude_scale = c.ascale;
-        r.centre_x = c.cx;
-        std::vector<float> g(std::size_t(std::max(c.n, 0)) + 2, 0.0f);
+        r.nx = 201;
+        r.dx = r.dy = 0.1;
+        c.change(r);
+        std::vector<float> g(std::size_t(r.nx) + 2, 0.0f), acc(g.size(), 1.0f);
         r.heights = g.data();
         HyOceanSurfaceGridElement_ripple e(r);
-        printed([&] { EXPECT_EQ(e.generate_kspace(), 1) << c.what; });
+        printed([&] { EXPECT_EQ(e.generate_kspace(), 1); });
         e.evolve_to_time(3.0);
         e.transform_to_heights();
-        EXPECT_TRUE(all_finite(g.data(), g.size())) << c.what;
-        EXPECT_EQ(max_abs(g.data(), int(g.size())), 0.0) << c.what;
+        EXPECT_TRUE(all_finite(g.data(), g.size()));
+        EXPECT_EQ(max_abs(g.data(), g.size()), 0.0);
         double x = 1, y = 1;
         e.get_position(0.0, x, y);
-        EXPECT_TRUE(std::isfinite(x) && std::isfinite(y)) << c.what;
-        std::vector<float> acc(std::size_t(std::max(c.n, 0)) + 2, 1.0f);
+        EXPECT_TRUE(std::isfinite(x) && std::isfinite(y));
         e.evolve_filtered_to_time(acc.data(), 3.0);
-        EXPECT_TRUE(all_finite(acc.data(), acc.size())) << c.what;
-        EXPECT_TRUE(std::isfinite(e.get_radial_height(0.3))) << c.what;
+        EXPECT_TRUE(all_finite(acc.data(), acc.size()));
+        EXPECT_TRUE(std::isfinite(e.get_radial_height(0.3)));
     }
     // A NaN time leaves a usable ripple flat for that evolution.
-    HyRipple_record r;
-    HyOceanSurfaceGridElement_ripple e(r);
+    HyOceanSurfaceGridElement_ripple e{HyRipple_record()};
     ASSERT_EQ(e.generate_kspace(), 1);
-    e.evolve_to_time(nan);
+    e.evolve_to_time(kNan);
     EXPECT_EQ(max_abs(e.profile, e.N), 0.0);
 }
 

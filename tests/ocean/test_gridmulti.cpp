@@ -263,8 +263,7 @@ TEST(GridMulti, HeightRangeComposesBounds)
         g.heights[k] = float(k % 5) - 1.0f;      // -1..3
         g.aux_array[0][k] = float(k % 3) - 0.5f; // -0.5..1.5
     }
-    auto range = [&] {
-        double lo, hi;
+    auto range = [&, lo = 0.0, hi = 0.0]() mutable {
         g.get_height_range(lo, hi);
         return std::pair{lo, hi};
     };

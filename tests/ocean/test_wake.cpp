@@ -164,9 +164,6 @@ TEST(Wake, SoftLimitAndFadeShapeTheCopy)
     HyOceanSurfaceGridElement_wake w(r);
     ASSERT_EQ(w.generate_kspace(), 1);
     const std::size_t count = 128 * 128;
-    w.transform_to_heights();
-    EXPECT_EQ(std::memcmp(g.data(), w.base, sizeof(float) * count), 0);
-
     const double a = 0.25 * max_abs(w.base, count);
     w.set_soft_limit(1);
     w.set_soft_limit_scale(a);
@@ -190,7 +187,7 @@ TEST(Wake, SoftLimitAndFadeShapeTheCopy)
     w.set_soft_limit(1);
     w.set_soft_limit_scale(0.0);
     w.set_fade_shape(kNan, -1.0);
-    w.transform_to_heights();
+    w.transform_to_heights(); // the plain copy
     EXPECT_EQ(std::memcmp(g.data(), w.base, sizeof(float) * count), 0);
 }
 

@@ -153,12 +153,14 @@ TEST(Surface, LoopSettingsReachElementsAddedLater)
     ASSERT_GT(peak, 0.0);
     for (std::size_t k = 0; k < first.size(); ++k)
         EXPECT_NEAR(first[k], second[k], 1e-5 * peak);
-    // Switching the loop off reaches every element.
+    // Switching the loop off reaches every element: the two times differ again.
     settings.loop = 0;
     s.set_surface_parameters(settings);
     EXPECT_EQ(e->loop, 0);
     EXPECT_EQ(s.large_primary->loop, 0);
     EXPECT_EQ(s.small_primary->loop, 0);
+    s.evolve_to_time(9.25);
+    EXPECT_NE(sample(s), second);
 }
 
 TEST(Surface, DefaultPrimaryLatticesRepeatWithTheirSpans)

@@ -147,34 +147,6 @@ TEST(WaveField, HeightsEqualDirectSumOverHalfSpectrum)
     check_against_direct_sum(24, 20, 0.4, 0.7, 1.8);
 }
 
-TEST(WaveField, LoopsOnlyWhenAskedTo)
-{
-    // t and t + T agree with the loop on; without it they do not.
-    Field a(64, 64);
-    HyOceanSurfaceGridElement e(wind_record(a, 0.5, 0.5));
-    ASSERT_EQ(e.generate_kspace(), 1);
-    for (int looping = 0; looping < 2; ++looping) {
-        const double T = 9.5, t = 4.75;
-        if (looping)
-            e.set_loop_time(T);
-        else
-            e.clear_loop();
-        e.evolve_to_time(t);
-        e.transform_to_heights();
-        const std::vector<float> first(a.array.begin(), a.array.begin() + 64 * 64);
-        e.evolve_to_time(t + T);
-        e.transform_to_heights();
-        double worst = 0;
-        for (int k = 0; k < 64 * 64; ++k)
-            worst = std::max(worst, std::fabs(double(first[k]) - a.array[k]));
-        EXPECT_GT(a.max_abs(), 1e-3);
-        if (looping)
-            EXPECT_LT(worst, 1e-5 * a.max_abs());
-        else
-            EXPECT_GT(worst, 1e-2 * a.max_abs());
-    }
-}
-
 TEST(WaveField, FastPathMatchesPerValueEvolution)
 {
     // Largest difference between the two fields against the per-value one's peak.

@@ -1,5 +1,5 @@
-// Swell element: lattice snapping, the lobe's location and symmetry, random phases of equal
-// amplitude, reproducibility, looping, and a flat contribution for undefined parameters.
+// Swell element: lattice snapping, the rotated lobe, random phases of equal amplitude, travel, the
+// fast path, and a flat contribution for undefined parameters.
 #include "ocean/HyOceanSurfaceGridElement_swell.h"
 #include "ocean/HySpectralTransform.h"
 #include "tests/ocean/OceanTestSupport.h"
@@ -27,13 +27,7 @@ HyOcean_record swell_record(Patch& p, double spacing, int seed = 3345)
 
 HySwell_data swell(double direction, double length, double roughness = 0.25, double oscillations = 0.25)
 {
-    HySwell_data s;
-    s.direction = direction;
-    s.length = length;
-    s.height = 2.0;
-    s.roughness = roughness;
-    s.oscillations = oscillations;
-    return s;
+    return {.height = 2.0, .length = length, .direction = direction, .roughness = roughness, .oscillations = oscillations};
 }
 
 } // namespace
@@ -143,21 +137,16 @@ TEST(Swell, FastPathMatchesPerValueEvolution)
 
 TEST(Swell, UndefinedParametersContributeNothing)
 {
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    struct Case {
-        double height, length, roughness, oscillations, direction;
-    } cases[] = {{0.0, 80, 0.25, 0.25, 0}, {2.0, 0.0, 0.25, 0.25, 0}, {2.0, -5, 0.25, 0.25, 0},
-                 {2.0, 80, 0.0, 0.25, 0},  {2.0, 80, 0.25, 0.0, 0},   {2.0, nan, 0.25, 0.25, 0},
-                 {2.0, 80, 0.25, 0.25, nan}};
-    for (const Case& c : cases) {
+    const double nan = oceantest::kNan;
+    const HySwell_data cases[] = {{.height = 0.0},     {.length = 0.0},    {.length = -5},          {.roughness = 0.0},
+                                  {.oscillations = 0}, {.length = nan},    {.direction = nan}};
+    for (const HySwell_data& d : cases) {
         Patch p(32);
-        HySwell_data d{.height = c.height, .length = c.length, .direction = c.direction, .roughness = c.roughness,
-                       .oscillations = c.oscillations};
         HyOceanSurfaceGridElement_swell s(swell_record(p, 5.0), d);
         ASSERT_EQ(s.generate_kspace(), 1);
         s.evolve_to_time(3.0);
         s.transform_to_heights();
-        EXPECT_EQ(p.max_abs(), 0.0) << c.height << " " << c.length << " " << c.roughness;
+        EXPECT_EQ(p.max_abs(), 0.0) << d.height << " " << d.length << " " << d.roughness;
         // Valid values revive it without new phases.
         s.set_wave_parameters(2.0, 40.0, 0.25, 0.25, 0.0, 0.0);
         s.evolve_to_time(3.0);

@@ -7,8 +7,7 @@
 namespace {
 
 HyOcean_record placement_record(int nx, int ny, double dx, double dy, float* array, double cx, double cy,
-                                double angle)
-{
+                                double angle) {
     HyOcean_record r;
     r.nx = nx;
     r.ny = ny;
@@ -23,11 +22,11 @@ HyOcean_record placement_record(int nx, int ny, double dx, double dy, float* arr
 
 } // namespace
 
-TEST(Displacement, CornersOfATurnedRectangle)
-{
+TEST(Displacement, CornersOfATurnedRectangle) {
     // A 100 m x 50 m rectangle turned by 90 degrees about (10, 0).
     std::vector<float> array(102 * 100, 0.0f);
-    HyOceanSurfaceGridElement_displacement e(placement_record(100, 100, 1.0, 0.5, array.data(), 10, 0, M_PI / 2));
+    HyOceanSurfaceGridElement_displacement e(
+        placement_record(100, 100, 1.0, 0.5, array.data(), 10, 0, M_PI / 2));
     double c[8];
     e.get_corners(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
     const double expected[8] = {10 - 25, -50, 10 + 25, -50, 10 - 25, 50, 10 + 25, 50};
@@ -35,14 +34,14 @@ TEST(Displacement, CornersOfATurnedRectangle)
         EXPECT_NEAR(c[k], expected[k], 1e-9) << k;
 }
 
-TEST(Displacement, ArrayLandsWhereThePlacementSays)
-{
+TEST(Displacement, ArrayLandsWhereThePlacementSays) {
     // A grid turned by theta with the element's offsets must show node (i, j) at
     // c + R(theta) * ((i dx, j dy) - (hx, hy)).
     const int nx = 40, ny = 30;
     const double dx = 0.5, dy = 0.8, cx = 7.0, cy = -3.0, theta = 0.6;
     HyGridMulti grid(8, 8, 1.0, 1.0, 8, 8, 1.0, 1.0);
-    float* array = grid.add_aux_grid({.nx = nx, .ny = ny, .dx = dx, .dy = dy, .periodic = 0, .rotated = 1, .angle = theta});
+    float* array = grid.add_aux_grid(
+        {.nx = nx, .ny = ny, .dx = dx, .dy = dy, .periodic = 0, .rotated = 1, .angle = theta});
     ASSERT_NE(array, nullptr);
     for (int j = 0; j < ny; ++j)
         for (int i = 0; i < nx; ++i)

@@ -17,9 +17,9 @@ struct Sea {
     std::vector<float> array;
     HyOceanSurfaceGridElement_disturbance* element = nullptr;
 
-    Sea(int nx, int ny, double dx, double dy, double dt = 0.1, double angle = 0.0, double cx = 0.0, double cy = 0.0)
-        : array((std::size_t(nx) + 2) * std::size_t(ny), 0.0f)
-    {
+    Sea(int nx, int ny, double dx, double dy, double dt = 0.1, double angle = 0.0, double cx = 0.0,
+        double cy = 0.0)
+        : array((std::size_t(nx) + 2) * std::size_t(ny), 0.0f) {
         record.nx = nx;
         record.ny = ny;
         record.dx = dx;
@@ -40,8 +40,7 @@ struct Sea {
     double shown() const { return max_abs(array.data(), count()); }
     std::vector<float> copy() const { return {array.begin(), array.begin() + std::ptrdiff_t(count())}; }
     // World position of node (i, j).
-    void world(int i, int j, double& x, double& y) const
-    {
+    void world(int i, int j, double& x, double& y) const {
         const double fx = i * record.dx - record.nx * record.dx / 2;
         const double fy = j * record.dy - record.ny * record.dy / 2;
         x = record.centre_x + std::cos(record.angle) * fx - std::sin(record.angle) * fy;
@@ -52,32 +51,42 @@ struct Sea {
 // A boat crossing the rectangle along a two-key path.
 struct Path {
     double t[2], x[2], y[2];
-    HyBoatDisturbance_data block(double length = 8.0, double beam = 4.0, double bow = 0.1, double stern = -0.1)
-    {
-        return {.hull_length = length, .hull_beam = beam, .bow_amplitude = bow, .stern_amplitude = stern,
-                .key_count = 2, .key_times = t, .key_x = x, .key_y = y};
+    HyBoatDisturbance_data block(double length = 8.0, double beam = 4.0, double bow = 0.1,
+                                 double stern = -0.1) {
+        return {.hull_length = length,
+                .hull_beam = beam,
+                .bow_amplitude = bow,
+                .stern_amplitude = stern,
+                .key_count = 2,
+                .key_times = t,
+                .key_x = x,
+                .key_y = y};
     }
 };
 
 // A ripple disturbance with its six channels over K keys.
 struct Stone {
     std::vector<double> t, x, y, a, b, s, angle;
-    HyRippleDisturbance_data block()
-    {
-        return {.key_count = int(t.size()), .key_times = t.data(), .key_x = x.data(), .key_y = y.data(),
-                .key_size_a = a.data(), .key_size_b = b.data(), .key_strength = s.data(), .key_angle = angle.data()};
+    HyRippleDisturbance_data block() {
+        return {.key_count = int(t.size()),
+                .key_times = t.data(),
+                .key_x = x.data(),
+                .key_y = y.data(),
+                .key_size_a = a.data(),
+                .key_size_b = b.data(),
+                .key_strength = s.data(),
+                .key_angle = angle.data()};
     }
 };
 
-Stone stone(double x, double y, double strength_from, double strength_to)
-{
-    return Stone{{0.0, 1.0}, {x, x}, {y, y}, {2.0, 2.0}, {1.0, 1.0}, {strength_from, strength_to}, {0.3, 0.3}};
+Stone stone(double x, double y, double strength_from, double strength_to) {
+    return Stone{{0.0, 1.0}, {x, x}, {y, y}, {2.0, 2.0}, {1.0, 1.0}, {strength_from, strength_to},
+                 {0.3, 0.3}};
 }
 
 } // namespace
 
-TEST(Disturbance, CornersAndPlacementOfATurnedRectangle)
-{
+TEST(Disturbance, CornersAndPlacementOfATurnedRectangle) {
     Sea sea(100, 50, 1.0, 1.0, 0.1, kPi / 2, 10.0, 0.0);
     double c[8];
     sea->get_corners(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
@@ -91,12 +100,12 @@ TEST(Disturbance, CornersAndPlacementOfATurnedRectangle)
     EXPECT_NEAR(0.0 + oy, 50.0, 1e-9);
 }
 
-TEST(Disturbance, NoSourcesStaysFlatAndEarlierTimeResets)
-{
+TEST(Disturbance, NoSourcesStaysFlatAndEarlierTimeResets) {
     Sea sea(64, 32, 1.0, 1.0);
     for (double t : {0.05, 1.0, 7.37}) {
         sea->evolve_to_time(t);
-        EXPECT_EQ(sea.shown() + max_abs(sea->height, sea.count()) + max_abs(sea->potential, sea.count()), 0.0) << t;
+        EXPECT_EQ(sea.shown() + max_abs(sea->height, sea.count()) + max_abs(sea->potential, sea.count()), 0.0)
+            << t;
     }
     EXPECT_NEAR(sea->sim_time, 7.3, 1e-9);
 
@@ -122,8 +131,7 @@ TEST(Disturbance, NoSourcesStaysFlatAndEarlierTimeResets)
     EXPECT_DOUBLE_EQ(sea->sim_time, 0.0);
 }
 
-TEST(Disturbance, SymplecticStepFollowsTheExactRecurrenceOfOneMode)
-{
+TEST(Disturbance, SymplecticStepFollowsTheExactRecurrenceOfOneMode) {
     // A single cosine mode with both wavenumber components (one of them negative) on an anisotropic
     // lattice: every step must be h' = h + dt*K*phi, phi' = phi - dt*g*h' for that mode's K.
     const int nx = 32, ny = 16;
@@ -160,8 +168,7 @@ TEST(Disturbance, SymplecticStepFollowsTheExactRecurrenceOfOneMode)
     EXPECT_NEAR(max_abs(coarse->height, std::size_t(nx * ny)), 0.1, 1e-6);
 }
 
-TEST(Disturbance, DisplayInterpolatesBetweenSteps)
-{
+TEST(Disturbance, DisplayInterpolatesBetweenSteps) {
     Sea sea(64, 64, 1.0, 1.0, 0.1);
     Stone s = stone(0.0, 0.0, 0.0, -0.3);
     ASSERT_EQ(sea->add_ripple_disturbance(s.block()), 1);
@@ -193,8 +200,7 @@ TEST(Disturbance, DisplayInterpolatesBetweenSteps)
     EXPECT_LT(diff, 1e-4 * std::max(1e-3, max_abs(before.data(), before.size())) + 1e-7);
 }
 
-TEST(Disturbance, BoatLaysDownTwoBumpsAlongItsTrack)
-{
+TEST(Disturbance, BoatLaysDownTwoBumpsAlongItsTrack) {
     // A boat at 20 m/s on a rotated rectangle: one step adds two Gaussian bumps a quarter hull length
     // ahead of and behind the middle of the step's displacement, elongated along the track.
     Sea sea(320, 320, 0.25, 0.25, 0.1, kPi / 6, 40.0, 5.0);
@@ -230,14 +236,14 @@ TEST(Disturbance, BoatLaysDownTwoBumpsAlongItsTrack)
     Path moored{{0.0, 10.0}, {1.0, 1.0}, {2.0, 2.0}};
     HyBoatDisturbance_data single = moored.block();
     single.key_count = 1;
-    for (const HyBoatDisturbance_data& b : {late, moored.block(), single, p.block(8.0, 0.0), p.block(0.0, 4.0)})
+    for (const HyBoatDisturbance_data& b :
+         {late, moored.block(), single, p.block(8.0, 0.0), p.block(0.0, 4.0)})
         ASSERT_GT(quiet->add_boat_disturbance(b), 0);
     quiet->evolve_to_time(4.95);
     EXPECT_EQ(quiet.shown(), 0.0);
 }
 
-TEST(Disturbance, RippleSourceAddsTheChangeOfItsBump)
-{
+TEST(Disturbance, RippleSourceAddsTheChangeOfItsBump) {
     Sea sea(128, 128, 0.25, 0.25, 0.1, 0.4, 0.0, 0.0);
     // Centre on a node so that the peak is sampled exactly.
     double wx, wy;
@@ -268,24 +274,26 @@ TEST(Disturbance, RippleSourceAddsTheChangeOfItsBump)
     EXPECT_EQ(still.shown(), 0.0);
 }
 
-TEST(Disturbance, HundredBoatsAndHundredRipplesWithIds)
-{
+TEST(Disturbance, HundredBoatsAndHundredRipplesWithIds) {
     Sea sea(64, 64, 1.0, 1.0, 0.1);
     std::vector<Path> paths(101);
     std::vector<Stone> stones;
     for (int k = 0; k < 101; ++k) {
-        paths[std::size_t(k)] = Path{{0.0, 5.0}, {-30.0 + 0.5 * k, 30.0 - 0.3 * k}, {-20.0 + 0.4 * k, 25.0 - 0.4 * k}};
+        paths[std::size_t(k)] =
+            Path{{0.0, 5.0}, {-30.0 + 0.5 * k, 30.0 - 0.3 * k}, {-20.0 + 0.4 * k, 25.0 - 0.4 * k}};
         stones.push_back(stone(-25.0 + 0.5 * k, 10.0 - 0.2 * k, 0.0, -0.05));
     }
     for (int k = 0; k < 100; ++k) {
         ASSERT_EQ(sea->add_boat_disturbance(paths[std::size_t(k)].block(6.0, 2.0, 0.01, -0.01)), k + 1);
         ASSERT_EQ(sea->add_ripple_disturbance(stones[std::size_t(k)].block()), k + 1);
     }
-    EXPECT_NE(printed([&] { EXPECT_EQ(sea->add_boat_disturbance(paths[100].block()), 0); })
-                  .err.find("too many boat disturbances"),
+    EXPECT_NE(printed([&] {
+                  EXPECT_EQ(sea->add_boat_disturbance(paths[100].block()), 0);
+              }).err.find("too many boat disturbances"),
               std::string::npos);
-    EXPECT_NE(printed([&] { EXPECT_EQ(sea->add_ripple_disturbance(stones[100].block()), 0); })
-                  .err.find("too many ripple disturbances"),
+    EXPECT_NE(printed([&] {
+                  EXPECT_EQ(sea->add_ripple_disturbance(stones[100].block()), 0);
+              }).err.find("too many ripple disturbances"),
               std::string::npos);
 
     // Ids are never reused; unknown ids change nothing.
@@ -315,13 +323,17 @@ TEST(Disturbance, HundredBoatsAndHundredRipplesWithIds)
     EXPECT_EQ(sea.shown(), 0.0);
 }
 
-TEST(Disturbance, KeyFramesAreCopiedAndSteerTheBoat)
-{
+TEST(Disturbance, KeyFramesAreCopiedAndSteerTheBoat) {
     // The element keeps its own copy: overwriting the caller's arrays afterwards changes nothing.
     Sea c(96, 96, 0.5, 0.5);
     double t[3] = {0.0, 2.0, 4.0}, x[3] = {-15.0, 0.0, 0.0}, y[3] = {0.0, 0.0, 15.0};
-    ASSERT_EQ(c->add_boat_disturbance({.hull_length = 4.0, .hull_beam = 2.0, .bow_amplitude = 0.05,
-                                       .stern_amplitude = -0.05, .key_count = 3, .key_times = t, .key_x = x,
+    ASSERT_EQ(c->add_boat_disturbance({.hull_length = 4.0,
+                                       .hull_beam = 2.0,
+                                       .bow_amplitude = 0.05,
+                                       .stern_amplitude = -0.05,
+                                       .key_count = 3,
+                                       .key_times = t,
+                                       .key_x = x,
                                        .key_y = y}),
               1);
     x[0] = 1e6;
@@ -343,8 +355,7 @@ TEST(Disturbance, KeyFramesAreCopiedAndSteerTheBoat)
     EXPECT_NEAR(sy / w, 0.0, 0.05);
 }
 
-TEST(Disturbance, BadKeyFramesAreRefusedGarbageStaysFiniteAndBadLatticesAreHarmless)
-{
+TEST(Disturbance, BadKeyFramesAreRefusedGarbageStaysFiniteAndBadLatticesAreHarmless) {
     Sea sea(64, 64, 1.0, 1.0);
     std::vector<double> t(101, kNan), x(101, 0.0), y(101, 0.0);
     HyBoatDisturbance_data b{.key_count = 101, .key_times = t.data(), .key_x = x.data(), .key_y = y.data()};
@@ -381,8 +392,9 @@ TEST(Disturbance, BadKeyFramesAreRefusedGarbageStaysFiniteAndBadLatticesAreHarml
     }
     b.bow_amplitude = 1e30;
     EXPECT_EQ(sea->add_boat_disturbance(b), 1);
-    Stone wild{{0.0, 0.5, 1.0, 1.5}, {0.0, 1e300, -1e300, 3.0}, {0.0, 2.0, 1e-300, 3.0}, {1.0, 0.0, -5.0, 1e-300},
-               {1.0, 1e300, 2.0, 3.0}, {0.0, 1e300, -1e300, 0.5}, {0.0, 1e300, 2.0, 3.0}};
+    Stone wild{{0.0, 0.5, 1.0, 1.5},     {0.0, 1e300, -1e300, 3.0}, {0.0, 2.0, 1e-300, 3.0},
+               {1.0, 0.0, -5.0, 1e-300}, {1.0, 1e300, 2.0, 3.0},    {0.0, 1e300, -1e300, 0.5},
+               {0.0, 1e300, 2.0, 3.0}};
     EXPECT_EQ(sea->add_ripple_disturbance(wild.block()), 1);
     printed([&] {
         for (double tt : {0.5, 1.3, 2.9, 6.0, kNan})
@@ -413,8 +425,7 @@ TEST(Disturbance, BadKeyFramesAreRefusedGarbageStaysFiniteAndBadLatticesAreHarml
     }
 }
 
-TEST(Disturbance, RefusedAllocationsReport)
-{
+TEST(Disturbance, RefusedAllocationsReport) {
     HyDisturbance_record r;
     r.nx = r.ny = 32;
     std::vector<float> array(34 * 32);

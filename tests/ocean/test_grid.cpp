@@ -12,25 +12,25 @@ namespace {
 using namespace oceantest;
 
 // Fills node (i, j) with f(i, j).
-template <class F>
-void fill(HyGrid& g, F f)
-{
+template <class F> void fill(HyGrid& g, F f) {
     for (int j = 0; j < g.ny; ++j)
         for (int i = 0; i < g.nx; ++i)
             g.heights[j * g.nx + i] = static_cast<float>(f(i, j));
 }
 
-double node_x(const HyGrid& g, double i) { return i * g.dx - g.half_x; }
-double node_y(const HyGrid& g, double j) { return j * g.dy - g.half_y; }
+double node_x(const HyGrid& g, double i) {
+    return i * g.dx - g.half_x;
+}
+double node_y(const HyGrid& g, double j) {
+    return j * g.dy - g.half_y;
+}
 
-bool have_tool(const char* tool)
-{
+bool have_tool(const char* tool) {
     const std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
     return std::system(cmd.c_str()) == 0;
 }
 
-std::string run(const std::string& cmd)
-{
+std::string run(const std::string& cmd) {
     std::string out;
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p)
@@ -45,8 +45,7 @@ std::string run(const std::string& cmd)
 
 } // namespace
 
-TEST(Grid, ConstructionLayout)
-{
+TEST(Grid, ConstructionLayout) {
     // Room for the in-place transform: (nx + 2)*ny floats, all zero, from the tagged allocator and
     // aligned for the vectorised transform.
     const auto before = hymem::heap_bytes();
@@ -59,8 +58,7 @@ TEST(Grid, ConstructionLayout)
     EXPECT_EQ(hymem::heap_bytes(), before);
 }
 
-TEST(Grid, BilinearHeightOnNodesBetweenNodesAndAcrossPeriods)
-{
+TEST(Grid, BilinearHeightOnNodesBetweenNodesAndAcrossPeriods) {
     HyGrid g(8, 6, 1.5, 0.75);
     fill(g, [](int i, int j) { return 10 * i + j + 0.25 * i * j; });
     for (int j = 0; j < 6; ++j)
@@ -78,11 +76,10 @@ TEST(Grid, BilinearHeightOnNodesBetweenNodesAndAcrossPeriods)
     EXPECT_TRUE(std::isfinite(g.get_height(1e15, -1e17)));
 }
 
-TEST(Grid, AbsenceRuleOnNonPeriodicAxes)
-{
+TEST(Grid, AbsenceRuleOnNonPeriodicAxes) {
     HyGrid g(8, 8, 1.0, 1.0);
     fill(g, [](int i, int j) { return i + 2 * j; });
-    g.wrap_y = 0;  // periodic in x only
+    g.wrap_y = 0; // periodic in x only
     // Inside: ordinary interpolation; x still wraps.
     EXPECT_NEAR(g.get_height(node_x(g, 8.5), node_y(g, 2)), 0.5 * g.node(0, 2) + 0.5 * g.node(1, 2), 1e-9);
     // Beyond the top row by half a node: the two upper corners are missing, the lower two contribute.
@@ -97,8 +94,7 @@ TEST(Grid, AbsenceRuleOnNonPeriodicAxes)
     EXPECT_NEAR(g.get_height(node_x(g, -0.5), node_y(g, 3)), -2 * 99999999.0 + 0.5 * g.node(0, 3), 1e-6);
 }
 
-TEST(Grid, CurvatureDropAndSlope)
-{
+TEST(Grid, CurvatureDropAndSlope) {
     HyGrid g(16, 16, 1.0, 1.0);
     g.curvature = 1;
     g.curvature_radius = 1000.0;
@@ -116,8 +112,7 @@ TEST(Grid, CurvatureDropAndSlope)
     EXPECT_NEAR(sx, -0.06, 1e-12);
 }
 
-TEST(Grid, SlopeOfASineIsSecondOrderAccurate)
-{
+TEST(Grid, SlopeOfASineIsSecondOrderAccurate) {
     // The half-step shift centres the difference, so the slope of a periodic sine is second-order
     // accurate: compare with the analytic derivative.
     const int n = 256;
@@ -126,7 +121,8 @@ TEST(Grid, SlopeOfASineIsSecondOrderAccurate)
     fill(wave, [&](int i, int j) { return std::sin(k * node_x(wave, i)) * std::cos(q * node_y(wave, j)); });
     for (double x : {-10.0, 0.13, 7.77})
         for (double y : {-3.3, 4.1}) {
-            const double ex = k * std::cos(k * x) * std::cos(q * y), ey = -q * std::sin(k * x) * std::sin(q * y);
+            const double ex = k * std::cos(k * x) * std::cos(q * y),
+                         ey = -q * std::sin(k * x) * std::sin(q * y);
             double sx, sy, dx, dy, fx, fy;
             wave.get_slope(x, y, sx, sy);
             wave.get_slope_by_difference(x, y, 0.0, 0.0, dx, dy); // steps below dx use dx
@@ -140,8 +136,7 @@ TEST(Grid, SlopeOfASineIsSecondOrderAccurate)
         }
 }
 
-TEST(Grid, SlopeIsTheShiftedWeightedNodeDifference)
-{
+TEST(Grid, SlopeIsTheShiftedWeightedNodeDifference) {
     // Oracle written from the rule: node slope (h(i,j) - h(i-s,j))/(s dx), indices wrapped on a periodic
     // axis and clamped on the other; interpolated at the point shifted half a step along the axis.
     HyGrid g(12, 9, 0.7, 1.3);
@@ -190,8 +185,7 @@ struct PlaneGrid : HyGrid {
 
 } // namespace
 
-TEST(Grid, DifferenceSlopeUsesTheDerivedHeightAndNormalsCompose)
-{
+TEST(Grid, DifferenceSlopeUsesTheDerivedHeightAndNormalsCompose) {
     PlaneGrid p;
     double sx, sy;
     p.get_slope_by_difference(0.4, 0.1, 2.0, 0.5, sx, sy);
@@ -214,7 +208,7 @@ TEST(Grid, DifferenceSlopeUsesTheDerivedHeightAndNormalsCompose)
     EXPECT_NEAR(ny, -py * k, 1e-12);
     EXPECT_NEAR(nz, k, 1e-12);
     // The difference variant with the plane grid: normal of slope (2, -3).
-    double mx = 0, my = 0, mz = 5;  // any positive length: only the direction is read
+    double mx = 0, my = 0, mz = 5; // any positive length: only the direction is read
     p.add_difference_slope_to_normal(0, 0, mx, my, mz, 1.0, 1.0);
     EXPECT_NEAR(mx, -2 / std::sqrt(14.0), 1e-12);
     EXPECT_NEAR(my, 3 / std::sqrt(14.0), 1e-12);
@@ -225,15 +219,14 @@ TEST(Grid, DifferenceSlopeUsesTheDerivedHeightAndNormalsCompose)
     EXPECT_TRUE(hx == 1.0 && hy == 0.0 && hz == 0.0);
 }
 
-TEST(Grid, HeightRangeAndReallocation)
-{
+TEST(Grid, HeightRangeAndReallocation) {
     HyGrid g(10, 7, 1.0, 1.0);
     double lo, hi;
     g.get_height_range(lo, hi);
     EXPECT_EQ(lo, 0.0);
     EXPECT_EQ(hi, 0.0);
     fill(g, [](int i, int j) { return (i - 4.5) * (j - 2); });
-    g.heights[10 * 7] = 1e6f;  // the spare transform floats are not heights
+    g.heights[10 * 7] = 1e6f; // the spare transform floats are not heights
     g.get_height_range(lo, hi);
     EXPECT_DOUBLE_EQ(lo, -4.5 * 4);
     EXPECT_DOUBLE_EQ(hi, 4.5 * 4);
@@ -256,8 +249,7 @@ TEST(Grid, HeightRangeAndReallocation)
     EXPECT_LE(empty.get_height(0, 0), -99999999.0);
 }
 
-TEST(Grid, AllocationFailuresAreReported)
-{
+TEST(Grid, AllocationFailuresAreReported) {
     RefusedAllocations refuse(1000);
     std::optional<HyGrid> g;
     EXPECT_EQ(printed([&] { g.emplace(64, 64, 1.0, 1.0); }).out, "Out of Memory\n");
@@ -270,12 +262,13 @@ TEST(Grid, AllocationFailuresAreReported)
     EXPECT_EQ(small.heights, nullptr);
     // The SGI sample array cannot be had either.
     HyGrid tiny(2, 2, 1.0, 1.0);
-    EXPECT_EQ(printed([&] { EXPECT_EQ(tiny.write_sgi_height(temp_path("no.sgi").c_str(), 0, 1, 0, 0, 64, 64, 1, 1), 0); }).err,
+    EXPECT_EQ(printed([&] {
+                  EXPECT_EQ(tiny.write_sgi_height(temp_path("no.sgi").c_str(), 0, 1, 0, 0, 64, 64, 1, 1), 0);
+              }).err,
               "unable to write height array \n");
 }
 
-TEST(Grid, SgiFileLayout)
-{
+TEST(Grid, SgiFileLayout) {
     HyGrid g(64, 32, 1.0, 1.0);
     fill(g, [](int i, int j) { return (i + j) % 7 - 3.0; });
     const std::string path = temp_path("layout.sgi");
@@ -298,24 +291,23 @@ TEST(Grid, SgiFileLayout)
     std::remove(path.c_str());
 }
 
-TEST(Grid, SgiWritersReportUnwritablePaths)
-{
+TEST(Grid, SgiWritersReportUnwritablePaths) {
     HyGrid g(4, 4, 1.0, 1.0);
     const std::string bad = "/nonexistent-dir-h3/x.sgi";
     EXPECT_EQ(printed([&] { EXPECT_EQ(g.write_sgi_height(bad.c_str(), 0, 1, 0, 0, 4, 4, 1, 1), 0); }).err,
               "unable to open " + bad + "\nunable to initialize SGI file " + bad + "\n");
     const HySgiSampling s{.count_x = 4, .count_y = 4, .spacing_x = 1, .spacing_y = 1};
-    EXPECT_NE(printed([&] { EXPECT_EQ(g.write_sgi_height_and_slope(bad.c_str(), 0, 1, 0, 1, 0, 0, s), 0); })
-                  .err.find("unable to initialize SGI file " + bad),
+    EXPECT_NE(printed([&] {
+                  EXPECT_EQ(g.write_sgi_height_and_slope(bad.c_str(), 0, 1, 0, 1, 0, 0, s), 0);
+              }).err.find("unable to initialize SGI file " + bad),
               std::string::npos);
 }
 
-TEST(Grid, SgiFilesReadBackByAnIndependentReader)
-{
+TEST(Grid, SgiFilesReadBackByAnIndependentReader) {
     if (!have_tool("identify") || !have_tool("convert"))
         GTEST_SKIP() << "ImageMagick identify/convert not on PATH";
     HyGrid g(64, 32, 1.0, 1.0);
-    fill(g, [](int i, int j) { return i * 4 + (j % 3); });  // 0..254
+    fill(g, [](int i, int j) { return i * 4 + (j % 3); }); // 0..254
     const std::string one = temp_path("one.sgi");
     ASSERT_EQ(g.write_sgi_height(one.c_str(), 0.0, 255.0, 0.0, 0.0, 64, 32, 1.0, 1.0), 1);
     EXPECT_EQ(run("identify -format '%m %w %h' '" + one + "'"), "SGI 64 32");

@@ -10,22 +10,19 @@ namespace {
 
 using namespace oceantest;
 
-void fill_random(float* a, int n, unsigned seed, float scale = 1.0f)
-{
+void fill_random(float* a, int n, unsigned seed, float scale = 1.0f) {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> u(-scale, scale);
     for (int k = 0; k < n; ++k)
         a[k] = u(rng);
 }
 
-HyAuxGridRequest request(int nx, int ny, double d, int periodic, int type)
-{
+HyAuxGridRequest request(int nx, int ny, double d, int periodic, int type) {
     return {.nx = nx, .ny = ny, .dx = d, .dy = d, .periodic = periodic, .type = type};
 }
 
 // Plain bilinear of a periodic HyGrid-layout array at world point (x, y) for a grid centred on the origin.
-double periodic_bilinear(const float* a, int nx, int ny, double d, double x, double y)
-{
+double periodic_bilinear(const float* a, int nx, int ny, double d, double x, double y) {
     const double gx = (x + nx * d / 2) / d, gy = (y + ny * d / 2) / d;
     const int i0 = int(std::floor(gx)), j0 = int(std::floor(gy));
     const double fx = gx - i0, fy = gy - j0;
@@ -36,8 +33,7 @@ double periodic_bilinear(const float* a, int nx, int ny, double d, double x, dou
 
 } // namespace
 
-TEST(GridMulti, ConstructionAndAdditiveComposition)
-{
+TEST(GridMulti, ConstructionAndAdditiveComposition) {
     const auto before = hymem::heap_bytes();
     {
         HyGridMulti g(32, 32, 1.0, 1.0, 16, 8, 4.0, 4.0);
@@ -79,8 +75,7 @@ TEST(GridMulti, ConstructionAndAdditiveComposition)
     EXPECT_EQ(hymem::heap_bytes(), before);
 }
 
-TEST(GridMulti, MultiplicativeGridScalesTheSeaInsideOnly)
-{
+TEST(GridMulti, MultiplicativeGridScalesTheSeaInsideOnly) {
     HyGridMulti g(16, 16, 1.0, 1.0, 8, 8, 1.0, 1.0);
     fill_random(g.heights, 256, 3);
     fill_random(g.aux_array[0], 64, 4);
@@ -113,8 +108,7 @@ TEST(GridMulti, MultiplicativeGridScalesTheSeaInsideOnly)
     EXPECT_NEAR(g.get_height(3.0, 4.0), 0.5 * plain[3], 1e-6);
 }
 
-TEST(GridMulti, RadialProfileReachAndRotation)
-{
+TEST(GridMulti, RadialProfileReachAndRotation) {
     HyGridMulti g(8, 8, 1.0, 1.0, 8, 8, 1.0, 1.0); // main and aux 0 all zero
     float* p = g.add_aux_grid(request(11, 1, 0.5, 0, kHyAuxAdditiveRadial));
     ASSERT_NE(p, nullptr);
@@ -146,7 +140,8 @@ TEST(GridMulti, RadialProfileReachAndRotation)
         EXPECT_EQ(g.set_aux_position(ramp, ox, oy), 1);
         for (double x : {-3.0, 0.0, 2.5})
             for (double y : {-1.0, 4.0}) {
-                EXPECT_NEAR(g.get_height(x, y), (x + ox) * c + (y + oy) * s, 1e-4) << theta << " " << x << "," << y;
+                EXPECT_NEAR(g.get_height(x, y), (x + ox) * c + (y + oy) * s, 1e-4)
+                    << theta << " " << x << "," << y;
                 g.get_slope(x, y, sx, sy);
                 EXPECT_NEAR(sx, c, 1e-5);
                 EXPECT_NEAR(sy, s, 1e-5);
@@ -162,8 +157,7 @@ TEST(GridMulti, RadialProfileReachAndRotation)
     EXPECT_NEAR(g.get_height(0.5, 3.0), 20.5, 1e-4);
 }
 
-TEST(GridMulti, ReflectingLines)
-{
+TEST(GridMulti, ReflectingLines) {
     HyGridMulti g(32, 32, 1.0, 1.0, 16, 16, 2.0, 2.0);
     fill_random(g.heights, 1024, 5);
     fill_random(g.aux_array[0], 256, 6);
@@ -211,8 +205,7 @@ TEST(GridMulti, ReflectingLines)
     EXPECT_EQ(g.line_count, 100);
 }
 
-TEST(GridMulti, AuxBookkeepingAndLimits)
-{
+TEST(GridMulti, AuxBookkeepingAndLimits) {
     HyGridMulti g(8, 8, 1.0, 1.0, 8, 8, 1.0, 1.0);
     std::vector<float*> arrays{g.aux_array[0]};
     for (int k = 1; k < 100; ++k) {
@@ -221,7 +214,8 @@ TEST(GridMulti, AuxBookkeepingAndLimits)
         a[0] = float(k);
         arrays.push_back(a);
     }
-    const Printed silent = printed([&] { EXPECT_EQ(g.add_aux_grid(request(4, 4, 1.0, 1, kHyAuxAdditive)), nullptr); });
+    const Printed silent =
+        printed([&] { EXPECT_EQ(g.add_aux_grid(request(4, 4, 1.0, 1, kHyAuxAdditive)), nullptr); });
     EXPECT_EQ(silent.out + silent.err, "");
     EXPECT_EQ(g.aux_count, 100);
     // Removing closes the gap and keeps the order of the others.
@@ -253,11 +247,11 @@ TEST(GridMulti, AuxBookkeepingAndLimits)
                   EXPECT_EQ(g.reallocate_aux_grid(99, 4, 4, 1.0, 1.0), 0);
                   EXPECT_EQ(g.reallocate_aux_grid(-1, 4, 4, 1.0, 1.0), 0);
               }).err,
-              "HyGridMulti: attempt to reset uninitialized aux grid \nHyGridMulti: attempt to reset uninitialized aux grid \n");
+              "HyGridMulti: attempt to reset uninitialized aux grid \nHyGridMulti: attempt to reset "
+              "uninitialized aux grid \n");
 }
 
-TEST(GridMulti, HeightRangeComposesBounds)
-{
+TEST(GridMulti, HeightRangeComposesBounds) {
     HyGridMulti g(4, 4, 1.0, 1.0, 4, 4, 1.0, 1.0);
     for (int k = 0; k < 16; ++k) {
         g.heights[k] = float(k % 5) - 1.0f;      // -1..3
@@ -284,8 +278,7 @@ TEST(GridMulti, HeightRangeComposesBounds)
     EXPECT_NEAR(g.get_height(30.0, 40.0, 1), flat, 1e-12);
 }
 
-TEST(GridMulti, HygRoundTripAndLayout)
-{
+TEST(GridMulti, HygRoundTripAndLayout) {
     const std::string path = temp_path("grid.hyg");
     HyGridMulti a(16, 8, 0.75, 1.5, 8, 4, 3.0, 3.0);
     fill_random(a.heights, 128, 7, 3.0f);
@@ -293,8 +286,14 @@ TEST(GridMulti, HygRoundTripAndLayout)
     a.wrap_y = 0;
     a.curvature = 1;
     a.curvature_radius = 6371000.0;
-    float* b = a.add_aux_grid(
-        {.nx = 5, .ny = 3, .dx = 0.1, .dy = 0.1, .periodic = 0, .type = kHyAuxMultiplicativeRadial, .rotated = 1, .angle = 0.4});
+    float* b = a.add_aux_grid({.nx = 5,
+                               .ny = 3,
+                               .dx = 0.1,
+                               .dy = 0.1,
+                               .periodic = 0,
+                               .type = kHyAuxMultiplicativeRadial,
+                               .rotated = 1,
+                               .angle = 0.4});
     fill_random(b, 15, 9);
     a.set_aux_position(b, -1.25, 2.5);
     a.add_reflecting_line(1.0, -2.0, 0.3);
@@ -302,7 +301,8 @@ TEST(GridMulti, HygRoundTripAndLayout)
 
     // Magic 0x000011F7, nx 16 and ny 8 as big-endian words, then dx = 0.75f = 0x3F400000.
     const std::vector<unsigned char> bytes = file_bytes(path);
-    ASSERT_EQ(bytes.size(), 4 * (1 + 2 + 6 + 3 + 1 + 128 + 1 + 4 + 1) + 2 * 4 * (2 + 4 + 3 + 4) + 4 * (32 + 15));
+    ASSERT_EQ(bytes.size(),
+              4 * (1 + 2 + 6 + 3 + 1 + 128 + 1 + 4 + 1) + 2 * 4 * (2 + 4 + 3 + 4) + 4 * (32 + 15));
     EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 14),
               (std::vector<unsigned char>{0, 0, 0x11, 0xF7, 0, 0, 0, 16, 0, 0, 0, 8, 0x3F, 0x40}));
 
@@ -339,8 +339,7 @@ TEST(GridMulti, HygRoundTripAndLayout)
     std::remove(path.c_str());
 }
 
-TEST(GridMulti, HygRejectsBadFilesAndKeepsTheGrid)
-{
+TEST(GridMulti, HygRejectsBadFilesAndKeepsTheGrid) {
     const std::string good = temp_path("good.hyg"), bad = temp_path("bad.hyg");
     HyGridMulti a(8, 8, 1.0, 1.0, 4, 4, 2.0, 2.0);
     fill_random(a.heights, 64, 11);
@@ -353,8 +352,8 @@ TEST(GridMulti, HygRejectsBadFilesAndKeepsTheGrid)
     const float old_first = g.heights[0];
     // Reads `b` from a file, expects a refusal that leaves the grid as it was; what it printed.
     auto refused = [&](const std::vector<unsigned char>& b) {
-        std::ofstream(bad, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(b.data()),
-                                                                       std::streamsize(b.size()));
+        std::ofstream(bad, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
         const Printed said = printed([&] { EXPECT_EQ(g.read_hyg(bad.c_str()), 0); });
         EXPECT_EQ(g.heights, old_heights);
         EXPECT_EQ(g.heights[0], old_first);
@@ -382,9 +381,9 @@ TEST(GridMulti, HygRejectsBadFilesAndKeepsTheGrid)
         return b;
     };
     const std::size_t lines_at = 4 * (1 + 2 + 6 + 3 + 1 + 64), aux_at = lines_at + 4;
-    for (const auto& b : {patch32(4, 0x7fffffff), patch32(8, 0xffffffff), patch32(4, 65536), patch32(lines_at, 101),
-                          patch32(lines_at, 0x80000000u), patch32(aux_at, 101), patch32(aux_at + 4, 1u << 30),
-                          patch32(aux_at + 4 + 4 * 7, 4)}) {
+    for (const auto& b : {patch32(4, 0x7fffffff), patch32(8, 0xffffffff), patch32(4, 65536),
+                          patch32(lines_at, 101), patch32(lines_at, 0x80000000u), patch32(aux_at, 101),
+                          patch32(aux_at + 4, 1u << 30), patch32(aux_at + 4 + 4 * 7, 4)}) {
         const std::string err = refused(b).err;
         EXPECT_NE(err.find("hyg"), std::string::npos) << err;
     }
@@ -398,8 +397,7 @@ TEST(GridMulti, HygRejectsBadFilesAndKeepsTheGrid)
     std::remove(bad.c_str());
 }
 
-TEST(GridMulti, AllocationFailures)
-{
+TEST(GridMulti, AllocationFailures) {
     // The auxiliary array of the constructor cannot be had: two messages, the main grid still works.
     {
         RefusedAllocations refuse(100000);
@@ -424,8 +422,7 @@ TEST(GridMulti, AllocationFailures)
     EXPECT_EQ(small.heights[3], 5.0f);
     std::remove(path.c_str());
 }
-TEST(GridMulti, ConcurrentQueriesMatchSerialOnes)
-{
+TEST(GridMulti, ConcurrentQueriesMatchSerialOnes) {
     HyGridMulti g(64, 64, 0.5, 0.5, 32, 32, 4.0, 4.0);
     fill_random(g.heights, 64 * 64, 21);
     fill_random(g.aux_array[0], 32 * 32, 22);

@@ -6,8 +6,7 @@
 
 using namespace oceantest;
 
-TEST(OceanData, BaseElementIsAFlatSeaOfItsExtent)
-{
+TEST(OceanData, BaseElementIsAFlatSeaOfItsExtent) {
     std::vector<float> array(static_cast<std::size_t>(8 + 2) * 4, 7.0f);
     HyOcean_record r;
     r.nx = 8;
@@ -44,8 +43,7 @@ TEST(OceanData, BaseElementIsAFlatSeaOfItsExtent)
     EXPECT_EQ(array[31], 0.0f);
 }
 
-TEST(OceanData, LoopQuantisation)
-{
+TEST(OceanData, LoopQuantisation) {
     HyOcean_record r;
     r.heights = nullptr;
     HyOcean_data e(r);
@@ -70,8 +68,7 @@ TEST(OceanData, LoopQuantisation)
     EXPECT_EQ(e.quantise_frequency(5.0), 5.0);
 }
 
-TEST(OceanData, WriteSgi)
-{
+TEST(OceanData, WriteSgi) {
     std::vector<float> array(static_cast<std::size_t>(6 + 2) * 3, 0.0f);
     for (int k = 0; k < 18; ++k)
         array[k] = float(k);
@@ -90,11 +87,11 @@ TEST(OceanData, WriteSgi)
     EXPECT_EQ(bytes[512 + 17], 255);
     std::remove(path.c_str());
     e.set_height_array(nullptr);
-    EXPECT_EQ(printed([&] { EXPECT_EQ(e.write_sgi(path.c_str(), 0.0, 1.0), 0); }).err, "unable to write height array \n");
+    EXPECT_EQ(printed([&] { EXPECT_EQ(e.write_sgi(path.c_str(), 0.0, 1.0), 0); }).err,
+              "unable to write height array \n");
 }
 
-TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly)
-{
+TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly) {
     const double t[2] = {0.0, 1.0}, v[2] = {0.0, 10.0}, w[2] = {4.0, 2.0};
     const double* src[3] = {t, v, w};
     HyKeyFrames k;
@@ -109,9 +106,10 @@ TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly)
     // Several segments: the segment is found by the first key at or after t.
     const double t4[4] = {0.0, 1.0, 3.0, 4.0}, v4[4] = {0.0, 1.0, -1.0, 5.0};
     const double* src4[2] = {t4, v4};
-    ASSERT_EQ(k.init(4, 1, src4), 1);  // replaces the old table
+    ASSERT_EQ(k.init(4, 1, src4), 1); // replaces the old table
     EXPECT_EQ(k.channel_count(), 1);
-    for (auto [time, value] : {std::pair{1.0, 1.0}, {2.0, 0.0}, {3.0, -1.0}, {3.5, 2.0}, {5.0, 11.0}, {-2.0, -2.0}}) {
+    for (auto [time, value] :
+         {std::pair{1.0, 1.0}, {2.0, 0.0}, {3.0, -1.0}, {3.5, 2.0}, {5.0, 11.0}, {-2.0, -2.0}}) {
         k.evaluate(time, out);
         EXPECT_DOUBLE_EQ(out[0], value) << time;
     }
@@ -126,12 +124,11 @@ TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly)
     }
     k.clear();
     out[0] = 9.0;
-    k.evaluate(1.0, out);  // empty: nothing written
+    k.evaluate(1.0, out); // empty: nothing written
     EXPECT_EQ(out[0], 9.0);
 }
 
-TEST(KeyFrames, AllocationFailureKeepsNothing)
-{
+TEST(KeyFrames, AllocationFailureKeepsNothing) {
     const auto before = hymem::heap_bytes();
     const double t[2] = {0.0, 1.0}, v[2] = {0.0, 10.0};
     const double* src[2] = {t, v};

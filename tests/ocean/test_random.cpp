@@ -3,8 +3,7 @@
 #include "ocean/HyRandom.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-TEST(Random, FirstUniformDeviatesForSeed101AreTheHandComputedOnes)
-{
+TEST(Random, FirstUniformDeviatesForSeed101AreTheHandComputedOnes) {
     // Seeding with s = 101:
     //   ix1 = (54773 - 101) mod 259200 = 54672
     //   ix1 = (7141*54672 + 54773) mod 259200 = 112325, ix2 = 112325 mod 134456 = 112325
@@ -21,7 +20,8 @@ TEST(Random, FirstUniformDeviatesForSeed101AreTheHandComputedOnes)
     EXPECT_EQ(r.ix3, 202798);
     EXPECT_DOUBLE_EQ(r.table[0], 0.32751359001558467);
     EXPECT_DOUBLE_EQ(r.table[96], 0.7582538264845343);
-    const double expected[4] = {0.04623475414008802, 0.7582538264845343, 0.5005696897596138, 0.7217247081754022};
+    const double expected[4] = {0.04623475414008802, 0.7582538264845343, 0.5005696897596138,
+                                0.7217247081754022};
     for (double e : expected)
         EXPECT_DOUBLE_EQ(r.uniform(), e);
     EXPECT_EQ(r.ix1, 106391);
@@ -29,8 +29,7 @@ TEST(Random, FirstUniformDeviatesForSeed101AreTheHandComputedOnes)
     EXPECT_EQ(r.ix3, 151754);
 }
 
-TEST(Random, ReseedRestartsAndForgetsTheCachedNormal)
-{
+TEST(Random, ReseedRestartsAndForgetsTheCachedNormal) {
     HyRandom a, b;
     a.seed(4242);
     std::vector<double> first;
@@ -49,8 +48,7 @@ TEST(Random, ReseedRestartsAndForgetsTheCachedNormal)
     EXPECT_EQ(b.gaussian(), g);
 }
 
-TEST(Random, SeedsAboveTheIncrementReduceIntoRange)
-{
+TEST(Random, SeedsAboveTheIncrementReduceIntoRange) {
     // 54773 - 60000 = -5227 -> remainder -5227 -> +259200 = 253973, then two steps of generator 1.
     HyRandom z;
     z.seed(60000);
@@ -63,12 +61,12 @@ TEST(Random, SeedsAboveTheIncrementReduceIntoRange)
         ASSERT_EQ(z.uniform(), q.uniform());
     for (int s : {54774, 2147483647, -2147483647 - 1, -7}) {
         z.seed(s);
-        EXPECT_TRUE(z.ix1 >= 0 && z.ix1 < z.M1 && z.ix2 >= 0 && z.ix2 < z.M2 && z.ix3 >= 0 && z.ix3 < z.M3) << s;
+        EXPECT_TRUE(z.ix1 >= 0 && z.ix1 < z.M1 && z.ix2 >= 0 && z.ix2 < z.M2 && z.ix3 >= 0 && z.ix3 < z.M3)
+            << s;
     }
 }
 
-TEST(Random, GaussianCachesTheSinePartner)
-{
+TEST(Random, GaussianCachesTheSinePartner) {
     HyRandom r, u;
     r.seed(7);
     u.seed(7);
@@ -84,8 +82,7 @@ TEST(Random, GaussianCachesTheSinePartner)
     EXPECT_EQ(r.normal_pending, 0);
 }
 
-TEST(Random, UnseededGeneratorReportsOnEveryUse)
-{
+TEST(Random, UnseededGeneratorReportsOnEveryUse) {
     HyRandom r;
     testing::internal::CaptureStdout();
     EXPECT_EQ(r.uniform(), 0.0);
@@ -98,8 +95,7 @@ TEST(Random, UnseededGeneratorReportsOnEveryUse)
     EXPECT_TRUE(r.is_initialised());
 }
 
-TEST(Random, RuntimeModeUsesTheLibraryGenerator)
-{
+TEST(Random, RuntimeModeUsesTheLibraryGenerator) {
     HyRandom r;
     r.set_mode(HyRandom::kModeRuntime);
     std::srand(3);

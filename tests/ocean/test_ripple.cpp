@@ -18,8 +18,7 @@ struct Bound {
 
 // The profile the element must produce, computed independently in double precision with the
 // standard library's Bessel function.
-std::vector<double> reference_profile(const HyRipple_record& r, double t)
-{
+std::vector<double> reference_profile(const HyRipple_record& r, double t) {
     const int n = r.nx;
     const double dr = r.dx;
     const double dk = kPi / ((n - 1) * dr);
@@ -43,8 +42,7 @@ std::vector<double> reference_profile(const HyRipple_record& r, double t)
 
 } // namespace
 
-TEST(Ripple, BesselJ0MatchesStandardLibraryOverZeroTo200)
-{
+TEST(Ripple, BesselJ0MatchesStandardLibraryOverZeroTo200) {
     double worst = 0.0, where = 0.0;
     for (int k = 0; k <= 400000; ++k) {
         const double x = k * 0.0005;
@@ -61,8 +59,7 @@ TEST(Ripple, BesselJ0MatchesStandardLibraryOverZeroTo200)
     EXPECT_NEAR(hy_bessel_j0(0.0), 1.0, 1e-8);
 }
 
-TEST(Ripple, FlatBeforeAndAtImpactThenMatchesDirectHankelSum)
-{
+TEST(Ripple, FlatBeforeAndAtImpactThenMatchesDirectHankelSum) {
     HyRipple_record r;
     r.start_time = 2.0;
     r.nx = 121;
@@ -91,10 +88,9 @@ TEST(Ripple, FlatBeforeAndAtImpactThenMatchesDirectHankelSum)
     }
 }
 
-TEST(Ripple, CachedAndDirectSynthesisAgreeBitForBitAndTimeScaleStretchesTime)
-{
+TEST(Ripple, CachedAndDirectSynthesisAgreeBitForBitAndTimeScaleStretchesTime) {
     HyRipple_record r;
-    r.nx = 203;  // not a multiple of four: the remainder rows are exercised too
+    r.nx = 203; // not a multiple of four: the remainder rows are exercised too
     HyOceanSurfaceGridElement_ripple cached(r), direct(r);
     direct.set_direct_synthesis(true);
     ASSERT_EQ(cached.generate_kspace(), 1);
@@ -115,8 +111,7 @@ TEST(Ripple, CachedAndDirectSynthesisAgreeBitForBitAndTimeScaleStretchesTime)
     EXPECT_EQ(std::memcmp(fast.profile, slow.profile, sizeof(float) * 203), 0);
 }
 
-TEST(Ripple, RadialHeightInterpolatesTapersAndScales)
-{
+TEST(Ripple, RadialHeightInterpolatesTapersAndScales) {
     HyRipple_record r;
     r.amplitude_scale = 3.0;
     r.centre_x = 7.0;
@@ -157,21 +152,21 @@ TEST(Ripple, RadialHeightInterpolatesTapersAndScales)
     e.transform_to_heights();
     for (int i = 0; i < r.nx; ++i)
         ASSERT_FLOAT_EQ(g.array[std::size_t(i)], float(e.get_radial_height(i * r.dx))) << i;
-    EXPECT_EQ(g.array[std::size_t(r.nx)], -7.0f);  // padding untouched
+    EXPECT_EQ(g.array[std::size_t(r.nx)], -7.0f); // padding untouched
 }
 
-TEST(Ripple, FilteredFieldIsSecondTimeDerivative)
-{
+TEST(Ripple, FilteredFieldIsSecondTimeDerivative) {
     HyRipple_record r;
     r.nx = 161;
     r.ny = 1;
     r.dx = 0.2;
     r.time_scale = 1.5;
-    r.amplitude_scale = 4.0;  // the filtered field ignores it
+    r.amplitude_scale = 4.0; // the filtered field ignores it
     HyOceanSurfaceGridElement_ripple e(r);
     ASSERT_EQ(e.generate_kspace(), 1);
     const double t = 2.0, h = 1e-3;
-    const std::vector<double> p[3] = {reference_profile(r, t - h), reference_profile(r, t), reference_profile(r, t + h)};
+    const std::vector<double> p[3] = {reference_profile(r, t - h), reference_profile(r, t),
+                                      reference_profile(r, t + h)};
     std::vector<float> acc(std::size_t(r.nx) * std::size_t(r.ny) + 2, 0.0f);
     e.evolve_filtered_to_time(acc.data(), t);
     double peak = 0.0;
@@ -189,8 +184,7 @@ TEST(Ripple, FilteredFieldIsSecondTimeDerivative)
     EXPECT_EQ(max_abs(acc.data(), r.nx), 0.0);
 }
 
-TEST(Ripple, NewRecordRebuildsTheSpectrumInPlace)
-{
+TEST(Ripple, NewRecordRebuildsTheSpectrumInPlace) {
     HyRipple_record r, r2;
     HyOceanSurfaceGridElement_ripple e(r);
     ASSERT_EQ(e.generate_kspace(), 1);
@@ -206,8 +200,7 @@ TEST(Ripple, NewRecordRebuildsTheSpectrumInPlace)
     EXPECT_EQ(std::memcmp(e.profile, fresh.profile, sizeof(float) * 301), 0);
 }
 
-TEST(Ripple, BadInputGivesAFlatFiniteRipple)
-{
+TEST(Ripple, BadInputGivesAFlatFiniteRipple) {
     const struct {
         const char* what;
         void (*change)(HyRipple_record&);
@@ -222,7 +215,8 @@ TEST(Ripple, BadInputGivesAFlatFiniteRipple)
         {"strength NaN", [](HyRipple_record& r) { r.strength = kNan; }},
         {"strength huge", [](HyRipple_record& r) { r.strength = 1e300; }},
         {"start NaN", [](HyRipple_record& r) { r.start_time = kNan; }},
-        {"time scale inf", [](HyRipple_record& r) { r.time_scale = std::numeric_limits<double>::infinity(); }},
+        {"time scale inf",
+         [](HyRipple_record& r) { r.time_scale = std::numeric_limits<double>::infinity(); }},
         {"amplitude NaN", [](HyRipple_record& r) { r.amplitude_scale = kNan; }},
         {"centre NaN", [](HyRipple_record& r) { r.centre_x = kNan; }},
     };
@@ -254,8 +248,7 @@ TEST(Ripple, BadInputGivesAFlatFiniteRipple)
     EXPECT_EQ(max_abs(e.profile, e.N), 0.0);
 }
 
-TEST(Ripple, RefusedWorkArrayLeavesProfileUnchanged)
-{
+TEST(Ripple, RefusedWorkArrayLeavesProfileUnchanged) {
     HyRipple_record r;
     HyOceanSurfaceGridElement_ripple e(r);
     ASSERT_EQ(e.generate_kspace(), 1);
@@ -270,7 +263,8 @@ TEST(Ripple, RefusedWorkArrayLeavesProfileUnchanged)
     // A ripple whose arrays could not be made reports when initialised and stays flat.
     std::optional<HyOceanSurfaceGridElement_ripple> starved;
     printed_refused(0, [&] { starved.emplace(r); });
-    EXPECT_NE(printed([&] { EXPECT_EQ(starved->generate_kspace(), 0); }).out.find("Out of Memory"), std::string::npos);
+    EXPECT_NE(printed([&] { EXPECT_EQ(starved->generate_kspace(), 0); }).out.find("Out of Memory"),
+              std::string::npos);
     starved->evolve_to_time(2.0);
     EXPECT_EQ(starved->get_radial_height(1.0), 0.0);
 }

@@ -11,18 +11,15 @@ namespace {
 
 using namespace oceantest;
 
-HyPrimaryWaves_data primary(int n = 32)
-{
+HyPrimaryWaves_data primary(int n = 32) {
     return HyPrimaryWaves_data{.size = n, .small_spacing = 0.25, .large_spacing = 3.0};
 }
 
-HySwell_data small_swell(int seed = 3345)
-{
+HySwell_data small_swell(int seed = 3345) {
     return HySwell_data{.size = 32, .spacing = 5.0, .length = 60.0, .seed = seed};
 }
 
-HyWake_record small_wake()
-{
+HyWake_record small_wake() {
     HyWake_record w;
     w.nx = w.ny = 32;
     w.dx = w.dy = 2.0;
@@ -30,8 +27,7 @@ HyWake_record small_wake()
     return w;
 }
 
-HyDisturbance_record small_disturbance(int n = 32)
-{
+HyDisturbance_record small_disturbance(int n = 32) {
     HyDisturbance_record d;
     d.nx = d.ny = n;
     d.dx = d.dy = 1.0;
@@ -40,23 +36,20 @@ HyDisturbance_record small_disturbance(int n = 32)
 
 // A surface with small primary waves and, unless told otherwise, one swell (id 1).
 struct Sea : HyOceanSurface {
-    explicit Sea(bool swell = true)
-    {
+    explicit Sea(bool swell = true) {
         EXPECT_EQ(allocate_primary_waves(primary()), 1);
         if (swell) {
             EXPECT_EQ(add_new_swell(small_swell()), 1u);
         }
     }
-    HyOcean_data* element(std::uint32_t id)
-    {
+    HyOcean_data* element(std::uint32_t id) {
         HyOcean_data* e = nullptr;
         EXPECT_EQ(get_bare_pointer(id, e), 1);
         return e;
     }
 };
 
-std::vector<double> sample(const HyOceanSurface& s)
-{
+std::vector<double> sample(const HyOceanSurface& s) {
     std::vector<double> v;
     for (double y = -40; y <= 40; y += 7.3)
         for (double x = -40; x <= 40; x += 5.9)
@@ -64,20 +57,17 @@ std::vector<double> sample(const HyOceanSurface& s)
     return v;
 }
 
-bool all_finite(const std::vector<double>& v)
-{
+bool all_finite(const std::vector<double>& v) {
     return std::all_of(v.begin(), v.end(), [](double h) { return std::isfinite(h); });
 }
 
-bool is_flat(const std::vector<double>& v)
-{
+bool is_flat(const std::vector<double>& v) {
     return std::all_of(v.begin(), v.end(), [](double h) { return h == 0.0; });
 }
 
 } // namespace
 
-TEST(Surface, IdsGrowNeverReusedAndRemovedIdsAreInvalid)
-{
+TEST(Surface, IdsGrowNeverReusedAndRemovedIdsAreInvalid) {
     Sea s;
     EXPECT_EQ(s.add_new_swell(small_swell()), 2u);
     EXPECT_EQ(s.add_new_swell(small_swell()), 3u);
@@ -87,22 +77,28 @@ TEST(Surface, IdsGrowNeverReusedAndRemovedIdsAreInvalid)
 
     using Call = std::uint32_t (*)(HyOceanSurface&);
     const std::pair<const char*, Call> ops[] = {
-        {"reset_swell_parameters", [](HyOceanSurface& s) { return s.reset_swell_parameters(2, 1, 50, 0.2, 0.2, 0, 0); }},
-        {"reallocate_swell", [](HyOceanSurface& s) { return std::uint32_t(s.reallocate_swell(2, small_swell())); }},
+        {"reset_swell_parameters",
+         [](HyOceanSurface& s) { return s.reset_swell_parameters(2, 1, 50, 0.2, 0.2, 0, 0); }},
+        {"reallocate_swell",
+         [](HyOceanSurface& s) { return std::uint32_t(s.reallocate_swell(2, small_swell())); }},
         {"remove_swell", [](HyOceanSurface& s) { return s.remove_swell(2); }},
         {"get_bare_pointer",
          [](HyOceanSurface& s) {
              HyOcean_data* e = nullptr;
              return std::uint32_t(s.get_bare_pointer(2, e));
          }},
-        {"evolve_disturbance_to_time", [](HyOceanSurface& s) { return std::uint32_t(s.evolve_disturbance_to_time(2, 1)); }},
+        {"evolve_disturbance_to_time",
+         [](HyOceanSurface& s) { return std::uint32_t(s.evolve_disturbance_to_time(2, 1)); }},
         {"remove_ripple", [](HyOceanSurface& s) { return s.remove_ripple(2); }},
         {"remove_wake", [](HyOceanSurface& s) { return s.remove_wake(2); }},
-        {"remove_displacement_grid", [](HyOceanSurface& s) { return std::uint32_t(s.remove_displacement_grid(2)); }},
-        {"add_boat_disturbance", [](HyOceanSurface& s) { return std::uint32_t(s.add_boat_disturbance(2, {})); }},
+        {"remove_displacement_grid",
+         [](HyOceanSurface& s) { return std::uint32_t(s.remove_displacement_grid(2)); }},
+        {"add_boat_disturbance",
+         [](HyOceanSurface& s) { return std::uint32_t(s.add_boat_disturbance(2, {})); }},
         // An id of another kind of element is no swell, ripple or wake.
         {"remove_ripple", [](HyOceanSurface& s) { return s.remove_ripple(1); }},
-        {"reset_wake_parameters", [](HyOceanSurface& s) { return s.reset_wake_parameters(3, 1, 0, 0, 0, 0); }},
+        {"reset_wake_parameters",
+         [](HyOceanSurface& s) { return s.reset_wake_parameters(3, 1, 0, 0, 0, 0); }},
     };
     for (const auto& [name, call] : ops)
         EXPECT_EQ(printed([&, call = call] { EXPECT_EQ(call(s), 0u) << name; }).err,
@@ -117,8 +113,7 @@ TEST(Surface, IdsGrowNeverReusedAndRemovedIdsAreInvalid)
               "WARNING:  HyOceanDisturbanceList unable to find id 99\n");
 }
 
-TEST(Surface, SecondAllocationFailsAndKeepsTheFirstWaves)
-{
+TEST(Surface, SecondAllocationFailsAndKeepsTheFirstWaves) {
     HyOceanSurface s;
     s.evolve_to_time(1.0); // nothing allocated: nothing to do, no grid
     EXPECT_EQ(s.grid, nullptr);
@@ -135,8 +130,7 @@ TEST(Surface, SecondAllocationFailsAndKeepsTheFirstWaves)
     EXPECT_EQ(sample(s), before);
 }
 
-TEST(Surface, LoopSettingsReachElementsAddedLater)
-{
+TEST(Surface, LoopSettingsReachElementsAddedLater) {
     Sea s(false);
     HySurface_data settings{.loop = 1, .loop_time = 8.0};
     s.set_surface_parameters(settings);
@@ -163,8 +157,7 @@ TEST(Surface, LoopSettingsReachElementsAddedLater)
     EXPECT_NE(sample(s), second);
 }
 
-TEST(Surface, DefaultPrimaryLatticesRepeatWithTheirSpans)
-{
+TEST(Surface, DefaultPrimaryLatticesRepeatWithTheirSpans) {
     HyOceanSurface s;
     ASSERT_EQ(s.allocate_primary_waves(HyPrimaryWaves_data()), 1);
     HyGridMulti* g = nullptr;
@@ -191,13 +184,12 @@ TEST(Surface, DefaultPrimaryLatticesRepeatWithTheirSpans)
     EXPECT_GT(std::fabs(g->aux_value(0, 0.3, 0.0) - g->aux_value(0, 0.3 + 952.32 / 2, 0.0)), 1e-4);
 }
 
-TEST(Surface, RemovedDisplacementGridLeavesTheSeaBitForBit)
-{
+TEST(Surface, RemovedDisplacementGridLeavesTheSeaBitForBit) {
     Sea s;
     s.evolve_to_time(2.0);
     const auto before = sample(s);
-    const std::uint32_t id =
-        s.add_new_displacement_grid({.nx = 40, .ny = 20, .dx = 1.0, .dy = 1.0, .centre_x = 3.0, .angle = 0.4});
+    const std::uint32_t id = s.add_new_displacement_grid(
+        {.nx = 40, .ny = 20, .dx = 1.0, .dy = 1.0, .centre_x = 3.0, .angle = 0.4});
     ASSERT_EQ(id, 2u);
     float* a = s.element(id)->get_height_array();
     std::fill_n(a, 40 * 20, 0.5f);
@@ -222,8 +214,7 @@ TEST(Surface, RemovedDisplacementGridLeavesTheSeaBitForBit)
     EXPECT_EQ(sample(s), before);
 }
 
-TEST(Surface, FloatsOnAKnownPlane)
-{
+TEST(Surface, FloatsOnAKnownPlane) {
     HyOceanSurface s;
     HyPrimaryWaves_data p = primary();
     p.wind_speed = 0.0; // flat primary waves
@@ -249,8 +240,7 @@ TEST(Surface, FloatsOnAKnownPlane)
     EXPECT_EQ(ta, 0.2);
 }
 
-TEST(Surface, ElementFamiliesTakeTheirGridsAndGiveThemBack)
-{
+TEST(Surface, ElementFamiliesTakeTheirGridsAndGiveThemBack) {
     HyOceanSurface s;
     ASSERT_EQ(s.reallocate_primary_waves(primary()), 1); // allocates when nothing exists
     ASSERT_EQ(s.reallocate_primary_waves(primary(64)), 1);
@@ -296,8 +286,7 @@ TEST(Surface, ElementFamiliesTakeTheirGridsAndGiveThemBack)
     EXPECT_EQ(s.get_height(1.0, 2.0), 0.0);
 }
 
-TEST(Surface, BadInputIsRefusedOrFlat)
-{
+TEST(Surface, BadInputIsRefusedOrFlat) {
     HyOceanSurface s;
     for (int n : {0, 7, -4, 2}) {
         const Printed said = printed([&] { EXPECT_EQ(s.allocate_primary_waves(primary(n)), 0) << n; });
@@ -339,8 +328,7 @@ TEST(Surface, BadInputIsRefusedOrFlat)
     EXPECT_TRUE(std::isfinite(z) && std::isfinite(a) && std::isfinite(c));
 }
 
-TEST(Surface, AllocationFailuresReportAndLeaveTheSurfaceUsable)
-{
+TEST(Surface, AllocationFailuresReportAndLeaveTheSurfaceUsable) {
     const std::int64_t hook_before = hymem::hook_bytes();
     int failures_seen = 0, node_failures = 0;
     for (int grants = 0; grants < 24; ++grants) {
@@ -358,7 +346,8 @@ TEST(Surface, AllocationFailuresReportAndLeaveTheSurfaceUsable)
             });
             if (!ok) {
                 ++failures_seen;
-                EXPECT_NE(said.err.find("HyOceanSurface::allocate_primary_waves"), std::string::npos) << said.err;
+                EXPECT_NE(said.err.find("HyOceanSurface::allocate_primary_waves"), std::string::npos)
+                    << said.err;
                 EXPECT_EQ(s.primary_allocated, 0);
             } else if (!swell) {
                 // Whatever step failed, the new grid went with it.
@@ -367,8 +356,9 @@ TEST(Surface, AllocationFailuresReportAndLeaveTheSurfaceUsable)
                 EXPECT_EQ(s.disturbances.count, 0);
                 if (said.err.find("add_node") != std::string::npos) {
                     ++node_failures;
-                    EXPECT_NE(said.err.find("HyOceanDisturbanceList::add_node  unable to allocate node \n"
-                                            "HyOceanSurface::add_new_swell unable to add swell to disturbance list \n"),
+                    EXPECT_NE(said.err.find(
+                                  "HyOceanDisturbanceList::add_node  unable to allocate node \n"
+                                  "HyOceanSurface::add_new_swell unable to add swell to disturbance list \n"),
                               std::string::npos);
                 }
             }
@@ -392,8 +382,7 @@ TEST(Surface, AllocationFailuresReportAndLeaveTheSurfaceUsable)
     EXPECT_EQ(node_failures, 1);
 }
 
-TEST(Surface, FramesNeedNoMemoryOnceBuiltAndFailedFramesKeepTheLastSea)
-{
+TEST(Surface, FramesNeedNoMemoryOnceBuiltAndFailedFramesKeepTheLastSea) {
     // Only the calling thread allocates through the hook (workers take heap memory), so the
     // elements evolve on this thread alone here.
     hyplat::HyThreadPool::set_process_threads(1);
@@ -426,8 +415,7 @@ TEST(Surface, FramesNeedNoMemoryOnceBuiltAndFailedFramesKeepTheLastSea)
     hyplat::HyThreadPool::set_process_threads(0);
 }
 
-TEST(Surface, RefusedReallocationsKeepTheListAndRecover)
-{
+TEST(Surface, RefusedReallocationsKeepTheListAndRecover) {
     int failures = 0;
     for (int grants = 0; grants < 12; ++grants) {
         SCOPED_TRACE("grants " + std::to_string(grants));
@@ -445,7 +433,8 @@ TEST(Surface, RefusedReallocationsKeepTheListAndRecover)
         });
         if (!reallocated) {
             ++failures;
-            EXPECT_NE(said.err.find("HyOceanSurface::reallocate_primary_waves"), std::string::npos) << said.err;
+            EXPECT_NE(said.err.find("HyOceanSurface::reallocate_primary_waves"), std::string::npos)
+                << said.err;
             EXPECT_EQ(s.primary_allocated, 0);
         }
         if (!swell) {
@@ -470,8 +459,7 @@ TEST(Surface, RefusedReallocationsKeepTheListAndRecover)
     EXPECT_GT(failures, 2);
 }
 
-TEST(Surface, SwellTooLargeToReallocateCarriesOnAtItsOldSize)
-{
+TEST(Surface, SwellTooLargeToReallocateCarriesOnAtItsOldSize) {
     Rationed ration(1000, 100000);
     ration.off();
     Sea s, reference;
@@ -480,7 +468,8 @@ TEST(Surface, SwellTooLargeToReallocateCarriesOnAtItsOldSize)
     ration.on();
     const Printed said = printed([&] { EXPECT_EQ(s.reallocate_swell(1, big), 0); });
     ration.off();
-    EXPECT_NE(said.err.find("HyOceanSurface::reallocate_swell unable to reallocate grid \n"), std::string::npos);
+    EXPECT_NE(said.err.find("HyOceanSurface::reallocate_swell unable to reallocate grid \n"),
+              std::string::npos);
     s.evolve_to_time(2.0);
     reference.evolve_to_time(2.0);
     EXPECT_EQ(sample(s), sample(reference));
@@ -488,8 +477,7 @@ TEST(Surface, SwellTooLargeToReallocateCarriesOnAtItsOldSize)
     EXPECT_EQ(s.grid->aux_nx[1], 256);
 }
 
-TEST(Surface, DisturbanceGridLeftWithoutMemoryIsUnboundAndThenCannotAddAGrid)
-{
+TEST(Surface, DisturbanceGridLeftWithoutMemoryIsUnboundAndThenCannotAddAGrid) {
     // Memory for the resized grid but not for the new element, nor to put the old size back: the
     // element stays in the list without a grid, and the next reallocation must add a new one.
     Sea s(false);
@@ -515,8 +503,7 @@ TEST(Surface, DisturbanceGridLeftWithoutMemoryIsUnboundAndThenCannotAddAGrid)
     EXPECT_EQ(s.remove_disturbance_grid(d), d);
 }
 
-TEST(Surface, ForwardsReflectingLinesQueriesAndImages)
-{
+TEST(Surface, ForwardsReflectingLinesQueriesAndImages) {
     HyOceanSurface s;
     EXPECT_EQ(s.add_reflecting_line(0.0, 0.0, 0.0), -1); // no grid yet
     double sx = 7, sy = 7;
@@ -547,8 +534,7 @@ TEST(Surface, ForwardsReflectingLinesQueriesAndImages)
 
 // The elements evolve side by side on the process's threads; the sea is bit-for-bit the same for
 // 1, 2 and 7 threads, and each element lands where its position puts it.
-TEST(Surface, SeaDoesNotDependOnTheThreadCount)
-{
+TEST(Surface, SeaDoesNotDependOnTheThreadCount) {
     std::vector<double> seas[3];
     int k = 0;
     for (int threads : {1, 2, 7}) {

@@ -13,19 +13,19 @@ using oceantest::naive_dft;
 using oceantest::printed;
 using oceantest::Printed;
 
-std::vector<HyTransformBackend> backends()
-{
+std::vector<HyTransformBackend> backends() {
     std::vector<HyTransformBackend> b{HyTransformBackend::builtin};
     if (HySpectralTransform::backend_available(HyTransformBackend::fftw))
         b.push_back(HyTransformBackend::fftw);
     return b;
 }
 
-const char* name(HyTransformBackend b) { return b == HyTransformBackend::fftw ? "fftw" : "builtin"; }
+const char* name(HyTransformBackend b) {
+    return b == HyTransformBackend::fftw ? "fftw" : "builtin";
+}
 
 // The stored half spectrum (interleaved, nx + 2 floats a row) of a random real field.
-std::vector<float> random_real_spectrum(int nx, int ny, unsigned seed)
-{
+std::vector<float> random_real_spectrum(int nx, int ny, unsigned seed) {
     std::vector<float> a(static_cast<std::size_t>(nx + 2) * ny, 0.0f);
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
@@ -35,8 +35,7 @@ std::vector<float> random_real_spectrum(int nx, int ny, unsigned seed)
 }
 
 // The half spectrum stored as interleaved floats, as complex values.
-std::vector<cd> as_complex(const std::vector<float>& a, std::size_t count)
-{
+std::vector<cd> as_complex(const std::vector<float>& a, std::size_t count) {
     std::vector<cd> c(count);
     for (std::size_t k = 0; k < count; ++k)
         c[k] = cd(a[2 * k], a[2 * k + 1]);
@@ -48,14 +47,13 @@ struct Size {
 };
 
 // Even and odd sizes, every radix, generic odd factors (7, 11, 13), degenerate single rows/columns.
-const Size kSmallSizes[] = {{2, 2},  {4, 4},  {8, 2},  {6, 10}, {10, 6}, {12, 15}, {16, 9}, {30, 20},
-                            {20, 25}, {14, 7}, {22, 13}, {5, 4}, {9, 6},  {15, 5}, {1, 8},  {8, 1},
-                            {2, 1},  {64, 32}, {36, 24}, {3, 3}};
+const Size kSmallSizes[] = {{2, 2},   {4, 4},   {8, 2},  {6, 10},  {10, 6},  {12, 15}, {16, 9},
+                            {30, 20}, {20, 25}, {14, 7}, {22, 13}, {5, 4},   {9, 6},   {15, 5},
+                            {1, 8},   {8, 1},   {2, 1},  {64, 32}, {36, 24}, {3, 3}};
 
 } // namespace
 
-TEST(SpectralTransform, BothDirectionsMatchNaiveDftForEvenAndOddSizes)
-{
+TEST(SpectralTransform, BothDirectionsMatchNaiveDftForEvenAndOddSizes) {
     for (HyTransformBackend b : backends()) {
         HySpectralTransform t(b);
         ASSERT_EQ(t.backend(), b);
@@ -65,7 +63,8 @@ TEST(SpectralTransform, BothDirectionsMatchNaiveDftForEvenAndOddSizes)
             const double log_n = std::log2(2.0 * double(n));
             // Inverse: the real parts of the full spectrum's sum, to float rounding of the largest value.
             std::vector<float> a = random_real_spectrum(s.nx, s.ny, 7u * s.nx + s.ny);
-            const auto ref = naive_dft(full_spectrum(as_complex(a, ncols * s.ny), s.nx, s.ny), s.nx, s.ny, +1);
+            const auto ref =
+                naive_dft(full_spectrum(as_complex(a, ncols * s.ny), s.nx, s.ny), s.nx, s.ny, +1);
             ASSERT_EQ(t.inverse(a.data(), s.nx, s.ny), 1);
             double peak = 1.0;
             for (const cd& v : ref)
@@ -89,8 +88,7 @@ TEST(SpectralTransform, BothDirectionsMatchNaiveDftForEvenAndOddSizes)
     }
 }
 
-TEST(SpectralTransform, BackendsAgreeAt1024)
-{
+TEST(SpectralTransform, BackendsAgreeAt1024) {
     if (!HySpectralTransform::backend_available(HyTransformBackend::fftw))
         GTEST_SKIP() << "built without FFTW";
     // Values are sums of ~1e6 unit terms (typical size 1e3); float rounding grows like log2(n).
@@ -116,8 +114,7 @@ TEST(SpectralTransform, BackendsAgreeAt1024)
     expect_close(a, b, a.size());
 }
 
-TEST(SpectralTransform, RejectsBadSizesAndUnalignedDataWorks)
-{
+TEST(SpectralTransform, RejectsBadSizesAndUnalignedDataWorks) {
     for (HyTransformBackend b : backends()) {
         HySpectralTransform t(b);
         float x[8] = {};
@@ -142,8 +139,7 @@ TEST(SpectralTransform, RejectsBadSizesAndUnalignedDataWorks)
     }
 }
 
-TEST(SpectralTransform, DefaultBackendIsSelectableAtRunTime)
-{
+TEST(SpectralTransform, DefaultBackendIsSelectableAtRunTime) {
     const HyTransformBackend before = HySpectralTransform::default_backend();
     const bool fftw = HySpectralTransform::backend_available(HyTransformBackend::fftw);
     HySpectralTransform::set_default_backend(HyTransformBackend::builtin);
@@ -163,8 +159,7 @@ TEST(SpectralTransform, DefaultBackendIsSelectableAtRunTime)
         ASSERT_NEAR(a[k], 120.0, 1e-3);
 }
 
-TEST(SpectralTransform, ManyDistinctSizesInOneProcess)
-{
+TEST(SpectralTransform, ManyDistinctSizesInOneProcess) {
     // More sizes than the shared plan cache holds: later sizes are planned for their call only.
     for (HyTransformBackend b : backends()) {
         HySpectralTransform t(b);

@@ -8,8 +8,7 @@ namespace {
 
 using namespace oceantest;
 
-HyWake_record patch(int n, double spacing)
-{
+HyWake_record patch(int n, double spacing) {
     HyWake_record r;
     r.nx = r.ny = n;
     r.dx = r.dy = spacing;
@@ -18,8 +17,7 @@ HyWake_record patch(int n, double spacing)
 
 } // namespace
 
-TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength)
-{
+TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength) {
     // A 5 m/s hull on a 256 m patch: transverse waves of length 2*pi*U^2/g, all inside a wedge of
     // about 19.5 degrees either side of the track, behind the hull.
     HyWake_record r = patch(512, 0.5);
@@ -64,8 +62,7 @@ TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength)
     EXPECT_NEAR(2.0 * spacing, lambda, 0.05 * lambda);
 }
 
-TEST(Wake, DepthScalingWithoutRecomputation)
-{
+TEST(Wake, DepthScalingWithoutRecomputation) {
     const std::size_t count = 128 * 128;
     HyWake_record r = patch(128, 0.5);
     HyOceanSurfaceGridElement_wake w(r);
@@ -88,8 +85,7 @@ TEST(Wake, DepthScalingWithoutRecomputation)
     EXPECT_EQ(std::vector<float>(w.base, w.base + count), before);
 }
 
-TEST(Wake, KinematicsPutTheHullOnTheShip)
-{
+TEST(Wake, KinematicsPutTheHullOnTheShip) {
     HyWake_record r = patch(64, 1.0);
     r.speed = 4.0;
     r.hull_length = 10.0;
@@ -127,15 +123,14 @@ TEST(Wake, KinematicsPutTheHullOnTheShip)
     EXPECT_NEAR(sy, 2.0, 1e-12);
 }
 
-TEST(Wake, InsideHullShapes)
-{
+TEST(Wake, InsideHullShapes) {
     HyWake_record r = patch(64, 1.0);
     r.hull_length = 20.0;
     r.hull_beam = 6.0;
     HyOceanSurfaceGridElement_wake box(r);
     const double hx = box.hull_x, hy = box.hull_y;
     EXPECT_EQ(box.is_inside_hull(hx, hy), 1);
-    EXPECT_EQ(box.is_inside_hull(hx + 10.0, hy + 3.0), 1);  // corners are inside a box
+    EXPECT_EQ(box.is_inside_hull(hx + 10.0, hy + 3.0), 1); // corners are inside a box
     EXPECT_EQ(box.is_inside_hull(hx + 10.01, hy), 0);
     EXPECT_EQ(box.is_inside_hull(hx, hy - 3.01), 0);
 
@@ -143,9 +138,9 @@ TEST(Wake, InsideHullShapes)
     HyOceanSurfaceGridElement_wake cut(r);
     // Ellipse centred on the stern (hx - 10, hy) with semi-axes L = 20 along x and B/2 = 3 across.
     EXPECT_EQ(cut.is_inside_hull(hx - 9.0, hy + 2.9), 1);
-    EXPECT_EQ(cut.is_inside_hull(hx + 9.0, hy + 2.9), 0);  // the bow corners are cut away
+    EXPECT_EQ(cut.is_inside_hull(hx + 9.0, hy + 2.9), 0); // the bow corners are cut away
     EXPECT_EQ(cut.is_inside_hull(hx + 9.0, hy), 1);
-    const double ex = 9.0 + 10.0;  // from the stern
+    const double ex = 9.0 + 10.0; // from the stern
     const double ey_edge = 3.0 * std::sqrt(1.0 - (ex / 20.0) * (ex / 20.0));
     EXPECT_EQ(cut.is_inside_hull(hx + 9.0, hy + 0.99 * ey_edge), 1);
     EXPECT_EQ(cut.is_inside_hull(hx + 9.0, hy + 1.01 * ey_edge), 0);
@@ -155,8 +150,7 @@ TEST(Wake, InsideHullShapes)
     EXPECT_EQ(other.is_inside_hull(hx, hy), 0);
 }
 
-TEST(Wake, SoftLimitAndFadeShapeTheCopy)
-{
+TEST(Wake, SoftLimitAndFadeShapeTheCopy) {
     HyWake_record r = patch(128, 0.5);
     std::vector<float> g((128 + 2) * 128, 0.0f);
     r.heights = g.data();
@@ -191,8 +185,7 @@ TEST(Wake, SoftLimitAndFadeShapeTheCopy)
     EXPECT_EQ(std::memcmp(g.data(), w.base, sizeof(float) * count), 0);
 }
 
-TEST(Wake, FilteredFieldIsUSquaredTimesCurvatureAlongTrack)
-{
+TEST(Wake, FilteredFieldIsUSquaredTimesCurvatureAlongTrack) {
     HyWake_record r = patch(256, 0.5);
     r.speed = 6.0;
     HyOceanSurfaceGridElement_wake w(r);
@@ -215,8 +208,7 @@ TEST(Wake, FilteredFieldIsUSquaredTimesCurvatureAlongTrack)
     EXPECT_LT(worst, 0.08 * peak);
 }
 
-TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
-{
+TEST(Wake, BadInputIsFlatOrRefusedNeverNaN) {
     // expect: what generate_kspace returns; flat: the pattern must be empty.
     struct Case {
         const char* what;
@@ -225,11 +217,16 @@ TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
         double spacing;
         int expect, flat, active = 1;
     } cases[] = {
-        {"speed 0", 20, 5, 1, 0.0, 10, 64, 0.5, 1, 1},         {"inactive", 20, 5, 1, 5, 10, 64, 0.5, 1, 1, 0},
-        {"hull length 0", 0.0, 5, 1, 5, 10, 64, 0.5, 1, 1},   {"hull depth 0", 20, 5, 0.0, 5, 10, 64, 0.5, 1, 1},
-        {"negative beam", 20, -5, 1, 5, 10, 64, 0.5, 1, 1},   {"speed NaN", 20, 5, 1, kNan, 10, 64, 0.5, 1, 0},
-        {"damping_b 0", 20, 5, 1, 5, 0.0, 64, 0.5, 1, 0},     {"huge speed", 20, 5, 1, 1e30, 10, 64, 0.5, 1, 0},
-        {"zero spacing", 20, 5, 1, 5, 10, 64, 0.0, 0, 0},     {"empty lattice", 20, 5, 1, 5, 10, 0, 0.5, 0, 0},
+        {"speed 0", 20, 5, 1, 0.0, 10, 64, 0.5, 1, 1},
+        {"inactive", 20, 5, 1, 5, 10, 64, 0.5, 1, 1, 0},
+        {"hull length 0", 0.0, 5, 1, 5, 10, 64, 0.5, 1, 1},
+        {"hull depth 0", 20, 5, 0.0, 5, 10, 64, 0.5, 1, 1},
+        {"negative beam", 20, -5, 1, 5, 10, 64, 0.5, 1, 1},
+        {"speed NaN", 20, 5, 1, kNan, 10, 64, 0.5, 1, 0},
+        {"damping_b 0", 20, 5, 1, 5, 0.0, 64, 0.5, 1, 0},
+        {"huge speed", 20, 5, 1, 1e30, 10, 64, 0.5, 1, 0},
+        {"zero spacing", 20, 5, 1, 5, 10, 64, 0.0, 0, 0},
+        {"empty lattice", 20, 5, 1, 5, 10, 0, 0.5, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -270,8 +267,7 @@ TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
     EXPECT_TRUE(all_finite(w.base, 32 * 32));
 }
 
-TEST(Wake, RefusedAllocationsReportAndReturnZero)
-{
+TEST(Wake, RefusedAllocationsReportAndReturnZero) {
     HyOceanSurfaceGridElement_wake w(patch(64, 0.5));
     EXPECT_NE(printed_refused(1, [&] { EXPECT_EQ(w.generate_kspace(), 0); })
                   .err.find("unable to allocate base height for wake generation"),
@@ -281,16 +277,17 @@ TEST(Wake, RefusedAllocationsReportAndReturnZero)
     hymem::install_hook(refuse_from, kTestTag, true, 64 * 64 * 4 + 65);
     const Printed said = printed([&] { EXPECT_EQ(w.generate_kspace(), 0); });
     hymem::set_hook_on(false); // the base block came from the hook and must go back through it
-    EXPECT_NE(said.err.find("HyOceanSurfaceElement_wake::generate_kspace unable to allocate space for generating wake "),
-              std::string::npos);
+    EXPECT_NE(
+        said.err.find(
+            "HyOceanSurfaceElement_wake::generate_kspace unable to allocate space for generating wake "),
+        std::string::npos);
     // Still usable afterwards.
     EXPECT_EQ(w.generate_kspace(), 1);
     hymem::install_hook(nullptr, 0, false, 0);
     EXPECT_GT(max_abs(w.base, 64 * 64), 0.0);
 }
 
-TEST(Wake, PatternEqualsDirectFourierSumOfTheFilteredFootprint)
-{
+TEST(Wake, PatternEqualsDirectFourierSumOfTheFilteredFootprint) {
     // Independent oracle on a small patch: the footprint placed in the right half of a 2nx x ny field,
     // a naive double-precision DFT, the free-surface response (conjugate at negative kx so that the
     // field stays real, damping term dropped on the Nyquist column), a naive inverse, and the right
@@ -336,7 +333,8 @@ TEST(Wake, PatternEqualsDirectFourierSumOfTheFilteredFootprint)
     std::vector<double> expect(std::size_t(nx) * ny);
     for (int y = 0; y < ny; ++y)
         for (int i = 0; i < nx; ++i) {
-            expect[std::size_t(y) * nx + std::size_t(i)] = back[std::size_t(y) * wx + std::size_t(nx + i)].real() / (wx * ny);
+            expect[std::size_t(y) * nx + std::size_t(i)] =
+                back[std::size_t(y) * wx + std::size_t(nx + i)].real() / (wx * ny);
             peak = std::max(peak, std::fabs(expect[std::size_t(y) * nx + std::size_t(i)]));
         }
     ASSERT_GT(peak, 1e-2);
@@ -344,8 +342,7 @@ TEST(Wake, PatternEqualsDirectFourierSumOfTheFilteredFootprint)
         EXPECT_NEAR(w.base[k], expect[std::size_t(k)], 2e-5 * peak) << "node " << k % nx << "," << k / nx;
 }
 
-TEST(Wake, NegativeSpeedKeepsThePatternAndBacksTheShip)
-{
+TEST(Wake, NegativeSpeedKeepsThePatternAndBacksTheShip) {
     HyWake_record fwd = patch(64, 0.5), back = patch(64, 0.5);
     fwd.speed = 4.0;
     back.speed = -4.0;

@@ -21,8 +21,7 @@ struct Field {
     double max_abs() const { return oceantest::max_abs(array.data(), std::size_t(nx) * ny); }
 };
 
-HyOcean_record wind_record(Field& f, double dx, double dy, int type = 104)
-{
+HyOcean_record wind_record(Field& f, double dx, double dy, int type = 104) {
     HyOcean_record r;
     r.nx = f.nx;
     r.ny = f.ny;
@@ -38,8 +37,7 @@ HyOcean_record wind_record(Field& f, double dx, double dy, int type = 104)
 }
 
 // Mirror image of the real-field symmetry, applied to a complex<double> half spectrum.
-void symmetrise(std::vector<cd>& s, int ncols, int nrows)
-{
+void symmetrise(std::vector<cd>& s, int ncols, int nrows) {
     auto at = [&](int i, int j) -> cd& { return s[static_cast<std::size_t>(j) * ncols + i]; };
     at(0, 0) = 0.0;
     at(0, nrows / 2) = at(0, nrows / 2).real();
@@ -54,8 +52,7 @@ void symmetrise(std::vector<cd>& s, int ncols, int nrows)
 // Directional spectrum of the wind waves, from its physical description: a Pierson-Moskowitz-like
 // fall-off exp(-k_min^2/q)/q^2, cos^2 spreading about the wind, cut at k_max, halved in the band.
 double expected_spectrum(double kx, double ky, double wind_dir, double k_min, double k_max, double band_lo,
-                         double band_hi)
-{
+                         double band_hi) {
     const double q = kx * kx + ky * ky;
     if (q == 0.0 || q > k_max * k_max)
         return 0.0;
@@ -66,15 +63,13 @@ double expected_spectrum(double kx, double ky, double wind_dir, double k_min, do
     return s;
 }
 
-double quantised(double omega, double loop_time)
-{
+double quantised(double omega, double loop_time) {
     return (1.0 + std::floor(loop_time * omega / 6.283185307)) * 6.283185307 / loop_time;
 }
 
 // Builds the expected heights of a looping type-104 field at time t from the generator alone.
 // A shortest wavelength above 0 cuts the spectrum below the lattice's own limit.
-void check_against_direct_sum(int nx, int ny, double dx, double dy, double shortest)
-{
+void check_against_direct_sum(int nx, int ny, double dx, double dy, double shortest) {
     SCOPED_TRACE("lattice " + std::to_string(nx) + "x" + std::to_string(ny));
     Field f(nx, ny);
     HyOcean_record r = wind_record(f, dx, dy);
@@ -103,7 +98,8 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy, double short
 
     const double t = 3.3, wind = 0.6, u = 7.5;
     const double k_min = 0.67 * 9.81 / (u * u) / (2.0 * 3.1415926535);
-    const double level = (0.003 + 0.00508 * u) / (std::log(100.0 / k_min) * 2.6e-5 * 4.0 * std::pow(3.1415926535, 3));
+    const double level =
+        (0.003 + 0.00508 * u) / (std::log(100.0 / k_min) * 2.6e-5 * 4.0 * std::pow(3.1415926535, 3));
     double k_max = std::min(1.0 / (2 * dx) - dkx, 1.0 / (2 * dy) - dky);
     if (shortest > 0)
         k_max = std::min(k_max, 1.0 / shortest);
@@ -116,13 +112,15 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy, double short
             const double omega = quantised(3.132 * std::sqrt(k_rad), 7.0);
             // Waves run with the wind only.
             const double s = (kx * std::cos(wind) + ky * std::sin(wind)) < 0 ? -1.0 : 1.0;
-            const cd turned = init[static_cast<std::size_t>(j) * ncols + i] * std::exp(cd(0.0, -s * omega * t));
+            const cd turned =
+                init[static_cast<std::size_t>(j) * ncols + i] * std::exp(cd(0.0, -s * omega * t));
             half_spectrum[static_cast<std::size_t>(j) * ncols + i] =
                 turned * std::sqrt(expected_spectrum(kx, ky, wind, k_min, k_max, 0.15, 0.4) * level);
         }
     }
     symmetrise(half_spectrum, ncols, ny);
-    const std::vector<cd> expected = oceantest::naive_dft(oceantest::full_spectrum(half_spectrum, nx, ny), nx, ny, 1);
+    const std::vector<cd> expected =
+        oceantest::naive_dft(oceantest::full_spectrum(half_spectrum, nx, ny), nx, ny, 1);
 
     e.evolve_to_time(t);
     e.transform_to_heights();
@@ -132,23 +130,22 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy, double short
     ASSERT_GT(peak, 0.0);
     for (int j = 0; j < ny; ++j)
         for (int i = 0; i < nx; ++i) {
-            ASSERT_NEAR(f.h(i, j), 1.5 * expected[std::size_t(j) * nx + i].real(), 2e-5 * peak) << i << "," << j;
+            ASSERT_NEAR(f.h(i, j), 1.5 * expected[std::size_t(j) * nx + i].real(), 2e-5 * peak)
+                << i << "," << j;
             ASSERT_EQ(e.get_node_height(i, j), f.h(i, j));
         }
 }
 
 } // namespace
 
-TEST(WaveField, HeightsEqualDirectSumOverHalfSpectrum)
-{
+TEST(WaveField, HeightsEqualDirectSumOverHalfSpectrum) {
     check_against_direct_sum(16, 16, 0.5, 0.5, 0.0);
     // Unequal sides and spacings catch a swapped axis; 24 and 20 are not powers of two; the waves are
     // cut at 1/1.8 cycles per metre where the lattice would allow 0.64.
     check_against_direct_sum(24, 20, 0.4, 0.7, 1.8);
 }
 
-TEST(WaveField, FastPathMatchesPerValueEvolution)
-{
+TEST(WaveField, FastPathMatchesPerValueEvolution) {
     // Largest difference between the two fields against the per-value one's peak.
     auto relative = [](const Field& fast, const Field& slow) {
         double peak = 0, worst = 0;
@@ -193,8 +190,7 @@ TEST(WaveField, FastPathMatchesPerValueEvolution)
     EXPECT_LT(relative(fast, slow), 1e-6);
 }
 
-TEST(WaveField, AccelerationAndPotentialAgreeWithTimeDerivatives)
-{
+TEST(WaveField, AccelerationAndPotentialAgreeWithTimeDerivatives) {
     // Without loop quantisation the frequencies are exactly deep-water ones, so the filtered field
     // with no footprint is the second time derivative of the heights, and the potential's time
     // derivative is -g times the heights.
@@ -215,8 +211,7 @@ TEST(WaveField, AccelerationAndPotentialAgreeWithTimeDerivatives)
     EXPECT_LT(e_boxed, e_plain);
 }
 
-TEST(WaveField, BadInputIsFlatOrRefusedWithoutNaN)
-{
+TEST(WaveField, BadInputIsFlatOrRefusedWithoutNaN) {
     // Lattices that cannot be transformed are refused; no wind, spectrum type 0, a wind that is not a
     // number or an infinite scale give a flat sea.
     struct Case {
@@ -233,7 +228,8 @@ TEST(WaveField, BadInputIsFlatOrRefusedWithoutNaN)
         {"type 0", 1, [](HyOcean_record& r) { r.spectrum_type = 0; }},
         {"NaN wind", 1, [](HyOcean_record& r) { r.wind_speed = oceantest::kNan; }},
         {"NaN direction", 1, [](HyOcean_record& r) { r.wind_direction = oceantest::kNan; }},
-        {"infinite scale", 1, [](HyOcean_record& r) { r.vertical_scale = std::numeric_limits<double>::infinity(); }},
+        {"infinite scale", 1,
+         [](HyOcean_record& r) { r.vertical_scale = std::numeric_limits<double>::infinity(); }},
     };
     for (const Case& c : cases) {
         Field f(16, 16);
@@ -246,7 +242,8 @@ TEST(WaveField, BadInputIsFlatOrRefusedWithoutNaN)
             e.transform_to_heights();
         });
         if (!c.expect) {
-            EXPECT_NE(said.err.find("HyOceanSurfaceGridElement::generate_kspace "), std::string::npos) << said.err;
+            EXPECT_NE(said.err.find("HyOceanSurfaceGridElement::generate_kspace "), std::string::npos)
+                << said.err;
         }
         EXPECT_EQ(oceantest::max_abs(f.array.data(), f.array.size()), 0.0) << c.what;
     }
@@ -259,8 +256,7 @@ TEST(WaveField, BadInputIsFlatOrRefusedWithoutNaN)
     }
 }
 
-TEST(WaveField, PhaseRotationMatchesLibraryTrigonometry)
-{
+TEST(WaveField, PhaseRotationMatchesLibraryTrigonometry) {
     // Every quadrant, both travel signs, long times, and phases beyond the fast reduction's range.
     std::vector<double> omega;
     for (int k = -400; k <= 400; ++k)
@@ -283,8 +279,7 @@ TEST(WaveField, PhaseRotationMatchesLibraryTrigonometry)
     }
 }
 
-TEST(WaveField, SpectrumShapesOfTheThreeTypes)
-{
+TEST(WaveField, SpectrumShapesOfTheThreeTypes) {
     Field f(64, 64);
     auto make = [&](int type, double shortest, double lo = 0.0, double hi = 0.0) {
         HyOcean_record r = wind_record(f, 0.1, 0.1, type);

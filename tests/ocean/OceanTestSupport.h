@@ -26,14 +26,16 @@ namespace oceantest {
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr std::uint32_t kTestTag = hymem::make_tag('T', 'E', 'S', 'T');
 
-inline double max_abs(const float* v, std::size_t n) {
+inline double max_abs(const float* v, std::size_t n)
+{
     double m = 0.0;
     for (std::size_t i = 0; i < n; ++i)
         m = std::max(m, std::fabs(double(v[i])));
     return m;
 }
 
-inline bool all_finite(const float* v, std::size_t n) {
+inline bool all_finite(const float* v, std::size_t n)
+{
     for (std::size_t i = 0; i < n; ++i)
         if (!std::isfinite(v[i]))
             return false;
@@ -42,7 +44,8 @@ inline bool all_finite(const float* v, std::size_t n) {
 
 // Allocation hook: refuses every block of at least `user` bytes (0: every block) and serves the
 // others from malloc.
-inline int refuse_from(int op, void** cell, std::size_t bytes, std::uintptr_t user) {
+inline int refuse_from(int op, void** cell, std::size_t bytes, std::uintptr_t user)
+{
     if (op == hymem::kHookAllocate) {
         if (bytes >= user) {
             *cell = nullptr;
@@ -63,7 +66,8 @@ struct Ration {
 };
 inline Ration g_ration;
 
-inline int rationed_hook(int op, void** cell, std::size_t bytes, std::uintptr_t) {
+inline int rationed_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
+{
     if (op == hymem::kHookAllocate) {
         if (g_ration.grants <= 0 || bytes > g_ration.largest) {
             ++g_ration.refusals;
@@ -80,7 +84,8 @@ inline int rationed_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
 // While alive, the allocator refuses every block of at least `from` bytes (0: every block). Blocks
 // served meanwhile must be freed before it goes.
 struct RefusedAllocations {
-    explicit RefusedAllocations(std::size_t from = 0) {
+    explicit RefusedAllocations(std::size_t from = 0)
+    {
         hymem::install_hook(refuse_from, kTestTag, true, from);
     }
     ~RefusedAllocations() { hymem::install_hook(nullptr, 0, false, 0); }
@@ -92,7 +97,8 @@ struct RefusedAllocations {
 // none above `largest` bytes. off() stops using it while blocks it served can still go back; on()
 // takes it up again.
 struct Rationed {
-    explicit Rationed(int grants, std::size_t largest = static_cast<std::size_t>(-1)) {
+    explicit Rationed(int grants, std::size_t largest = static_cast<std::size_t>(-1))
+    {
         g_ration = {grants, 0, largest};
         hymem::install_hook(rationed_hook, kTestTag, true, 0);
     }
@@ -108,7 +114,8 @@ struct Printed {
     std::string err, out;
 };
 
-template <class F> Printed printed(F&& f) {
+template <class F> Printed printed(F&& f)
+{
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     f();
@@ -119,20 +126,23 @@ template <class F> Printed printed(F&& f) {
 }
 
 // What a call printed while every block of at least `from` bytes was refused.
-template <class F> Printed printed_refused(std::size_t from, F&& f) {
+template <class F> Printed printed_refused(std::size_t from, F&& f)
+{
     RefusedAllocations refuse(from);
     return printed(f);
 }
 
 // A file name in the temporary directory, unique to this process.
-inline std::string temp_path(const std::string& name) {
+inline std::string temp_path(const std::string& name)
+{
     return (std::filesystem::temp_directory_path() /
             ("seavast_h3_" + std::to_string(::getpid()) + "_" + name))
         .string();
 }
 
 // The bytes of a file (none when it cannot be read).
-inline std::vector<unsigned char> file_bytes(const std::string& path) {
+inline std::vector<unsigned char> file_bytes(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
@@ -141,7 +151,8 @@ using cplx = std::complex<double>;
 
 // Direct two-dimensional DFT in double precision of nx x ny values stored row by row:
 // out[ky*nx + kx] = sum over (x, y) of in[y*nx + x] * exp(sign * 2 pi i (kx x/nx + ky y/ny)).
-inline std::vector<cplx> naive_dft(const std::vector<cplx>& in, int nx, int ny, double sign) {
+inline std::vector<cplx> naive_dft(const std::vector<cplx>& in, int nx, int ny, double sign)
+{
     std::vector<cplx> out(in.size());
     for (int ky = 0; ky < ny; ++ky)
         for (int kx = 0; kx < nx; ++kx) {
@@ -156,7 +167,8 @@ inline std::vector<cplx> naive_dft(const std::vector<cplx>& in, int nx, int ny, 
 }
 
 // The nx x ny spectrum of a real field from its nx/2 + 1 stored columns: F[-k] = conj(F[k]).
-inline std::vector<cplx> full_spectrum(const std::vector<cplx>& half, int nx, int ny) {
+inline std::vector<cplx> full_spectrum(const std::vector<cplx>& half, int nx, int ny)
+{
     const int ncols = nx / 2 + 1;
     std::vector<cplx> full(std::size_t(nx) * ny);
     for (int ky = 0; ky < ny; ++ky)
@@ -172,7 +184,8 @@ inline std::vector<cplx> full_spectrum(const std::vector<cplx>& half, int nx, in
 // differences at t to 1% of the largest value. `heights` is the element's bound array of nx x ny
 // nodes; `filtered` receives the filtered field ((nx + 2)*ny floats).
 inline void expect_time_derivatives(HyOcean_data& e, const float* heights, int nx, int ny, double t,
-                                    float* filtered) {
+                                    float* filtered)
+{
     const std::size_t n = std::size_t(nx) * std::size_t(ny);
     const double d = 0.01;
     auto heights_at = [&](double time) {

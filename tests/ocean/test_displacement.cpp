@@ -7,7 +7,8 @@
 namespace {
 
 HyOcean_record placement_record(int nx, int ny, double dx, double dy, float* array, double cx, double cy,
-                                double angle) {
+                                double angle)
+{
     HyOcean_record r;
     r.nx = nx;
     r.ny = ny;
@@ -22,7 +23,8 @@ HyOcean_record placement_record(int nx, int ny, double dx, double dy, float* arr
 
 } // namespace
 
-TEST(Displacement, CornersOfATurnedRectangle) {
+TEST(Displacement, CornersOfATurnedRectangle)
+{
     // A 100 m x 50 m rectangle turned by 90 degrees about (10, 0).
     std::vector<float> array(102 * 100, 0.0f);
     HyOceanSurfaceGridElement_displacement e(
@@ -34,7 +36,8 @@ TEST(Displacement, CornersOfATurnedRectangle) {
         EXPECT_NEAR(c[k], expected[k], 1e-9) << k;
 }
 
-TEST(Displacement, ArrayLandsWhereThePlacementSays) {
+TEST(Displacement, ArrayLandsWhereThePlacementSays)
+{
     // A grid turned by theta with the element's offsets must show node (i, j) at
     // c + R(theta) * ((i dx, j dy) - (hx, hy)).
     const int nx = 40, ny = 30;

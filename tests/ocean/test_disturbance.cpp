@@ -19,7 +19,8 @@ struct Sea {
 
     Sea(int nx, int ny, double dx, double dy, double dt = 0.1, double angle = 0.0, double cx = 0.0,
         double cy = 0.0)
-        : array((std::size_t(nx) + 2) * std::size_t(ny), 0.0f) {
+        : array((std::size_t(nx) + 2) * std::size_t(ny), 0.0f)
+    {
         record.nx = nx;
         record.ny = ny;
         record.dx = dx;
@@ -40,7 +41,8 @@ struct Sea {
     double shown() const { return max_abs(array.data(), count()); }
     std::vector<float> copy() const { return {array.begin(), array.begin() + std::ptrdiff_t(count())}; }
     // World position of node (i, j).
-    void world(int i, int j, double& x, double& y) const {
+    void world(int i, int j, double& x, double& y) const
+    {
         const double fx = i * record.dx - record.nx * record.dx / 2;
         const double fy = j * record.dy - record.ny * record.dy / 2;
         x = record.centre_x + std::cos(record.angle) * fx - std::sin(record.angle) * fy;
@@ -52,7 +54,8 @@ struct Sea {
 struct Path {
     double t[2], x[2], y[2];
     HyBoatDisturbance_data block(double length = 8.0, double beam = 4.0, double bow = 0.1,
-                                 double stern = -0.1) {
+                                 double stern = -0.1)
+    {
         return {.hull_length = length,
                 .hull_beam = beam,
                 .bow_amplitude = bow,
@@ -67,7 +70,8 @@ struct Path {
 // A ripple disturbance with its six channels over K keys.
 struct Stone {
     std::vector<double> t, x, y, a, b, s, angle;
-    HyRippleDisturbance_data block() {
+    HyRippleDisturbance_data block()
+    {
         return {.key_count = int(t.size()),
                 .key_times = t.data(),
                 .key_x = x.data(),
@@ -79,14 +83,16 @@ struct Stone {
     }
 };
 
-Stone stone(double x, double y, double strength_from, double strength_to) {
+Stone stone(double x, double y, double strength_from, double strength_to)
+{
     return Stone{{0.0, 1.0}, {x, x}, {y, y}, {2.0, 2.0}, {1.0, 1.0}, {strength_from, strength_to},
                  {0.3, 0.3}};
 }
 
 } // namespace
 
-TEST(Disturbance, CornersAndPlacementOfATurnedRectangle) {
+TEST(Disturbance, CornersAndPlacementOfATurnedRectangle)
+{
     Sea sea(100, 50, 1.0, 1.0, 0.1, kPi / 2, 10.0, 0.0);
     double c[8];
     sea->get_corners(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
@@ -100,7 +106,8 @@ TEST(Disturbance, CornersAndPlacementOfATurnedRectangle) {
     EXPECT_NEAR(0.0 + oy, 50.0, 1e-9);
 }
 
-TEST(Disturbance, NoSourcesStaysFlatAndEarlierTimeResets) {
+TEST(Disturbance, NoSourcesStaysFlatAndEarlierTimeResets)
+{
     Sea sea(64, 32, 1.0, 1.0);
     for (double t : {0.05, 1.0, 7.37}) {
         sea->evolve_to_time(t);
@@ -131,7 +138,8 @@ TEST(Disturbance, NoSourcesStaysFlatAndEarlierTimeResets) {
     EXPECT_DOUBLE_EQ(sea->sim_time, 0.0);
 }
 
-TEST(Disturbance, SymplecticStepFollowsTheExactRecurrenceOfOneMode) {
+TEST(Disturbance, SymplecticStepFollowsTheExactRecurrenceOfOneMode)
+{
     // A single cosine mode with both wavenumber components (one of them negative) on an anisotropic
     // lattice: every step must be h' = h + dt*K*phi, phi' = phi - dt*g*h' for that mode's K.
     const int nx = 32, ny = 16;
@@ -168,7 +176,8 @@ TEST(Disturbance, SymplecticStepFollowsTheExactRecurrenceOfOneMode) {
     EXPECT_NEAR(max_abs(coarse->height, std::size_t(nx * ny)), 0.1, 1e-6);
 }
 
-TEST(Disturbance, DisplayInterpolatesBetweenSteps) {
+TEST(Disturbance, DisplayInterpolatesBetweenSteps)
+{
     Sea sea(64, 64, 1.0, 1.0, 0.1);
     Stone s = stone(0.0, 0.0, 0.0, -0.3);
     ASSERT_EQ(sea->add_ripple_disturbance(s.block()), 1);
@@ -200,7 +209,8 @@ TEST(Disturbance, DisplayInterpolatesBetweenSteps) {
     EXPECT_LT(diff, 1e-4 * std::max(1e-3, max_abs(before.data(), before.size())) + 1e-7);
 }
 
-TEST(Disturbance, BoatLaysDownTwoBumpsAlongItsTrack) {
+TEST(Disturbance, BoatLaysDownTwoBumpsAlongItsTrack)
+{
     // A boat at 20 m/s on a rotated rectangle: one step adds two Gaussian bumps a quarter hull length
     // ahead of and behind the middle of the step's displacement, elongated along the track.
     Sea sea(320, 320, 0.25, 0.25, 0.1, kPi / 6, 40.0, 5.0);
@@ -243,7 +253,8 @@ TEST(Disturbance, BoatLaysDownTwoBumpsAlongItsTrack) {
     EXPECT_EQ(quiet.shown(), 0.0);
 }
 
-TEST(Disturbance, RippleSourceAddsTheChangeOfItsBump) {
+TEST(Disturbance, RippleSourceAddsTheChangeOfItsBump)
+{
     Sea sea(128, 128, 0.25, 0.25, 0.1, 0.4, 0.0, 0.0);
     // Centre on a node so that the peak is sampled exactly.
     double wx, wy;
@@ -274,7 +285,8 @@ TEST(Disturbance, RippleSourceAddsTheChangeOfItsBump) {
     EXPECT_EQ(still.shown(), 0.0);
 }
 
-TEST(Disturbance, HundredBoatsAndHundredRipplesWithIds) {
+TEST(Disturbance, HundredBoatsAndHundredRipplesWithIds)
+{
     Sea sea(64, 64, 1.0, 1.0, 0.1);
     std::vector<Path> paths(101);
     std::vector<Stone> stones;
@@ -323,7 +335,8 @@ TEST(Disturbance, HundredBoatsAndHundredRipplesWithIds) {
     EXPECT_EQ(sea.shown(), 0.0);
 }
 
-TEST(Disturbance, KeyFramesAreCopiedAndSteerTheBoat) {
+TEST(Disturbance, KeyFramesAreCopiedAndSteerTheBoat)
+{
     // The element keeps its own copy: overwriting the caller's arrays afterwards changes nothing.
     Sea c(96, 96, 0.5, 0.5);
     double t[3] = {0.0, 2.0, 4.0}, x[3] = {-15.0, 0.0, 0.0}, y[3] = {0.0, 0.0, 15.0};
@@ -355,7 +368,8 @@ TEST(Disturbance, KeyFramesAreCopiedAndSteerTheBoat) {
     EXPECT_NEAR(sy / w, 0.0, 0.05);
 }
 
-TEST(Disturbance, BadKeyFramesAreRefusedGarbageStaysFiniteAndBadLatticesAreHarmless) {
+TEST(Disturbance, BadKeyFramesAreRefusedGarbageStaysFiniteAndBadLatticesAreHarmless)
+{
     Sea sea(64, 64, 1.0, 1.0);
     std::vector<double> t(101, kNan), x(101, 0.0), y(101, 0.0);
     HyBoatDisturbance_data b{.key_count = 101, .key_times = t.data(), .key_x = x.data(), .key_y = y.data()};
@@ -425,7 +439,8 @@ TEST(Disturbance, BadKeyFramesAreRefusedGarbageStaysFiniteAndBadLatticesAreHarml
     }
 }
 
-TEST(Disturbance, RefusedAllocationsReport) {
+TEST(Disturbance, RefusedAllocationsReport)
+{
     HyDisturbance_record r;
     r.nx = r.ny = 32;
     std::vector<float> array(34 * 32);

@@ -12,25 +12,30 @@ namespace {
 using namespace oceantest;
 
 // Fills node (i, j) with f(i, j).
-template <class F> void fill(HyGrid& g, F f) {
+template <class F> void fill(HyGrid& g, F f)
+{
     for (int j = 0; j < g.ny; ++j)
         for (int i = 0; i < g.nx; ++i)
             g.heights[j * g.nx + i] = static_cast<float>(f(i, j));
 }
 
-double node_x(const HyGrid& g, double i) {
+double node_x(const HyGrid& g, double i)
+{
     return i * g.dx - g.half_x;
 }
-double node_y(const HyGrid& g, double j) {
+double node_y(const HyGrid& g, double j)
+{
     return j * g.dy - g.half_y;
 }
 
-bool have_tool(const char* tool) {
+bool have_tool(const char* tool)
+{
     const std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
     return std::system(cmd.c_str()) == 0;
 }
 
-std::string run(const std::string& cmd) {
+std::string run(const std::string& cmd)
+{
     std::string out;
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p)
@@ -45,7 +50,8 @@ std::string run(const std::string& cmd) {
 
 } // namespace
 
-TEST(Grid, ConstructionLayout) {
+TEST(Grid, ConstructionLayout)
+{
     // Room for the in-place transform: (nx + 2)*ny floats, all zero, from the tagged allocator and
     // aligned for the vectorised transform.
     const auto before = hymem::heap_bytes();
@@ -58,7 +64,8 @@ TEST(Grid, ConstructionLayout) {
     EXPECT_EQ(hymem::heap_bytes(), before);
 }
 
-TEST(Grid, BilinearHeightOnNodesBetweenNodesAndAcrossPeriods) {
+TEST(Grid, BilinearHeightOnNodesBetweenNodesAndAcrossPeriods)
+{
     HyGrid g(8, 6, 1.5, 0.75);
     fill(g, [](int i, int j) { return 10 * i + j + 0.25 * i * j; });
     for (int j = 0; j < 6; ++j)
@@ -76,7 +83,8 @@ TEST(Grid, BilinearHeightOnNodesBetweenNodesAndAcrossPeriods) {
     EXPECT_TRUE(std::isfinite(g.get_height(1e15, -1e17)));
 }
 
-TEST(Grid, AbsenceRuleOnNonPeriodicAxes) {
+TEST(Grid, AbsenceRuleOnNonPeriodicAxes)
+{
     HyGrid g(8, 8, 1.0, 1.0);
     fill(g, [](int i, int j) { return i + 2 * j; });
     g.wrap_y = 0; // periodic in x only
@@ -94,7 +102,8 @@ TEST(Grid, AbsenceRuleOnNonPeriodicAxes) {
     EXPECT_NEAR(g.get_height(node_x(g, -0.5), node_y(g, 3)), -2 * 99999999.0 + 0.5 * g.node(0, 3), 1e-6);
 }
 
-TEST(Grid, CurvatureDropAndSlope) {
+TEST(Grid, CurvatureDropAndSlope)
+{
     HyGrid g(16, 16, 1.0, 1.0);
     g.curvature = 1;
     g.curvature_radius = 1000.0;
@@ -112,7 +121,8 @@ TEST(Grid, CurvatureDropAndSlope) {
     EXPECT_NEAR(sx, -0.06, 1e-12);
 }
 
-TEST(Grid, SlopeOfASineIsSecondOrderAccurate) {
+TEST(Grid, SlopeOfASineIsSecondOrderAccurate)
+{
     // The half-step shift centres the difference, so the slope of a periodic sine is second-order
     // accurate: compare with the analytic derivative.
     const int n = 256;
@@ -136,7 +146,8 @@ TEST(Grid, SlopeOfASineIsSecondOrderAccurate) {
         }
 }
 
-TEST(Grid, SlopeIsTheShiftedWeightedNodeDifference) {
+TEST(Grid, SlopeIsTheShiftedWeightedNodeDifference)
+{
     // Oracle written from the rule: node slope (h(i,j) - h(i-s,j))/(s dx), indices wrapped on a periodic
     // axis and clamped on the other; interpolated at the point shifted half a step along the axis.
     HyGrid g(12, 9, 0.7, 1.3);
@@ -185,7 +196,8 @@ struct PlaneGrid : HyGrid {
 
 } // namespace
 
-TEST(Grid, DifferenceSlopeUsesTheDerivedHeightAndNormalsCompose) {
+TEST(Grid, DifferenceSlopeUsesTheDerivedHeightAndNormalsCompose)
+{
     PlaneGrid p;
     double sx, sy;
     p.get_slope_by_difference(0.4, 0.1, 2.0, 0.5, sx, sy);
@@ -219,7 +231,8 @@ TEST(Grid, DifferenceSlopeUsesTheDerivedHeightAndNormalsCompose) {
     EXPECT_TRUE(hx == 1.0 && hy == 0.0 && hz == 0.0);
 }
 
-TEST(Grid, HeightRangeAndReallocation) {
+TEST(Grid, HeightRangeAndReallocation)
+{
     HyGrid g(10, 7, 1.0, 1.0);
     double lo, hi;
     g.get_height_range(lo, hi);
@@ -249,7 +262,8 @@ TEST(Grid, HeightRangeAndReallocation) {
     EXPECT_LE(empty.get_height(0, 0), -99999999.0);
 }
 
-TEST(Grid, AllocationFailuresAreReported) {
+TEST(Grid, AllocationFailuresAreReported)
+{
     RefusedAllocations refuse(1000);
     std::optional<HyGrid> g;
     EXPECT_EQ(printed([&] { g.emplace(64, 64, 1.0, 1.0); }).out, "Out of Memory\n");
@@ -268,7 +282,8 @@ TEST(Grid, AllocationFailuresAreReported) {
               "unable to write height array \n");
 }
 
-TEST(Grid, SgiFileLayout) {
+TEST(Grid, SgiFileLayout)
+{
     HyGrid g(64, 32, 1.0, 1.0);
     fill(g, [](int i, int j) { return (i + j) % 7 - 3.0; });
     const std::string path = temp_path("layout.sgi");
@@ -291,7 +306,8 @@ TEST(Grid, SgiFileLayout) {
     std::remove(path.c_str());
 }
 
-TEST(Grid, SgiWritersReportUnwritablePaths) {
+TEST(Grid, SgiWritersReportUnwritablePaths)
+{
     HyGrid g(4, 4, 1.0, 1.0);
     const std::string bad = "/nonexistent-dir-h3/x.sgi";
     EXPECT_EQ(printed([&] { EXPECT_EQ(g.write_sgi_height(bad.c_str(), 0, 1, 0, 0, 4, 4, 1, 1), 0); }).err,
@@ -303,7 +319,8 @@ TEST(Grid, SgiWritersReportUnwritablePaths) {
               std::string::npos);
 }
 
-TEST(Grid, SgiFilesReadBackByAnIndependentReader) {
+TEST(Grid, SgiFilesReadBackByAnIndependentReader)
+{
     if (!have_tool("identify") || !have_tool("convert"))
         GTEST_SKIP() << "ImageMagick identify/convert not on PATH";
     HyGrid g(64, 32, 1.0, 1.0);

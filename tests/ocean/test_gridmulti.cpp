@@ -10,19 +10,22 @@ namespace {
 
 using namespace oceantest;
 
-void fill_random(float* a, int n, unsigned seed, float scale = 1.0f) {
+void fill_random(float* a, int n, unsigned seed, float scale = 1.0f)
+{
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> u(-scale, scale);
     for (int k = 0; k < n; ++k)
         a[k] = u(rng);
 }
 
-HyAuxGridRequest request(int nx, int ny, double d, int periodic, int type) {
+HyAuxGridRequest request(int nx, int ny, double d, int periodic, int type)
+{
     return {.nx = nx, .ny = ny, .dx = d, .dy = d, .periodic = periodic, .type = type};
 }
 
 // Plain bilinear of a periodic HyGrid-layout array at world point (x, y) for a grid centred on the origin.
-double periodic_bilinear(const float* a, int nx, int ny, double d, double x, double y) {
+double periodic_bilinear(const float* a, int nx, int ny, double d, double x, double y)
+{
     const double gx = (x + nx * d / 2) / d, gy = (y + ny * d / 2) / d;
     const int i0 = int(std::floor(gx)), j0 = int(std::floor(gy));
     const double fx = gx - i0, fy = gy - j0;
@@ -33,7 +36,8 @@ double periodic_bilinear(const float* a, int nx, int ny, double d, double x, dou
 
 } // namespace
 
-TEST(GridMulti, ConstructionAndAdditiveComposition) {
+TEST(GridMulti, ConstructionAndAdditiveComposition)
+{
     const auto before = hymem::heap_bytes();
     {
         HyGridMulti g(32, 32, 1.0, 1.0, 16, 8, 4.0, 4.0);
@@ -75,7 +79,8 @@ TEST(GridMulti, ConstructionAndAdditiveComposition) {
     EXPECT_EQ(hymem::heap_bytes(), before);
 }
 
-TEST(GridMulti, MultiplicativeGridScalesTheSeaInsideOnly) {
+TEST(GridMulti, MultiplicativeGridScalesTheSeaInsideOnly)
+{
     HyGridMulti g(16, 16, 1.0, 1.0, 8, 8, 1.0, 1.0);
     fill_random(g.heights, 256, 3);
     fill_random(g.aux_array[0], 64, 4);
@@ -108,7 +113,8 @@ TEST(GridMulti, MultiplicativeGridScalesTheSeaInsideOnly) {
     EXPECT_NEAR(g.get_height(3.0, 4.0), 0.5 * plain[3], 1e-6);
 }
 
-TEST(GridMulti, RadialProfileReachAndRotation) {
+TEST(GridMulti, RadialProfileReachAndRotation)
+{
     HyGridMulti g(8, 8, 1.0, 1.0, 8, 8, 1.0, 1.0); // main and aux 0 all zero
     float* p = g.add_aux_grid(request(11, 1, 0.5, 0, kHyAuxAdditiveRadial));
     ASSERT_NE(p, nullptr);
@@ -157,7 +163,8 @@ TEST(GridMulti, RadialProfileReachAndRotation) {
     EXPECT_NEAR(g.get_height(0.5, 3.0), 20.5, 1e-4);
 }
 
-TEST(GridMulti, ReflectingLines) {
+TEST(GridMulti, ReflectingLines)
+{
     HyGridMulti g(32, 32, 1.0, 1.0, 16, 16, 2.0, 2.0);
     fill_random(g.heights, 1024, 5);
     fill_random(g.aux_array[0], 256, 6);
@@ -205,7 +212,8 @@ TEST(GridMulti, ReflectingLines) {
     EXPECT_EQ(g.line_count, 100);
 }
 
-TEST(GridMulti, AuxBookkeepingAndLimits) {
+TEST(GridMulti, AuxBookkeepingAndLimits)
+{
     HyGridMulti g(8, 8, 1.0, 1.0, 8, 8, 1.0, 1.0);
     std::vector<float*> arrays{g.aux_array[0]};
     for (int k = 1; k < 100; ++k) {
@@ -251,7 +259,8 @@ TEST(GridMulti, AuxBookkeepingAndLimits) {
               "uninitialized aux grid \n");
 }
 
-TEST(GridMulti, HeightRangeComposesBounds) {
+TEST(GridMulti, HeightRangeComposesBounds)
+{
     HyGridMulti g(4, 4, 1.0, 1.0, 4, 4, 1.0, 1.0);
     for (int k = 0; k < 16; ++k) {
         g.heights[k] = float(k % 5) - 1.0f;      // -1..3
@@ -278,7 +287,8 @@ TEST(GridMulti, HeightRangeComposesBounds) {
     EXPECT_NEAR(g.get_height(30.0, 40.0, 1), flat, 1e-12);
 }
 
-TEST(GridMulti, HygRoundTripAndLayout) {
+TEST(GridMulti, HygRoundTripAndLayout)
+{
     const std::string path = temp_path("grid.hyg");
     HyGridMulti a(16, 8, 0.75, 1.5, 8, 4, 3.0, 3.0);
     fill_random(a.heights, 128, 7, 3.0f);
@@ -339,7 +349,8 @@ TEST(GridMulti, HygRoundTripAndLayout) {
     std::remove(path.c_str());
 }
 
-TEST(GridMulti, HygRejectsBadFilesAndKeepsTheGrid) {
+TEST(GridMulti, HygRejectsBadFilesAndKeepsTheGrid)
+{
     const std::string good = temp_path("good.hyg"), bad = temp_path("bad.hyg");
     HyGridMulti a(8, 8, 1.0, 1.0, 4, 4, 2.0, 2.0);
     fill_random(a.heights, 64, 11);
@@ -397,7 +408,8 @@ TEST(GridMulti, HygRejectsBadFilesAndKeepsTheGrid) {
     std::remove(bad.c_str());
 }
 
-TEST(GridMulti, AllocationFailures) {
+TEST(GridMulti, AllocationFailures)
+{
     // The auxiliary array of the constructor cannot be had: two messages, the main grid still works.
     {
         RefusedAllocations refuse(100000);
@@ -422,7 +434,8 @@ TEST(GridMulti, AllocationFailures) {
     EXPECT_EQ(small.heights[3], 5.0f);
     std::remove(path.c_str());
 }
-TEST(GridMulti, ConcurrentQueriesMatchSerialOnes) {
+TEST(GridMulti, ConcurrentQueriesMatchSerialOnes)
+{
     HyGridMulti g(64, 64, 0.5, 0.5, 32, 32, 4.0, 4.0);
     fill_random(g.heights, 64 * 64, 21);
     fill_random(g.aux_array[0], 32 * 32, 22);

@@ -6,7 +6,8 @@
 
 using namespace oceantest;
 
-TEST(OceanData, BaseElementIsAFlatSeaOfItsExtent) {
+TEST(OceanData, BaseElementIsAFlatSeaOfItsExtent)
+{
     std::vector<float> array(static_cast<std::size_t>(8 + 2) * 4, 7.0f);
     HyOcean_record r;
     r.nx = 8;
@@ -43,7 +44,8 @@ TEST(OceanData, BaseElementIsAFlatSeaOfItsExtent) {
     EXPECT_EQ(array[31], 0.0f);
 }
 
-TEST(OceanData, LoopQuantisation) {
+TEST(OceanData, LoopQuantisation)
+{
     HyOcean_record r;
     r.heights = nullptr;
     HyOcean_data e(r);
@@ -68,7 +70,8 @@ TEST(OceanData, LoopQuantisation) {
     EXPECT_EQ(e.quantise_frequency(5.0), 5.0);
 }
 
-TEST(OceanData, WriteSgi) {
+TEST(OceanData, WriteSgi)
+{
     std::vector<float> array(static_cast<std::size_t>(6 + 2) * 3, 0.0f);
     for (int k = 0; k < 18; ++k)
         array[k] = float(k);
@@ -91,7 +94,8 @@ TEST(OceanData, WriteSgi) {
               "unable to write height array \n");
 }
 
-TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly) {
+TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly)
+{
     const double t[2] = {0.0, 1.0}, v[2] = {0.0, 10.0}, w[2] = {4.0, 2.0};
     const double* src[3] = {t, v, w};
     HyKeyFrames k;
@@ -128,7 +132,8 @@ TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly) {
     EXPECT_EQ(out[0], 9.0);
 }
 
-TEST(KeyFrames, AllocationFailureKeepsNothing) {
+TEST(KeyFrames, AllocationFailureKeepsNothing)
+{
     const auto before = hymem::heap_bytes();
     const double t[2] = {0.0, 1.0}, v[2] = {0.0, 10.0};
     const double* src[2] = {t, v};

@@ -3,7 +3,8 @@
 #include "ocean/HyRandom.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-TEST(Random, FirstUniformDeviatesForSeed101AreTheHandComputedOnes) {
+TEST(Random, FirstUniformDeviatesForSeed101AreTheHandComputedOnes)
+{
     // Seeding with s = 101:
     //   ix1 = (54773 - 101) mod 259200 = 54672
     //   ix1 = (7141*54672 + 54773) mod 259200 = 112325, ix2 = 112325 mod 134456 = 112325
@@ -29,7 +30,8 @@ TEST(Random, FirstUniformDeviatesForSeed101AreTheHandComputedOnes) {
     EXPECT_EQ(r.ix3, 151754);
 }
 
-TEST(Random, ReseedRestartsAndForgetsTheCachedNormal) {
+TEST(Random, ReseedRestartsAndForgetsTheCachedNormal)
+{
     HyRandom a, b;
     a.seed(4242);
     std::vector<double> first;
@@ -48,7 +50,8 @@ TEST(Random, ReseedRestartsAndForgetsTheCachedNormal) {
     EXPECT_EQ(b.gaussian(), g);
 }
 
-TEST(Random, SeedsAboveTheIncrementReduceIntoRange) {
+TEST(Random, SeedsAboveTheIncrementReduceIntoRange)
+{
     // 54773 - 60000 = -5227 -> remainder -5227 -> +259200 = 253973, then two steps of generator 1.
     HyRandom z;
     z.seed(60000);
@@ -66,7 +69,8 @@ TEST(Random, SeedsAboveTheIncrementReduceIntoRange) {
     }
 }
 
-TEST(Random, GaussianCachesTheSinePartner) {
+TEST(Random, GaussianCachesTheSinePartner)
+{
     HyRandom r, u;
     r.seed(7);
     u.seed(7);
@@ -82,7 +86,8 @@ TEST(Random, GaussianCachesTheSinePartner) {
     EXPECT_EQ(r.normal_pending, 0);
 }
 
-TEST(Random, UnseededGeneratorReportsOnEveryUse) {
+TEST(Random, UnseededGeneratorReportsOnEveryUse)
+{
     HyRandom r;
     testing::internal::CaptureStdout();
     EXPECT_EQ(r.uniform(), 0.0);
@@ -95,7 +100,8 @@ TEST(Random, UnseededGeneratorReportsOnEveryUse) {
     EXPECT_TRUE(r.is_initialised());
 }
 
-TEST(Random, RuntimeModeUsesTheLibraryGenerator) {
+TEST(Random, RuntimeModeUsesTheLibraryGenerator)
+{
     HyRandom r;
     r.set_mode(HyRandom::kModeRuntime);
     std::srand(3);

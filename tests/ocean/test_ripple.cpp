@@ -18,7 +18,8 @@ struct Bound {
 
 // The profile the element must produce, computed independently in double precision with the
 // standard library's Bessel function.
-std::vector<double> reference_profile(const HyRipple_record& r, double t) {
+std::vector<double> reference_profile(const HyRipple_record& r, double t)
+{
     const int n = r.nx;
     const double dr = r.dx;
     const double dk = kPi / ((n - 1) * dr);
@@ -42,7 +43,8 @@ std::vector<double> reference_profile(const HyRipple_record& r, double t) {
 
 } // namespace
 
-TEST(Ripple, BesselJ0MatchesStandardLibraryOverZeroTo200) {
+TEST(Ripple, BesselJ0MatchesStandardLibraryOverZeroTo200)
+{
     double worst = 0.0, where = 0.0;
     for (int k = 0; k <= 400000; ++k) {
         const double x = k * 0.0005;
@@ -59,7 +61,8 @@ TEST(Ripple, BesselJ0MatchesStandardLibraryOverZeroTo200) {
     EXPECT_NEAR(hy_bessel_j0(0.0), 1.0, 1e-8);
 }
 
-TEST(Ripple, FlatBeforeAndAtImpactThenMatchesDirectHankelSum) {
+TEST(Ripple, FlatBeforeAndAtImpactThenMatchesDirectHankelSum)
+{
     HyRipple_record r;
     r.start_time = 2.0;
     r.nx = 121;
@@ -88,7 +91,8 @@ TEST(Ripple, FlatBeforeAndAtImpactThenMatchesDirectHankelSum) {
     }
 }
 
-TEST(Ripple, CachedAndDirectSynthesisAgreeBitForBitAndTimeScaleStretchesTime) {
+TEST(Ripple, CachedAndDirectSynthesisAgreeBitForBitAndTimeScaleStretchesTime)
+{
     HyRipple_record r;
     r.nx = 203; // not a multiple of four: the remainder rows are exercised too
     HyOceanSurfaceGridElement_ripple cached(r), direct(r);
@@ -111,7 +115,8 @@ TEST(Ripple, CachedAndDirectSynthesisAgreeBitForBitAndTimeScaleStretchesTime) {
     EXPECT_EQ(std::memcmp(fast.profile, slow.profile, sizeof(float) * 203), 0);
 }
 
-TEST(Ripple, RadialHeightInterpolatesTapersAndScales) {
+TEST(Ripple, RadialHeightInterpolatesTapersAndScales)
+{
     HyRipple_record r;
     r.amplitude_scale = 3.0;
     r.centre_x = 7.0;
@@ -155,7 +160,8 @@ TEST(Ripple, RadialHeightInterpolatesTapersAndScales) {
     EXPECT_EQ(g.array[std::size_t(r.nx)], -7.0f); // padding untouched
 }
 
-TEST(Ripple, FilteredFieldIsSecondTimeDerivative) {
+TEST(Ripple, FilteredFieldIsSecondTimeDerivative)
+{
     HyRipple_record r;
     r.nx = 161;
     r.ny = 1;
@@ -184,7 +190,8 @@ TEST(Ripple, FilteredFieldIsSecondTimeDerivative) {
     EXPECT_EQ(max_abs(acc.data(), r.nx), 0.0);
 }
 
-TEST(Ripple, NewRecordRebuildsTheSpectrumInPlace) {
+TEST(Ripple, NewRecordRebuildsTheSpectrumInPlace)
+{
     HyRipple_record r, r2;
     HyOceanSurfaceGridElement_ripple e(r);
     ASSERT_EQ(e.generate_kspace(), 1);
@@ -200,7 +207,8 @@ TEST(Ripple, NewRecordRebuildsTheSpectrumInPlace) {
     EXPECT_EQ(std::memcmp(e.profile, fresh.profile, sizeof(float) * 301), 0);
 }
 
-TEST(Ripple, BadInputGivesAFlatFiniteRipple) {
+TEST(Ripple, BadInputGivesAFlatFiniteRipple)
+{
     const struct {
         const char* what;
         void (*change)(HyRipple_record&);
@@ -248,7 +256,8 @@ TEST(Ripple, BadInputGivesAFlatFiniteRipple) {
     EXPECT_EQ(max_abs(e.profile, e.N), 0.0);
 }
 
-TEST(Ripple, RefusedWorkArrayLeavesProfileUnchanged) {
+TEST(Ripple, RefusedWorkArrayLeavesProfileUnchanged)
+{
     HyRipple_record r;
     HyOceanSurfaceGridElement_ripple e(r);
     ASSERT_EQ(e.generate_kspace(), 1);

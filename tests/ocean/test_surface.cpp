@@ -11,15 +11,18 @@ namespace {
 
 using namespace oceantest;
 
-HyPrimaryWaves_data primary(int n = 32) {
+HyPrimaryWaves_data primary(int n = 32)
+{
     return HyPrimaryWaves_data{.size = n, .small_spacing = 0.25, .large_spacing = 3.0};
 }
 
-HySwell_data small_swell(int seed = 3345) {
+HySwell_data small_swell(int seed = 3345)
+{
     return HySwell_data{.size = 32, .spacing = 5.0, .length = 60.0, .seed = seed};
 }
 
-HyWake_record small_wake() {
+HyWake_record small_wake()
+{
     HyWake_record w;
     w.nx = w.ny = 32;
     w.dx = w.dy = 2.0;
@@ -27,7 +30,8 @@ HyWake_record small_wake() {
     return w;
 }
 
-HyDisturbance_record small_disturbance(int n = 32) {
+HyDisturbance_record small_disturbance(int n = 32)
+{
     HyDisturbance_record d;
     d.nx = d.ny = n;
     d.dx = d.dy = 1.0;
@@ -36,20 +40,23 @@ HyDisturbance_record small_disturbance(int n = 32) {
 
 // A surface with small primary waves and, unless told otherwise, one swell (id 1).
 struct Sea : HyOceanSurface {
-    explicit Sea(bool swell = true) {
+    explicit Sea(bool swell = true)
+    {
         EXPECT_EQ(allocate_primary_waves(primary()), 1);
         if (swell) {
             EXPECT_EQ(add_new_swell(small_swell()), 1u);
         }
     }
-    HyOcean_data* element(std::uint32_t id) {
+    HyOcean_data* element(std::uint32_t id)
+    {
         HyOcean_data* e = nullptr;
         EXPECT_EQ(get_bare_pointer(id, e), 1);
         return e;
     }
 };
 
-std::vector<double> sample(const HyOceanSurface& s) {
+std::vector<double> sample(const HyOceanSurface& s)
+{
     std::vector<double> v;
     for (double y = -40; y <= 40; y += 7.3)
         for (double x = -40; x <= 40; x += 5.9)
@@ -57,17 +64,20 @@ std::vector<double> sample(const HyOceanSurface& s) {
     return v;
 }
 
-bool all_finite(const std::vector<double>& v) {
+bool all_finite(const std::vector<double>& v)
+{
     return std::all_of(v.begin(), v.end(), [](double h) { return std::isfinite(h); });
 }
 
-bool is_flat(const std::vector<double>& v) {
+bool is_flat(const std::vector<double>& v)
+{
     return std::all_of(v.begin(), v.end(), [](double h) { return h == 0.0; });
 }
 
 } // namespace
 
-TEST(Surface, IdsGrowNeverReusedAndRemovedIdsAreInvalid) {
+TEST(Surface, IdsGrowNeverReusedAndRemovedIdsAreInvalid)
+{
     Sea s;
     EXPECT_EQ(s.add_new_swell(small_swell()), 2u);
     EXPECT_EQ(s.add_new_swell(small_swell()), 3u);
@@ -113,7 +123,8 @@ TEST(Surface, IdsGrowNeverReusedAndRemovedIdsAreInvalid) {
               "WARNING:  HyOceanDisturbanceList unable to find id 99\n");
 }
 
-TEST(Surface, SecondAllocationFailsAndKeepsTheFirstWaves) {
+TEST(Surface, SecondAllocationFailsAndKeepsTheFirstWaves)
+{
     HyOceanSurface s;
     s.evolve_to_time(1.0); // nothing allocated: nothing to do, no grid
     EXPECT_EQ(s.grid, nullptr);
@@ -130,7 +141,8 @@ TEST(Surface, SecondAllocationFailsAndKeepsTheFirstWaves) {
     EXPECT_EQ(sample(s), before);
 }
 
-TEST(Surface, LoopSettingsReachElementsAddedLater) {
+TEST(Surface, LoopSettingsReachElementsAddedLater)
+{
     Sea s(false);
     HySurface_data settings{.loop = 1, .loop_time = 8.0};
     s.set_surface_parameters(settings);
@@ -157,7 +169,8 @@ TEST(Surface, LoopSettingsReachElementsAddedLater) {
     EXPECT_NE(sample(s), second);
 }
 
-TEST(Surface, DefaultPrimaryLatticesRepeatWithTheirSpans) {
+TEST(Surface, DefaultPrimaryLatticesRepeatWithTheirSpans)
+{
     HyOceanSurface s;
     ASSERT_EQ(s.allocate_primary_waves(HyPrimaryWaves_data()), 1);
     HyGridMulti* g = nullptr;
@@ -184,7 +197,8 @@ TEST(Surface, DefaultPrimaryLatticesRepeatWithTheirSpans) {
     EXPECT_GT(std::fabs(g->aux_value(0, 0.3, 0.0) - g->aux_value(0, 0.3 + 952.32 / 2, 0.0)), 1e-4);
 }
 
-TEST(Surface, RemovedDisplacementGridLeavesTheSeaBitForBit) {
+TEST(Surface, RemovedDisplacementGridLeavesTheSeaBitForBit)
+{
     Sea s;
     s.evolve_to_time(2.0);
     const auto before = sample(s);
@@ -214,7 +228,8 @@ TEST(Surface, RemovedDisplacementGridLeavesTheSeaBitForBit) {
     EXPECT_EQ(sample(s), before);
 }
 
-TEST(Surface, FloatsOnAKnownPlane) {
+TEST(Surface, FloatsOnAKnownPlane)
+{
     HyOceanSurface s;
     HyPrimaryWaves_data p = primary();
     p.wind_speed = 0.0; // flat primary waves
@@ -240,7 +255,8 @@ TEST(Surface, FloatsOnAKnownPlane) {
     EXPECT_EQ(ta, 0.2);
 }
 
-TEST(Surface, ElementFamiliesTakeTheirGridsAndGiveThemBack) {
+TEST(Surface, ElementFamiliesTakeTheirGridsAndGiveThemBack)
+{
     HyOceanSurface s;
     ASSERT_EQ(s.reallocate_primary_waves(primary()), 1); // allocates when nothing exists
     ASSERT_EQ(s.reallocate_primary_waves(primary(64)), 1);
@@ -286,7 +302,8 @@ TEST(Surface, ElementFamiliesTakeTheirGridsAndGiveThemBack) {
     EXPECT_EQ(s.get_height(1.0, 2.0), 0.0);
 }
 
-TEST(Surface, BadInputIsRefusedOrFlat) {
+TEST(Surface, BadInputIsRefusedOrFlat)
+{
     HyOceanSurface s;
     for (int n : {0, 7, -4, 2}) {
         const Printed said = printed([&] { EXPECT_EQ(s.allocate_primary_waves(primary(n)), 0) << n; });
@@ -328,7 +345,8 @@ TEST(Surface, BadInputIsRefusedOrFlat) {
     EXPECT_TRUE(std::isfinite(z) && std::isfinite(a) && std::isfinite(c));
 }
 
-TEST(Surface, AllocationFailuresReportAndLeaveTheSurfaceUsable) {
+TEST(Surface, AllocationFailuresReportAndLeaveTheSurfaceUsable)
+{
     const std::int64_t hook_before = hymem::hook_bytes();
     int failures_seen = 0, node_failures = 0;
     for (int grants = 0; grants < 24; ++grants) {
@@ -382,7 +400,8 @@ TEST(Surface, AllocationFailuresReportAndLeaveTheSurfaceUsable) {
     EXPECT_EQ(node_failures, 1);
 }
 
-TEST(Surface, FramesNeedNoMemoryOnceBuiltAndFailedFramesKeepTheLastSea) {
+TEST(Surface, FramesNeedNoMemoryOnceBuiltAndFailedFramesKeepTheLastSea)
+{
     // Only the calling thread allocates through the hook (workers take heap memory), so the
     // elements evolve on this thread alone here.
     hyplat::HyThreadPool::set_process_threads(1);
@@ -415,7 +434,8 @@ TEST(Surface, FramesNeedNoMemoryOnceBuiltAndFailedFramesKeepTheLastSea) {
     hyplat::HyThreadPool::set_process_threads(0);
 }
 
-TEST(Surface, RefusedReallocationsKeepTheListAndRecover) {
+TEST(Surface, RefusedReallocationsKeepTheListAndRecover)
+{
     int failures = 0;
     for (int grants = 0; grants < 12; ++grants) {
         SCOPED_TRACE("grants " + std::to_string(grants));
@@ -459,7 +479,8 @@ TEST(Surface, RefusedReallocationsKeepTheListAndRecover) {
     EXPECT_GT(failures, 2);
 }
 
-TEST(Surface, SwellTooLargeToReallocateCarriesOnAtItsOldSize) {
+TEST(Surface, SwellTooLargeToReallocateCarriesOnAtItsOldSize)
+{
     Rationed ration(1000, 100000);
     ration.off();
     Sea s, reference;
@@ -477,7 +498,8 @@ TEST(Surface, SwellTooLargeToReallocateCarriesOnAtItsOldSize) {
     EXPECT_EQ(s.grid->aux_nx[1], 256);
 }
 
-TEST(Surface, DisturbanceGridLeftWithoutMemoryIsUnboundAndThenCannotAddAGrid) {
+TEST(Surface, DisturbanceGridLeftWithoutMemoryIsUnboundAndThenCannotAddAGrid)
+{
     // Memory for the resized grid but not for the new element, nor to put the old size back: the
     // element stays in the list without a grid, and the next reallocation must add a new one.
     Sea s(false);
@@ -503,7 +525,8 @@ TEST(Surface, DisturbanceGridLeftWithoutMemoryIsUnboundAndThenCannotAddAGrid) {
     EXPECT_EQ(s.remove_disturbance_grid(d), d);
 }
 
-TEST(Surface, ForwardsReflectingLinesQueriesAndImages) {
+TEST(Surface, ForwardsReflectingLinesQueriesAndImages)
+{
     HyOceanSurface s;
     EXPECT_EQ(s.add_reflecting_line(0.0, 0.0, 0.0), -1); // no grid yet
     double sx = 7, sy = 7;
@@ -534,7 +557,8 @@ TEST(Surface, ForwardsReflectingLinesQueriesAndImages) {
 
 // The elements evolve side by side on the process's threads; the sea is bit-for-bit the same for
 // 1, 2 and 7 threads, and each element lands where its position puts it.
-TEST(Surface, SeaDoesNotDependOnTheThreadCount) {
+TEST(Surface, SeaDoesNotDependOnTheThreadCount)
+{
     std::vector<double> seas[3];
     int k = 0;
     for (int threads : {1, 2, 7}) {

@@ -15,7 +15,8 @@ struct Patch {
     double max_abs() const { return oceantest::max_abs(array.data(), std::size_t(n) * n); }
 };
 
-HyOcean_record swell_record(Patch& p, double spacing, int seed = 3345) {
+HyOcean_record swell_record(Patch& p, double spacing, int seed = 3345)
+{
     HyOcean_record r;
     r.nx = r.ny = p.n;
     r.dx = r.dy = spacing;
@@ -24,7 +25,8 @@ HyOcean_record swell_record(Patch& p, double spacing, int seed = 3345) {
     return r;
 }
 
-HySwell_data swell(double direction, double length, double roughness = 0.25, double oscillations = 0.25) {
+HySwell_data swell(double direction, double length, double roughness = 0.25, double oscillations = 0.25)
+{
     return {.height = 2.0,
             .length = length,
             .direction = direction,
@@ -34,7 +36,8 @@ HySwell_data swell(double direction, double length, double roughness = 0.25, dou
 
 } // namespace
 
-TEST(Swell, WaveVectorSnapsDownToTheLattice) {
+TEST(Swell, WaveVectorSnapsDownToTheLattice)
+{
     // dk = 1/(64*4) = 1/256 exactly, so these ratios are exact. Each index snaps toward lower
     // indices on both sides of zero: -2.5 -> -3, 4 -> 4, 2.5 -> 2.
     const struct {
@@ -48,7 +51,8 @@ TEST(Swell, WaveVectorSnapsDownToTheLattice) {
     }
 }
 
-TEST(Swell, RotatedAnisotropicLobeOnTheSnappedWaveVector) {
+TEST(Swell, RotatedAnisotropicLobeOnTheSnappedWaveVector)
+{
     // The lobe against the closed form in the swell's own axes: Gaussian of spreads k0·roughness
     // along and k0·oscillations across the direction, peak h²/(2π σa σc), half at each of ±k0.
     Patch p(128);
@@ -91,7 +95,8 @@ TEST(Swell, RotatedAnisotropicLobeOnTheSnappedWaveVector) {
     EXPECT_TRUE(direct || mirror) << best_i << "," << best_j << " vs " << ix << "," << iy;
 }
 
-TEST(Swell, RandomPhasesOfEqualAmplitude) {
+TEST(Swell, RandomPhasesOfEqualAmplitude)
+{
     Patch p(32);
     HyOceanSurfaceGridElement_swell s(swell_record(p, 5.0, 77), swell(0.3, 50.0));
     ASSERT_EQ(s.generate_kspace(), 1);
@@ -113,7 +118,8 @@ TEST(Swell, RandomPhasesOfEqualAmplitude) {
     EXPECT_EQ(v[1], 0.0f);
 }
 
-TEST(Swell, FastPathMatchesPerValueEvolution) {
+TEST(Swell, FastPathMatchesPerValueEvolution)
+{
     Patch a(64);
     HySwell_data d = swell(1.1, 80.0);
     d.vertical_scale = 0.0; // stored only: the swell keeps its height
@@ -134,7 +140,8 @@ TEST(Swell, FastPathMatchesPerValueEvolution) {
     }
 }
 
-TEST(Swell, UndefinedParametersContributeNothing) {
+TEST(Swell, UndefinedParametersContributeNothing)
+{
     const double nan = oceantest::kNan;
     const HySwell_data cases[] = {{.height = 0.0},     {.length = 0.0}, {.length = -5},    {.roughness = 0.0},
                                   {.oscillations = 0}, {.length = nan}, {.direction = nan}};
@@ -153,14 +160,16 @@ TEST(Swell, UndefinedParametersContributeNothing) {
     }
 }
 
-TEST(Swell, AccelerationAndPotentialAgreeWithTimeDerivatives) {
+TEST(Swell, AccelerationAndPotentialAgreeWithTimeDerivatives)
+{
     Patch p(64), filtered(64);
     HyOceanSurfaceGridElement_swell s(swell_record(p, 4.0), swell(0.9, 40.0));
     ASSERT_EQ(s.generate_kspace(), 1);
     oceantest::expect_time_derivatives(s, p.array.data(), 64, 64, 5.0, filtered.array.data());
 }
 
-TEST(Swell, CrestsTravelAlongTheDirection) {
+TEST(Swell, CrestsTravelAlongTheDirection)
+{
     // Crests travel toward the direction: along x at the deep-water phase speed of 1/64 cycles per
     // metre, √(9.81·64/2π) ≈ 10 m/s, i.e. a quarter wavelength (four 4 m cells) in 1.6 s. The field
     // then matches the earlier one shifted forward, and is its negative shifted backward.

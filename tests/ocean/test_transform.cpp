@@ -13,19 +13,22 @@ using oceantest::naive_dft;
 using oceantest::printed;
 using oceantest::Printed;
 
-std::vector<HyTransformBackend> backends() {
+std::vector<HyTransformBackend> backends()
+{
     std::vector<HyTransformBackend> b{HyTransformBackend::builtin};
     if (HySpectralTransform::backend_available(HyTransformBackend::fftw))
         b.push_back(HyTransformBackend::fftw);
     return b;
 }
 
-const char* name(HyTransformBackend b) {
+const char* name(HyTransformBackend b)
+{
     return b == HyTransformBackend::fftw ? "fftw" : "builtin";
 }
 
 // The stored half spectrum (interleaved, nx + 2 floats a row) of a random real field.
-std::vector<float> random_real_spectrum(int nx, int ny, unsigned seed) {
+std::vector<float> random_real_spectrum(int nx, int ny, unsigned seed)
+{
     std::vector<float> a(static_cast<std::size_t>(nx + 2) * ny, 0.0f);
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
@@ -35,7 +38,8 @@ std::vector<float> random_real_spectrum(int nx, int ny, unsigned seed) {
 }
 
 // The half spectrum stored as interleaved floats, as complex values.
-std::vector<cd> as_complex(const std::vector<float>& a, std::size_t count) {
+std::vector<cd> as_complex(const std::vector<float>& a, std::size_t count)
+{
     std::vector<cd> c(count);
     for (std::size_t k = 0; k < count; ++k)
         c[k] = cd(a[2 * k], a[2 * k + 1]);
@@ -53,7 +57,8 @@ const Size kSmallSizes[] = {{2, 2},   {4, 4},   {8, 2},  {6, 10},  {10, 6},  {12
 
 } // namespace
 
-TEST(SpectralTransform, BothDirectionsMatchNaiveDftForEvenAndOddSizes) {
+TEST(SpectralTransform, BothDirectionsMatchNaiveDftForEvenAndOddSizes)
+{
     for (HyTransformBackend b : backends()) {
         HySpectralTransform t(b);
         ASSERT_EQ(t.backend(), b);
@@ -88,7 +93,8 @@ TEST(SpectralTransform, BothDirectionsMatchNaiveDftForEvenAndOddSizes) {
     }
 }
 
-TEST(SpectralTransform, BackendsAgreeAt1024) {
+TEST(SpectralTransform, BackendsAgreeAt1024)
+{
     if (!HySpectralTransform::backend_available(HyTransformBackend::fftw))
         GTEST_SKIP() << "built without FFTW";
     // Values are sums of ~1e6 unit terms (typical size 1e3); float rounding grows like log2(n).
@@ -114,7 +120,8 @@ TEST(SpectralTransform, BackendsAgreeAt1024) {
     expect_close(a, b, a.size());
 }
 
-TEST(SpectralTransform, RejectsBadSizesAndUnalignedDataWorks) {
+TEST(SpectralTransform, RejectsBadSizesAndUnalignedDataWorks)
+{
     for (HyTransformBackend b : backends()) {
         HySpectralTransform t(b);
         float x[8] = {};
@@ -139,7 +146,8 @@ TEST(SpectralTransform, RejectsBadSizesAndUnalignedDataWorks) {
     }
 }
 
-TEST(SpectralTransform, DefaultBackendIsSelectableAtRunTime) {
+TEST(SpectralTransform, DefaultBackendIsSelectableAtRunTime)
+{
     const HyTransformBackend before = HySpectralTransform::default_backend();
     const bool fftw = HySpectralTransform::backend_available(HyTransformBackend::fftw);
     HySpectralTransform::set_default_backend(HyTransformBackend::builtin);
@@ -159,7 +167,8 @@ TEST(SpectralTransform, DefaultBackendIsSelectableAtRunTime) {
         ASSERT_NEAR(a[k], 120.0, 1e-3);
 }
 
-TEST(SpectralTransform, ManyDistinctSizesInOneProcess) {
+TEST(SpectralTransform, ManyDistinctSizesInOneProcess)
+{
     // More sizes than the shared plan cache holds: later sizes are planned for their call only.
     for (HyTransformBackend b : backends()) {
         HySpectralTransform t(b);

@@ -8,7 +8,8 @@ namespace {
 
 using namespace oceantest;
 
-HyWake_record patch(int n, double spacing) {
+HyWake_record patch(int n, double spacing)
+{
     HyWake_record r;
     r.nx = r.ny = n;
     r.dx = r.dy = spacing;
@@ -17,7 +18,8 @@ HyWake_record patch(int n, double spacing) {
 
 } // namespace
 
-TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength) {
+TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength)
+{
     // A 5 m/s hull on a 256 m patch: transverse waves of length 2*pi*U^2/g, all inside a wedge of
     // about 19.5 degrees either side of the track, behind the hull.
     HyWake_record r = patch(512, 0.5);
@@ -62,7 +64,8 @@ TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength) {
     EXPECT_NEAR(2.0 * spacing, lambda, 0.05 * lambda);
 }
 
-TEST(Wake, DepthScalingWithoutRecomputation) {
+TEST(Wake, DepthScalingWithoutRecomputation)
+{
     const std::size_t count = 128 * 128;
     HyWake_record r = patch(128, 0.5);
     HyOceanSurfaceGridElement_wake w(r);
@@ -85,7 +88,8 @@ TEST(Wake, DepthScalingWithoutRecomputation) {
     EXPECT_EQ(std::vector<float>(w.base, w.base + count), before);
 }
 
-TEST(Wake, KinematicsPutTheHullOnTheShip) {
+TEST(Wake, KinematicsPutTheHullOnTheShip)
+{
     HyWake_record r = patch(64, 1.0);
     r.speed = 4.0;
     r.hull_length = 10.0;
@@ -123,7 +127,8 @@ TEST(Wake, KinematicsPutTheHullOnTheShip) {
     EXPECT_NEAR(sy, 2.0, 1e-12);
 }
 
-TEST(Wake, InsideHullShapes) {
+TEST(Wake, InsideHullShapes)
+{
     HyWake_record r = patch(64, 1.0);
     r.hull_length = 20.0;
     r.hull_beam = 6.0;
@@ -150,7 +155,8 @@ TEST(Wake, InsideHullShapes) {
     EXPECT_EQ(other.is_inside_hull(hx, hy), 0);
 }
 
-TEST(Wake, SoftLimitAndFadeShapeTheCopy) {
+TEST(Wake, SoftLimitAndFadeShapeTheCopy)
+{
     HyWake_record r = patch(128, 0.5);
     std::vector<float> g((128 + 2) * 128, 0.0f);
     r.heights = g.data();
@@ -185,7 +191,8 @@ TEST(Wake, SoftLimitAndFadeShapeTheCopy) {
     EXPECT_EQ(std::memcmp(g.data(), w.base, sizeof(float) * count), 0);
 }
 
-TEST(Wake, FilteredFieldIsUSquaredTimesCurvatureAlongTrack) {
+TEST(Wake, FilteredFieldIsUSquaredTimesCurvatureAlongTrack)
+{
     HyWake_record r = patch(256, 0.5);
     r.speed = 6.0;
     HyOceanSurfaceGridElement_wake w(r);
@@ -208,7 +215,8 @@ TEST(Wake, FilteredFieldIsUSquaredTimesCurvatureAlongTrack) {
     EXPECT_LT(worst, 0.08 * peak);
 }
 
-TEST(Wake, BadInputIsFlatOrRefusedNeverNaN) {
+TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
+{
     // expect: what generate_kspace returns; flat: the pattern must be empty.
     struct Case {
         const char* what;
@@ -267,7 +275,8 @@ TEST(Wake, BadInputIsFlatOrRefusedNeverNaN) {
     EXPECT_TRUE(all_finite(w.base, 32 * 32));
 }
 
-TEST(Wake, RefusedAllocationsReportAndReturnZero) {
+TEST(Wake, RefusedAllocationsReportAndReturnZero)
+{
     HyOceanSurfaceGridElement_wake w(patch(64, 0.5));
     EXPECT_NE(printed_refused(1, [&] { EXPECT_EQ(w.generate_kspace(), 0); })
                   .err.find("unable to allocate base height for wake generation"),
@@ -287,7 +296,8 @@ TEST(Wake, RefusedAllocationsReportAndReturnZero) {
     EXPECT_GT(max_abs(w.base, 64 * 64), 0.0);
 }
 
-TEST(Wake, PatternEqualsDirectFourierSumOfTheFilteredFootprint) {
+TEST(Wake, PatternEqualsDirectFourierSumOfTheFilteredFootprint)
+{
     // Independent oracle on a small patch: the footprint placed in the right half of a 2nx x ny field,
     // a naive double-precision DFT, the free-surface response (conjugate at negative kx so that the
     // field stays real, damping term dropped on the Nyquist column), a naive inverse, and the right
@@ -342,7 +352,8 @@ TEST(Wake, PatternEqualsDirectFourierSumOfTheFilteredFootprint) {
         EXPECT_NEAR(w.base[k], expect[std::size_t(k)], 2e-5 * peak) << "node " << k % nx << "," << k / nx;
 }
 
-TEST(Wake, NegativeSpeedKeepsThePatternAndBacksTheShip) {
+TEST(Wake, NegativeSpeedKeepsThePatternAndBacksTheShip)
+{
     HyWake_record fwd = patch(64, 0.5), back = patch(64, 0.5);
     fwd.speed = 4.0;
     back.speed = -4.0;

@@ -21,7 +21,8 @@ struct Field {
     double max_abs() const { return oceantest::max_abs(array.data(), std::size_t(nx) * ny); }
 };
 
-HyOcean_record wind_record(Field& f, double dx, double dy, int type = 104) {
+HyOcean_record wind_record(Field& f, double dx, double dy, int type = 104)
+{
     HyOcean_record r;
     r.nx = f.nx;
     r.ny = f.ny;
@@ -37,7 +38,8 @@ HyOcean_record wind_record(Field& f, double dx, double dy, int type = 104) {
 }
 
 // Mirror image of the real-field symmetry, applied to a complex<double> half spectrum.
-void symmetrise(std::vector<cd>& s, int ncols, int nrows) {
+void symmetrise(std::vector<cd>& s, int ncols, int nrows)
+{
     auto at = [&](int i, int j) -> cd& { return s[static_cast<std::size_t>(j) * ncols + i]; };
     at(0, 0) = 0.0;
     at(0, nrows / 2) = at(0, nrows / 2).real();
@@ -52,7 +54,8 @@ void symmetrise(std::vector<cd>& s, int ncols, int nrows) {
 // Directional spectrum of the wind waves, from its physical description: a Pierson-Moskowitz-like
 // fall-off exp(-k_min^2/q)/q^2, cos^2 spreading about the wind, cut at k_max, halved in the band.
 double expected_spectrum(double kx, double ky, double wind_dir, double k_min, double k_max, double band_lo,
-                         double band_hi) {
+                         double band_hi)
+{
     const double q = kx * kx + ky * ky;
     if (q == 0.0 || q > k_max * k_max)
         return 0.0;
@@ -63,13 +66,15 @@ double expected_spectrum(double kx, double ky, double wind_dir, double k_min, do
     return s;
 }
 
-double quantised(double omega, double loop_time) {
+double quantised(double omega, double loop_time)
+{
     return (1.0 + std::floor(loop_time * omega / 6.283185307)) * 6.283185307 / loop_time;
 }
 
 // Builds the expected heights of a looping type-104 field at time t from the generator alone.
 // A shortest wavelength above 0 cuts the spectrum below the lattice's own limit.
-void check_against_direct_sum(int nx, int ny, double dx, double dy, double shortest) {
+void check_against_direct_sum(int nx, int ny, double dx, double dy, double shortest)
+{
     SCOPED_TRACE("lattice " + std::to_string(nx) + "x" + std::to_string(ny));
     Field f(nx, ny);
     HyOcean_record r = wind_record(f, dx, dy);
@@ -138,14 +143,16 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy, double short
 
 } // namespace
 
-TEST(WaveField, HeightsEqualDirectSumOverHalfSpectrum) {
+TEST(WaveField, HeightsEqualDirectSumOverHalfSpectrum)
+{
     check_against_direct_sum(16, 16, 0.5, 0.5, 0.0);
     // Unequal sides and spacings catch a swapped axis; 24 and 20 are not powers of two; the waves are
     // cut at 1/1.8 cycles per metre where the lattice would allow 0.64.
     check_against_direct_sum(24, 20, 0.4, 0.7, 1.8);
 }
 
-TEST(WaveField, FastPathMatchesPerValueEvolution) {
+TEST(WaveField, FastPathMatchesPerValueEvolution)
+{
     // Largest difference between the two fields against the per-value one's peak.
     auto relative = [](const Field& fast, const Field& slow) {
         double peak = 0, worst = 0;
@@ -190,7 +197,8 @@ TEST(WaveField, FastPathMatchesPerValueEvolution) {
     EXPECT_LT(relative(fast, slow), 1e-6);
 }
 
-TEST(WaveField, AccelerationAndPotentialAgreeWithTimeDerivatives) {
+TEST(WaveField, AccelerationAndPotentialAgreeWithTimeDerivatives)
+{
     // Without loop quantisation the frequencies are exactly deep-water ones, so the filtered field
     // with no footprint is the second time derivative of the heights, and the potential's time
     // derivative is -g times the heights.
@@ -211,7 +219,8 @@ TEST(WaveField, AccelerationAndPotentialAgreeWithTimeDerivatives) {
     EXPECT_LT(e_boxed, e_plain);
 }
 
-TEST(WaveField, BadInputIsFlatOrRefusedWithoutNaN) {
+TEST(WaveField, BadInputIsFlatOrRefusedWithoutNaN)
+{
     // Lattices that cannot be transformed are refused; no wind, spectrum type 0, a wind that is not a
     // number or an infinite scale give a flat sea.
     struct Case {
@@ -256,7 +265,8 @@ TEST(WaveField, BadInputIsFlatOrRefusedWithoutNaN) {
     }
 }
 
-TEST(WaveField, PhaseRotationMatchesLibraryTrigonometry) {
+TEST(WaveField, PhaseRotationMatchesLibraryTrigonometry)
+{
     // Every quadrant, both travel signs, long times, and phases beyond the fast reduction's range.
     std::vector<double> omega;
     for (int k = -400; k <= 400; ++k)
@@ -279,7 +289,8 @@ TEST(WaveField, PhaseRotationMatchesLibraryTrigonometry) {
     }
 }
 
-TEST(WaveField, SpectrumShapesOfTheThreeTypes) {
+TEST(WaveField, SpectrumShapesOfTheThreeTypes)
+{
     Field f(64, 64);
     auto make = [&](int type, double shortest, double lo = 0.0, double hi = 0.0) {
         HyOcean_record r = wind_record(f, 0.1, 0.1, type);

@@ -110,15 +110,11 @@ TEST(Grid, CurvatureDropAndSlope)
     // 100 m from the centre on a 16 m periodic grid of zeros: a drop of 100^2/2/1000 = 5 m.
     EXPECT_NEAR(g.get_height(60.0, 80.0), -5.0, 1e-12);
     EXPECT_EQ(g.get_height(60.0, 80.0, 1), 0.0);
-    double sx, sy;
+    double sx, sy, fx, fy, ax, ay;
     g.get_slope(60.0, 80.0, sx, sy);
-    EXPECT_NEAR(sx, -0.06, 1e-12);
-    EXPECT_NEAR(sy, -0.08, 1e-12);
-    g.get_slope(60.0, 80.0, sx, sy, 1);
-    EXPECT_EQ(sx, 0.0);
-    EXPECT_EQ(sy, 0.0);
-    g.get_slope_at(60.0, 80.0, sx, sy);
-    EXPECT_NEAR(sx, -0.06, 1e-12);
+    g.get_slope(60.0, 80.0, fx, fy, 1);
+    g.get_slope_at(60.0, 80.0, ax, ay);
+    EXPECT_TRUE(sx == -0.06 && sy == -0.08 && fx == 0.0 && fy == 0.0 && ax == -0.06) << sx << " " << sy;
 }
 
 TEST(Grid, SlopeOfASineIsSecondOrderAccurate)
@@ -235,9 +231,6 @@ TEST(Grid, HeightRangeAndReallocation)
 {
     HyGrid g(10, 7, 1.0, 1.0);
     double lo, hi;
-    g.get_height_range(lo, hi);
-    EXPECT_EQ(lo, 0.0);
-    EXPECT_EQ(hi, 0.0);
     fill(g, [](int i, int j) { return (i - 4.5) * (j - 2); });
     g.heights[10 * 7] = 1e6f; // the spare transform floats are not heights
     g.get_height_range(lo, hi);
@@ -247,13 +240,9 @@ TEST(Grid, HeightRangeAndReallocation)
     g.wrap_x = 0;
     g.difference_step = 3;
     ASSERT_EQ(g.reallocate(6, 4, 2.0, 0.5), 1);
-    EXPECT_EQ(g.nx, 6);
-    EXPECT_EQ(g.wrap_x, 1);
-    EXPECT_EQ(g.difference_step, 1);
-    EXPECT_DOUBLE_EQ(g.half_x, 6.0);
+    EXPECT_TRUE(g.wrap_x == 1 && g.difference_step == 1 && g.half_x == 6.0);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(g.heights) % 64, 0u);
-    for (int k = 0; k < 8 * 4; ++k)
-        ASSERT_EQ(g.heights[k], 0.0f);
+    EXPECT_EQ(max_abs(g.heights, 8 * 4), 0.0);
 
     HyGrid empty(0, 5, 1.0, 1.0);
     empty.get_height_range(lo, hi);

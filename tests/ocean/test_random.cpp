@@ -99,20 +99,3 @@ TEST(Random, UnseededGeneratorReportsOnEveryUse)
     r.seed(1);
     EXPECT_TRUE(r.is_initialised());
 }
-
-TEST(Random, RuntimeModeUsesTheLibraryGenerator)
-{
-    HyRandom r;
-    r.set_mode(HyRandom::kModeRuntime);
-    std::srand(3);
-    const double expected = (std::rand() % 32768) / 32767.0;
-    r.seed(3);
-    EXPECT_DOUBLE_EQ(r.uniform(), expected);
-    // The normal deviate is a sum of twelve uniforms minus 6.
-    std::srand(5);
-    double sum = 0;
-    for (int k = 0; k < 12; ++k)
-        sum += (std::rand() % 32768) / 32767.0;
-    r.seed(5);
-    EXPECT_DOUBLE_EQ(r.gaussian(), sum - 6.0);
-}

@@ -119,12 +119,6 @@ TEST(Wake, KinematicsPutTheHullOnTheShip)
         EXPECT_NEAR((sx + ox) * c + (sy + oy) * s, w.hull_x, 1e-9) << t;
         EXPECT_NEAR((sy + oy) * c - (sx + ox) * s, w.hull_y, 1e-9) << t;
     }
-    w.set_heading(0.0);
-    w.set_ship_position(1.0, 2.0);
-    double sx, sy;
-    w.get_ship_position(sx, sy, 3.0);
-    EXPECT_NEAR(sx, 1.0 + 4.0, 1e-12);
-    EXPECT_NEAR(sy, 2.0, 1e-12);
 }
 
 TEST(Wake, InsideHullShapes)

@@ -118,28 +118,6 @@ TEST(Swell, RandomPhasesOfEqualAmplitude)
     EXPECT_EQ(v[1], 0.0f);
 }
 
-TEST(Swell, FastPathMatchesPerValueEvolution)
-{
-    Patch a(64);
-    HySwell_data d = swell(1.1, 80.0);
-    d.vertical_scale = 0.0; // stored only: the swell keeps its height
-    HyOceanSurfaceGridElement_swell s(swell_record(a, 5.0), d);
-    ASSERT_EQ(s.generate_kspace(), 1);
-    for (int looping = 0; looping < 2; ++looping) {
-        if (looping)
-            s.set_loop_time(12.0);
-        s.set_direct_evolution(false);
-        s.evolve_to_time(777.7);
-        const std::vector<float> fast(a.array);
-        s.set_direct_evolution(true);
-        s.evolve_to_time(777.7);
-        const double peak = oceantest::max_abs(a.array.data(), a.array.size());
-        EXPECT_GT(peak, 0.1);
-        for (std::size_t k = 0; k < fast.size(); ++k)
-            ASSERT_NEAR(fast[k], a.array[k], 1e-6 * peak) << k;
-    }
-}
-
 TEST(Swell, UndefinedParametersContributeNothing)
 {
     const double nan = oceantest::kNan;

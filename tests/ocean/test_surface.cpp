@@ -347,29 +347,38 @@ TEST(Surface, BadInputIsRefusedOrFlat)
 
 TEST(Surface, AllocationFailuresReportAndLeaveTheSurfaceUsable)
 {
+    // Each step of building the sea (waves, a swell) and of resizing it is refused in turn: the step
+    // reports, the list keeps what it had, and with memory back the same surface recovers.
     const std::int64_t hook_before = hymem::hook_bytes();
-    int failures_seen = 0, node_failures = 0;
-    for (int grants = 0; grants < 24; ++grants) {
+    const char* const steps[4] = {"allocate_primary_waves", "add_new_swell", "reallocate_primary_waves",
+                                  "reallocate_swell"};
+    int failures[4] = {}, node_failures = 0;
+    for (int grants = 0; grants < 40; ++grants) {
         SCOPED_TRACE("grants " + std::to_string(grants));
         Rationed ration(grants);
         {
             HyOceanSurface s;
-            int ok = 0;
-            std::uint32_t swell = 0;
+            int done[4] = {};
+            std::uint32_t id = 0;
             const Printed said = printed([&] {
-                ok = s.allocate_primary_waves(primary());
-                swell = ok ? s.add_new_swell(small_swell()) : 0;
+                done[0] = s.allocate_primary_waves(primary());
+                done[1] = done[0] && (id = s.add_new_swell(small_swell())) != 0;
+                done[2] = done[1] && s.reallocate_primary_waves(primary(64));
+                done[3] = done[1] && s.reallocate_swell(id, small_swell(5));
                 s.evolve_to_time(1.5);
                 ration.off();
             });
-            if (!ok) {
-                ++failures_seen;
-                EXPECT_NE(said.err.find("HyOceanSurface::allocate_primary_waves"), std::string::npos)
-                    << said.err;
+            for (int k = 0; k < 4; ++k)
+                if (!done[k] && (k == 0 || done[k == 1 ? 0 : 1])) {
+                    ++failures[k];
+                    EXPECT_NE(said.err.find(std::string("HyOceanSurface::") + steps[k]), std::string::npos)
+                        << said.err;
+                }
+            if (!done[0] || (done[1] && !done[2])) {
                 EXPECT_EQ(s.primary_allocated, 0);
-            } else if (!swell) {
+            }
+            if (done[0] && !done[1]) {
                 // Whatever step failed, the new grid went with it.
-                EXPECT_NE(said.err.find("HyOceanSurface::add_new_swell"), std::string::npos) << said.err;
                 EXPECT_EQ(s.grid->aux_count, 1);
                 EXPECT_EQ(s.disturbances.count, 0);
                 if (said.err.find("add_node") != std::string::npos) {
@@ -380,23 +389,31 @@ TEST(Surface, AllocationFailuresReportAndLeaveTheSurfaceUsable)
                               std::string::npos);
                 }
             }
-            if (g_ration.refusals > 0) {
-                EXPECT_FALSE(said.err.empty() && said.out.empty());
-            }
+            EXPECT_TRUE(g_ration.refusals == 0 || !(said.err.empty() && said.out.empty()));
             EXPECT_TRUE(all_finite(sample(s)));
-            // With memory back, the same surface takes its waves and a swell.
-            if (!ok) {
+            // With memory back, the same surface takes its waves and a swell; the swell keeps its id.
+            if (!done[0]) {
                 ASSERT_EQ(s.allocate_primary_waves(primary()), 1);
             }
-            EXPECT_TRUE(swell || s.add_new_swell(small_swell()));
+            if (!done[1])
+                id = s.add_new_swell(small_swell());
+            EXPECT_EQ(s.reallocate_primary_waves(primary(64)), 1);
+            EXPECT_EQ(s.reallocate_swell(id, small_swell(5)), 1);
             s.evolve_to_time(2.5);
             EXPECT_TRUE(all_finite(sample(s)));
             EXPECT_FALSE(is_flat(sample(s)));
+            EXPECT_EQ(s.remove_swell(id), id);
+            // A grid whose old size could not even be put back stays as an empty slot.
+            for (int g = 1; g < s.grid->aux_count; ++g)
+                EXPECT_EQ(s.grid->aux_array[g], nullptr);
+            EXPECT_TRUE(!done[3] || s.grid->aux_count == 1);
         }
         // Every block the hook handed out went back.
         EXPECT_EQ(hymem::hook_bytes(), hook_before);
     }
-    EXPECT_GT(failures_seen, 3);
+    EXPECT_GT(failures[0], 3);
+    EXPECT_GT(failures[2], 2);
+    EXPECT_GT(failures[3], 0);
     EXPECT_EQ(node_failures, 1);
 }
 
@@ -432,51 +449,6 @@ TEST(Surface, FramesNeedNoMemoryOnceBuiltAndFailedFramesKeepTheLastSea)
         EXPECT_EQ(sample(s), sample(reference));
     }
     hyplat::HyThreadPool::set_process_threads(0);
-}
-
-TEST(Surface, RefusedReallocationsKeepTheListAndRecover)
-{
-    int failures = 0;
-    for (int grants = 0; grants < 12; ++grants) {
-        SCOPED_TRACE("grants " + std::to_string(grants));
-        Rationed ration(grants);
-        ration.off();
-        Sea s;
-        s.evolve_to_time(1.0);
-        ration.on();
-        int reallocated = 0, swell = 0;
-        const Printed said = printed([&] {
-            reallocated = s.reallocate_primary_waves(primary(64));
-            swell = s.reallocate_swell(1, small_swell(5));
-            s.evolve_to_time(2.0);
-            ration.off();
-        });
-        if (!reallocated) {
-            ++failures;
-            EXPECT_NE(said.err.find("HyOceanSurface::reallocate_primary_waves"), std::string::npos)
-                << said.err;
-            EXPECT_EQ(s.primary_allocated, 0);
-        }
-        if (!swell) {
-            EXPECT_NE(said.err.find("HyOceanSurface::reallocate_swell"), std::string::npos) << said.err;
-        }
-        EXPECT_TRUE(all_finite(sample(s)));
-        EXPECT_EQ(s.disturbances.count, 1);
-        // With memory back both come again; the swell keeps its id.
-        EXPECT_EQ(s.reallocate_primary_waves(primary(64)), 1);
-        EXPECT_EQ(s.reallocate_swell(1, small_swell(5)), 1);
-        s.evolve_to_time(3.0);
-        EXPECT_TRUE(all_finite(sample(s)));
-        EXPECT_FALSE(is_flat(sample(s)));
-        EXPECT_EQ(s.remove_swell(1), 1u);
-        // A grid whose old size could not even be put back stays as an empty slot.
-        for (int g = 1; g < s.grid->aux_count; ++g)
-            EXPECT_EQ(s.grid->aux_array[g], nullptr);
-        if (swell) {
-            EXPECT_EQ(s.grid->aux_count, 1);
-        }
-    }
-    EXPECT_GT(failures, 2);
 }
 
 TEST(Surface, SwellTooLargeToReallocateCarriesOnAtItsOldSize)

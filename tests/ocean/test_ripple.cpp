@@ -134,19 +134,13 @@ TEST(Ripple, RadialHeightInterpolatesTapersAndScales)
     EXPECT_NEAR(e.get_radial_height(5 * dr), 3.0 * 1.05, 1e-6);
     // Halfway between samples 10 and 11.
     EXPECT_NEAR(e.get_radial_height(10.5 * dr), 3.0 * 0.5 * (1.10 + 1.11), 1e-6);
-    // At 0.95 R the taper keeps 1 - 0.5^2 = 0.75 of the interpolated value.
-    const double g95 = 0.95 * R / dr;
-    const int i95 = int(std::floor(g95));
-    const double f95 = g95 - i95;
-    const double interp = e.profile[i95] * (1 - f95) + e.profile[i95 + 1] * f95;
-    EXPECT_NEAR(e.get_radial_height(0.95 * R), 3.0 * 0.75 * interp, 1e-6);
-    // The last sample's outer neighbour is missing and contributes nothing; beyond R it is 0.
-    const double g_last = (e.N - 0.5);
-    const double taper = 1.0 - std::pow((g_last * dr - 0.9 * R) / (0.1 * R), 2.0);
-    EXPECT_NEAR(e.get_radial_height(g_last * dr), 3.0 * 0.5 * e.profile[e.N - 1] * taper, 1e-6);
-    EXPECT_EQ(e.get_radial_height(R), 0.0);
-    EXPECT_EQ(e.get_radial_height(R * 1.01), 0.0);
-    EXPECT_EQ(e.get_radial_height(std::numeric_limits<double>::quiet_NaN()), 0.0);
+    // At 0.95 R the taper keeps 1 - 0.5^2 = 0.75 of the interpolated (linear) profile.
+    EXPECT_NEAR(e.get_radial_height(0.95 * R), 3.0 * 0.75 * (1.0 + 0.01 * 0.95 * R / dr), 1e-5);
+    // The last sample's outer neighbour is missing and contributes nothing; from R on it is 0.
+    const double taper = 1.0 - std::pow((R - 0.5 * dr - 0.9 * R) / (0.1 * R), 2.0);
+    EXPECT_NEAR(e.get_radial_height(R - 0.5 * dr), 3.0 * 0.5 * e.profile[e.N - 1] * taper, 1e-6);
+    for (double beyond : {R, 1.01 * R, kNan})
+        EXPECT_EQ(e.get_radial_height(beyond), 0.0);
     EXPECT_NEAR(e.get_height_at(3 * dr, 4 * dr), e.get_radial_height(5 * dr), 1e-12);
     // The radial grid's offset brings the impact point to its centre.
     double ox, oy;

@@ -18,15 +18,11 @@ TEST(OceanData, BaseElementIsAFlatSeaOfItsExtent)
     HyOcean_data e(r);
     EXPECT_STREQ(e.get_name(), "spec.dat");
     // The offset brings the world origin to the middle of the 4 m x 8 m array.
-    double x, y;
-    e.get_position(123.0, x, y);
-    EXPECT_EQ(x, 2.0);
-    EXPECT_EQ(y, 4.0);
-    double c[8];
+    double p[2], c[8];
+    e.get_position(123.0, p[0], p[1]);
     e.get_corners(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
-    const double expected[8] = {-2, 4, -2, -4, 2, 4, 2, -4};
-    for (int k = 0; k < 8; ++k)
-        EXPECT_EQ(c[k], expected[k]) << k;
+    EXPECT_EQ(std::vector<double>(p, p + 2), (std::vector<double>{2, 4}));
+    EXPECT_EQ(std::vector<double>(c, c + 8), (std::vector<double>{-2, 4, -2, -4, 2, 4, 2, -4}));
 
     // A flat sea: evolving changes nothing, the transform zeroes the nx*ny heights (not the spare floats).
     e.evolve_to_time(5.0);

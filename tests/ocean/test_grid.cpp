@@ -19,20 +19,8 @@ template <class F> void fill(HyGrid& g, F f)
             g.heights[j * g.nx + i] = static_cast<float>(f(i, j));
 }
 
-double node_x(const HyGrid& g, double i)
-{
-    return i * g.dx - g.half_x;
-}
-double node_y(const HyGrid& g, double j)
-{
-    return j * g.dy - g.half_y;
-}
-
-bool have_tool(const char* tool)
-{
-    const std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
-}
+double node_x(const HyGrid& g, double i) { return i * g.dx - g.half_x; }
+double node_y(const HyGrid& g, double j) { return j * g.dy - g.half_y; }
 
 std::string run(const std::string& cmd)
 {
@@ -47,6 +35,8 @@ std::string run(const std::string& cmd)
     ::pclose(p);
     return out;
 }
+
+bool have_tool(const char* tool) { return !run(std::string("command -v ") + tool).empty(); }
 
 } // namespace
 

@@ -21,10 +21,7 @@ std::vector<HyTransformBackend> backends()
     return b;
 }
 
-const char* name(HyTransformBackend b)
-{
-    return b == HyTransformBackend::fftw ? "fftw" : "builtin";
-}
+const char* name(HyTransformBackend b) { return b == HyTransformBackend::fftw ? "fftw" : "builtin"; }
 
 // The stored half spectrum (interleaved, nx + 2 floats a row) of a random real field.
 std::vector<float> random_real_spectrum(int nx, int ny, unsigned seed)

@@ -1,5 +1,6 @@
-// Set-up the ocean tests share: array checks, allocation refusal through the allocator hook,
-// capture of the diagnostic streams and temporary file names.
+// Set-up the ocean tests share (with the standard headers they use): array checks, allocation
+// refusal through the allocator hook, capture of the diagnostic streams, temporary files and a
+// direct DFT.
 #pragma once
 
 #include "ocean/HyOceanData.h"
@@ -9,9 +10,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <unistd.h>
@@ -80,10 +84,29 @@ inline int rationed_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
 // While alive, the allocator refuses every block of at least `from` bytes (0: every block). Blocks
 // served meanwhile must be freed before it goes.
 struct RefusedAllocations {
-    explicit RefusedAllocations(std::size_t from = 0) { hymem::install_hook(refuse_from, kTestTag, true, from); }
+    explicit RefusedAllocations(std::size_t from = 0)
+    {
+        hymem::install_hook(refuse_from, kTestTag, true, from);
+    }
     ~RefusedAllocations() { hymem::install_hook(nullptr, 0, false, 0); }
     RefusedAllocations(const RefusedAllocations&) = delete;
     RefusedAllocations& operator=(const RefusedAllocations&) = delete;
+};
+
+// While alive, the allocator takes its blocks from rationed_hook with `grants` blocks to give and
+// none above `largest` bytes. off() stops using it while blocks it served can still go back; on()
+// takes it up again.
+struct Rationed {
+    explicit Rationed(int grants, std::size_t largest = static_cast<std::size_t>(-1))
+    {
+        g_ration = {grants, 0, largest};
+        hymem::install_hook(rationed_hook, kTestTag, true, 0);
+    }
+    ~Rationed() { hymem::install_hook(nullptr, 0, false, 0); }
+    Rationed(const Rationed&) = delete;
+    Rationed& operator=(const Rationed&) = delete;
+    void off() { hymem::set_hook_on(false); }
+    void on() { hymem::set_hook_on(true); }
 };
 
 // What a call printed on the two streams.
@@ -91,8 +114,7 @@ struct Printed {
     std::string err, out;
 };
 
-template <class F>
-Printed printed(F&& f)
+template <class F> Printed printed(F&& f)
 {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
@@ -103,18 +125,66 @@ Printed printed(F&& f)
     return p;
 }
 
+// What a call printed while every block of at least `from` bytes was refused.
+template <class F> Printed printed_refused(std::size_t from, F&& f)
+{
+    RefusedAllocations refuse(from);
+    return printed(f);
+}
+
 // A file name in the temporary directory, unique to this process.
 inline std::string temp_path(const std::string& name)
 {
-    return (std::filesystem::temp_directory_path() / ("seavast_h3_" + std::to_string(::getpid()) + "_" + name))
+    return (std::filesystem::temp_directory_path() /
+            ("seavast_h3_" + std::to_string(::getpid()) + "_" + name))
         .string();
+}
+
+// The bytes of a file (none when it cannot be read).
+inline std::vector<unsigned char> file_bytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+using cplx = std::complex<double>;
+
+// Direct two-dimensional DFT in double precision of nx x ny values stored row by row:
+// out[ky*nx + kx] = sum over (x, y) of in[y*nx + x] * exp(sign * 2 pi i (kx x/nx + ky y/ny)).
+inline std::vector<cplx> naive_dft(const std::vector<cplx>& in, int nx, int ny, double sign)
+{
+    std::vector<cplx> out(in.size());
+    for (int ky = 0; ky < ny; ++ky)
+        for (int kx = 0; kx < nx; ++kx) {
+            cplx s = 0;
+            for (int y = 0; y < ny; ++y)
+                for (int x = 0; x < nx; ++x)
+                    s += in[std::size_t(y) * nx + x] *
+                         std::polar(1.0, sign * 2 * M_PI * (double(kx) * x / nx + double(ky) * y / ny));
+            out[std::size_t(ky) * nx + kx] = s;
+        }
+    return out;
+}
+
+// The nx x ny spectrum of a real field from its nx/2 + 1 stored columns: F[-k] = conj(F[k]).
+inline std::vector<cplx> full_spectrum(const std::vector<cplx>& half, int nx, int ny)
+{
+    const int ncols = nx / 2 + 1;
+    std::vector<cplx> full(std::size_t(nx) * ny);
+    for (int ky = 0; ky < ny; ++ky)
+        for (int kx = 0; kx < nx; ++kx)
+            full[std::size_t(ky) * nx + kx] =
+                kx < ncols ? half[std::size_t(ky) * ncols + kx]
+                           : std::conj(half[std::size_t((ny - ky) % ny) * ncols + nx - kx]);
+    return full;
 }
 
 // A periodic element's filtered field without footprint is the second time derivative of its
 // heights, and its potential's time derivative is -g times the heights: both checked by central
 // differences at t to 1% of the largest value. `heights` is the element's bound array of nx x ny
 // nodes; `filtered` receives the filtered field ((nx + 2)*ny floats).
-inline void expect_time_derivatives(HyOcean_data& e, const float* heights, int nx, int ny, double t, float* filtered)
+inline void expect_time_derivatives(HyOcean_data& e, const float* heights, int nx, int ny, double t,
+                                    float* filtered)
 {
     const std::size_t n = std::size_t(nx) * std::size_t(ny);
     const double d = 0.01;

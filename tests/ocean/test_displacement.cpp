@@ -2,15 +2,9 @@
 // the multi-resolution grid (which maps world points to array nodes independently of the element).
 #include "ocean/HyGridMulti.h"
 #include "ocean/HyOceanSurfaceGridElement_displacement.h"
-
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <vector>
+#include "tests/ocean/OceanTestSupport.h"
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 HyOcean_record placement_record(int nx, int ny, double dx, double dy, float* array, double cx, double cy,
                                 double angle)
@@ -29,27 +23,17 @@ HyOcean_record placement_record(int nx, int ny, double dx, double dy, float* arr
 
 } // namespace
 
-TEST(Displacement, OffsetsAndCorners)
+TEST(Displacement, CornersOfATurnedRectangle)
 {
+    // A 100 m x 50 m rectangle turned by 90 degrees about (10, 0).
     std::vector<float> array(102 * 100, 0.0f);
-    {
-        HyOceanSurfaceGridElement_displacement e(placement_record(100, 100, 0.5, 0.25, array.data(), 0, 0, 0));
-        double x = 0, y = 0;
-        e.get_position(5.0, x, y);
-        EXPECT_DOUBLE_EQ(x, 25.0);
-        EXPECT_DOUBLE_EQ(y, 12.5);
-        EXPECT_EQ(e.get_kind(), HyOceanSurfaceGridElement_displacement::kKind);
-        EXPECT_EQ(e.generate_kspace(), 1);
-    }
-    {
-        // A 100 m x 50 m rectangle turned by 90 degrees about (10, 0).
-        HyOceanSurfaceGridElement_displacement e(placement_record(100, 100, 1.0, 0.5, array.data(), 10, 0, kPi / 2));
-        double c[8];
-        e.get_corners(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
-        const double expected[8] = {10 - 25, -50, 10 + 25, -50, 10 - 25, 50, 10 + 25, 50};
-        for (int k = 0; k < 8; ++k)
-            EXPECT_NEAR(c[k], expected[k], 1e-9) << k;
-    }
+    HyOceanSurfaceGridElement_displacement e(
+        placement_record(100, 100, 1.0, 0.5, array.data(), 10, 0, M_PI / 2));
+    double c[8];
+    e.get_corners(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
+    const double expected[8] = {10 - 25, -50, 10 + 25, -50, 10 - 25, 50, 10 + 25, 50};
+    for (int k = 0; k < 8; ++k)
+        EXPECT_NEAR(c[k], expected[k], 1e-9) << k;
 }
 
 TEST(Displacement, ArrayLandsWhereThePlacementSays)
@@ -59,15 +43,8 @@ TEST(Displacement, ArrayLandsWhereThePlacementSays)
     const int nx = 40, ny = 30;
     const double dx = 0.5, dy = 0.8, cx = 7.0, cy = -3.0, theta = 0.6;
     HyGridMulti grid(8, 8, 1.0, 1.0, 8, 8, 1.0, 1.0);
-    HyAuxGridRequest q;
-    q.nx = nx;
-    q.ny = ny;
-    q.dx = dx;
-    q.dy = dy;
-    q.periodic = 0;
-    q.rotated = 1;
-    q.angle = theta;
-    float* array = grid.add_aux_grid(q);
+    float* array = grid.add_aux_grid(
+        {.nx = nx, .ny = ny, .dx = dx, .dy = dy, .periodic = 0, .rotated = 1, .angle = theta});
     ASSERT_NE(array, nullptr);
     for (int j = 0; j < ny; ++j)
         for (int i = 0; i < nx; ++i)
@@ -77,17 +54,15 @@ TEST(Displacement, ArrayLandsWhereThePlacementSays)
     const std::vector<float> before(array, array + (nx + 2) * ny);
     e.evolve_to_time(3.0);
     e.transform_to_heights();
-    for (int k = 0; k < (nx + 2) * ny; ++k)
-        ASSERT_EQ(array[k], before[k]);
+    EXPECT_EQ(std::vector<float>(array, array + (nx + 2) * ny), before);
 
     double ox = 0, oy = 0;
     e.get_position(0.0, ox, oy);
     const int g = grid.set_aux_position(array, ox, oy);
     ASSERT_EQ(g, 1);
-    const double hx = nx * dx / 2, hy = ny * dy / 2;
     for (int j : {0, 7, 29})
         for (int i : {0, 13, 39}) {
-            const double ax = i * dx - hx, ay = j * dy - hy;
+            const double ax = i * dx - nx * dx / 2, ay = j * dy - ny * dy / 2;
             const double wx = cx + std::cos(theta) * ax - std::sin(theta) * ay;
             const double wy = cy + std::sin(theta) * ax + std::cos(theta) * ay;
             EXPECT_NEAR(grid.aux_value(g, wx, wy), i + 100 * j, 1e-6) << i << "," << j;

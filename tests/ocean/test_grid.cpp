@@ -3,26 +3,16 @@
 #include "ocean/HyGrid.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <random>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
+#include <optional>
+#include <random>
 
 namespace {
 
 using namespace oceantest;
 
 // Fills node (i, j) with f(i, j).
-template <class F>
-void fill(HyGrid& g, F f)
+template <class F> void fill(HyGrid& g, F f)
 {
     for (int j = 0; j < g.ny; ++j)
         for (int i = 0; i < g.nx; ++i)
@@ -31,18 +21,6 @@ void fill(HyGrid& g, F f)
 
 double node_x(const HyGrid& g, double i) { return i * g.dx - g.half_x; }
 double node_y(const HyGrid& g, double j) { return j * g.dy - g.half_y; }
-
-std::vector<unsigned char> read_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
-}
-
-bool have_tool(const char* tool)
-{
-    const std::string cmd = std::string("command -v ") + tool + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
-}
 
 std::string run(const std::string& cmd)
 {
@@ -58,23 +36,21 @@ std::string run(const std::string& cmd)
     return out;
 }
 
+bool have_tool(const char* tool) { return !run(std::string("command -v ") + tool).empty(); }
+
 } // namespace
 
 TEST(Grid, ConstructionLayout)
 {
+    // Room for the in-place transform: (nx + 2)*ny floats, all zero, from the tagged allocator and
+    // aligned for the vectorised transform.
     const auto before = hymem::heap_bytes();
-    {
-        HyGrid g(64, 32, 0.5, 2.0);
-        ASSERT_NE(g.heights, nullptr);
-        // Room for the in-place transform: (nx + 2)*ny floats, all zero, from the tagged allocator and
-        // aligned for the vectorised transform.
-        const auto used = hymem::heap_bytes() - before;
-        EXPECT_GE(used, std::int64_t(sizeof(float) * 66 * 32));
-        EXPECT_LE(used, std::int64_t(sizeof(float) * 66 * 32 + 64));
-        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(g.heights) % 64, 0u);
-        for (int k = 0; k < 66 * 32; ++k)
-            ASSERT_EQ(g.heights[k], 0.0f);
-    }
+    std::optional<HyGrid> g(std::in_place, 64, 32, 0.5, 2.0);
+    EXPECT_GE(hymem::heap_bytes() - before, std::int64_t(sizeof(float) * 66 * 32));
+    EXPECT_LE(hymem::heap_bytes() - before, std::int64_t(sizeof(float) * 66 * 32 + 64));
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(g->heights) % 64, 0u);
+    EXPECT_EQ(max_abs(g->heights, 66 * 32), 0.0);
+    g.reset();
     EXPECT_EQ(hymem::heap_bytes(), before);
 }
 
@@ -90,14 +66,9 @@ TEST(Grid, BilinearHeightOnNodesBetweenNodesAndAcrossPeriods)
     const double expected = (1 - fx) * (1 - fy) * g.node(2, 3) + (1 - fx) * fy * g.node(2, 4) +
                             fx * (1 - fy) * g.node(3, 3) + fx * fy * g.node(3, 4);
     EXPECT_NEAR(g.get_height(node_x(g, 2.3), node_y(g, 3.8)), expected, 1e-9);
-    // Fully periodic: shifting by whole periods changes nothing; -0.3 floors to -1 and wraps to 7.
-    for (double x : {-5.0, -0.2, 0.0, 3.3, 5.9}) {
-        const double h = g.get_height(x, 1.1);
-        EXPECT_NEAR(g.get_height(x + 8 * 1.5, 1.1), h, 1e-9);
-        EXPECT_NEAR(g.get_height(x - 3 * 8 * 1.5, 1.1 + 2 * 6 * 0.75), h, 1e-9);
-    }
-    const double f = 0.7;  // node coordinate -0.3 = node 7 + 0.7 towards node 0
-    EXPECT_NEAR(g.get_height(node_x(g, -0.3), node_y(g, 0)), (1 - f) * g.node(7, 0) + f * g.node(0, 0), 1e-9);
+    // Fully periodic: node coordinate -0.3 floors to -1 and wraps to 7, 0.7 of the way to node 0.
+    EXPECT_NEAR(g.get_height(node_x(g, -0.3), node_y(g, 0)), 0.3 * g.node(7, 0) + 0.7 * g.node(0, 0), 1e-9);
+    EXPECT_NEAR(g.get_height(node_x(g, 2.3 - 3 * 8), node_y(g, 3.8 + 2 * 6)), expected, 1e-9);
     // Points very far away still land on the torus without overflow.
     EXPECT_TRUE(std::isfinite(g.get_height(1e15, -1e17)));
 }
@@ -106,7 +77,7 @@ TEST(Grid, AbsenceRuleOnNonPeriodicAxes)
 {
     HyGrid g(8, 8, 1.0, 1.0);
     fill(g, [](int i, int j) { return i + 2 * j; });
-    g.wrap_y = 0;  // periodic in x only
+    g.wrap_y = 0; // periodic in x only
     // Inside: ordinary interpolation; x still wraps.
     EXPECT_NEAR(g.get_height(node_x(g, 8.5), node_y(g, 2)), 0.5 * g.node(0, 2) + 0.5 * g.node(1, 2), 1e-9);
     // Beyond the top row by half a node: the two upper corners are missing, the lower two contribute.
@@ -129,58 +100,36 @@ TEST(Grid, CurvatureDropAndSlope)
     // 100 m from the centre on a 16 m periodic grid of zeros: a drop of 100^2/2/1000 = 5 m.
     EXPECT_NEAR(g.get_height(60.0, 80.0), -5.0, 1e-12);
     EXPECT_EQ(g.get_height(60.0, 80.0, 1), 0.0);
-    double sx, sy;
+    double sx, sy, fx, fy, ax, ay;
     g.get_slope(60.0, 80.0, sx, sy);
-    EXPECT_NEAR(sx, -0.06, 1e-12);
-    EXPECT_NEAR(sy, -0.08, 1e-12);
-    g.get_slope(60.0, 80.0, sx, sy, 1);
-    EXPECT_EQ(sx, 0.0);
-    EXPECT_EQ(sy, 0.0);
-    g.get_slope_at(60.0, 80.0, sx, sy);
-    EXPECT_NEAR(sx, -0.06, 1e-12);
+    g.get_slope(60.0, 80.0, fx, fy, 1);
+    g.get_slope_at(60.0, 80.0, ax, ay);
+    EXPECT_TRUE(sx == -0.06 && sy == -0.08 && fx == 0.0 && fy == 0.0 && ax == -0.06) << sx << " " << sy;
 }
 
-TEST(Grid, NodeSlopesFollowTheSurface)
+TEST(Grid, SlopeOfASineIsSecondOrderAccurate)
 {
-    // A plane h = a*x + b*y on a non-periodic grid: interior slopes are exact for any step.
-    HyGrid plane(20, 12, 0.5, 2.0);
-    plane.wrap_x = plane.wrap_y = 0;
-    const double a = 0.3, b = -0.7;
-    fill(plane, [&](int i, int j) { return a * node_x(plane, i) + b * node_y(plane, j); });
-    for (int step : {1, 2, 3}) {
-        plane.difference_step = step;
-        double sx, sy;
-        plane.get_slope(0.37, -1.9, sx, sy);
-        EXPECT_NEAR(sx, a, 1e-5) << step;
-        EXPECT_NEAR(sy, b, 1e-5) << step;
-    }
-    // At the clamped edge the backward difference has nothing behind node 0: slope 0 there.
-    plane.difference_step = 1;
-    double sx, sy;
-    plane.get_slope(node_x(plane, 0) - 0.25, 0.0, sx, sy);
-    EXPECT_NEAR(sx, 0.0, 1e-9);
-
-    // A periodic sine: the half-step shift centres the difference, so the slope is second-order
+    // The half-step shift centres the difference, so the slope of a periodic sine is second-order
     // accurate: compare with the analytic derivative.
     const int n = 256;
     HyGrid wave(n, n, 0.25, 0.25);
     const double k = 2 * M_PI * 3 / (n * 0.25), q = 2 * M_PI * 2 / (n * 0.25);
     fill(wave, [&](int i, int j) { return std::sin(k * node_x(wave, i)) * std::cos(q * node_y(wave, j)); });
-    for (double x : {-10.0, 0.13, 7.77}) {
+    for (double x : {-10.0, 0.13, 7.77})
         for (double y : {-3.3, 4.1}) {
+            const double ex = k * std::cos(k * x) * std::cos(q * y),
+                         ey = -q * std::sin(k * x) * std::sin(q * y);
+            double sx, sy, dx, dy, fx, fy;
             wave.get_slope(x, y, sx, sy);
-            EXPECT_NEAR(sx, k * std::cos(k * x) * std::cos(q * y), 2e-3);
-            EXPECT_NEAR(sy, -q * std::sin(k * x) * std::sin(q * y), 2e-3);
-            double dx_, dy_;
-            wave.get_slope_by_difference(x, y, 0.0, 0.0, dx_, dy_);  // steps below dx use dx
-            EXPECT_NEAR(dx_, k * std::cos(k * x) * std::cos(q * y), 2e-3);
-            EXPECT_NEAR(dy_, -q * std::sin(k * x) * std::sin(q * y), 2e-3);
-            double ex, ey;
-            wave.get_slope_by_difference_at(x, y, 1.0, 1.0, ex, ey);
-            EXPECT_NEAR(ex, (wave.get_height(x + 0.5, y) - wave.get_height(x - 0.5, y)) / 1.0, 1e-12);
-            EXPECT_NEAR(ey, (wave.get_height(x, y + 0.5) - wave.get_height(x, y - 0.5)) / 1.0, 1e-12);
+            wave.get_slope_by_difference(x, y, 0.0, 0.0, dx, dy); // steps below dx use dx
+            wave.get_slope_by_difference_at(x, y, 1.0, 1.0, fx, fy);
+            for (double v : {sx, dx})
+                EXPECT_NEAR(v, ex, 2e-3);
+            for (double v : {sy, dy})
+                EXPECT_NEAR(v, ey, 2e-3);
+            EXPECT_NEAR(fx, wave.get_height(x + 0.5, y) - wave.get_height(x - 0.5, y), 1e-12);
+            EXPECT_NEAR(fy, wave.get_height(x, y + 0.5) - wave.get_height(x, y - 0.5), 1e-12);
         }
-    }
 }
 
 TEST(Grid, SlopeIsTheShiftedWeightedNodeDifference)
@@ -256,9 +205,8 @@ TEST(Grid, DifferenceSlopeUsesTheDerivedHeightAndNormalsCompose)
     EXPECT_NEAR(nx, -px * k, 1e-12);
     EXPECT_NEAR(ny, -py * k, 1e-12);
     EXPECT_NEAR(nz, k, 1e-12);
-    EXPECT_NEAR(nx * nx + ny * ny + nz * nz, 1.0, 1e-12);
     // The difference variant with the plane grid: normal of slope (2, -3).
-    double mx = 0, my = 0, mz = 5;  // any positive length: only the direction is read
+    double mx = 0, my = 0, mz = 5; // any positive length: only the direction is read
     p.add_difference_slope_to_normal(0, 0, mx, my, mz, 1.0, 1.0);
     EXPECT_NEAR(mx, -2 / std::sqrt(14.0), 1e-12);
     EXPECT_NEAR(my, 3 / std::sqrt(14.0), 1e-12);
@@ -266,20 +214,15 @@ TEST(Grid, DifferenceSlopeUsesTheDerivedHeightAndNormalsCompose)
     double hx = 1, hy = 0, hz = 0;
     a.add_slope_to_normal(x, y, hx, hy, hz);
     a.add_difference_slope_to_normal(x, y, hx, hy, hz, 1.0, 1.0);
-    EXPECT_EQ(hx, 1.0);
-    EXPECT_EQ(hy, 0.0);
-    EXPECT_EQ(hz, 0.0);
+    EXPECT_TRUE(hx == 1.0 && hy == 0.0 && hz == 0.0);
 }
 
 TEST(Grid, HeightRangeAndReallocation)
 {
     HyGrid g(10, 7, 1.0, 1.0);
     double lo, hi;
-    g.get_height_range(lo, hi);
-    EXPECT_EQ(lo, 0.0);
-    EXPECT_EQ(hi, 0.0);
     fill(g, [](int i, int j) { return (i - 4.5) * (j - 2); });
-    g.heights[10 * 7] = 1e6f;  // the spare transform floats are not heights
+    g.heights[10 * 7] = 1e6f; // the spare transform floats are not heights
     g.get_height_range(lo, hi);
     EXPECT_DOUBLE_EQ(lo, -4.5 * 4);
     EXPECT_DOUBLE_EQ(hi, 4.5 * 4);
@@ -287,13 +230,9 @@ TEST(Grid, HeightRangeAndReallocation)
     g.wrap_x = 0;
     g.difference_step = 3;
     ASSERT_EQ(g.reallocate(6, 4, 2.0, 0.5), 1);
-    EXPECT_EQ(g.nx, 6);
-    EXPECT_EQ(g.wrap_x, 1);
-    EXPECT_EQ(g.difference_step, 1);
-    EXPECT_DOUBLE_EQ(g.half_x, 6.0);
+    EXPECT_TRUE(g.wrap_x == 1 && g.difference_step == 1 && g.half_x == 6.0);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(g.heights) % 64, 0u);
-    for (int k = 0; k < 8 * 4; ++k)
-        ASSERT_EQ(g.heights[k], 0.0f);
+    EXPECT_EQ(max_abs(g.heights, 8 * 4), 0.0);
 
     HyGrid empty(0, 5, 1.0, 1.0);
     empty.get_height_range(lo, hi);
@@ -304,27 +243,22 @@ TEST(Grid, HeightRangeAndReallocation)
 
 TEST(Grid, AllocationFailuresAreReported)
 {
-    {
-        RefusedAllocations refuse(1000);
-        testing::internal::CaptureStdout();
-        HyGrid g(64, 64, 1.0, 1.0);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Out of Memory\n");
-        EXPECT_EQ(g.heights, nullptr);
-        EXPECT_LE(g.get_height(0, 0), -99999999.0);
-
-        HyGrid small(4, 4, 1.0, 1.0);
-        ASSERT_NE(small.heights, nullptr);
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(small.reallocate(128, 128, 1.0, 1.0), 0);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "HyGrid: error allocating primary grid \n");
-        EXPECT_EQ(small.heights, nullptr);
-
-        // The SGI sample array cannot be had either.
-        HyGrid tiny(2, 2, 1.0, 1.0);
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(tiny.write_sgi_height(temp_path("nomem.sgi").c_str(), 0, 1, 0, 0, 64, 64, 1, 1), 0);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "unable to write height array \n");
-    }
+    RefusedAllocations refuse(1000);
+    std::optional<HyGrid> g;
+    EXPECT_EQ(printed([&] { g.emplace(64, 64, 1.0, 1.0); }).out, "Out of Memory\n");
+    EXPECT_EQ(g->heights, nullptr);
+    EXPECT_LE(g->get_height(0, 0), -99999999.0);
+    HyGrid small(4, 4, 1.0, 1.0);
+    ASSERT_NE(small.heights, nullptr);
+    EXPECT_EQ(printed([&] { EXPECT_EQ(small.reallocate(128, 128, 1.0, 1.0), 0); }).err,
+              "HyGrid: error allocating primary grid \n");
+    EXPECT_EQ(small.heights, nullptr);
+    // The SGI sample array cannot be had either.
+    HyGrid tiny(2, 2, 1.0, 1.0);
+    EXPECT_EQ(printed([&] {
+                  EXPECT_EQ(tiny.write_sgi_height(temp_path("no.sgi").c_str(), 0, 1, 0, 0, 64, 64, 1, 1), 0);
+              }).err,
+              "unable to write height array \n");
 }
 
 TEST(Grid, SgiFileLayout)
@@ -333,18 +267,11 @@ TEST(Grid, SgiFileLayout)
     fill(g, [](int i, int j) { return (i + j) % 7 - 3.0; });
     const std::string path = temp_path("layout.sgi");
     ASSERT_EQ(g.write_sgi_height(path.c_str(), -3.0, 3.0, 0.0, 0.0, 64, 32, 1.0, 1.0), 1);
-    const auto bytes = read_file(path);
+    const auto bytes = file_bytes(path);
     ASSERT_EQ(bytes.size(), 512u + 2048u);
-    auto be16 = [&](int o) { return bytes[o] << 8 | bytes[o + 1]; };
-    EXPECT_EQ(be16(0), 474);
-    EXPECT_EQ(bytes[2], 0);
-    EXPECT_EQ(bytes[3], 1);
-    EXPECT_EQ(be16(4), 3);
-    EXPECT_EQ(be16(6), 64);
-    EXPECT_EQ(be16(8), 32);
-    EXPECT_EQ(be16(10), 1);
-    EXPECT_EQ(be16(18), 255);  // max pixel value (low half of a big-endian 32-bit 255)
-    EXPECT_EQ(bytes[12] | bytes[13] | bytes[14] | bytes[15], 0);  // min pixel value 0
+    // Magic 474, RLE 0, 1 byte per channel, 3 dimensions, 64 x 32 x 1, min 0, max 255, then zeros.
+    const std::vector<unsigned char> header{1, 218, 0, 1, 0, 3, 0, 64, 0, 32, 0, 1, 0, 0, 0, 0, 0, 0, 0, 255};
+    EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 20), header);
     for (int o = 20; o < 512; ++o)
         ASSERT_EQ(bytes[o], 0) << o;
     // Samples sit exactly on the nodes (count*spacing/2 = half extent): bytes are the scaled heights,
@@ -355,9 +282,6 @@ TEST(Grid, SgiFileLayout)
             const int expected = v <= 0 ? 0 : v >= 255 ? 255 : int(v);
             ASSERT_EQ(bytes[512 + j * 64 + i], expected) << i << "," << j;
         }
-    EXPECT_EQ(bytes[512 + 0], 0);    // node (0,0): height -3, the minimum
-    EXPECT_EQ(bytes[512 + 6], 255);  // node (6,0): height 3, the maximum
-
     std::remove(path.c_str());
 }
 
@@ -365,16 +289,13 @@ TEST(Grid, SgiWritersReportUnwritablePaths)
 {
     HyGrid g(4, 4, 1.0, 1.0);
     const std::string bad = "/nonexistent-dir-h3/x.sgi";
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(g.write_sgi_height(bad.c_str(), 0, 1, 0, 0, 4, 4, 1, 1), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+    EXPECT_EQ(printed([&] { EXPECT_EQ(g.write_sgi_height(bad.c_str(), 0, 1, 0, 0, 4, 4, 1, 1), 0); }).err,
               "unable to open " + bad + "\nunable to initialize SGI file " + bad + "\n");
-    HySgiSampling s;
-    s.count_x = s.count_y = 4;
-    s.spacing_x = s.spacing_y = 1;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(g.write_sgi_height_and_slope(bad.c_str(), 0, 1, 0, 1, 0, 0, s), 0);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("unable to initialize SGI file " + bad), std::string::npos);
+    const HySgiSampling s{.count_x = 4, .count_y = 4, .spacing_x = 1, .spacing_y = 1};
+    EXPECT_NE(printed([&] {
+                  EXPECT_EQ(g.write_sgi_height_and_slope(bad.c_str(), 0, 1, 0, 1, 0, 0, s), 0);
+              }).err.find("unable to initialize SGI file " + bad),
+              std::string::npos);
 }
 
 TEST(Grid, SgiFilesReadBackByAnIndependentReader)
@@ -382,7 +303,7 @@ TEST(Grid, SgiFilesReadBackByAnIndependentReader)
     if (!have_tool("identify") || !have_tool("convert"))
         GTEST_SKIP() << "ImageMagick identify/convert not on PATH";
     HyGrid g(64, 32, 1.0, 1.0);
-    fill(g, [](int i, int j) { return i * 4 + (j % 3); });  // 0..254
+    fill(g, [](int i, int j) { return i * 4 + (j % 3); }); // 0..254
     const std::string one = temp_path("one.sgi");
     ASSERT_EQ(g.write_sgi_height(one.c_str(), 0.0, 255.0, 0.0, 0.0, 64, 32, 1.0, 1.0), 1);
     EXPECT_EQ(run("identify -format '%m %w %h' '" + one + "'"), "SGI 64 32");
@@ -395,10 +316,7 @@ TEST(Grid, SgiFilesReadBackByAnIndependentReader)
 
     // Three channels read as RGB: red = height, green = x slope, blue = y slope.
     const std::string three = temp_path("three.sgi");
-    HySgiSampling s;
-    s.count_x = 64;
-    s.count_y = 32;
-    s.spacing_x = s.spacing_y = 1.0;
+    const HySgiSampling s{.count_x = 64, .count_y = 32, .spacing_x = 1.0, .spacing_y = 1.0};
     ASSERT_EQ(g.write_sgi_height_and_slope(three.c_str(), 0.0, 255.0, -8.0, 8.0, 0.0, 0.0, s), 1);
     EXPECT_EQ(run("identify -format '%w %h %[channels]' '" + three + "'").substr(0, 9), "64 32 srg");
     const std::string rgb = run("convert '" + three + "' -depth 8 rgb:-");

@@ -2,62 +2,34 @@
 #include "ocean/HyOceanData.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
-
-namespace {
+#include <tuple>
 
 using namespace oceantest;
 
-} // namespace
-
-TEST(OceanData, BaseOperations)
+TEST(OceanData, BaseElementIsAFlatSeaOfItsExtent)
 {
-    HyOcean_record r;
     std::vector<float> array(static_cast<std::size_t>(8 + 2) * 4, 7.0f);
+    HyOcean_record r;
     r.nx = 8;
     r.ny = 4;
     r.dx = 0.5;
     r.dy = 2.0;
     r.heights = array.data();
-    r.seed = 17;
     HyOcean_data e(r);
-    EXPECT_EQ(e.get_kind(), 0);
     EXPECT_STREQ(e.get_name(), "spec.dat");
-    EXPECT_EQ(e.get_height_array(), array.data());
-    EXPECT_EQ(e.seed, 17);
-    int nx, ny;
-    double dx, dy;
-    e.get_dimensions(nx, ny, dx, dy);
-    EXPECT_EQ(nx, 8);
-    EXPECT_EQ(ny, 4);
-    EXPECT_EQ(dx, 0.5);
-    EXPECT_EQ(dy, 2.0);
-    double x, y;
-    e.get_position(123.0, x, y);
-    EXPECT_EQ(x, 2.0);
-    EXPECT_EQ(y, 4.0);
-    double c[8];
+    // The offset brings the world origin to the middle of the 4 m x 8 m array.
+    double p[2], c[8];
+    e.get_position(123.0, p[0], p[1]);
     e.get_corners(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
-    const double expected[8] = {-2, 4, -2, -4, 2, 4, 2, -4};
-    for (int k = 0; k < 8; ++k)
-        EXPECT_EQ(c[k], expected[k]) << k;
+    EXPECT_EQ(std::vector<double>(p, p + 2), (std::vector<double>{2, 4}));
+    EXPECT_EQ(std::vector<double>(c, c + 8), (std::vector<double>{-2, 4, -2, -4, 2, 4, 2, -4}));
 
     // A flat sea: evolving changes nothing, the transform zeroes the nx*ny heights (not the spare floats).
     e.evolve_to_time(5.0);
     EXPECT_EQ(array[0], 7.0f);
     EXPECT_EQ(e.generate_kspace(), 1);
     e.transform_to_heights();
-    for (int k = 0; k < 32; ++k)
-        ASSERT_EQ(array[k], 0.0f);
+    EXPECT_EQ(max_abs(array.data(), 32), 0.0);
     EXPECT_EQ(array[32], 7.0f);
     std::vector<float> other(40, 3.0f);
     e.evolve_filtered_to_time(other.data(), 1.0, 2.0, 3.0, 4.0);
@@ -73,12 +45,10 @@ TEST(OceanData, LoopQuantisation)
     HyOcean_record r;
     r.heights = nullptr;
     HyOcean_data e(r);
-    EXPECT_EQ(e.quantise_frequency(1.234), 1.234);  // looping off
+    EXPECT_EQ(e.quantise_frequency(1.234), 1.234); // looping off
     e.set_loop_time(10.0);
-    EXPECT_EQ(e.loop, 1);
-    // trunc(-10*1/2pi) = trunc(-1.59) = -1: factor 2, 2*2pi/10.
-    EXPECT_NEAR(e.quantise_frequency(1.0), 2 * 6.283185307 / 10, 1e-12);
-    // Always strictly above: an exact multiple moves up a step, zero moves to the first step.
+    // Always strictly above, on a whole step of 2pi/10: an exact multiple moves up a step, zero
+    // moves to the first step.
     EXPECT_NEAR(e.quantise_frequency(0.0), 6.283185307 / 10, 1e-12);
     EXPECT_NEAR(e.quantise_frequency(3 * 6.283185307 / 10), 4 * 6.283185307 / 10, 1e-9);
     for (double w = 0.01; w < 30; w *= 1.37) {
@@ -88,10 +58,10 @@ TEST(OceanData, LoopQuantisation)
         EXPECT_GT(q, w);
         EXPECT_LE(q - w, 6.283185307 / 10 + 1e-12);
     }
-    e.set_loop_time(0.0);
-    EXPECT_EQ(e.quantise_frequency(5.0), 0.0);  // the sea freezes
-    e.set_loop_time(-3.0);
-    EXPECT_EQ(e.quantise_frequency(5.0), 0.0);
+    for (double frozen : {0.0, -3.0}) {
+        e.set_loop_time(frozen);
+        EXPECT_EQ(e.quantise_frequency(5.0), 0.0); // the sea freezes
+    }
     e.clear_loop();
     EXPECT_EQ(e.quantise_frequency(5.0), 5.0);
 }
@@ -106,24 +76,18 @@ TEST(OceanData, WriteSgi)
     r.ny = 3;
     r.heights = array.data();
     HyOcean_data e(r);
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("seavast_h3_elem_" + std::to_string(::getpid()) + ".sgi")).string();
+    const std::string path = temp_path("element.sgi");
     ASSERT_EQ(e.write_sgi(path.c_str(), 0.0, 17.0), 1);
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<unsigned char> bytes(std::istreambuf_iterator<char>(in), {});
+    const std::vector<unsigned char> bytes = file_bytes(path);
     ASSERT_EQ(bytes.size(), 512u + 18u);
-    EXPECT_EQ(bytes[7], 6);
-    EXPECT_EQ(bytes[9], 3);
-    EXPECT_EQ(bytes[11], 1);
+    EXPECT_TRUE(bytes[7] == 6 && bytes[9] == 3 && bytes[11] == 1); // 6 x 3 x 1
     EXPECT_EQ(bytes[512], 0);
+    EXPECT_EQ(bytes[512 + 1], 15); // 1/17*255 = 15
     EXPECT_EQ(bytes[512 + 17], 255);
-    EXPECT_EQ(bytes[512 + 1], 15);  // 1/17*255 = 15
     std::remove(path.c_str());
-
     e.set_height_array(nullptr);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(e.write_sgi(path.c_str(), 0.0, 1.0), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "unable to write height array \n");
+    EXPECT_EQ(printed([&] { EXPECT_EQ(e.write_sgi(path.c_str(), 0.0, 1.0), 0); }).err,
+              "unable to write height array \n");
 }
 
 TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly)
@@ -133,21 +97,19 @@ TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly)
     HyKeyFrames k;
     ASSERT_EQ(k.init(2, 2, src), 1);
     double out[2];
-    k.evaluate(0.5, out);
-    EXPECT_DOUBLE_EQ(out[0], 5.0);
-    EXPECT_DOUBLE_EQ(out[1], 3.0);
-    k.evaluate(-1.0, out);
-    EXPECT_DOUBLE_EQ(out[0], -10.0);
-    k.evaluate(2.0, out);
-    EXPECT_DOUBLE_EQ(out[0], 20.0);
-    EXPECT_DOUBLE_EQ(out[1], 0.0);
+    for (auto [time, a, b] : {std::tuple{0.5, 5.0, 3.0}, {-1.0, -10.0, 6.0}, {2.0, 20.0, 0.0}}) {
+        k.evaluate(time, out);
+        EXPECT_DOUBLE_EQ(out[0], a) << time;
+        EXPECT_DOUBLE_EQ(out[1], b) << time;
+    }
 
     // Several segments: the segment is found by the first key at or after t.
     const double t4[4] = {0.0, 1.0, 3.0, 4.0}, v4[4] = {0.0, 1.0, -1.0, 5.0};
     const double* src4[2] = {t4, v4};
-    ASSERT_EQ(k.init(4, 1, src4), 1);  // replaces the old table
+    ASSERT_EQ(k.init(4, 1, src4), 1); // replaces the old table
     EXPECT_EQ(k.channel_count(), 1);
-    for (auto [time, value] : {std::pair{1.0, 1.0}, {2.0, 0.0}, {3.0, -1.0}, {3.5, 2.0}, {5.0, 11.0}, {-2.0, -2.0}}) {
+    for (auto [time, value] :
+         {std::pair{1.0, 1.0}, {2.0, 0.0}, {3.0, -1.0}, {3.5, 2.0}, {5.0, 11.0}, {-2.0, -2.0}}) {
         k.evaluate(time, out);
         EXPECT_DOUBLE_EQ(out[0], value) << time;
     }
@@ -161,9 +123,8 @@ TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly)
         EXPECT_EQ(out[0], 42.0);
     }
     k.clear();
-    EXPECT_EQ(k.key_count(), 0);
     out[0] = 9.0;
-    k.evaluate(1.0, out);  // empty: nothing written
+    k.evaluate(1.0, out); // empty: nothing written
     EXPECT_EQ(out[0], 9.0);
 }
 
@@ -173,12 +134,8 @@ TEST(KeyFrames, AllocationFailureKeepsNothing)
     const double t[2] = {0.0, 1.0}, v[2] = {0.0, 10.0};
     const double* src[2] = {t, v};
     HyKeyFrames k;
-    hymem::install_hook(refuse_from, kTestTag, true, 0);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(k.init(2, 1, src), 0);
-    const std::string err = testing::internal::GetCapturedStderr();
-    hymem::install_hook(nullptr, 0, false, 0);
-    EXPECT_EQ(err, "unable to allocate space for key frames \n");
+    EXPECT_EQ(printed_refused(0, [&] { EXPECT_EQ(k.init(2, 1, src), 0); }).err,
+              "unable to allocate space for key frames \n");
     EXPECT_EQ(k.key_count(), 0);
     EXPECT_EQ(hymem::heap_bytes(), before);
 }

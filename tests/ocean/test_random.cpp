@@ -1,13 +1,7 @@
 // Random generator: the sequence is part of the look of the sea, so the first deviates for a seed
 // are pinned to values worked out by hand from the generator's steps.
 #include "ocean/HyRandom.h"
-
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdlib>
-#include <string>
-#include <vector>
+#include "tests/ocean/OceanTestSupport.h"
 
 TEST(Random, FirstUniformDeviatesForSeed101AreTheHandComputedOnes)
 {
@@ -27,7 +21,8 @@ TEST(Random, FirstUniformDeviatesForSeed101AreTheHandComputedOnes)
     EXPECT_EQ(r.ix3, 202798);
     EXPECT_DOUBLE_EQ(r.table[0], 0.32751359001558467);
     EXPECT_DOUBLE_EQ(r.table[96], 0.7582538264845343);
-    const double expected[4] = {0.04623475414008802, 0.7582538264845343, 0.5005696897596138, 0.7217247081754022};
+    const double expected[4] = {0.04623475414008802, 0.7582538264845343, 0.5005696897596138,
+                                0.7217247081754022};
     for (double e : expected)
         EXPECT_DOUBLE_EQ(r.uniform(), e);
     EXPECT_EQ(r.ix1, 106391);
@@ -35,69 +30,43 @@ TEST(Random, FirstUniformDeviatesForSeed101AreTheHandComputedOnes)
     EXPECT_EQ(r.ix3, 151754);
 }
 
-TEST(Random, SameSeedSameSequenceAndReseedRestarts)
+TEST(Random, ReseedRestartsAndForgetsTheCachedNormal)
 {
     HyRandom a, b;
     a.seed(4242);
-    b.seed(4242);
     std::vector<double> first;
     for (int k = 0; k < 500; ++k) {
-        const double u = a.uniform();
-        ASSERT_EQ(u, b.uniform());
-        ASSERT_GE(u, 0.0);
-        ASSERT_LT(u, 1.0);
-        first.push_back(u);
+        first.push_back(a.uniform());
+        ASSERT_GE(first.back(), 0.0);
+        ASSERT_LT(first.back(), 1.0);
     }
-    for (int k = 0; k < 101; ++k)
-        ASSERT_EQ(a.gaussian(), b.gaussian());
-    // Reseeding with the seed in use restarts from the first value, and forgets a cached normal.
     a.seed(4242);
     for (int k = 0; k < 500; ++k)
         ASSERT_EQ(a.uniform(), first[k]) << k;
     b.seed(4242);
-    b.gaussian();
+    const double g = b.gaussian();
     b.seed(4242);
     EXPECT_EQ(b.normal_pending, 0);
-    HyRandom c;
-    c.seed(4242);
-    EXPECT_EQ(b.gaussian(), c.gaussian());
-    // A different seed gives a different sequence.
-    HyRandom d;
-    d.seed(4243);
-    EXPECT_NE(d.uniform(), first[0]);
+    EXPECT_EQ(b.gaussian(), g);
 }
 
 TEST(Random, SeedsAboveTheIncrementReduceIntoRange)
 {
-    // 54773 - 60000 = -5227 -> remainder -5227 -> +259200 = 253973; the next steps follow from there.
-    HyRandom r;
-    r.seed(60000);
-    for (int s : {60000, 54774, 259200 + 54773 + 5, 2147483647, -2147483647 - 1, -7}) {
-        r.seed(s);
-        EXPECT_GE(r.ix1, 0) << s;
-        EXPECT_LT(r.ix1, r.M1) << s;
-        EXPECT_GE(r.ix2, 0);
-        EXPECT_LT(r.ix2, r.M2);
-        EXPECT_GE(r.ix3, 0);
-        EXPECT_LT(r.ix3, r.M3);
-        for (double t : r.table) {
-            ASSERT_GE(t, 0.0);
-            ASSERT_LT(t, 1.0);
-        }
-    }
-    // A seed congruent to another modulo M1 (after the subtraction) gives the same generator.
-    HyRandom p, q;
-    p.seed(60000);
-    q.seed(60000 - 259200);
-    for (int k = 0; k < 20; ++k)
-        ASSERT_EQ(p.uniform(), q.uniform());
-    // Pin the reduced start for 60000: ix1 = (7141*253973 + 54773) mod 259200 after step 2.
+    // 54773 - 60000 = -5227 -> remainder -5227 -> +259200 = 253973, then two steps of generator 1.
     HyRandom z;
     z.seed(60000);
-    const long long s1 = 253973;
-    const long long s2 = (7141 * s1 + 54773) % 259200;
-    const long long s3 = (7141 * s2 + 54773) % 259200;
+    const long long s2 = (7141 * 253973LL + 54773) % 259200, s3 = (7141 * s2 + 54773) % 259200;
     EXPECT_EQ(z.ix3, s3 % 243000);
+    // A seed congruent to another modulo M1 (after the subtraction) gives the same generator.
+    HyRandom q;
+    q.seed(60000 - 259200);
+    for (int k = 0; k < 20; ++k)
+        ASSERT_EQ(z.uniform(), q.uniform());
+    for (int s : {54774, 2147483647, -2147483647 - 1, -7}) {
+        z.seed(s);
+        EXPECT_TRUE(z.ix1 >= 0 && z.ix1 < z.M1 && z.ix2 >= 0 && z.ix2 < z.M2 && z.ix3 >= 0 && z.ix3 < z.M3)
+            << s;
+    }
 }
 
 TEST(Random, GaussianCachesTheSinePartner)
@@ -113,20 +82,8 @@ TEST(Random, GaussianCachesTheSinePartner)
     // The partner comes from the cache: no uniform deviate is drawn.
     const int ix1 = r.ix1, ix2 = r.ix2, ix3 = r.ix3;
     EXPECT_DOUBLE_EQ(r.gaussian(), radius * std::sin(theta));
-    EXPECT_EQ(r.ix1, ix1);
-    EXPECT_EQ(r.ix2, ix2);
-    EXPECT_EQ(r.ix3, ix3);
+    EXPECT_TRUE(r.ix1 == ix1 && r.ix2 == ix2 && r.ix3 == ix3);
     EXPECT_EQ(r.normal_pending, 0);
-    // Moments over many draws: a standard normal.
-    double s = 0, s2 = 0;
-    const int n = 200000;
-    for (int k = 0; k < n; ++k) {
-        const double g = r.gaussian();
-        s += g;
-        s2 += g * g;
-    }
-    EXPECT_NEAR(s / n, 0.0, 0.01);
-    EXPECT_NEAR(s2 / n, 1.0, 0.02);
 }
 
 TEST(Random, UnseededGeneratorReportsOnEveryUse)
@@ -141,26 +98,4 @@ TEST(Random, UnseededGeneratorReportsOnEveryUse)
     EXPECT_FALSE(r.is_initialised());
     r.seed(1);
     EXPECT_TRUE(r.is_initialised());
-}
-
-TEST(Random, RuntimeModeUsesTheLibraryGenerator)
-{
-    HyRandom r;
-    r.set_mode(HyRandom::kModeRuntime);
-    std::srand(3);
-    const double expected = (std::rand() % 32768) / 32767.0;
-    r.seed(3);
-    EXPECT_DOUBLE_EQ(r.uniform(), expected);
-    // The normal deviate is a sum of twelve uniforms minus 6.
-    std::srand(5);
-    double sum = 0;
-    for (int k = 0; k < 12; ++k)
-        sum += (std::rand() % 32768) / 32767.0;
-    r.seed(5);
-    EXPECT_DOUBLE_EQ(r.gaussian(), sum - 6.0);
-    for (int k = 0; k < 1000; ++k) {
-        const double u = r.uniform();
-        ASSERT_GE(u, 0.0);
-        ASSERT_LE(u, 1.0);
-    }
 }

@@ -4,20 +4,14 @@
 #include "ocean/HySpectralTransform.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <functional>
-#include <complex>
 #include <cstring>
-#include <limits>
-#include <string>
-#include <vector>
 
 namespace {
 
-using cd = std::complex<double>;
+using oceantest::cplx;
+using cd = cplx;
+using oceantest::Printed;
+using oceantest::printed;
 
 struct Field {
     int nx, ny;
@@ -72,40 +66,19 @@ double expected_spectrum(double kx, double ky, double wind_dir, double k_min, do
     return s;
 }
 
-// Heights by the direct sum over the half spectrum: every column but 0 and nx/2 stands for itself
-// and its conjugate partner.
-std::vector<double> direct_sum(const std::vector<cd>& half_spectrum, int nx, int ny)
-{
-    const int ncols = nx / 2 + 1;
-    std::vector<double> h(static_cast<std::size_t>(nx) * ny, 0.0);
-    const double two_pi = 2.0 * 3.14159265358979323846;
-    for (int y = 0; y < ny; ++y)
-        for (int x = 0; x < nx; ++x) {
-            double sum = 0.0;
-            for (int j = 0; j < ny; ++j) {
-                const int ky = j <= ny / 2 ? j : j - ny;
-                for (int i = 0; i < ncols; ++i) {
-                    const double weight = (i == 0 || i == nx / 2) ? 1.0 : 2.0;
-                    const double arg = two_pi * (double(i) * x / nx + double(ky) * y / ny);
-                    sum += weight * (half_spectrum[static_cast<std::size_t>(j) * ncols + i] * cd(std::cos(arg), std::sin(arg))).real();
-                }
-            }
-            h[static_cast<std::size_t>(y) * nx + x] = sum;
-        }
-    return h;
-}
-
 double quantised(double omega, double loop_time)
 {
     return (1.0 + std::floor(loop_time * omega / 6.283185307)) * 6.283185307 / loop_time;
 }
 
 // Builds the expected heights of a looping type-104 field at time t from the generator alone.
-void check_against_direct_sum(int nx, int ny, double dx, double dy)
+// A shortest wavelength above 0 cuts the spectrum below the lattice's own limit.
+void check_against_direct_sum(int nx, int ny, double dx, double dy, double shortest)
 {
     SCOPED_TRACE("lattice " + std::to_string(nx) + "x" + std::to_string(ny));
     Field f(nx, ny);
     HyOcean_record r = wind_record(f, dx, dy);
+    r.shortest_wavelength = shortest;
     r.band_low = 0.15;
     r.band_high = 0.4;
     r.vertical_scale = 1.5;
@@ -114,7 +87,6 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy)
     HyOceanSurfaceGridElement e(r);
     ASSERT_EQ(e.generate_kspace(), 1);
     const int ncols = nx / 2 + 1;
-    ASSERT_EQ(e.ncols, ncols);
 
     // Initial state: Gaussian deviates of variance cell_area/2 in memory order, then symmetry.
     const double dkx = 1.0 / (nx * dx), dky = 1.0 / (ny * dy);
@@ -125,20 +97,17 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy)
     const double a = std::sqrt(dkx * dky / 2.0);
     for (auto& v : init) {
         const double re = float(rng.gaussian() * a);
-        const double im = float(rng.gaussian() * a);
-        v = cd(re, im);
+        v = cd(re, float(rng.gaussian() * a));
     }
     symmetrise(init, ncols, ny);
-    const float* state = e.get_initial_state();
-    for (std::size_t v = 0; v < init.size(); ++v) {
-        ASSERT_NEAR(state[2 * v], init[v].real(), 1e-6 * a) << v;
-        ASSERT_NEAR(state[2 * v + 1], init[v].imag(), 1e-6 * a) << v;
-    }
 
     const double t = 3.3, wind = 0.6, u = 7.5;
     const double k_min = 0.67 * 9.81 / (u * u) / (2.0 * 3.1415926535);
-    const double level = (0.003 + 0.00508 * u) / (std::log(100.0 / k_min) * 2.6e-5 * 4.0 * std::pow(3.1415926535, 3));
-    const double k_max = std::min(1.0 / (2 * dx) - dkx, 1.0 / (2 * dy) - dky);
+    const double level =
+        (0.003 + 0.00508 * u) / (std::log(100.0 / k_min) * 2.6e-5 * 4.0 * std::pow(3.1415926535, 3));
+    double k_max = std::min(1.0 / (2 * dx) - dkx, 1.0 / (2 * dy) - dky);
+    if (shortest > 0)
+        k_max = std::min(k_max, 1.0 / shortest);
     std::vector<cd> half_spectrum(init.size());
     for (int j = 0; j < ny; ++j) {
         const double ky = (j <= ny / 2 ? j : j - ny) * dky;
@@ -148,23 +117,26 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy)
             const double omega = quantised(3.132 * std::sqrt(k_rad), 7.0);
             // Waves run with the wind only.
             const double s = (kx * std::cos(wind) + ky * std::sin(wind)) < 0 ? -1.0 : 1.0;
-            const cd turned = init[static_cast<std::size_t>(j) * ncols + i] * std::exp(cd(0.0, -s * omega * t));
+            const cd turned =
+                init[static_cast<std::size_t>(j) * ncols + i] * std::exp(cd(0.0, -s * omega * t));
             half_spectrum[static_cast<std::size_t>(j) * ncols + i] =
                 turned * std::sqrt(expected_spectrum(kx, ky, wind, k_min, k_max, 0.15, 0.4) * level);
         }
     }
     symmetrise(half_spectrum, ncols, ny);
-    const std::vector<double> expected = direct_sum(half_spectrum, nx, ny);
+    const std::vector<cd> expected =
+        oceantest::naive_dft(oceantest::full_spectrum(half_spectrum, nx, ny), nx, ny, 1);
 
     e.evolve_to_time(t);
     e.transform_to_heights();
     double peak = 0;
-    for (double v : expected)
-        peak = std::max(peak, std::fabs(v) * 1.5);
+    for (const cd& v : expected)
+        peak = std::max(peak, std::fabs(v.real()) * 1.5);
     ASSERT_GT(peak, 0.0);
     for (int j = 0; j < ny; ++j)
         for (int i = 0; i < nx; ++i) {
-            ASSERT_NEAR(f.h(i, j), 1.5 * expected[static_cast<std::size_t>(j) * nx + i], 2e-5 * peak) << i << "," << j;
+            ASSERT_NEAR(f.h(i, j), 1.5 * expected[std::size_t(j) * nx + i].real(), 2e-5 * peak)
+                << i << "," << j;
             ASSERT_EQ(e.get_node_height(i, j), f.h(i, j));
         }
 }
@@ -173,132 +145,41 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy)
 
 TEST(WaveField, HeightsEqualDirectSumOverHalfSpectrum)
 {
-    check_against_direct_sum(16, 16, 0.5, 0.5);
-    // Unequal sides and spacings catch a swapped axis; 24 and 20 are not powers of two.
-    check_against_direct_sum(24, 20, 0.4, 0.7);
-}
-
-TEST(WaveField, FlatSeaWithoutWindOrSpectrum)
-{
-    // No wind, spectrum type 0, a wind speed or direction that is not a number, an infinite scale.
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const std::function<void(HyOcean_record&)> flat[] = {
-        [](HyOcean_record& r) { r.wind_speed = 0.0; }, [](HyOcean_record& r) { r.spectrum_type = 0; },
-        [nan](HyOcean_record& r) { r.wind_speed = nan; }, [nan](HyOcean_record& r) { r.wind_direction = nan; },
-        [](HyOcean_record& r) { r.vertical_scale = std::numeric_limits<double>::infinity(); }};
-    for (std::size_t k = 0; k < std::size(flat); ++k) {
-        Field f(32, 32);
-        HyOcean_record r = wind_record(f, 1.0, 1.0);
-        flat[k](r);
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        HyOceanSurfaceGridElement e(r);
-        ASSERT_EQ(e.generate_kspace(), 1);
-        e.evolve_to_time(2.0);
-        e.transform_to_heights();
-        testing::internal::GetCapturedStdout();
-        testing::internal::GetCapturedStderr();
-        EXPECT_EQ(f.max_abs(), 0.0) << k;
-    }
-}
-
-TEST(WaveField, ZeroMeanReproducibleAndLooping)
-{
-    Field a(64, 64), b(64, 64), c(64, 64);
-    HyOcean_record ra = wind_record(a, 0.5, 0.5), rb = wind_record(b, 0.5, 0.5), rc = wind_record(c, 0.5, 0.5);
-    rc.seed = 102;
-    HyOceanSurfaceGridElement ea(ra), eb(rb), ec(rc);
-    ASSERT_EQ(ea.generate_kspace() + eb.generate_kspace() + ec.generate_kspace(), 3);
-    for (HyOceanSurfaceGridElement* e : {&ea, &eb, &ec}) {
-        e->evolve_to_time(12.25);
-        e->transform_to_heights();
-    }
-    double sum = 0;
-    for (int k = 0; k < 64 * 64; ++k)
-        sum += a.array[k];
-    EXPECT_LT(std::fabs(sum / (64 * 64)), 1e-6 * a.max_abs());
-    EXPECT_GT(a.max_abs(), 1e-3);
-    EXPECT_EQ(0, std::memcmp(a.array.data(), b.array.data(), sizeof(float) * 64 * 64));
-    EXPECT_NE(0, std::memcmp(a.array.data(), c.array.data(), sizeof(float) * 64 * 64));
-
-    // Looping: t and t + T agree; without the loop they do not.
-    for (int looping = 0; looping < 2; ++looping) {
-        const double T = 9.5, t = 4.75;
-        if (looping)
-            ea.set_loop_time(T);
-        else
-            ea.clear_loop();
-        ea.evolve_to_time(t);
-        ea.transform_to_heights();
-        const std::vector<float> first(a.array.begin(), a.array.begin() + 64 * 64);
-        ea.evolve_to_time(t + T);
-        ea.transform_to_heights();
-        double worst = 0;
-        for (int k = 0; k < 64 * 64; ++k)
-            worst = std::max(worst, std::fabs(double(first[k]) - a.array[k]));
-        if (looping)
-            EXPECT_LT(worst, 1e-5 * a.max_abs());
-        else
-            EXPECT_GT(worst, 1e-2 * a.max_abs());
-    }
-}
-
-TEST(WaveField, ShortestWavelengthCutsTheSpectrum)
-{
-    Field f(128, 128);
-    HyOcean_record r = wind_record(f, 0.1, 0.1);
-    r.wind_speed = 2.0; // short waves, so that there is energy near the cut
-    r.shortest_wavelength = 1.0;
-    HyOceanSurfaceGridElement e(r);
-    EXPECT_DOUBLE_EQ(e.k_max, 1.0);
-    ASSERT_EQ(e.generate_kspace(), 1);
-    e.evolve_to_time(1.0);
-    e.transform_to_heights();
-    std::vector<float> half_spectrum(f.array);
-    ASSERT_EQ(hy_forward_transform(half_spectrum.data(), 128, 128), 1);
-    const double dk = 1.0 / (128 * 0.1);
-    double above = 0, below = 0;
-    for (int j = 0; j < 128; ++j)
-        for (int i = 0; i < 65; ++i) {
-            const double ky = (j <= 64 ? j : j - 128) * dk, kx = i * dk;
-            const double m = std::hypot(half_spectrum[2 * (j * 65 + i)], half_spectrum[2 * (j * 65 + i) + 1]);
-            if (kx * kx + ky * ky > 1.0 + 1e-9)
-                above = std::max(above, m);
-            else
-                below = std::max(below, m);
-        }
-    EXPECT_GT(below, 0.0);
-    EXPECT_LT(above, 1e-5 * below);
+    check_against_direct_sum(16, 16, 0.5, 0.5, 0.0);
+    // Unequal sides and spacings catch a swapped axis; 24 and 20 are not powers of two; the waves are
+    // cut at 1/1.8 cycles per metre where the lattice would allow 0.64.
+    check_against_direct_sum(24, 20, 0.4, 0.7, 1.8);
 }
 
 TEST(WaveField, FastPathMatchesPerValueEvolution)
 {
+    // Largest difference between the two fields against the per-value one's peak.
+    auto relative = [](const Field& fast, const Field& slow) {
+        double peak = 0, worst = 0;
+        for (std::size_t k = 0; k < std::size_t(slow.nx) * slow.ny; ++k) {
+            peak = std::max(peak, std::fabs(double(slow.array[k])));
+            worst = std::max(worst, std::fabs(double(fast.array[k]) - slow.array[k]));
+        }
+        EXPECT_GT(peak, 0.0);
+        return worst / peak;
+    };
     for (int looping = 0; looping < 2; ++looping)
         for (double t : {0.0, 1.7, 1234.56}) {
+            SCOPED_TRACE("t " + std::to_string(t) + " loop " + std::to_string(looping));
             Field fast(256, 256), slow(256, 256);
-            HyOcean_record r1 = wind_record(fast, 0.2, 0.2), r2 = wind_record(slow, 0.2, 0.2);
-            r1.loop = r2.loop = looping;
-            r1.loop_time = r2.loop_time = 20.0;
-            r1.band_low = r2.band_low = 0.3;
-            r1.band_high = r2.band_high = 1.1;
-            HyOceanSurfaceGridElement a(r1), b(r2);
+            HyOcean_record r = wind_record(fast, 0.2, 0.2);
+            r.loop = looping;
+            r.loop_time = 20.0;
+            r.band_low = 0.3;
+            r.band_high = 1.1;
+            HyOceanSurfaceGridElement a(r);
+            r.heights = slow.array.data();
+            HyOceanSurfaceGridElement b(r);
             ASSERT_EQ(a.generate_kspace() + b.generate_kspace(), 2);
             b.set_direct_evolution(true);
             a.evolve_to_time(t);
             b.evolve_to_time(t);
-            double peak = 0, worst = 0;
-            for (std::size_t k = 0; k < fast.array.size(); ++k) {
-                peak = std::max(peak, std::fabs(double(slow.array[k])));
-                worst = std::max(worst, std::fabs(double(fast.array[k]) - slow.array[k]));
-            }
-            EXPECT_GT(peak, 0.0);
-            EXPECT_LT(worst, 1e-6 * peak) << "t " << t << " loop " << looping;
-            a.transform_to_heights();
-            b.transform_to_heights();
-            worst = 0;
-            for (int k = 0; k < 256 * 256; ++k)
-                worst = std::max(worst, std::fabs(double(fast.array[k]) - slow.array[k]));
-            EXPECT_LT(worst, 1e-5 * slow.max_abs());
+            EXPECT_LT(relative(fast, slow), 1e-6);
         }
 
     // A change of wind reaches the cached weights at the next evolution.
@@ -306,19 +187,13 @@ TEST(WaveField, FastPathMatchesPerValueEvolution)
     HyOceanSurfaceGridElement a(wind_record(fast, 0.5, 0.5)), b(wind_record(slow, 0.5, 0.5));
     ASSERT_EQ(a.generate_kspace() + b.generate_kspace(), 2);
     a.evolve_to_time(1.0);
-    a.set_wave_parameters(2.0, 11.0, 0.0, 1.0, 0.0);
-    b.set_wave_parameters(2.0, 11.0, 0.0, 1.0, 0.0);
     b.set_direct_evolution(true);
-    a.set_loop_time(5.0);
-    b.set_loop_time(5.0);
-    a.evolve_to_time(3.0);
-    b.evolve_to_time(3.0);
-    double peak = 0;
-    for (float v : slow.array)
-        peak = std::max(peak, std::fabs(double(v)));
-    ASSERT_GT(peak, 0.0);
-    for (std::size_t k = 0; k < fast.array.size(); ++k)
-        ASSERT_NEAR(fast.array[k], slow.array[k], 1e-6 * peak) << k;
+    for (HyOceanSurfaceGridElement* e : {&a, &b}) {
+        e->set_wave_parameters(2.0, 11.0, 0.0, 1.0, 0.0);
+        e->set_loop_time(5.0);
+        e->evolve_to_time(3.0);
+    }
+    EXPECT_LT(relative(fast, slow), 1e-6);
 }
 
 TEST(WaveField, AccelerationAndPotentialAgreeWithTimeDerivatives)
@@ -343,41 +218,49 @@ TEST(WaveField, AccelerationAndPotentialAgreeWithTimeDerivatives)
     EXPECT_LT(e_boxed, e_plain);
 }
 
-TEST(WaveField, UnusableLatticesAreRefusedWithoutNaN)
+TEST(WaveField, BadInputIsFlatOrRefusedWithoutNaN)
 {
+    // Lattices that cannot be transformed are refused; no wind, spectrum type 0, a wind that is not a
+    // number or an infinite scale give a flat sea.
     struct Case {
-        int nx, ny;
-        double dx, dy;
-    } cases[] = {{15, 16, 1.0, 1.0}, {16, 16, 0.0, 1.0}, {16, 16, -1.0, 1.0}, {16, 16, 1.0, std::nan("")},
-                 {0, 16, 1.0, 1.0}};
+        const char* what;
+        int expect;
+        void (*change)(HyOcean_record&);
+    } cases[] = {
+        {"odd size", 0, [](HyOcean_record& r) { r.nx = 15; }},
+        {"no nodes", 0, [](HyOcean_record& r) { r.nx = 0; }},
+        {"zero spacing", 0, [](HyOcean_record& r) { r.dx = 0.0; }},
+        {"negative spacing", 0, [](HyOcean_record& r) { r.dx = -1.0; }},
+        {"NaN spacing", 0, [](HyOcean_record& r) { r.dy = oceantest::kNan; }},
+        {"no wind", 1, [](HyOcean_record& r) { r.wind_speed = 0.0; }},
+        {"type 0", 1, [](HyOcean_record& r) { r.spectrum_type = 0; }},
+        {"NaN wind", 1, [](HyOcean_record& r) { r.wind_speed = oceantest::kNan; }},
+        {"NaN direction", 1, [](HyOcean_record& r) { r.wind_direction = oceantest::kNan; }},
+        {"infinite scale", 1,
+         [](HyOcean_record& r) { r.vertical_scale = std::numeric_limits<double>::infinity(); }},
+    };
     for (const Case& c : cases) {
-        std::vector<float> array(static_cast<std::size_t>(std::max(c.nx, 2) + 2) * c.ny, 0.0f);
-        HyOcean_record r;
-        r.nx = c.nx;
-        r.ny = c.ny;
-        r.dx = c.dx;
-        r.dy = c.dy;
-        r.heights = array.data();
-        r.spectrum_type = 104;
-        r.wind_speed = 7.5;
-        HyOceanSurfaceGridElement e(r);
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(e.generate_kspace(), 0);
-        const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_NE(err.find("HyOceanSurfaceGridElement::generate_kspace "), std::string::npos) << err;
-        e.evolve_to_time(1.0);
-        e.transform_to_heights();
-        for (float v : array)
-            ASSERT_EQ(v, 0.0f);
+        Field f(16, 16);
+        HyOcean_record r = wind_record(f, 1.0, 1.0);
+        c.change(r);
+        const Printed said = printed([&] {
+            HyOceanSurfaceGridElement e(r);
+            EXPECT_EQ(e.generate_kspace(), c.expect) << c.what;
+            e.evolve_to_time(1.0);
+            e.transform_to_heights();
+        });
+        if (!c.expect) {
+            EXPECT_NE(said.err.find("HyOceanSurfaceGridElement::generate_kspace "), std::string::npos)
+                << said.err;
+        }
+        EXPECT_EQ(oceantest::max_abs(f.array.data(), f.array.size()), 0.0) << c.what;
     }
     // A type without spectrum constants (the flat type 0 too) says so on both streams.
     for (int type : {0, 102, 105}) {
         Field f(16, 16);
-        testing::internal::CaptureStderr();
-        testing::internal::CaptureStdout();
-        HyOceanSurfaceGridElement e(wind_record(f, 1.0, 1.0, type));
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "DP not yet implemented \n") << type;
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "DP not yet implemented \n") << type;
+        const Printed said = printed([&] { HyOceanSurfaceGridElement e(wind_record(f, 1.0, 1.0, type)); });
+        EXPECT_EQ(said.out, "DP not yet implemented \n") << type;
+        EXPECT_EQ(said.err, "DP not yet implemented \n") << type;
     }
 }
 
@@ -405,21 +288,19 @@ TEST(WaveField, PhaseRotationMatchesLibraryTrigonometry)
     }
 }
 
-TEST(WaveField, SpectrumShapesOfTheThreeTypes)
+TEST(WaveField, SpectrumShapesOfTheOtherTypes)
 {
+    // Type 104 is checked whole by the direct sum; here 101 and 103 against it.
     Field f(64, 64);
-    auto make = [&](int type, double shortest, double lo = 0.0, double hi = 0.0) {
+    auto make = [&](int type) {
         HyOcean_record r = wind_record(f, 0.1, 0.1, type);
-        r.shortest_wavelength = shortest;
-        r.band_low = lo;
-        r.band_high = hi;
+        r.shortest_wavelength = 0.5;
         return r;
     };
-    HyOceanSurfaceGridElement t101(make(101, 0.5)), t103(make(103, 0.5)), t104(make(104, 0.5)),
-        banded(make(104, 0.5, 0.5, 1.5));
+    HyOceanSurfaceGridElement t101(make(101)), t103(make(103)), t104(make(104));
     const double wind = 0.6, k_min = t104.k_min;
-    auto along = [&](const HyOceanSurfaceGridElement& e, double k, double off = 0.0) {
-        return e.spectrum(k * std::cos(wind + off), k * std::sin(wind + off));
+    auto along = [&](const HyOceanSurfaceGridElement& e, double k) {
+        return e.spectrum(k * std::cos(wind), k * std::sin(wind));
     };
     // Type 101 is cut below k_min; 103 and 104 roll off smoothly there.
     EXPECT_EQ(along(t101, 0.9 * k_min), 0.0);
@@ -430,13 +311,4 @@ TEST(WaveField, SpectrumShapesOfTheThreeTypes)
     EXPECT_GT(along(t104, 1.9), 0.0);
     EXPECT_GT(along(t103, 2.1), 0.0);
     EXPECT_DOUBLE_EQ(along(t103, 1.2), along(t104, 1.2));
-    // Nothing travels across the wind; the spreading is even (the travel sign is separate).
-    EXPECT_LT(along(t104, 1.0, 3.14159265358979 / 2), 1e-20 * along(t104, 1.0));
-    EXPECT_NEAR(along(t104, 1.0, 3.14159265358979), along(t104, 1.0), 1e-9 * along(t104, 1.0));
-    // Halved inside the band only.
-    EXPECT_DOUBLE_EQ(along(banded, 1.0), 0.5 * along(t104, 1.0));
-    EXPECT_DOUBLE_EQ(along(banded, 1.8), along(t104, 1.8));
-    EXPECT_DOUBLE_EQ(along(banded, 0.3), along(t104, 0.3));
-    // The spectrum falls as 1/k^4 well above its peak.
-    EXPECT_NEAR(along(t104, 1.6) / along(t104, 0.8), 1.0 / 16, 1e-3);
 }

@@ -20,11 +20,6 @@ void report_out_of_memory()
     std::fflush(stdout);
 }
 
-double deep_water_omega(double kx_rad, double ky_rad)
-{
-    return kSqrtG * std::sqrt(std::sqrt(kx_rad * kx_rad + ky_rad * ky_rad));
-}
-
 void enforce_real_symmetry(float* spectrum, int ncols, int nrows)
 {
     if (!spectrum || ncols < 1 || nrows < 1)

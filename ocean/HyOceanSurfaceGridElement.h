@@ -34,9 +34,6 @@ constexpr double kSqrtG = 3.132;
 // Frequency of row j of a half spectrum with nrows rows and row spacing dk (same unit as dk).
 inline double row_frequency(int j, int nrows, double dk) { return (j <= nrows / 2 ? j : j - nrows) * dk; }
 
-// Deep-water angular frequency (rad/s) of a wave vector given in radians per metre.
-double deep_water_omega(double kx_rad, double ky_rad);
-
 // Makes a half spectrum the transform of a real field: zero mean, real self-conjugate values, and
 // conjugate-symmetric columns 0 and ncols-1.
 void enforce_real_symmetry(float* spectrum, int ncols, int nrows);

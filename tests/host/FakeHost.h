@@ -96,14 +96,11 @@ struct FakeHost {
     // Builds a parameter array from the definitions added so far (values at their defaults).
     void AdoptAddedAsValues(A_long layerWidth = 64, A_long layerHeight = 32)
     {
-        values.clear();
-        PF_ParamDef layer{};
-        layer.param_type = PF_Param_LAYER;
-        layer.u.ld.width = layerWidth;
-        layer.u.ld.height = layerHeight;
-        values.push_back(layer);
-        for (const PF_ParamDef& d : added)
-            values.push_back(d);
+        values.assign(1, PF_ParamDef{});
+        values[0].param_type = PF_Param_LAYER;
+        values[0].u.ld.width = layerWidth;
+        values[0].u.ld.height = layerHeight;
+        values.insert(values.end(), added.begin(), added.end());
         RefreshPointers();
     }
     void RefreshPointers()
@@ -115,20 +112,15 @@ struct FakeHost {
     }
     PF_ParamDef** Params() { return valuePtrs.empty() ? nullptr : valuePtrs.data(); }
 
-    int TotalAcquired() const
+    static int Sum(const std::map<std::string, int>& counts)
     {
         int n = 0;
-        for (auto& [k, v] : acquired)
-            n += v;
+        for (auto& [name, count] : counts)
+            n += count;
         return n;
     }
-    int TotalReleased() const
-    {
-        int n = 0;
-        for (auto& [k, v] : released)
-            n += v;
-        return n;
-    }
+    int TotalAcquired() const { return Sum(acquired); }
+    int TotalReleased() const { return Sum(released); }
 
     // ---- callbacks ----
     static PF_Err AddParam(PF_ProgPtr ref, PF_ParamIndex index, PF_ParamDefPtr def)
@@ -155,15 +147,13 @@ struct FakeHost {
     }
     static PF_Err Progress(PF_ProgPtr ref, A_long cur, A_long total)
     {
-        FakeHost& h = Of(ref);
-        h.progress.emplace_back(cur, total);
-        return h.progressAnswer;
+        Of(ref).progress.emplace_back(cur, total);
+        return Of(ref).progressAnswer;
     }
     static PF_Err RegisterUi(PF_ProgPtr ref, PF_CustomUIInfo* info)
     {
-        FakeHost& h = Of(ref);
-        ++h.registerUiCalls;
-        h.lastUi = *info;
+        ++Of(ref).registerUiCalls;
+        Of(ref).lastUi = *info;
         return PF_Err_NONE;
     }
     static PF_Err Checkout(PF_ProgPtr ref, PF_ParamIndex index, A_long, A_long, A_u_long, PF_ParamDef* p)
@@ -175,11 +165,7 @@ struct FakeHost {
         *p = h.values[std::size_t(index)];
         return PF_Err_NONE;
     }
-    static PF_Err Checkin(PF_ProgPtr ref, PF_ParamDef*)
-    {
-        ++Of(ref).checkins;
-        return PF_Err_NONE;
-    }
+    static PF_Err Checkin(PF_ProgPtr ref, PF_ParamDef*) { return ++Of(ref).checkins, PF_Err_NONE; }
     static A_char* StrCpy(A_char* dst, const A_char* src) { return std::strcpy(dst, src); }
     static int SPrintf(A_char* buf, const A_char* fmt, ...)
     {
@@ -194,26 +180,24 @@ struct FakeHost {
     };
     static PF_Handle NewHandle(A_u_longlong size)
     {
-        if (current)
-            ++current->newHandles;
+        Count(&FakeHost::newHandles);
         auto* b = new Block{std::vector<unsigned char>(std::size_t(size))};
         return reinterpret_cast<PF_Handle>(b);
     }
+    static void Count(int FakeHost::*counter)
+    {
+        if (current)
+            ++(current->*counter);
+    }
     static void* LockHandle(PF_Handle h)
     {
-        if (current)
-            ++current->lockedHandles;
+        Count(&FakeHost::lockedHandles);
         return reinterpret_cast<Block*>(h)->bytes.data();
     }
-    static void UnlockHandle(PF_Handle)
-    {
-        if (current)
-            ++current->unlockedHandles;
-    }
+    static void UnlockHandle(PF_Handle) { Count(&FakeHost::unlockedHandles); }
     static void DisposeHandle(PF_Handle h)
     {
-        if (current)
-            ++current->disposedHandles;
+        Count(&FakeHost::disposedHandles);
         delete reinterpret_cast<Block*>(h);
     }
     static SPErr Acquire(const char* name, A_long, const void** suite)
@@ -247,10 +231,5 @@ struct FakeHost {
         global->v = local->v + (current ? current->globalOffset.v : 0);
         return PF_Err_NONE;
     }
-    static PF_Err Invalidate(PF_ContextH, const PF_Rect*)
-    {
-        if (current)
-            ++current->invalidates;
-        return PF_Err_NONE;
-    }
+    static PF_Err Invalidate(PF_ContextH, const PF_Rect*) { return Count(&FakeHost::invalidates), PF_Err_NONE; }
 };

@@ -55,8 +55,9 @@ TEST(AEHost, ProgressAndTimeInformation)
         CHostTimeInfo t;
         ASSERT_EQ(host.GetTimeInfo(&t), 0);
         EXPECT_FLOAT_EQ(t.framesPerSecond, c.fps);
-        if (c.duration > 0)
+        if (c.duration > 0) {
             EXPECT_FLOAT_EQ(t.frameDuration, c.duration); // the time step, not the local one
+        }
         EXPECT_EQ(t.frameCount, c.frames);
         EXPECT_EQ(t.currentFrame, c.frame);
         EXPECT_EQ(t.downsampleX, 2);
@@ -78,7 +79,8 @@ TEST(AEHost, ProgressAndTimeInformation)
 }
 
 // The types, names, ids, flags and defaults the real table sends are pinned by the command-line
-// parameter listings; here the conversions those do not reach and what is not added.
+// parameter listings; here the conversions those do not reach and what is not added. (Groups on old
+// hosts, refusals and counting without sending are seen through the entry.)
 TEST(AEHost, DefinitionsSentToTheHost)
 {
     FakeHost fake;
@@ -105,27 +107,11 @@ TEST(AEHost, DefinitionsSentToTheHost)
     EXPECT_EQ(fake.added[6].u.td.y_dephault, 50 << 16);
     EXPECT_EQ(std::strlen(fake.added[7].name), 31u); // clipped to the host's field, not overrun
 
-    FakeHost old(11);
-    CAEHost host11(0, 1, &old.in, nullptr);
-    // Groups only from API major 12; codes without a host type, or outside 1..12, are not added.
-    EXPECT_EQ(host11.IsParamTypeSupported(kParamGroupStart), 0);
-    EXPECT_EQ(host11.AddGroupStart(2, 2, "Camera", 0), 0);
-    EXPECT_EQ(host11.AddGroupEnd(3, 3), 0);
-    EXPECT_EQ(host11.IsParamTypeSupported(kParamSlider), 1);
+    // Codes without a host type, or outside 1..12, are not added; nor is anything without in-data.
     CHostInput d;
     d.name = "x";
     for (int t : {-1, 0, 2, 4, 10, 13, 100})
-        EXPECT_EQ(host11.AddParam(t, &d), 0) << t;
-    // A host error leaves the counter where it was; setup mode 0 counts without sending.
-    old.refuseAddAt = old.addParamCalls;
-    EXPECT_EQ(host11.AddAngleParam(2, 2, "Pan", 90, 0), 0);
-    EXPECT_EQ(host11.AddAngleParam(2, 2, "Pan", 90, 0), 1);
-    host11.SetParamSetupMode(0);
-    const int before = old.addParamCalls;
-    EXPECT_EQ(host11.AddAngleParam(3, 3, "Roll", 0, 0), 1);
-    EXPECT_EQ(host11.AddCustomParam(4, 0, "Presets", 215, 79, 0), 1);
-    EXPECT_EQ(old.addParamCalls, before);
-    EXPECT_EQ(host11.ParamCount(), 3);
+        EXPECT_EQ(host.AddParam(t, &d), 0) << t;
     CAEHost unbound;
     EXPECT_EQ(unbound.AddAngleParam(1, 1, "Pan", 90, 0), 0);
     EXPECT_EQ(unbound.AddCustomParam(1, 0, "Presets", 215, 79, 0), 0);
@@ -145,21 +131,13 @@ TEST(AEHost, ValuesReadAndWritten)
     fake.values[6].u.td.x_value = 50 << 16; // the host keeps point values in pixels
     fake.values[6].u.td.y_value = 75 << 16;
 
+    // Reads of every type are seen through the module; here what the module's table does not have.
     CAEHost host(0, 0, &fake.in, fake.Params());
-    EXPECT_EQ(host.GetParamInt(1), 2);
-    EXPECT_EQ(host.GetParamLong(4), 1);
-    EXPECT_FLOAT_EQ(host.GetParamFloat(2), 1.25f);
-    EXPECT_DOUBLE_EQ(host.GetParamDouble(3), -45.5);
-    std::uint8_t r = 0, g = 0, b = 0;
-    EXPECT_EQ(host.GetParamColor(5, &r, &g, &b), 0);
-    EXPECT_EQ(r * 65536 + g * 256 + b, 26 * 65536 + 27 * 256 + 28);
     float x = 0, y = 0;
     EXPECT_EQ(host.GetParamPoint(6, &x, &y), 0);
     EXPECT_FLOAT_EQ(x, 0.25f);
     EXPECT_FLOAT_EQ(y, 0.75f);
     CHostInput d;
-    EXPECT_EQ(host.GetParamValue(kParamColor, 5, &d), 0);
-    EXPECT_FLOAT_EQ(d.dflt3, 28.0f);
     EXPECT_EQ(host.GetParamValue(kParamSlider, 1, &d), 1); // a pop-up is no slider
     EXPECT_EQ(host.GetParamValueAt(kParamAngle, 3, 0, &d), 0);
     EXPECT_FLOAT_EQ(d.dflt, -45.5f);
@@ -169,7 +147,6 @@ TEST(AEHost, ValuesReadAndWritten)
 
     // Writes set the changed flag; floats round halves away from zero; points go back to pixels.
     EXPECT_EQ(host.SetParamInt(1, 3), 0);
-    EXPECT_EQ(fake.values[1].u.pd.value, 3);
     EXPECT_EQ(fake.values[1].uu.change_flags, PF_ChangeFlag_CHANGED_VALUE);
     EXPECT_EQ(host.SetParamFloat(2, float(-1.5 / 65536.0)), 0);
     EXPECT_EQ(fake.values[2].u.fd.value, -2);

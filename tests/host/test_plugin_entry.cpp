@@ -86,44 +86,23 @@ struct Entry : ::testing::Test {
     PF_EventExtra ev{};
 };
 
-// A world of w × h pixels the test owns.
-struct World {
-    std::vector<PF_Pixel> pixels;
-    PF_LayerDef def{};
-    World(int w, int h, PF_Pixel fill) : pixels(std::size_t(w * h), fill)
-    {
-        def.data = pixels.data();
-        def.width = w;
-        def.height = h;
-        def.rowbytes = w * 4;
-    }
-};
-
 } // namespace
 
-TEST_F(Entry, GlobalSetupCountingAndOutData)
+// Version, flags, lifetime, parameter counts, lazy creation and the translated errors through the
+// entry are checked with the real module in the host kit's tests; here the process-wide state behind
+// them and what only a fake host can arrange.
+TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags)
 {
     FakeHost h;
     EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETUP, h), 0);
-    EXPECT_EQ(h.out.my_version, 0x000A4600u);
-    EXPECT_EQ(h.out.out_flags, 0x2004);
-    EXPECT_EQ(h.out.out_flags2, 0x00008001);
     ASSERT_NE(CurrentEffect(), nullptr);
     EXPECT_STREQ(CurrentEffect()->GetName(), "Vaskel1");
     CEffect* first = CurrentEffect();
-
-    // The effect exists already: the mapped flags are 0, version and flags2 as before.
-    FakeHost h2;
-    h2.out.out_flags = 0x7777;
-    EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETUP, h2), 0);
-    EXPECT_EQ(h2.out.out_flags, 0);
-    EXPECT_EQ(h2.out.my_version, 0x000A4600u);
+    EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETUP, h), 0);
     EXPECT_EQ(CurrentEffect(), first);
     EXPECT_EQ(GlobalSetupCount(), 2);
-
     EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETDOWN, h), 0);
     EXPECT_EQ(CurrentEffect(), first); // one instance left
-    EXPECT_NE(CurrentHostAdapter(), nullptr);
     EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETDOWN, h), 0);
     EXPECT_EQ(CurrentEffect(), nullptr);
     EXPECT_EQ(CurrentHostAdapter(), nullptr);
@@ -133,35 +112,8 @@ TEST_F(Entry, GlobalSetupCountingAndOutData)
         {4, PF_OutFlag_PIX_INDEPENDENT}, {8, PF_OutFlag_WORKS_IN_PLACE}, {10, 0x2004}, {15, 0x2406}};
     for (const auto& [effect, host] : flags)
         EXPECT_EQ(MapEffectOutFlags(effect), host) << effect;
-}
-
-TEST_F(Entry, ParamsSetupRegistersEverythingOnNewAndOldHosts)
-{
-    for (short major : {short(13), short(12), short(11)}) {
-        ResetPlugin();
-        FakeHost h(major);
-        Call(PF_Cmd_GLOBAL_SETUP, h);
-        ASSERT_EQ(Call(PF_Cmd_PARAMS_SETUP, h), 0);
-        const int expected = major >= 12 ? 124 : 102;
-        EXPECT_EQ(h.out.num_params, expected) << major;
-        EXPECT_EQ(int(h.added.size()), expected - 1) << major;
-        EXPECT_EQ(h.registerUiCalls, 1);
-        EXPECT_EQ(h.lastUi.events, PF_CustomEFlag_EFFECT);
-        EXPECT_EQ(h.lastUi.comp_ui_width, 0);
-        auto* effect = static_cast<CEffectVaskel1*>(CurrentEffect());
-        EXPECT_EQ(effect->GetInputParamIndex(1), major >= 12 ? 15 : 12);
-        EXPECT_EQ(effect->GetInputCount(), 4);
-        // What the host received matches the published list, name by name and id by id.
-        const auto layout = ParamLayout(major >= 12);
-        for (std::size_t i = 0; i < h.added.size(); ++i) {
-            EXPECT_STREQ(h.added[i].name, layout[i + 1].row->name) << i + 1;
-            EXPECT_EQ(h.added[i].uu.id, layout[i + 1].id) << i + 1;
-        }
-    }
 
     // A refused parameter closes up the later indices and ids.
-    ResetPlugin();
-    FakeHost h;
     Call(PF_Cmd_GLOBAL_SETUP, h);
     h.refuseAddAt = 3; // the fourth add: "Render Mode:" (after Presets, group start, Render What:)
     Call(PF_Cmd_PARAMS_SETUP, h);
@@ -169,47 +121,6 @@ TEST_F(Entry, ParamsSetupRegistersEverythingOnNewAndOldHosts)
     EXPECT_EQ(static_cast<CEffectVaskel1*>(CurrentEffect())->GetInputParamIndex(1), 14);
     EXPECT_STREQ(h.added[3].name, "Grayscale Zoom");
     EXPECT_EQ(h.added[3].uu.id, 4);
-
-    // Without an effect there is nothing to register.
-    ResetPlugin();
-    FakeHost none;
-    none.out.num_params = 55;
-    EXPECT_EQ(Call(PF_Cmd_PARAMS_SETUP, none), 0);
-    EXPECT_EQ(none.out.num_params, 0);
-    EXPECT_TRUE(none.added.empty());
-}
-
-TEST_F(Entry, RenderWithoutGlobalSetupCreatesLazily)
-{
-    for (short major : {short(13), short(11)}) {
-        ResetPlugin();
-        FakeHost h(major);
-        PF_ParamDef input{};
-        input.param_type = PF_Param_LAYER;
-        World in(8, 4, PF_Pixel{255, 10, 20, 30}), out(8, 4, PF_Pixel{1, 2, 3, 4});
-        input.u.ld = in.def;
-        h.values = {input};
-        h.RefreshPointers();
-        const std::int64_t hookBefore = hymem::hook_bytes();
-
-        EXPECT_EQ(Call(PF_Cmd_RENDER, h, &out.def), 0);
-        ASSERT_NE(CurrentHostAdapter(), nullptr);
-        EXPECT_EQ(CurrentHostAdapter()->ParamSetupMode(), 0);
-        EXPECT_EQ(h.addParamCalls, 0); // nothing added to the host
-        auto* effect = static_cast<CEffectVaskel1*>(CurrentEffect());
-        ASSERT_NE(effect, nullptr);
-        EXPECT_EQ(effect->RegisteredCount(), major >= 12 ? 124 : 102);
-        EXPECT_EQ(effect->GetInputParamIndex(1), major >= 12 ? 15 : 12);
-        EXPECT_EQ(effect->GetInputParamIndex(3), major >= 12 ? 41 : 34);
-        EXPECT_EQ(GlobalSetupCount(), 0);
-        // The input copy came from host memory handles (the hook on during the render only); blocks the
-        // effect keeps across frames may stay in host memory.
-        EXPECT_GE(h.newHandles, 1);
-        EXPECT_GE(h.newHandles, h.disposedHandles);
-        EXPECT_GE(hymem::hook_bytes(), hookBefore);
-        EXPECT_FALSE(hymem::hook_on());
-        EXPECT_EQ(h.checkouts, 0); // the map layers have no parameters to check out
-    }
 }
 
 TEST_F(Entry, EventWithoutGlobalSetupCreatesLazilyAndRoutesToThePanel)
@@ -226,10 +137,6 @@ TEST_F(Entry, EventWithoutGlobalSetupCreatesLazilyAndRoutesToThePanel)
     EXPECT_EQ(panel.screen.h, 1100); // the application suite's local-to-global
     EXPECT_EQ(panel.screen.v, 2040);
     EXPECT_EQ(panel.area.right, 225);
-    EXPECT_EQ(h.invalidates, 1);
-    EXPECT_EQ(ev.evt_out_flags, PF_EO_HANDLED_EVENT | PF_EO_UPDATE_NOW);
-    // Every suite acquired during the call was released by its end.
-    EXPECT_EQ(h.acquired[kPFAppSuite], 1);
     EXPECT_EQ(h.TotalAcquired(), h.TotalReleased());
     EXPECT_EQ(CurrentSuiteCache(), nullptr);
 
@@ -238,7 +145,6 @@ TEST_F(Entry, EventWithoutGlobalSetupCreatesLazilyAndRoutesToThePanel)
     EXPECT_EQ(Call(PF_Cmd_EVENT, h, nullptr, &ev), 0);
     EXPECT_EQ(panel.draws, 1);
     EXPECT_EQ(panel.inSeen, &h.in);
-    EXPECT_EQ(ev.evt_out_flags, PF_EO_HANDLED_EVENT);
 
     // The editor host: the pointer's screen position instead of the conversion.
     hyplat::set_cursor_provider([](int* x, int* y, void*) { return *x = 7, *y = 9, true; }, nullptr);
@@ -249,28 +155,17 @@ TEST_F(Entry, EventWithoutGlobalSetupCreatesLazilyAndRoutesToThePanel)
     EXPECT_EQ(panel.screen.h, 7);
     EXPECT_EQ(panel.screen.v, 9);
 
-    // Other windows, other events and a missing record are not handled.
-    ctx.w_type = PF_Window_COMP;
-    ev.evt_out_flags = 0;
-    EXPECT_EQ(Call(PF_Cmd_EVENT, h, nullptr, &ev), 0);
-    ctx.w_type = PF_Window_EFFECT;
-    ev.e_type = PF_Event_IDLE;
-    EXPECT_EQ(Call(PF_Cmd_EVENT, h, nullptr, &ev), 0);
-    EXPECT_EQ(ev.evt_out_flags, 0);
-    EXPECT_EQ(Call(PF_Cmd_EVENT, h, nullptr, nullptr), 0);
+    EXPECT_EQ(Call(PF_Cmd_EVENT, h, nullptr, nullptr), 0); // no record
     EXPECT_EQ(panel.clicks + panel.draws, 3);
 }
 
-TEST_F(Entry, SequenceSetupAndAboutCreateNothingToShow)
+TEST_F(Entry, SequenceSetupForcesRerenderAndAboutCreatesNothing)
 {
     FakeHost h;
     EXPECT_EQ(Call(PF_Cmd_ABOUT, h), 0);
-    EXPECT_EQ(CurrentEffect(), nullptr); // About creates nothing
-    const std::string about = h.out.return_msg;
-    EXPECT_LE(about.size(), 255u);
+    EXPECT_EQ(CurrentEffect(), nullptr);
+    const std::string about = h.out.return_msg; // its text is checked through the command line
     EXPECT_EQ(std::count(about.begin(), about.end(), '\r'), 2);
-    EXPECT_NE(about.find("Seavast"), std::string::npos);
-    EXPECT_NE(about.find("1.4.8"), std::string::npos);
     EXPECT_EQ(about.find('\n'), std::string::npos);
 
     h.out.out_flags = PF_OutFlag_WORKS_IN_PLACE;
@@ -302,12 +197,9 @@ TEST_F(Entry, InternalErrorsTranslate)
     }
     EXPECT_EQ(TranslateInternalError(0, 5, nullptr), PF_Err_NONE);
     EXPECT_EQ(TranslateInternalError(1, 0, nullptr), PF_Err_OUT_OF_MEMORY); // no out-data: no write
-
-    // Through the entry: a render without an output world cannot wrap it (internal error 1).
+    // A render without an output world cannot wrap it (internal error 1).
     FakeHost h;
     EXPECT_EQ(Call(PF_Cmd_RENDER, h, nullptr), PF_Err_OUT_OF_MEMORY);
-    EXPECT_STREQ(h.out.return_msg, "Insufficient Memory");
-    EXPECT_TRUE(h.out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
 }
 
 TEST_F(Entry, NestedCallKeepsTheOuterCallsData)
@@ -354,10 +246,14 @@ TEST_F(Entry, BadInputDoesNotCrash)
     EXPECT_EQ(GlobalSetupCount(), 1);
 
     // A render without a parameter array cannot copy its input: out of memory, with its message.
-    World out(4, 4, PF_Pixel{9, 9, 9, 9});
+    std::vector<PF_Pixel> pixels(16);
+    PF_LayerDef out{};
+    out.data = pixels.data();
+    out.width = out.height = 4;
+    out.rowbytes = 16;
     h.values.clear();
     h.RefreshPointers();
-    EXPECT_EQ(Call(PF_Cmd_RENDER, h, &out.def), PF_Err_OUT_OF_MEMORY);
+    EXPECT_EQ(Call(PF_Cmd_RENDER, h, &out), PF_Err_OUT_OF_MEMORY);
     EXPECT_STREQ(h.out.return_msg, "Insufficient Memory");
 
     // A host without utility callbacks or interact callbacks.

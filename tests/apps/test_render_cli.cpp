@@ -15,16 +15,15 @@ namespace {
 
 using namespace clitest;
 
-fs::path fresh_dir(const std::string& name)
-{
-    const fs::path dir = fs::path(SEAVAST_BINARY_DIR) / ("test_render_" + name + "_" + std::to_string(::getpid()));
+fs::path fresh_dir(const std::string& name) {
+    const fs::path dir =
+        fs::path(SEAVAST_BINARY_DIR) / ("test_render_" + name + "_" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
 }
 
-TEST(SeavastRender, SteppedRangeWithPrintfPatternAndStats)
-{
+TEST(SeavastRender, SteppedRangeWithPrintfPatternAndStats) {
     const fs::path dir = fresh_dir("step");
     CliRun run = seavast("render --size 48x27 --mode 1 --frames 2-8:3 --stats -o f_%03d.png", dir);
     ASSERT_EQ(run.status, 0) << run.err;
@@ -49,16 +48,15 @@ TEST(SeavastRender, SteppedRangeWithPrintfPatternAndStats)
     fs::remove_all(dir);
 }
 
-TEST(SeavastRender, CtrlCStopsWithStatus130AndLeavesNoPartialFile)
-{
+TEST(SeavastRender, CtrlCStopsWithStatus130AndLeavesNoPartialFile) {
     const fs::path dir = fresh_dir("interrupt");
     const std::string err = (dir / "stderr.txt").string(), pattern = (dir / "big.####.png").string();
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::unsetenv("SEAVAST_PLUGIN");
         std::freopen(err.c_str(), "w", stderr);
-        ::execl(SEAVAST_BIN_DIR "/seavast", "seavast", "render", "--size", "1200x1200", "--mode", "1", "--frames",
-                "0-100000", "-o", pattern.c_str(), static_cast<char*>(nullptr));
+        ::execl(SEAVAST_BIN_DIR "/seavast", "seavast", "render", "--size", "1200x1200", "--mode", "1",
+                "--frames", "0-100000", "-o", pattern.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     // Interrupt once a frame or two are out, or after a while on a slow machine.

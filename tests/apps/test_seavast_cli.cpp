@@ -15,8 +15,7 @@ using namespace clitest;
 const std::vector<std::string> kTable = lines(slurp(SEAVAST_SOURCE_DIR "/tests/apps/data/params.tsv"));
 
 // Line-by-line comparison that names the first differing parameter row.
-void expect_same_table(const std::vector<std::string>& want, const CliRun& run)
-{
+void expect_same_table(const std::vector<std::string>& want, const CliRun& run) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const auto got = lines(run.out);
@@ -28,8 +27,7 @@ void expect_same_table(const std::vector<std::string>& want, const CliRun& run)
 // A host without groups gets the same rows without the group rows, numbered again from the top, with an
 // empty group column. Ids follow the new index, except the camera's: they count from 200 as they do with
 // groups, where the camera's group start holds 200.
-std::vector<std::string> without_groups(const std::vector<std::string>& table)
-{
+std::vector<std::string> without_groups(const std::vector<std::string>& table) {
     std::vector<std::string> out{table.at(0)};
     for (std::size_t i = 1; i < table.size(); ++i) {
         std::vector<std::string> f;
@@ -44,14 +42,13 @@ std::vector<std::string> without_groups(const std::vector<std::string>& table)
         f[2] = "-";
         std::string row = f[0];
         for (std::size_t k = 1; k < f.size(); ++k)
-            row += '\t' + f[k];
+            row.append("\t").append(f[k]);
         out.push_back(row);
     }
     return out;
 }
 
-TEST(SeavastParams, ListingsMatchTheCheckedInTableWithAndWithoutGroups)
-{
+TEST(SeavastParams, ListingsMatchTheCheckedInTableWithAndWithoutGroups) {
     ASSERT_EQ(kTable.size(), 1u + 124u);
     expect_same_table(kTable, seavast("params --format tsv"));
     expect_same_table(kTable, seavast("params --format tsv --api-major 12")); // the first with groups
@@ -71,8 +68,7 @@ TEST(SeavastParams, ListingsMatchTheCheckedInTableWithAndWithoutGroups)
         ASSERT_EQ(table[i][column], '"') << table[i];
 }
 
-TEST(SeavastUsage, AboutHelpAndVersionExitZeroAndMistakesExitTwo)
-{
+TEST(SeavastUsage, AboutHelpAndVersionExitZeroAndMistakesExitTwo) {
     const CliRun about = seavast("about");
     ASSERT_EQ(about.status, 0) << about.err;
     const auto text = lines(about.out);
@@ -94,17 +90,17 @@ TEST(SeavastUsage, AboutHelpAndVersionExitZeroAndMistakesExitTwo)
     EXPECT_EQ(version.status, 0);
     EXPECT_NE(version.out.find("1.4.8"), std::string::npos);
 
-    for (const char* args : {"", "nonsense", "params --format xml", "params --api-major 0", "params --api-major x",
-                             "about extra", "params --no-such-option"}) {
+    for (const char* args : {"", "nonsense", "params --format xml", "params --api-major 0",
+                             "params --api-major x", "about extra", "params --no-such-option"}) {
         const CliRun run = seavast(args);
         EXPECT_EQ(run.status, 2) << "'" << args << "'";
         EXPECT_TRUE(run.out.empty() || run.err.size() > 0) << args;
     }
 }
 
-TEST(SeavastPlugin, ModuleIsFoundByOptionThenEnvironmentThenNextToTheProgram)
-{
-    const std::string good = " --plugin '" SEAVAST_BIN_DIR "/Seavast.so'", env = "SEAVAST_PLUGIN=/nonexistent/env.so";
+TEST(SeavastPlugin, ModuleIsFoundByOptionThenEnvironmentThenNextToTheProgram) {
+    const std::string good = " --plugin '" SEAVAST_BIN_DIR "/Seavast.so'",
+                      env = "SEAVAST_PLUGIN=/nonexistent/env.so";
     const struct {
         std::string args, env;
         int status;
@@ -114,7 +110,8 @@ TEST(SeavastPlugin, ModuleIsFoundByOptionThenEnvironmentThenNextToTheProgram)
         {"about", env, 1, "/nonexistent/env.so"},
         {"about" + good, env, 0, ""},
         {good + " params --format tsv", env, 0, ""},
-        {"about --plugin '" SEAVAST_SOURCE_DIR "/tests/apps/data/params.tsv'", "", 1, "cannot load plug-in module"},
+        {"about --plugin '" SEAVAST_SOURCE_DIR "/tests/apps/data/params.tsv'", "", 1,
+         "cannot load plug-in module"},
     };
     for (const auto& c : cases) {
         const CliRun run = seavast(c.args, "", c.env);

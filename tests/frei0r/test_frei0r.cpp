@@ -31,15 +31,13 @@ struct TempDir {
     ~TempDir() { shell("rm -rf '" + path + "'"); }
 };
 
-std::string temp_dir()
-{
+std::string temp_dir() {
     static const TempDir dir;
     return dir.path;
 }
 
 // The sanitizer runtimes of this test program, for hosts that load our instrumented modules.
-std::string sanitizer_preload()
-{
+std::string sanitizer_preload() {
     std::string libs;
     for (const char* symbol : {"__asan_init", "__ubsan_handle_add_overflow"}) {
         Dl_info info{};
@@ -50,18 +48,18 @@ std::string sanitizer_preload()
     return libs.empty() ? "" : "LD_PRELOAD='" + libs + "' ASAN_OPTIONS=detect_leaks=0 ";
 }
 
-std::string host_env() { return "env -u SEAVAST_PLUGIN FREI0R_PATH='" + kFrei0rDir + "' " + sanitizer_preload(); }
+std::string host_env() {
+    return "env -u SEAVAST_PLUGIN FREI0R_PATH='" + kFrei0rDir + "' " + sanitizer_preload();
+}
 
 // RGB of an image file, decoded by ffmpeg (a reader independent of ours).
-std::string rgb_of_file(const std::string& image)
-{
+std::string rgb_of_file(const std::string& image) {
     const std::string raw = image + ".rgb";
     EXPECT_EQ(shell("ffmpeg -v error -y -i '" + image + "' -f rawvideo -pix_fmt rgb24 '" + raw + "'"), 0);
     return slurp(raw);
 }
 
-std::string rgb_of_rgba(const std::string& rgba)
-{
+std::string rgb_of_rgba(const std::string& rgba) {
     std::string rgb;
     for (std::size_t i = 0; i + 3 < rgba.size(); i += 4)
         rgb.append(rgba, i, 3);
@@ -69,21 +67,23 @@ std::string rgb_of_rgba(const std::string& rgba)
 }
 
 // `seavast render` of one frame, as RGB.
-std::string seavast_frame(const std::string& time, const std::string& sets)
-{
-    const std::string png = temp_dir() + "/sv_" + time + "_" + std::to_string(std::hash<std::string>()(sets)) + ".png";
-    EXPECT_EQ(clitest::seavast("render -q --size 320x180 --mode 1 --time " + time + " " + sets + " -o '" + png + "'")
+std::string seavast_frame(const std::string& time, const std::string& sets) {
+    const std::string png =
+        temp_dir() + "/sv_" + time + "_" + std::to_string(std::hash<std::string>()(sets)) + ".png";
+    EXPECT_EQ(clitest::seavast("render -q --size 320x180 --mode 1 --time " + time + " " + sets + " -o '" +
+                               png + "'")
                   .status,
               0);
     return rgb_of_file(png);
 }
 
-TEST(Frei0rHosts, FfmpegFramesAreByteIdenticalToSeavastRender)
-{
+TEST(Frei0rHosts, FfmpegFramesAreByteIdenticalToSeavastRender) {
     const std::string raw = temp_dir() + "/ffmpeg.rgba";
-    ASSERT_EQ(shell(host_env() + "ffmpeg -v error -y -f lavfi -i \"frei0r_src=size=320x180:framerate=25:"
-                                 "filter_name=seavast:filter_params='|PW_WSPEED=7;CP_Z=20|1'\" -frames:v 3 "
-                                 "-f rawvideo -pix_fmt rgba '" + raw + "'"),
+    ASSERT_EQ(shell(host_env() +
+                    "ffmpeg -v error -y -f lavfi -i \"frei0r_src=size=320x180:framerate=25:"
+                    "filter_name=seavast:filter_params='|PW_WSPEED=7;CP_Z=20|1'\" -frames:v 3 "
+                    "-f rawvideo -pix_fmt rgba '" +
+                    raw + "'"),
               0);
     const std::string frames = slurp(raw);
     ASSERT_EQ(frames.size(), 3 * kFrame);
@@ -95,13 +95,13 @@ TEST(Frei0rHosts, FfmpegFramesAreByteIdenticalToSeavastRender)
     EXPECT_NE(frames.substr(0, kFrame), frames.substr(kFrame, kFrame)) << "the sea moves between frames";
 }
 
-TEST(Frei0rHosts, MeltKeyFramedWindSpeedEqualsSeavastRenderAtTheKeys)
-{
+TEST(Frei0rHosts, MeltKeyFramedWindSpeedEqualsSeavastRenderAtTheKeys) {
     const std::string profile = temp_dir() + "/profile";
     // melt itself crashes on a profile without a description.
-    std::ofstream(profile) << "description=test\ncolorspace=709\nframe_rate_num=25\nframe_rate_den=1\n"
-                              "width=320\nheight=180\nprogressive=1\nsample_aspect_num=1\nsample_aspect_den=1\n"
-                              "display_aspect_num=16\ndisplay_aspect_den=9\n";
+    std::ofstream(profile)
+        << "description=test\ncolorspace=709\nframe_rate_num=25\nframe_rate_den=1\n"
+           "width=320\nheight=180\nprogressive=1\nsample_aspect_num=1\nsample_aspect_den=1\n"
+           "display_aspect_num=16\ndisplay_aspect_den=9\n";
     const std::string raw = temp_dir() + "/melt.rgba";
     ASSERT_EQ(shell(host_env() + "melt -silent -profile '" + profile + "' frei0r.seavast render_mode=1 " +
                     "wind_speed='0=0.25;2=0.75' out=2 -consumer 'avformat:" + raw +
@@ -111,7 +111,8 @@ TEST(Frei0rHosts, MeltKeyFramedWindSpeedEqualsSeavastRenderAtTheKeys)
     ASSERT_EQ(frames.size(), 3 * kFrame);
     // 0.25 and 0.75 of the slider's 0..20.
     EXPECT_TRUE(rgb_of_rgba(frames.substr(0, kFrame)) == seavast_frame("0", "--set PW_WSPEED=5"));
-    EXPECT_TRUE(rgb_of_rgba(frames.substr(2 * kFrame, kFrame)) == seavast_frame("0.08", "--set PW_WSPEED=15"));
+    EXPECT_TRUE(rgb_of_rgba(frames.substr(2 * kFrame, kFrame)) ==
+                seavast_frame("0.08", "--set PW_WSPEED=15"));
 }
 
 // The plug-in as a frei0r host sees it: a shared object and its f0r_ functions.
@@ -124,36 +125,31 @@ struct Frei0r {
     decltype(&f0r_update) update = nullptr;
     decltype(&f0r_get_plugin_info) info = nullptr;
 
-    Frei0r() : handle(::dlopen((kFrei0rDir + "/seavast.so").c_str(), RTLD_NOW | RTLD_LOCAL))
-    {
+    Frei0r() : handle(::dlopen((kFrei0rDir + "/seavast.so").c_str(), RTLD_NOW | RTLD_LOCAL)) {
         if (handle) {
             symbol(init, "f0r_init"), symbol(construct, "f0r_construct"), symbol(destruct, "f0r_destruct");
-            symbol(set, "f0r_set_param_value"), symbol(update, "f0r_update"), symbol(info, "f0r_get_plugin_info");
+            symbol(set, "f0r_set_param_value"), symbol(update, "f0r_update"),
+                symbol(info, "f0r_get_plugin_info");
         }
     }
-    template <class F>
-    void symbol(F& f, const char* name) { f = reinterpret_cast<F>(::dlsym(handle, name)); }
-    void text(f0r_instance_t i, int param, const std::string& value) const
-    {
+    template <class F> void symbol(F& f, const char* name) { f = reinterpret_cast<F>(::dlsym(handle, name)); }
+    void text(f0r_instance_t i, int param, const std::string& value) const {
         const char* s = value.c_str();
         set(i, const_cast<char**>(&s), param);
     }
     void number(f0r_instance_t i, int param, double value) const { set(i, &value, param); }
-    std::vector<std::uint32_t> frame(f0r_instance_t i, double seconds) const
-    {
+    std::vector<std::uint32_t> frame(f0r_instance_t i, double seconds) const {
         std::vector<std::uint32_t> out(std::size_t(kW) * kH, 0xDEADBEEFu);
         update(i, seconds, nullptr, out.data());
         return out;
     }
 };
 
-bool transparent_black(const std::vector<std::uint32_t>& f)
-{
+bool transparent_black(const std::vector<std::uint32_t>& f) {
     return std::all_of(f.begin(), f.end(), [](std::uint32_t p) { return p == 0; });
 }
 
-TEST(Frei0rInstances, RenderIndependentlyAndSurviveHostileValues)
-{
+TEST(Frei0rInstances, RenderIndependentlyAndSurviveHostileValues) {
     Frei0r lib;
     ASSERT_TRUE(lib.handle) << ::dlerror();
     ASSERT_TRUE(lib.init && lib.construct && lib.update && lib.info);

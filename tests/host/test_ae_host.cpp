@@ -8,14 +8,13 @@
 #include "host/CAEHost.h"
 #include "host/HostFixed.h"
 
-TEST(HostFixed, RoundsHalvesAwayFromZeroOnBothSidesAndReadsBackExactly)
-{
+TEST(HostFixed, RoundsHalvesAwayFromZeroOnBothSidesAndReadsBackExactly) {
     const double q = 1.0 / 65536.0;
     const struct {
         double value;
         std::int32_t fixed;
-    } cases[] = {{0.5 * q, 1},   {-0.5 * q, -1}, {1.5 * q, 2},        {-1.5 * q, -2},         {2.5 * q, 3},
-                 {-2.5 * q, -3}, {0.49 * q, 0},  {-0.49 * q, 0},      {61.39, 4023255}, // 4023255.04
+    } cases[] = {{0.5 * q, 1},      {-0.5 * q, -1},     {1.5 * q, 2},     {-1.5 * q, -2},   {2.5 * q, 3},
+                 {-2.5 * q, -3},    {0.49 * q, 0},      {-0.49 * q, 0},   {61.39, 4023255}, // 4023255.04
                  {1e12, INT32_MAX}, {-1e12, INT32_MIN}, {std::nan(""), 0}};
     for (const auto& c : cases)
         EXPECT_EQ(HostToFixed(c.value), c.fixed) << c.value / q;
@@ -23,8 +22,7 @@ TEST(HostFixed, RoundsHalvesAwayFromZeroOnBothSidesAndReadsBackExactly)
         EXPECT_EQ(HostToFixed(HostFromFixed(f)), f);
 }
 
-TEST(AEHost, ProgressAndTimeInformation)
-{
+TEST(AEHost, ProgressAndTimeInformation) {
     FakeHost fake;
     CAEHost host(0, 1, &fake.in, nullptr);
     EXPECT_EQ(host.Progress(1, 2), 0);
@@ -81,18 +79,19 @@ TEST(AEHost, ProgressAndTimeInformation)
 // The types, names, ids, flags and defaults the real table sends are pinned by the command-line
 // parameter listings; here the conversions those do not reach and what is not added. (Groups on old
 // hosts, refusals and counting without sending are seen through the entry.)
-TEST(AEHost, DefinitionsSentToTheHost)
-{
+TEST(AEHost, DefinitionsSentToTheHost) {
     FakeHost fake;
     CAEHost host(0, 1, &fake.in, nullptr);
-    EXPECT_EQ(host.AddSliderParam(2, 7, "Wind Speed (M/S)", 0, 20, 5, kParamFlagStartCollapsed, false, 0, 0), 1);
+    EXPECT_EQ(host.AddSliderParam(2, 7, "Wind Speed (M/S)", 0, 20, 5, kParamFlagStartCollapsed, false, 0, 0),
+              1);
     EXPECT_EQ(host.AddSliderParam(3, 8, "Field Of View", 1, 90, 61.39f, 0, true, 1, 175), 1);
     EXPECT_EQ(host.AddCheckboxParam(5, 10, "Haze On", kParamFlagCannotInterp, 1), 1);
     EXPECT_EQ(host.AddColorParam(7, 12, "Haze Color", 165, 300, -4, 0), 1);
     EXPECT_EQ(host.AddLayerParam(8, 13, "Map Layer:", 1, 0, 0), 1);
     EXPECT_EQ(host.AddLayerParam(9, 14, "Own Layer", 1, 1, 0), 1);
     EXPECT_EQ(host.AddPointParamD(10, 15, "Centre", 0.25, 0.5, 0), 1);
-    EXPECT_EQ(host.AddAngleParam(14, 17, "An angle whose name is far longer than thirty-one characters", 0, 0), 1);
+    EXPECT_EQ(
+        host.AddAngleParam(14, 17, "An angle whose name is far longer than thirty-one characters", 0, 0), 1);
     ASSERT_EQ(fake.added.size(), 8u);
     EXPECT_EQ(fake.added[0].u.fd.valid_max, 200 << 16); // derived
     EXPECT_EQ(fake.added[0].u.fd.precision, 2);
@@ -100,7 +99,8 @@ TEST(AEHost, DefinitionsSentToTheHost)
     EXPECT_EQ(fake.added[1].u.fd.dephault, HostToFixed(double(61.39f)));
     EXPECT_STREQ(fake.added[2].u.bd.u.nameptr, "  ");
     const PF_Pixel c = fake.added[3].u.cd.dephault;
-    EXPECT_EQ((std::vector<int>{c.alpha, c.red, c.green, c.blue}), (std::vector<int>{255, 165, 255, 0})); // clamped
+    EXPECT_EQ((std::vector<int>{c.alpha, c.red, c.green, c.blue}),
+              (std::vector<int>{255, 165, 255, 0})); // clamped
     EXPECT_EQ(fake.added[4].u.ld.dephault, PF_LayerDefault_NONE);
     EXPECT_EQ(fake.added[5].u.ld.dephault, PF_LayerDefault_MYSELF);
     EXPECT_EQ(fake.added[6].u.td.x_dephault, 25 << 16);
@@ -117,8 +117,7 @@ TEST(AEHost, DefinitionsSentToTheHost)
     EXPECT_EQ(unbound.AddCustomParam(1, 0, "Presets", 215, 79, 0), 0);
 }
 
-TEST(AEHost, ValuesReadAndWritten)
-{
+TEST(AEHost, ValuesReadAndWritten) {
     FakeHost fake;
     CAEHost adder(0, 1, &fake.in, nullptr);
     adder.AddPopupParam(1, 1, "Render Mode:", "A|B|C", 3, 2, 0);      // 1
@@ -174,8 +173,7 @@ TEST(AEHost, ValuesReadAndWritten)
     EXPECT_EQ(fake.values[1].u.pd.value, 3);
 }
 
-TEST(AEHost, LayerCheckout)
-{
+TEST(AEHost, LayerCheckout) {
     FakeHost fake;
     PF_ParamDef layer{};
     layer.param_type = PF_Param_LAYER;

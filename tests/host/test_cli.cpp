@@ -19,9 +19,8 @@ using clitest::CliRun;
 using clitest::slurp;
 
 class Cli : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         dir_ = fs::path(SEAVAST_BINARY_DIR) /
                ("cli_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir_);
@@ -30,13 +29,11 @@ protected:
     CliRun seavast(const std::string& args) { return clitest::seavast(args, dir_); }
     std::string file(const std::string& name) const { return slurp(dir_ / name); }
     // Runs `render` and expects it to succeed.
-    void render(const std::string& args)
-    {
+    void render(const std::string& args) {
         const CliRun r = seavast("render " + args);
         ASSERT_EQ(r.status, 0) << args << "\n" << r.err;
     }
-    std::vector<std::string> files() const
-    {
+    std::vector<std::string> files() const {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(dir_))
             names.push_back(e.path().filename().string());
@@ -46,8 +43,7 @@ protected:
     fs::path dir_;
 };
 
-TEST_F(Cli, RendersFramesWithExactTimes)
-{
+TEST_F(Cli, RendersFramesWithExactTimes) {
     render("-o one.png --size 80x40 --time 7.25 --mode \"Grayscale [Icons]\" -q");
     const std::string png = file("one.png");
     ASSERT_GE(png.size(), 24u);
@@ -67,9 +63,9 @@ TEST_F(Cli, RendersFramesWithExactTimes)
     EXPECT_NE(file("kf2.png"), png);
 }
 
-TEST_F(Cli, PresetsSavedShownAndLoaded)
-{
-    CliRun r = seavast("preset save calm.wvp --set PW_WSPEED=2.5 --set \"Camera/Pan=45\" --set \"Haze Color=10,20,30\"");
+TEST_F(Cli, PresetsSavedShownAndLoaded) {
+    CliRun r = seavast(
+        "preset save calm.wvp --set PW_WSPEED=2.5 --set \"Camera/Pan=45\" --set \"Haze Color=10,20,30\"");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string text = file("calm.wvp");
     EXPECT_EQ(text.rfind("SeaVast_Ver=1.000000;", 0), 0u);
@@ -94,8 +90,7 @@ TEST_F(Cli, PresetsSavedShownAndLoaded)
     EXPECT_FALSE(fs::exists(dir_ / "c.png"));
 }
 
-TEST_F(Cli, ErrorsAreOneLineAndLeaveNoFile)
-{
+TEST_F(Cli, ErrorsAreOneLineAndLeaveNoFile) {
     const char* bad[] = {
         "render -o x.png --mode 1 --set Nope=3",
         "render -o x.png --mode 1 --set PW_WSPEED=fast",
@@ -130,8 +125,7 @@ TEST_F(Cli, ErrorsAreOneLineAndLeaveNoFile)
 }
 
 // The exported grid holds the heights of a surface built from the same parameters in this process.
-TEST_F(Cli, ExportedGridsReadBackWithTheSameHeights)
-{
+TEST_F(Cli, ExportedGridsReadBackWithTheSameHeights) {
     for (const char* t : {"0", "2.5"}) {
         const std::string name = std::string("sea_") + t + ".hyg";
         const CliRun r = seavast("export -o " + name + " --time " + t);
@@ -166,7 +160,8 @@ TEST_F(Cli, ExportedGridsReadBackWithTheSameHeights)
         fx.Surface()->get_grid(grid);
         ASSERT_EQ(read.nx, grid->nx);
         ASSERT_EQ(read.ny, grid->ny);
-        EXPECT_EQ(std::memcmp(read.heights, grid->heights, sizeof(float) * std::size_t(grid->nx * grid->ny)), 0);
+        EXPECT_EQ(std::memcmp(read.heights, grid->heights, sizeof(float) * std::size_t(grid->nx * grid->ny)),
+                  0);
     }
     EXPECT_NE(file("sea_0.hyg"), file("sea_2.5.hyg"));
 
@@ -179,16 +174,16 @@ TEST_F(Cli, ExportedGridsReadBackWithTheSameHeights)
 // PNG files at any compression level, TIFF and EXR files and renders with any thread count hold the
 // same pixels (read back by ImageMagick); a map read as a 16-bit gray-alpha PNG acts as the same map
 // read as an 8-bit TIFF; a map sequence follows the frames.
-TEST_F(Cli, OutputLevelsFormatsThreadsAndMapsKeepThePixels)
-{
+TEST_F(Cli, OutputLevelsFormatsThreadsAndMapsKeepThePixels) {
     const std::string frame = " --size 96x64 --mode 2 -q --time 1.5";
-    const char* runs[][2] = {{"one.png", ""},       {"z0.png", " --compression 0"}, {"z9.png", " --compression 9"},
-                             {"one.tif", ""},       {"t1.png", " --threads 1"},     {"t3.png", " --threads 3"}};
+    const char* runs[][2] = {{"one.png", ""}, {"z0.png", " --compression 0"}, {"z9.png", " --compression 9"},
+                             {"one.tif", ""}, {"t1.png", " --threads 1"},     {"t3.png", " --threads 3"}};
     std::string first;
     for (const auto& run : runs) {
         render(std::string("-o ") + run[0] + frame + run[1]);
         const std::string raw = std::string(run[0]) + ".rgba";
-        ASSERT_EQ(clitest::shell("cd '" + dir_.string() + "' && convert " + run[0] + " -depth 8 rgba:" + raw), 0);
+        ASSERT_EQ(clitest::shell("cd '" + dir_.string() + "' && convert " + run[0] + " -depth 8 rgba:" + raw),
+                  0);
         const std::string pixels = file(raw);
         EXPECT_EQ(pixels.size(), 96u * 64u * 4u);
         if (first.empty())
@@ -203,7 +198,8 @@ TEST_F(Cli, OutputLevelsFormatsThreadsAndMapsKeepThePixels)
     render("-o m7.png --size 96x64 --mode 1 -q --threads 7");
     EXPECT_EQ(file("m1.png"), file("m7.png"));
 
-    ASSERT_EQ(clitest::shell("cd '" + dir_.string() + "' && convert one.png -colorspace Gray -depth 8 gray.tif && " +
+    ASSERT_EQ(clitest::shell("cd '" + dir_.string() +
+                             "' && convert one.png -colorspace Gray -depth 8 gray.tif && " +
                              "convert gray.tif -define png:bit-depth=16 -define png:color-type=4 gray16.png"),
               0);
     const std::string map = " --size 64x48 --mode 2 -q --time 1 --set IM1CENTERX=0 "

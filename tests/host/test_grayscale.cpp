@@ -27,11 +27,11 @@ constexpr double kPi = 3.14159265358979323846;
 
 // Outputs start filled with 0x33 so that untouched bytes show.
 struct Output : TestImage {
-    Output(int w, int h, bool bottom_up = false, int padding = 0) : TestImage(w, h, bottom_up, padding, 0x33) {}
+    Output(int w, int h, bool bottom_up = false, int padding = 0)
+        : TestImage(w, h, bottom_up, padding, 0x33) {}
 };
 
-HyPrimaryWaves_data small_waves()
-{
+HyPrimaryWaves_data small_waves() {
     HyPrimaryWaves_data p;
     p.size = 32;
     p.small_spacing = 0.4;
@@ -43,26 +43,25 @@ HyPrimaryWaves_data small_waves()
 
 } // namespace
 
-TEST(GrayscaleView, LevelRoundsToSixteenSixteenThenFloors)
-{
+TEST(GrayscaleView, LevelRoundsToSixteenSixteenThenFloors) {
     // The rounding to 1/65536 happens before the floor: just under 10 by half a unit becomes 10, by a
     // whole unit stays 9. A range of no width: above the minimum white, else black; nothing undefined.
     const double half = std::ldexp(1.0, -17);
     const struct {
         double h, lo, hi;
         int level;
-    } cases[] = {{0.0, 0, 1, 0},          {1.0, 0, 1, 255},     {0.5, 0, 1, 127}, {-3.0, 0, 1, 0},
-                 {7.0, 0, 1, 255},        {-1.0, -2, 2, 63},    {10.0 - half, 0, 255, 10},
-                 {10.0 - 2 * half, 0, 255, 9}, {-half, 0, 255, 0}, {0.1, 0, 0, 255},  {-0.1, 0, 0, 0},
-                 {0.0, 0, 0, 0},          {std::nan(""), 0, 1, 0}, {0.5, 1, 0, 127}}; // inverted range
+    } cases[] = {
+        {0.0, 0, 1, 0},          {1.0, 0, 1, 255},  {0.5, 0, 1, 127},          {-3.0, 0, 1, 0},
+        {7.0, 0, 1, 255},        {-1.0, -2, 2, 63}, {10.0 - half, 0, 255, 10}, {10.0 - 2 * half, 0, 255, 9},
+        {-half, 0, 255, 0},      {0.1, 0, 0, 255},  {-0.1, 0, 0, 0},           {0.0, 0, 0, 0},
+        {std::nan(""), 0, 1, 0}, {0.5, 1, 0, 127}}; // inverted range
     for (const auto& c : cases)
         EXPECT_EQ(grayscale_level(c.h, c.lo, c.hi), c.level) << c.h << " in " << c.lo << ".." << c.hi;
     for (int k = -300; k <= 300; ++k)
         EXPECT_EQ(grayscale_level(k * 0.0137, -1.5, 2.25), gray_oracle(k * 0.0137, -1.5, 2.25)) << k;
 }
 
-TEST(GrayscaleView, ViewOfAKnownSeaIsTheGrayFormulaAtEveryPixelCentre)
-{
+TEST(GrayscaleView, ViewOfAKnownSeaIsTheGrayFormulaAtEveryPixelCentre) {
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
     ASSERT_EQ(surface.evolve_to_time(3.25), 1);
@@ -100,8 +99,7 @@ TEST(GrayscaleView, ViewOfAKnownSeaIsTheGrayFormulaAtEveryPixelCentre)
     EXPECT_EQ(std::memcmp(bottom.bytes.data(), top.at(0, 47), 4 * 64), 0);
 }
 
-TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
-{
+TEST(GrayscaleView, MarkersLandOnTheMappedPixels) {
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
     ASSERT_EQ(surface.evolve_to_time(1.0), 1);
@@ -131,8 +129,8 @@ TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
     p.colour_max = 1.0;
     p.camera_x = 0.0;
     p.camera_y = 0.0;
-    p.camera_pan = kPi / 2;          // looking north
-    p.horizontal_fov = kPi / 3;      // 60 degrees
+    p.camera_pan = kPi / 2;     // looking north
+    p.horizontal_fov = kPi / 3; // 60 degrees
 
     for (bool bottom_up : {false, true}) {
         SCOPED_TRACE(bottom_up ? "bottom-up" : "top-down");
@@ -148,7 +146,8 @@ TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
         // degrees, i.e. -60 and -120 degrees from the column axis: ends (32 + 7, 22 - 12), (32 - 7, 22 - 12).
         // x = 6, 14, -14, -6 -> columns 35, 39, 25, 29; y = -4, -8, 8, 4 -> rows 24, 26, 18, 20.
         const int step = plain.image.rowBytes;
-        HyOffscreen expect(plain.bytes.data() + (bottom_up ? 47 * step : 0), bottom_up ? -step : step, 64, 48);
+        HyOffscreen expect(plain.bytes.data() + (bottom_up ? 47 * step : 0), bottom_up ? -step : step, 64,
+                           48);
         expect.set_pen(HyPenColour{255, 0, 0});
         expect.fill_rect(30, 20, 34, 24);
         expect.line(32, 22, 39, 10);
@@ -173,8 +172,7 @@ TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
     maps.CleanUp(&surface);
 }
 
-TEST(GrayscaleView, OutputsThatCannotBeDrawnOnAreLeftAlone)
-{
+TEST(GrayscaleView, OutputsThatCannotBeDrawnOnAreLeftAlone) {
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
     GrayscaleViewParams p;
@@ -184,7 +182,8 @@ TEST(GrayscaleView, OutputsThatCannotBeDrawnOnAreLeftAlone)
     EXPECT_EQ(render_grayscale_view(empty.image, &surface, nullptr, p, nullptr), 0);
     EXPECT_EQ(render_grayscale_view(nopixels.image, &surface, nullptr, p, nullptr), 0);
     EXPECT_EQ(render_grayscale_view(narrow.image, &surface, nullptr, p, nullptr), 2);
-    EXPECT_EQ(std::count(narrow.bytes.begin(), narrow.bytes.end(), 0x33), std::ptrdiff_t(narrow.bytes.size()));
+    EXPECT_EQ(std::count(narrow.bytes.begin(), narrow.bytes.end(), 0x33),
+              std::ptrdiff_t(narrow.bytes.size()));
 
     // One pixel with every marker: drawn, clipped, opaque.
     p.render_mode = 1;
@@ -215,24 +214,21 @@ constexpr int kCameraColumn = 80, kCameraRow = 58;
 
 // Top views of a flat sea (vertical scale 0, gray 127) through the module, kW x kH at 1 m a pixel.
 class TopView : public Driver {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         Driver::SetUp();
         set(ParamGroup::PrimaryWaves, "Vertical Scale (M)", 0);
         set(ParamGroup::RenderOptions, "Color Min Scale", -1);
         view_.resize(kW, kH);
     }
-    void render_mode(int mode)
-    {
+    void render_mode(int mode) {
         set(ParamGroup::RenderOptions, "Render Mode:", mode);
         ASSERT_EQ(render_at(1.0, view_), PF_Err_NONE);
     }
     // World x, y at the centre of pixel (column, row from the top): north is up.
     static double x_of(int column) { return column + 0.5 - kW / 2.0; }
     static double y_of(int row) { return kH / 2.0 - row - 0.5; }
-    bool is(int column, int row, int red, int green, int blue) const
-    {
+    bool is(int column, int row, int red, int green, int blue) const {
         const PF_Pixel& p = view_.at(column, row);
         return p.red == red && p.green == green && p.blue == blue;
     }
@@ -240,13 +236,11 @@ protected:
 };
 
 // Compass bearing (0 north, 90 east) from the camera marker to a pixel, relative to `axis`, in -180..180.
-double bearing_from_camera(double column, double row, double axis)
-{
+double bearing_from_camera(double column, double row, double axis) {
     return std::remainder(std::atan2(column - kCameraColumn, kCameraRow - row) * 180.0 / kPi - axis, 360.0);
 }
 
-TEST_F(TopView, MapHeightsLieInsideTheirOutlineWithTheTopEdgeWhereTheFirstCornerIs)
-{
+TEST_F(TopView, MapHeightsLieInsideTheirOutlineWithTheTopEdgeWhereTheFirstCornerIs) {
     // 32 x 16 pixels at 1 m, top half white, bottom half black; displaced on red: +1 and -1 metre.
     hostkit::World layer(32, 16);
     for (int y = 0; y < 16; ++y)
@@ -297,12 +291,14 @@ TEST_F(TopView, MapHeightsLieInsideTheirOutlineWithTheTopEdgeWhereTheFirstCorner
 
 // The tint over a moving sea: where the camera sees sea level, red at alpha 70 over the plain view's
 // gray, elsewhere the plain view.
-TEST_F(TopView, TintIsWhereTheCameraSeesSeaLevelBetweenItsViewLines)
-{
+TEST_F(TopView, TintIsWhereTheCameraSeesSeaLevelBetweenItsViewLines) {
     set(ParamGroup::PrimaryWaves, "Vertical Scale (M)", 2);
-    struct Pose { double pan, tilt, roll; };
+    struct Pose {
+        double pan, tilt, roll;
+    };
     for (const Pose pose : {Pose{30, 120, 0}, Pose{120, 110, 0}, Pose{200, 95, 15}, Pose{300, 130, -20}}) {
-        SCOPED_TRACE(testing::Message() << "pan " << pose.pan << " tilt " << pose.tilt << " roll " << pose.roll);
+        SCOPED_TRACE(testing::Message()
+                     << "pan " << pose.pan << " tilt " << pose.tilt << " roll " << pose.roll);
         set(ParamGroup::Camera, "Pan", pose.pan);
         set(ParamGroup::Camera, "Tilt", pose.tilt);
         set(ParamGroup::Camera, "Roll", pose.roll);

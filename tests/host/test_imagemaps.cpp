@@ -26,8 +26,7 @@ namespace {
 
 using TestLayer = TestImage;
 
-HyPrimaryWaves_data tiny_waves()
-{
+HyPrimaryWaves_data tiny_waves() {
     HyPrimaryWaves_data p;
     p.size = 16;
     p.small_spacing = 0.25;
@@ -35,8 +34,7 @@ HyPrimaryWaves_data tiny_waves()
     return p;
 }
 
-ImageMapParams displacement_params(std::int32_t type = kMapDisplacement)
-{
+ImageMapParams displacement_params(std::int32_t type = kMapDisplacement) {
     ImageMapParams p;
     p.type = type;
     p.channel = kDisplaceRed;
@@ -46,8 +44,7 @@ ImageMapParams displacement_params(std::int32_t type = kMapDisplacement)
 }
 
 // The four corners of a surface element, first to last.
-std::vector<double> corners(HyOceanSurface& surface, std::uint32_t id)
-{
+std::vector<double> corners(HyOceanSurface& surface, std::uint32_t id) {
     std::vector<double> c(8, 0.0);
     EXPECT_EQ(surface.get_element_corners(id, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]), 1);
     return c;
@@ -55,24 +52,27 @@ std::vector<double> corners(HyOceanSurface& surface, std::uint32_t id)
 
 } // namespace
 
-TEST(ImageMaps, ChannelValuesOfKnownColours)
-{
+TEST(ImageMaps, ChannelValuesOfKnownColours) {
     // Byte channels: b / 127 - 1. Luminance: weights 117, 204, 64 out of 385, scaled by alpha.
     const struct {
         std::int32_t channel;
         int r, g, b, a;
         double value;
-    } bytes[] = {{kDisplaceRed, 0, 9, 9, 9, -1.0},          {kDisplaceRed, 127, 9, 9, 9, 0.0},
-                 {kDisplaceRed, 254, 9, 9, 9, 1.0},         {kDisplaceGreen, 9, 254, 0, 0, 1.0},
-                 {kDisplaceBlue, 9, 0, 255, 0, 255.0 / 127.0 - 1.0}, {kDisplaceAlpha, 9, 9, 9, 0, -1.0},
-                 {kDisplaceLuminance, 255, 255, 255, 255, 1.0}, {kDisplaceLuminance, 255, 255, 255, 0, -1.0},
+    } bytes[] = {{kDisplaceRed, 0, 9, 9, 9, -1.0},
+                 {kDisplaceRed, 127, 9, 9, 9, 0.0},
+                 {kDisplaceRed, 254, 9, 9, 9, 1.0},
+                 {kDisplaceGreen, 9, 254, 0, 0, 1.0},
+                 {kDisplaceBlue, 9, 0, 255, 0, 255.0 / 127.0 - 1.0},
+                 {kDisplaceAlpha, 9, 9, 9, 0, -1.0},
+                 {kDisplaceLuminance, 255, 255, 255, 255, 1.0},
+                 {kDisplaceLuminance, 255, 255, 255, 0, -1.0},
                  {kDisplaceLuminance, 255, 0, 0, 255, 2.0 * 117 / 385 - 1},
                  {kDisplaceLuminance, 0, 255, 0, 255, 2.0 * 204 / 385 - 1},
                  {kDisplaceLuminance, 0, 0, 255, 255, 2.0 * 64 / 385 - 1},
                  {kDisplaceLuminance, 255, 255, 255, 51, 2.0 * 0.2 - 1}};
     for (const auto& c : bytes)
-        EXPECT_NEAR(displacement_channel_value(c.channel, std::uint8_t(c.r), std::uint8_t(c.g), std::uint8_t(c.b),
-                                               std::uint8_t(c.a)),
+        EXPECT_NEAR(displacement_channel_value(c.channel, std::uint8_t(c.r), std::uint8_t(c.g),
+                                               std::uint8_t(c.b), std::uint8_t(c.a)),
                     c.value, 1e-12)
             << c.channel << ": " << c.r << "," << c.g << "," << c.b << "," << c.a;
 
@@ -91,8 +91,8 @@ TEST(ImageMaps, ChannelValuesOfKnownColours)
         {255, 255, 255, 0.0, 1.0, 0.0},
         {0, 0, 0, 0.0, 0.0, 0.0},
         {128, 128, 128, 0.0, 128.0 / 255, 0.0},
-        {200, 150, 100, 1.0 / 12, 150.0 / 255, 100.0 / 210},  // light: s = span / (2 - max - min)
-        {50, 20, 80, 0.75, 50.0 / 255, 0.6},                  // dark, blue largest
+        {200, 150, 100, 1.0 / 12, 150.0 / 255, 100.0 / 210}, // light: s = span / (2 - max - min)
+        {50, 20, 80, 0.75, 50.0 / 255, 0.6},                 // dark, blue largest
         {255, 0, 128, 1.0 - 128.0 / 255 / 6, 0.5, 1.0},      // negative hue wraps
     };
     for (const Case& c : cases) {
@@ -109,8 +109,7 @@ TEST(ImageMaps, ChannelValuesOfKnownColours)
     }
 }
 
-TEST(ImageMaps, BlurKernelSumsToOneWithSmoothstepWeights)
-{
+TEST(ImageMaps, BlurKernelSumsToOneWithSmoothstepWeights) {
     double w[kImageMapMaxBlurTaps + 1];
     for (double b : {0.25, 1.0, 2.5, 7.0, 100.0, 1000.0}) {
         SCOPED_TRACE(b);
@@ -140,8 +139,7 @@ TEST(ImageMaps, BlurKernelSumsToOneWithSmoothstepWeights)
     EXPECT_EQ(make_blur_kernel(std::nan(""), w), 0);
 }
 
-TEST(ImageMaps, BlurTreatsEdgesByTheEndSampleAndIsSeparable)
-{
+TEST(ImageMaps, BlurTreatsEdgesByTheEndSampleAndIsSeparable) {
     double w[kImageMapMaxBlurTaps + 1];
     const double amount = 3.0;
     const int taps = make_blur_kernel(amount, w);
@@ -160,8 +158,9 @@ TEST(ImageMaps, BlurTreatsEdgesByTheEndSampleAndIsSeparable)
             double direct = 0;
             for (int dj = -taps; dj <= taps; ++dj)
                 for (int di = -taps; di <= taps; ++di)
-                    direct += w[std::abs(di)] * w[std::abs(dj)] *
-                              src[std::size_t(std::clamp(j + dj, 0, ny - 1)) * st + std::clamp(i + di, 0, nx - 1)];
+                    direct +=
+                        w[std::abs(di)] * w[std::abs(dj)] *
+                        src[std::size_t(std::clamp(j + dj, 0, ny - 1)) * st + std::clamp(i + di, 0, nx - 1)];
             EXPECT_NEAR(a[std::size_t(j) * st + i], direct, 1e-5) << i << "," << j;
         }
         for (int i = nx; i < st; ++i)
@@ -169,8 +168,7 @@ TEST(ImageMaps, BlurTreatsEdgesByTheEndSampleAndIsSeparable)
     }
 }
 
-TEST(ImageMaps, ArraysRunFromTheBottomOfTheLayerUpInBothMemoryOrders)
-{
+TEST(ImageMaps, ArraysRunFromTheBottomOfTheLayerUpInBothMemoryOrders) {
     // 3 x 2 layer, every pixel a different red value: row from the top r, column i -> 10 * (r + 1) + i.
     for (bool bottom_up : {false, true}) {
         SCOPED_TRACE(bottom_up ? "bottom-up record" : "top-down record");
@@ -206,8 +204,7 @@ TEST(ImageMaps, ArraysRunFromTheBottomOfTheLayerUpInBothMemoryOrders)
     }
 }
 
-TEST(ImageMaps, TexturePlanesArePremultipliedByIntegerArithmetic)
-{
+TEST(ImageMaps, TexturePlanesArePremultipliedByIntegerArithmetic) {
     // Every value and alpha: v * a * 256 / 65280 is floor(v * a / 255).
     TestLayer layer(256, 256);
     for (int a = 0; a < 256; ++a)
@@ -228,8 +225,7 @@ TEST(ImageMaps, TexturePlanesArePremultipliedByIntegerArithmetic)
     EXPECT_EQ(wrong, 0);
 }
 
-TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
-{
+TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays) {
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
 
@@ -248,18 +244,15 @@ TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
     p.intensity = 2.0;
     const double dx = 0.5, dy = 1.5, hx = 6 * dx / 2, hy = 4 * dy / 2;
 
-    struct Variant {
+    const struct {
         const char* name;
         double sx, sy;
         int top_left_i, top_left_j; // node of the marked pixel
-    };
-    const Variant variants[] = {
-        {"plain", 0.5, 0.25, 0, 3},
-        {"Scale X negative mirrors left to right", -0.5, 0.25, 5, 3},
-        {"Scale Y negative mirrors top to bottom", 0.5, -0.25, 0, 0},
-        {"both negative", -0.5, -0.25, 5, 0},
-    };
-    for (const Variant& v : variants) {
+    } variants[] = {{"plain", 0.5, 0.25, 0, 3},
+                    {"Scale X negative mirrors left to right", -0.5, 0.25, 5, 3},
+                    {"Scale Y negative mirrors top to bottom", 0.5, -0.25, 0, 0},
+                    {"both negative", -0.5, -0.25, 5, 0}};
+    for (const auto& v : variants) {
         SCOPED_TRACE(v.name);
         CImageMaps maps;
         p.scale_x = v.sx;
@@ -278,17 +271,14 @@ TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
 
         // Heights at the nodes: node (i, j) lies at (centre - h + (i, j) * spacing).
         const int bottom_right_i = 5 - v.top_left_i, bottom_right_j = 3 - v.top_left_j;
-        for (int j = 0; j < 4; ++j) {
+        for (int j = 0; j < 4; ++j)
             for (int i = 0; i < 6; ++i) {
-                const double x = 10.0 - hx + i * dx, y = -4.0 - hy + j * dy;
-                double expect = 0.0;
-                if (i == v.top_left_i && j == v.top_left_j)
-                    expect = 2.0;
-                if (i == bottom_right_i && j == bottom_right_j)
-                    expect = -2.0;
-                EXPECT_NEAR(surface.get_height(x, y), expect, 1e-5) << i << "," << j;
+                const double expect = i == v.top_left_i && j == v.top_left_j       ? 2.0
+                                      : i == bottom_right_i && j == bottom_right_j ? -2.0
+                                                                                   : 0.0;
+                EXPECT_NEAR(surface.get_height(10.0 - hx + i * dx, -4.0 - hy + j * dy), expect, 1e-5)
+                    << i << "," << j;
             }
-        }
         maps.CleanUp(&surface);
         EXPECT_EQ(maps.map(0).displacement_id, 0u);
         EXPECT_EQ(surface.disturbances.count, 0);
@@ -296,26 +286,23 @@ TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
     }
 
     // Blur: the surface holds exactly the blurred array.
-    {
-        CImageMaps maps;
-        p.scale_x = 0.5;
-        p.scale_y = 0.25;
-        p.blur = 1.5;
-        ASSERT_EQ(maps.PrepareDisplacement(1, p, frame, &layer.image, &surface), 0);
-        std::vector<float> expect(6 * 4);
-        fill_displacement_values(layer.image, kDisplaceRed, 2.0, false, false, expect.data(), 6);
-        ASSERT_TRUE(blur_array(expect.data(), 6, 4, 6, 1.5));
-        for (int j = 0; j < 4; ++j)
-            for (int i = 0; i < 6; ++i)
-                EXPECT_NEAR(surface.get_height(10.0 - hx + i * dx, -4.0 - hy + j * dy), expect[std::size_t(j) * 6 + i],
-                            1e-5);
-        maps.CleanUp(&surface);
-        p.blur = 0.0;
-    }
+    CImageMaps maps;
+    p.scale_x = 0.5;
+    p.scale_y = 0.25;
+    p.blur = 1.5;
+    ASSERT_EQ(maps.PrepareDisplacement(1, p, frame, &layer.image, &surface), 0);
+    std::vector<float> blurred(6 * 4);
+    fill_displacement_values(layer.image, kDisplaceRed, 2.0, false, false, blurred.data(), 6);
+    ASSERT_TRUE(blur_array(blurred.data(), 6, 4, 6, 1.5));
+    for (int j = 0; j < 4; ++j)
+        for (int i = 0; i < 6; ++i)
+            EXPECT_NEAR(surface.get_height(10.0 - hx + i * dx, -4.0 - hy + j * dy),
+                        blurred[std::size_t(j * 6 + i)], 1e-5);
+    maps.CleanUp(&surface);
+    p.blur = 0.0;
 
     // Tile repeats the array over the sea; stretch sets dy and the centre from the max distance.
     {
-        CImageMaps maps;
         p.layout = kLayoutTile;
         ASSERT_EQ(maps.PrepareDisplacement(2, p, frame, &layer.image, &surface), 0);
         const double x = 10.0 - hx, y = -4.0 - hy + 3 * dy;
@@ -327,8 +314,8 @@ TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
         frame.camera_x = -20.0;
         ASSERT_EQ(maps.PrepareDisplacement(2, p, frame, &layer.image, &surface), 0);
         const std::vector<double> c = corners(surface, maps.map(2).displacement_id);
-        EXPECT_NEAR(c[0], 30.0 - hx, 1e-9);          // centre x = 100 * 0.5 - 20
-        EXPECT_NEAR(c[1], -4.0 + 4 * 50.0 / 2, 1e-9); // dy = 100 * 0.5
+        EXPECT_NEAR(c[0], 30.0 - hx, 1e-9);                             // centre x = 100 * 0.5 - 20
+        EXPECT_NEAR(c[1], -4.0 + 4 * 50.0 / 2, 1e-9);                   // dy = 100 * 0.5
         EXPECT_NEAR(surface.get_height(x - 6 * dx * 7, y), 0.0, 1e-12); // not tiled
         maps.CleanUp(&surface);
         p.layout = kLayoutNormal;
@@ -336,7 +323,6 @@ TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
 
     // A surface without a grid refuses the element: a frame failure, nothing recorded.
     HyOceanSurface bare;
-    CImageMaps maps;
     testing::internal::CaptureStderr();
     EXPECT_EQ(maps.PrepareDisplacement(0, p, frame, &layer.image, &bare), 1);
     EXPECT_EQ(maps.PrepareDisplacement(0, p, frame, &layer.image, nullptr), 1);
@@ -347,8 +333,7 @@ TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
     EXPECT_EQ(maps.PrepareDisplacement(3, p, frame, &layer.image, &surface), 2); // no fourth map
 }
 
-TEST(ImageMaps, TextureKindsExtentsAndLayouts)
-{
+TEST(ImageMaps, TextureKindsExtentsAndLayouts) {
     TestLayer layer(4, 2);
     layer.fill(0, 0, 0, 255);
     layer.set(0, 0, 255, 128, 64, 255); // top-left of the picture
@@ -363,8 +348,13 @@ TEST(ImageMaps, TextureKindsExtentsAndLayouts)
     p.centre_x = 7.0;
     p.centre_y = -2.0;
 
-    const std::int32_t expected_kind[8] = {0, kTextureNone, kTextureOnSurface, kTextureAboveSurface,
-                                           kTextureBelowSurface, kTextureOnSurface, kTextureAboveSurface,
+    const std::int32_t expected_kind[8] = {0,
+                                           kTextureNone,
+                                           kTextureOnSurface,
+                                           kTextureAboveSurface,
+                                           kTextureBelowSurface,
+                                           kTextureOnSurface,
+                                           kTextureAboveSurface,
                                            kTextureBelowSurface};
     for (int type = 1; type <= 7; ++type) {
         SCOPED_TRACE("Map is: " + std::to_string(type));
@@ -439,56 +429,46 @@ TEST(ImageMaps, TextureKindsExtentsAndLayouts)
     maps.CleanUp(nullptr);
 }
 
-TEST(ImageMaps, ZeroScaleDisablesDisplacementAndTexture)
-{
-    HyOceanSurface surface;
-    ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
-    TestLayer layer(4, 4);
-    layer.fill(200, 200, 200, 255);
-    ImageMapFrame frame;
-    for (int which = 0; which < 2; ++which) {
-        for (int layout : {kLayoutNormal, kLayoutTile, kLayoutStretch}) {
-            SCOPED_TRACE(std::string(which ? "Scale Y" : "Scale X") + " zero, layout " + std::to_string(layout));
-            ImageMapParams p = displacement_params(kMapDisplaceTextureOn);
-            p.layout = layout;
-            (which ? p.scale_y : p.scale_x) = 0.0;
-            CImageMaps maps;
-            EXPECT_EQ(maps.PrepareDisplacement(0, p, frame, &layer.image, &surface), 0);
-            EXPECT_EQ(maps.PrepareTexture(0, p, frame, &layer.image), 0);
-            EXPECT_EQ(maps.map(0).displacement_id, 0u);
-            EXPECT_EQ(maps.map(0).texture, nullptr);
-            EXPECT_EQ(maps.on_surface(), nullptr);
-            EXPECT_EQ(surface.disturbances.count, 0);
-            // A zero downsample factor collapses the extent the same way.
-            p.scale_x = p.scale_y = 1.0;
-            ImageMapFrame flat;
-            flat.downsample_x = 0.0;
-            EXPECT_EQ(maps.PrepareTexture(0, p, flat, &layer.image), 0);
-            EXPECT_EQ(maps.map(0).texture, nullptr);
-        }
-    }
-}
-
-TEST(ImageMaps, DegenerateAndHugeLayersAreSkippedOrBuilt)
-{
+TEST(ImageMaps, DegenerateLayersAndScalesBuildNothingAndHugeLayersAreBuilt) {
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
     ImageMapFrame frame;
     ImageMapParams p = displacement_params(kMapDisplaceTextureBelow);
     p.blur = 2.0;
 
-    // No layer, an empty one, one without pixels, one whose rows cannot hold its width: nothing.
-    TestLayer empty(0, 0), nopixels(3, 3), narrow(3, 3);
+    // No layer, an empty one, one without pixels, one whose rows cannot hold its width; a zero scale on
+    // either axis in every layout; a zero downsample factor: nothing is built.
+    TestLayer empty(0, 0), nopixels(3, 3), narrow(3, 3), good(4, 4);
     nopixels.image.pixels = nullptr;
     narrow.image.rowBytes = 11;
-    const CImage32* unusable[] = {nullptr, &empty.image, &nopixels.image, &narrow.image};
-    for (const CImage32* l : unusable) {
-        CImageMaps maps;
+    good.fill(200, 200, 200, 255);
+    struct Case {
+        const CImage32* layer;
+        ImageMapParams p;
+        ImageMapFrame frame;
+    };
+    std::vector<Case> cases;
+    for (const CImage32* l :
+         std::vector<const CImage32*>{nullptr, &empty.image, &nopixels.image, &narrow.image}) {
         EXPECT_FALSE(layer_usable(l));
-        EXPECT_EQ(maps.PrepareDisplacement(0, p, frame, l, &surface), 0);
-        EXPECT_EQ(maps.PrepareTexture(0, p, frame, l), 0);
+        cases.push_back({l, p, frame});
+    }
+    for (int layout : {kLayoutNormal, kLayoutTile, kLayoutStretch})
+        for (double ImageMapParams::*scale : {&ImageMapParams::scale_x, &ImageMapParams::scale_y}) {
+            cases.push_back({&good.image, p, frame});
+            cases.back().p.layout = layout;
+            cases.back().p.*scale = 0.0;
+        }
+    cases.push_back({&good.image, p, frame});
+    cases.back().frame.downsample_x = 0.0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases.data());
+        CImageMaps maps;
+        EXPECT_EQ(maps.PrepareDisplacement(0, c.p, c.frame, c.layer, &surface), 0);
+        EXPECT_EQ(maps.PrepareTexture(0, c.p, c.frame, c.layer), 0);
         EXPECT_EQ(maps.map(0).displacement_id, 0u);
         EXPECT_EQ(maps.map(0).texture, nullptr);
+        EXPECT_EQ(surface.disturbances.count, 0);
     }
 
     // 1 x 1: too small to displace (skipped with a line), a one-pixel texture is fine.
@@ -540,8 +520,7 @@ TEST(ImageMaps, DegenerateAndHugeLayersAreSkippedOrBuilt)
     }
 }
 
-TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind)
-{
+TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind) {
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
     TestLayer layer(16, 8);

@@ -20,15 +20,13 @@
 
 namespace {
 
-PF_Err Call(PF_Cmd cmd, FakeHost& h, PF_LayerDef* output = nullptr, void* extra = nullptr)
-{
+PF_Err Call(PF_Cmd cmd, FakeHost& h, PF_LayerDef* output = nullptr, void* extra = nullptr) {
     h.Use();
     return PluginEntry(cmd, &h.in, &h.out, h.Params(), output, extra);
 }
 
 // Brings the process-wide state back to "nothing created, count 0".
-void ResetPlugin()
-{
+void ResetPlugin() {
     FakeHost h;
     while (GlobalSetupCount() > 0)
         Call(PF_Cmd_GLOBAL_SETDOWN, h);
@@ -47,8 +45,7 @@ struct Panel : CPresetsPanel {
     PF_Rect area{};
     PF_InData* inSeen = nullptr;
     std::function<void()> onDraw;
-    PF_Err Draw(PF_InData* in, PF_OutData*, PF_EventExtra* e) override
-    {
+    PF_Err Draw(PF_InData* in, PF_OutData*, PF_EventExtra* e) override {
         ++draws;
         inSeen = in;
         EXPECT_EQ(CurrentEventCallData().event, e);
@@ -56,8 +53,7 @@ struct Panel : CPresetsPanel {
             onDraw();
         return PF_Err_NONE;
     }
-    PF_Err Click(PF_InData*, PF_OutData*, PF_EventExtra*, const PF_Rect& a, PF_Point w, PF_Point s) override
-    {
+    PF_Err Click(PF_InData*, PF_OutData*, PF_EventExtra*, const PF_Rect& a, PF_Point w, PF_Point s) override {
         ++clicks;
         area = a, window = w, screen = s;
         return PF_Err_NONE;
@@ -65,16 +61,14 @@ struct Panel : CPresetsPanel {
 };
 
 struct Entry : ::testing::Test {
-    void SetUp() override
-    {
+    void SetUp() override {
         ResetPlugin();
         SetPresetsPanel(&panel);
         ctx.w_type = PF_Window_EFFECT;
         ev.contextH = &ctxPtr;
         ev.e_type = PF_Event_DRAW;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         SetPresetsPanel(nullptr);
         ResetPlugin();
         ASSERT_EQ(CurrentEffect(), nullptr);
@@ -91,8 +85,7 @@ struct Entry : ::testing::Test {
 // Version, flags, lifetime, parameter counts, lazy creation and the translated errors through the
 // entry are checked with the real module in the host kit's tests; here the process-wide state behind
 // them and what only a fake host can arrange.
-TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags)
-{
+TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags) {
     FakeHost h;
     EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETUP, h), 0);
     ASSERT_NE(CurrentEffect(), nullptr);
@@ -107,9 +100,14 @@ TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags)
     EXPECT_EQ(CurrentEffect(), nullptr);
     EXPECT_EQ(CurrentHostAdapter(), nullptr);
 
-    const std::pair<std::uint32_t, PF_OutFlags> flags[] = {
-        {0, 0}, {1, PF_OutFlag_WIDE_TIME_INPUT}, {2, PF_OutFlag_NON_PARAM_VARY}, {3, 0x6},
-        {4, PF_OutFlag_PIX_INDEPENDENT}, {8, PF_OutFlag_WORKS_IN_PLACE}, {10, 0x2004}, {15, 0x2406}};
+    const std::pair<std::uint32_t, PF_OutFlags> flags[] = {{0, 0},
+                                                           {1, PF_OutFlag_WIDE_TIME_INPUT},
+                                                           {2, PF_OutFlag_NON_PARAM_VARY},
+                                                           {3, 0x6},
+                                                           {4, PF_OutFlag_PIX_INDEPENDENT},
+                                                           {8, PF_OutFlag_WORKS_IN_PLACE},
+                                                           {10, 0x2004},
+                                                           {15, 0x2406}};
     for (const auto& [effect, host] : flags)
         EXPECT_EQ(MapEffectOutFlags(effect), host) << effect;
 
@@ -123,8 +121,7 @@ TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags)
     EXPECT_EQ(h.added[3].uu.id, 4);
 }
 
-TEST_F(Entry, EventWithoutGlobalSetupCreatesLazilyAndRoutesToThePanel)
-{
+TEST_F(Entry, EventWithoutGlobalSetupCreatesLazilyAndRoutesToThePanel) {
     FakeHost h;
     ev.e_type = PF_Event_DO_CLICK;
     ev.effect_win.area = PF_Rect{10, 20, 225, 99};
@@ -159,8 +156,7 @@ TEST_F(Entry, EventWithoutGlobalSetupCreatesLazilyAndRoutesToThePanel)
     EXPECT_EQ(panel.clicks + panel.draws, 3);
 }
 
-TEST_F(Entry, SequenceSetupForcesRerenderAndAboutCreatesNothing)
-{
+TEST_F(Entry, SequenceSetupForcesRerenderAndAboutCreatesNothing) {
     FakeHost h;
     EXPECT_EQ(Call(PF_Cmd_ABOUT, h), 0);
     EXPECT_EQ(CurrentEffect(), nullptr);
@@ -175,8 +171,7 @@ TEST_F(Entry, SequenceSetupForcesRerenderAndAboutCreatesNothing)
     EXPECT_EQ(h.addParamCalls, 0);
 }
 
-TEST_F(Entry, InternalErrorsTranslate)
-{
+TEST_F(Entry, InternalErrorsTranslate) {
     const struct {
         int code;
         PF_Err err;
@@ -202,8 +197,7 @@ TEST_F(Entry, InternalErrorsTranslate)
     EXPECT_EQ(Call(PF_Cmd_RENDER, h, nullptr), PF_Err_OUT_OF_MEMORY);
 }
 
-TEST_F(Entry, NestedCallKeepsTheOuterCallsData)
-{
+TEST_F(Entry, NestedCallKeepsTheOuterCallsData) {
     FakeHost outer, inner;
     Call(PF_Cmd_GLOBAL_SETUP, outer);
     PF_InData *seenInside = nullptr, *seenAfter = nullptr, *adapterAfter = nullptr;
@@ -225,8 +219,7 @@ TEST_F(Entry, NestedCallKeepsTheOuterCallsData)
     EXPECT_EQ(CurrentHostData(), nullptr); // back to "no call in progress"
 }
 
-TEST_F(Entry, BadInputDoesNotCrash)
-{
+TEST_F(Entry, BadInputDoesNotCrash) {
     FakeHost h;
     // No suite broker: the call cannot run and says so; nothing is created.
     h.in.pica_basicP = nullptr;
@@ -266,8 +259,7 @@ TEST_F(Entry, BadInputDoesNotCrash)
     EXPECT_EQ(bare.out.num_params, 2); // input layer and panel: adds without a host callback fail
 }
 
-TEST_F(Entry, HostMemoryHook)
-{
+TEST_F(Entry, HostMemoryHook) {
     FakeHost h;
     void* cell = nullptr;
     // No call in progress: no host data to ask.

@@ -19,22 +19,26 @@ namespace driver_test {
 namespace {
 
 // Value of a parameter as the host holds it: 16.16, choice, or packed colour.
-long long host_value(const hostkit::Host& h, int i)
-{
+long long host_value(const hostkit::Host& h, int i) {
     const PF_ParamDef& d = h.param(i).def;
     switch (d.param_type) {
-    case PF_Param_FIX_SLIDER: return d.u.fd.value;
-    case PF_Param_ANGLE: return d.u.ad.value;
-    case PF_Param_POPUP: return d.u.pd.value;
-    case PF_Param_CHECKBOX: return d.u.bd.value;
-    case PF_Param_COLOR: return (long long)(d.u.cd.value.red) << 16 | d.u.cd.value.green << 8 | d.u.cd.value.blue;
-    default: return 0;
+    case PF_Param_FIX_SLIDER:
+        return d.u.fd.value;
+    case PF_Param_ANGLE:
+        return d.u.ad.value;
+    case PF_Param_POPUP:
+        return d.u.pd.value;
+    case PF_Param_CHECKBOX:
+        return d.u.bd.value;
+    case PF_Param_COLOR:
+        return (long long)(d.u.cd.value.red) << 16 | d.u.cd.value.green << 8 | d.u.cd.value.blue;
+    default:
+        return 0;
     }
 }
 
 // Every value parameter set away from its default, inside its valid range.
-void set_unusual_values(hostkit::Host& h, const ParamIndexMap& index)
-{
+void set_unusual_values(hostkit::Host& h, const ParamIndexMap& index) {
     const auto& t = ParamTable();
     int n = 0;
     for (int r = 0; r < kParamCountWithGroups; ++r) {
@@ -51,11 +55,15 @@ void set_unusual_values(hostkit::Host& h, const ParamIndexMap& index)
             ASSERT_TRUE(h.set_int(i, v)) << row.name;
             break;
         }
-        case kParamCheckbox: ASSERT_TRUE(h.set_int(i, 1)); break;
+        case kParamCheckbox:
+            ASSERT_TRUE(h.set_int(i, 1));
+            break;
         case kParamColor:
             ASSERT_TRUE(h.set_color(i, PF_Pixel{255, A_u_char(10 + n), A_u_char(200 - n), A_u_char(n)}));
             break;
-        case kParamAngle: ASSERT_TRUE(h.set_fixed(i, row.dflt + 37.3 + n)); break;
+        case kParamAngle:
+            ASSERT_TRUE(h.set_fixed(i, row.dflt + 37.3 + n));
+            break;
         default: {
             // An awkward fraction, so the 16.16 rounding is exercised.
             const double v = row.sliderMin + (0.3137 + 0.01 * (n % 7)) * (row.sliderMax - row.sliderMin);
@@ -69,9 +77,8 @@ void set_unusual_values(hostkit::Host& h, const ParamIndexMap& index)
 // A second effect object that talks to the host kit's parameters through an adapter bound to a copy of
 // them, as the plug-in does inside a command.
 class Presets : public Driver {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         Driver::SetUp();
         array_ = std::make_unique<ParamArray>(host());
         adapter_ = std::make_unique<CAEHost>(0, 0);
@@ -80,27 +87,23 @@ protected:
         fx_->SetHost(adapter_.get());
         fx_->RegisterParams();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         fx_.reset();
         adapter_.reset();
         Driver::TearDown();
     }
     // Fresh copy of the host values before an operation; changed values go back afterwards.
-    void refresh()
-    {
+    void refresh() {
         array_ = std::make_unique<ParamArray>(host());
         array_->bind(*adapter_);
     }
     int commit() { return array_->write_back(host()); }
-    void reset_all()
-    {
+    void reset_all() {
         refresh();
         fx_->ResetGroups(kPresetAll);
         commit();
     }
-    std::vector<long long> values() const
-    {
+    std::vector<long long> values() const {
         std::vector<long long> v;
         for (int i = 0; i < host_->param_count(); ++i)
             v.push_back(host_value(*host_, i));
@@ -108,8 +111,7 @@ protected:
     }
     // Sets every value parameter away from its default, saves them as preset text and resets them all:
     // saved_ and defaults_ hold the values before and after.
-    std::string save_unusual_then_reset()
-    {
+    std::string save_unusual_then_reset() {
         set_unusual_values(host(), fx_->RowIndex());
         saved_ = values();
         refresh();
@@ -120,9 +122,7 @@ protected:
     }
     // Every row `loaded` selects holds its saved value, every other its default (presets keep radians to
     // six decimals: a few 16.16 steps of a degree).
-    template <class Loaded>
-    void expect_values(Loaded loaded)
-    {
+    template <class Loaded> void expect_values(Loaded loaded) {
         for (int r = 0; r < kParamCountWithGroups; ++r) {
             const int i = fx_->RowIndex()[std::size_t(r)];
             const ParamRow& row = ParamTable()[std::size_t(r)];
@@ -144,8 +144,7 @@ protected:
 
 // The published keys: repeated nowhere (two parameters would share one stored value), every value
 // parameter but the three layers has one, colours three, "Enable:" two; the scale keys are crossed.
-TEST_F(Presets, KeysFollowTheirPatterns)
-{
+TEST_F(Presets, KeysFollowTheirPatterns) {
     std::set<std::string> keys;
     for (const PresetKeyInfo& k : PresetKeys())
         EXPECT_TRUE(keys.insert(k.key).second) << "repeated key " << k.key;
@@ -154,10 +153,11 @@ TEST_F(Presets, KeysFollowTheirPatterns)
     const struct {
         int row, key;
         const char* text;
-    } rows[] = {{3, 0, "OP_RWHAT"},  {29, 0, "IM2DOES"},  {22, 0, "IM1SCALEY"}, {23, 0, "IM1SCALEX"},
-                {92, 0, "0_LP_012"}, {93, 0, "0_LP_0123"}, {93, 2, "0_LP_012345"}, {98, 0, "0_LP_012345678910"},
-                {109, 0, "1_LP_012345678910"}, {112, 0, "0_SWP_0"}, {112, 1, "1_SWP_0"},
-                {117, 0, "0_SWP_012345"}, {122, 0, "1_SWP_012345"}, {68, 1, "AO_HCLR_G"}};
+    } rows[] = {{3, 0, "OP_RWHAT"},       {29, 0, "IM2DOES"},           {22, 0, "IM1SCALEY"},
+                {23, 0, "IM1SCALEX"},     {92, 0, "0_LP_012"},          {93, 0, "0_LP_0123"},
+                {93, 2, "0_LP_012345"},   {98, 0, "0_LP_012345678910"}, {109, 0, "1_LP_012345678910"},
+                {112, 0, "0_SWP_0"},      {112, 1, "1_SWP_0"},          {117, 0, "0_SWP_012345"},
+                {122, 0, "1_SWP_012345"}, {68, 1, "AO_HCLR_G"}};
     for (const auto& k : rows) {
         const ParamRow& row = ParamTable()[std::size_t(k.row)];
         ASSERT_LT(k.key, row.presetKeyCount) << k.text;
@@ -172,17 +172,16 @@ TEST_F(Presets, KeysFollowTheirPatterns)
     EXPECT_EQ(text.rfind("SeaVast_Ver=1.000000;OP_RWHAT=3.000000;OP_RENMODE=4.000000;", 0), 0u) << text;
     for (const char* kv : {"OO_UR_R=26.000000;", "PW_LATSIZE=256.000000;", "OP_MDIST=3000.000000;"})
         EXPECT_NE(text.find(kv), std::string::npos) << kv;
-    const char* order[] = {"IM1ANGLE=", "IM1SCALEX=", "IM1SCALEY=", "CP_PLATSZ=",         "OO_UR_R=",
-                           "OO_IR_SCALE=", "AO_MSB=", "AO_RB_THICK=", "PW_LATSIZE=", "1_LP_012345678910=",
-                           "0_SWP_0="};
+    const char* order[] = {
+        "IM1ANGLE=", "IM1SCALEX=",   "IM1SCALEY=",  "CP_PLATSZ=",         "OO_UR_R=", "OO_IR_SCALE=",
+        "AO_MSB=",   "AO_RB_THICK=", "PW_LATSIZE=", "1_LP_012345678910=", "0_SWP_0="};
     for (std::size_t k = 1; k < std::size(order); ++k)
         EXPECT_LT(text.find(order[k - 1]), text.find(order[k])) << order[k];
     s.maps[0].scaleYValue = 0.75f; // the key SCALEX holds "Scale Y"
     EXPECT_NE(PresetText(s).find("IM1SCALEX=0.750000;"), std::string::npos);
 }
 
-TEST_F(Presets, EveryGroupRoundTripsThroughAFileAndMasksChooseTheGroups)
-{
+TEST_F(Presets, EveryGroupRoundTripsThroughAFileAndMasksChooseTheGroups) {
     const std::string text = save_unusual_then_reset();
     int moved = 0; // back to the defaults: every value parameter moves
     for (std::size_t i = 0; i < saved_.size(); ++i)
@@ -213,7 +212,8 @@ TEST_F(Presets, EveryGroupRoundTripsThroughAFileAndMasksChooseTheGroups)
     // One swell bit: "Enable:" comes from both swells' states; swell 2 is not in the file's reading, so
     // it is off. Resetting "Swells" turns both off.
     const int enable = index(ParamGroup::Swells, "Enable:");
-    for (const auto& [mask, value] : {std::pair{unsigned(kPresetSwell1), 2}, std::pair{kPresetSwell1 | kPresetSwell2, 4}}) {
+    for (const auto& [mask, value] :
+         {std::pair{unsigned(kPresetSwell1), 2}, std::pair{kPresetSwell1 | kPresetSwell2, 4}}) {
         refresh();
         ASSERT_TRUE(fx_->LoadPreset(text, mask, nullptr));
         commit();
@@ -228,8 +228,7 @@ TEST_F(Presets, EveryGroupRoundTripsThroughAFileAndMasksChooseTheGroups)
     EXPECT_EQ(PresetMaskForName("Nonsense"), 0u);
 }
 
-TEST_F(Presets, BadFilesNeverCrashOrLeaveTheRange)
-{
+TEST_F(Presets, BadFilesNeverCrashOrLeaveTheRange) {
     // After any load, every parameter holds a value its definition allows.
     const auto load = [&](const std::string& text, std::vector<std::string>* warnings) {
         refresh();
@@ -237,11 +236,12 @@ TEST_F(Presets, BadFilesNeverCrashOrLeaveTheRange)
         commit();
         for (int i = 1; i < host().param_count(); ++i) {
             const PF_ParamDef& d = host().param(i).def;
-            const bool valid =
-                d.param_type == PF_Param_FIX_SLIDER ? d.u.fd.value >= d.u.fd.valid_min && d.u.fd.value <= d.u.fd.valid_max
-                : d.param_type == PF_Param_POPUP    ? d.u.pd.value >= 1 && d.u.pd.value <= d.u.pd.num_choices
-                : d.param_type == PF_Param_CHECKBOX ? d.u.bd.value == 0 || d.u.bd.value == 1
-                                                    : true;
+            const bool valid = d.param_type == PF_Param_FIX_SLIDER
+                                   ? d.u.fd.value >= d.u.fd.valid_min && d.u.fd.value <= d.u.fd.valid_max
+                               : d.param_type == PF_Param_POPUP
+                                   ? d.u.pd.value >= 1 && d.u.pd.value <= d.u.pd.num_choices
+                               : d.param_type == PF_Param_CHECKBOX ? d.u.bd.value == 0 || d.u.bd.value == 1
+                                                                   : true;
             EXPECT_TRUE(valid) << d.name;
         }
         return ok;
@@ -250,8 +250,9 @@ TEST_F(Presets, BadFilesNeverCrashOrLeaveTheRange)
 
     // Out of range: clamped, with a warning naming the key.
     std::vector<std::string> warnings;
-    ASSERT_TRUE(load("SeaVast_Ver=1;OP_GAMMA=99;OP_RENMODE=42;PW_WSPEED=-5;AO_HCLR_R=7;CP_YAW=1e30;OO_UR_G=-40;",
-                     &warnings));
+    ASSERT_TRUE(
+        load("SeaVast_Ver=1;OP_GAMMA=99;OP_RENMODE=42;PW_WSPEED=-5;AO_HCLR_R=7;CP_YAW=1e30;OO_UR_G=-40;",
+             &warnings));
     EXPECT_EQ(value(ParamGroup::RenderOptions, "Gamma Scale"), 4 * 65536);
     EXPECT_EQ(value(ParamGroup::RenderOptions, "Render Mode:"), 8);
     EXPECT_EQ(host().param(index(ParamGroup::OceanOptics, "Water Color")).def.u.cd.value.green, 0);
@@ -288,9 +289,8 @@ TEST_F(Presets, BadFilesNeverCrashOrLeaveTheRange)
 // The presets panel through the module's event command, as a host drives it: menus answered by the
 // window system's script, drawing recorded by the host kit.
 class Panel : public Presets {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         Presets::SetUp();
         root_ = std::filesystem::temp_directory_path() / ("seavast_panel_" + std::to_string(getpid()));
         std::filesystem::remove_all(root_);
@@ -298,23 +298,20 @@ protected:
         hyplat::window_system().clear_script();
         hyplat::window_system().clear_shown_warnings();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         std::filesystem::remove_all(root_);
         PresetManagerState() = HyPresetState{};
         Presets::TearDown();
     }
     // A click in the middle of a panel area, with the menu choice the user then makes.
-    PF_Err click(const presets_panel::Area& a, const char* choice = nullptr)
-    {
+    PF_Err click(const presets_panel::Area& a, const char* choice = nullptr) {
         if (choice)
             hyplat::window_system().push(hyplat::HyInput{hyplat::HyInput::Choose, 0, 0, 0, choice});
         PF_EventExtra e = host().make_event(PF_Event_DO_CLICK);
         e.u.do_click.screen_point = PF_Point{(a.left + a.right) / 2, (a.top + a.bottom) / 2};
         return host().event(e);
     }
-    std::vector<std::string> drawn_texts()
-    {
+    std::vector<std::string> drawn_texts() {
         host().drawing().clear_ops();
         PF_EventExtra e = host().make_event(PF_Event_DRAW);
         EXPECT_EQ(host().event(e), PF_Err_NONE);
@@ -327,8 +324,7 @@ protected:
     std::filesystem::path root_;
 };
 
-TEST_F(Panel, LoadsOnlyTheChosenPartsAndResets)
-{
+TEST_F(Panel, LoadsOnlyTheChosenPartsAndResets) {
     using namespace presets_panel;
     std::filesystem::create_directories(root_ / "Bay");
     std::ofstream(root_ / "Bay" / "Sunset.wvp") << save_unusual_then_reset();
@@ -356,7 +352,8 @@ TEST_F(Panel, LoadsOnlyTheChosenPartsAndResets)
     std::filesystem::remove(root_ / "Bay" / "Sunset.wvp");
     ASSERT_EQ(click(kLoadButton), PF_Err_NONE);
     ASSERT_EQ(hyplat::window_system().shown_warnings().size(), 1u);
-    EXPECT_EQ(hyplat::window_system().shown_warnings()[0].text, "The preset: \n\nBay:Sunset\n\nCannot be found");
+    EXPECT_EQ(hyplat::window_system().shown_warnings()[0].text,
+              "The preset: \n\nBay:Sunset\n\nCannot be found");
 
     // A long name is cut to its field, as the host shows it.
     const std::string longName(31, 'W');

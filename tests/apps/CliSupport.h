@@ -20,14 +20,16 @@ struct CliRun {
     std::string out, err;
 };
 
-inline std::string slurp(const std::string& path) {
+inline std::string slurp(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-inline std::vector<std::string> lines(const std::string& text) {
+inline std::vector<std::string> lines(const std::string& text)
+{
     std::vector<std::string> out;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);)
@@ -36,14 +38,16 @@ inline std::vector<std::string> lines(const std::string& text) {
 }
 
 // Exit status of a shell command, -1 when a signal ended it.
-inline int shell(const std::string& command) {
+inline int shell(const std::string& command)
+{
     const int raw = std::system(command.c_str());
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
 // `seavast <args>` through the shell, in `dir` when given, with `env` prefixed ("SEAVAST_PLUGIN=x").
 // Standard error goes to a file of this process: ctest runs the tests of a program in parallel.
-inline CliRun seavast(const std::string& args, const std::string& dir = "", const std::string& env = "") {
+inline CliRun seavast(const std::string& args, const std::string& dir = "", const std::string& env = "")
+{
     const std::string err = std::string(SEAVAST_BINARY_DIR) + "/cli_stderr_" + std::to_string(::getpid());
     const std::string command = (dir.empty() ? "" : "cd '" + dir + "' && ") + "env -u SEAVAST_PLUGIN " + env +
                                 " '" SEAVAST_BIN_DIR "/seavast' " + args + " 2>'" + err + "'";

@@ -15,7 +15,8 @@ namespace {
 
 using namespace clitest;
 
-fs::path fresh_dir(const std::string& name) {
+fs::path fresh_dir(const std::string& name)
+{
     const fs::path dir =
         fs::path(SEAVAST_BINARY_DIR) / ("test_render_" + name + "_" + std::to_string(::getpid()));
     fs::remove_all(dir);
@@ -23,7 +24,8 @@ fs::path fresh_dir(const std::string& name) {
     return dir;
 }
 
-TEST(SeavastRender, SteppedRangeWithPrintfPatternAndStats) {
+TEST(SeavastRender, SteppedRangeWithPrintfPatternAndStats)
+{
     const fs::path dir = fresh_dir("step");
     CliRun run = seavast("render --size 48x27 --mode 1 --frames 2-8:3 --stats -o f_%03d.png", dir);
     ASSERT_EQ(run.status, 0) << run.err;
@@ -48,7 +50,8 @@ TEST(SeavastRender, SteppedRangeWithPrintfPatternAndStats) {
     fs::remove_all(dir);
 }
 
-TEST(SeavastRender, CtrlCStopsWithStatus130AndLeavesNoPartialFile) {
+TEST(SeavastRender, CtrlCStopsWithStatus130AndLeavesNoPartialFile)
+{
     const fs::path dir = fresh_dir("interrupt");
     const std::string err = (dir / "stderr.txt").string(), pattern = (dir / "big.####.png").string();
     const pid_t pid = ::fork();

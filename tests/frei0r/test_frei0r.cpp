@@ -31,13 +31,15 @@ struct TempDir {
     ~TempDir() { shell("rm -rf '" + path + "'"); }
 };
 
-std::string temp_dir() {
+std::string temp_dir()
+{
     static const TempDir dir;
     return dir.path;
 }
 
 // The sanitizer runtimes of this test program, for hosts that load our instrumented modules.
-std::string sanitizer_preload() {
+std::string sanitizer_preload()
+{
     std::string libs;
     for (const char* symbol : {"__asan_init", "__ubsan_handle_add_overflow"}) {
         Dl_info info{};
@@ -48,18 +50,21 @@ std::string sanitizer_preload() {
     return libs.empty() ? "" : "LD_PRELOAD='" + libs + "' ASAN_OPTIONS=detect_leaks=0 ";
 }
 
-std::string host_env() {
+std::string host_env()
+{
     return "env -u SEAVAST_PLUGIN FREI0R_PATH='" + kFrei0rDir + "' " + sanitizer_preload();
 }
 
 // RGB of an image file, decoded by ffmpeg (a reader independent of ours).
-std::string rgb_of_file(const std::string& image) {
+std::string rgb_of_file(const std::string& image)
+{
     const std::string raw = image + ".rgb";
     EXPECT_EQ(shell("ffmpeg -v error -y -i '" + image + "' -f rawvideo -pix_fmt rgb24 '" + raw + "'"), 0);
     return slurp(raw);
 }
 
-std::string rgb_of_rgba(const std::string& rgba) {
+std::string rgb_of_rgba(const std::string& rgba)
+{
     std::string rgb;
     for (std::size_t i = 0; i + 3 < rgba.size(); i += 4)
         rgb.append(rgba, i, 3);
@@ -67,7 +72,8 @@ std::string rgb_of_rgba(const std::string& rgba) {
 }
 
 // `seavast render` of one frame, as RGB.
-std::string seavast_frame(const std::string& time, const std::string& sets) {
+std::string seavast_frame(const std::string& time, const std::string& sets)
+{
     const std::string png =
         temp_dir() + "/sv_" + time + "_" + std::to_string(std::hash<std::string>()(sets)) + ".png";
     EXPECT_EQ(clitest::seavast("render -q --size 320x180 --mode 1 --time " + time + " " + sets + " -o '" +
@@ -77,7 +83,8 @@ std::string seavast_frame(const std::string& time, const std::string& sets) {
     return rgb_of_file(png);
 }
 
-TEST(Frei0rHosts, FfmpegFramesAreByteIdenticalToSeavastRender) {
+TEST(Frei0rHosts, FfmpegFramesAreByteIdenticalToSeavastRender)
+{
     const std::string raw = temp_dir() + "/ffmpeg.rgba";
     ASSERT_EQ(shell(host_env() +
                     "ffmpeg -v error -y -f lavfi -i \"frei0r_src=size=320x180:framerate=25:"
@@ -95,7 +102,8 @@ TEST(Frei0rHosts, FfmpegFramesAreByteIdenticalToSeavastRender) {
     EXPECT_NE(frames.substr(0, kFrame), frames.substr(kFrame, kFrame)) << "the sea moves between frames";
 }
 
-TEST(Frei0rHosts, MeltKeyFramedWindSpeedEqualsSeavastRenderAtTheKeys) {
+TEST(Frei0rHosts, MeltKeyFramedWindSpeedEqualsSeavastRenderAtTheKeys)
+{
     const std::string profile = temp_dir() + "/profile";
     // melt itself crashes on a profile without a description.
     std::ofstream(profile)
@@ -125,7 +133,8 @@ struct Frei0r {
     decltype(&f0r_update) update = nullptr;
     decltype(&f0r_get_plugin_info) info = nullptr;
 
-    Frei0r() : handle(::dlopen((kFrei0rDir + "/seavast.so").c_str(), RTLD_NOW | RTLD_LOCAL)) {
+    Frei0r() : handle(::dlopen((kFrei0rDir + "/seavast.so").c_str(), RTLD_NOW | RTLD_LOCAL))
+    {
         if (handle) {
             symbol(init, "f0r_init"), symbol(construct, "f0r_construct"), symbol(destruct, "f0r_destruct");
             symbol(set, "f0r_set_param_value"), symbol(update, "f0r_update"),
@@ -133,23 +142,27 @@ struct Frei0r {
         }
     }
     template <class F> void symbol(F& f, const char* name) { f = reinterpret_cast<F>(::dlsym(handle, name)); }
-    void text(f0r_instance_t i, int param, const std::string& value) const {
+    void text(f0r_instance_t i, int param, const std::string& value) const
+    {
         const char* s = value.c_str();
         set(i, const_cast<char**>(&s), param);
     }
     void number(f0r_instance_t i, int param, double value) const { set(i, &value, param); }
-    std::vector<std::uint32_t> frame(f0r_instance_t i, double seconds) const {
+    std::vector<std::uint32_t> frame(f0r_instance_t i, double seconds) const
+    {
         std::vector<std::uint32_t> out(std::size_t(kW) * kH, 0xDEADBEEFu);
         update(i, seconds, nullptr, out.data());
         return out;
     }
 };
 
-bool transparent_black(const std::vector<std::uint32_t>& f) {
+bool transparent_black(const std::vector<std::uint32_t>& f)
+{
     return std::all_of(f.begin(), f.end(), [](std::uint32_t p) { return p == 0; });
 }
 
-TEST(Frei0rInstances, RenderIndependentlyAndSurviveHostileValues) {
+TEST(Frei0rInstances, RenderIndependentlyAndSurviveHostileValues)
+{
     Frei0r lib;
     ASSERT_TRUE(lib.handle) << ::dlerror();
     ASSERT_TRUE(lib.init && lib.construct && lib.update && lib.info);

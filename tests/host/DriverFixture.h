@@ -30,25 +30,30 @@ extern "C" PF_Err PluginEntry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_Par
 // the picture whichever way the rows lie in memory.
 struct TestImage {
     TestImage(int w, int h, bool bottom_up = false, int padding = 0, std::uint8_t fill = 0)
-        : bytes(std::size_t(4 * w + padding) * std::size_t(h > 0 ? h : 0), fill) {
+        : bytes(std::size_t(4 * w + padding) * std::size_t(h > 0 ? h : 0), fill)
+    {
         image.pixels = bytes.empty() ? nullptr : bytes.data();
         image.rowBytes = 4 * w + padding;
         image.width = w;
         image.height = h;
         image.bottomUp = bottom_up ? 1 : 0;
     }
-    std::uint8_t* at(int column, int row) {
+    std::uint8_t* at(int column, int row)
+    {
         const int memory_row = image.bottomUp ? image.height - 1 - row : row;
         return bytes.data() + std::size_t(memory_row) * image.rowBytes + 4 * column;
     }
-    const std::uint8_t* at(int column, int row) const {
+    const std::uint8_t* at(int column, int row) const
+    {
         return const_cast<TestImage*>(this)->at(column, row);
     }
-    void set(int column, int row, int r, int g, int b, int a) {
+    void set(int column, int row, int r, int g, int b, int a)
+    {
         std::uint8_t* p = at(column, row);
         p[0] = std::uint8_t(b), p[1] = std::uint8_t(g), p[2] = std::uint8_t(r), p[3] = std::uint8_t(a);
     }
-    void fill(int r, int g, int b, int a) {
+    void fill(int r, int g, int b, int a)
+    {
         for (int row = 0; row < image.height; ++row)
             for (int column = 0; column < image.width; ++column)
                 set(column, row, r, g, b, a);
@@ -60,7 +65,8 @@ struct TestImage {
 namespace driver_test {
 
 // Index of the table row of `name` in `group` (the n-th with that name).
-inline int table_row(ParamGroup group, const char* name) {
+inline int table_row(ParamGroup group, const char* name)
+{
     const auto& t = ParamTable();
     for (int r = 0; r < kParamCountWithGroups; ++r)
         if (t[std::size_t(r)].group == group && std::strcmp(t[std::size_t(r)].name, name) == 0)
@@ -72,14 +78,16 @@ inline int table_row(ParamGroup group, const char* name) {
 using hostkit::ParamArray;
 
 // The gray level of a height written out: scale, round to 1/65536 with halves away from zero, floor, clamp.
-inline int gray_oracle(double h, double lo, double hi) {
+inline int gray_oracle(double h, double lo, double hi)
+{
     const double level = std::floor(std::round((h - lo) * 255.0 / (hi - lo) * 65536.0) / 65536.0);
     return int(std::fmin(255.0, std::fmax(0.0, level)));
 }
 
 class Driver : public ::testing::Test {
-  protected:
-    void SetUp() override {
+protected:
+    void SetUp() override
+    {
         module_ = hostkit::Module::from_entry(PluginEntry, "linked plug-in");
         hostkit::HostConfig config;
         config.width = 64;
@@ -90,7 +98,8 @@ class Driver : public ::testing::Test {
         ASSERT_NE(effect_, nullptr);
         output_.resize(64, 48);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         if (host_) {
             // Map layers of a test lived on its stack: the host must not lend them any more.
             for (int i = 1; i < host_->param_count(); ++i)
@@ -105,10 +114,12 @@ class Driver : public ::testing::Test {
     hostkit::Host& host() { return *host_; }
     CEffectVaskel1& effect() { return *effect_; }
 
-    int index(ParamGroup group, const char* name) const {
+    int index(ParamGroup group, const char* name) const
+    {
         return effect_->RowIndex()[std::size_t(table_row(group, name))];
     }
-    void set(ParamGroup group, const char* name, double value) {
+    void set(ParamGroup group, const char* name, double value)
+    {
         const int i = index(group, name);
         const PF_ParamType type = host_->param(i).def.param_type;
         bool ok = type == PF_Param_POPUP || type == PF_Param_CHECKBOX ? host_->set_int(i, A_long(value))
@@ -116,7 +127,8 @@ class Driver : public ::testing::Test {
         ASSERT_TRUE(ok) << name;
     }
     // Renders at `seconds` (time scale 1000) into a fresh output; returns the host error.
-    PF_Err render_at(double seconds, hostkit::World& out) {
+    PF_Err render_at(double seconds, hostkit::World& out)
+    {
         host_->config().time_scale = 1000;
         host_->config().time_step = 40;
         host_->config().local_time_step = 40;

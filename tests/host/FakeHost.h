@@ -33,7 +33,6 @@ struct FakeHost {
 
     std::vector<std::pair<A_long, A_long>> progress;
     A_long progressAnswer = 0;
-    int checkouts = 0, checkins = 0;
     bool refuseCheckout = false;
 
     std::map<std::string, int> acquired, released;
@@ -47,7 +46,8 @@ struct FakeHost {
 
     static inline FakeHost* current = nullptr;
 
-    explicit FakeHost(short major = 13) {
+    explicit FakeHost(short major = 13)
+    {
         in.version.major = major;
         in.version.minor = 0;
         in.appl_id = 0x46585443; // 'FXTC'
@@ -79,7 +79,8 @@ struct FakeHost {
         app.PF_InvalidateRect = &Invalidate;
         Use();
     }
-    ~FakeHost() {
+    ~FakeHost()
+    {
         if (current == this)
             current = nullptr;
     }
@@ -88,7 +89,8 @@ struct FakeHost {
     static FakeHost& Of(PF_ProgPtr ref) { return *reinterpret_cast<FakeHost*>(ref); }
 
     // Builds a parameter array from the definitions added so far (values at their defaults).
-    void AdoptAddedAsValues(A_long layerWidth = 64, A_long layerHeight = 32) {
+    void AdoptAddedAsValues(A_long layerWidth = 64, A_long layerHeight = 32)
+    {
         values.assign(1, PF_ParamDef{});
         values[0].param_type = PF_Param_LAYER;
         values[0].u.ld.width = layerWidth;
@@ -96,7 +98,8 @@ struct FakeHost {
         values.insert(values.end(), added.begin(), added.end());
         RefreshPointers();
     }
-    void RefreshPointers() {
+    void RefreshPointers()
+    {
         valuePtrs.clear();
         for (PF_ParamDef& d : values)
             valuePtrs.push_back(&d);
@@ -104,7 +107,8 @@ struct FakeHost {
     }
     PF_ParamDef** Params() { return valuePtrs.empty() ? nullptr : valuePtrs.data(); }
 
-    static int Sum(const std::map<std::string, int>& counts) {
+    static int Sum(const std::map<std::string, int>& counts)
+    {
         int n = 0;
         for (auto& [name, count] : counts)
             n += count;
@@ -114,7 +118,8 @@ struct FakeHost {
     int TotalReleased() const { return Sum(released); }
 
     // ---- callbacks ----
-    static PF_Err AddParam(PF_ProgPtr ref, PF_ParamIndex index, PF_ParamDefPtr def) {
+    static PF_Err AddParam(PF_ProgPtr ref, PF_ParamIndex index, PF_ParamDefPtr def)
+    {
         FakeHost& h = Of(ref);
         const int call = h.addParamCalls++;
         if (h.onAddParam)
@@ -135,22 +140,24 @@ struct FakeHost {
         h.added.push_back(copy);
         return PF_Err_NONE;
     }
-    static PF_Err Progress(PF_ProgPtr ref, A_long cur, A_long total) {
+    static PF_Err Progress(PF_ProgPtr ref, A_long cur, A_long total)
+    {
         Of(ref).progress.emplace_back(cur, total);
         return Of(ref).progressAnswer;
     }
     static PF_Err RegisterUi(PF_ProgPtr, PF_CustomUIInfo*) { return PF_Err_NONE; }
-    static PF_Err Checkout(PF_ProgPtr ref, PF_ParamIndex index, A_long, A_long, A_u_long, PF_ParamDef* p) {
+    static PF_Err Checkout(PF_ProgPtr ref, PF_ParamIndex index, A_long, A_long, A_u_long, PF_ParamDef* p)
+    {
         FakeHost& h = Of(ref);
         if (h.refuseCheckout || index < 0 || index >= A_long(h.values.size()))
             return PF_Err_BAD_CALLBACK_PARAM;
-        ++h.checkouts;
         *p = h.values[std::size_t(index)];
         return PF_Err_NONE;
     }
-    static PF_Err Checkin(PF_ProgPtr ref, PF_ParamDef*) { return ++Of(ref).checkins, PF_Err_NONE; }
+    static PF_Err Checkin(PF_ProgPtr, PF_ParamDef*) { return PF_Err_NONE; }
     static A_char* StrCpy(A_char* dst, const A_char* src) { return std::strcpy(dst, src); }
-    static int SPrintf(A_char* buf, const A_char* fmt, ...) {
+    static int SPrintf(A_char* buf, const A_char* fmt, ...)
+    {
         va_list a;
         va_start(a, fmt);
         int n = std::vsprintf(buf, fmt, a);
@@ -160,22 +167,26 @@ struct FakeHost {
     struct Block {
         std::vector<unsigned char> bytes;
     };
-    static PF_Handle NewHandle(A_u_longlong size) {
+    static PF_Handle NewHandle(A_u_longlong size)
+    {
         Count(&FakeHost::newHandles);
         auto* b = new Block{std::vector<unsigned char>(std::size_t(size))};
         return reinterpret_cast<PF_Handle>(b);
     }
-    static void Count(int FakeHost::*counter) {
+    static void Count(int FakeHost::*counter)
+    {
         if (current)
             ++(current->*counter);
     }
     static void* LockHandle(PF_Handle h) { return reinterpret_cast<Block*>(h)->bytes.data(); }
     static void UnlockHandle(PF_Handle) { Count(&FakeHost::unlockedHandles); }
-    static void DisposeHandle(PF_Handle h) {
+    static void DisposeHandle(PF_Handle h)
+    {
         Count(&FakeHost::disposedHandles);
         delete reinterpret_cast<Block*>(h);
     }
-    static SPErr Acquire(const char* name, A_long, const void** suite) {
+    static SPErr Acquire(const char* name, A_long, const void** suite)
+    {
         FakeHost* h = current;
         if (!h)
             return kSPSuiteNotFoundError;
@@ -193,12 +204,14 @@ struct FakeHost {
         h->unknownSuites.push_back(name);
         return kSPSuiteNotFoundError;
     }
-    static SPErr Release(const char* name, A_long) {
+    static SPErr Release(const char* name, A_long)
+    {
         if (current)
             ++current->released[name];
         return kSPNoError;
     }
-    static PF_Err LocalToGlobal(const PF_Point* local, PF_Point* global) {
+    static PF_Err LocalToGlobal(const PF_Point* local, PF_Point* global)
+    {
         global->h = local->h + (current ? current->globalOffset.h : 0);
         global->v = local->v + (current ? current->globalOffset.v : 0);
         return PF_Err_NONE;

@@ -9,7 +9,8 @@ namespace {
 
 constexpr double kDeg = 3.14159265358979323846 / 180.0;
 
-TEST_F(Driver, ReadsEveryConversionFromTheHost) {
+TEST_F(Driver, ReadsEveryConversionFromTheHost)
+{
     set(ParamGroup::RenderOptions, "Render Mode:", 1);
     set(ParamGroup::RenderOptions, "Max Distance (KM) ", 2.5);
     set(ParamGroup::Camera, "Y North-South (M)", 12.25);
@@ -58,7 +59,8 @@ TEST_F(Driver, ReadsEveryConversionFromTheHost) {
     EXPECT_NE(s.swells[1].id, 0u);
 }
 
-TEST_F(Driver, WindResetsTheWavesAndGridSizeRebuildsThem) {
+TEST_F(Driver, WindResetsTheWavesAndGridSizeRebuildsThem)
+{
     ASSERT_EQ(render_at(0.0), PF_Err_NONE);
     const long rebuilds = effect().PrimaryRebuilds();
     const long resets = effect().PrimaryResets();
@@ -97,7 +99,8 @@ TEST_F(Driver, WindResetsTheWavesAndGridSizeRebuildsThem) {
     EXPECT_EQ(effect().PrimaryRebuilds() + effect().PrimaryResets(), rebuilds + resets + 2);
 }
 
-TEST_F(Driver, SwellsFollowTheEnableChoice) {
+TEST_F(Driver, SwellsFollowTheEnableChoice)
+{
     set(ParamGroup::Swells, "Enable:", 4); // Both
     ASSERT_EQ(render_at(0.0), PF_Err_NONE);
     const std::uint32_t one = effect().Settings().swells[0].id;
@@ -135,7 +138,8 @@ TEST_F(Driver, SwellsFollowTheEnableChoice) {
     EXPECT_EQ(effect().Surface()->disturbances.count, 0);
 }
 
-TEST_F(Driver, HazeAndLightChangesCountOnlyWhenTheyShow) {
+TEST_F(Driver, HazeAndLightChangesCountOnlyWhenTheyShow)
+{
     ASSERT_EQ(render_at(0.0), PF_Err_NONE);
     CSettings s = effect().Settings();
     s.air.haze_color[0] = 0.25;
@@ -160,7 +164,8 @@ TEST_F(Driver, HazeAndLightChangesCountOnlyWhenTheyShow) {
     EXPECT_DOUBLE_EQ(effect().Settings().ocean.block.water_color[1], 0.3);
 }
 
-TEST_F(Driver, TheSeaEvolvesOnlyWhenItsTimeOrElementsChange) {
+TEST_F(Driver, TheSeaEvolvesOnlyWhenItsTimeOrElementsChange)
+{
     set(ParamGroup::RenderOptions, "Render Mode:", 2);
     ASSERT_EQ(render_at(1.0), PF_Err_NONE);
     const long n = effect().Evolutions();
@@ -184,7 +189,8 @@ TEST_F(Driver, TheSeaEvolvesOnlyWhenItsTimeOrElementsChange) {
     }
 }
 
-TEST_F(Driver, ResetToDefaultsRebuildsTheSea) {
+TEST_F(Driver, ResetToDefaultsRebuildsTheSea)
+{
     // Outside a render (the way the presets panel calls it), so everything comes from the heap.
     CSettings s = effect().Settings();
     s.swells[0].enabled = s.swells[1].enabled = 1;
@@ -204,7 +210,8 @@ TEST_F(Driver, ResetToDefaultsRebuildsTheSea) {
 }
 
 // A host without parameter groups numbers the parameters differently; the record reads the same.
-TEST(DriverOldHost, ReadsTheSameValuesWithoutGroups) {
+TEST(DriverOldHost, ReadsTheSameValuesWithoutGroups)
+{
     hostkit::HostConfig config;
     config.api_major = 11;
     config.width = 32;

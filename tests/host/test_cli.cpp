@@ -19,8 +19,9 @@ using clitest::CliRun;
 using clitest::slurp;
 
 class Cli : public ::testing::Test {
-  protected:
-    void SetUp() override {
+protected:
+    void SetUp() override
+    {
         dir_ = fs::path(SEAVAST_BINARY_DIR) /
                ("cli_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir_);
@@ -29,11 +30,13 @@ class Cli : public ::testing::Test {
     CliRun seavast(const std::string& args) { return clitest::seavast(args, dir_); }
     std::string file(const std::string& name) const { return slurp(dir_ / name); }
     // Runs `render` and expects it to succeed.
-    void render(const std::string& args) {
+    void render(const std::string& args)
+    {
         const CliRun r = seavast("render " + args);
         ASSERT_EQ(r.status, 0) << args << "\n" << r.err;
     }
-    std::vector<std::string> files() const {
+    std::vector<std::string> files() const
+    {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(dir_))
             names.push_back(e.path().filename().string());
@@ -43,7 +46,8 @@ class Cli : public ::testing::Test {
     fs::path dir_;
 };
 
-TEST_F(Cli, RendersFramesWithExactTimes) {
+TEST_F(Cli, RendersFramesWithExactTimes)
+{
     render("-o one.png --size 80x40 --time 7.25 --mode \"Grayscale [Icons]\" -q");
     const std::string png = file("one.png");
     ASSERT_GE(png.size(), 24u);
@@ -63,7 +67,8 @@ TEST_F(Cli, RendersFramesWithExactTimes) {
     EXPECT_NE(file("kf2.png"), png);
 }
 
-TEST_F(Cli, PresetsSavedShownAndLoaded) {
+TEST_F(Cli, PresetsSavedShownAndLoaded)
+{
     CliRun r = seavast(
         "preset save calm.wvp --set PW_WSPEED=2.5 --set \"Camera/Pan=45\" --set \"Haze Color=10,20,30\"");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -90,7 +95,8 @@ TEST_F(Cli, PresetsSavedShownAndLoaded) {
     EXPECT_FALSE(fs::exists(dir_ / "c.png"));
 }
 
-TEST_F(Cli, ErrorsAreOneLineAndLeaveNoFile) {
+TEST_F(Cli, ErrorsAreOneLineAndLeaveNoFile)
+{
     const char* bad[] = {
         "render -o x.png --mode 1 --set Nope=3",
         "render -o x.png --mode 1 --set PW_WSPEED=fast",
@@ -125,7 +131,8 @@ TEST_F(Cli, ErrorsAreOneLineAndLeaveNoFile) {
 }
 
 // The exported grid holds the heights of a surface built from the same parameters in this process.
-TEST_F(Cli, ExportedGridsReadBackWithTheSameHeights) {
+TEST_F(Cli, ExportedGridsReadBackWithTheSameHeights)
+{
     for (const char* t : {"0", "2.5"}) {
         const std::string name = std::string("sea_") + t + ".hyg";
         const CliRun r = seavast("export -o " + name + " --time " + t);
@@ -174,7 +181,8 @@ TEST_F(Cli, ExportedGridsReadBackWithTheSameHeights) {
 // PNG files at any compression level, TIFF and EXR files and renders with any thread count hold the
 // same pixels (read back by ImageMagick); a map read as a 16-bit gray-alpha PNG acts as the same map
 // read as an 8-bit TIFF; a map sequence follows the frames.
-TEST_F(Cli, OutputLevelsFormatsThreadsAndMapsKeepThePixels) {
+TEST_F(Cli, OutputLevelsFormatsThreadsAndMapsKeepThePixels)
+{
     const std::string frame = " --size 96x64 --mode 2 -q --time 1.5";
     const char* runs[][2] = {{"one.png", ""}, {"z0.png", " --compression 0"}, {"z9.png", " --compression 9"},
                              {"one.tif", ""}, {"t1.png", " --threads 1"},     {"t3.png", " --threads 3"}};

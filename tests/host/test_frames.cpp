@@ -12,7 +12,8 @@
 namespace driver_test {
 namespace {
 
-std::vector<std::uint8_t> pixels(const hostkit::World& w) {
+std::vector<std::uint8_t> pixels(const hostkit::World& w)
+{
     std::vector<std::uint8_t> out;
     for (int y = 0; y < w.height(); ++y) {
         const auto* p = reinterpret_cast<const std::uint8_t*>(w.row(y));
@@ -21,7 +22,8 @@ std::vector<std::uint8_t> pixels(const hostkit::World& w) {
     return out;
 }
 
-TEST_F(Driver, TopViewShowsTheSurfaceHeightsWithNorthUp) {
+TEST_F(Driver, TopViewShowsTheSurfaceHeightsWithNorthUp)
+{
     set(ParamGroup::RenderOptions, "Render Mode:", 2); // no tint, no markers
     set(ParamGroup::RenderOptions, "Color Min Scale", -1.5);
     set(ParamGroup::RenderOptions, "Color Max Scale", 1.5);
@@ -47,7 +49,8 @@ TEST_F(Driver, TopViewShowsTheSurfaceHeightsWithNorthUp) {
     EXPECT_GT(flipped, 10);
 }
 
-TEST_F(Driver, FramesDependOnlyOnTimeAndParametersAndLoopWhenAsked) {
+TEST_F(Driver, FramesDependOnlyOnTimeAndParametersAndLoopWhenAsked)
+{
     set(ParamGroup::RenderOptions, "Render Mode:", 1);
     ASSERT_EQ(render_at(2.0), PF_Err_NONE);
     const auto first = pixels(output_);
@@ -92,7 +95,8 @@ TEST_F(Driver, FramesDependOnlyOnTimeAndParametersAndLoopWhenAsked) {
 }
 
 // A layer with a gradient, a bright disc and an alpha ramp, so every channel has something to show.
-void paint(hostkit::World& w) {
+void paint(hostkit::World& w)
+{
     for (int y = 0; y < w.height(); ++y)
         for (int x = 0; x < w.width(); ++x) {
             const int dx = x - w.width() / 2, dy = y - w.height() / 2;
@@ -102,7 +106,8 @@ void paint(hostkit::World& w) {
         }
 }
 
-TEST_F(Driver, ImageMapFramesLeaveNothingBehindAndSurviveRefusedMemory) {
+TEST_F(Driver, ImageMapFramesLeaveNothingBehindAndSurviveRefusedMemory)
+{
     hostkit::World a(96, 64), b(40, 40), c(33, 17);
     const struct {
         ParamGroup group;
@@ -160,7 +165,8 @@ TEST_F(Driver, ImageMapFramesLeaveNothingBehindAndSurviveRefusedMemory) {
 // Every scene mode renders, twice to the same bytes; a refused host-memory handle part way through a
 // frame is reported as out of memory and leaves no memory behind; a frame aborted on a row leaves the
 // next frame identical to one never interrupted.
-TEST_F(Driver, SceneModesRenderDeterministicallyAndSurviveFailures) {
+TEST_F(Driver, SceneModesRenderDeterministicallyAndSurviveFailures)
+{
     set(ParamGroup::RenderOptions, "Max Distance (KM) ", 0.3);
     for (int mode = 3; mode <= 8; ++mode) {
         SCOPED_TRACE(mode);
@@ -192,10 +198,12 @@ TEST_F(Driver, SceneModesRenderDeterministicallyAndSurviveFailures) {
 }
 
 // The scene's progress hook asks the host until the first abort, and keeps the host's code.
-TEST(ProgressHook, StopsAskingAfterTheFirstAbort) {
+TEST(ProgressHook, StopsAskingAfterTheFirstAbort)
+{
     struct CountingHost : CAEHost {
         std::vector<std::int32_t> calls;
-        std::int32_t Progress(std::int32_t current, std::int32_t total) override {
+        std::int32_t Progress(std::int32_t current, std::int32_t total) override
+        {
             calls.push_back(current);
             EXPECT_EQ(total, 1000);
             return calls.size() >= 3 ? PF_Interrupt_CANCEL : 0;

@@ -27,11 +27,13 @@ constexpr double kPi = 3.14159265358979323846;
 
 // Outputs start filled with 0x33 so that untouched bytes show.
 struct Output : TestImage {
-    Output(int w, int h, bool bottom_up = false, int padding = 0)
-        : TestImage(w, h, bottom_up, padding, 0x33) {}
+    Output(int w, int h, bool bottom_up = false, int padding = 0) : TestImage(w, h, bottom_up, padding, 0x33)
+    {
+    }
 };
 
-HyPrimaryWaves_data small_waves() {
+HyPrimaryWaves_data small_waves()
+{
     HyPrimaryWaves_data p;
     p.size = 32;
     p.small_spacing = 0.4;
@@ -43,7 +45,8 @@ HyPrimaryWaves_data small_waves() {
 
 } // namespace
 
-TEST(GrayscaleView, LevelRoundsToSixteenSixteenThenFloors) {
+TEST(GrayscaleView, LevelRoundsToSixteenSixteenThenFloors)
+{
     // The rounding to 1/65536 happens before the floor: just under 10 by half a unit becomes 10, by a
     // whole unit stays 9. A range of no width: above the minimum white, else black; nothing undefined.
     const double half = std::ldexp(1.0, -17);
@@ -61,7 +64,8 @@ TEST(GrayscaleView, LevelRoundsToSixteenSixteenThenFloors) {
         EXPECT_EQ(grayscale_level(k * 0.0137, -1.5, 2.25), gray_oracle(k * 0.0137, -1.5, 2.25)) << k;
 }
 
-TEST(GrayscaleView, ViewOfAKnownSeaIsTheGrayFormulaAtEveryPixelCentre) {
+TEST(GrayscaleView, ViewOfAKnownSeaIsTheGrayFormulaAtEveryPixelCentre)
+{
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
     ASSERT_EQ(surface.evolve_to_time(3.25), 1);
@@ -99,7 +103,8 @@ TEST(GrayscaleView, ViewOfAKnownSeaIsTheGrayFormulaAtEveryPixelCentre) {
     EXPECT_EQ(std::memcmp(bottom.bytes.data(), top.at(0, 47), 4 * 64), 0);
 }
 
-TEST(GrayscaleView, MarkersLandOnTheMappedPixels) {
+TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
+{
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
     ASSERT_EQ(surface.evolve_to_time(1.0), 1);
@@ -172,7 +177,8 @@ TEST(GrayscaleView, MarkersLandOnTheMappedPixels) {
     maps.CleanUp(&surface);
 }
 
-TEST(GrayscaleView, OutputsThatCannotBeDrawnOnAreLeftAlone) {
+TEST(GrayscaleView, OutputsThatCannotBeDrawnOnAreLeftAlone)
+{
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
     GrayscaleViewParams p;
@@ -214,21 +220,24 @@ constexpr int kCameraColumn = 80, kCameraRow = 58;
 
 // Top views of a flat sea (vertical scale 0, gray 127) through the module, kW x kH at 1 m a pixel.
 class TopView : public Driver {
-  protected:
-    void SetUp() override {
+protected:
+    void SetUp() override
+    {
         Driver::SetUp();
         set(ParamGroup::PrimaryWaves, "Vertical Scale (M)", 0);
         set(ParamGroup::RenderOptions, "Color Min Scale", -1);
         view_.resize(kW, kH);
     }
-    void render_mode(int mode) {
+    void render_mode(int mode)
+    {
         set(ParamGroup::RenderOptions, "Render Mode:", mode);
         ASSERT_EQ(render_at(1.0, view_), PF_Err_NONE);
     }
     // World x, y at the centre of pixel (column, row from the top): north is up.
     static double x_of(int column) { return column + 0.5 - kW / 2.0; }
     static double y_of(int row) { return kH / 2.0 - row - 0.5; }
-    bool is(int column, int row, int red, int green, int blue) const {
+    bool is(int column, int row, int red, int green, int blue) const
+    {
         const PF_Pixel& p = view_.at(column, row);
         return p.red == red && p.green == green && p.blue == blue;
     }
@@ -236,11 +245,13 @@ class TopView : public Driver {
 };
 
 // Compass bearing (0 north, 90 east) from the camera marker to a pixel, relative to `axis`, in -180..180.
-double bearing_from_camera(double column, double row, double axis) {
+double bearing_from_camera(double column, double row, double axis)
+{
     return std::remainder(std::atan2(column - kCameraColumn, kCameraRow - row) * 180.0 / kPi - axis, 360.0);
 }
 
-TEST_F(TopView, MapHeightsLieInsideTheirOutlineWithTheTopEdgeWhereTheFirstCornerIs) {
+TEST_F(TopView, MapHeightsLieInsideTheirOutlineWithTheTopEdgeWhereTheFirstCornerIs)
+{
     // 32 x 16 pixels at 1 m, top half white, bottom half black; displaced on red: +1 and -1 metre.
     hostkit::World layer(32, 16);
     for (int y = 0; y < 16; ++y)
@@ -291,7 +302,8 @@ TEST_F(TopView, MapHeightsLieInsideTheirOutlineWithTheTopEdgeWhereTheFirstCorner
 
 // The tint over a moving sea: where the camera sees sea level, red at alpha 70 over the plain view's
 // gray, elsewhere the plain view.
-TEST_F(TopView, TintIsWhereTheCameraSeesSeaLevelBetweenItsViewLines) {
+TEST_F(TopView, TintIsWhereTheCameraSeesSeaLevelBetweenItsViewLines)
+{
     set(ParamGroup::PrimaryWaves, "Vertical Scale (M)", 2);
     struct Pose {
         double pan, tilt, roll;

@@ -26,7 +26,8 @@ namespace {
 
 using TestLayer = TestImage;
 
-HyPrimaryWaves_data tiny_waves() {
+HyPrimaryWaves_data tiny_waves()
+{
     HyPrimaryWaves_data p;
     p.size = 16;
     p.small_spacing = 0.25;
@@ -34,7 +35,8 @@ HyPrimaryWaves_data tiny_waves() {
     return p;
 }
 
-ImageMapParams displacement_params(std::int32_t type = kMapDisplacement) {
+ImageMapParams displacement_params(std::int32_t type = kMapDisplacement)
+{
     ImageMapParams p;
     p.type = type;
     p.channel = kDisplaceRed;
@@ -44,7 +46,8 @@ ImageMapParams displacement_params(std::int32_t type = kMapDisplacement) {
 }
 
 // The four corners of a surface element, first to last.
-std::vector<double> corners(HyOceanSurface& surface, std::uint32_t id) {
+std::vector<double> corners(HyOceanSurface& surface, std::uint32_t id)
+{
     std::vector<double> c(8, 0.0);
     EXPECT_EQ(surface.get_element_corners(id, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]), 1);
     return c;
@@ -52,7 +55,8 @@ std::vector<double> corners(HyOceanSurface& surface, std::uint32_t id) {
 
 } // namespace
 
-TEST(ImageMaps, ChannelValuesOfKnownColours) {
+TEST(ImageMaps, ChannelValuesOfKnownColours)
+{
     // Byte channels: b / 127 - 1. Luminance: weights 117, 204, 64 out of 385, scaled by alpha.
     const struct {
         std::int32_t channel;
@@ -109,7 +113,8 @@ TEST(ImageMaps, ChannelValuesOfKnownColours) {
     }
 }
 
-TEST(ImageMaps, BlurKernelSumsToOneWithSmoothstepWeights) {
+TEST(ImageMaps, BlurKernelSumsToOneWithSmoothstepWeights)
+{
     double w[kImageMapMaxBlurTaps + 1];
     for (double b : {0.25, 1.0, 2.5, 7.0, 100.0, 1000.0}) {
         SCOPED_TRACE(b);
@@ -139,7 +144,8 @@ TEST(ImageMaps, BlurKernelSumsToOneWithSmoothstepWeights) {
     EXPECT_EQ(make_blur_kernel(std::nan(""), w), 0);
 }
 
-TEST(ImageMaps, BlurTreatsEdgesByTheEndSampleAndIsSeparable) {
+TEST(ImageMaps, BlurTreatsEdgesByTheEndSampleAndIsSeparable)
+{
     double w[kImageMapMaxBlurTaps + 1];
     const double amount = 3.0;
     const int taps = make_blur_kernel(amount, w);
@@ -168,7 +174,8 @@ TEST(ImageMaps, BlurTreatsEdgesByTheEndSampleAndIsSeparable) {
     }
 }
 
-TEST(ImageMaps, ArraysRunFromTheBottomOfTheLayerUpInBothMemoryOrders) {
+TEST(ImageMaps, ArraysRunFromTheBottomOfTheLayerUpInBothMemoryOrders)
+{
     // 3 x 2 layer, every pixel a different red value: row from the top r, column i -> 10 * (r + 1) + i.
     for (bool bottom_up : {false, true}) {
         SCOPED_TRACE(bottom_up ? "bottom-up record" : "top-down record");
@@ -204,7 +211,8 @@ TEST(ImageMaps, ArraysRunFromTheBottomOfTheLayerUpInBothMemoryOrders) {
     }
 }
 
-TEST(ImageMaps, TexturePlanesArePremultipliedByIntegerArithmetic) {
+TEST(ImageMaps, TexturePlanesArePremultipliedByIntegerArithmetic)
+{
     // Every value and alpha: v * a * 256 / 65280 is floor(v * a / 255).
     TestLayer layer(256, 256);
     for (int a = 0; a < 256; ++a)
@@ -225,7 +233,8 @@ TEST(ImageMaps, TexturePlanesArePremultipliedByIntegerArithmetic) {
     EXPECT_EQ(wrong, 0);
 }
 
-TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays) {
+TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
+{
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
 
@@ -333,7 +342,8 @@ TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays) {
     EXPECT_EQ(maps.PrepareDisplacement(3, p, frame, &layer.image, &surface), 2); // no fourth map
 }
 
-TEST(ImageMaps, TextureKindsExtentsAndLayouts) {
+TEST(ImageMaps, TextureKindsExtentsAndLayouts)
+{
     TestLayer layer(4, 2);
     layer.fill(0, 0, 0, 255);
     layer.set(0, 0, 255, 128, 64, 255); // top-left of the picture
@@ -429,7 +439,8 @@ TEST(ImageMaps, TextureKindsExtentsAndLayouts) {
     maps.CleanUp(nullptr);
 }
 
-TEST(ImageMaps, DegenerateLayersAndScalesBuildNothingAndHugeLayersAreBuilt) {
+TEST(ImageMaps, DegenerateLayersAndScalesBuildNothingAndHugeLayersAreBuilt)
+{
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
     ImageMapFrame frame;
@@ -520,7 +531,8 @@ TEST(ImageMaps, DegenerateLayersAndScalesBuildNothingAndHugeLayersAreBuilt) {
     }
 }
 
-TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind) {
+TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind)
+{
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
     TestLayer layer(16, 8);

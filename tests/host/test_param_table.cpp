@@ -6,7 +6,8 @@
 
 #include "host/ParamTable.h"
 
-TEST(ParamTable, DerivedRangesAndGroupIndices) {
+TEST(ParamTable, DerivedRangesAndGroupIndices)
+{
     // max = clamp(10 smax, smax, 24000); min = smin when positive, else max(10 smin, -24000).
     const struct {
         float smin, smax, lo, hi;

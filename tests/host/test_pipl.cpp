@@ -13,7 +13,8 @@
 #include "resources/SeavastPiPL.h"
 #include "sdk/AE_Effect.h"
 
-TEST(PiPL, DecodesToThePublishedTable) {
+TEST(PiPL, DecodesToThePublishedTable)
+{
     const auto& bytes = pipl::kPiPLBytes;
     hostkit::PiPLList list;
     std::string error;
@@ -40,7 +41,8 @@ TEST(PiPL, DecodesToThePublishedTable) {
     EXPECT_EQ(pipl::kResourceLanguage, hostkit::kPiPLLanguage);
 }
 
-TEST(PiPL, ReaderRefusesMalformedLists) {
+TEST(PiPL, ReaderRefusesMalformedLists)
+{
     // Header: version 1, list 0, count; one property 'kind' of length 4.
     const std::vector<std::uint8_t> good = {1,   0,   0,   0, 0, 0, 1, 0, 0, 0, 'M', 'I', 'B', '8', 'd',
                                             'n', 'i', 'k', 0, 0, 0, 0, 4, 0, 0, 0,   'T', 'K', 'F', 'e'};

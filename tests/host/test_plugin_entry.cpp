@@ -20,13 +20,15 @@
 
 namespace {
 
-PF_Err Call(PF_Cmd cmd, FakeHost& h, PF_LayerDef* output = nullptr, void* extra = nullptr) {
+PF_Err Call(PF_Cmd cmd, FakeHost& h, PF_LayerDef* output = nullptr, void* extra = nullptr)
+{
     h.Use();
     return PluginEntry(cmd, &h.in, &h.out, h.Params(), output, extra);
 }
 
 // Brings the process-wide state back to "nothing created, count 0".
-void ResetPlugin() {
+void ResetPlugin()
+{
     FakeHost h;
     while (GlobalSetupCount() > 0)
         Call(PF_Cmd_GLOBAL_SETDOWN, h);
@@ -45,7 +47,8 @@ struct Panel : CPresetsPanel {
     PF_Rect area{};
     PF_InData* inSeen = nullptr;
     std::function<void()> onDraw;
-    PF_Err Draw(PF_InData* in, PF_OutData*, PF_EventExtra* e) override {
+    PF_Err Draw(PF_InData* in, PF_OutData*, PF_EventExtra* e) override
+    {
         ++draws;
         inSeen = in;
         EXPECT_EQ(CurrentEventCallData().event, e);
@@ -53,7 +56,8 @@ struct Panel : CPresetsPanel {
             onDraw();
         return PF_Err_NONE;
     }
-    PF_Err Click(PF_InData*, PF_OutData*, PF_EventExtra*, const PF_Rect& a, PF_Point w, PF_Point s) override {
+    PF_Err Click(PF_InData*, PF_OutData*, PF_EventExtra*, const PF_Rect& a, PF_Point w, PF_Point s) override
+    {
         ++clicks;
         area = a, window = w, screen = s;
         return PF_Err_NONE;
@@ -61,14 +65,16 @@ struct Panel : CPresetsPanel {
 };
 
 struct Entry : ::testing::Test {
-    void SetUp() override {
+    void SetUp() override
+    {
         ResetPlugin();
         SetPresetsPanel(&panel);
         ctx.w_type = PF_Window_EFFECT;
         ev.contextH = &ctxPtr;
         ev.e_type = PF_Event_DRAW;
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         SetPresetsPanel(nullptr);
         ResetPlugin();
         ASSERT_EQ(CurrentEffect(), nullptr);
@@ -85,7 +91,8 @@ struct Entry : ::testing::Test {
 // Version, flags, lifetime, parameter counts, lazy creation and the translated errors through the
 // entry are checked with the real module in the host kit's tests; here the process-wide state behind
 // them and what only a fake host can arrange.
-TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags) {
+TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags)
+{
     FakeHost h;
     EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETUP, h), 0);
     ASSERT_NE(CurrentEffect(), nullptr);
@@ -121,7 +128,8 @@ TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags) {
     EXPECT_EQ(h.added[3].uu.id, 4);
 }
 
-TEST_F(Entry, EventWithoutGlobalSetupCreatesLazilyAndRoutesToThePanel) {
+TEST_F(Entry, EventWithoutGlobalSetupCreatesLazilyAndRoutesToThePanel)
+{
     FakeHost h;
     ev.e_type = PF_Event_DO_CLICK;
     ev.effect_win.area = PF_Rect{10, 20, 225, 99};
@@ -156,7 +164,8 @@ TEST_F(Entry, EventWithoutGlobalSetupCreatesLazilyAndRoutesToThePanel) {
     EXPECT_EQ(panel.clicks + panel.draws, 3);
 }
 
-TEST_F(Entry, SequenceSetupForcesRerenderAndAboutCreatesNothing) {
+TEST_F(Entry, SequenceSetupForcesRerenderAndAboutCreatesNothing)
+{
     FakeHost h;
     EXPECT_EQ(Call(PF_Cmd_ABOUT, h), 0);
     EXPECT_EQ(CurrentEffect(), nullptr);
@@ -171,7 +180,8 @@ TEST_F(Entry, SequenceSetupForcesRerenderAndAboutCreatesNothing) {
     EXPECT_EQ(h.addParamCalls, 0);
 }
 
-TEST_F(Entry, InternalErrorsTranslate) {
+TEST_F(Entry, InternalErrorsTranslate)
+{
     const struct {
         int code;
         PF_Err err;
@@ -197,7 +207,8 @@ TEST_F(Entry, InternalErrorsTranslate) {
     EXPECT_EQ(Call(PF_Cmd_RENDER, h, nullptr), PF_Err_OUT_OF_MEMORY);
 }
 
-TEST_F(Entry, NestedCallKeepsTheOuterCallsData) {
+TEST_F(Entry, NestedCallKeepsTheOuterCallsData)
+{
     FakeHost outer, inner;
     Call(PF_Cmd_GLOBAL_SETUP, outer);
     PF_InData *seenInside = nullptr, *seenAfter = nullptr, *adapterAfter = nullptr;
@@ -219,7 +230,8 @@ TEST_F(Entry, NestedCallKeepsTheOuterCallsData) {
     EXPECT_EQ(CurrentHostData(), nullptr); // back to "no call in progress"
 }
 
-TEST_F(Entry, BadInputDoesNotCrash) {
+TEST_F(Entry, BadInputDoesNotCrash)
+{
     FakeHost h;
     // No suite broker: the call cannot run and says so; nothing is created.
     h.in.pica_basicP = nullptr;
@@ -259,7 +271,8 @@ TEST_F(Entry, BadInputDoesNotCrash) {
     EXPECT_EQ(bare.out.num_params, 2); // input layer and panel: adds without a host callback fail
 }
 
-TEST_F(Entry, HostMemoryHook) {
+TEST_F(Entry, HostMemoryHook)
+{
     FakeHost h;
     void* cell = nullptr;
     // No call in progress: no host data to ask.

@@ -19,26 +19,23 @@ namespace driver_test {
 namespace {
 
 // Value of a parameter as the host holds it: 16.16, choice, or packed colour.
-long long host_value(const hostkit::Host& h, int i) {
+long long host_value(const hostkit::Host& h, int i)
+{
     const PF_ParamDef& d = h.param(i).def;
     switch (d.param_type) {
-    case PF_Param_FIX_SLIDER:
-        return d.u.fd.value;
-    case PF_Param_ANGLE:
-        return d.u.ad.value;
-    case PF_Param_POPUP:
-        return d.u.pd.value;
-    case PF_Param_CHECKBOX:
-        return d.u.bd.value;
+    case PF_Param_FIX_SLIDER: return d.u.fd.value;
+    case PF_Param_ANGLE: return d.u.ad.value;
+    case PF_Param_POPUP: return d.u.pd.value;
+    case PF_Param_CHECKBOX: return d.u.bd.value;
     case PF_Param_COLOR:
         return (long long)(d.u.cd.value.red) << 16 | d.u.cd.value.green << 8 | d.u.cd.value.blue;
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
 // Every value parameter set away from its default, inside its valid range.
-void set_unusual_values(hostkit::Host& h, const ParamIndexMap& index) {
+void set_unusual_values(hostkit::Host& h, const ParamIndexMap& index)
+{
     const auto& t = ParamTable();
     int n = 0;
     for (int r = 0; r < kParamCountWithGroups; ++r) {
@@ -55,15 +52,11 @@ void set_unusual_values(hostkit::Host& h, const ParamIndexMap& index) {
             ASSERT_TRUE(h.set_int(i, v)) << row.name;
             break;
         }
-        case kParamCheckbox:
-            ASSERT_TRUE(h.set_int(i, 1));
-            break;
+        case kParamCheckbox: ASSERT_TRUE(h.set_int(i, 1)); break;
         case kParamColor:
             ASSERT_TRUE(h.set_color(i, PF_Pixel{255, A_u_char(10 + n), A_u_char(200 - n), A_u_char(n)}));
             break;
-        case kParamAngle:
-            ASSERT_TRUE(h.set_fixed(i, row.dflt + 37.3 + n));
-            break;
+        case kParamAngle: ASSERT_TRUE(h.set_fixed(i, row.dflt + 37.3 + n)); break;
         default: {
             // An awkward fraction, so the 16.16 rounding is exercised.
             const double v = row.sliderMin + (0.3137 + 0.01 * (n % 7)) * (row.sliderMax - row.sliderMin);
@@ -77,8 +70,9 @@ void set_unusual_values(hostkit::Host& h, const ParamIndexMap& index) {
 // A second effect object that talks to the host kit's parameters through an adapter bound to a copy of
 // them, as the plug-in does inside a command.
 class Presets : public Driver {
-  protected:
-    void SetUp() override {
+protected:
+    void SetUp() override
+    {
         Driver::SetUp();
         array_ = std::make_unique<ParamArray>(host());
         adapter_ = std::make_unique<CAEHost>(0, 0);
@@ -87,23 +81,36 @@ class Presets : public Driver {
         fx_->SetHost(adapter_.get());
         fx_->RegisterParams();
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         fx_.reset();
         adapter_.reset();
         Driver::TearDown();
     }
     // Fresh copy of the host values before an operation; changed values go back afterwards.
-    void refresh() {
+    void refresh()
+    {
         array_ = std::make_unique<ParamArray>(host());
         array_->bind(*adapter_);
     }
     int commit() { return array_->write_back(host()); }
-    void reset_all() {
+    // One preset operation on a fresh copy, its changes handed back; returns what the load said.
+    bool load(const std::string& text, std::uint32_t mask = kPresetAll,
+              std::vector<std::string>* warnings = nullptr)
+    {
         refresh();
-        fx_->ResetGroups(kPresetAll);
+        const bool ok = fx_->LoadPreset(text, mask, warnings);
+        commit();
+        return ok;
+    }
+    void reset(std::uint32_t mask = kPresetAll)
+    {
+        refresh();
+        fx_->ResetGroups(mask);
         commit();
     }
-    std::vector<long long> values() const {
+    std::vector<long long> values() const
+    {
         std::vector<long long> v;
         for (int i = 0; i < host_->param_count(); ++i)
             v.push_back(host_value(*host_, i));
@@ -111,18 +118,20 @@ class Presets : public Driver {
     }
     // Sets every value parameter away from its default, saves them as preset text and resets them all:
     // saved_ and defaults_ hold the values before and after.
-    std::string save_unusual_then_reset() {
+    std::string save_unusual_then_reset()
+    {
         set_unusual_values(host(), fx_->RowIndex());
         saved_ = values();
         refresh();
         const std::string text = fx_->SavePreset();
-        reset_all();
+        reset();
         defaults_ = values();
         return text;
     }
     // Every row `loaded` selects holds its saved value, every other its default (presets keep radians to
     // six decimals: a few 16.16 steps of a degree).
-    template <class Loaded> void expect_values(Loaded loaded) {
+    template <class Loaded> void expect_values(Loaded loaded)
+    {
         for (int r = 0; r < kParamCountWithGroups; ++r) {
             const int i = fx_->RowIndex()[std::size_t(r)];
             const ParamRow& row = ParamTable()[std::size_t(r)];
@@ -144,7 +153,8 @@ class Presets : public Driver {
 
 // The published keys: repeated nowhere (two parameters would share one stored value), every value
 // parameter but the three layers has one, colours three, "Enable:" two; the scale keys are crossed.
-TEST_F(Presets, KeysFollowTheirPatterns) {
+TEST_F(Presets, KeysFollowTheirPatterns)
+{
     std::set<std::string> keys;
     for (const PresetKeyInfo& k : PresetKeys())
         EXPECT_TRUE(keys.insert(k.key).second) << "repeated key " << k.key;
@@ -181,32 +191,29 @@ TEST_F(Presets, KeysFollowTheirPatterns) {
     EXPECT_NE(PresetText(s).find("IM1SCALEX=0.750000;"), std::string::npos);
 }
 
-TEST_F(Presets, EveryGroupRoundTripsThroughAFileAndMasksChooseTheGroups) {
+TEST_F(Presets, EveryGroupRoundTripsThroughAFileAndMasksChooseTheGroups)
+{
     const std::string text = save_unusual_then_reset();
     int moved = 0; // back to the defaults: every value parameter moves
     for (std::size_t i = 0; i < saved_.size(); ++i)
         moved += saved_[i] != defaults_[i];
     EXPECT_GE(moved, 90);
 
-    refresh();
     std::vector<std::string> warnings;
-    ASSERT_TRUE(fx_->LoadPreset(text, kPresetAll, &warnings));
+    ASSERT_TRUE(load(text, kPresetAll, &warnings));
     EXPECT_TRUE(warnings.empty()) << warnings.front();
-    commit();
     expect_values([](const ParamRow&) { return true; });
 
     // Without the version key nothing is applied.
     std::string unversioned = text;
     unversioned.replace(unversioned.find("SeaVast_Ver"), 11, "SeaVast_Vex");
-    reset_all();
+    reset();
     refresh();
     EXPECT_FALSE(fx_->LoadPreset(unversioned, kPresetAll, nullptr));
     EXPECT_EQ(commit(), 0);
 
     // Only the camera: the camera moves, everything else stays at its defaults.
-    refresh();
-    ASSERT_TRUE(fx_->LoadPreset(text, kPresetCamera, nullptr));
-    commit();
+    ASSERT_TRUE(load(text, kPresetCamera));
     expect_values([](const ParamRow& row) { return row.group == ParamGroup::Camera; });
 
     // One swell bit: "Enable:" comes from both swells' states; swell 2 is not in the file's reading, so
@@ -214,26 +221,21 @@ TEST_F(Presets, EveryGroupRoundTripsThroughAFileAndMasksChooseTheGroups) {
     const int enable = index(ParamGroup::Swells, "Enable:");
     for (const auto& [mask, value] :
          {std::pair{unsigned(kPresetSwell1), 2}, std::pair{kPresetSwell1 | kPresetSwell2, 4}}) {
-        refresh();
-        ASSERT_TRUE(fx_->LoadPreset(text, mask, nullptr));
-        commit();
+        ASSERT_TRUE(load(text, mask));
         EXPECT_EQ(host().param(enable).def.u.pd.value, value) << mask;
     }
-    refresh();
-    fx_->ResetGroups(PresetMaskForName("Swells"));
-    commit();
+    reset(PresetMaskForName("Swells"));
     EXPECT_EQ(host().param(enable).def.u.pd.value, 1);
     EXPECT_EQ(PresetMaskForName("Lights"), kPresetLight1 | kPresetLight2);
     EXPECT_EQ(PresetMaskForName("primary waves"), kPresetPrimaryWaves);
     EXPECT_EQ(PresetMaskForName("Nonsense"), 0u);
 }
 
-TEST_F(Presets, BadFilesNeverCrashOrLeaveTheRange) {
+TEST_F(Presets, BadFilesNeverCrashOrLeaveTheRange)
+{
     // After any load, every parameter holds a value its definition allows.
-    const auto load = [&](const std::string& text, std::vector<std::string>* warnings) {
-        refresh();
-        const bool ok = fx_->LoadPreset(text, kPresetAll, warnings);
-        commit();
+    const auto checked = [&](const std::string& text, std::vector<std::string>* warnings) {
+        const bool ok = load(text, kPresetAll, warnings);
         for (int i = 1; i < host().param_count(); ++i) {
             const PF_ParamDef& d = host().param(i).def;
             const bool valid = d.param_type == PF_Param_FIX_SLIDER
@@ -251,8 +253,8 @@ TEST_F(Presets, BadFilesNeverCrashOrLeaveTheRange) {
     // Out of range: clamped, with a warning naming the key.
     std::vector<std::string> warnings;
     ASSERT_TRUE(
-        load("SeaVast_Ver=1;OP_GAMMA=99;OP_RENMODE=42;PW_WSPEED=-5;AO_HCLR_R=7;CP_YAW=1e30;OO_UR_G=-40;",
-             &warnings));
+        checked("SeaVast_Ver=1;OP_GAMMA=99;OP_RENMODE=42;PW_WSPEED=-5;AO_HCLR_R=7;CP_YAW=1e30;OO_UR_G=-40;",
+                &warnings));
     EXPECT_EQ(value(ParamGroup::RenderOptions, "Gamma Scale"), 4 * 65536);
     EXPECT_EQ(value(ParamGroup::RenderOptions, "Render Mode:"), 8);
     EXPECT_EQ(host().param(index(ParamGroup::OceanOptics, "Water Color")).def.u.cd.value.green, 0);
@@ -263,12 +265,12 @@ TEST_F(Presets, BadFilesNeverCrashOrLeaveTheRange) {
 
     // Not numbers: skipped with a warning; the parameter keeps its default.
     warnings.clear();
-    ASSERT_TRUE(load("SeaVast_Ver=1;OP_DDIST=nan;OP_TSCALE=inf;OP_LOOPT=abc;", &warnings));
+    ASSERT_TRUE(checked("SeaVast_Ver=1;OP_DDIST=nan;OP_TSCALE=inf;OP_LOOPT=abc;", &warnings));
     EXPECT_EQ(value(ParamGroup::RenderOptions, "Double Distance (M)"), 25 * 65536);
     EXPECT_EQ(warnings.size(), 3u);
 
     // Repeated keys: the first entry counts. Truncated mid-value: the prefix is read.
-    ASSERT_TRUE(load("SeaVast_Ver=1;OP_GZOOM=0.5;OP_GZOOM=1.5;CP_X=12.5", nullptr));
+    ASSERT_TRUE(checked("SeaVast_Ver=1;OP_GZOOM=0.5;OP_GZOOM=1.5;CP_X=12.5", nullptr));
     EXPECT_EQ(value(ParamGroup::RenderOptions, "Grayscale Zoom"), 32768);
     EXPECT_EQ(value(ParamGroup::Camera, "X East-West (M)"), 12 * 65536 + 32768);
 
@@ -281,7 +283,7 @@ TEST_F(Presets, BadFilesNeverCrashOrLeaveTheRange) {
         "SeaVast_Ver=1;OP_CMAX=" + std::string(1 << 20, '9') + ";" + std::string(1 << 20, 'x') + "CP_Z=5;";
     for (const std::string& text : {std::string(), binary, binary + "SeaVast_Ver=1;" + binary, longLine,
                                     std::string("SeaVast_Ver="), std::string("=;;;=SeaVast_Ver;")})
-        load(text, &warnings);
+        checked(text, &warnings);
     // The overlong number is not a clean number: skipped, so the default stands.
     EXPECT_EQ(value(ParamGroup::RenderOptions, "Color Max Scale"), 65536);
 }
@@ -289,8 +291,9 @@ TEST_F(Presets, BadFilesNeverCrashOrLeaveTheRange) {
 // The presets panel through the module's event command, as a host drives it: menus answered by the
 // window system's script, drawing recorded by the host kit.
 class Panel : public Presets {
-  protected:
-    void SetUp() override {
+protected:
+    void SetUp() override
+    {
         Presets::SetUp();
         root_ = std::filesystem::temp_directory_path() / ("seavast_panel_" + std::to_string(getpid()));
         std::filesystem::remove_all(root_);
@@ -298,20 +301,23 @@ class Panel : public Presets {
         hyplat::window_system().clear_script();
         hyplat::window_system().clear_shown_warnings();
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         std::filesystem::remove_all(root_);
         PresetManagerState() = HyPresetState{};
         Presets::TearDown();
     }
     // A click in the middle of a panel area, with the menu choice the user then makes.
-    PF_Err click(const presets_panel::Area& a, const char* choice = nullptr) {
+    PF_Err click(const presets_panel::Area& a, const char* choice = nullptr)
+    {
         if (choice)
             hyplat::window_system().push(hyplat::HyInput{hyplat::HyInput::Choose, 0, 0, 0, choice});
         PF_EventExtra e = host().make_event(PF_Event_DO_CLICK);
         e.u.do_click.screen_point = PF_Point{(a.left + a.right) / 2, (a.top + a.bottom) / 2};
         return host().event(e);
     }
-    std::vector<std::string> drawn_texts() {
+    std::vector<std::string> drawn_texts()
+    {
         host().drawing().clear_ops();
         PF_EventExtra e = host().make_event(PF_Event_DRAW);
         EXPECT_EQ(host().event(e), PF_Err_NONE);
@@ -324,7 +330,8 @@ class Panel : public Presets {
     std::filesystem::path root_;
 };
 
-TEST_F(Panel, LoadsOnlyTheChosenPartsAndResets) {
+TEST_F(Panel, LoadsOnlyTheChosenPartsAndResets)
+{
     using namespace presets_panel;
     std::filesystem::create_directories(root_ / "Bay");
     std::ofstream(root_ / "Bay" / "Sunset.wvp") << save_unusual_then_reset();

@@ -12,7 +12,8 @@
 #include "host/CEffect.h"
 #include "host/CSuiteCache.h"
 
-TEST(SuiteCache, AcquiresOnFirstUseAndReleasesEverything) {
+TEST(SuiteCache, AcquiresOnFirstUseAndReleasesEverything)
+{
     try {
         CSuiteCache c(nullptr);
         ADD_FAILURE() << "a cache without a broker";
@@ -51,7 +52,8 @@ TEST(SuiteCache, AcquiresOnFirstUseAndReleasesEverything) {
     EXPECT_STREQ(GetHostSuiteInfo(HostSuite::AEGPPersistentData).name, "AEGP Persistent Data Suite");
 }
 
-TEST(SuiteCache, CustomUISuiteSet) {
+TEST(SuiteCache, CustomUISuiteSet)
+{
     FakeHost h;
     CCustomUISuiteSet set;
     EXPECT_EQ(set.Acquire(&h.broker, &h.out), PF_Err_NONE);
@@ -93,15 +95,17 @@ namespace {
 
 // An effect with a settings record of three ints, counting the calls the base class makes.
 class ProbeEffect : public CEffect {
-  public:
+public:
     int record[3] = {1, 2, 3};
     int reads = 0, renders = 0;
     int appliedCopy[3] = {};
-    std::int32_t ApplySettings(void* s) override {
+    std::int32_t ApplySettings(void* s) override
+    {
         std::memcpy(appliedCopy, s, sizeof(appliedCopy));
         return 0;
     }
-    std::int32_t RenderFrame() override {
+    std::int32_t RenderFrame() override
+    {
         ++renders;
         EXPECT_EQ(OutputImage(), RenderContext().images[kImageOutput]);
         return kEffectNothingToDo;
@@ -109,7 +113,8 @@ class ProbeEffect : public CEffect {
     void* GetSettings() override { return record; }
     std::uint32_t GetSettingsSize() override { return sizeof(record); }
     std::int32_t ResetToDefaults() override { return 0; }
-    std::int32_t ReadSettingsFromHost(void* s) override {
+    std::int32_t ReadSettingsFromHost(void* s) override
+    {
         ++reads;
         static_cast<int*>(s)[1] = 20; // the host changed one value
         return 0;
@@ -119,7 +124,8 @@ class ProbeEffect : public CEffect {
 
 } // namespace
 
-TEST(Effect, RenderTakesTimeSettingsAndQualityFromTheHostAndKeepsTheContextOnlyWhenAsked) {
+TEST(Effect, RenderTakesTimeSettingsAndQualityFromTheHostAndKeepsTheContextOnlyWhenAsked)
+{
     ProbeEffect e;
     CImage32 out, in;
     CImage32* images[kRenderImageCount] = {&out, &in, nullptr, nullptr, nullptr, nullptr, nullptr};

@@ -7,7 +7,8 @@
 
 #include "sdk/AE_EffectSuites.h"
 
-TEST(SdkValues, VersionPackingRoundTrips) {
+TEST(SdkValues, VersionPackingRoundTrips)
+{
     // 1.4.8 release build 0 is the word reported at global setup and in the property data.
     EXPECT_EQ(PF_VERSION(1, 4, 8, PF_Stage_RELEASE, 0), 0x000A4600u);
     const A_u_long v = PF_VERSION(5, 9, 3, PF_Stage_BETA, 417);
@@ -18,7 +19,8 @@ TEST(SdkValues, VersionPackingRoundTrips) {
     EXPECT_EQ(PF_Vers_BUILD_BITS(v), 417u);
 }
 
-TEST(SdkValues, FlagsSelectorsErrorsAndTypes) {
+TEST(SdkValues, FlagsSelectorsErrorsAndTypes)
+{
     const struct {
         long value, expected;
         const char* name;
@@ -81,7 +83,8 @@ TEST(SdkValues, FlagsSelectorsErrorsAndTypes) {
         EXPECT_EQ(cmds[i], i);
 }
 
-TEST(SdkValues, BlocksArePlainAndFieldsFitTheHostLimits) {
+TEST(SdkValues, BlocksArePlainAndFieldsFitTheHostLimits)
+{
     static_assert(std::is_standard_layout_v<PF_InData> && std::is_trivially_copyable_v<PF_InData>);
     static_assert(std::is_standard_layout_v<PF_OutData> && std::is_trivially_copyable_v<PF_OutData>);
     static_assert(std::is_standard_layout_v<PF_ParamDef> && std::is_trivially_copyable_v<PF_ParamDef>);

@@ -1,5 +1,4 @@
-// The suite cache and the custom-UI suite set against a counting broker, and the base effect's
-// render against a small effect written here.
+// The suite cache and the custom-UI suite set against a counting broker.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,8 +7,6 @@
 #include <string>
 
 #include "FakeHost.h"
-#include "host/CAEHost.h"
-#include "host/CEffect.h"
 #include "host/CSuiteCache.h"
 
 TEST(SuiteCache, AcquiresOnFirstUseAndReleasesEverything)
@@ -89,71 +86,4 @@ TEST(SuiteCache, CustomUISuiteSet)
     }
     EXPECT_EQ(h.TotalAcquired(), 5 + 3);
     EXPECT_EQ(h.TotalAcquired(), h.TotalReleased());
-}
-
-namespace {
-
-// An effect with a settings record of three ints, counting the calls the base class makes.
-class ProbeEffect : public CEffect {
-public:
-    int record[3] = {1, 2, 3};
-    int reads = 0, renders = 0;
-    int appliedCopy[3] = {};
-    std::int32_t ApplySettings(void* s) override
-    {
-        std::memcpy(appliedCopy, s, sizeof(appliedCopy));
-        return 0;
-    }
-    std::int32_t RenderFrame() override
-    {
-        ++renders;
-        EXPECT_EQ(OutputImage(), RenderContext().images[kImageOutput]);
-        return kEffectNothingToDo;
-    }
-    void* GetSettings() override { return record; }
-    std::uint32_t GetSettingsSize() override { return sizeof(record); }
-    std::int32_t ResetToDefaults() override { return 0; }
-    std::int32_t ReadSettingsFromHost(void* s) override
-    {
-        ++reads;
-        static_cast<int*>(s)[1] = 20; // the host changed one value
-        return 0;
-    }
-    std::int32_t RegisterParams() override { return 1; }
-};
-
-} // namespace
-
-TEST(Effect, RenderTakesTimeSettingsAndQualityFromTheHostAndKeepsTheContextOnlyWhenAsked)
-{
-    ProbeEffect e;
-    CImage32 out, in;
-    CImage32* images[kRenderImageCount] = {&out, &in, nullptr, nullptr, nullptr, nullptr, nullptr};
-    EXPECT_EQ(e.Render(2, images), kEffectBadParams); // no host
-
-    FakeHost fake;
-    CAEHost host(0, 0, &fake.in, nullptr);
-    e.SetHost(&host);
-    EXPECT_EQ(e.Render(2, images), kEffectNothingToDo);
-    EXPECT_EQ(e.renders + e.reads, 2);
-    EXPECT_EQ(e.appliedCopy[1], 20); // read into a copy, which is applied; the record is untouched
-    EXPECT_EQ(e.record[1], 2);
-    EXPECT_EQ(e.Quality(), 2);
-    EXPECT_EQ(e.OutputImage(), nullptr);
-
-    EXPECT_EQ(e.KeepRenderContext(), 0);
-    fake.in.quality = PF_Quality_LO;
-    EXPECT_EQ(e.Render(2, images), kEffectNothingToDo);
-    EXPECT_EQ(e.Quality(), 0);
-    EXPECT_EQ(e.OutputImage(), &out);
-    EXPECT_EQ(e.InputImage(), &in);
-    EXPECT_EQ(e.RenderContext().inputCount, 2);
-    EXPECT_EQ(e.RenderContext().time.currentFrame, 10);
-    EXPECT_FLOAT_EQ(e.RenderContext().time.framesPerSecond, 30.0f);
-    e.ResetRenderContext(); // clears the context, keeps the wish to keep it
-    EXPECT_EQ(e.OutputImage(), nullptr);
-    EXPECT_FALSE(e.SettingsValid());
-    EXPECT_TRUE(e.KeepsRenderContext());
-    EXPECT_EQ(e.ResetAll(), 0);
-    EXPECT_FALSE(e.KeepsRenderContext());
 }

@@ -62,44 +62,33 @@ TEST(ImageMaps, ChannelValuesOfKnownColours)
         std::int32_t channel;
         int r, g, b, a;
         double value;
-    } bytes[] = {{kDisplaceRed, 0, 9, 9, 9, -1.0},
-                 {kDisplaceRed, 127, 9, 9, 9, 0.0},
-                 {kDisplaceRed, 254, 9, 9, 9, 1.0},
-                 {kDisplaceGreen, 9, 254, 0, 0, 1.0},
-                 {kDisplaceBlue, 9, 0, 255, 0, 255.0 / 127.0 - 1.0},
-                 {kDisplaceAlpha, 9, 9, 9, 0, -1.0},
-                 {kDisplaceLuminance, 255, 255, 255, 255, 1.0},
-                 {kDisplaceLuminance, 255, 255, 255, 0, -1.0},
-                 {kDisplaceLuminance, 255, 0, 0, 255, 2.0 * 117 / 385 - 1},
-                 {kDisplaceLuminance, 0, 255, 0, 255, 2.0 * 204 / 385 - 1},
-                 {kDisplaceLuminance, 0, 0, 255, 255, 2.0 * 64 / 385 - 1},
-                 {kDisplaceLuminance, 255, 255, 255, 51, 2.0 * 0.2 - 1}};
+    } bytes[] = {// clang-format off
+        {kDisplaceRed, 0, 9, 9, 9, -1.0}, {kDisplaceRed, 127, 9, 9, 9, 0.0}, {kDisplaceRed, 254, 9, 9, 9, 1.0},
+        {kDisplaceGreen, 9, 254, 0, 0, 1.0}, {kDisplaceBlue, 9, 0, 255, 0, 255.0 / 127.0 - 1.0},
+        {kDisplaceAlpha, 9, 9, 9, 0, -1.0}, {kDisplaceLuminance, 255, 255, 255, 255, 1.0},
+        {kDisplaceLuminance, 255, 255, 255, 0, -1.0}, {kDisplaceLuminance, 255, 0, 0, 255, 2.0 * 117 / 385 - 1},
+        {kDisplaceLuminance, 0, 255, 0, 255, 2.0 * 204 / 385 - 1},
+        {kDisplaceLuminance, 0, 0, 255, 255, 2.0 * 64 / 385 - 1}, {kDisplaceLuminance, 255, 255, 255, 51, -0.6}};
+    // clang-format on
     for (const auto& c : bytes)
         EXPECT_NEAR(displacement_channel_value(c.channel, std::uint8_t(c.r), std::uint8_t(c.g),
                                                std::uint8_t(c.b), std::uint8_t(c.a)),
                     c.value, 1e-12)
             << c.channel << ": " << c.r << "," << c.g << "," << c.b << "," << c.a;
 
-    // Hue, lightness, saturation worked by hand: {r, g, b} -> {h, l, s}.
-    struct Case {
+    // Hue, lightness, saturation worked by hand: {r, g, b} -> {h, l, s}. The last three: light (s = span
+    // / (2 - max - min)), dark with blue largest, and a negative hue that wraps.
+    const struct {
         int r, g, b;
         double h, l, s;
-    };
-    const Case cases[] = {
-        {255, 0, 0, 0.0, 0.5, 1.0},
-        {0, 255, 0, 1.0 / 3, 0.5, 1.0},
-        {0, 0, 255, 2.0 / 3, 0.5, 1.0},
-        {255, 255, 0, 1.0 / 6, 0.5, 1.0},
-        {0, 255, 255, 0.5, 0.5, 1.0},
-        {255, 0, 255, 5.0 / 6, 0.5, 1.0},
-        {255, 255, 255, 0.0, 1.0, 0.0},
-        {0, 0, 0, 0.0, 0.0, 0.0},
-        {128, 128, 128, 0.0, 128.0 / 255, 0.0},
-        {200, 150, 100, 1.0 / 12, 150.0 / 255, 100.0 / 210}, // light: s = span / (2 - max - min)
-        {50, 20, 80, 0.75, 50.0 / 255, 0.6},                 // dark, blue largest
-        {255, 0, 128, 1.0 - 128.0 / 255 / 6, 0.5, 1.0},      // negative hue wraps
-    };
-    for (const Case& c : cases) {
+    } cases[] = {// clang-format off
+        {255, 0, 0, 0.0, 0.5, 1.0}, {0, 255, 0, 1.0 / 3, 0.5, 1.0}, {0, 0, 255, 2.0 / 3, 0.5, 1.0},
+        {255, 255, 0, 1.0 / 6, 0.5, 1.0}, {0, 255, 255, 0.5, 0.5, 1.0}, {255, 0, 255, 5.0 / 6, 0.5, 1.0},
+        {255, 255, 255, 0.0, 1.0, 0.0}, {0, 0, 0, 0.0, 0.0, 0.0}, {128, 128, 128, 0.0, 128.0 / 255, 0.0},
+        {200, 150, 100, 1.0 / 12, 150.0 / 255, 100.0 / 210}, {50, 20, 80, 0.75, 50.0 / 255, 0.6},
+        {255, 0, 128, 1.0 - 128.0 / 255 / 6, 0.5, 1.0}};
+    // clang-format on
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b));
         double h = -1, l = -1, s = -1;
         rgb_to_hls(c.r / 255.0, c.g / 255.0, c.b / 255.0, h, l, s);
@@ -358,14 +347,10 @@ TEST(ImageMaps, TextureKindsExtentsAndLayouts)
     p.centre_x = 7.0;
     p.centre_y = -2.0;
 
-    const std::int32_t expected_kind[8] = {0,
-                                           kTextureNone,
-                                           kTextureOnSurface,
-                                           kTextureAboveSurface,
-                                           kTextureBelowSurface,
-                                           kTextureOnSurface,
-                                           kTextureAboveSurface,
-                                           kTextureBelowSurface};
+    // clang-format off
+    const std::int32_t expected_kind[8] = {0, kTextureNone, kTextureOnSurface, kTextureAboveSurface,
+        kTextureBelowSurface, kTextureOnSurface, kTextureAboveSurface, kTextureBelowSurface};
+    // clang-format on
     for (int type = 1; type <= 7; ++type) {
         SCOPED_TRACE("Map is: " + std::to_string(type));
         EXPECT_EQ(texture_kind_of_map_type(type), expected_kind[type]);

@@ -36,16 +36,18 @@ TEST(AEHost, ProgressAndTimeInformation)
     fake.progressAnswer = PF_Interrupt_CANCEL;
     EXPECT_EQ(host.Progress(1, 1000), PF_Interrupt_CANCEL);
 
-    // {scale, step, local step, total, current} -> {fps, frame duration, frames, current frame}: 30 fps,
-    // frame 10 of 300; the local step wins; with neither step the step is 15; truncation towards zero.
+    // {scale, step, local step, total, current} -> {fps, frame duration, frames, current frame, time}:
+    // 30 fps, frame 10 of 300; the local step wins; with neither step the step is 15; truncation
+    // towards zero.
     const struct {
         A_long scale, step, local, total, current;
         float fps, duration;
         A_long frames, frame;
-    } cases[] = {{30, 1, 1, 300, 10, 30, 1.0f / 30, 300, 10},
-                 {600, 20, 40, 6000, 130, 15, 20.0f / 600, 150, 3},
-                 {600, 0, 0, 6000, 130, 40, 0, 400, 8},
-                 {600, 0, 0, 6000, -130, 40, 0, 400, -8}};
+        float seconds;
+    } cases[] = {{30, 1, 1, 300, 10, 30, 1.0f / 30, 300, 10, 10.0f / 30},
+                 {600, 20, 40, 6000, 130, 15, 20.0f / 600, 150, 3, 130.0f / 600},
+                 {600, 0, 0, 6000, 130, 40, 0, 400, 8, 130.0f / 600},
+                 {600, 0, 0, 6000, -130, 40, 0, 400, -8, -130.0f / 600}};
     fake.in.downsample_x = {1, 2};
     fake.in.downsample_y = {1, 4};
     for (const auto& c : cases) {
@@ -60,19 +62,16 @@ TEST(AEHost, ProgressAndTimeInformation)
         }
         EXPECT_EQ(t.frameCount, c.frames);
         EXPECT_EQ(t.currentFrame, c.frame);
+        EXPECT_FLOAT_EQ(t.currentTime, c.seconds);
+        EXPECT_FLOAT_EQ(t.duration, 10.0f);
         EXPECT_EQ(t.downsampleX, 2);
         EXPECT_EQ(t.downsampleY, 4);
     }
-    CHostTimeInfo t;
-    fake.in.current_time = 10, fake.in.time_scale = 30, fake.in.time_step = 1;
-    host.GetTimeInfo(&t);
-    EXPECT_FLOAT_EQ(t.currentTime, 10.0f / 30.0f);
-    EXPECT_FLOAT_EQ(t.duration, 6000.0f / 30.0f);
-
     EXPECT_TRUE(host.IsHighQuality());
     fake.in.quality = PF_Quality_LO;
     EXPECT_FALSE(host.IsHighQuality());
     CAEHost unbound;
+    CHostTimeInfo t;
     EXPECT_EQ(unbound.GetTimeInfo(&t), 2);
     EXPECT_EQ(unbound.Progress(1, 2), 0);
     EXPECT_FALSE(unbound.IsHighQuality());

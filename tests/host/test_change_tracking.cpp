@@ -209,31 +209,5 @@ TEST_F(Driver, ResetToDefaultsRebuildsTheSea)
     EXPECT_EQ(effect().Surface()->small_primary->nx, 256);
 }
 
-// A host without parameter groups numbers the parameters differently; the record reads the same.
-TEST(DriverOldHost, ReadsTheSameValuesWithoutGroups)
-{
-    hostkit::HostConfig config;
-    config.api_major = 11;
-    config.width = 32;
-    config.height = 32;
-    hostkit::Host host(hostkit::Module::from_entry(PluginEntry, "linked plug-in"), config);
-    ASSERT_EQ(host.setup(), PF_Err_NONE);
-    ASSERT_EQ(host.param_count(), kParamCountWithoutGroups);
-    auto* fx = dynamic_cast<CEffectVaskel1*>(CurrentEffect());
-    ASSERT_NE(fx, nullptr);
-    const int wind = fx->RowIndex()[std::size_t(table_row(ParamGroup::PrimaryWaves, "Wind Speed (M/S)"))];
-    const int oscillations = fx->RowIndex()[std::size_t(table_row(ParamGroup::Swell2, "2- Oscillations"))];
-    EXPECT_EQ(host.find_param("Wind Speed (M/S)"), wind);
-    EXPECT_EQ(oscillations, kParamCountWithoutGroups - 1);
-    ASSERT_TRUE(host.set_fixed(wind, 11.5));
-    ASSERT_TRUE(host.set_fixed(oscillations, 2.25));
-    hostkit::World out(32, 32);
-    ASSERT_EQ(host.render(out), PF_Err_NONE);
-    EXPECT_DOUBLE_EQ(fx->Settings().primary.wind_speed, 11.5);
-    EXPECT_DOUBLE_EQ(fx->Settings().swells[1].record.oscillations, 2.25);
-    host.global_setdown();
-    EXPECT_TRUE(host.misuse().empty());
-}
-
 } // namespace
 } // namespace driver_test

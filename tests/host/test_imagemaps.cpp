@@ -241,6 +241,10 @@ TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
     p.centre_y = -4.0;
     p.intensity = 2.0;
     const double dx = 0.5, dy = 1.5, hx = 6 * dx / 2, hy = 4 * dy / 2;
+    // Node (i, j) lies at (centre - h + (i, j) * spacing).
+    const auto node = [&](int i, int j) {
+        return surface.get_height(10.0 - hx + i * dx, -4.0 - hy + j * dy);
+    };
 
     const struct {
         const char* name;
@@ -267,16 +271,14 @@ TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
         EXPECT_NEAR(c[6], 10.0 + hx, 1e-12);
         EXPECT_NEAR(c[7], -4.0 - hy, 1e-12);
 
-        // Heights at the nodes: node (i, j) lies at (centre - h + (i, j) * spacing).
-        const int bottom_right_i = 5 - v.top_left_i, bottom_right_j = 3 - v.top_left_j;
+        // The marked pixels at their nodes, twice the intensity; the bottom-right one opposite.
         for (int j = 0; j < 4; ++j)
-            for (int i = 0; i < 6; ++i) {
-                const double expect = i == v.top_left_i && j == v.top_left_j       ? 2.0
-                                      : i == bottom_right_i && j == bottom_right_j ? -2.0
-                                                                                   : 0.0;
-                EXPECT_NEAR(surface.get_height(10.0 - hx + i * dx, -4.0 - hy + j * dy), expect, 1e-5)
+            for (int i = 0; i < 6; ++i)
+                EXPECT_NEAR(node(i, j),
+                            2.0 * (i == v.top_left_i && j == v.top_left_j) -
+                                2.0 * (i == 5 - v.top_left_i && j == 3 - v.top_left_j),
+                            1e-5)
                     << i << "," << j;
-            }
         maps.CleanUp(&surface);
         EXPECT_EQ(maps.map(0).displacement_id, 0u);
         EXPECT_EQ(surface.disturbances.count, 0);
@@ -294,30 +296,25 @@ TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
     ASSERT_TRUE(blur_array(blurred.data(), 6, 4, 6, 1.5));
     for (int j = 0; j < 4; ++j)
         for (int i = 0; i < 6; ++i)
-            EXPECT_NEAR(surface.get_height(10.0 - hx + i * dx, -4.0 - hy + j * dy),
-                        blurred[std::size_t(j * 6 + i)], 1e-5);
+            EXPECT_NEAR(node(i, j), blurred[std::size_t(j * 6 + i)], 1e-5);
     maps.CleanUp(&surface);
     p.blur = 0.0;
 
     // Tile repeats the array over the sea; stretch sets dy and the centre from the max distance.
-    {
-        p.layout = kLayoutTile;
-        ASSERT_EQ(maps.PrepareDisplacement(2, p, frame, &layer.image, &surface), 0);
-        const double x = 10.0 - hx, y = -4.0 - hy + 3 * dy;
-        EXPECT_NEAR(surface.get_height(x + 6 * dx * 7, y - 4 * dy * 5), 2.0, 1e-5);
-        maps.CleanUp(&surface);
-
-        p.layout = kLayoutStretch;
-        frame.max_distance = 100.0;
-        frame.camera_x = -20.0;
-        ASSERT_EQ(maps.PrepareDisplacement(2, p, frame, &layer.image, &surface), 0);
-        const std::vector<double> c = corners(surface, maps.map(2).displacement_id);
-        EXPECT_NEAR(c[0], 30.0 - hx, 1e-9);                             // centre x = 100 * 0.5 - 20
-        EXPECT_NEAR(c[1], -4.0 + 4 * 50.0 / 2, 1e-9);                   // dy = 100 * 0.5
-        EXPECT_NEAR(surface.get_height(x - 6 * dx * 7, y), 0.0, 1e-12); // not tiled
-        maps.CleanUp(&surface);
-        p.layout = kLayoutNormal;
-    }
+    p.layout = kLayoutTile;
+    ASSERT_EQ(maps.PrepareDisplacement(2, p, frame, &layer.image, &surface), 0);
+    const double x = 10.0 - hx, y = -4.0 - hy + 3 * dy;
+    EXPECT_NEAR(surface.get_height(x + 6 * dx * 7, y - 4 * dy * 5), 2.0, 1e-5);
+    maps.CleanUp(&surface);
+    p.layout = kLayoutStretch;
+    frame.max_distance = 100.0;
+    frame.camera_x = -20.0;
+    ASSERT_EQ(maps.PrepareDisplacement(2, p, frame, &layer.image, &surface), 0);
+    const std::vector<double> c = corners(surface, maps.map(2).displacement_id);
+    EXPECT_NEAR(c[0], 30.0 - hx, 1e-9);                             // centre x = 100 * 0.5 - 20
+    EXPECT_NEAR(c[1], -4.0 + 4 * 50.0 / 2, 1e-9);                   // dy = 100 * 0.5
+    EXPECT_NEAR(surface.get_height(x - 6 * dx * 7, y), 0.0, 1e-12); // not tiled
+    maps.CleanUp(&surface);
 
     // A surface without a grid refuses the element: a frame failure, nothing recorded.
     HyOceanSurface bare;

@@ -1,141 +1,99 @@
-// The seavast command-line host, run as a user runs it: its output against checked-in tables,
-// its exit status, its help.
+// The seavast command-line host, run as a user runs it: its parameter listings against the checked-in
+// table, its exit status, its help, and where it finds the module.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <array>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "tests/apps/CliSupport.h"
+
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using namespace clitest;
 
-std::string slurp(const std::string& path)
+const std::vector<std::string> kTable = lines(slurp(SEAVAST_SOURCE_DIR "/tests/apps/data/params.tsv"));
+
+// Line-by-line comparison that names the first differing parameter row.
+void expect_same_table(const std::vector<std::string>& want, const CliRun& run)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const auto got = lines(run.out);
+    for (std::size_t i = 0; i < std::min(want.size(), got.size()); ++i)
+        ASSERT_EQ(got[i], want[i]) << "line " << i + 1;
+    EXPECT_EQ(got.size(), want.size());
 }
 
-// Runs `seavast <args>` through the shell; `env` is prefixed (e.g. "SEAVAST_PLUGIN=x").
-CliRun seavast(const std::string& args, const std::string& env = "")
+// A host without groups gets the same rows without the group rows, numbered again from the top, with an
+// empty group column. Ids follow the new index, except the camera's: they count from 200 as they do with
+// groups, where the camera's group start holds 200.
+std::vector<std::string> without_groups(const std::vector<std::string>& table)
 {
-    // ctest runs the tests of this program in parallel processes: each needs its own file.
-    const std::string err_file =
-        std::string(SEAVAST_BINARY_DIR) + "/test_apps_stderr_" + std::to_string(::getpid()) + ".txt";
-    const std::string command = "env -u SEAVAST_PLUGIN " + env + " '" + std::string(SEAVAST_BIN_DIR) +
-                                "/seavast' " + args + " 2>'" + err_file + "'";
-    CliRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    std::array<char, 4096> buffer;
-    std::size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        run.out.append(buffer.data(), n);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.err = slurp(err_file);
-    std::remove(err_file.c_str());
-    return run;
-}
-
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
+    std::vector<std::string> out{table.at(0)};
+    for (std::size_t i = 1; i < table.size(); ++i) {
+        std::vector<std::string> f;
+        std::string cell;
+        for (std::istringstream in(table[i]); std::getline(in, cell, '\t');)
+            f.push_back(cell);
+        if (f.at(4) == "group_start" || f.at(4) == "group_end")
+            continue;
+        const int index = int(out.size()) - 1, id = std::stoi(f[1]);
+        std::string row = std::to_string(index);
+        row.append("\t").append(std::to_string(id >= 200 ? id - 1 : id == 0 ? 0 : index)).append("\t-");
+        for (std::size_t k = 3; k < f.size(); ++k)
+            row.append("\t").append(f[k]);
+        out.push_back(row);
+    }
     return out;
 }
 
-// Line-by-line comparison that names the first differing parameter row.
-void expect_same_table(const std::string& expected_file, const std::string& actual)
+TEST(SeavastParams, ListingsMatchTheCheckedInTableWithAndWithoutGroups)
 {
-    const std::string expected = slurp(std::string(SEAVAST_SOURCE_DIR) + "/tests/apps/data/" + expected_file);
-    ASSERT_FALSE(expected.empty()) << expected_file;
-    const auto want = lines(expected);
-    const auto got = lines(actual);
-    for (std::size_t i = 0; i < std::min(want.size(), got.size()); ++i)
-        ASSERT_EQ(got[i], want[i]) << expected_file << " line " << i + 1;
-    EXPECT_EQ(got.size(), want.size()) << expected_file;
-}
+    ASSERT_EQ(kTable.size(), 1u + 124u);
+    expect_same_table(kTable, seavast("params --format tsv"));
+    expect_same_table(kTable, seavast("params --format tsv --api-major 12")); // the first with groups
+    const auto old = without_groups(kTable);
+    ASSERT_EQ(old.size(), 1u + 102u);
+    expect_same_table(old, seavast("params --format tsv --api-major 11"));
 
-TEST(SeavastParams, TsvMatchesTheCheckedInTableForAHostWithGroups)
-{
-    const CliRun run = seavast("params --format tsv");
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "");
-    expect_same_table("params.tsv", run.out);
-    EXPECT_EQ(lines(run.out).size(), 1u + 124u);
-}
-
-TEST(SeavastParams, TsvMatchesTheCheckedInTableForAnOldHost)
-{
-    const CliRun run = seavast("params --format tsv --api-major 11");
-    ASSERT_EQ(run.status, 0) << run.err;
-    expect_same_table("params_api11.tsv", run.out);
-    EXPECT_EQ(lines(run.out).size(), 1u + 102u);
-    // API 12 is the first with groups.
-    const CliRun twelve = seavast("params --format tsv --api-major 12");
-    ASSERT_EQ(twelve.status, 0) << twelve.err;
-    expect_same_table("params.tsv", twelve.out);
-}
-
-TEST(SeavastParams, TextTableShowsQuotedNamesAndAligns)
-{
+    // The text table: quoted names, blanks kept, the NAME column at the same place on every row.
     const CliRun run = seavast("params");
     ASSERT_EQ(run.status, 0) << run.err;
     const auto table = lines(run.out);
     ASSERT_EQ(table.size(), 1u + 124u);
     EXPECT_EQ(table[0].rfind("INDEX", 0), 0u);
     EXPECT_NE(run.out.find("\"Max Distance (KM) \""), std::string::npos);
-    // The NAME column starts at the same place on every row.
     const std::size_t column = table[0].find("NAME");
     for (std::size_t i = 2; i < table.size(); ++i)
         ASSERT_EQ(table[i][column], '"') << table[i];
 }
 
-TEST(SeavastAbout, ThreeLinesWithTheVersion)
+TEST(SeavastUsage, AboutHelpAndVersionExitZeroAndMistakesExitTwo)
 {
-    const CliRun run = seavast("about");
-    ASSERT_EQ(run.status, 0) << run.err;
-    const auto text = lines(run.out);
-    ASSERT_EQ(text.size(), 3u) << run.out;
+    const CliRun about = seavast("about");
+    ASSERT_EQ(about.status, 0) << about.err;
+    const auto text = lines(about.out);
+    ASSERT_EQ(text.size(), 3u) << about.out;
     EXPECT_NE(text[0].find("1.4.8"), std::string::npos) << text[0];
     for (const std::string& line : text)
         EXPECT_FALSE(line.empty());
-}
 
-TEST(SeavastUsage, HelpExitsZeroAndMistakesExitTwo)
-{
     for (const char* args : {"--help", "about --help", "params --help", "params -h"}) {
         const CliRun run = seavast(args);
         EXPECT_EQ(run.status, 0) << args;
         EXPECT_NE(run.out.find("Usage:"), std::string::npos) << args;
         EXPECT_NE(run.out.find("--plugin"), std::string::npos) << args;
     }
-    EXPECT_NE(seavast("params --help").out.find("--api-major"), std::string::npos);
-    EXPECT_NE(seavast("params --help").out.find("--format"), std::string::npos);
-
+    const std::string params_help = seavast("params --help").out;
+    EXPECT_NE(params_help.find("--api-major"), std::string::npos);
+    EXPECT_NE(params_help.find("--format"), std::string::npos);
     const CliRun version = seavast("--version");
     EXPECT_EQ(version.status, 0);
     EXPECT_NE(version.out.find("1.4.8"), std::string::npos);
 
-    for (const char* args : {"", "nonsense", "params --format xml", "params --api-major 0", "params --api-major x",
-                             "about extra", "params --no-such-option"}) {
+    for (const char* args : {"", "nonsense", "params --format xml", "params --api-major 0",
+                             "params --api-major x", "about extra", "params --no-such-option"}) {
         const CliRun run = seavast(args);
         EXPECT_EQ(run.status, 2) << "'" << args << "'";
         EXPECT_TRUE(run.out.empty() || run.err.size() > 0) << args;
@@ -144,26 +102,25 @@ TEST(SeavastUsage, HelpExitsZeroAndMistakesExitTwo)
 
 TEST(SeavastPlugin, ModuleIsFoundByOptionThenEnvironmentThenNextToTheProgram)
 {
-    const std::string good = std::string(SEAVAST_BIN_DIR) + "/Seavast.so";
-
-    CliRun run = seavast("about --plugin /nonexistent/Seavast.so");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("/nonexistent/Seavast.so"), std::string::npos) << run.err;
-
-    run = seavast("about", "SEAVAST_PLUGIN=/nonexistent/env.so");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("/nonexistent/env.so"), std::string::npos) << run.err;
-
-    run = seavast("about --plugin '" + good + "'", "SEAVAST_PLUGIN=/nonexistent/env.so");
-    EXPECT_EQ(run.status, 0) << run.err;
-
-    run = seavast("--plugin '" + good + "' params --format tsv", "SEAVAST_PLUGIN=/nonexistent/env.so");
-    EXPECT_EQ(run.status, 0) << run.err;
-
-    // A file that is not a module.
-    run = seavast("about --plugin '" + std::string(SEAVAST_SOURCE_DIR) + "/tests/apps/data/params.tsv'");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("cannot load plug-in module"), std::string::npos) << run.err;
+    const std::string good = " --plugin '" SEAVAST_BIN_DIR "/Seavast.so'",
+                      env = "SEAVAST_PLUGIN=/nonexistent/env.so";
+    const struct {
+        std::string args, env;
+        int status;
+        const char* err;
+    } cases[] = {
+        {"about --plugin /nonexistent/Seavast.so", "", 1, "/nonexistent/Seavast.so"},
+        {"about", env, 1, "/nonexistent/env.so"},
+        {"about" + good, env, 0, ""},
+        {good + " params --format tsv", env, 0, ""},
+        {"about --plugin '" SEAVAST_SOURCE_DIR "/tests/apps/data/params.tsv'", "", 1,
+         "cannot load plug-in module"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = seavast(c.args, "", c.env);
+        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << c.args << "\n" << run.err;
+    }
 }
 
 } // namespace

@@ -3,22 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <string>
+#include <cstring>
 #include <vector>
+
+#include "tests/apps/CliSupport.h"
 
 extern "C" {
 #include <frei0r.h>
 }
 
 namespace {
+
+using clitest::shell;
+using clitest::slurp;
 
 const std::string kFrei0rDir = std::string(SEAVAST_BINARY_DIR) + "/lib/frei0r-1";
 constexpr int kW = 320, kH = 180;
@@ -27,22 +27,14 @@ constexpr std::size_t kFrame = std::size_t(kW) * kH * 4;
 // One folder per test process (ctest runs tests in parallel), removed when the process ends.
 struct TempDir {
     std::string path = std::string(SEAVAST_BINARY_DIR) + "/test_frei0r_" + std::to_string(::getpid());
-    TempDir() { std::system(("mkdir -p '" + path + "'").c_str()); }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+    TempDir() { shell("mkdir -p '" + path + "'"); }
+    ~TempDir() { shell("rm -rf '" + path + "'"); }
 };
 
 std::string temp_dir()
 {
     static const TempDir dir;
     return dir.path;
-}
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // The sanitizer runtimes of this test program, for hosts that load our instrumented modules.
@@ -52,19 +44,16 @@ std::string sanitizer_preload()
     for (const char* symbol : {"__asan_init", "__ubsan_handle_add_overflow"}) {
         Dl_info info{};
         void* address = ::dlsym(RTLD_DEFAULT, symbol);
-        if (address && ::dladdr(address, &info) && info.dli_fname && std::string(info.dli_fname).find(".so") != std::string::npos)
+        if (address && ::dladdr(address, &info) && info.dli_fname && std::strstr(info.dli_fname, ".so"))
             libs += std::string(libs.empty() ? "" : ":") + info.dli_fname;
     }
     return libs.empty() ? "" : "LD_PRELOAD='" + libs + "' ASAN_OPTIONS=detect_leaks=0 ";
 }
 
-int shell(const std::string& command)
+std::string host_env()
 {
-    const int raw = std::system(command.c_str());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return "env -u SEAVAST_PLUGIN FREI0R_PATH='" + kFrei0rDir + "' " + sanitizer_preload();
 }
-
-std::string host_env() { return "env -u SEAVAST_PLUGIN FREI0R_PATH='" + kFrei0rDir + "' " + sanitizer_preload(); }
 
 // RGB of an image file, decoded by ffmpeg (a reader independent of ours).
 std::string rgb_of_file(const std::string& image)
@@ -85,9 +74,11 @@ std::string rgb_of_rgba(const std::string& rgba)
 // `seavast render` of one frame, as RGB.
 std::string seavast_frame(const std::string& time, const std::string& sets)
 {
-    const std::string png = temp_dir() + "/sv_" + time + "_" + std::to_string(std::hash<std::string>()(sets)) + ".png";
-    EXPECT_EQ(shell("env -u SEAVAST_PLUGIN '" + std::string(SEAVAST_BIN_DIR) + "/seavast' render -q --size 320x180 --mode 1 --time " +
-                    time + " " + sets + " -o '" + png + "'"),
+    const std::string png =
+        temp_dir() + "/sv_" + time + "_" + std::to_string(std::hash<std::string>()(sets)) + ".png";
+    EXPECT_EQ(clitest::seavast("render -q --size 320x180 --mode 1 --time " + time + " " + sets + " -o '" +
+                               png + "'")
+                  .status,
               0);
     return rgb_of_file(png);
 }
@@ -95,9 +86,11 @@ std::string seavast_frame(const std::string& time, const std::string& sets)
 TEST(Frei0rHosts, FfmpegFramesAreByteIdenticalToSeavastRender)
 {
     const std::string raw = temp_dir() + "/ffmpeg.rgba";
-    ASSERT_EQ(shell(host_env() + "ffmpeg -v error -y -f lavfi -i \"frei0r_src=size=320x180:framerate=25:"
-                                 "filter_name=seavast:filter_params='|PW_WSPEED=7;CP_Z=20|1'\" -frames:v 3 "
-                                 "-f rawvideo -pix_fmt rgba '" + raw + "'"),
+    ASSERT_EQ(shell(host_env() +
+                    "ffmpeg -v error -y -f lavfi -i \"frei0r_src=size=320x180:framerate=25:"
+                    "filter_name=seavast:filter_params='|PW_WSPEED=7;CP_Z=20|1'\" -frames:v 3 "
+                    "-f rawvideo -pix_fmt rgba '" +
+                    raw + "'"),
               0);
     const std::string frames = slurp(raw);
     ASSERT_EQ(frames.size(), 3 * kFrame);
@@ -113,8 +106,10 @@ TEST(Frei0rHosts, MeltKeyFramedWindSpeedEqualsSeavastRenderAtTheKeys)
 {
     const std::string profile = temp_dir() + "/profile";
     // melt itself crashes on a profile without a description.
-    std::ofstream(profile) << "description=test\ncolorspace=709\nframe_rate_num=25\nframe_rate_den=1\nwidth=320\nheight=180\nprogressive=1\n"
-                              "sample_aspect_num=1\nsample_aspect_den=1\ndisplay_aspect_num=16\ndisplay_aspect_den=9\n";
+    std::ofstream(profile)
+        << "description=test\ncolorspace=709\nframe_rate_num=25\nframe_rate_den=1\n"
+           "width=320\nheight=180\nprogressive=1\nsample_aspect_num=1\nsample_aspect_den=1\n"
+           "display_aspect_num=16\ndisplay_aspect_den=9\n";
     const std::string raw = temp_dir() + "/melt.rgba";
     ASSERT_EQ(shell(host_env() + "melt -silent -profile '" + profile + "' frei0r.seavast render_mode=1 " +
                     "wind_speed='0=0.25;2=0.75' out=2 -consumer 'avformat:" + raw +
@@ -124,7 +119,8 @@ TEST(Frei0rHosts, MeltKeyFramedWindSpeedEqualsSeavastRenderAtTheKeys)
     ASSERT_EQ(frames.size(), 3 * kFrame);
     // 0.25 and 0.75 of the slider's 0..20.
     EXPECT_TRUE(rgb_of_rgba(frames.substr(0, kFrame)) == seavast_frame("0", "--set PW_WSPEED=5"));
-    EXPECT_TRUE(rgb_of_rgba(frames.substr(2 * kFrame, kFrame)) == seavast_frame("0.08", "--set PW_WSPEED=15"));
+    EXPECT_TRUE(rgb_of_rgba(frames.substr(2 * kFrame, kFrame)) ==
+                seavast_frame("0.08", "--set PW_WSPEED=15"));
 }
 
 // The plug-in as a frei0r host sees it: a shared object and its f0r_ functions.
@@ -137,18 +133,15 @@ struct Frei0r {
     decltype(&f0r_update) update = nullptr;
     decltype(&f0r_get_plugin_info) info = nullptr;
 
-    Frei0r()
+    Frei0r() : handle(::dlopen((kFrei0rDir + "/seavast.so").c_str(), RTLD_NOW | RTLD_LOCAL))
     {
-        handle = ::dlopen((kFrei0rDir + "/seavast.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle)
-            return;
-        init = reinterpret_cast<decltype(init)>(::dlsym(handle, "f0r_init"));
-        construct = reinterpret_cast<decltype(construct)>(::dlsym(handle, "f0r_construct"));
-        destruct = reinterpret_cast<decltype(destruct)>(::dlsym(handle, "f0r_destruct"));
-        set = reinterpret_cast<decltype(set)>(::dlsym(handle, "f0r_set_param_value"));
-        update = reinterpret_cast<decltype(update)>(::dlsym(handle, "f0r_update"));
-        info = reinterpret_cast<decltype(info)>(::dlsym(handle, "f0r_get_plugin_info"));
+        if (handle) {
+            symbol(init, "f0r_init"), symbol(construct, "f0r_construct"), symbol(destruct, "f0r_destruct");
+            symbol(set, "f0r_set_param_value"), symbol(update, "f0r_update"),
+                symbol(info, "f0r_get_plugin_info");
+        }
     }
+    template <class F> void symbol(F& f, const char* name) { f = reinterpret_cast<F>(::dlsym(handle, name)); }
     void text(f0r_instance_t i, int param, const std::string& value) const
     {
         const char* s = value.c_str();
@@ -165,10 +158,7 @@ struct Frei0r {
 
 bool transparent_black(const std::vector<std::uint32_t>& f)
 {
-    for (std::uint32_t p : f)
-        if (p != 0)
-            return false;
-    return true;
+    return std::all_of(f.begin(), f.end(), [](std::uint32_t p) { return p == 0; });
 }
 
 TEST(Frei0rInstances, RenderIndependentlyAndSurviveHostileValues)
@@ -212,11 +202,7 @@ TEST(Frei0rInstances, RenderIndependentlyAndSurviveHostileValues)
             g += char(33 + (k * 37) % 94); // printable, with = ; , @ among them
         return g;
     }();
-    ::fflush(stderr);
-    const int saved = ::dup(2);
-    const std::string log = temp_dir() + "/stderr.txt";
-    std::FILE* sink = std::fopen(log.c_str(), "w");
-    ::dup2(::fileno(sink), 2);
+    testing::internal::CaptureStderr();
     for (const std::string& bad : {std::string("NO_SUCH_KEY=1"), std::string("PW_WSPEED=1e9"), garbage}) {
         lib.text(a, 1, bad);
         EXPECT_TRUE(transparent_black(lib.frame(a, 0.5)));
@@ -228,17 +214,10 @@ TEST(Frei0rInstances, RenderIndependentlyAndSurviveHostileValues)
     EXPECT_TRUE(transparent_black(lib.frame(a, 0.5)));
     lib.number(a, 3, 0.1); // 0.1 of 0..20
     const auto healed = lib.frame(a, 0.5);
-    ::fflush(stderr);
-    ::dup2(saved, 2);
-    ::close(saved);
-    std::fclose(sink);
+    const std::string told = testing::internal::GetCapturedStderr();
     EXPECT_EQ(healed, calm);
     // Four bad values, each told once although two frames each were asked for.
-    const std::string told = slurp(log);
-    int lines = 0;
-    for (char c : told)
-        lines += c == '\n';
-    EXPECT_EQ(lines, 4) << told;
+    EXPECT_EQ(clitest::lines(told).size(), 4u) << told;
     lib.destruct(a);
     lib.destruct(b);
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -12,6 +14,7 @@
 
 #include "host/CAEHost.h"
 #include "host/CEffectVaskel1.h"
+#include "host/CImage32.h"
 #include "host/ParamTable.h"
 #include "host/PluginState.h"
 #include "hostkit/Fixed.h"
@@ -22,6 +25,42 @@
 
 extern "C" PF_Err PluginEntry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[],
                               PF_LayerDef* output, void* extra);
+
+// An image over bytes the test owns (blue, green, red, alpha), addressed by rows counted from the top of
+// the picture whichever way the rows lie in memory.
+struct TestImage {
+    TestImage(int w, int h, bool bottom_up = false, int padding = 0, std::uint8_t fill = 0)
+        : bytes(std::size_t(4 * w + padding) * std::size_t(h > 0 ? h : 0), fill)
+    {
+        image.pixels = bytes.empty() ? nullptr : bytes.data();
+        image.rowBytes = 4 * w + padding;
+        image.width = w;
+        image.height = h;
+        image.bottomUp = bottom_up ? 1 : 0;
+    }
+    std::uint8_t* at(int column, int row)
+    {
+        const int memory_row = image.bottomUp ? image.height - 1 - row : row;
+        return bytes.data() + std::size_t(memory_row) * image.rowBytes + 4 * column;
+    }
+    const std::uint8_t* at(int column, int row) const
+    {
+        return const_cast<TestImage*>(this)->at(column, row);
+    }
+    void set(int column, int row, int r, int g, int b, int a)
+    {
+        std::uint8_t* p = at(column, row);
+        p[0] = std::uint8_t(b), p[1] = std::uint8_t(g), p[2] = std::uint8_t(r), p[3] = std::uint8_t(a);
+    }
+    void fill(int r, int g, int b, int a)
+    {
+        for (int row = 0; row < image.height; ++row)
+            for (int column = 0; column < image.width; ++column)
+                set(column, row, r, g, b, a);
+    }
+    std::vector<std::uint8_t> bytes;
+    CImage32 image;
+};
 
 namespace driver_test {
 
@@ -37,6 +76,13 @@ inline int table_row(ParamGroup group, const char* name)
 }
 
 using hostkit::ParamArray;
+
+// The gray level of a height written out: scale, round to 1/65536 with halves away from zero, floor, clamp.
+inline int gray_oracle(double h, double lo, double hi)
+{
+    const double level = std::floor(std::round((h - lo) * 255.0 / (hi - lo) * 65536.0) / 65536.0);
+    return int(std::fmin(255.0, std::fmax(0.0, level)));
+}
 
 class Driver : public ::testing::Test {
 protected:
@@ -77,7 +123,7 @@ protected:
         const int i = index(group, name);
         const PF_ParamType type = host_->param(i).def.param_type;
         bool ok = type == PF_Param_POPUP || type == PF_Param_CHECKBOX ? host_->set_int(i, A_long(value))
-                                                                       : host_->set_fixed(i, value);
+                                                                      : host_->set_fixed(i, value);
         ASSERT_TRUE(ok) << name;
     }
     // Renders at `seconds` (time scale 1000) into a fresh output; returns the host error.

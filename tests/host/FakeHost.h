@@ -3,7 +3,6 @@
 // Callbacks without a user pointer find the host through FakeHost::current (set by Use()).
 #pragma once
 
-#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -34,17 +33,13 @@ struct FakeHost {
 
     std::vector<std::pair<A_long, A_long>> progress;
     A_long progressAnswer = 0;
-    int registerUiCalls = 0;
-    PF_CustomUIInfo lastUi{};
-    int checkouts = 0, checkins = 0;
     bool refuseCheckout = false;
 
     std::map<std::string, int> acquired, released;
     std::vector<std::string> unknownSuites;
-    int invalidates = 0;
     PF_Point globalOffset{1000, 2000};
 
-    int newHandles = 0, disposedHandles = 0, lockedHandles = 0, unlockedHandles = 0;
+    int newHandles = 0, disposedHandles = 0, unlockedHandles = 0;
 
     // Called from inside add_param (index of the call) to test re-entrance.
     std::function<void(int)> onAddParam;
@@ -96,14 +91,11 @@ struct FakeHost {
     // Builds a parameter array from the definitions added so far (values at their defaults).
     void AdoptAddedAsValues(A_long layerWidth = 64, A_long layerHeight = 32)
     {
-        values.clear();
-        PF_ParamDef layer{};
-        layer.param_type = PF_Param_LAYER;
-        layer.u.ld.width = layerWidth;
-        layer.u.ld.height = layerHeight;
-        values.push_back(layer);
-        for (const PF_ParamDef& d : added)
-            values.push_back(d);
+        values.assign(1, PF_ParamDef{});
+        values[0].param_type = PF_Param_LAYER;
+        values[0].u.ld.width = layerWidth;
+        values[0].u.ld.height = layerHeight;
+        values.insert(values.end(), added.begin(), added.end());
         RefreshPointers();
     }
     void RefreshPointers()
@@ -115,20 +107,15 @@ struct FakeHost {
     }
     PF_ParamDef** Params() { return valuePtrs.empty() ? nullptr : valuePtrs.data(); }
 
-    int TotalAcquired() const
+    static int Sum(const std::map<std::string, int>& counts)
     {
         int n = 0;
-        for (auto& [k, v] : acquired)
-            n += v;
+        for (auto& [name, count] : counts)
+            n += count;
         return n;
     }
-    int TotalReleased() const
-    {
-        int n = 0;
-        for (auto& [k, v] : released)
-            n += v;
-        return n;
-    }
+    int TotalAcquired() const { return Sum(acquired); }
+    int TotalReleased() const { return Sum(released); }
 
     // ---- callbacks ----
     static PF_Err AddParam(PF_ProgPtr ref, PF_ParamIndex index, PF_ParamDefPtr def)
@@ -155,31 +142,19 @@ struct FakeHost {
     }
     static PF_Err Progress(PF_ProgPtr ref, A_long cur, A_long total)
     {
-        FakeHost& h = Of(ref);
-        h.progress.emplace_back(cur, total);
-        return h.progressAnswer;
+        Of(ref).progress.emplace_back(cur, total);
+        return Of(ref).progressAnswer;
     }
-    static PF_Err RegisterUi(PF_ProgPtr ref, PF_CustomUIInfo* info)
-    {
-        FakeHost& h = Of(ref);
-        ++h.registerUiCalls;
-        h.lastUi = *info;
-        return PF_Err_NONE;
-    }
+    static PF_Err RegisterUi(PF_ProgPtr, PF_CustomUIInfo*) { return PF_Err_NONE; }
     static PF_Err Checkout(PF_ProgPtr ref, PF_ParamIndex index, A_long, A_long, A_u_long, PF_ParamDef* p)
     {
         FakeHost& h = Of(ref);
         if (h.refuseCheckout || index < 0 || index >= A_long(h.values.size()))
             return PF_Err_BAD_CALLBACK_PARAM;
-        ++h.checkouts;
         *p = h.values[std::size_t(index)];
         return PF_Err_NONE;
     }
-    static PF_Err Checkin(PF_ProgPtr ref, PF_ParamDef*)
-    {
-        ++Of(ref).checkins;
-        return PF_Err_NONE;
-    }
+    static PF_Err Checkin(PF_ProgPtr, PF_ParamDef*) { return PF_Err_NONE; }
     static A_char* StrCpy(A_char* dst, const A_char* src) { return std::strcpy(dst, src); }
     static int SPrintf(A_char* buf, const A_char* fmt, ...)
     {
@@ -194,26 +169,20 @@ struct FakeHost {
     };
     static PF_Handle NewHandle(A_u_longlong size)
     {
-        if (current)
-            ++current->newHandles;
+        Count(&FakeHost::newHandles);
         auto* b = new Block{std::vector<unsigned char>(std::size_t(size))};
         return reinterpret_cast<PF_Handle>(b);
     }
-    static void* LockHandle(PF_Handle h)
+    static void Count(int FakeHost::*counter)
     {
         if (current)
-            ++current->lockedHandles;
-        return reinterpret_cast<Block*>(h)->bytes.data();
+            ++(current->*counter);
     }
-    static void UnlockHandle(PF_Handle)
-    {
-        if (current)
-            ++current->unlockedHandles;
-    }
+    static void* LockHandle(PF_Handle h) { return reinterpret_cast<Block*>(h)->bytes.data(); }
+    static void UnlockHandle(PF_Handle) { Count(&FakeHost::unlockedHandles); }
     static void DisposeHandle(PF_Handle h)
     {
-        if (current)
-            ++current->disposedHandles;
+        Count(&FakeHost::disposedHandles);
         delete reinterpret_cast<Block*>(h);
     }
     static SPErr Acquire(const char* name, A_long, const void** suite)
@@ -247,10 +216,5 @@ struct FakeHost {
         global->v = local->v + (current ? current->globalOffset.v : 0);
         return PF_Err_NONE;
     }
-    static PF_Err Invalidate(PF_ContextH, const PF_Rect*)
-    {
-        if (current)
-            ++current->invalidates;
-        return PF_Err_NONE;
-    }
+    static PF_Err Invalidate(PF_ContextH, const PF_Rect*) { return PF_Err_NONE; }
 };

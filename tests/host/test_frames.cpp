@@ -22,15 +22,6 @@ std::vector<std::uint8_t> pixels(const hostkit::World& w)
     return out;
 }
 
-// The gray level of a height: through 16.16, then floored, then clamped.
-int gray_of(double h, double lo, double hi)
-{
-    const double v = (h - lo) * 255.0 / (hi - lo);
-    const long long fixed = std::llround(v * 65536.0);
-    long long g = fixed >> 16;
-    return int(g < 0 ? 0 : (g > 255 ? 255 : g));
-}
-
 TEST_F(Driver, TopViewShowsTheSurfaceHeightsWithNorthUp)
 {
     set(ParamGroup::RenderOptions, "Render Mode:", 2); // no tint, no markers
@@ -40,53 +31,49 @@ TEST_F(Driver, TopViewShowsTheSurfaceHeightsWithNorthUp)
     ASSERT_EQ(render_at(3.25), PF_Err_NONE);
     EXPECT_FLOAT_EQ(effect().LastFrameTime(), 3.25f);
     const HyOceanSurface* s = effect().Surface();
-    const double sx = 1.5, sy = 1.5;
-    int mismatches = 0, distinct = 0, last = -1;
+    int mismatches = 0, distinct = 0, last = -1, flipped = 0;
     for (int r = 0; r < 48; ++r)
         for (int c = 0; c < 64; ++c) {
             // Row 0 of the host's output is the top of the picture: the largest y.
-            const double x = (c + 0.5 - 32.0) * sx;
-            const double y = (48 - r - 0.5 - 24.0) * sy;
-            const int g = gray_of(s->get_height(x, y), -1.5, 1.5);
+            const double x = (c + 0.5 - 32.0) * 1.5, y = (24.0 - r - 0.5) * 1.5;
+            const int g = gray_oracle(s->get_height(x, y), -1.5, 1.5);
             const PF_Pixel& p = output_.at(c, r);
             mismatches += p.red != g || p.green != g || p.blue != g || p.alpha != 255;
             distinct += g != last;
             last = g;
+            // The same frame upside down would not match: the check sees the orientation.
+            flipped += r == 0 && p.red != gray_oracle(s->get_height(x, -y), -1.5, 1.5);
         }
     EXPECT_EQ(mismatches, 0);
     EXPECT_GT(distinct, 500); // a real sea, not a flat picture
-
-    // The same frame upside down would not match: the check above sees the orientation.
-    int flipped = 0;
-    for (int c = 0; c < 64; ++c) {
-        const double x = (c + 0.5 - 32.0) * sx;
-        flipped += output_.at(c, 0).red != gray_of(s->get_height(x, (0.5 - 24.0) * sy), -1.5, 1.5);
-    }
     EXPECT_GT(flipped, 10);
 }
 
-TEST_F(Driver, FramesDependOnlyOnTimeAndParameters)
+TEST_F(Driver, FramesDependOnlyOnTimeAndParametersAndLoopWhenAsked)
 {
     set(ParamGroup::RenderOptions, "Render Mode:", 1);
     ASSERT_EQ(render_at(2.0), PF_Err_NONE);
     const auto first = pixels(output_);
     ASSERT_EQ(render_at(2.0), PF_Err_NONE);
     EXPECT_EQ(pixels(output_), first);
-
     ASSERT_EQ(render_at(5.0), PF_Err_NONE);
     EXPECT_NE(pixels(output_), first);
 
     // Change several things (one needing new lattices, swells added), render, change them back.
-    set(ParamGroup::PrimaryWaves, "Ocean Complexity", 2);
-    set(ParamGroup::PrimaryWaves, "Wind Speed (M/S)", 9);
-    set(ParamGroup::Swells, "Enable:", 4);
-    set(ParamGroup::Camera, "Pan", 10);
+    const struct {
+        ParamGroup group;
+        const char* name;
+        double changed, back;
+    } changes[] = {{ParamGroup::PrimaryWaves, "Ocean Complexity", 2, 1},
+                   {ParamGroup::PrimaryWaves, "Wind Speed (M/S)", 9, 5},
+                   {ParamGroup::Swells, "Enable:", 4, 1},
+                   {ParamGroup::Camera, "Pan", 10, 90}};
+    for (const auto& c : changes)
+        set(c.group, c.name, c.changed);
     ASSERT_EQ(render_at(2.0), PF_Err_NONE);
     EXPECT_NE(pixels(output_), first);
-    set(ParamGroup::PrimaryWaves, "Ocean Complexity", 1);
-    set(ParamGroup::PrimaryWaves, "Wind Speed (M/S)", 5);
-    set(ParamGroup::Swells, "Enable:", 1);
-    set(ParamGroup::Camera, "Pan", 90);
+    for (const auto& c : changes)
+        set(c.group, c.name, c.back);
     ASSERT_EQ(render_at(2.0), PF_Err_NONE);
     EXPECT_EQ(pixels(output_), first);
 
@@ -94,23 +81,17 @@ TEST_F(Driver, FramesDependOnlyOnTimeAndParameters)
     set(ParamGroup::RenderOptions, "Time Stretch", 2);
     ASSERT_EQ(render_at(1.0), PF_Err_NONE);
     EXPECT_EQ(pixels(output_), first);
-}
 
-TEST_F(Driver, LoopTimeRepeatsTheSeaOnlyWhenSet)
-{
-    set(ParamGroup::RenderOptions, "Render Mode:", 2);
-    ASSERT_EQ(render_at(0.0), PF_Err_NONE);
-    const auto start = pixels(output_);
-    ASSERT_EQ(render_at(10.0), PF_Err_NONE);
-    EXPECT_NE(pixels(output_), start); // loop time 0: no repetition
-    EXPECT_EQ(effect().Surface()->loop, 0);
-
-    set(ParamGroup::RenderOptions, "Loop Time (S)", 10);
-    ASSERT_EQ(render_at(0.0), PF_Err_NONE);
-    const auto looped = pixels(output_);
-    ASSERT_EQ(render_at(10.0), PF_Err_NONE);
-    EXPECT_EQ(pixels(output_), looped);
-    EXPECT_EQ(effect().Surface()->loop, 1);
+    // Loop time 0: no repetition; a loop time repeats the sea.
+    set(ParamGroup::RenderOptions, "Time Stretch", 1);
+    for (double loop : {0.0, 10.0}) {
+        set(ParamGroup::RenderOptions, "Loop Time (S)", loop);
+        ASSERT_EQ(render_at(0.0), PF_Err_NONE);
+        const auto start = pixels(output_);
+        ASSERT_EQ(render_at(10.0), PF_Err_NONE);
+        EXPECT_EQ(pixels(output_) == start, loop > 0) << loop;
+        EXPECT_EQ(effect().Surface()->loop, loop > 0 ? 1 : 0);
+    }
 }
 
 // A layer with a gradient, a bright disc and an alpha ramp, so every channel has something to show.
@@ -125,67 +106,33 @@ void paint(hostkit::World& w)
         }
 }
 
-TEST_F(Driver, ImageMapFramesLeaveNothingBehind)
+TEST_F(Driver, ImageMapFramesLeaveNothingBehindAndSurviveRefusedMemory)
 {
     hostkit::World a(96, 64), b(40, 40), c(33, 17);
-    paint(a);
-    paint(b);
-    paint(c);
-    ASSERT_TRUE(host().set_layer(index(ParamGroup::ImageMap1, "Map Layer:"), &a));
-    ASSERT_TRUE(host().set_layer(index(ParamGroup::ImageMap2, "Map Layer:"), &b));
-    ASSERT_TRUE(host().set_layer(index(ParamGroup::ImageMap3, "Map Layer:"), &c));
-    set(ParamGroup::ImageMap1, "Map is:", 5); // displace and texture on the surface
+    const struct {
+        ParamGroup group;
+        hostkit::World* layer;
+        int type;
+    } maps[] = {
+        {ParamGroup::ImageMap1, &a, 5}, {ParamGroup::ImageMap2, &b, 3}, {ParamGroup::ImageMap3, &c, 1}};
+    for (const auto& m : maps) {
+        paint(*m.layer);
+        ASSERT_TRUE(host().set_layer(index(m.group, "Map Layer:"), m.layer));
+        set(m.group, "Map is:", m.type); // displace and texture on; texture above; displace
+    }
     set(ParamGroup::ImageMap1, "Center X (M)", 0);
-    set(ParamGroup::ImageMap2, "Map is:", 3); // texture above
-    set(ParamGroup::ImageMap3, "Map is:", 1);
     set(ParamGroup::ImageMap3, "Blur Amount", 4);
     set(ParamGroup::ImageMap3, "Displace on:", 7); // hue
     set(ParamGroup::RenderOptions, "Render Mode:", 1);
     set(ParamGroup::RenderOptions, "Grayscale Zoom", 0.5);
 
-    // Heights with the map differ from those without it.
     ASSERT_EQ(render_at(0.5), PF_Err_NONE);
     const auto withMaps = pixels(output_);
     const std::int64_t heap = hymem::heap_bytes(), hooked = hymem::hook_bytes();
     const long handles = hostkit::live_host_handles();
     for (int f = 0; f < 100; ++f)
         ASSERT_EQ(render_at(0.04 * f), PF_Err_NONE) << f;
-    EXPECT_EQ(hymem::heap_bytes(), heap);
-    EXPECT_EQ(hymem::hook_bytes(), hooked);
-    EXPECT_EQ(hostkit::live_host_handles(), handles);
-    // Nothing of the maps stays on the surface between frames.
-    EXPECT_EQ(effect().Surface()->disturbances.count, 0);
-
-    ASSERT_EQ(render_at(0.5), PF_Err_NONE);
-    EXPECT_EQ(pixels(output_), withMaps);
-    ASSERT_TRUE(host().set_layer(index(ParamGroup::ImageMap1, "Map Layer:"), nullptr));
-    ASSERT_EQ(render_at(0.5), PF_Err_NONE);
-    EXPECT_NE(pixels(output_), withMaps);
-}
-
-TEST_F(Driver, ImageMapLayersOfAwkwardSizesRenderOrAreRefused)
-{
-    set(ParamGroup::RenderOptions, "Render Mode:", 1);
-    set(ParamGroup::ImageMap1, "Map is:", 5);
-    for (int side : {0, 1, 2, 3}) {
-        hostkit::World w(side, side);
-        paint(w);
-        ASSERT_TRUE(host().set_layer(index(ParamGroup::ImageMap1, "Map Layer:"), &w));
-        EXPECT_EQ(render_at(1.0), PF_Err_NONE) << side;
-        EXPECT_EQ(host().out_data().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE, 0) << side;
-    }
-    ASSERT_TRUE(host().set_layer(index(ParamGroup::ImageMap1, "Map Layer:"), nullptr));
-}
-
-TEST_F(Driver, RefusedHostMemoryFailsTheFrameAndTheNextOneRenders)
-{
-    hostkit::World a(64, 64);
-    paint(a);
-    ASSERT_TRUE(host().set_layer(index(ParamGroup::ImageMap1, "Map Layer:"), &a));
-    set(ParamGroup::RenderOptions, "Render Mode:", 2);
-    ASSERT_EQ(render_at(1.0), PF_Err_NONE);
-    const auto good = pixels(output_);
-    const long handles = hostkit::live_host_handles();
+    // A refused host-memory handle fails the frame or not, and leaves nothing behind either way.
     for (long after : {0L, 1L, 2L, 3L}) {
         host().script_handle_failure(after);
         const PF_Err err = render_at(1.0);
@@ -193,8 +140,26 @@ TEST_F(Driver, RefusedHostMemoryFailsTheFrameAndTheNextOneRenders)
         host().script_handle_failure(-1);
         EXPECT_EQ(hostkit::live_host_handles(), handles) << after;
     }
-    ASSERT_EQ(render_at(1.0), PF_Err_NONE);
-    EXPECT_EQ(pixels(output_), good);
+    EXPECT_EQ(hymem::heap_bytes(), heap);
+    EXPECT_EQ(hymem::hook_bytes(), hooked);
+    EXPECT_EQ(hostkit::live_host_handles(), handles);
+    EXPECT_EQ(effect().Surface()->disturbances.count, 0); // nothing of the maps stays on the surface
+
+    ASSERT_EQ(render_at(0.5), PF_Err_NONE);
+    EXPECT_EQ(pixels(output_), withMaps);
+    ASSERT_TRUE(host().set_layer(index(ParamGroup::ImageMap1, "Map Layer:"), nullptr));
+    ASSERT_EQ(render_at(0.5), PF_Err_NONE);
+    EXPECT_NE(pixels(output_), withMaps); // heights with the map differ from those without it
+
+    // Layers of awkward sizes render without an error message.
+    for (int side : {0, 1, 2, 3}) {
+        hostkit::World w(side, side);
+        paint(w);
+        ASSERT_TRUE(host().set_layer(index(ParamGroup::ImageMap1, "Map Layer:"), &w));
+        EXPECT_EQ(render_at(1.0), PF_Err_NONE) << side;
+        EXPECT_EQ(host().out_data().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE, 0) << side;
+        ASSERT_TRUE(host().set_layer(index(ParamGroup::ImageMap1, "Map Layer:"), nullptr));
+    }
 }
 
 // Every scene mode renders, twice to the same bytes; a refused host-memory handle part way through a
@@ -204,12 +169,13 @@ TEST_F(Driver, SceneModesRenderDeterministicallyAndSurviveFailures)
 {
     set(ParamGroup::RenderOptions, "Max Distance (KM) ", 0.3);
     for (int mode = 3; mode <= 8; ++mode) {
+        SCOPED_TRACE(mode);
         set(ParamGroup::RenderOptions, "Render Mode:", mode);
-        ASSERT_EQ(render_at(0.5), PF_Err_NONE) << mode;
-        EXPECT_EQ(host().message(), "") << mode;
+        ASSERT_EQ(render_at(0.5), PF_Err_NONE);
+        EXPECT_EQ(host().message(), "");
         const auto good = pixels(output_);
-        ASSERT_EQ(render_at(0.5), PF_Err_NONE) << mode;
-        EXPECT_EQ(pixels(output_), good) << mode;
+        ASSERT_EQ(render_at(0.5), PF_Err_NONE);
+        EXPECT_EQ(pixels(output_), good);
 
         const std::int64_t heap = hymem::heap_bytes(), hooked = hymem::hook_bytes();
         const long handles = hostkit::live_host_handles();
@@ -217,35 +183,32 @@ TEST_F(Driver, SceneModesRenderDeterministicallyAndSurviveFailures)
             host().script_handle_failure(after);
             const PF_Err err = render_at(0.5);
             host().script_handle_failure(-1);
-            EXPECT_TRUE(err == PF_Err_NONE || err == PF_Err_OUT_OF_MEMORY) << mode << " after " << after;
-            EXPECT_EQ(hostkit::live_host_handles(), handles) << mode << " after " << after;
+            EXPECT_TRUE(err == PF_Err_NONE || err == PF_Err_OUT_OF_MEMORY) << "after " << after;
+            EXPECT_EQ(hostkit::live_host_handles(), handles) << "after " << after;
         }
-        EXPECT_EQ(hymem::heap_bytes(), heap) << mode;
-        EXPECT_EQ(hymem::hook_bytes(), hooked) << mode;
+        EXPECT_EQ(hymem::heap_bytes(), heap);
+        EXPECT_EQ(hymem::hook_bytes(), hooked);
 
         host().script_abort(4, PF_Interrupt_CANCEL);
-        EXPECT_EQ(render_at(0.5), PF_Interrupt_CANCEL) << mode;
+        EXPECT_EQ(render_at(0.5), PF_Interrupt_CANCEL);
         host().script_abort(-1);
-        ASSERT_EQ(render_at(0.5), PF_Err_NONE) << mode;
-        EXPECT_EQ(pixels(output_), good) << mode;
+        ASSERT_EQ(render_at(0.5), PF_Err_NONE);
+        EXPECT_EQ(pixels(output_), good);
     }
 }
 
 // The scene's progress hook asks the host until the first abort, and keeps the host's code.
-class CountingHost : public CAEHost {
-public:
-    std::int32_t Progress(std::int32_t current, std::int32_t total) override
-    {
-        calls.push_back(current);
-        EXPECT_EQ(total, 1000);
-        return calls.size() >= 3 ? PF_Interrupt_CANCEL : 0;
-    }
-    std::vector<std::int32_t> calls;
-};
-
 TEST(ProgressHook, StopsAskingAfterTheFirstAbort)
 {
-    CountingHost h;
+    struct CountingHost : CAEHost {
+        std::vector<std::int32_t> calls;
+        std::int32_t Progress(std::int32_t current, std::int32_t total) override
+        {
+            calls.push_back(current);
+            EXPECT_EQ(total, 1000);
+            return calls.size() >= 3 ? PF_Interrupt_CANCEL : 0;
+        }
+    } h;
     CEffectVaskel1 fx;
     fx.SetHost(&h);
     EXPECT_TRUE(fx.ReportProgress(0.1234));

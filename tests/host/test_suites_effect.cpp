@@ -1,33 +1,26 @@
-// The suite cache and the custom-UI suite set against a counting broker, and the base effect's
-// render-context and settings operations against a small effect written here.
+// The suite cache and the custom-UI suite set against a counting broker.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <set>
 #include <string>
-#include <vector>
 
 #include "FakeHost.h"
-#include "host/CAEHost.h"
-#include "host/CEffect.h"
 #include "host/CSuiteCache.h"
 
 TEST(SuiteCache, AcquiresOnFirstUseAndReleasesEverything)
 {
-    EXPECT_THROW(CSuiteCache(nullptr), CHostError);
     try {
         CSuiteCache c(nullptr);
+        ADD_FAILURE() << "a cache without a broker";
     } catch (const CHostError& e) {
         EXPECT_EQ(e.code, PF_Err_BAD_CALLBACK_PARAM);
     }
-
     FakeHost h;
     {
         CSuiteCache cache(&h.broker);
-        EXPECT_EQ(cache.AcquiredCount(), 0);
-        const PFAppSuite6* app = cache.AppSuite();
-        EXPECT_EQ(app, &h.app);
-        EXPECT_EQ(cache.AppSuite(), app);
+        EXPECT_EQ(cache.AppSuite(), &h.app);
+        EXPECT_EQ(cache.AppSuite(), &h.app);
         EXPECT_EQ(h.acquired[kPFAppSuite], 1); // kept, not acquired again
         EXPECT_NE(cache.Get(HostSuite::DrawbotPath), nullptr);
         EXPECT_EQ(cache.Get(HostSuite::AEGPLayer), nullptr); // the fake does not offer it
@@ -41,15 +34,13 @@ TEST(SuiteCache, AcquiresOnFirstUseAndReleasesEverything)
     EXPECT_EQ(h.TotalAcquired(), h.TotalReleased());
 
     // The cache knows every suite by its published name, each once.
-    std::vector<std::string> names;
+    std::set<std::string> names;
     for (int i = 0; i < kHostSuiteCount; ++i) {
         const HostSuiteInfo& s = GetHostSuiteInfo(HostSuite(i));
         ASSERT_NE(s.name, nullptr);
         EXPECT_GT(s.version, 0);
-        names.emplace_back(s.name);
+        EXPECT_TRUE(names.insert(s.name).second) << s.name;
     }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
     EXPECT_EQ(kHostSuiteCount, 68);
     EXPECT_STREQ(GetHostSuiteInfo(HostSuite::App).name, "PF AE App Suite");
     EXPECT_EQ(GetHostSuiteInfo(HostSuite::App).version, 6);
@@ -60,166 +51,26 @@ TEST(SuiteCache, AcquiresOnFirstUseAndReleasesEverything)
 TEST(SuiteCache, CustomUISuiteSet)
 {
     FakeHost h;
-    {
-        CCustomUISuiteSet set;
-        EXPECT_EQ(set.Acquire(&h.broker, &h.out), PF_Err_NONE);
-        EXPECT_NE(set.customUI, nullptr);
-        EXPECT_NE(set.draw, nullptr);
-        EXPECT_NE(set.supplier, nullptr);
-        EXPECT_NE(set.surface, nullptr);
-        EXPECT_NE(set.path, nullptr);
-        EXPECT_EQ(h.TotalAcquired(), 5);
-        EXPECT_EQ(set.Release(&h.out), PF_Err_NONE);
-        EXPECT_EQ(h.TotalReleased(), 5);
-        EXPECT_EQ(set.customUI, nullptr);
-    }
-    EXPECT_EQ(h.TotalReleased(), 5); // released once only
-
-    {
-        CCustomUISuiteSet set;
-        PF_OutData out{};
-        EXPECT_EQ(set.Acquire(nullptr, &out), PF_Err_BAD_CALLBACK_PARAM);
-        EXPECT_STREQ(out.return_msg, "Not able to acquire AEFX Suite.");
-        EXPECT_EQ(out.out_flags, PF_OutFlag_DISPLAY_ERROR_MESSAGE);
-        PF_OutData out2{};
-        EXPECT_EQ(set.Release(&out2), PF_Err_BAD_CALLBACK_PARAM);
-        EXPECT_STREQ(out2.return_msg, "Not able to release AEFX Suite.");
-        EXPECT_EQ(out2.out_flags, PF_OutFlag_DISPLAY_ERROR_MESSAGE);
-    }
-
-    // A host that lacks one drawing suite: nothing is kept, the message says why.
-    SPBasicSuite partial = h.broker;
-    partial.AcquireSuite = [](const char* name, A_long v, const void** s) -> SPErr {
-        if (std::strcmp(name, kDRAWBOT_SurfaceSuite) == 0)
-            return kSPSuiteNotFoundError;
-        return FakeHost::Acquire(name, v, s);
-    };
-    const int before = h.TotalAcquired();
     CCustomUISuiteSet set;
+    EXPECT_EQ(set.Acquire(&h.broker, &h.out), PF_Err_NONE);
+    for (const void* s : {(const void*)set.customUI, (const void*)set.draw, (const void*)set.supplier,
+                          (const void*)set.surface, (const void*)set.path})
+        EXPECT_NE(s, nullptr);
+    EXPECT_EQ(h.TotalAcquired(), 5);
+    EXPECT_EQ(set.Release(&h.out), PF_Err_NONE);
+    EXPECT_EQ(h.TotalReleased(), 5);
+    EXPECT_EQ(set.customUI, nullptr);
+
+    // Released once only. Without a broker nothing is kept and the messages say why (a host without one
+    // of the drawing suites is met through the presets panel).
+    EXPECT_EQ(set.Release(&h.out), PF_Err_NONE);
+    EXPECT_EQ(h.TotalReleased(), 5);
     PF_OutData out{};
-    EXPECT_EQ(set.Acquire(&partial, &out), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(set.Acquire(nullptr, &out), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_STREQ(out.return_msg, "Not able to acquire AEFX Suite.");
-    EXPECT_EQ(set.draw, nullptr);
-    EXPECT_EQ(h.TotalAcquired() - before, 3);
+    EXPECT_EQ(out.out_flags, PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+    out = PF_OutData{};
+    EXPECT_EQ(set.Release(&out), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_STREQ(out.return_msg, "Not able to release AEFX Suite.");
     EXPECT_EQ(h.TotalAcquired(), h.TotalReleased());
-}
-
-namespace {
-
-// An effect with a settings record of three ints, counting the calls the base class makes.
-class ProbeEffect : public CEffect {
-public:
-    int record[3] = {1, 2, 3};
-    bool hasSettings = true;
-    int readResult = 0;
-    int applies = 0, reads = 0, renders = 0;
-    int appliedCopy[3] = {};
-    std::int32_t renderResult = 0;
-
-    std::int32_t ApplySettings(void* s) override
-    {
-        ++applies;
-        std::memcpy(appliedCopy, s, sizeof(appliedCopy));
-        return 0;
-    }
-    std::int32_t RenderFrame() override
-    {
-        ++renders;
-        EXPECT_EQ(OutputImage(), RenderContext().images[kImageOutput]);
-        return renderResult;
-    }
-    void* GetSettings() override { return hasSettings ? record : nullptr; }
-    std::uint32_t GetSettingsSize() override { return sizeof(record); }
-    std::int32_t ResetToDefaults() override { return 0; }
-    std::int32_t ReadSettingsFromHost(void* s) override
-    {
-        ++reads;
-        static_cast<int*>(s)[1] = 20; // the host changed one value
-        return readResult;
-    }
-    std::int32_t RegisterParams() override { return 1; }
-};
-
-} // namespace
-
-TEST(Effect, BaseOperations)
-{
-    ProbeEffect e;
-    // The context: a null block is refused; a block is copied and its images taken out.
-    EXPECT_EQ(e.SetRenderContext(nullptr), kEffectBadParams);
-    CImage32 out, in;
-    CRenderContext ctx;
-    ctx.images[kImageOutput] = &out;
-    ctx.images[kImageInput] = &in;
-    ctx.time.currentFrame = 12;
-    EXPECT_EQ(e.SetRenderContext(&ctx), 0);
-    ctx.time.currentFrame = 99; // a copy, not a reference
-    EXPECT_EQ(e.RenderContext().time.currentFrame, 12);
-    EXPECT_EQ(e.OutputImage(), &out);
-    EXPECT_EQ(e.InputImage(), &in);
-
-    // Settings: copy, read into the copy, apply when the read succeeded; the record itself untouched.
-    EXPECT_EQ(e.UpdateSettingsFromHost(), 0);
-    EXPECT_EQ(e.reads, 1);
-    EXPECT_EQ(e.applies, 1);
-    EXPECT_EQ(e.appliedCopy[0], 1);
-    EXPECT_EQ(e.appliedCopy[1], 20);
-    EXPECT_EQ(e.record[1], 2);
-    EXPECT_TRUE(e.SettingsValid());
-    e.readResult = 2;
-    EXPECT_EQ(e.UpdateSettingsFromHost(), 2);
-    EXPECT_EQ(e.applies, 1);
-    e.hasSettings = false;
-    EXPECT_EQ(e.UpdateSettingsFromHost(), kEffectBadParams);
-    EXPECT_EQ(e.reads, 2);
-    e.hasSettings = true;
-    e.readResult = 0;
-
-    // Set-and-apply and set-apply-render.
-    int s[3] = {7, 8, 9};
-    EXPECT_EQ(e.SetContextAndApply(&ctx, s), 0);
-    EXPECT_EQ(e.appliedCopy[2], 9);
-    EXPECT_EQ(e.SetContextAndApply(nullptr, s), kEffectBadParams);
-    EXPECT_EQ(e.applies, 2);
-    e.renderResult = 5;
-    EXPECT_EQ(e.SetContextApplyAndRender(&ctx, nullptr), 5);
-    EXPECT_EQ(e.SetContextApplyAndRender(nullptr, nullptr), kEffectBadParams);
-    EXPECT_EQ(e.renders, 1);
-
-    // Reset clears the context and the flags.
-    EXPECT_EQ(e.KeepRenderContext(), 0);
-    EXPECT_TRUE(e.KeepsRenderContext());
-    e.ResetRenderContext();
-    EXPECT_EQ(e.OutputImage(), nullptr);
-    EXPECT_FALSE(e.SettingsValid());
-    EXPECT_TRUE(e.KeepsRenderContext());
-    EXPECT_EQ(e.ResetAll(), 0);
-    EXPECT_FALSE(e.KeepsRenderContext());
-}
-
-TEST(Effect, RenderTakesTimeSettingsAndQualityFromTheHost)
-{
-    ProbeEffect e;
-    CImage32 out, in;
-    CImage32* images[kRenderImageCount] = {&out, &in, nullptr, nullptr, nullptr, nullptr, nullptr};
-    EXPECT_EQ(e.Render(2, images), kEffectBadParams); // no host
-
-    FakeHost fake;
-    CAEHost host(0, 0, &fake.in, nullptr);
-    e.SetHost(&host);
-    e.renderResult = kEffectNothingToDo;
-    EXPECT_EQ(e.Render(2, images), kEffectNothingToDo);
-    EXPECT_EQ(e.renders, 1);
-    EXPECT_EQ(e.reads, 1);
-    EXPECT_EQ(e.Quality(), 2);
-    EXPECT_EQ(e.OutputImage(), nullptr); // the context does not outlive the render...
-
-    e.KeepRenderContext();
-    fake.in.quality = PF_Quality_LO;
-    EXPECT_EQ(e.Render(2, images), kEffectNothingToDo);
-    EXPECT_EQ(e.Quality(), 0);
-    EXPECT_EQ(e.OutputImage(), &out); // ...unless asked to keep it
-    EXPECT_EQ(e.RenderContext().inputCount, 2);
-    EXPECT_EQ(e.RenderContext().time.currentFrame, 10);
-    EXPECT_FLOAT_EQ(e.RenderContext().time.framesPerSecond, 30.0f);
 }

@@ -19,39 +19,20 @@ TEST(SdkValues, VersionPackingRoundTrips)
     EXPECT_EQ(PF_Vers_BUILD_BITS(v), 417u);
 }
 
-TEST(SdkValues, FlagWordsOfThePropertyData)
+TEST(SdkValues, FlagsSelectorsErrorsAndTypes)
 {
-    EXPECT_EQ(PF_OutFlag_KEEP_RESOURCE_OPEN | PF_OutFlag_NON_PARAM_VARY |
-                  PF_OutFlag_SEQUENCE_DATA_NEEDS_FLATTENING | PF_OutFlag_CUSTOM_UI |
-                  PF_OutFlag_PiPL_OVERRIDES_OUTDATA_OUTFLAGS,
-              0x00808015L);
-    EXPECT_EQ(PF_OutFlag2_SUPPORTS_QUERY_DYNAMIC_FLAGS |
-                  PF_OutFlag2_PPRO_DO_NOT_CLONE_SEQUENCE_DATA_FOR_RENDER,
-              0x00008001L);
-    EXPECT_EQ(PF_OutFlag_NON_PARAM_VARY | PF_OutFlag_WORKS_IN_PLACE, 0x2004L);
+    // The property data holds its flag words as numbers, pinned by the property-list test.
     EXPECT_EQ(PF_OutFlag_FORCE_RERENDER, 0x00400000L);
     EXPECT_EQ(PF_OutFlag_DISPLAY_ERROR_MESSAGE, 0x100L);
     EXPECT_EQ(PF_OutFlag_PIX_INDEPENDENT, 0x400L);
+    EXPECT_EQ(PF_OutFlag_WORKS_IN_PLACE, 0x2000L);
     EXPECT_EQ(PF_OutFlag_WIDE_TIME_INPUT, 0x2L);
-    EXPECT_EQ(PF_ParamFlag_START_COLLAPSED, 32L);
-    EXPECT_EQ(PF_ParamFlag_CANNOT_TIME_VARY, 2L);
-    EXPECT_EQ(PF_ParamFlag_CANNOT_INTERP, 4L);
-    EXPECT_EQ(PF_PUI_CONTROL, 2L);
-    EXPECT_EQ(PF_CustomEFlag_EFFECT, 4L);
-    EXPECT_EQ(PF_EO_HANDLED_EVENT | PF_EO_UPDATE_NOW, 9L);
-}
-
-TEST(SdkValues, SelectorsErrorsAndTypes)
-{
-    const int cmds[] = {PF_Cmd_ABOUT, PF_Cmd_GLOBAL_SETUP, PF_Cmd_UNUSED_0, PF_Cmd_GLOBAL_SETDOWN,
-                        PF_Cmd_PARAMS_SETUP, PF_Cmd_SEQUENCE_SETUP, PF_Cmd_SEQUENCE_RESETUP,
-                        PF_Cmd_SEQUENCE_FLATTEN, PF_Cmd_SEQUENCE_SETDOWN, PF_Cmd_DO_DIALOG,
-                        PF_Cmd_FRAME_SETUP, PF_Cmd_RENDER, PF_Cmd_FRAME_SETDOWN,
-                        PF_Cmd_USER_CHANGED_PARAM, PF_Cmd_UPDATE_PARAMS_UI, PF_Cmd_EVENT,
-                        PF_Cmd_GET_EXTERNAL_DEPENDENCIES, PF_Cmd_COMPLETELY_GENERAL,
-                        PF_Cmd_QUERY_DYNAMIC_FLAGS, PF_Cmd_AUDIO_RENDER};
-    for (int i = 0; i < int(std::size(cmds)); ++i)
-        EXPECT_EQ(cmds[i], i);
+    EXPECT_EQ(PF_ParamFlag_START_COLLAPSED, 32);
+    EXPECT_EQ(PF_ParamFlag_CANNOT_TIME_VARY, 2);
+    EXPECT_EQ(PF_ParamFlag_CANNOT_INTERP, 4);
+    EXPECT_EQ(PF_PUI_CONTROL, 2);
+    EXPECT_EQ(PF_CustomEFlag_EFFECT, 4);
+    EXPECT_EQ(PF_EO_HANDLED_EVENT | PF_EO_UPDATE_NOW, 9);
     EXPECT_EQ(PF_Err_OUT_OF_MEMORY, 4);
     EXPECT_EQ(PF_Err_INVALID_INDEX, 513);
     EXPECT_EQ(PF_Err_UNRECOGNIZED_PARAM_TYPE, 514);
@@ -66,6 +47,17 @@ TEST(SdkValues, SelectorsErrorsAndTypes)
     EXPECT_EQ(PF_Event_DO_CLICK, 2);
     EXPECT_EQ(PF_Event_DRAW, 4);
     EXPECT_EQ(PF_Window_EFFECT, 2);
+    // The selectors run 0 .. 19 in this order; the plug-in dispatches on these.
+    // clang-format off
+    const int cmds[] = {PF_Cmd_ABOUT, PF_Cmd_GLOBAL_SETUP, PF_Cmd_UNUSED_0, PF_Cmd_GLOBAL_SETDOWN,
+                        PF_Cmd_PARAMS_SETUP, PF_Cmd_SEQUENCE_SETUP, PF_Cmd_SEQUENCE_RESETUP,
+                        PF_Cmd_SEQUENCE_FLATTEN, PF_Cmd_SEQUENCE_SETDOWN, PF_Cmd_DO_DIALOG, PF_Cmd_FRAME_SETUP,
+                        PF_Cmd_RENDER, PF_Cmd_FRAME_SETDOWN, PF_Cmd_USER_CHANGED_PARAM, PF_Cmd_UPDATE_PARAMS_UI,
+                        PF_Cmd_EVENT, PF_Cmd_GET_EXTERNAL_DEPENDENCIES, PF_Cmd_COMPLETELY_GENERAL,
+                        PF_Cmd_QUERY_DYNAMIC_FLAGS, PF_Cmd_AUDIO_RENDER};
+    // clang-format on
+    for (int i = 0; i < int(std::size(cmds)); ++i)
+        EXPECT_EQ(cmds[i], i);
 }
 
 TEST(SdkValues, BlocksArePlainAndFieldsFitTheHostLimits)
@@ -73,8 +65,7 @@ TEST(SdkValues, BlocksArePlainAndFieldsFitTheHostLimits)
     static_assert(std::is_standard_layout_v<PF_InData> && std::is_trivially_copyable_v<PF_InData>);
     static_assert(std::is_standard_layout_v<PF_OutData> && std::is_trivially_copyable_v<PF_OutData>);
     static_assert(std::is_standard_layout_v<PF_ParamDef> && std::is_trivially_copyable_v<PF_ParamDef>);
-    static_assert(std::is_standard_layout_v<PF_EventExtra>);
-    static_assert(sizeof(PF_Pixel) == 4);
+    static_assert(std::is_standard_layout_v<PF_EventExtra> && sizeof(PF_Pixel) == 4);
     EXPECT_EQ(sizeof(PF_OutData{}.return_msg), 256u);
     EXPECT_EQ(sizeof(PF_ParamDef{}.name), 32u);
     // Pixels are alpha, red, green, blue in memory.

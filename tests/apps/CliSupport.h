@@ -1,0 +1,68 @@
+// Running the seavast command-line host as a user runs it, and reading back what it writes. Shared by
+// the command-line tests of several folders.
+#pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace clitest {
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+inline std::string slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+// Exit status of a shell command, -1 when a signal ended it.
+inline int shell(const std::string& command)
+{
+    const int raw = std::system(command.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+// `seavast <args>` through the shell, in `dir` when given, with `env` prefixed ("SEAVAST_PLUGIN=x").
+// Standard error goes to a file of this process: ctest runs the tests of a program in parallel.
+inline CliRun seavast(const std::string& args, const std::string& dir = "", const std::string& env = "")
+{
+    const std::string err = std::string(SEAVAST_BINARY_DIR) + "/cli_stderr_" + std::to_string(::getpid());
+    const std::string command = (dir.empty() ? "" : "cd '" + dir + "' && ") + "env -u SEAVAST_PLUGIN " + env +
+                                " '" SEAVAST_BIN_DIR "/seavast' " + args + " 2>'" + err + "'";
+    CliRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    std::array<char, 4096> buffer;
+    for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
+        run.out.append(buffer.data(), n);
+    const int raw = pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.err = slurp(err);
+    std::remove(err.c_str());
+    return run;
+}
+
+} // namespace clitest

@@ -73,46 +73,34 @@ int draw(HySurfaceOptics& optics, const HyViewGeometry& view, double* total = nu
 
 TEST(SurfaceOptics, NormalisationFillsCracksInsideWaterOnly)
 {
-    Canvas canvas(20, 20);
-    HyPixelBuffer& b = canvas.buffer;
-    auto put = [&](int r, int c, double w) {
+    Canvas canvas(20, 20), narrow(8, 20);
+    HyPixelBuffer &b = canvas.buffer, &n = narrow.buffer;
+    auto put = [](HyPixelBuffer& to, int r, int c, double w) {
         const double col[3] = {0.8 * w, 0.6 * w, 0.4 * w};
-        b.accumulate(r, c, col, 100.0, w);
+        to.accumulate(r, c, col, 100.0, w);
     };
-    // An isolated half-covered pixel stays at half weight.
-    put(6, 6, 0.5);
-    // The same with its four diagonal neighbours at distance 3 covered becomes whole.
-    put(12, 12, 0.5);
+    // Half a pixel alone; the same with its four diagonal neighbours at distance 3 covered (it becomes
+    // whole); too little weight; within 4 pixels of the border; in a buffer of fewer than 9 rows.
+    put(b, 6, 6, 0.5);
+    put(b, 12, 12, 0.5);
     for (int dr : {-3, 3})
         for (int dc : {-3, 3})
-            put(12 + dr, 12 + dc, 0.05);
-    // Too little weight: left alone even with neighbours.
-    put(12, 9, 0.05);
-    // Within 4 pixels of the border: left alone.
-    put(2, 10, 0.5);
+            put(b, 12 + dr, 12 + dc, 0.05);
+    put(b, 12, 9, 0.05);
+    put(b, 2, 10, 0.5);
+    put(n, 4, 10, 0.5);
     HySurfaceOptics::normalise_work(b);
+    HySurfaceOptics::normalise_work(n);
     const struct {
+        HyPixelBuffer* b;
         int r, c;
-        float weight, red, blue;
-    } want[] = {{6, 6, 0.5f, 0.4f, 0.2f},
-                {12, 12, 1.0f, 0.8f, 0.4f},
-                {12, 9, 0.05f, 0.04f, 0.02f},
-                {2, 10, 0.5f, 0.4f, 0.2f}};
+        float weight;
+    } want[] = {{&b, 6, 6, 0.5f}, {&b, 12, 12, 1.0f}, {&b, 12, 9, 0.05f}, {&b, 2, 10, 0.5f}, {&n, 4, 10, 0.5f}};
     for (const auto& w : want) {
-        EXPECT_FLOAT_EQ(b.work_weight[w.r][w.c], w.weight) << w.r << "," << w.c;
-        EXPECT_FLOAT_EQ(b.channels[0][w.r][w.c], w.red) << w.r << "," << w.c;
-        EXPECT_FLOAT_EQ(b.channels[2][w.r][w.c], w.blue) << w.r << "," << w.c;
+        EXPECT_FLOAT_EQ(w.b->work_weight[w.r][w.c], w.weight) << w.r << "," << w.c;
+        EXPECT_FLOAT_EQ(w.b->channels[0][w.r][w.c], 0.8f * w.weight) << w.r << "," << w.c;
+        EXPECT_FLOAT_EQ(w.b->channels[2][w.r][w.c], 0.4f * w.weight) << w.r << "," << w.c;
     }
-    b.flush();
-    EXPECT_FLOAT_EQ(b.coverage[6][6], 0.5f);
-    EXPECT_FLOAT_EQ(b.coverage[12][12], 1.0f);
-    // Fewer than 9 rows: nothing is normalised.
-    Canvas narrow(8, 20);
-    HyPixelBuffer& small = narrow.buffer;
-    const double col[3] = {2.0, 2.0, 2.0};
-    small.accumulate(4, 10, col, 1.0, 0.5);
-    HySurfaceOptics::normalise_work(small);
-    EXPECT_FLOAT_EQ(small.work_weight[4][10], 0.5f);
 }
 
 TEST(SurfaceOptics, PixelPointFindsTheGridPointAndItsNormal)
@@ -124,7 +112,6 @@ TEST(SurfaceOptics, PixelPointFindsTheGridPointAndItsNormal)
             g.heights[j * 16 + i] = float(0.5 * (i - 8) - 0.25 * (j - 8));
     HySurfaceOptics optics(surface_params(&g));
     HyViewGeometry v = make_view({"v", 0.0, 0.0, 10.0, kPi, 0.0, 0.0, 60.0, 8, 8});
-    // Screen triangle with grid corners (1, 1), (3, 1), (1, 3).
     // Screen triangle with grid corners (1, 1), (3, 1), (1, 3), and a pixel piece inside it.
     auto vtx = [](double x, double y, int col, int row) {
         return HySliceVertex{x, y, 0, col, row, nullptr, nullptr, nullptr};
@@ -160,47 +147,31 @@ TEST(SurfaceOptics, PixelPointFindsTheGridPointAndItsNormal)
 TEST(SurfaceOptics, SeaOpticsHandsShadingAndProgressToTheScene)
 {
     HyGridMulti sea(32, 32, 1.0, 1.0, 16, 16, 4.0, 4.0);
-    ShadingSpy spy;
     double transmission[2] = {1.0, 0.5};
     HySurfaceOceanContext ctx;
-    ctx.scene = &spy;
     ctx.upwelling_g = 0.125;
     ctx.transmission_r = ctx.transmission_g = ctx.transmission_b = transmission;
     const HyViewGeometry above = make_view({"a", 0.5, 0.5, 12.0, kPi / 2 + 0.3, 0.4, 0.0, 60.0, 48, 32});
-    {
-        HySurfaceOceanOptics optics(surface_params(&sea), ctx);
-        EXPECT_EQ(draw(optics, above), 1);
-        EXPECT_GT(spy.above, 0);
-        EXPECT_EQ(spy.below, 0);
-        EXPECT_EQ(spy.seen_upwelling, 0.125);
-        EXPECT_GT(spy.reports, 2);
-        EXPECT_GT(spy.last, 0.0);
-        EXPECT_LE(spy.last, 1.0);
-    }
-    // Under the water the other routine shades.
     const HyViewGeometry below = make_view({"b", 0.5, 0.5, -3.0, kPi / 2 - 0.3, 0.4, 0.0, 60.0, 48, 32});
-    {
-        ShadingSpy spy2;
-        ctx.scene = &spy2;
-        HySurfaceOceanOptics optics(surface_params(&sea, 300.0, 32.0, 0), ctx);
-        EXPECT_EQ(draw(optics, below), -1);
-        EXPECT_GT(spy2.below, 0);
-        EXPECT_EQ(spy2.above, 0);
-    }
-    // A progress hook that says stop ends the walk: less is drawn.
-    {
-        ShadingSpy full, stop;
-        stop.stop_after = 5;
-        ctx.scene = &full;
-        HySurfaceOceanOptics a(surface_params(&sea), ctx);
-        double cover_full = 0.0, cover_stop = 0.0;
-        draw(a, above, &cover_full);
-        ctx.scene = &stop;
-        HySurfaceOceanOptics b(surface_params(&sea), ctx);
-        draw(b, above, &cover_stop);
-        EXPECT_EQ(stop.reports, 5);
-        EXPECT_LT(cover_stop, cover_full);
-    }
+    // Above the water one routine shades, under it the other; a progress hook that says stop ends the
+    // walk, and less is drawn.
+    ShadingSpy up, down, stop;
+    stop.stop_after = 5;
+    double cover_full = 0.0, cover_stop = 0.0;
+    auto run = [&](ShadingSpy& spy, const HyViewGeometry& v, int to_horizon, double* cover) {
+        ctx.scene = &spy;
+        HySurfaceOceanOptics optics(surface_params(&sea, 300.0, 32.0, to_horizon), ctx);
+        return draw(optics, v, cover);
+    };
+    EXPECT_EQ(run(up, above, 1, &cover_full), 1);
+    EXPECT_EQ(run(down, below, 0, nullptr), -1);
+    run(stop, above, 1, &cover_stop);
+    EXPECT_TRUE(up.above > 0 && up.below == 0 && down.below > 0 && down.above == 0);
+    EXPECT_EQ(up.seen_upwelling, 0.125);
+    EXPECT_GT(up.reports, 2);
+    EXPECT_TRUE(up.last > 0.0 && up.last <= 1.0);
+    EXPECT_EQ(stop.reports, 5);
+    EXPECT_LT(cover_stop, cover_full);
     // An eye above the waves looking up draws nothing.
     HyGrid waves(32, 32, 1.0, 1.0);
     waves.heights[5] = 2.0f;
@@ -249,25 +220,13 @@ TEST(SurfaceOptics, BadInputNeitherCrashesNorOverruns)
         testing::internal::GetCapturedStderr();
         EXPECT_TRUE(side == 1 || side == -1);
     }
-}
-
-TEST(SurfaceOptics, RidgelineArraysThatCannotBeHadEndTheDraw)
-{
-    HyGrid sea(16, 16, 1.0, 1.0);
+    // The slicer itself may be had, its first ridgeline array may not: the draw ends.
     HySurfaceOptics optics(surface_params(&sea));
-    const HyViewGeometry view = make_view({"v", 0.5, 0.5, 5.0, kPi / 2 + 0.2, 0.0, 0.0, 60.0, 16, 12});
-    Canvas canvas(12, 16);
-    // The slicer object itself may be had; its first ridgeline array may not.
-    int side;
-    std::string err;
-    {
-        render_test::AllocationBudget one_block(1);
-        testing::internal::CaptureStderr();
-        side = optics.draw_surface(view, canvas.buffer);
-        err = testing::internal::GetCapturedStderr();
-    }
-    EXPECT_EQ(side, 0);
-    EXPECT_NE(err.find("unable to allocate ridgeline array 1 "), std::string::npos);
+    Canvas canvas(30, 40);
+    render_test::AllocationBudget one_block(1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(optics.draw_surface(make_view(cases[0].v), canvas.buffer), 0);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("unable to allocate ridgeline array 1 "), std::string::npos);
 }
 
 TEST(SurfaceOptics, CurvedEarthLowersTheHorizon)
@@ -286,29 +245,21 @@ TEST(SurfaceOptics, CurvedEarthLowersTheHorizon)
     HySurfaceOptics plain(surface_params(&flat));
     EXPECT_EQ(plain.horizon_dip(eye, 0.3), 0.0);
     // The water ends where rays fall below the horizontal by the dip (about 4 pixels here), not at the
-    // horizontal: pixels well under that line are covered, pixels above the horizontal are not.
+    // horizontal.
     const HyViewGeometry view = make_view({"curved", 0.5, 0.5, 50.0, kPi / 2 + 0.02, 0.3, 0.0, 30.0, 64, 48});
     Canvas canvas(48, 64);
     HyPixelBuffer& buffer = canvas.buffer;
     testing::internal::CaptureStderr();
     ASSERT_EQ(optics.draw_surface(view, buffer), 1);
     testing::internal::GetCapturedStderr();
-    const double per_pixel = view.row_step; // image-plane units per row near the centre
     int checked = 0;
     for (int iy = 0; iy < 48; ++iy)
         for (int ix = 0; ix < 64; ++ix) {
             double d[3];
             view.subpixel_direction(iy + 0.5, ix + 0.5, d[0], d[1], d[2]);
-            const double elevation = std::asin(d[2]);
-            if (elevation < -dip - 2.5 * per_pixel) {
-                EXPECT_NEAR(buffer.coverage[iy][ix], 1.0f, 1e-3) << ix << " " << iy;
-                ++checked;
-            } else if (elevation > 1.5 * per_pixel) {
-                EXPECT_EQ(buffer.coverage[iy][ix], 0.0f) << ix << " " << iy;
-                ++checked;
-            } else if (elevation > -dip + 1.5 * per_pixel && elevation < -1.5 * per_pixel) {
-                // Between the dipped horizon and the horizontal: sky.
-                EXPECT_EQ(buffer.coverage[iy][ix], 0.0f) << ix << " " << iy;
+            const double e = (std::asin(d[2]) + dip) / view.row_step; // rows above the dipped horizon
+            if (e < -2.5 || e > 1.5) {
+                EXPECT_NEAR(buffer.coverage[iy][ix], e < 0 ? 1.0 : 0.0, e < 0 ? 1e-3 : 0.0) << ix << " " << iy;
                 ++checked;
             }
         }

@@ -101,20 +101,31 @@ void expect_window(const HyRenderData_Camera& cam, const std::array<std::uint32_
 
 } // namespace
 
-TEST(Camera, OrientationIsTheProductOfThreeAxisRotations)
+TEST(Camera, OrientationIsTheProductOfThreeAxisRotationsAndCentresTheViewAxis)
 {
     for (const Pose& p : kPoses) {
-        HyViewGeometry v;
-        v.set_orientation(p.a, p.b, p.c);
+        HyRenderData_Camera one = make_camera(1, 1, 0.8, p), odd = make_camera(9, 7, 0.8, p),
+                            even = make_camera(8, 6, 0.8, p);
+        const HyViewGeometry& v = even.view();
         const M3 expected = mul(mul(rz(p.b), ry(p.a)), rz(p.c));
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j) {
                 EXPECT_NEAR(v.R[i][j], expected[i][j], 1e-15);
                 EXPECT_EQ(v.Rt[i][j], v.R[j][i]);
             }
-        // The view axis is the zenith angle a at azimuth b.
-        const V3 want = {std::cos(p.b) * std::sin(p.a), std::sin(p.b) * std::sin(p.a), std::cos(p.a)};
-        expect_near(axis(v), want, 1e-15);
+        // The view axis is the zenith angle a at azimuth b. A one-pixel image looks exactly along it, odd
+        // sizes put the middle pixel on it, even sizes straddle it by half a step.
+        const V3 ax = {std::cos(p.b) * std::sin(p.a), std::sin(p.b) * std::sin(p.a), std::cos(p.a)};
+        expect_near(axis(v), ax, 1e-15);
+        EXPECT_EQ(pixel(one.view(), 0, 0), axis(one.view()));
+        expect_near(pixel(odd.view(), 3, 4), ax, 1e-15);
+        EXPECT_LT(dot(pixel(v, 3, 4), ax), 1.0 - 1e-6);
+        // The sub-pixel form at r + 0.5 is the pixel centre; the ray starts at the eye.
+        double ray[6];
+        v.subpixel_ray(2.5, 5.5, ray);
+        const V3 d = pixel(v, 2, 5);
+        EXPECT_EQ((std::array<double, 6>{ray[0], ray[1], ray[2], ray[3], ray[4], ray[5]}),
+                  (std::array<double, 6>{3.0, -4.0, 12.0, d[0], d[1], d[2]}));
     }
     // Looking east at the horizon: row 0 is the bottom of the picture, column 0 the north side.
     HyRenderData_Camera cam = make_camera(64, 48, 1.0, {kPi / 2, 0.0, 0.0}, 0, 0, 0);
@@ -124,27 +135,6 @@ TEST(Camera, OrientationIsTheProductOfThreeAxisRotations)
     EXPECT_GT(pixel(v, 24, 0)[1], 0.0);
     EXPECT_LT(pixel(v, 24, 63)[1], 0.0);
     EXPECT_GT(pixel(v, 24, 0)[0], 0.8); // towards east
-}
-
-TEST(Camera, PixelCentresAndTheViewAxis)
-{
-    for (const Pose& p : kPoses) {
-        // A one-pixel image looks exactly along the view axis; odd sizes put the middle pixel on it,
-        // even sizes straddle it by half a step.
-        HyRenderData_Camera one = make_camera(1, 1, 0.8, p), odd = make_camera(9, 7, 0.8, p),
-                            even = make_camera(8, 6, 0.8, p);
-        const V3 ax = axis(one.view());
-        EXPECT_EQ(pixel(one.view(), 0, 0), ax);
-        expect_near(pixel(odd.view(), 3, 4), ax, 1e-15);
-        const HyViewGeometry& v = even.view();
-        EXPECT_LT(dot(pixel(v, 3, 4), ax), 1.0 - 1e-6);
-        // The sub-pixel form at r + 0.5 is the pixel centre; the ray starts at the eye.
-        double ray[6];
-        v.subpixel_ray(2.5, 5.5, ray);
-        const V3 d = pixel(v, 2, 5);
-        EXPECT_EQ((std::array<double, 6>{ray[0], ray[1], ray[2], ray[3], ray[4], ray[5]}),
-                  (std::array<double, 6>{3.0, -4.0, 12.0, d[0], d[1], d[2]}));
-    }
 }
 
 TEST(Camera, ProjectionInvertsSubpixelDirections)
@@ -187,10 +177,7 @@ TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
         expect_window(cam, {100u, 299u, 50u, 149u, 200u, 100u});
         // Window pixel (r, c) is full-image pixel (r + first row, c + first column).
         const HyViewGeometry& w = cam.view();
-        EXPECT_EQ(w.rows, 100);
-        EXPECT_EQ(w.columns, 200);
-        EXPECT_NEAR(w.row_step, before.row_step, 1e-15);
-        EXPECT_NEAR(w.column_step, before.column_step, 1e-15);
+        EXPECT_TRUE(w.rows == 100 && w.columns == 200);
         for (int r = 0; r < 100; r += 9)
             for (int c = 0; c < 200; c += 13) {
                 const V3 b = pixel(before, r + 50, c + 100);
@@ -200,8 +187,7 @@ TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
                 ASSERT_EQ(w.project_point(along(w, b, 50).data(), ir, ic), 1);
                 EXPECT_EQ(ir, r);
                 EXPECT_EQ(ic, c);
-                // The lens function agrees: the same codes land 50 rows and 100 columns further in the
-                // full image.
+                // The lens function agrees: the same codes land 50 rows, 100 columns further in the full image.
                 double ec, ac, wr, wc, fr, fc;
                 w.direction_code(along(w, b, 1).data(), 0.25, ec, ac);
                 ASSERT_EQ(w.project_direction_code(ec, ac, 0.25, wr, wc), 1);
@@ -349,18 +335,16 @@ TEST(Camera, ZenithRangeOfTheWindowCorners)
     double lo, hi;
     for (double b : {0.0, 1.3, -2.9}) {
         // At the horizon without roll the corners sit at +-V / |(V, H, 1)| in z.
-        HyRenderData_Camera cam = make_camera(320, 200, 1.2, {kPi / 2, b, 0.0});
-        const double H = cam.view().cmax, V = cam.view().rmax;
-        cam.view().zenith_range(lo, hi);
-        const double expected = std::acos(V / std::sqrt(V * V + H * H + 1));
+        const HyViewGeometry v = make_camera(320, 200, 1.2, {kPi / 2, b, 0.0}).view();
+        v.zenith_range(lo, hi);
+        const double expected = std::acos(v.rmax / std::hypot(v.rmax, v.cmax, 1.0));
         EXPECT_NEAR(lo, expected, 1e-12);
         EXPECT_NEAR(hi, kPi - expected, 1e-12);
     }
     // Straight down every corner is equally far from the nadir.
-    HyRenderData_Camera down = make_camera(320, 200, 1.2, {kPi, 0.4, 0.2});
-    down.view().zenith_range(lo, hi);
-    const double H = down.view().cmax, V = down.view().rmax;
-    EXPECT_NEAR(lo, kPi - std::atan(std::sqrt(H * H + V * V)), 1e-12);
+    const HyViewGeometry down = make_camera(320, 200, 1.2, {kPi, 0.4, 0.2}).view();
+    down.zenith_range(lo, hi);
+    EXPECT_NEAR(lo, kPi - std::atan(std::hypot(down.cmax, down.rmax)), 1e-12);
     EXPECT_NEAR(hi, lo, 1e-12);
     // Every ray of the window lies between the two.
     HyRenderData_Camera cam = make_camera(64, 48, 1.5, kPoses[3]);

@@ -16,7 +16,6 @@
 #include "tests/render/render_test_support.h"
 
 using optics_test::normalise;
-using optics_test::simpson;
 using render_test::AllocationBudget;
 
 namespace {
@@ -190,20 +189,16 @@ TEST(OceanOptics, WaterTypesAndExplicitColour)
     EXPECT_NEAR(HyOceanOptics::water_type_reflectance(2, 0.39), 0.071, 1e-7);
 
     // Type 0 keeps what it is given; an unknown type has no colour and a 10 m length.
-    p.water_type = 0;
     p.water_color[2] = 0.4;
     p.attenuation_length[2] = 11;
-    HyOceanOptics o0(p);
-    o0.get_water_color(&r, &g, &b);
-    EXPECT_EQ(b, 0.4);
-    o0.get_attenuation_length(&r, &g, &b);
-    EXPECT_EQ(b, 11);
-    p.water_type = 9;
-    HyOceanOptics o9(p);
-    o9.get_water_color(&r, &g, &b);
-    EXPECT_EQ(r + g + b, 0.0);
-    o9.get_attenuation_length(&r, &g, &b);
-    EXPECT_NEAR(r, 10.0, 1e-12);
+    for (int type : {0, 9}) {
+        p.water_type = type;
+        HyOceanOptics(p).get_water_color(&r, &g, &b);
+        EXPECT_EQ(b, type ? 0.0 : 0.4);
+        EXPECT_EQ(r + g, type ? 0.0 : p.water_color[0] + p.water_color[1]);
+        HyOceanOptics(p).get_attenuation_length(&r, &g, &b);
+        EXPECT_NEAR(b, type ? 10.0 : 11.0, 1e-12);
+    }
 }
 
 TEST(OceanOptics, SlopeStatistics)
@@ -289,16 +284,9 @@ TEST(OceanOptics, ReflectAndRefractInvariants)
 TEST(OceanOptics, StandardNormalTable)
 {
     const float* phi = hy_standard_normal_table();
-    // Independent oracle: Simpson integration of the Gaussian density from -9.
-    auto density = [](double t) { return std::exp(-t * t / 2) / std::sqrt(2 * M_PI); };
     for (int i = 0; i < kHyStandardNormalCount; ++i) {
-        const double x = (i - 400) / 100.0;
-        EXPECT_NEAR(phi[i], 0.5 * std::erfc(-x / std::sqrt(2.0)), 1e-7) << i;
-        EXPECT_NEAR(double(phi[i]) + double(phi[800 - i]), 1.0, 2e-7);
+        EXPECT_NEAR(phi[i], 0.5 * std::erfc(-(i - 400) / 100.0 / std::sqrt(2.0)), 1e-7) << i;
         EXPECT_GE(phi[i], phi[std::max(i - 1, 0)]);
-        if (i % 50 == 0) {
-            EXPECT_NEAR(phi[i], simpson(density, -9.0, x), 1e-7) << i;
-        }
     }
     EXPECT_FLOAT_EQ(phi[400], 0.5f);
 }
@@ -395,21 +383,17 @@ TEST(OceanOptics, BadInputIsDefined)
 
 TEST(OceanOptics, MissingTableIsAResultNotACrash)
 {
-    // Made without memory, the object lives on without its table.
+    // Made without memory, the object lives on without its table; one that cannot be made is null.
     std::optional<HyOceanOptics> o;
-    {
-        AllocationBudget refuse_all(0);
-        o.emplace();
-    }
+    AllocationBudget refuse_all(0);
+    o.emplace();
+    EXPECT_EQ(new HyOceanOptics, nullptr);
     EXPECT_EQ(o->table(), nullptr);
     EXPECT_EQ(o->set_parameters(HyOceanOpticsParams()), 0);
     EXPECT_EQ(o->prepare_slope_table(), 0);
     const double d[3] = {0, 0.6, -0.8};
     EXPECT_EQ(reflectance(*o, kUp, d, 1)[0], 1.0);
     EXPECT_EQ(glitter(*o, kUp, d, d, 1)[0], 0.0);
-    // An object that cannot be made at all is a null pointer.
-    AllocationBudget refuse_all(0);
-    EXPECT_EQ(new HyOceanOptics, nullptr);
 }
 
 } // namespace

@@ -127,39 +127,22 @@ TEST(Slices, InterpolationAlongAPolylineSearchesFromTheHint)
     EXPECT_NE(out.find("Interp Error"), std::string::npos);
 }
 
-TEST(Slices, ClippingKeepsExactAreas)
+TEST(Slices, HalfPlanesSplitAreasExactlyAndSmallPoolsAreReported)
 {
-    // A unit-area-preserving check: a random convex polygon cut into pixel strips and squares sums
-    // back to its own area, and each square piece never exceeds 1.
+    // The strips and squares of pixel pieces are checked by the surface's exact coverage; here the two
+    // sides of a random line split a random triangle's area.
     std::mt19937 rng(3);
     std::uniform_real_distribution<double> u(-3.0, 9.0);
     for (int trial = 0; trial < 200; ++trial) {
-        HySliceVertex tri[3];
+        HySliceVertex tri[3], left[16], right[16];
         for (auto& v : tri)
             v = sv(u(rng), u(rng));
-        const double whole = std::fabs(hy_polygon_area(tri, 3));
-        double sum = 0.0;
-        HySliceVertex strip[4 * HY_MAX_POINTS], piece[4 * HY_MAX_POINTS];
-        for (int iy = -4; iy < 10; ++iy) {
-            const int ns = hy_clip_strip(tri, 3, 1, iy, iy + 1, strip, 4 * HY_MAX_POINTS);
-            ASSERT_GE(ns, 0);
-            for (int ix = -4; ix < 10; ++ix) {
-                const int np = hy_clip_strip(strip, ns, 0, ix, ix + 1, piece, 4 * HY_MAX_POINTS);
-                ASSERT_GE(np, 0);
-                const double a = std::fabs(hy_polygon_area(piece, np));
-                ASSERT_LE(a, 1.0 + 1e-12);
-                sum += a;
-            }
-        }
-        EXPECT_NEAR(sum, whole, 1e-9 * (1 + whole));
-        // Half-plane clipping splits the area in two complementary parts.
-        HySliceVertex left[16], right[16];
-        const int nl = hy_clip_half_plane(tri, 3, 0.3, -1.0, 2.0, 5.0, 1.0, left, 16);
-        const int nr = hy_clip_half_plane(tri, 3, 0.3, -1.0, 2.0, 5.0, -1.0, right, 16);
+        const double whole = std::fabs(hy_polygon_area(tri, 3)), x0 = u(rng), y0 = u(rng);
+        const int nl = hy_clip_half_plane(tri, 3, x0, y0, 2.0, 5.0, 1.0, left, 16);
+        const int nr = hy_clip_half_plane(tri, 3, x0, y0, 2.0, 5.0, -1.0, right, 16);
         EXPECT_NEAR(std::fabs(hy_polygon_area(left, nl)) + std::fabs(hy_polygon_area(right, nr)), whole,
                     1e-9 * (1 + whole));
     }
-    // A pool too small is reported, not overrun.
     const HySliceVertex sq[4] = {sv(0, 0), sv(4, 0), sv(4, 4), sv(0, 4)};
     HySliceVertex small[2];
     EXPECT_EQ(hy_clip_strip(sq, 4, 0, 1, 2, small, 2), -1);
@@ -174,15 +157,12 @@ TEST(Slices, RowsMapToDoublingSteps)
     HySurfaceOptics optics(p);
     const int want[][3] = {{0, 0, 1},   {8, 8, 1},   {9, 10, 2},  {10, 12, 2}, {11, 14, 2},
                            {12, 16, 2}, {13, 20, 4}, {16, 32, 4}, {17, 40, 8}};
-    for (const auto& w : want) {
-        int d, s;
-        double blend;
-        optics.row_distance(w[0], d, s, blend);
-        EXPECT_EQ(d, w[1]) << "row " << w[0];
-        EXPECT_EQ(s, w[2]) << "row " << w[0];
-    }
     int d, s;
     double blend;
+    for (const auto& w : want) {
+        optics.row_distance(w[0], d, s, blend);
+        EXPECT_TRUE(d == w[1] && s == w[2]) << "row " << w[0] << ": " << d << " " << s;
+    }
     optics.row_distance(15, d, s, blend); // k = 6: q = 1, m = 2
     EXPECT_DOUBLE_EQ(blend, 0.5);
     // The inverse: the first row whose distance exceeds the given one.

@@ -1,7 +1,8 @@
 // Ridgeline pieces of the slicer: the envelope merge (property test against a direct evaluation of
 // both polylines), interpolation along a polyline, the segment search, half-plane clipping with exact
 // areas, the row mapping with its inverse, the ring walk with its transition heights, raising and
-// resetting the ridgeline, and the cut of a partly hidden triangle in the picture.
+// resetting the ridgeline. The cut of partly hidden triangles in the picture is left to the exact coverage
+// of the surface optics.
 #include "ocean/HyGrid.h"
 #include "optics/HySlices.h"
 #include "optics/HySurfaceOptics.h"
@@ -346,50 +347,4 @@ TEST(Slices, OutlinesRaiseTheRidgelineOrResetItBesideItsSpan)
     EXPECT_NE(testing::internal::GetCapturedStderr().find("ridge array too small "), std::string::npos);
     EXPECT_NE(testing::internal::GetCapturedStdout().find("Array Error"), std::string::npos);
     EXPECT_EQ(sl.ridge_count, 2);
-}
-
-TEST(Slices, PartlyHiddenTrianglesAreCutInThePictureAlongTheDrawnEdge)
-{
-    // A ridgeline through two ground points: in the picture its edge is the straight image of the
-    // ground segment between them, and the visible part of a triangle straddling it is the part of the
-    // triangle's image beyond that line.
-    ClipRig rig;
-    Slices& sl = *rig.slices;
-    sl.clip_in_image = 1;
-    const HyViewGeometry& v = rig.view;
-    auto code = [&](double x, double y, int id) {
-        double e, a;
-        const double p[3] = {x, y, 0.0};
-        v.direction_code(p, v.b, e, a);
-        return HyRidgePoint{a, e, id, id, id};
-    };
-    auto pixel = [&](double x, double y) {
-        double r, c;
-        EXPECT_TRUE(v.project_point_fractional(x, y, 0.0, r, c));
-        return surface_test::Pt{c, r};
-    };
-    const HyRidgePoint a = code(20.0, -6.0, 1), b = code(20.0, 6.0, 2);
-    const HyRidgePoint& right = a.x > b.x ? a : b;
-    const HyRidgePoint& left = a.x > b.x ? b : a;
-    rig.set_ridge({{1e8, -1e8, 0, 0, 0}, right, left, {-1e8, -1e8, 0, 0, 0}});
-    const double corners[3][2] = {{15.0, -2.0}, {25.0, 0.5}, {16.0, 2.5}};
-    HySliceVertex tri[3];
-    std::vector<surface_test::Pt> img;
-    for (int k = 0; k < 3; ++k) {
-        const HyRidgePoint c = code(corners[k][0], corners[k][1], 10 + k);
-        tri[k] = HySliceVertex{c.x, c.y, c.id, c.col, c.row, nullptr, nullptr, nullptr};
-        img.push_back(pixel(corners[k][0], corners[k][1]));
-    }
-    ASSERT_EQ(sl.clip_triangle(tri), 1);
-    ASSERT_TRUE(sl.visible_in_image_);
-    // Keep the side of the edge's image that holds the far corner.
-    const surface_test::Pt pa = pixel(20.0, -6.0), pb = pixel(20.0, 6.0);
-    const double ex = pb.x - pa.x, ey = pb.y - pa.y;
-    const double far = ex * (img[1].y - pa.y) - ey * (img[1].x - pa.x);
-    const double sg = far > 0 ? 1.0 : -1.0;
-    const double want =
-        surface_test::area(surface_test::clip(img, -sg * ey, sg * ex, sg * (ey * pa.x - ex * pa.y)));
-    ASSERT_GT(want, 1.0);
-    EXPECT_LT(want, surface_test::area(img) - 1.0);
-    EXPECT_NEAR(std::fabs(hy_polygon_area(sl.visible_, sl.visible_count_)), want, 1e-9 * want);
 }

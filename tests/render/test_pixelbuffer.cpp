@@ -50,45 +50,28 @@ TEST(PixelBuffer, AccumulateGathersNearerOverFartherWithinOnePixel)
 {
     Canvas rig(1, 2);
     HyPixelBuffer& b = rig.buffer;
-    // First piece: taken as it is.
-    put(b, 0, 0, 0.3, 100.0, 0.5);
-    EXPECT_FLOAT_EQ(b.work_weight[0][0], 0.5f);
-    EXPECT_FLOAT_EQ(b.work_depth[0][0], 100.0f);
-    EXPECT_FLOAT_EQ(b.channels[0][0][0], 0.15f);
-    // Farther piece that fits: weights add, depth is the weighted mean.
-    put(b, 0, 0, 0.2, 200.0, 0.25);
-    EXPECT_FLOAT_EQ(b.work_weight[0][0], 0.75f);
-    EXPECT_FLOAT_EQ(b.work_depth[0][0], float((0.25 * 200 + 0.5 * 100) / 0.75));
-    EXPECT_FLOAT_EQ(b.channels[1][0][0], 0.2f);
-    // Farther piece that overfills: only the open quarter of it counts, the pixel is full.
-    const float D = b.work_depth[0][0];
-    put(b, 0, 0, 1.0, 400.0, 0.5);
-    EXPECT_FLOAT_EQ(b.work_weight[0][0], 1.0f);
-    EXPECT_FLOAT_EQ(b.channels[2][0][0], float(0.2 + (0.25 / 0.5) * 0.5));
-    EXPECT_FLOAT_EQ(b.work_depth[0][0], float(0.25 * 400 + 0.75 * D));
-    // Farther piece on a full pixel: dropped.
-    put(b, 0, 0, 1.0, 500.0, 0.5);
-    EXPECT_FLOAT_EQ(b.work_weight[0][0], 1.0f);
-    EXPECT_FLOAT_EQ(b.channels[2][0][0], 0.45f);
-    // Nearer piece on a full pixel: it takes its share in front, the rest is scaled down.
-    const float D2 = b.work_depth[0][0];
-    put(b, 0, 0, 0.8, 50.0, 0.2);
-    EXPECT_FLOAT_EQ(b.work_weight[0][0], 1.0f);
-    EXPECT_FLOAT_EQ(b.channels[0][0][0], float(0.16 + 0.8 * 0.45));
-    EXPECT_FLOAT_EQ(b.work_depth[0][0], float(0.8 * D2 + 0.2 * 50.0));
-
-    // Nearer piece below full weight: it simply adds; the other pixel is untouched.
-    put(b, 0, 1, 0.5, 300.0, 0.4);
-    put(b, 0, 1, 0.1, 100.0, 0.3);
-    EXPECT_FLOAT_EQ(b.work_weight[0][1], 0.7f);
-    EXPECT_FLOAT_EQ(b.work_depth[0][1], float((300.0 * 0.4 + 100.0 * 0.3) / 0.7));
-    EXPECT_FLOAT_EQ(b.channels[0][0][1], float(0.2 + 0.03));
-    // Nearer piece that overfills a partly covered pixel: what was gathered shrinks to the open share.
-    const float D3 = b.work_depth[0][1];
-    put(b, 0, 1, 1.0, 20.0, 0.5);
-    EXPECT_FLOAT_EQ(b.work_weight[0][1], 1.0f);
-    EXPECT_FLOAT_EQ(b.channels[0][0][1], float(0.5 + (0.5 / 0.7) * 0.23));
-    EXPECT_FLOAT_EQ(b.work_depth[0][1], float(0.5 * D3 + 0.5 * 20.0));
+    // Each piece (pixel, grey value, squared distance, weight) and the pixel's weight, depth and grey after it.
+    const double D = (0.25 * 200 + 0.5 * 100) / 0.75, D2 = 0.25 * 400 + 0.75 * D, D3 = (300 * 0.4 + 100 * 0.3) / 0.7;
+    const struct {
+        int c;
+        double v, d, w, weight, depth, grey;
+    } steps[] = {
+        {0, 0.3, 100.0, 0.5, 0.5, 100.0, 0.15},          // first piece: taken as it is
+        {0, 0.2, 200.0, 0.25, 0.75, D, 0.2},             // farther, fits: weights add, depth the mean
+        {0, 1.0, 400.0, 0.5, 1.0, D2, 0.2 + 0.25},       // farther, overfills: its open quarter counts
+        {0, 1.0, 500.0, 0.5, 1.0, D2, 0.45},             // farther on a full pixel: dropped
+        {0, 0.8, 50.0, 0.2, 1.0, 0.8 * D2 + 10.0, 0.16 + 0.8 * 0.45}, // nearer on a full pixel: in front
+        {1, 0.5, 300.0, 0.4, 0.4, 300.0, 0.2},           // the other pixel is untouched so far
+        {1, 0.1, 100.0, 0.3, 0.7, D3, 0.23},             // nearer below full weight: simply adds
+        {1, 1.0, 20.0, 0.5, 1.0, 0.5 * D3 + 10.0, 0.5 + (0.5 / 0.7) * 0.23}, // overfills: the rest shrinks
+    };
+    for (const auto& s : steps) {
+        put(b, 0, s.c, s.v, s.d, s.w);
+        EXPECT_FLOAT_EQ(b.work_weight[0][s.c], float(s.weight)) << &s - steps;
+        EXPECT_FLOAT_EQ(b.work_depth[0][s.c], float(s.depth)) << &s - steps;
+        for (int k = 0; k < 3; ++k)
+            EXPECT_FLOAT_EQ(b.channels[k][0][s.c], float(s.grey)) << &s - steps;
+    }
 }
 
 TEST(PixelBuffer, FlushLaysWorkInFrontOrBehindAndClearsIt)

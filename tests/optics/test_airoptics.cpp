@@ -109,37 +109,30 @@ TEST(AirOptics, TransmittanceFollowsOpticalDepth)
 {
     HyAirOpticsParams p = clear_only();
     p.air_base_height = -10.0;
-    HyAirFlatOptics air(p);
-    const double pos[3] = {5, 5, 80.0}, east[3] = {1, 0, 0}, up[3] = {0.6, 0.0, 0.8};
-    const double down[3] = {std::sqrt(0.75), 0.0, -0.5};
-    // Horizontal ray at 90 m above the base, 3 km long: tau = c rho(h) L / H. To the top of the air:
-    // the whole column above the start, stretched by 1/dz. A downward ray without a limit stops at the
-    // air base: 90 m of height at dz = -0.5 is 180 m.
-    const Rgb level = trans(air, pos, east, 3000.0), top = trans(air, pos, up, -1.0);
-    const Rgb to_base = trans(air, pos, down, -1.0), base = trans(air, pos, down, 180.0);
+    HyAirFlatOptics air(p), hz(haze_only());
+    const double pos[3] = {5, 5, 80.0}, up[3] = {0.6, 0.0, 0.8}, down[3] = {std::sqrt(0.75), 0.0, -0.5};
+    // To the top of the air: the whole column above the start (90 m above the base), stretched by 1/dz.
+    // A downward ray without a limit stops at the air base: 90 m of height at dz = -0.5 is 180 m.
+    const Rgb top = trans(air, pos, up, -1.0), to_base = trans(air, pos, down, -1.0);
+    const Rgb base = trans(air, pos, down, 180.0);
     for (int k = 0; k < 3; ++k) {
-        const double c = air.clear_air_coefficient(k);
-        EXPECT_NEAR(level[k], std::exp(-c * std::exp(-90.0 / 8000.0) * 3000.0 / 8000.0), 1e-12);
-        EXPECT_NEAR(top[k], std::exp(-c * std::exp(-90.0 / 8000.0) / 0.8), 1e-12);
+        EXPECT_NEAR(top[k], std::exp(-air.clear_air_coefficient(k) * std::exp(-90.0 / 8000.0) / 0.8), 1e-12);
         EXPECT_NEAR(to_base[k], base[k], 1e-12);
     }
-    // Slanted rays against a numerical integral of the density along the path.
-    for (double dz : {-0.05, 0.0005, 0.3, 0.9}) {
+    // Level and slanted rays, through clear air and through haze (its base at 0, its own scale height),
+    // against a numerical integral of the density along the path.
+    for (double dz : {-0.05, 0.0, 0.0005, 0.3, 0.9}) {
         const double dir[3] = {std::sqrt(1 - dz * dz), 0.0, dz};
         const double len = (dz < 0) ? 1500.0 : 20000.0;
-        const Rgb t = trans(air, pos, dir, len);
-        const double depth =
-            simpson([&](double s) { return std::exp(-(90.0 + s * dz) / 8000.0) / 8000.0; }, 0, len);
-        for (int k = 0; k < 3; ++k)
-            EXPECT_NEAR(std::log(t[k]), -air.clear_air_coefficient(k) * depth, 1e-9) << dz;
+        auto depth = [&](double h0, double hs) {
+            return simpson([&](double s) { return std::exp(-(h0 + s * dz) / hs) / hs; }, 0, len);
+        };
+        const Rgb t = trans(air, pos, dir, len), th = trans(hz, pos, dir, len);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(std::log(t[k]), -air.clear_air_coefficient(k) * depth(90.0, 8000.0), 1e-9) << dz;
+            EXPECT_NEAR(std::log(th[k]), -hz.haze_coefficient(k) * depth(80.0, 400.0), 1e-9) << dz;
+        }
     }
-    // Haze alone: the haze coefficients with the haze scale height.
-    HyAirFlatOptics hz(haze_only());
-    const double p0[3] = {0, 0, 50.0};
-    const Rgb t = trans(hz, p0, east, 2000.0);
-    for (int k = 0; k < 3; ++k)
-        EXPECT_NEAR(t[k], std::exp(-hz.haze_coefficient(k) * std::exp(-50.0 / 400.0) * 2000.0 / 400.0),
-                    1e-12);
 }
 
 TEST(AirOptics, RayDistanceRules)
@@ -307,8 +300,7 @@ TEST(AirOptics, LightDisc)
     const double r = std::acos(1.0 - 10.0 * 6.76e-5 / (2 * M_PI));
     const double in[3] = {std::cos(20 * kDeg + 0.99 * r), 0.0, std::sin(20 * kDeg + 0.99 * r)};
     const double out[3] = {std::cos(20 * kDeg + 1.01 * r), 0.0, std::sin(20 * kDeg + 1.01 * r)};
-    EXPECT_TRUE(air.in_light_disc(1.0, at_sun, light, 1.0));
-    EXPECT_TRUE(air.in_light_disc(1.0, in, light, 1.0));
+    EXPECT_TRUE(air.in_light_disc(1.0, at_sun, light, 1.0) && air.in_light_disc(1.0, in, light, 1.0));
     EXPECT_FALSE(air.in_light_disc(1.0, out, light, 1.0));
     EXPECT_TRUE(air.in_light_disc(1.0, out, light, 1.1)); // a larger factor widens the disc
 
@@ -325,10 +317,10 @@ TEST(AirOptics, LightDisc)
     EXPECT_NEAR(std::max(d[0], std::max(d[1], d[2])), 10.0, 1e-12);
     EXPECT_NEAR(d[0] / d[2], t[0] / t[2], 1e-12);
     // Outside the disc, or on a ray that does not escape, there is no disc.
-    air.light_disc_radiance(pos, out, -1.0, light, 0.5, 1.0, &d[0], &d[1], &d[2]);
-    EXPECT_EQ(sum(d), 0.0);
-    air.light_disc_radiance(pos, at_sun, 500.0, light, 0.5, 1.0, &d[0], &d[1], &d[2]);
-    EXPECT_EQ(sum(d), 0.0);
+    for (const auto& [dir, limit] : {std::pair(out, -1.0), std::pair(at_sun, 500.0)}) {
+        air.light_disc_radiance(pos, dir, limit, light, 0.5, 1.0, &d[0], &d[1], &d[2]);
+        EXPECT_EQ(sum(d), 0.0);
+    }
 }
 
 TEST(AirOptics, BadInputIsDefined)

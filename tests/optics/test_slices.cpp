@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -185,27 +186,22 @@ namespace {
 struct ClipRig {
     HyGrid sea{16, 16, 1.0, 1.0};
     HySurfaceOpticsParams params;
-    HySurfaceOptics* optics = nullptr;
-    Slices* slices = nullptr;
+    std::unique_ptr<HySurfaceOptics> optics;
+    std::unique_ptr<Slices> slices;
     HyViewGeometry view;
     explicit ClipRig(double a = 1.7, double z = 5.0)
     {
         params.height_source = &sea;
         params.max_distance = 100.0;
         params.double_distance = 16.0;
-        optics = new HySurfaceOptics(params);
+        optics.reset(new HySurfaceOptics(params));
         view.set_position(0.5, 0.5, z);
         view.set_orientation(a, 0.0, 0.0);
         view.set_size(64, 48);
         view.set_fields_of_view(1.0, 0.8);
-        slices = new Slices(&sea, optics, view, 1);
+        slices.reset(new Slices(&sea, optics.get(), view, 1));
         slices->clip_in_image = 0; // the rules themselves, in angular codes
         EXPECT_EQ(slices->allocate(), 1);
-    }
-    ~ClipRig()
-    {
-        delete slices;
-        delete optics;
     }
     void set_ridge(const std::vector<HyRidgePoint>& pts)
     {
@@ -329,14 +325,12 @@ TEST(Slices, OutlinesRaiseTheRidgelineOrResetItBesideItsSpan)
     int hint = 0;
     EXPECT_DOUBLE_EQ(HyInterp_help8(5.0, sl.ridge1, sl.ridge_count, &hint), 6.0);
     EXPECT_LT(HyInterp_help8(20.0, sl.ridge1, sl.ridge_count, &hint), -1e7);
-    EXPECT_EQ(sl.ridge1[0].x, 1e8);
-    EXPECT_EQ(sl.ridge1[sl.ridge_count - 1].x, -1e8);
+    EXPECT_TRUE(sl.ridge1[0].x == 1e8 && sl.ridge1[sl.ridge_count - 1].x == -1e8);
     // An outline wholly beside the ridgeline's span levels it at 0.
     const HyRidgePoint beside[] = {{3e8, 9, 0, 0, 0}, {2e8, 9, 0, 0, 0}};
     sl.merge_outline(beside, 2);
     ASSERT_EQ(sl.ridge_count, 2);
-    EXPECT_EQ(sl.ridge1[0].y, 0.0);
-    EXPECT_EQ(sl.ridge1[1].y, 0.0);
+    EXPECT_TRUE(sl.ridge1[0].y == 0.0 && sl.ridge1[1].y == 0.0);
     // One too long for the ridgeline arrays is reported and leaves the ridgeline alone.
     std::vector<HyRidgePoint> long_outline;
     for (int k = 0; k < 4 * sl.n; ++k)

@@ -189,30 +189,28 @@ TEST(SurfaceOptics, BadInputNeitherCrashesNorOverruns)
     spiky.heights[20 * 64 + 40] = 100.0f; // a 100 m spike
     const double down = kPi / 2;
     struct Case {
-        const char* name;
         HyGrid* grid;
         ViewSetup v;
-        double max_distance;
-        double double_distance;
+        double max_distance, double_distance;
     } cases[] = {
-        {"at_sea_level", &sea, {"", 0.5, 0.5, 0.0, down + 0.2, 0.3, 0.0, 60.0, 40, 30}, 300.0, 32.0},
-        {"at_sea_level_level", &sea, {"", 0.0, 0.0, 0.0, down, 0.0, 0.0, 60.0, 40, 30}, 300.0, 32.0},
-        {"grid_edge", &sea, {"", 32.0, 32.0, 5.0, down + 0.3, 1.0, 0.1, 60.0, 40, 30}, 300.0, 32.0},
-        {"far_outside", &sea, {"", 1.0e6, -3.0e6, 20.0, down + 0.2, 2.0, 0.0, 60.0, 40, 30}, 300.0, 32.0},
-        {"one_by_one", &sea, {"", 0.5, 0.5, 5.0, down + 0.4, 0.0, 0.0, 60.0, 1, 1}, 300.0, 32.0},
-        {"one_row", &sea, {"", 0.5, 0.5, 5.0, down + 0.2, 0.0, 0.0, 60.0, 64, 1}, 300.0, 32.0},
-        {"one_column", &sea, {"", 0.5, 0.5, 5.0, down + 0.2, 0.0, 0.0, 60.0, 1, 48}, 300.0, 32.0},
-        {"fov_1", &sea, {"", 0.5, 0.5, 5.0, down + 0.05, 0.7, 0.0, 1.0, 40, 30}, 3000.0, 32.0},
-        {"fov_175", &sea, {"", 0.5, 0.5, 5.0, down + 0.1, -0.7, 0.2, 175.0, 64, 36}, 1000.0, 32.0},
-        {"fov_175_down", &sea, {"", 0.5, 0.5, 5.0, kPi, 0.2, 0.0, 175.0, 64, 36}, 1000.0, 32.0},
-        {"spike_outside", &spiky, {"", 0.5, 0.5, 8.0, down + 0.1, 0.5, 0.0, 70.0, 48, 32}, 500.0, 32.0},
-        {"spike_down", &spiky, {"", 8.5, -11.5, 30.0, kPi - 0.2, 0.5, 0.3, 90.0, 48, 32}, 500.0, 32.0},
-        {"spike_inside", &spiky, {"", 8.2, -11.7, 50.0, down + 0.3, 0.5, 0.0, 90.0, 48, 32}, 500.0, 32.0},
-        {"no_fine_rings", &sea, {"", 0.5, 0.5, 5.0, down + 0.2, 0.0, 0.0, 60.0, 40, 30}, 200.0, 0.5},
-        {"tiny_distances", &sea, {"", 0.5, 0.5, 5.0, down + 0.2, 0.0, 0.0, 60.0, 40, 30}, 0.0, 0.0},
+        {&sea, {"at_sea_level", 0.5, 0.5, 0.0, down + 0.2, 0.3, 0.0, 60.0, 40, 30}, 300.0, 32.0},
+        {&sea, {"at_sea_level_level", 0.0, 0.0, 0.0, down, 0.0, 0.0, 60.0, 40, 30}, 300.0, 32.0},
+        {&sea, {"grid_edge", 32.0, 32.0, 5.0, down + 0.3, 1.0, 0.1, 60.0, 40, 30}, 300.0, 32.0},
+        {&sea, {"far_outside", 1.0e6, -3.0e6, 20.0, down + 0.2, 2.0, 0.0, 60.0, 40, 30}, 300.0, 32.0},
+        {&sea, {"one_by_one", 0.5, 0.5, 5.0, down + 0.4, 0.0, 0.0, 60.0, 1, 1}, 300.0, 32.0},
+        {&sea, {"one_row", 0.5, 0.5, 5.0, down + 0.2, 0.0, 0.0, 60.0, 64, 1}, 300.0, 32.0},
+        {&sea, {"one_column", 0.5, 0.5, 5.0, down + 0.2, 0.0, 0.0, 60.0, 1, 48}, 300.0, 32.0},
+        {&sea, {"fov_1", 0.5, 0.5, 5.0, down + 0.05, 0.7, 0.0, 1.0, 40, 30}, 3000.0, 32.0},
+        {&sea, {"fov_175", 0.5, 0.5, 5.0, down + 0.1, -0.7, 0.2, 175.0, 64, 36}, 1000.0, 32.0},
+        {&sea, {"fov_175_down", 0.5, 0.5, 5.0, kPi, 0.2, 0.0, 175.0, 64, 36}, 1000.0, 32.0},
+        {&spiky, {"spike_outside", 0.5, 0.5, 8.0, down + 0.1, 0.5, 0.0, 70.0, 48, 32}, 500.0, 32.0},
+        {&spiky, {"spike_down", 8.5, -11.5, 30.0, kPi - 0.2, 0.5, 0.3, 90.0, 48, 32}, 500.0, 32.0},
+        {&spiky, {"spike_inside", 8.2, -11.7, 50.0, down + 0.3, 0.5, 0.0, 90.0, 48, 32}, 500.0, 32.0},
+        {&sea, {"no_fine_rings", 0.5, 0.5, 5.0, down + 0.2, 0.0, 0.0, 60.0, 40, 30}, 200.0, 0.5},
+        {&sea, {"tiny_distances", 0.5, 0.5, 5.0, down + 0.2, 0.0, 0.0, 60.0, 40, 30}, 0.0, 0.0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.v.name);
         const HyViewGeometry view = make_view(c.v);
         HySurfaceOptics optics(surface_params(c.grid, c.max_distance, c.double_distance, 1));
         testing::internal::CaptureStderr();

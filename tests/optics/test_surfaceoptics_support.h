@@ -35,8 +35,7 @@ inline HyViewGeometry make_view(const ViewSetup& v)
     g.set_orientation(v.a, v.b, v.c);
     g.set_size(v.columns, v.rows);
     const double h = v.hfov_deg * kPi / 180.0;
-    const double vert = 2.0 * std::atan(std::tan(h / 2.0) * v.rows / v.columns);
-    g.set_fields_of_view(h, vert);
+    g.set_fields_of_view(h, 2.0 * std::atan(std::tan(h / 2.0) * v.rows / v.columns));
     return g;
 }
 
@@ -94,16 +93,12 @@ inline std::vector<Pt> pixel_square(int ix, int iy)
     return {{double(ix), double(iy)}, {ix + 1.0, double(iy)}, {ix + 1.0, iy + 1.0}, {double(ix), iy + 1.0}};
 }
 
-// Fraction of pixel (ix, iy) whose rays point below the horizontal: the horizon is the straight line
-// where the camera-space direction (-yr, -xc, 1) has no world z.
+// Fraction of pixel (ix, iy) whose rays point below the horizontal: the world z of the camera-space
+// direction (-yr, -xc, 1), with yr = rmin + row * rs and xc = cmin + col * cs, is linear in the pixel.
 inline double below_horizon_fraction(const HyViewGeometry& v, int ix, int iy)
 {
-    // world dz = R20 (-yr) + R21 (-xc) + R22 with yr = rmin + row * rs, xc = cmin + col * cs.
-    const double ca = -v.R[2][1] * v.column_step;
-    const double cb = -v.R[2][0] * v.row_step;
-    const double cc = -v.R[2][0] * v.rmin - v.R[2][1] * v.cmin + v.R[2][2];
-    // Keep dz < 0: -(dz) >= 0.
-    return area(clip(pixel_square(ix, iy), -ca, -cb, -cc));
+    return area(clip(pixel_square(ix, iy), v.R[2][1] * v.column_step, v.R[2][0] * v.row_step,
+                     v.R[2][0] * v.rmin + v.R[2][1] * v.cmin - v.R[2][2]));
 }
 
 // Image of a convex polygon lying on the plane z = zp (world points), cut to the part in front of the

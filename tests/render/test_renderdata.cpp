@@ -19,8 +19,7 @@ TEST(RenderData, TextureFlagGridQueryAndTypeCodes)
     Hy2DTextureGroup *above = group, *below = nullptr;
     ocean.get_texture_above(above);
     ocean.get_texture_below(below);
-    EXPECT_EQ(above, nullptr);
-    EXPECT_EQ(below, group);
+    EXPECT_TRUE(above == nullptr && below == group);
     ocean.set_texture_on(nullptr);
     EXPECT_EQ(ocean.get_textures_present(), 1u);
     ocean.set_textures_present(0);
@@ -36,7 +35,7 @@ TEST(RenderData, TextureFlagGridQueryAndTypeCodes)
     HyOceanSurface surface;
     ocean.set_surface(&surface);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(ocean.get_grid(grid), 0);
+    EXPECT_EQ(ocean.get_grid(grid), 0); // a surface without waves has no grid
     testing::internal::GetCapturedStderr();
     HyPrimaryWaves_data p;
     p.size = 16;
@@ -46,14 +45,12 @@ TEST(RenderData, TextureFlagGridQueryAndTypeCodes)
 
     const auto before = hymem::heap_bytes();
     {
-        std::unique_ptr<HyRenderData> records[4] = {
-            std::unique_ptr<HyRenderData>(new HyRenderData_Air), std::unique_ptr<HyRenderData>(new HyRenderData_Ocean),
-            std::unique_ptr<HyRenderData>(new HyRenderData_Light), std::unique_ptr<HyRenderData>(new HyRenderData_Camera)};
+        const std::unique_ptr<HyRenderData> records[4] = {std::unique_ptr<HyRenderData>(new HyRenderData_Air),
+            std::unique_ptr<HyRenderData>(new HyRenderData_Ocean), std::unique_ptr<HyRenderData>(new HyRenderData_Light),
+            std::unique_ptr<HyRenderData>(new HyRenderData_Camera)};
         const std::uint32_t types[4] = {1, 3, 100, 200};
-        for (int k = 0; k < 4; ++k) {
-            EXPECT_EQ(hymem::block_tag(records[k].get()), hymem::kHeapTag);
-            EXPECT_EQ(records[k]->type, types[k]);
-        }
+        for (int k = 0; k < 4; ++k)
+            EXPECT_TRUE(hymem::block_tag(records[k].get()) == hymem::kHeapTag && records[k]->type == types[k]) << k;
     } // deleted through the base: every byte goes back
     EXPECT_EQ(hymem::heap_bytes(), before);
     render_test::AllocationBudget refuse_all(0);

@@ -81,8 +81,7 @@ TEST(Slices, EnvelopeIsTheUpperEnvelopeInDecreasingX)
                                         out.data(), int(out.size()));
         ASSERT_GE(n, 2);
         out.resize(std::size_t(n));
-        EXPECT_EQ(out.front().x, 1e8);
-        EXPECT_EQ(out.back().x, -1e8);
+        EXPECT_TRUE(out.front().x == 1e8 && out.back().x == -1e8);
         for (int k = 0; k + 1 < n; ++k)
             ASSERT_GE(out[k].x, out[k + 1].x) << "trial " << trial << " at " << k;
         // At every vertex of either input, and between them, the envelope is the higher of the two.
@@ -122,10 +121,9 @@ TEST(Slices, InterpolationAlongAPolylineSearchesFromTheHint)
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
     EXPECT_EQ(HyInterp_help8(1.0, p, 1, &hint), 0.0);
-    const std::string err = testing::internal::GetCapturedStderr();
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(err.find("Error: Interpolating into 1 points in HyInterp_help8"), std::string::npos);
-    EXPECT_NE(out.find("Interp Error"), std::string::npos);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Error: Interpolating into 1 points in HyInterp_help8"),
+              std::string::npos);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("Interp Error"), std::string::npos);
 }
 
 TEST(Slices, HalfPlanesSplitAreasExactlyAndSmallPoolsAreReported)
@@ -224,11 +222,8 @@ TEST(Slices, TrianglesAreClippedAgainstTheRidgeline)
     // A ridgeline above the whole triangle hides it.
     rig.set_ridge({{1e8, 20, 0, 0, 0}, {-1e8, 20, 0, 0, 0}});
     EXPECT_EQ(rig.slices->clip_triangle(tri), 0);
-    // A level ridgeline at half height leaves the top quarter of the area.
-    rig.set_ridge({{1e8, 5, 0, 0, 0}, {-1e8, 5, 0, 0, 0}});
-    ASSERT_EQ(rig.slices->clip_triangle(tri), 1);
-    EXPECT_NEAR(std::fabs(hy_polygon_area(rig.slices->visible_, rig.slices->visible_count_)), 12.5, 1e-9);
-    // A ridgeline with a spike through the middle leaves two separate pieces: their area is still exact.
+    // A level ridgeline at half height with a spike through the middle leaves two separate pieces of the
+    // top quarter: their area is still exact.
     rig.set_ridge(
         {{1e8, 5, 0, 0, 0}, {15.5, 5, 0, 0, 0}, {15, 100, 0, 0, 0}, {14.5, 5, 0, 0, 0}, {-1e8, 5, 0, 0, 0}});
     ASSERT_EQ(rig.slices->clip_triangle(tri), 1);

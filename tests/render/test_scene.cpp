@@ -169,15 +169,13 @@ TEST(Scene, TextureWaterEndsInASquareAroundTheEye)
             const double dx = t * v[0], dy = t * v[1];
             const bool water = std::fabs(dx) < 30.0 && std::fabs(dy) < 30.0;
             const std::size_t i = rig.at(r, c);
-            EXPECT_EQ(rig.planes.alpha[i], water ? 1.0f : 0.0f) << r << "," << c;
-            EXPECT_EQ(rig.planes.red[i] > 0.0f, water) << r << "," << c;
+            EXPECT_TRUE(rig.planes.alpha[i] == (water ? 1.0f : 0.0f) && (rig.planes.red[i] > 0.0f) == water) << r << "," << c;
             (water ? inside : outside) += 1;
             // Corners of the square lie beyond the inscribed circle: a circle would miss them.
             if (water && std::hypot(dx, dy) > 31.0)
                 ++inside;
         }
-    EXPECT_GT(inside, 500);
-    EXPECT_GT(outside, 500);
+    EXPECT_TRUE(inside > 500 && outside > 500);
 }
 
 // Under water looking down: the deep water's upwelling colour, exactly, in every pixel.
@@ -268,15 +266,10 @@ TEST(Scene, LightTrackingMarksOnlyPixelsNearTheLight)
             rig.direction(r, c, v);
             const double angle = std::acos(std::min(1.0, v[0] * toward[0] + v[1] * toward[1] + v[2] * toward[2]));
             const bool white = rig.planes.red[rig.at(r, c)] == 1.0f;
-            if (angle < 1.95 * m) {
-                EXPECT_TRUE(white) << r << "," << c;
-            } else if (angle > 2.05 * m) {
-                EXPECT_FALSE(white) << r << "," << c;
-            }
+            EXPECT_TRUE((angle >= 1.95 * m && angle <= 2.05 * m) || white == (angle < 1.95 * m)) << r << "," << c;
             marked += white;
         }
-    EXPECT_GE(marked, 9);
-    EXPECT_LE(marked, 21);
+    EXPECT_TRUE(marked >= 9 && marked <= 21) << marked;
 }
 
 // A stop request ends a row-by-row path at the end of that row with result 0, leaves later rows as

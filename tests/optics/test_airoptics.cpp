@@ -84,8 +84,9 @@ TEST(AirOptics, ClearAirCoefficientsAreBandAverages)
 }
 
 // Haze from visibility and diffusivity; tinted extinction scales the coefficients (not below 0.1) and
-// makes the in-scatter white.
-TEST(AirOptics, HazeCoefficients)
+// makes the in-scatter white. With clear air as well, only haze in-scatter shows on a ray that stops in
+// the air, and the escaping ray also sees the clear sky above the haze.
+TEST(AirOptics, HazeCoefficientsAndHazeWithClearAir)
 {
     HyAirOpticsParams h = haze_only();
     h.haze_color[0] = 0.9;
@@ -103,6 +104,17 @@ TEST(AirOptics, HazeCoefficients)
     EXPECT_NEAR(t.haze_coefficient(1), 0.5 * a.haze_coefficient(1), 1e-15);
     EXPECT_NEAR(t.haze_coefficient(2), 0.1 * a.haze_coefficient(2), 1e-15);
     EXPECT_EQ(t.haze_color(2), 1.0);
+
+    const double pos[3] = {0, 0, 20.0}, light[3] = {std::cos(30 * kDeg), 0.0, -std::sin(30 * kDeg)};
+    const double down[3] = {0.8, 0.0, -0.6}, up[3] = {0.9, 0.3, std::sqrt(1 - 0.81 - 0.09)};
+    HyAirOpticsParams both = haze_only();
+    both.clear_air_on = 1;
+    HyAirFlatOptics ch(both), haze(haze_only());
+    EXPECT_EQ(ch.air_mode(), HyAirFlatOptics::kClearAirAndHaze);
+    const Rgb x = sky(ch, pos, down, 30.0, light);
+    EXPECT_GT(x[0], 0.0);
+    EXPECT_EQ(x, sky(haze, pos, down, 30.0, light));
+    EXPECT_GT(sky(ch, pos, up, -1.0, light)[2], sky(haze, pos, up, -1.0, light)[2]);
 }
 
 TEST(AirOptics, TransmittanceFollowsOpticalDepth)
@@ -175,22 +187,6 @@ TEST(AirOptics, RayDistanceRules)
                 HyAirFlatOptics::optical_path_factor(8000.0, 0.3, x * 1.0001, false), 1e-6);
     EXPECT_DOUBLE_EQ(HyAirFlatOptics::optical_path_factor(8000.0, 0.25, 0.0, true), 4.0);
     EXPECT_DOUBLE_EQ(HyAirFlatOptics::optical_path_factor(8000.0, 0.0, 0.0, true), HyAirFlatOptics::kUnbounded);
-}
-
-// Clear air and haze together: only haze in-scatter shows on a ray that stops in the air, and the
-// escaping ray also sees the clear sky above the haze.
-TEST(AirOptics, ClearAirAndHazeTogether)
-{
-    const double pos[3] = {0, 0, 20.0}, light[3] = {std::cos(30 * kDeg), 0.0, -std::sin(30 * kDeg)};
-    const double down[3] = {0.8, 0.0, -0.6}, up[3] = {0.9, 0.3, std::sqrt(1 - 0.81 - 0.09)};
-    HyAirOpticsParams both = haze_only();
-    both.clear_air_on = 1;
-    HyAirFlatOptics ch(both), haze(haze_only());
-    EXPECT_EQ(ch.air_mode(), HyAirFlatOptics::kClearAirAndHaze);
-    const Rgb x = sky(ch, pos, down, 30.0, light);
-    EXPECT_GT(x[0], 0.0);
-    EXPECT_EQ(x, sky(haze, pos, down, 30.0, light));
-    EXPECT_GT(sky(ch, pos, up, -1.0, light)[2], sky(haze, pos, up, -1.0, light)[2]);
 }
 
 // Single scattering along a ray through an exponential layer, integrated numerically: light reaches each

@@ -311,19 +311,14 @@ TEST(Scene, RegistriesKeepOrderRefuseWhenFullAndNeverReuseIds)
     HyRenderData_Camera cams[11];
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(scene.add_camera(&cams[i]), 1);
-    EXPECT_EQ(scene.add_camera(&cams[10]), 0);
-    EXPECT_EQ(cams[10].get_id(), 0u);
-    EXPECT_EQ(scene.remove_camera(&cams[4]), 1);
-    EXPECT_EQ(scene.remove_camera(&cams[4]), 0);
-    EXPECT_EQ(scene.camera_count, 9);
-    EXPECT_EQ(scene.cameras[4], &cams[5]);
-    EXPECT_EQ(scene.add_camera(&cams[4]), 1);
-    EXPECT_EQ(cams[4].get_id(), 11u);
-    const std::uint32_t four = 4;
-    EXPECT_EQ(scene.set_render_mode(four), 0);
-    EXPECT_EQ(scene.set_render_what(four), 0);
-    EXPECT_EQ(scene.get_render_mode(), HyRenderScene::kModeTexture);
-    EXPECT_EQ(scene.get_render_what(), HyRenderScene::kWhatWater);
+    EXPECT_TRUE(scene.add_camera(&cams[10]) == 0 && cams[10].get_id() == 0u);
+    EXPECT_TRUE(scene.remove_camera(&cams[4]) == 1 && scene.remove_camera(&cams[4]) == 0);
+    EXPECT_TRUE(scene.camera_count == 9 && scene.cameras[4] == &cams[5]);
+    EXPECT_TRUE(scene.add_camera(&cams[4]) == 1 && cams[4].get_id() == 11u);
+    const std::uint32_t four = 4; // neither a mode nor a choice of what to render: refused, unchanged
+    EXPECT_TRUE(scene.set_render_mode(four) == 0 && scene.set_render_what(four) == 0);
+    EXPECT_TRUE(scene.get_render_mode() == HyRenderScene::kModeTexture &&
+                scene.get_render_what() == HyRenderScene::kWhatWater);
 }
 
 TEST(RenderData, TextureFlagGridQueryAndTypeCodes)

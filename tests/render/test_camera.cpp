@@ -468,8 +468,7 @@ TEST(Camera, GammaDoesNotDependOnTheThreadCount)
             results[k].insert(results[k].end(), green.begin(), green.end());
             results[k].insert(results[k].end(), blue.begin(), blue.end());
         }
-        const std::size_t bytes = results[0].size() * sizeof(float);
-        EXPECT_EQ(std::memcmp(results[0].data(), results[1].data(), bytes), 0) << gamma;
+        EXPECT_EQ(std::memcmp(results[0].data(), results[1].data(), results[0].size() * sizeof(float)), 0) << gamma;
     }
     hyplat::HyThreadPool::set_process_threads(0);
 }

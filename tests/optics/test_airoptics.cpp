@@ -160,15 +160,18 @@ TEST(AirOptics, RayDistanceRules)
         double z, dz, limit;
         bool air;
         double start, distance;
-    } cases[] = {{-30.0, -0.8, -1.0, false, 0, 0}, {-30.0, 0.8, 20.0, false, 0, 0},
-                 {-30.0, 0.8, 125.0, true, 0.0, 100.0}, {-30.0, 0.8, -1.0, true, 0.0, HyAirFlatOptics::kUnbounded},
-                 {30.0, -0.5, 50.0, true, 40.0, 50.0}, {30.0, -0.5, 500.0, true, 40.0, 80.0},
-                 {30.0, 0.5, 500.0, true, 40.0, 500.0}};
+    } cases[] = {
+        {-30.0, -0.8, -1.0, false, 0, 0},      {-30.0, 0.8, 20.0, false, 0, 0},
+        {-30.0, 0.8, 125.0, true, 0.0, 100.0}, {-30.0, 0.8, -1.0, true, 0.0, HyAirFlatOptics::kUnbounded},
+        {30.0, -0.5, 50.0, true, 40.0, 50.0},  {30.0, -0.5, 500.0, true, 40.0, 80.0},
+        {30.0, 0.5, 500.0, true, 40.0, 500.0}};
     for (const auto& c : cases) {
         double h = -1, d = -1;
         bool unb = false;
-        ASSERT_EQ(air.ray_distance(c.z, c.dz, c.limit, &h, &d, &unb), c.air) << c.z << " " << c.dz << " " << c.limit;
-        EXPECT_TRUE(!c.air || (h == c.start && std::fabs(d - c.distance) < 1e-12 && unb == (c.limit < 0))) << d;
+        ASSERT_EQ(air.ray_distance(c.z, c.dz, c.limit, &h, &d, &unb), c.air)
+            << c.z << " " << c.dz << " " << c.limit;
+        EXPECT_TRUE(!c.air || (h == c.start && std::fabs(d - c.distance) < 1e-12 && unb == (c.limit < 0)))
+            << d;
     }
     const double below[3] = {0, 0, -30.0}, at_base[3] = {0, 0, -10.0};
     const double down[3] = {0.6, 0, -0.8}, level[3] = {1, 0, 0}, up[3] = {0.6, 0, 0.8};
@@ -186,7 +189,8 @@ TEST(AirOptics, RayDistanceRules)
     EXPECT_NEAR(HyAirFlatOptics::optical_path_factor(8000.0, 0.3, x * 0.9999, false),
                 HyAirFlatOptics::optical_path_factor(8000.0, 0.3, x * 1.0001, false), 1e-6);
     EXPECT_DOUBLE_EQ(HyAirFlatOptics::optical_path_factor(8000.0, 0.25, 0.0, true), 4.0);
-    EXPECT_DOUBLE_EQ(HyAirFlatOptics::optical_path_factor(8000.0, 0.0, 0.0, true), HyAirFlatOptics::kUnbounded);
+    EXPECT_DOUBLE_EQ(HyAirFlatOptics::optical_path_factor(8000.0, 0.0, 0.0, true),
+                     HyAirFlatOptics::kUnbounded);
 }
 
 // Single scattering along a ray through an exponential layer, integrated numerically: light reaches each

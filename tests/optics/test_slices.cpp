@@ -121,8 +121,9 @@ TEST(Slices, InterpolationAlongAPolylineSearchesFromTheHint)
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
     EXPECT_EQ(HyInterp_help8(1.0, p, 1, &hint), 0.0);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("Error: Interpolating into 1 points in HyInterp_help8"),
-              std::string::npos);
+    EXPECT_NE(
+        testing::internal::GetCapturedStderr().find("Error: Interpolating into 1 points in HyInterp_help8"),
+        std::string::npos);
     EXPECT_NE(testing::internal::GetCapturedStdout().find("Interp Error"), std::string::npos);
 }
 
@@ -285,7 +286,8 @@ TEST(Slices, RingsWalkTheirSidesCounterClockwise)
         const int i = walk[k][0], j = walk[k][1];
         // Ids count 100 cells to the maximum distance; the elevation code is 1000 dz / distance.
         EXPECT_TRUE(p[k].col == i && p[k].row == j && p[k].id == 100 * i + j) << k;
-        EXPECT_NEAR(p[k].y, -20000.0 / std::sqrt((i - 0.5) * (i - 0.5) + (j - 0.5) * (j - 0.5) + 400.0), 1e-3) << k;
+        EXPECT_NEAR(p[k].y, -20000.0 / std::sqrt((i - 0.5) * (i - 0.5) + (j - 0.5) * (j - 0.5) + 400.0), 1e-3)
+            << k;
         turns += k > 0 && p[k].x > p[k - 1].x;
     }
     EXPECT_EQ(turns, 1) << "x falls along the walk except across the seam behind the eye";

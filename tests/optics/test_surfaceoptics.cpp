@@ -103,7 +103,8 @@ TEST(SurfaceOptics, NormalisationFillsCracksInsideWaterOnly)
         HyPixelBuffer* b;
         int r, c;
         float weight;
-    } want[] = {{&b, 6, 6, 0.5f}, {&b, 12, 12, 1.0f}, {&b, 12, 9, 0.05f}, {&b, 2, 10, 0.5f}, {&n, 4, 10, 0.5f}};
+    } want[] = {
+        {&b, 6, 6, 0.5f}, {&b, 12, 12, 1.0f}, {&b, 12, 9, 0.05f}, {&b, 2, 10, 0.5f}, {&n, 4, 10, 0.5f}};
     for (const auto& w : want) {
         EXPECT_FLOAT_EQ(w.b->work_weight[w.r][w.c], w.weight) << w.r << "," << w.c;
         EXPECT_FLOAT_EQ(w.b->channels[0][w.r][w.c], 0.8f * w.weight) << w.r << "," << w.c;
@@ -232,7 +233,8 @@ TEST(SurfaceOptics, BadInputNeitherCrashesNorOverruns)
     render_test::AllocationBudget one_block(1);
     testing::internal::CaptureStderr();
     EXPECT_EQ(optics.draw_surface(make_view(cases[0].v), canvas.buffer), 0);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("unable to allocate ridgeline array 1 "), std::string::npos);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("unable to allocate ridgeline array 1 "),
+              std::string::npos);
 }
 
 TEST(SurfaceOptics, CurvedEarthLowersTheHorizon)
@@ -289,10 +291,11 @@ std::vector<double> expected_coverage(const HyViewGeometry& v, const HySurfaceOp
     int D, s;
     double blend;
     optics.row_distance(optics.row_for_distance(double(optics.max_cells - 1)), D, s, blend);
-    const double ci = std::trunc(v.x / optics.step) * optics.step, cj = std::trunc(v.y / optics.step) * optics.step;
+    const double ci = std::trunc(v.x / optics.step) * optics.step,
+                 cj = std::trunc(v.y / optics.step) * optics.step;
     const double h = D * optics.step;
-    const std::vector<Pt> img =
-        project_ground_polygon(v, {{ci - h, cj - h}, {ci + h, cj - h}, {ci + h, cj + h}, {ci - h, cj + h}}, 0.0);
+    const std::vector<Pt> img = project_ground_polygon(
+        v, {{ci - h, cj - h}, {ci + h, cj - h}, {ci + h, cj + h}, {ci - h, cj + h}}, 0.0);
     return per_pixel(v, [&](int ix, int iy) { return pixel_in_polygon(img, ix, iy); });
 }
 
@@ -351,10 +354,11 @@ TEST(SurfaceOpticsCoverage, WavySeaBelowTheEyeCoversEverythingUnderTheHorizon)
         SummingOptics optics(surface_params(&sea, 2000.0, 32.0, 1));
         Canvas canvas(view.rows, view.columns);
         ASSERT_EQ(optics.walk_surface(view, canvas.buffer), 1);
-        const std::vector<double> e = per_pixel(view, [&](int x, int y) { return below_horizon_fraction(view, x, y); });
+        const std::vector<double> e =
+            per_pixel(view, [&](int x, int y) { return below_horizon_fraction(view, x, y); });
         EXPECT_LE(*std::max_element(optics.sum.begin(), optics.sum.end()), 1.0 + 1e-3);
-        expect_coverage(e, [&](int x, int y) { return optics.sum[std::size_t(y) * view.columns + x]; }, view.columns,
-                        {1e-2, 1e-2, 1e-2});
+        expect_coverage(e, [&](int x, int y) { return optics.sum[std::size_t(y) * view.columns + x]; },
+                        view.columns, {1e-2, 1e-2, 1e-2});
         expect_canvas(e, canvas, view.columns, {1e-2, 0.0, 1e-2});
     }
 }
@@ -377,8 +381,8 @@ double profile(double x, double height)
 class RecordingOptics : public HySurfaceOptics {
 public:
     using HySurfaceOptics::HySurfaceOptics;
-    void shade_point(const double point[3], const double normal[3], const HySurfaceView& view, double depth, int flag,
-                     double colour[3]) override
+    void shade_point(const double point[3], const double normal[3], const HySurfaceView& view, double depth,
+                     int flag, double colour[3]) override
     {
         points.push_back({point[0], point[1], point[2]});
         HySurfaceOptics::shade_point(point, normal, view, depth, flag, colour);
@@ -422,8 +426,9 @@ std::vector<float> check_scene(const ViewSetup& setup, double height, int to_hor
         // Below the skyline: right of (c0, r0) -> (c1, r1) when it runs towards +x.
         const double ex = c1 - c0, ey = r1 - r0, sg = ex >= 0 ? -1.0 : 1.0;
         const std::vector<double> e = per_pixel(view, [&](int ix, int iy) {
-            return height < setup.z ? below_horizon_fraction(view, ix, iy)
-                                    : area(clip(pixel_square(ix, iy), -sg * ey, sg * ex, sg * (ey * c0 - ex * r0)));
+            return height < setup.z
+                       ? below_horizon_fraction(view, ix, iy)
+                       : area(clip(pixel_square(ix, iy), -sg * ey, sg * ex, sg * (ey * c0 - ex * r0)));
         });
         const auto n = expect_canvas(e, canvas, view.columns, {1e-3, 1e-6, 1e-2});
         EXPECT_GT(n.first, 0);

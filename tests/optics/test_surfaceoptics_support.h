@@ -42,8 +42,8 @@ inline HyViewGeometry make_view(const ViewSetup& v)
 using render_test::Canvas;
 
 // The surface optics over `grid` with 1 m cells.
-inline HySurfaceOpticsParams surface_params(HyGrid* grid, double max_distance = 500.0, double double_distance = 32.0,
-                                           int to_horizon = 1)
+inline HySurfaceOpticsParams surface_params(HyGrid* grid, double max_distance = 500.0,
+                                            double double_distance = 32.0, int to_horizon = 1)
 {
     HySurfaceOpticsParams p;
     p.height_source = grid;
@@ -103,7 +103,8 @@ inline double below_horizon_fraction(const HyViewGeometry& v, int ix, int iy)
 
 // Image of a convex polygon lying on the plane z = zp (world points), cut to the part in front of the
 // eye, as a convex polygon in (column, row) pixel coordinates.
-inline std::vector<Pt> project_ground_polygon(const HyViewGeometry& v, const std::vector<Pt>& ground, double zp)
+inline std::vector<Pt> project_ground_polygon(const HyViewGeometry& v, const std::vector<Pt>& ground,
+                                              double zp)
 {
     // The camera-space depth is linear in the ground point: clip at a small positive depth first.
     const double(&d)[3] = v.Rt[2];
@@ -130,14 +131,14 @@ inline double pixel_in_polygon(const std::vector<Pt>& poly, int ix, int iy)
 class SummingOptics : public HySurfaceOptics {
 public:
     using HySurfaceOptics::HySurfaceOptics;
-    void draw_triangle(const HyImageInfo& info, const HySliceVertex* visible, int count, const HySliceVertex t[3],
-                       double pixel_size, int flag) override
+    void draw_triangle(const HyImageInfo& info, const HySliceVertex* visible, int count,
+                       const HySliceVertex t[3], double pixel_size, int flag) override
     {
         add(info, visible, count);
         HySurfaceOptics::draw_triangle(info, visible, count, t, pixel_size, flag);
     }
-    void draw_far_polygon(const HyImageInfo& info, const HySliceVertex* visible, int count, const HySliceVertex t[3],
-                          double pixel_size, int flag) override
+    void draw_far_polygon(const HyImageInfo& info, const HySliceVertex* visible, int count,
+                          const HySliceVertex t[3], double pixel_size, int flag) override
     {
         add(info, visible, count);
         HySurfaceOptics::draw_far_polygon(info, visible, count, t, pixel_size, flag);
@@ -177,7 +178,8 @@ std::vector<double> per_pixel(const HyViewGeometry& v, F f)
 // got(ix, iy) against the exact coverage `e` (row major): the worst covered, sky and edge pixels within
 // their bounds, naming the pixel that is not. Returns the numbers of covered and of sky pixels.
 template <class Got>
-std::pair<int, int> expect_coverage(const std::vector<double>& e, Got got, int columns, const double (&bound)[3])
+std::pair<int, int> expect_coverage(const std::vector<double>& e, Got got, int columns,
+                                    const double (&bound)[3])
 {
     double worst[3] = {0, 0, 0};
     int count[3] = {0, 0, 0}, at[3] = {-1, -1, -1};
@@ -190,7 +192,8 @@ std::pair<int, int> expect_coverage(const std::vector<double>& e, Got got, int c
     }
     const char* kind[3] = {"covered", "sky", "edge"};
     for (int k = 0; k < 3; ++k)
-        EXPECT_LE(worst[k], bound[k]) << kind[k] << " pixel (" << at[k] % columns << ", " << at[k] / columns << ")";
+        EXPECT_LE(worst[k], bound[k])
+            << kind[k] << " pixel (" << at[k] % columns << ", " << at[k] / columns << ")";
     return {count[0], count[1]};
 }
 

@@ -156,13 +156,15 @@ TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
                 int ir = -1, ic = -1;
                 ASSERT_EQ(w.project_point(along(w, b, 50).data(), ir, ic), 1);
                 EXPECT_TRUE(ir == r && ic == c);
-                // The lens function agrees: the same codes land 50 rows, 100 columns further in the full image.
+                // The lens function agrees: the same codes land 50 rows, 100 columns on in the full image.
                 double ec, ac, wr, wc, fr, fc;
                 w.direction_code(along(w, b, 1).data(), 0.25, ec, ac);
                 ASSERT_EQ(w.project_direction_code(ec, ac, 0.25, wr, wc), 1);
                 ASSERT_EQ(before.project_direction_code(ec, ac, 0.25, fr, fc), 1);
-                EXPECT_TRUE(std::fabs(wr - r - 0.5) < 1e-6 && std::fabs(fr - r - 50.5) < 1e-6) << wr << " " << fr;
-                EXPECT_TRUE(std::fabs(wc - c - 0.5) < 1e-6 && std::fabs(fc - c - 100.5) < 1e-6) << wc << " " << fc;
+                EXPECT_TRUE(std::fabs(wr - r - 0.5) < 1e-6 && std::fabs(fr - r - 50.5) < 1e-6)
+                    << wr << " " << fr;
+                EXPECT_TRUE(std::fabs(wc - c - 0.5) < 1e-6 && std::fabs(fc - c - 100.5) < 1e-6)
+                    << wc << " " << fc;
             }
         cam.clear_window();
         HyViewGeometry after;
@@ -199,9 +201,10 @@ TEST(Camera, BorderAndBehindTheEyeAreNotVisible)
     const HyViewGeometry& w = cam.view();
     const V3 ax = axis(w), side = {w.R[0][0], w.R[1][0], w.R[2][0]}; // side lies in the eye plane
     const V3 far_behind = along(w, ax, -1e6);
-    for (const V3& P : {along(w, ax, 0), along(w, side, 1), along(w, ax, -1),
-                        V3{far_behind[0] + 5 * side[0], far_behind[1] + 5 * side[1], far_behind[2] + 5 * side[2]},
-                        V3{std::nan(""), 0.0, 0.0}}) {
+    for (const V3& P :
+         {along(w, ax, 0), along(w, side, 1), along(w, ax, -1),
+          V3{far_behind[0] + 5 * side[0], far_behind[1] + 5 * side[1], far_behind[2] + 5 * side[2]},
+          V3{std::nan(""), 0.0, 0.0}}) {
         r = -77, c = -78, fr = -7.5, fc = -8.5;
         EXPECT_EQ(w.project_point(P.data(), r, c), 0);
         EXPECT_EQ(w.project_point_fractional(P.data(), fr, fc), 0);
@@ -232,7 +235,8 @@ TEST(Camera, DirectionCodesAndTheLensFunctionInvertEachOther)
                 const V3 d = subpixel(v, r, c), P = along(v, d, std::pow(10.0, 4.0 * u(rng)));
                 double ec, ac, fr = -1, fc = -1;
                 ASSERT_EQ(v.project_point_fractional(P.data(), fr, fc), 1);
-                EXPECT_TRUE(std::fabs(fr - r) < 1e-7 * 360 && std::fabs(fc - c) < 1e-7 * 640) << fr << " " << fc;
+                EXPECT_TRUE(std::fabs(fr - r) < 1e-7 * 360 && std::fabs(fc - c) < 1e-7 * 640)
+                    << fr << " " << fc;
                 v.direction_code(P.data(), off, ec, ac);
                 EXPECT_LE(std::fabs(ac), 3141.5926535 + 1e-9);
                 EXPECT_NEAR(ec, 1000 * d[2], 1e-9);
@@ -247,7 +251,8 @@ TEST(Camera, DirectionCodesAndTheLensFunctionInvertEachOther)
                 // (7.2e-6 code units off each); near the zenith or the nadir the azimuth is ill-conditioned:
                 // weigh it by the horizontal part.
                 const double turn = 6283.1853, da = ac - 1000.0 * (off - std::atan2(d[1], d[0]));
-                EXPECT_NEAR((da - turn * std::round(da / turn)) * std::hypot(d[0], d[1]), 0.0, 1e-6 + 7.2e-6 * wraps);
+                EXPECT_NEAR((da - turn * std::round(da / turn)) * std::hypot(d[0], d[1]), 0.0,
+                            1e-6 + 7.2e-6 * wraps);
             }
         }
         // A direction behind the camera has no pixel.
@@ -366,7 +371,8 @@ TEST(Camera, ToneOperationsTouchOnlyTheWindowsPlanes)
     constexpr int n = 6;
     const float sentinel = -123.0f;
     std::vector<float> red{-1.0f, 0.0f, 0.25f, 1.0f, 4.0f, std::nanf(""), sentinel},
-        green{0.2f, 0.4f, 0.6f, 0.8f, 1.0f, 0.3f, sentinel}, blue{9.0f, 16.0f, 0.0f, 1.0f, 0.0625f, 2.25f, sentinel},
+        green{0.2f, 0.4f, 0.6f, 0.8f, 1.0f, 0.3f, sentinel},
+        blue{9.0f, 16.0f, 0.0f, 1.0f, 0.0625f, 2.25f, sentinel},
         alpha{0.0f, 0.0005f, 0.001f, 0.5f, 1.0f, 0.25f, sentinel};
     cam.set_colour_planes(red.data(), green.data(), blue.data());
     cam.apply_gamma(0.5);
@@ -468,7 +474,8 @@ TEST(Camera, GammaDoesNotDependOnTheThreadCount)
             results[k].insert(results[k].end(), green.begin(), green.end());
             results[k].insert(results[k].end(), blue.begin(), blue.end());
         }
-        EXPECT_EQ(std::memcmp(results[0].data(), results[1].data(), results[0].size() * sizeof(float)), 0) << gamma;
+        EXPECT_EQ(std::memcmp(results[0].data(), results[1].data(), results[0].size() * sizeof(float)), 0)
+            << gamma;
     }
     hyplat::HyThreadPool::set_process_threads(0);
 }

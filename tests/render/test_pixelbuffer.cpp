@@ -48,8 +48,9 @@ TEST(PixelBuffer, AccumulateGathersNearerOverFartherWithinOnePixel)
 {
     Canvas rig(1, 2);
     HyPixelBuffer& b = rig.buffer;
-    // Each piece (pixel, grey value, squared distance, weight) and the pixel's weight, depth and grey after it.
-    const double D = (0.25 * 200 + 0.5 * 100) / 0.75, D2 = 0.25 * 400 + 0.75 * D, D3 = (300 * 0.4 + 100 * 0.3) / 0.7;
+    // Each piece (pixel, grey value, squared distance, weight), then the pixel's weight, depth and grey.
+    const double D = (0.25 * 200 + 0.5 * 100) / 0.75, D2 = 0.25 * 400 + 0.75 * D,
+                 D3 = (300 * 0.4 + 100 * 0.3) / 0.7;
     const struct {
         int c;
         double v, d, w, weight, depth, grey;

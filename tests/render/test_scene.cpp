@@ -132,8 +132,8 @@ TEST(Scene, DepthMapOfAFlatSeaIsTheDistanceToThePlane)
                     // The mean distance over the pixel's area, 16 x 16 sub-samples; points inside a screen
                     // triangle are placed by screen-space weights, not perspective-correct ones.
                     for (int i = 0; i < 256; ++i) {
-                        rig.camera.view().subpixel_direction(r + (i / 16 + 0.5) / 16, c + (i % 16 + 0.5) / 16, s[0],
-                                                             s[1], s[2]);
+                        rig.camera.view().subpixel_direction(r + (i / 16 + 0.5) / 16, c + (i % 16 + 0.5) / 16,
+                                                             s[0], s[1], s[2]);
                         expected += 7.0 / -s[2] / 256.0;
                     }
                     EXPECT_NEAR(d, expected, 8e-3 * expected) << r << "," << c;
@@ -172,7 +172,8 @@ TEST(Scene, TextureWaterEndsInASquareAroundTheEye)
             const double dx = t * v[0], dy = t * v[1];
             const bool water = std::fabs(dx) < 30.0 && std::fabs(dy) < 30.0;
             const std::size_t i = rig.at(r, c);
-            EXPECT_TRUE(rig.planes.alpha[i] == (water ? 1.0f : 0.0f) && (rig.planes.red[i] > 0.0f) == water) << r << "," << c;
+            EXPECT_TRUE(rig.planes.alpha[i] == (water ? 1.0f : 0.0f) && (rig.planes.red[i] > 0.0f) == water)
+                << r << "," << c;
             (water ? inside : outside) += 1;
             // Corners of the square lie beyond the inscribed circle: a circle would miss them.
             if (water && std::hypot(dx, dy) > 31.0)
@@ -219,7 +220,8 @@ TEST(Scene, TotalInternalReflectionBeyondTheCriticalAngle)
             double colour[3];
             rig.scene.shade_from_below(ctx, point, normal, view, 1.0, colour);
             const bool reflected = angle > critical;
-            EXPECT_EQ(colour[0] == 0.3 && colour[1] == 0.2 && colour[2] == 0.1, reflected) << mode << " " << angle;
+            EXPECT_EQ(colour[0] == 0.3 && colour[1] == 0.2 && colour[2] == 0.1, reflected)
+                << mode << " " << angle;
         }
     }
 }
@@ -267,9 +269,11 @@ TEST(Scene, LightTrackingMarksOnlyPixelsNearTheLight)
         for (int c = 0; c < rig.columns(); ++c) {
             double v[3];
             rig.direction(r, c, v);
-            const double angle = std::acos(std::min(1.0, v[0] * toward[0] + v[1] * toward[1] + v[2] * toward[2]));
+            const double angle =
+                std::acos(std::min(1.0, v[0] * toward[0] + v[1] * toward[1] + v[2] * toward[2]));
             const bool white = rig.planes.red[rig.at(r, c)] == 1.0f;
-            EXPECT_TRUE((angle >= 1.95 * m && angle <= 2.05 * m) || white == (angle < 1.95 * m)) << r << "," << c;
+            EXPECT_TRUE((angle >= 1.95 * m && angle <= 2.05 * m) || white == (angle < 1.95 * m))
+                << r << "," << c;
             marked += white;
         }
     EXPECT_TRUE(marked >= 9 && marked <= 21) << marked;
@@ -354,12 +358,15 @@ TEST(RenderData, TextureFlagGridQueryAndTypeCodes)
 
     const auto before = hymem::heap_bytes();
     {
-        const std::unique_ptr<HyRenderData> records[4] = {std::unique_ptr<HyRenderData>(new HyRenderData_Air),
-            std::unique_ptr<HyRenderData>(new HyRenderData_Ocean), std::unique_ptr<HyRenderData>(new HyRenderData_Light),
+        const std::unique_ptr<HyRenderData> records[4] = {
+            std::unique_ptr<HyRenderData>(new HyRenderData_Air),
+            std::unique_ptr<HyRenderData>(new HyRenderData_Ocean),
+            std::unique_ptr<HyRenderData>(new HyRenderData_Light),
             std::unique_ptr<HyRenderData>(new HyRenderData_Camera)};
         const std::uint32_t types[4] = {1, 3, 100, 200};
         for (int k = 0; k < 4; ++k)
-            EXPECT_TRUE(hymem::block_tag(records[k].get()) == hymem::kHeapTag && records[k]->type == types[k]) << k;
+            EXPECT_TRUE(hymem::block_tag(records[k].get()) == hymem::kHeapTag && records[k]->type == types[k])
+                << k;
     } // deleted through the base: every byte goes back
     EXPECT_EQ(hymem::heap_bytes(), before);
     render_test::AllocationBudget refuse_all(0);

@@ -305,14 +305,7 @@ TEST(Camera, ZenithRangeOfTheWindowCorners)
     down.zenith_range(lo, hi);
     EXPECT_NEAR(lo, kPi - std::atan(std::hypot(down.cmax, down.rmax)), 1e-12);
     EXPECT_NEAR(hi, lo, 1e-12);
-    // Every ray of the window lies between the two.
-    HyRenderData_Camera cam = make_camera(64, 48, 1.5, kPoses[3]);
-    cam.view().zenith_range(lo, hi);
-    for (int r = 0; r < 48; ++r)
-        for (int c = 0; c < 64; ++c) {
-            const double z = std::acos(pixel(cam.view(), r, c)[2]);
-            EXPECT_TRUE(z >= lo - 1e-12 && z <= hi + 1e-12) << r << "," << c;
-        }
+}
 }
 
 TEST(Camera, SeaLevelMappingBothWays)

@@ -306,7 +306,6 @@ TEST(Camera, ZenithRangeOfTheWindowCorners)
     EXPECT_NEAR(lo, kPi - std::atan(std::hypot(down.cmax, down.rmax)), 1e-12);
     EXPECT_NEAR(hi, lo, 1e-12);
 }
-}
 
 TEST(Camera, SeaLevelMappingBothWays)
 {

@@ -278,7 +278,7 @@ TEST(OceanOptics, StandardNormalTable)
     EXPECT_FLOAT_EQ(phi[400], 0.5f);
 }
 
-TEST(OceanOptics, GlitterOfAnOverheadLight)
+TEST(OceanOptics, GlitterOfAnOverheadAndAnObliqueLight)
 {
     // With the light straight down and a level mean surface, the facets that send it to an eye at
     // zenith angle phi are tilted by phi/2; the glitter is their slope density (isotropic Gaussian)
@@ -297,31 +297,26 @@ TEST(OceanOptics, GlitterOfAnOverheadLight)
         for (int k = 0; k < 3; ++k)
             EXPECT_NEAR(g[k] / (R[k] * density / (4 * c4)), 1.0, 1e-6) << deg << " " << k;
     }
-}
-
-TEST(OceanOptics, GlitterShape)
-{
-    HyOceanOptics o(distinct_indices());
-    const double th = 40.0 * M_PI / 180.0;
-    const double light[3] = {std::sin(th), 0.0, -std::cos(th)};
-    // Mirror view: the eye looks along the light's reflection reversed.
+    // An oblique light: the glitter falls away from the mirror view (the eye looking along the light's
+    // reflection reversed), symmetrically about the light's plane.
+    const double th = 40.0 * M_PI / 180.0, oblique[3] = {std::sin(th), 0.0, -std::cos(th)};
     auto at = [&](double az_deg) {
         const double az = az_deg * M_PI / 180.0;
         const double view[3] = {-std::sin(th) * std::cos(az), -std::sin(th) * std::sin(az), -std::cos(th)};
-        return glitter(o, kUp, light, view, 1)[0];
+        return glitter(o, kUp, oblique, view, 1)[0];
     };
     double prev = at(0.0);
     EXPECT_GT(prev, 0.0);
     for (double az = 1.0; az <= 12.0; az += 1.0) {
         const double v = at(az);
         EXPECT_LT(v, prev) << az;
-        EXPECT_NEAR(v, at(-az), 1e-12 * (1 + v)); // mirror symmetry about the light's plane
+        EXPECT_NEAR(v, at(-az), 1e-12 * (1 + v));
         prev = v;
     }
     // Looking up sees no glitter; neither does a mean normal with no vertical part.
     const double up[3] = {0.0, 0.3, 0.9}, flatn[3] = {1, 0, 0}, view[3] = {-std::sin(th), 0.0, -std::cos(th)};
-    EXPECT_EQ(glitter(o, kUp, light, up, 1), (Rgb{0, 0, 0}));
-    EXPECT_EQ(glitter(o, flatn, light, view, 1), (Rgb{0, 0, 0}));
+    EXPECT_EQ(glitter(o, kUp, oblique, up, 1), (Rgb{0, 0, 0}));
+    EXPECT_EQ(glitter(o, flatn, oblique, view, 1), (Rgb{0, 0, 0}));
 }
 
 TEST(OceanOptics, BadInputAndAMissingTableAreDefined)

@@ -46,18 +46,13 @@ std::vector<HyRidgePoint> random_polyline(std::mt19937& rng, double xhi, double 
                                           double yhi)
 {
     std::uniform_real_distribution<double> ux(xlo, xhi), uy(ylo, yhi);
-    std::vector<double> xs;
+    std::vector<double> xs = {xhi, xlo};
     for (int k = 0; k < n; ++k)
         xs.push_back(ux(rng));
-    xs.push_back(xhi);
-    xs.push_back(xlo);
     std::sort(xs.begin(), xs.end(), std::greater<double>());
     std::vector<HyRidgePoint> p;
-    for (double x : xs)
-        p.push_back(HyRidgePoint{x, uy(rng), 1, 2, 3});
-    // Shared abscissae now and then: vertical runs.
-    for (std::size_t k = 1; k + 1 < p.size(); k += 5)
-        p[k].x = p[k - 1].x;
+    for (std::size_t k = 0; k < xs.size(); ++k) // shared abscissae now and then: vertical runs
+        p.push_back(HyRidgePoint{k % 5 == 1 && k + 1 < xs.size() ? xs[k - 1] : xs[k], uy(rng), 1, 2, 3});
     return p;
 }
 
@@ -249,7 +244,7 @@ TEST(Slices, TrianglesAreClippedAgainstTheRidgeline)
     EXPECT_NE(testing::internal::GetCapturedStderr().find("nRidgePoly > HY_MAX_POINTS "), std::string::npos);
 }
 
-TEST(Slices, RidgePointSearch)
+TEST(Slices, RidgePointSearchAndOutlinesRaisingTheRidgeline)
 {
     ClipRig rig;
     rig.set_ridge(
@@ -266,6 +261,31 @@ TEST(Slices, RidgePointSearch)
     EXPECT_NE(
         testing::internal::GetCapturedStderr().find("Slices::get_ridge_point opps! missed the ridgeline!!"),
         std::string::npos);
+
+    // Outlines raise the ridgeline, or level it beside their span.
+    Slices& sl = *rig.slices;
+    sl.reset_ridgeline();
+    const HyRidgePoint outline[] = {{10, 5, 1, 1, 1}, {0, 7, 2, 2, 2}, {-10, 5, 3, 3, 3}};
+    sl.merge_outline(outline, 3);
+    int hint = 0;
+    EXPECT_DOUBLE_EQ(HyInterp_help8(5.0, sl.ridge1, sl.ridge_count, &hint), 6.0);
+    EXPECT_LT(HyInterp_help8(20.0, sl.ridge1, sl.ridge_count, &hint), -1e7);
+    EXPECT_TRUE(sl.ridge1[0].x == 1e8 && sl.ridge1[sl.ridge_count - 1].x == -1e8);
+    // An outline wholly beside the ridgeline's span levels it at 0.
+    const HyRidgePoint beside[] = {{3e8, 9, 0, 0, 0}, {2e8, 9, 0, 0, 0}};
+    sl.merge_outline(beside, 2);
+    ASSERT_EQ(sl.ridge_count, 2);
+    EXPECT_TRUE(sl.ridge1[0].y == 0.0 && sl.ridge1[1].y == 0.0);
+    // One too long for the ridgeline arrays is reported and leaves the ridgeline alone.
+    std::vector<HyRidgePoint> long_outline;
+    for (int k = 0; k < 4 * sl.n; ++k)
+        long_outline.push_back({1000.0 - k, 50.0, 0, 0, 0});
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    sl.merge_outline(long_outline.data(), int(long_outline.size()));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("ridge array too small "), std::string::npos);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("Array Error"), std::string::npos);
+    EXPECT_EQ(sl.ridge_count, 2);
 }
 
 TEST(Slices, RingsWalkTheirSidesCounterClockwise)
@@ -292,32 +312,4 @@ TEST(Slices, RingsWalkTheirSidesCounterClockwise)
     }
     EXPECT_EQ(turns, 1) << "x falls along the walk except across the seam behind the eye";
     EXPECT_EQ(p[17].id, kHyEmptyId);
-}
-
-TEST(Slices, OutlinesRaiseTheRidgelineOrResetItBesideItsSpan)
-{
-    ClipRig rig;
-    Slices& sl = *rig.slices;
-    sl.reset_ridgeline();
-    const HyRidgePoint outline[] = {{10, 5, 1, 1, 1}, {0, 7, 2, 2, 2}, {-10, 5, 3, 3, 3}};
-    sl.merge_outline(outline, 3);
-    int hint = 0;
-    EXPECT_DOUBLE_EQ(HyInterp_help8(5.0, sl.ridge1, sl.ridge_count, &hint), 6.0);
-    EXPECT_LT(HyInterp_help8(20.0, sl.ridge1, sl.ridge_count, &hint), -1e7);
-    EXPECT_TRUE(sl.ridge1[0].x == 1e8 && sl.ridge1[sl.ridge_count - 1].x == -1e8);
-    // An outline wholly beside the ridgeline's span levels it at 0.
-    const HyRidgePoint beside[] = {{3e8, 9, 0, 0, 0}, {2e8, 9, 0, 0, 0}};
-    sl.merge_outline(beside, 2);
-    ASSERT_EQ(sl.ridge_count, 2);
-    EXPECT_TRUE(sl.ridge1[0].y == 0.0 && sl.ridge1[1].y == 0.0);
-    // One too long for the ridgeline arrays is reported and leaves the ridgeline alone.
-    std::vector<HyRidgePoint> long_outline;
-    for (int k = 0; k < 4 * sl.n; ++k)
-        long_outline.push_back({1000.0 - k, 50.0, 0, 0, 0});
-    testing::internal::CaptureStderr();
-    testing::internal::CaptureStdout();
-    sl.merge_outline(long_outline.data(), int(long_outline.size()));
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("ridge array too small "), std::string::npos);
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("Array Error"), std::string::npos);
-    EXPECT_EQ(sl.ridge_count, 2);
 }

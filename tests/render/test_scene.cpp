@@ -183,7 +183,7 @@ TEST(Scene, TextureWaterEndsInASquareAroundTheEye)
 }
 
 // Under water looking down: the deep water's upwelling colour, exactly, in every pixel.
-TEST(Scene, EyeUnderWaterLookingDownSeesTheUpwellingColour)
+TEST(Scene, UnderWaterTheUpwellingColourAndTotalInternalReflection)
 {
     SceneRig rig(16, 12, 60.0, 0, 0, -5.0, kPi, 0, 0);
     rig.set_light(0.6, 0.0, -0.8, 0.9, 1.0, 1.0);
@@ -195,30 +195,26 @@ TEST(Scene, EyeUnderWaterLookingDownSeesTheUpwellingColour)
     for (int k = 0; k < 3; ++k)
         for (int i = 0; i < 16 * 12; ++i)
             ASSERT_FLOAT_EQ(rig.plane(k)[i], float(2.0 * (k ? 1.0 : 0.9) * w[k] * 0.8)) << k << " " << i;
-}
-
-// Seen from below, a flat surface beyond the critical angle reflects the deep water and nothing else
-// (no sky, no glitter); inside Snell's window the sky comes through.
-TEST(Scene, TotalInternalReflectionBeyondTheCriticalAngle)
-{
-    SceneRig rig(4, 4, 30.0, 0, 0, -1.0, 0.0, 0.0, 0.0);
-    rig.add_flat_sea(HyRenderScene::kSurfaceSimple, HyRenderScene::kModeTexture);
-    rig.add_air();
-    rig.scene.glitter_enabled = 1;
+    // Seen from below, a flat surface beyond the critical angle reflects the deep water and nothing else
+    // (no sky, no glitter); inside Snell's window the sky comes through.
+    SceneRig below(4, 4, 30.0, 0, 0, -1.0, 0.0, 0.0, 0.0);
+    below.add_flat_sea(HyRenderScene::kSurfaceSimple, HyRenderScene::kModeTexture);
+    below.add_air();
+    below.scene.glitter_enabled = 1;
     const double critical = std::asin(1.0 / 1.34) * 180.0 / kPi; // 48.3 degrees from the vertical
     HySurfaceOceanContext ctx;
-    ctx.ocean_optics = &rig.optics;
-    ctx.air_optics = &rig.air_optics;
+    ctx.ocean_optics = &below.optics;
+    ctx.air_optics = &below.air_optics;
     ctx.upwelling_r = 0.3;
     ctx.upwelling_g = 0.2;
     ctx.upwelling_b = 0.1;
     const double normal[3] = {0.0, 0.0, 1.0}, point[3] = {0.0, 0.0, 0.0};
     for (std::uint32_t mode : {HyRenderScene::kSurfaceSimple, HyRenderScene::kSurfaceFresnel}) {
-        rig.scene.surface_mode = mode;
+        below.scene.surface_mode = mode;
         for (double angle : {10.0, 30.0, 45.0, 50.0, 65.0, 85.0}) {
             HySurfaceView view{{0, 0, -1}, {std::sin(angle * kPi / 180), 0.0, std::cos(angle * kPi / 180)}};
             double colour[3];
-            rig.scene.shade_from_below(ctx, point, normal, view, 1.0, colour);
+            below.scene.shade_from_below(ctx, point, normal, view, 1.0, colour);
             const bool reflected = angle > critical;
             EXPECT_EQ(colour[0] == 0.3 && colour[1] == 0.2 && colour[2] == 0.1, reflected)
                 << mode << " " << angle;

@@ -80,14 +80,13 @@ TEST(AirOptics, ClearAirCoefficientsAreBandAverages)
                 EXPECT_NEAR(HyAirFlatOptics::clear_air_band_coefficient(a, b, e) / near_closed, 1.0, 1e-5);
             }
         }
-        // Blue scatters more than red whenever the exponent is positive.
-        EXPECT_GT(air.clear_air_coefficient(2), air.clear_air_coefficient(0));
     }
 }
 
 // Haze from visibility and diffusivity; tinted extinction scales the coefficients (not below 0.1) and
-// makes the in-scatter white.
-TEST(AirOptics, HazeCoefficients)
+// makes the in-scatter white. With clear air as well, only haze in-scatter shows on a ray that stops in
+// the air, and the escaping ray also sees the clear sky above the haze.
+TEST(AirOptics, HazeCoefficientsAndHazeWithClearAir)
 {
     HyAirOpticsParams h = haze_only();
     h.haze_color[0] = 0.9;
@@ -105,97 +104,7 @@ TEST(AirOptics, HazeCoefficients)
     EXPECT_NEAR(t.haze_coefficient(1), 0.5 * a.haze_coefficient(1), 1e-15);
     EXPECT_NEAR(t.haze_coefficient(2), 0.1 * a.haze_coefficient(2), 1e-15);
     EXPECT_EQ(t.haze_color(2), 1.0);
-}
 
-TEST(AirOptics, TransmittanceFollowsOpticalDepth)
-{
-    HyAirOpticsParams p = clear_only();
-    p.air_base_height = -10.0;
-    HyAirFlatOptics air(p);
-    const double pos[3] = {5, 5, 80.0}, east[3] = {1, 0, 0}, up[3] = {0.6, 0.0, 0.8};
-    const double down[3] = {std::sqrt(0.75), 0.0, -0.5};
-    // Horizontal ray at 90 m above the base, 3 km long: tau = c rho(h) L / H. To the top of the air:
-    // the whole column above the start, stretched by 1/dz. A downward ray without a limit stops at the
-    // air base: 90 m of height at dz = -0.5 is 180 m.
-    const Rgb level = trans(air, pos, east, 3000.0), top = trans(air, pos, up, -1.0);
-    const Rgb to_base = trans(air, pos, down, -1.0), base = trans(air, pos, down, 180.0);
-    for (int k = 0; k < 3; ++k) {
-        const double c = air.clear_air_coefficient(k);
-        EXPECT_NEAR(level[k], std::exp(-c * std::exp(-90.0 / 8000.0) * 3000.0 / 8000.0), 1e-12);
-        EXPECT_NEAR(top[k], std::exp(-c * std::exp(-90.0 / 8000.0) / 0.8), 1e-12);
-        EXPECT_NEAR(to_base[k], base[k], 1e-12);
-    }
-    // Slanted rays against a numerical integral of the density along the path.
-    for (double dz : {-0.05, 0.0005, 0.3, 0.9}) {
-        const double dir[3] = {std::sqrt(1 - dz * dz), 0.0, dz};
-        const double len = (dz < 0) ? 1500.0 : 20000.0;
-        const Rgb t = trans(air, pos, dir, len);
-        const double depth =
-            simpson([&](double s) { return std::exp(-(90.0 + s * dz) / 8000.0) / 8000.0; }, 0, len);
-        for (int k = 0; k < 3; ++k)
-            EXPECT_NEAR(std::log(t[k]), -air.clear_air_coefficient(k) * depth, 1e-9) << dz;
-    }
-    // Haze alone: the haze coefficients with the haze scale height.
-    HyAirFlatOptics hz(haze_only());
-    const double p0[3] = {0, 0, 50.0};
-    const Rgb t = trans(hz, p0, east, 2000.0);
-    for (int k = 0; k < 3; ++k)
-        EXPECT_NEAR(t[k], std::exp(-hz.haze_coefficient(k) * std::exp(-50.0 / 400.0) * 2000.0 / 400.0),
-                    1e-12);
-}
-
-TEST(AirOptics, RayDistanceRules)
-{
-    HyAirOpticsParams p = clear_only();
-    p.air_base_height = -10.0;
-    HyAirFlatOptics air(p);
-    double h, d;
-    bool unb;
-    // Below the base going down or level: no air at all.
-    const double below[3] = {0, 0, -30.0}, at_base[3] = {0, 0, -10.0};
-    const double down[3] = {0.6, 0, -0.8}, level[3] = {1, 0, 0}, up[3] = {0.6, 0, 0.8};
-    EXPECT_FALSE(air.ray_distance(-30.0, -0.8, -1.0, &h, &d, &unb));
-    for (const double* dir : {down, level}) {
-        EXPECT_EQ(sum(trans(air, below, dir, -1.0)), 3.0);
-        EXPECT_EQ(sum(sky(air, below, dir, -1.0, down)), 0.0);
-    }
-    // Going up from below: no air until the base (25 m of path at dz = 0.8), then as from the base.
-    EXPECT_FALSE(air.ray_distance(-30.0, 0.8, 20.0, &h, &d, &unb));
-    EXPECT_EQ(trans(air, below, up, 20.0)[0], 1.0);
-    ASSERT_TRUE(air.ray_distance(-30.0, 0.8, 125.0, &h, &d, &unb));
-    EXPECT_DOUBLE_EQ(h, 0.0);
-    EXPECT_NEAR(d, 100.0, 1e-12);
-    EXPECT_FALSE(unb);
-    const Rgb t = trans(air, below, up, 125.0), u = trans(air, at_base, up, 100.0);
-    for (int k = 0; k < 3; ++k)
-        EXPECT_NEAR(t[k], u[k], 1e-12);
-    ASSERT_TRUE(air.ray_distance(-30.0, 0.8, -1.0, &h, &d, &unb));
-    EXPECT_TRUE(unb);
-    EXPECT_EQ(d, HyAirFlatOptics::kUnbounded);
-    // Above the base: down stops at the base or the limit, whichever is nearer.
-    const struct {
-        double dz, limit, distance;
-    } cases[] = {{-0.5, 50.0, 50.0}, {-0.5, 500.0, 80.0}, {0.5, 500.0, 500.0}};
-    for (const auto& c : cases) {
-        ASSERT_TRUE(air.ray_distance(30.0, c.dz, c.limit, &h, &d, &unb));
-        EXPECT_DOUBLE_EQ(h, 40.0);
-        EXPECT_DOUBLE_EQ(d, c.distance);
-        EXPECT_FALSE(unb);
-    }
-
-    // Optical path factor: its small-argument series joins the exact form.
-    const double x = 0.001 * 8000.0 / 0.3;
-    EXPECT_NEAR(HyAirFlatOptics::optical_path_factor(8000.0, 0.3, x * 0.9999, false),
-                HyAirFlatOptics::optical_path_factor(8000.0, 0.3, x * 1.0001, false), 1e-6);
-    EXPECT_DOUBLE_EQ(HyAirFlatOptics::optical_path_factor(8000.0, 0.25, 0.0, true), 4.0);
-    EXPECT_DOUBLE_EQ(HyAirFlatOptics::optical_path_factor(8000.0, 0.0, 0.0, true),
-                     HyAirFlatOptics::kUnbounded);
-}
-
-// Clear air and haze together: only haze in-scatter shows on a ray that stops in the air, and the
-// escaping ray also sees the clear sky above the haze.
-TEST(AirOptics, ClearAirAndHazeTogether)
-{
     const double pos[3] = {0, 0, 20.0}, light[3] = {std::cos(30 * kDeg), 0.0, -std::sin(30 * kDeg)};
     const double down[3] = {0.8, 0.0, -0.6}, up[3] = {0.9, 0.3, std::sqrt(1 - 0.81 - 0.09)};
     HyAirOpticsParams both = haze_only();
@@ -206,6 +115,82 @@ TEST(AirOptics, ClearAirAndHazeTogether)
     EXPECT_GT(x[0], 0.0);
     EXPECT_EQ(x, sky(haze, pos, down, 30.0, light));
     EXPECT_GT(sky(ch, pos, up, -1.0, light)[2], sky(haze, pos, up, -1.0, light)[2]);
+}
+
+TEST(AirOptics, TransmittanceFollowsOpticalDepth)
+{
+    HyAirOpticsParams p = clear_only();
+    p.air_base_height = -10.0;
+    HyAirFlatOptics air(p), hz(haze_only());
+    const double pos[3] = {5, 5, 80.0}, up[3] = {0.6, 0.0, 0.8}, down[3] = {std::sqrt(0.75), 0.0, -0.5};
+    // To the top of the air: the whole column above the start (90 m above the base), stretched by 1/dz.
+    // A downward ray without a limit stops at the air base: 90 m of height at dz = -0.5 is 180 m.
+    const Rgb top = trans(air, pos, up, -1.0), to_base = trans(air, pos, down, -1.0);
+    const Rgb base = trans(air, pos, down, 180.0);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(top[k], std::exp(-air.clear_air_coefficient(k) * std::exp(-90.0 / 8000.0) / 0.8), 1e-12);
+        EXPECT_NEAR(to_base[k], base[k], 1e-12);
+    }
+    // Level and slanted rays, through clear air and through haze (its base at 0, its own scale height),
+    // against a numerical integral of the density along the path.
+    for (double dz : {-0.05, 0.0, 0.0005, 0.3, 0.9}) {
+        const double dir[3] = {std::sqrt(1 - dz * dz), 0.0, dz};
+        const double len = (dz < 0) ? 1500.0 : 20000.0;
+        auto depth = [&](double h0, double hs) {
+            return simpson([&](double s) { return std::exp(-(h0 + s * dz) / hs) / hs; }, 0, len);
+        };
+        const Rgb t = trans(air, pos, dir, len), th = trans(hz, pos, dir, len);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(std::log(t[k]), -air.clear_air_coefficient(k) * depth(90.0, 8000.0), 1e-9) << dz;
+            EXPECT_NEAR(std::log(th[k]), -hz.haze_coefficient(k) * depth(80.0, 400.0), 1e-9) << dz;
+        }
+    }
+}
+
+TEST(AirOptics, RayDistanceRules)
+{
+    HyAirOpticsParams p = clear_only();
+    p.air_base_height = -10.0;
+    HyAirFlatOptics air(p);
+    // Start height, limit, then whether there is air, the height above the base where it starts and
+    // the distance through it: below the base going down or level there is none; going up from below
+    // there is none until the base (25 m of path at dz = 0.8), then as from the base; above the base,
+    // down stops at the base or the limit, whichever is nearer.
+    const struct {
+        double z, dz, limit;
+        bool air;
+        double start, distance;
+    } cases[] = {
+        {-30.0, -0.8, -1.0, false, 0, 0},      {-30.0, 0.8, 20.0, false, 0, 0},
+        {-30.0, 0.8, 125.0, true, 0.0, 100.0}, {-30.0, 0.8, -1.0, true, 0.0, HyAirFlatOptics::kUnbounded},
+        {30.0, -0.5, 50.0, true, 40.0, 50.0},  {30.0, -0.5, 500.0, true, 40.0, 80.0},
+        {30.0, 0.5, 500.0, true, 40.0, 500.0}};
+    for (const auto& c : cases) {
+        double h = -1, d = -1;
+        bool unb = false;
+        ASSERT_EQ(air.ray_distance(c.z, c.dz, c.limit, &h, &d, &unb), c.air)
+            << c.z << " " << c.dz << " " << c.limit;
+        EXPECT_TRUE(!c.air || (h == c.start && std::fabs(d - c.distance) < 1e-12 && unb == (c.limit < 0)))
+            << d;
+    }
+    const double below[3] = {0, 0, -30.0}, at_base[3] = {0, 0, -10.0};
+    const double down[3] = {0.6, 0, -0.8}, level[3] = {1, 0, 0}, up[3] = {0.6, 0, 0.8};
+    for (const double* dir : {down, level}) {
+        EXPECT_EQ(sum(trans(air, below, dir, -1.0)), 3.0);
+        EXPECT_EQ(sum(sky(air, below, dir, -1.0, down)), 0.0);
+    }
+    EXPECT_EQ(trans(air, below, up, 20.0)[0], 1.0);
+    const Rgb t = trans(air, below, up, 125.0), u = trans(air, at_base, up, 100.0);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_NEAR(t[k], u[k], 1e-12);
+
+    // Optical path factor: its small-argument series joins the exact form.
+    const double x = 0.001 * 8000.0 / 0.3;
+    EXPECT_NEAR(HyAirFlatOptics::optical_path_factor(8000.0, 0.3, x * 0.9999, false),
+                HyAirFlatOptics::optical_path_factor(8000.0, 0.3, x * 1.0001, false), 1e-6);
+    EXPECT_DOUBLE_EQ(HyAirFlatOptics::optical_path_factor(8000.0, 0.25, 0.0, true), 4.0);
+    EXPECT_DOUBLE_EQ(HyAirFlatOptics::optical_path_factor(8000.0, 0.0, 0.0, true),
+                     HyAirFlatOptics::kUnbounded);
 }
 
 // Single scattering along a ray through an exponential layer, integrated numerically: light reaches each
@@ -315,8 +300,7 @@ TEST(AirOptics, LightDisc)
     const double r = std::acos(1.0 - 10.0 * 6.76e-5 / (2 * M_PI));
     const double in[3] = {std::cos(20 * kDeg + 0.99 * r), 0.0, std::sin(20 * kDeg + 0.99 * r)};
     const double out[3] = {std::cos(20 * kDeg + 1.01 * r), 0.0, std::sin(20 * kDeg + 1.01 * r)};
-    EXPECT_TRUE(air.in_light_disc(1.0, at_sun, light, 1.0));
-    EXPECT_TRUE(air.in_light_disc(1.0, in, light, 1.0));
+    EXPECT_TRUE(air.in_light_disc(1.0, at_sun, light, 1.0) && air.in_light_disc(1.0, in, light, 1.0));
     EXPECT_FALSE(air.in_light_disc(1.0, out, light, 1.0));
     EXPECT_TRUE(air.in_light_disc(1.0, out, light, 1.1)); // a larger factor widens the disc
 
@@ -333,10 +317,10 @@ TEST(AirOptics, LightDisc)
     EXPECT_NEAR(std::max(d[0], std::max(d[1], d[2])), 10.0, 1e-12);
     EXPECT_NEAR(d[0] / d[2], t[0] / t[2], 1e-12);
     // Outside the disc, or on a ray that does not escape, there is no disc.
-    air.light_disc_radiance(pos, out, -1.0, light, 0.5, 1.0, &d[0], &d[1], &d[2]);
-    EXPECT_EQ(sum(d), 0.0);
-    air.light_disc_radiance(pos, at_sun, 500.0, light, 0.5, 1.0, &d[0], &d[1], &d[2]);
-    EXPECT_EQ(sum(d), 0.0);
+    for (const auto& [dir, limit] : {std::pair(out, -1.0), std::pair(at_sun, 500.0)}) {
+        air.light_disc_radiance(pos, dir, limit, light, 0.5, 1.0, &d[0], &d[1], &d[2]);
+        EXPECT_EQ(sum(d), 0.0);
+    }
 }
 
 TEST(AirOptics, BadInputIsDefined)
@@ -355,16 +339,14 @@ TEST(AirOptics, BadInputIsDefined)
     blocks[4].haze_on = 0;
     std::mt19937 rng(11);
     std::normal_distribution<double> nd;
-    const double zero[3] = {0, 0, 0}, light[3] = {0, 0.6, -0.8}, at[3] = {0, 0, 10};
+    const double zero[3] = {0, 0, 0}, light[3] = {0, 0.6, -0.8}, at[3] = {0, 0, 10}, up[3] = {0, 0.6, 0.8};
     for (const auto& p : blocks) {
         HyAirFlatOptics air(p);
         for (int it = 0; it < 300; ++it) {
             const double pos[3] = {nd(rng) * 100, nd(rng) * 100, nd(rng) * 50};
-            double dir[3] = {nd(rng), nd(rng), nd(rng)}, l[3] = {nd(rng), nd(rng), nd(rng)};
+            double dir[3] = {nd(rng), nd(rng), it % 5 ? nd(rng) : 0.0}, l[3] = {nd(rng), nd(rng), nd(rng)};
             normalise(l);
-            normalise(dir);
-            if (it % 5 == 0)
-                dir[2] = 0.0; // exactly level
+            normalise(dir); // exactly level now and then
             const double maxd = (it % 3 == 0) ? -1.0 : std::fabs(nd(rng)) * 1000.0;
             Rgb v = trans(air, pos, dir, maxd);
             for (double x : v)
@@ -380,10 +362,10 @@ TEST(AirOptics, BadInputIsDefined)
         EXPECT_EQ(sum(trans(air, at, zero, -1.0)), 3.0);
         EXPECT_EQ(sum(sky(air, at, light, -1.0, zero)), 0.0);
     }
-    const double up[3] = {0, 0.6, 0.8};
-    EXPECT_EQ(HyAirFlatOptics(blocks[4]).air_mode(), HyAirFlatOptics::kNoAir);
-    EXPECT_EQ(sum(sky(HyAirFlatOptics(blocks[4]), at, up, -1.0, light)), 0.0);
-    EXPECT_EQ(sum(trans(HyAirFlatOptics(blocks[4]), at, up, -1.0)), 3.0);
+    HyAirFlatOptics none(blocks[4]);
+    EXPECT_EQ(none.air_mode(), HyAirFlatOptics::kNoAir);
+    EXPECT_EQ(sum(sky(none, at, up, -1.0, light)), 0.0);
+    EXPECT_EQ(sum(trans(none, at, up, -1.0)), 3.0);
 }
 
 } // namespace

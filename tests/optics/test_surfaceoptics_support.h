@@ -8,9 +8,12 @@
 #include "render/HyPixelBuffer.h"
 #include "tests/render/render_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace surface_test {
@@ -32,16 +35,15 @@ inline HyViewGeometry make_view(const ViewSetup& v)
     g.set_orientation(v.a, v.b, v.c);
     g.set_size(v.columns, v.rows);
     const double h = v.hfov_deg * kPi / 180.0;
-    const double vert = 2.0 * std::atan(std::tan(h / 2.0) * v.rows / v.columns);
-    g.set_fields_of_view(h, vert);
+    g.set_fields_of_view(h, 2.0 * std::atan(std::tan(h / 2.0) * v.rows / v.columns));
     return g;
 }
 
 using render_test::Canvas;
 
 // The surface optics over `grid` with 1 m cells.
-inline HySurfaceOpticsParams surface_params(HyGrid* grid, double max_distance = 500.0, double double_distance = 32.0,
-                                           int to_horizon = 1)
+inline HySurfaceOpticsParams surface_params(HyGrid* grid, double max_distance = 500.0,
+                                            double double_distance = 32.0, int to_horizon = 1)
 {
     HySurfaceOpticsParams p;
     p.height_source = grid;
@@ -91,50 +93,26 @@ inline std::vector<Pt> pixel_square(int ix, int iy)
     return {{double(ix), double(iy)}, {ix + 1.0, double(iy)}, {ix + 1.0, iy + 1.0}, {double(ix), iy + 1.0}};
 }
 
-// Fraction of pixel (ix, iy) whose rays point below the horizontal: the horizon is the straight line
-// where the camera-space direction (-yr, -xc, 1) has no world z.
+// Fraction of pixel (ix, iy) whose rays point below the horizontal: the world z of the camera-space
+// direction (-yr, -xc, 1), with yr = rmin + row * rs and xc = cmin + col * cs, is linear in the pixel.
 inline double below_horizon_fraction(const HyViewGeometry& v, int ix, int iy)
 {
-    // world dz = R20 (-yr) + R21 (-xc) + R22 with yr = rmin + row * rs, xc = cmin + col * cs.
-    const double ca = -v.R[2][1] * v.column_step;
-    const double cb = -v.R[2][0] * v.row_step;
-    const double cc = -v.R[2][0] * v.rmin - v.R[2][1] * v.cmin + v.R[2][2];
-    // Keep dz < 0: -(dz) >= 0.
-    return area(clip(pixel_square(ix, iy), -ca, -cb, -cc));
+    return area(clip(pixel_square(ix, iy), v.R[2][1] * v.column_step, v.R[2][0] * v.row_step,
+                     v.R[2][0] * v.rmin + v.R[2][1] * v.cmin - v.R[2][2]));
 }
 
 // Image of a convex polygon lying on the plane z = zp (world points), cut to the part in front of the
 // eye, as a convex polygon in (column, row) pixel coordinates.
-inline std::vector<Pt> project_ground_polygon(const HyViewGeometry& v, const std::vector<Pt>& ground, double zp)
+inline std::vector<Pt> project_ground_polygon(const HyViewGeometry& v, const std::vector<Pt>& ground,
+                                              double zp)
 {
-    // Camera-space coordinates of every corner; clip at a small positive depth.
-    struct C {
-        double p, q, s;
-    };
-    std::vector<C> cam;
-    for (const Pt& g : ground) {
-        const double d[3] = {g.x - v.x, g.y - v.y, zp - v.z};
-        C c;
-        c.p = v.Rt[0][0] * d[0] + v.Rt[0][1] * d[1] + v.Rt[0][2] * d[2];
-        c.q = v.Rt[1][0] * d[0] + v.Rt[1][1] * d[1] + v.Rt[1][2] * d[2];
-        c.s = v.Rt[2][0] * d[0] + v.Rt[2][1] * d[1] + v.Rt[2][2] * d[2];
-        cam.push_back(c);
-    }
-    const double eps = 1e-9;
-    std::vector<C> front;
-    for (std::size_t k = 0; k < cam.size(); ++k) {
-        const C& a = cam[(k + cam.size() - 1) % cam.size()];
-        const C& b = cam[k];
-        if ((a.s >= eps) != (b.s >= eps)) {
-            const double t = (eps - a.s) / (b.s - a.s);
-            front.push_back({a.p + t * (b.p - a.p), a.q + t * (b.q - a.q), eps});
-        }
-        if (b.s >= eps)
-            front.push_back(b);
-    }
+    // The camera-space depth is linear in the ground point: clip at a small positive depth first.
+    const double(&d)[3] = v.Rt[2];
     std::vector<Pt> img;
-    for (const C& c : front) {
-        const double yr = -c.p / c.s, xc = -c.q / c.s;
+    for (const Pt& g : clip(ground, d[0], d[1], d[2] * (zp - v.z) - d[0] * v.x - d[1] * v.y - 1e-9)) {
+        const double w[3] = {g.x - v.x, g.y - v.y, zp - v.z};
+        auto cam = [&](int i) { return v.Rt[i][0] * w[0] + v.Rt[i][1] * w[1] + v.Rt[i][2] * w[2]; };
+        const double yr = -cam(0) / cam(2), xc = -cam(1) / cam(2);
         img.push_back({(xc - v.cmin) / v.column_step, (yr - v.rmin) / v.row_step});
     }
     return img;
@@ -153,40 +131,30 @@ inline double pixel_in_polygon(const std::vector<Pt>& poly, int ix, int iy)
 class SummingOptics : public HySurfaceOptics {
 public:
     using HySurfaceOptics::HySurfaceOptics;
-    void draw_triangle(const HyImageInfo& info, const HySliceVertex* visible, int count, const HySliceVertex t[3],
-                       double pixel_size, int flag) override
+    void draw_triangle(const HyImageInfo& info, const HySliceVertex* visible, int count,
+                       const HySliceVertex t[3], double pixel_size, int flag) override
     {
-        add(info, visible, count, t);
+        add(info, visible, count);
         HySurfaceOptics::draw_triangle(info, visible, count, t, pixel_size, flag);
     }
-    void draw_far_polygon(const HyImageInfo& info, const HySliceVertex* visible, int count, const HySliceVertex t[3],
-                          double pixel_size, int flag) override
+    void draw_far_polygon(const HyImageInfo& info, const HySliceVertex* visible, int count,
+                          const HySliceVertex t[3], double pixel_size, int flag) override
     {
-        add(info, visible, count, t);
+        add(info, visible, count);
         HySurfaceOptics::draw_far_polygon(info, visible, count, t, pixel_size, flag);
     }
     std::vector<double> sum; // row-major, window width x height
 
 private:
-    void add(const HyImageInfo& info, const HySliceVertex* visible, int count, const HySliceVertex t[3])
+    void add(const HyImageInfo& info, const HySliceVertex* visible, int count)
     {
-        // Triangles wholly beside the window are not drawn.
-        const bool beside = (t[0].x < 0 && t[1].x < 0 && t[2].x < 0) ||
-                            (t[0].y < 0 && t[1].y < 0 && t[2].y < 0) ||
-                            (t[0].x > info.width && t[1].x > info.width && t[2].x > info.width) ||
-                            (t[0].y > info.height && t[1].y > info.height && t[2].y > info.height);
-        if (beside)
-            return;
         sum.resize(std::size_t(info.width) * info.height, 0.0);
         std::vector<Pt> poly;
-        for (int k = 0; k < count; ++k)
-            poly.push_back({visible[k].x, visible[k].y});
         double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
-        for (const Pt& q : poly) {
-            x0 = std::min(x0, q.x);
-            x1 = std::max(x1, q.x);
-            y0 = std::min(y0, q.y);
-            y1 = std::max(y1, q.y);
+        for (int k = 0; k < count; ++k) {
+            poly.push_back({visible[k].x, visible[k].y});
+            x0 = std::min(x0, visible[k].x), x1 = std::max(x1, visible[k].x);
+            y0 = std::min(y0, visible[k].y), y1 = std::max(y1, visible[k].y);
         }
         const int ix0 = std::max(0, int(std::floor(x0))), ix1 = std::min(info.width - 1, int(std::floor(x1)));
         const int iy0 = std::max(0, int(std::floor(y0))), iy1 = std::min(info.height - 1, int(std::floor(y1)));
@@ -195,5 +163,52 @@ private:
                 sum[std::size_t(iy) * info.width + ix] += pixel_in_polygon(poly, ix, iy);
     }
 };
+
+// f(ix, iy) for every pixel of the view, row major.
+template <class F>
+std::vector<double> per_pixel(const HyViewGeometry& v, F f)
+{
+    std::vector<double> e;
+    for (int iy = 0; iy < v.rows; ++iy)
+        for (int ix = 0; ix < v.columns; ++ix)
+            e.push_back(f(ix, iy));
+    return e;
+}
+
+// got(ix, iy) against the exact coverage `e` (row major): the worst covered, sky and edge pixels within
+// their bounds, naming the pixel that is not. Returns the numbers of covered and of sky pixels.
+template <class Got>
+std::pair<int, int> expect_coverage(const std::vector<double>& e, Got got, int columns,
+                                    const double (&bound)[3])
+{
+    double worst[3] = {0, 0, 0};
+    int count[3] = {0, 0, 0}, at[3] = {-1, -1, -1};
+    for (int i = 0; i < int(e.size()); ++i) {
+        const int k = e[i] >= 1.0 - 1e-12 ? 0 : e[i] <= 1e-12 ? 1 : 2;
+        const double err = std::fabs(got(i % columns, i / columns) - e[i]);
+        ++count[k];
+        if (err > worst[k])
+            worst[k] = err, at[k] = i;
+    }
+    const char* kind[3] = {"covered", "sky", "edge"};
+    for (int k = 0; k < 3; ++k)
+        EXPECT_LE(worst[k], bound[k])
+            << kind[k] << " pixel (" << at[k] % columns << ", " << at[k] / columns << ")";
+    return {count[0], count[1]};
+}
+
+// The gathered weights, then after normalisation and flush the coverage plane and the white water's
+// premultiplied green plane, against the exact coverage; returns what the first comparison counts.
+inline std::pair<int, int> expect_canvas(const std::vector<double>& e, Canvas& c, int columns,
+                                         const double (&bound)[3])
+{
+    HyPixelBuffer& b = c.buffer;
+    const auto n = expect_coverage(e, [&](int x, int y) { return b.work_weight[y][x]; }, columns, bound);
+    HySurfaceOptics::normalise_work(b);
+    b.flush();
+    expect_coverage(e, [&](int x, int y) { return b.coverage[y][x]; }, columns, bound);
+    expect_coverage(e, [&](int x, int y) { return c.g[std::size_t(y) * columns + x]; }, columns, bound);
+    return n;
+}
 
 } // namespace surface_test

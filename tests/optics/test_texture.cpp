@@ -64,11 +64,8 @@ TEST(Texture, PyramidShapeAndContents)
         EXPECT_DOUBLE_EQ(t.half_width, c.w * 0.5);
         for (int l = 0; l < t.levels; ++l) {
             const int f = 1 << l, lw = t.level_width[l];
-            EXPECT_EQ(t.factor[l], f);
-            EXPECT_EQ(lw, (c.w + f - 1) / f);
-            EXPECT_EQ(t.level_height[l], (c.h + f - 1) / f);
-            EXPECT_DOUBLE_EQ(t.metres_per_pixel_x[l], double(f));
-            EXPECT_DOUBLE_EQ(t.pixels_per_metre_y[l], 1.0 / f);
+            EXPECT_TRUE(t.factor[l] == f && lw == (c.w + f - 1) / f && t.level_height[l] == (c.h + f - 1) / f);
+            EXPECT_TRUE(t.metres_per_pixel_x[l] == f && t.pixels_per_metre_y[l] == 1.0 / f) << l;
             if (c.w * c.h > 400)
                 continue;
             // Each level pixel is the rounded mean of its 2 x 2 block of the level below; the last
@@ -94,18 +91,16 @@ TEST(Texture, PyramidShapeAndContents)
     HyTextureDesc d = img.desc();
     d.build_pyramid = 0;
     HyTexture t;
-    ASSERT_EQ(build_texture(&t, &d), 1);
-    EXPECT_EQ(t.levels, 1);
+    EXPECT_TRUE(build_texture(&t, &d) == 1 && t.levels == 1);
 }
 
 TEST(Texture, LevelChoiceAndBilinearSampling)
 {
     // Checkerboard 8 x 8 at 0.5 m per pixel: level 0 alternates 0/255, level 1 is flat grey.
     Image img(8, 8, 0);
-    for (int k = 0; k < 3; ++k)
-        for (int j = 0; j < 8; ++j)
-            for (int i = 0; i < 8; ++i)
-                img.ch[k][j * 8 + i] = ((i + j) & 1) ? 255 : 0;
+    for (auto& c : img.ch)
+        for (int i = 0; i < 64; ++i)
+            c[i] = ((i % 8 + i / 8) & 1) ? 255 : 0;
     HyTextureDesc d = img.desc(0.5, 0.5);
     HyTexture t;
     ASSERT_EQ(build_texture(&t, &d), 1);
@@ -208,88 +203,72 @@ TEST(Texture, RotatedPlacementCornersAndGroupBookkeeping)
     double c[4][2];
     ASSERT_EQ(texture_corners(&g, id, c), 1);
     const double expect[4][2] = {{10 - 1, 20 - 2}, {10 + 1, 20 - 2}, {10 - 1, 20 + 2}, {10 + 1, 20 + 2}};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(c[i][0], expect[i][0], 1e-12) << i;
-        EXPECT_NEAR(c[i][1], expect[i][1], 1e-12) << i;
-    }
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(std::hypot(c[i][0] - expect[i][0], c[i][1] - expect[i][1]) < 1e-12) << i;
     EXPECT_EQ(texture_corners(&g, 99, c), 0);
 
-    // Two textures overlapping add up; the footprint argument overrides the default.
-    const int id2 = add_texture(&g, &t, 10.0, 20.0, angle);
-    Rgb two, one;
-    sample_group(&g, two.data(), 10.0, 20.5, 0.1);
-    sample_group(&g, v.data(), 10.0, 20.5);
-    EXPECT_GT(two[0], 0.0);
-    EXPECT_EQ(two, v);
-    ASSERT_EQ(remove_texture(&g, id2), 1);
+    // Two textures overlapping add up; removing one leaves the other.
+    Rgb one, two;
     sample_group(&g, one.data(), 10.0, 20.5);
+    const int id2 = add_texture(&g, &t, 10.0, 20.0, angle);
+    sample_group(&g, two.data(), 10.0, 20.5, 0.1);
     for (int k = 0; k < 3; ++k)
         EXPECT_NEAR(two[k], 2 * one[k], 1e-12);
+    ASSERT_EQ(remove_texture(&g, id2), 1);
+    sample_group(&g, two.data(), 10.0, 20.5);
+    EXPECT_EQ(two, one);
 
-    // Ten fit and the eleventh is refused; removal keeps the order and the placements with their
-    // textures; identifiers are never reused; a smaller group holds fewer.
+    // Ten fit and the eleventh is refused (three in a smaller group); removal keeps the order and the
+    // placements with their textures, the last simply shortens the list; identifiers are never reused.
     HyTexture tex[11];
     for (auto& x : tex)
         ASSERT_EQ(build_texture(&x, &d), 1);
     Hy2DTextureGroup full, h, small(3, 3);
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(add_texture(&full, &tex[i], i, 0, 0), i + 1);
-    EXPECT_EQ(add_texture(&full, &tex[10], 0, 0, 0), 0);
-    EXPECT_EQ(texture_count(&full), 10);
-    const int a = add_texture(&h, &tex[0], 1, 0, 0.1), b = add_texture(&h, &tex[1], 2, 0, 0.2);
-    const int cc = add_texture(&h, &tex[2], 3, 0, 0.3);
-    EXPECT_EQ(remove_texture(&h, b), 1);
-    EXPECT_EQ(texture_count(&h), 2);
-    EXPECT_TRUE(h.ids[0] == a && h.ids[1] == cc && h.textures[0] == &tex[0] && h.textures[1] == &tex[2]);
-    EXPECT_EQ(h.centre_x[1], 3.0);
+    for (int i = 0; i < 11; ++i) {
+        EXPECT_EQ(add_texture(&full, &tex[i], i, 0, 0), i < 10 ? i + 1 : 0);
+        EXPECT_EQ(add_texture(&small, &tex[i], i, 0, 0), i < 3 ? i + 1 : 0);
+    }
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(add_texture(&h, &tex[i], i + 1, 0, 0.1 * (i + 1)), i + 1);
+    EXPECT_EQ(remove_texture(&h, 2), 1);
+    EXPECT_TRUE(texture_count(&h) == 2 && h.ids[0] == 1 && h.ids[1] == 3);
+    EXPECT_TRUE(h.textures[0] == &tex[0] && h.textures[1] == &tex[2] && h.centre_x[1] == 3.0);
     EXPECT_DOUBLE_EQ(h.sin_angle[1], std::sin(0.3));
-    EXPECT_EQ(remove_texture(&h, b), 0);
-    EXPECT_EQ(remove_texture(&h, 0), 0);
+    EXPECT_TRUE(remove_texture(&h, 2) == 0 && remove_texture(&h, 0) == 0);
     EXPECT_EQ(add_texture(&h, &tex[3], 0, 0, 0), 4);
-    EXPECT_EQ(remove_texture(&h, 4), 1); // the last simply shortens the list
+    EXPECT_EQ(remove_texture(&h, 4), 1);
     EXPECT_EQ(texture_count(&h), 2);
     EXPECT_EQ(add_texture(&h, nullptr, 0, 0, 0), 0);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_GT(add_texture(&small, &tex[i], 0, 0, 0), 0);
-    EXPECT_EQ(add_texture(&small, &tex[3], 0, 0, 0), 0);
 }
 
 TEST(Texture, BadInputAndFailures)
 {
+    // Empty or unsized images, missing planes and missing arguments are refused, and the texture then
+    // samples to zero, as does an empty group; a single pixel is a constant texture.
     HyTexture t;
     Image img(1, 1, 7);
-    HyTextureDesc d = img.desc();
-    ASSERT_EQ(build_texture(&t, &d), 1); // a single pixel is a constant texture
-    EXPECT_DOUBLE_EQ(sample(t, 0.3, -0.2, 5.0)[2], img.ch[2][0] / 255.0);
-
-    // Empty or unsized images are refused and sample to zero; so does an empty group.
-    for (int bad = 0; bad < 3; ++bad) {
-        HyTextureDesc e = d;
-        if (bad == 0)
-            e.width_px = 0;
-        else if (bad == 1)
-            e.height_px = -4;
-        else
-            e.width_m = 0.0;
-        EXPECT_EQ(build_texture(&t, &e), 0) << bad;
+    const HyTextureDesc d = img.desc();
+    HyTextureDesc bad[5] = {d, d, d, d, d};
+    bad[0].width_px = 0;
+    bad[1].height_px = -4;
+    bad[2].width_m = 0.0;
+    bad[3].planes[1] = nullptr;
+    bad[4].planes[0] = bad[4].planes[1] = bad[4].planes[2] = nullptr;
+    const char* said[5] = {"", "", "", "base image not alloated\n", "base image not allocated\n"};
+    for (int k = 0; k < 5; ++k) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(build_texture(&t, &bad[k]), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), said[k]);
         EXPECT_EQ(t.ready, 0);
     }
+    EXPECT_TRUE(build_texture(nullptr, &d) == 0 && build_texture(&t, nullptr) == 0);
     EXPECT_EQ(sample(t, 0.0, 0.0, 0.0), (Rgb{0, 0, 0}));
     Hy2DTextureGroup g;
     Rgb v;
     sample_group(&g, v.data(), 1.0, 2.0);
     EXPECT_EQ(v, (Rgb{0, 0, 0}));
-    HyTextureDesc e = d;
-    e.planes[1] = nullptr; // one plane missing
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(build_texture(&t, &e), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "base image not alloated\n");
-    e.planes[0] = e.planes[2] = nullptr; // none at all
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(build_texture(&t, &e), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "base image not allocated\n");
-    EXPECT_EQ(build_texture(nullptr, &d), 0);
-    EXPECT_EQ(build_texture(&t, nullptr), 0);
+    ASSERT_EQ(build_texture(&t, &d), 1);
+    EXPECT_DOUBLE_EQ(sample(t, 0.3, -0.2, 5.0)[2], img.ch[2][0] / 255.0);
 
     // Allocation failure part-way through the pyramid: refused, nothing leaked, rebuild works.
     Image big(64, 48, 8);

@@ -101,20 +101,31 @@ void expect_window(const HyRenderData_Camera& cam, const std::array<std::uint32_
 
 } // namespace
 
-TEST(Camera, OrientationIsTheProductOfThreeAxisRotations)
+TEST(Camera, OrientationIsTheProductOfThreeAxisRotationsAndCentresTheViewAxis)
 {
     for (const Pose& p : kPoses) {
-        HyViewGeometry v;
-        v.set_orientation(p.a, p.b, p.c);
+        HyRenderData_Camera one = make_camera(1, 1, 0.8, p), odd = make_camera(9, 7, 0.8, p),
+                            even = make_camera(8, 6, 0.8, p);
+        const HyViewGeometry& v = even.view();
         const M3 expected = mul(mul(rz(p.b), ry(p.a)), rz(p.c));
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j) {
                 EXPECT_NEAR(v.R[i][j], expected[i][j], 1e-15);
                 EXPECT_EQ(v.Rt[i][j], v.R[j][i]);
             }
-        // The view axis is the zenith angle a at azimuth b.
-        const V3 want = {std::cos(p.b) * std::sin(p.a), std::sin(p.b) * std::sin(p.a), std::cos(p.a)};
-        expect_near(axis(v), want, 1e-15);
+        // The view axis is the zenith angle a at azimuth b. A one-pixel image looks exactly along it, odd
+        // sizes put the middle pixel on it, even sizes straddle it by half a step.
+        const V3 ax = {std::cos(p.b) * std::sin(p.a), std::sin(p.b) * std::sin(p.a), std::cos(p.a)};
+        expect_near(axis(v), ax, 1e-15);
+        EXPECT_EQ(pixel(one.view(), 0, 0), axis(one.view()));
+        expect_near(pixel(odd.view(), 3, 4), ax, 1e-15);
+        EXPECT_LT(dot(pixel(v, 3, 4), ax), 1.0 - 1e-6);
+        // The sub-pixel form at r + 0.5 is the pixel centre; the ray starts at the eye.
+        double ray[6];
+        v.subpixel_ray(2.5, 5.5, ray);
+        const V3 d = pixel(v, 2, 5);
+        EXPECT_EQ((std::array<double, 6>{ray[0], ray[1], ray[2], ray[3], ray[4], ray[5]}),
+                  (std::array<double, 6>{3.0, -4.0, 12.0, d[0], d[1], d[2]}));
     }
     // Looking east at the horizon: row 0 is the bottom of the picture, column 0 the north side.
     HyRenderData_Camera cam = make_camera(64, 48, 1.0, {kPi / 2, 0.0, 0.0}, 0, 0, 0);
@@ -124,57 +135,6 @@ TEST(Camera, OrientationIsTheProductOfThreeAxisRotations)
     EXPECT_GT(pixel(v, 24, 0)[1], 0.0);
     EXPECT_LT(pixel(v, 24, 63)[1], 0.0);
     EXPECT_GT(pixel(v, 24, 0)[0], 0.8); // towards east
-}
-
-TEST(Camera, PixelCentresAndTheViewAxis)
-{
-    for (const Pose& p : kPoses) {
-        // A one-pixel image looks exactly along the view axis; odd sizes put the middle pixel on it,
-        // even sizes straddle it by half a step.
-        HyRenderData_Camera one = make_camera(1, 1, 0.8, p), odd = make_camera(9, 7, 0.8, p),
-                            even = make_camera(8, 6, 0.8, p);
-        const V3 ax = axis(one.view());
-        EXPECT_EQ(pixel(one.view(), 0, 0), ax);
-        expect_near(pixel(odd.view(), 3, 4), ax, 1e-15);
-        const HyViewGeometry& v = even.view();
-        EXPECT_LT(dot(pixel(v, 3, 4), ax), 1.0 - 1e-6);
-        // The sub-pixel form at r + 0.5 is the pixel centre; the ray starts at the eye.
-        double ray[6];
-        v.subpixel_ray(2.5, 5.5, ray);
-        const V3 d = pixel(v, 2, 5);
-        EXPECT_EQ((std::array<double, 6>{ray[0], ray[1], ray[2], ray[3], ray[4], ray[5]}),
-                  (std::array<double, 6>{3.0, -4.0, 12.0, d[0], d[1], d[2]}));
-    }
-}
-
-TEST(Camera, ProjectionInvertsSubpixelDirections)
-{
-    std::mt19937 rng(20261206);
-    std::uniform_real_distribution<double> u(0.0, 1.0);
-    for (const Pose& p : kPoses) {
-        for (std::uint32_t w : {17u, 640u}) {
-            const std::uint32_t h = w * 3 / 4 + 1;
-            const double fov = 0.3 + 1.5 * u(rng);
-            HyRenderData_Camera cam = make_camera(w, h, fov, p, 100 * u(rng), -50 * u(rng), 30 * u(rng));
-            const HyViewGeometry& v = cam.view();
-            for (int k = 0; k < 2000; ++k) {
-                // Fractional coordinates well inside the window; points from 1 m to 10 km away.
-                const double r = 0.001 + (h - 0.002) * u(rng), c = 0.001 + (w - 0.002) * u(rng);
-                const V3 P = along(v, subpixel(v, r, c), std::pow(10.0, 4.0 * u(rng)));
-                double fr = -1, fc = -1;
-                ASSERT_EQ(v.project_point_fractional(P.data(), fr, fc), 1);
-                EXPECT_NEAR(fr, r, 1e-7 * h);
-                EXPECT_NEAR(fc, c, 1e-7 * w);
-                // The integer form is the floor, away from pixel edges.
-                if (std::fabs(r - std::round(r)) > 1e-4 && std::fabs(c - std::round(c)) > 1e-4) {
-                    int ir = -1, ic = -1;
-                    ASSERT_EQ(v.project_point(P.data(), ir, ic), 1);
-                    EXPECT_EQ(ir, int(std::floor(r)));
-                    EXPECT_EQ(ic, int(std::floor(c)));
-                }
-            }
-        }
-    }
 }
 
 TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
@@ -187,10 +147,7 @@ TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
         expect_window(cam, {100u, 299u, 50u, 149u, 200u, 100u});
         // Window pixel (r, c) is full-image pixel (r + first row, c + first column).
         const HyViewGeometry& w = cam.view();
-        EXPECT_EQ(w.rows, 100);
-        EXPECT_EQ(w.columns, 200);
-        EXPECT_NEAR(w.row_step, before.row_step, 1e-15);
-        EXPECT_NEAR(w.column_step, before.column_step, 1e-15);
+        EXPECT_TRUE(w.rows == 100 && w.columns == 200);
         for (int r = 0; r < 100; r += 9)
             for (int c = 0; c < 200; c += 13) {
                 const V3 b = pixel(before, r + 50, c + 100);
@@ -198,18 +155,16 @@ TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
                 // Projecting back lands in the window's own pixel.
                 int ir = -1, ic = -1;
                 ASSERT_EQ(w.project_point(along(w, b, 50).data(), ir, ic), 1);
-                EXPECT_EQ(ir, r);
-                EXPECT_EQ(ic, c);
-                // The lens function agrees: the same codes land 50 rows and 100 columns further in the
-                // full image.
+                EXPECT_TRUE(ir == r && ic == c);
+                // The lens function agrees: the same codes land 50 rows, 100 columns on in the full image.
                 double ec, ac, wr, wc, fr, fc;
                 w.direction_code(along(w, b, 1).data(), 0.25, ec, ac);
                 ASSERT_EQ(w.project_direction_code(ec, ac, 0.25, wr, wc), 1);
                 ASSERT_EQ(before.project_direction_code(ec, ac, 0.25, fr, fc), 1);
-                EXPECT_NEAR(wr + 50, fr, 1e-7);
-                EXPECT_NEAR(wc + 100, fc, 1e-7);
-                EXPECT_NEAR(wr, r + 0.5, 1e-6);
-                EXPECT_NEAR(wc, c + 0.5, 1e-6);
+                EXPECT_TRUE(std::fabs(wr - r - 0.5) < 1e-6 && std::fabs(fr - r - 50.5) < 1e-6)
+                    << wr << " " << fr;
+                EXPECT_TRUE(std::fabs(wc - c - 0.5) < 1e-6 && std::fabs(fc - c - 100.5) < 1e-6)
+                    << wc << " " << fc;
             }
         cam.clear_window();
         HyViewGeometry after;
@@ -226,53 +181,42 @@ TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
 
 TEST(Camera, BorderAndBehindTheEyeAreNotVisible)
 {
-    // Identity orientation: camera space is world space, so image-plane coordinates come out exactly.
+    // Identity orientation: camera space is world space, and (-yr, -xc, 1) * s with s a power of two
+    // lands exactly on the image-plane point (yr, xc). On the border it is not visible, a hair inside it is.
     HyViewGeometry v;
     v.set_orientation(0.0, 0.0, 0.0);
     v.set_size(4, 4);
     v.set_fields_of_view(1.0, 1.0);
-    const double e = v.rmax;
-    // (-yr, -xc, 1) * s with s a power of two lands exactly on (yr, xc).
-    const double border[][2] = {{e, 0.0}, {-e, 0.0}, {0.0, e}, {0.0, -e}, {e, e}};
-    for (const auto& b : border)
+    const double e = v.rmax, in = 1.0 - 1e-9;
+    int r, c;
+    double fr, fc;
+    for (const auto& b : {V3{e, 0.0}, V3{-e, 0.0}, V3{0.0, e}, V3{0.0, -e}, V3{e, e}})
         for (double s : {1.0, 4.0}) {
-            int r, c;
-            double fr, fc;
             EXPECT_EQ(v.project_point(-b[0] * s, -b[1] * s, s, r, c), 0);
             EXPECT_EQ(v.project_point_fractional(-b[0] * s, -b[1] * s, s, fr, fc), 0);
-            // A hair inside is visible.
-            const double in = 1.0 - 1e-9;
             EXPECT_EQ(v.project_point(-b[0] * s * in, -b[1] * s * in, s, r, c), 1);
         }
-
     // The eye itself, points in the eye plane, behind, and NaN: not visible, outputs untouched.
     HyRenderData_Camera cam = make_camera(32, 24, 1.0, kPoses[1]);
     const HyViewGeometry& w = cam.view();
     const V3 ax = axis(w), side = {w.R[0][0], w.R[1][0], w.R[2][0]}; // side lies in the eye plane
     const V3 far_behind = along(w, ax, -1e6);
-    const V3 pts[] = {along(w, ax, 0),
-                      along(w, side, 1),
-                      along(w, ax, -1),
-                      {far_behind[0] + 5 * side[0], far_behind[1] + 5 * side[1], far_behind[2] + 5 * side[2]},
-                      {std::nan(""), 0.0, 0.0}};
-    for (const V3& P : pts) {
-        int r = -77, c = -78;
-        double fr = -7.5, fc = -8.5;
+    for (const V3& P :
+         {along(w, ax, 0), along(w, side, 1), along(w, ax, -1),
+          V3{far_behind[0] + 5 * side[0], far_behind[1] + 5 * side[1], far_behind[2] + 5 * side[2]},
+          V3{std::nan(""), 0.0, 0.0}}) {
+        r = -77, c = -78, fr = -7.5, fc = -8.5;
         EXPECT_EQ(w.project_point(P.data(), r, c), 0);
         EXPECT_EQ(w.project_point_fractional(P.data(), fr, fc), 0);
         EXPECT_TRUE(r == -77 && c == -78 && fr == -7.5 && fc == -8.5);
     }
-    // A sea-level point behind a camera looking up is likewise untouched.
-    int col = -5, row = -6;
-    EXPECT_EQ(make_camera(32, 24, 1.0, {0.3, 0.0, 0.0}, 0, 0, 10).sea_level_to_pixel(0.0, 0.0, col, row), 0);
-    EXPECT_TRUE(col == -5 && row == -6);
-
+    // Likewise a sea-level point behind a camera looking up.
+    EXPECT_EQ(make_camera(32, 24, 1.0, {0.3, 0.0, 0.0}, 0, 0, 10).sea_level_to_pixel(0.0, 0.0, c, r), 0);
+    EXPECT_TRUE(c == -78 && r == -77);
     // In front but outside the window: not visible, but the (off-window) pixel is reported so that a
     // line from a visible point can be drawn towards it.
-    int r = 0, c = 0;
     EXPECT_EQ(w.project_point(along(w, subpixel(w, -10.25, 40.5), 1).data(), r, c), 0);
-    EXPECT_EQ(r, -11);
-    EXPECT_EQ(c, 40);
+    EXPECT_TRUE(r == -11 && c == 40);
 }
 
 TEST(Camera, DirectionCodesAndTheLensFunctionInvertEachOther)
@@ -287,9 +231,13 @@ TEST(Camera, DirectionCodesAndTheLensFunctionInvertEachOther)
         for (double off : offsets) {
             for (int k = 0; k < 500; ++k) {
                 const double r = 360 * u(rng), c = 640 * u(rng);
-                const V3 d = subpixel(v, r, c);
-                double ec, ac;
-                v.direction_code(along(v, d, 1.0 + 1000 * u(rng)).data(), off, ec, ac);
+                // A point 1 m to 10 km away along the direction of a sub-pixel projects back onto it.
+                const V3 d = subpixel(v, r, c), P = along(v, d, std::pow(10.0, 4.0 * u(rng)));
+                double ec, ac, fr = -1, fc = -1;
+                ASSERT_EQ(v.project_point_fractional(P.data(), fr, fc), 1);
+                EXPECT_TRUE(std::fabs(fr - r) < 1e-7 * 360 && std::fabs(fc - c) < 1e-7 * 640)
+                    << fr << " " << fc;
+                v.direction_code(P.data(), off, ec, ac);
                 EXPECT_LE(std::fabs(ac), 3141.5926535 + 1e-9);
                 EXPECT_NEAR(ec, 1000 * d[2], 1e-9);
                 // Codes -> pixel: where the point projects. Every wrap of the azimuth turns the direction by
@@ -299,15 +247,12 @@ TEST(Camera, DirectionCodesAndTheLensFunctionInvertEachOther)
                 ASSERT_EQ(v.project_direction_code(ec, ac, off, pr, pc), 1);
                 EXPECT_NEAR(pr, r, 1e-6 + 5e-6 * wraps);
                 EXPECT_NEAR(pc, c, 1e-6 + 5e-6 * wraps);
-                // Pixel -> codes: the same codes again (up to a whole turn of the truncated constant).
-                double ec2, ac2;
-                v.direction_code(along(v, subpixel(v, pr, pc), 1).data(), off, ec2, ac2);
-                EXPECT_NEAR(ec2, ec, 1e-8);
-                // Each wrap shifts a code by the truncation of 2 pi (7.2e-6 code units), and near the zenith
-                // or the nadir the azimuth is ill-conditioned: weigh it by the horizontal part.
-                const double turn = 6283.1853, da = ac2 - ac;
-                const double horizontal = std::sqrt(std::max(0.0, 1.0 - ec * ec * 1e-6));
-                EXPECT_NEAR((da - turn * std::round(da / turn)) * horizontal, 0.0, 1e-6 + 7.2e-6 * wraps);
+                // The azimuth code is 1000 (offset - atan2(y, x)) up to whole turns of the truncated constant
+                // (7.2e-6 code units off each); near the zenith or the nadir the azimuth is ill-conditioned:
+                // weigh it by the horizontal part.
+                const double turn = 6283.1853, da = ac - 1000.0 * (off - std::atan2(d[1], d[0]));
+                EXPECT_NEAR((da - turn * std::round(da / turn)) * std::hypot(d[0], d[1]), 0.0,
+                            1e-6 + 7.2e-6 * wraps);
             }
         }
         // A direction behind the camera has no pixel.
@@ -349,27 +294,17 @@ TEST(Camera, ZenithRangeOfTheWindowCorners)
     double lo, hi;
     for (double b : {0.0, 1.3, -2.9}) {
         // At the horizon without roll the corners sit at +-V / |(V, H, 1)| in z.
-        HyRenderData_Camera cam = make_camera(320, 200, 1.2, {kPi / 2, b, 0.0});
-        const double H = cam.view().cmax, V = cam.view().rmax;
-        cam.view().zenith_range(lo, hi);
-        const double expected = std::acos(V / std::sqrt(V * V + H * H + 1));
+        const HyViewGeometry v = make_camera(320, 200, 1.2, {kPi / 2, b, 0.0}).view();
+        v.zenith_range(lo, hi);
+        const double expected = std::acos(v.rmax / std::hypot(v.rmax, v.cmax, 1.0));
         EXPECT_NEAR(lo, expected, 1e-12);
         EXPECT_NEAR(hi, kPi - expected, 1e-12);
     }
     // Straight down every corner is equally far from the nadir.
-    HyRenderData_Camera down = make_camera(320, 200, 1.2, {kPi, 0.4, 0.2});
-    down.view().zenith_range(lo, hi);
-    const double H = down.view().cmax, V = down.view().rmax;
-    EXPECT_NEAR(lo, kPi - std::atan(std::sqrt(H * H + V * V)), 1e-12);
+    const HyViewGeometry down = make_camera(320, 200, 1.2, {kPi, 0.4, 0.2}).view();
+    down.zenith_range(lo, hi);
+    EXPECT_NEAR(lo, kPi - std::atan(std::hypot(down.cmax, down.rmax)), 1e-12);
     EXPECT_NEAR(hi, lo, 1e-12);
-    // Every ray of the window lies between the two.
-    HyRenderData_Camera cam = make_camera(64, 48, 1.5, kPoses[3]);
-    cam.view().zenith_range(lo, hi);
-    for (int r = 0; r < 48; ++r)
-        for (int c = 0; c < 64; ++c) {
-            const double z = std::acos(pixel(cam.view(), r, c)[2]);
-            EXPECT_TRUE(z >= lo - 1e-12 && z <= hi + 1e-12) << r << "," << c;
-        }
 }
 
 TEST(Camera, SeaLevelMappingBothWays)
@@ -389,15 +324,10 @@ TEST(Camera, SeaLevelMappingBothWays)
             EXPECT_NEAR(x, 5 + t * d[0], 1e-9 * (1 + t));
             EXPECT_NEAR(y, 6 + t * d[1], 1e-9 * (1 + t));
             ASSERT_EQ(cam.sea_level_to_pixel(x, y, col, row), 1);
-            EXPECT_EQ(col, c);
-            EXPECT_EQ(row, r);
+            EXPECT_TRUE(col == c && row == r);
         }
     EXPECT_GT(hits, 1000);
 
-    // Straight down onto the point under the eye.
-    ASSERT_EQ(make_camera(5, 5, 0.5, {kPi, 0.0, 0.0}, 7, -3, 20).pixel_to_sea_level(2, 2, x, y), 1);
-    EXPECT_NEAR(x, 7.0, 1e-12);
-    EXPECT_NEAR(y, -3.0, 1e-12);
     // At sea level every pixel gives the eye's own x, y (the default camera sits at the origin); above
     // looking up and below looking down there is no hit and the outputs are untouched.
     const struct {
@@ -422,8 +352,7 @@ TEST(Camera, SeaLevelMappingBothWays)
     HyRenderData_Camera under_up = make_camera(8, 6, 0.5, {0.4, 0.0, 0.0}, 0, 0, -3);
     ASSERT_EQ(under_up.pixel_to_sea_level(4, 3, x, y), 1);
     ASSERT_EQ(under_up.sea_level_to_pixel(x, y, col, row), 1);
-    EXPECT_EQ(col, 4);
-    EXPECT_EQ(row, 3);
+    EXPECT_TRUE(col == 4 && row == 3);
 }
 
 TEST(Camera, ToneOperationsTouchOnlyTheWindowsPlanes)
@@ -439,24 +368,18 @@ TEST(Camera, ToneOperationsTouchOnlyTheWindowsPlanes)
         alpha{0.0f, 0.0005f, 0.001f, 0.5f, 1.0f, 0.25f, sentinel};
     cam.set_colour_planes(red.data(), green.data(), blue.data());
     cam.apply_gamma(0.5);
-    const float er[n] = {0.0f, 0.0f, 0.5f, 1.0f, 2.0f, 0.0f};
     const float eb[n] = {3.0f, 4.0f, 0.0f, 1.0f, 0.25f, 1.5f};
-    for (int i = 0; i < n; ++i) {
-        EXPECT_FLOAT_EQ(red[i], er[i]) << i;
-        EXPECT_FLOAT_EQ(blue[i], eb[i]) << i;
-    }
-
+    EXPECT_TRUE(red[0] == 0.0f && red[5] == 0.0f && red[4] == 2.0f);
     // [0, 1] is the identity; another range is the affine map; an empty range is a threshold.
-    const std::vector<float> saved = blue;
     cam.apply_colour_range(0.0, 1.0);
-    EXPECT_EQ(blue, saved);
+    for (int i = 0; i < n; ++i)
+        EXPECT_FLOAT_EQ(blue[i], eb[i]) << i;
     cam.apply_colour_range(-1.0, 3.0);
     for (int i = 0; i < n; ++i)
         EXPECT_FLOAT_EQ(blue[i], (eb[i] + 1.0f) / 4.0f);
     cam.apply_colour_range(0.5, 0.5);
     for (int i = 0; i < n; ++i)
         EXPECT_EQ(blue[i], (eb[i] + 1.0f) / 4.0f > 0.5f ? 1.0f : 0.0f);
-
     // Premultiply then unpremultiply restores colours where alpha > 0.001; tiny alphas are left alone.
     EXPECT_EQ(cam.premultiply(), 0); // no alpha plane yet
     cam.set_alpha_plane(alpha.data());
@@ -469,11 +392,9 @@ TEST(Camera, ToneOperationsTouchOnlyTheWindowsPlanes)
         EXPECT_FLOAT_EQ(green[i], alpha[i] > 0.001f ? before[i] : before[i] * alpha[i]) << i;
     for (const auto* p : {&red, &green, &blue, &alpha})
         EXPECT_EQ((*p)[n], sentinel);
-
     // Without colour planes the plane operations refuse.
     cam.clear_colour_planes();
-    EXPECT_EQ(cam.premultiply(), 0);
-    EXPECT_EQ(cam.unpremultiply(), 0);
+    EXPECT_TRUE(cam.premultiply() == 0 && cam.unpremultiply() == 0);
 }
 
 TEST(Camera, PlanesComeFromTheTaggedAllocator)
@@ -489,14 +410,6 @@ TEST(Camera, PlanesComeFromTheTaggedAllocator)
             EXPECT_EQ(hymem::block_size(p), n * sizeof(float));
             EXPECT_EQ(*std::max_element(p, p + n), 0.0f);
         }
-        HyRenderData_Camera cam;
-        cam.set_image_size(33u, 17u);
-        planes.attach(cam);
-        float *r, *g, *b, *d;
-        EXPECT_EQ(cam.get_colour_planes(r, g, b), 1u);
-        EXPECT_TRUE(r == planes.red && g == planes.green && b == planes.blue);
-        EXPECT_EQ(cam.get_depth_plane(d), 1u);
-        EXPECT_EQ(d, planes.depth);
         // Reallocating gives back the old planes first.
         ASSERT_EQ(planes.allocate(4u, 4u, false, false), 1);
         EXPECT_EQ(planes.alpha, nullptr);
@@ -553,8 +466,8 @@ TEST(Camera, GammaDoesNotDependOnTheThreadCount)
             results[k].insert(results[k].end(), green.begin(), green.end());
             results[k].insert(results[k].end(), blue.begin(), blue.end());
         }
-        const std::size_t bytes = results[0].size() * sizeof(float);
-        EXPECT_EQ(std::memcmp(results[0].data(), results[1].data(), bytes), 0) << gamma;
+        EXPECT_EQ(std::memcmp(results[0].data(), results[1].data(), results[0].size() * sizeof(float)), 0)
+            << gamma;
     }
     hyplat::HyThreadPool::set_process_threads(0);
 }

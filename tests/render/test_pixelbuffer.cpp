@@ -30,8 +30,7 @@ TEST(PixelBuffer, AllocationIsOneBlockOfRowsOrNothing)
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 5; ++c)
             EXPECT_TRUE(b.work_weight[r][c] == 0.0f && b.coverage[r][c] == 0.0f && b.accepts(r, c, 1e15));
-    EXPECT_EQ(b.coverage[1], b.coverage[0] + 5);
-    EXPECT_EQ(b.coverage[2], b.coverage[0] + 10);
+    EXPECT_TRUE(b.coverage[1] == b.coverage[0] + 5 && b.coverage[2] == b.coverage[0] + 10);
 
     const std::int64_t before = hymem::heap_bytes();
     std::vector<float> p(100);
@@ -40,8 +39,7 @@ TEST(PixelBuffer, AllocationIsOneBlockOfRowsOrNothing)
         AllocationBudget refuse_all(0);
         EXPECT_EQ(none.allocate(), 0);
     }
-    EXPECT_EQ(none.work_weight, nullptr);
-    EXPECT_EQ(none.coverage, nullptr);
+    EXPECT_TRUE(none.work_weight == nullptr && none.coverage == nullptr);
     EXPECT_EQ(hymem::heap_bytes(), before);
     EXPECT_EQ(none.allocate(), 1);
 }
@@ -50,45 +48,29 @@ TEST(PixelBuffer, AccumulateGathersNearerOverFartherWithinOnePixel)
 {
     Canvas rig(1, 2);
     HyPixelBuffer& b = rig.buffer;
-    // First piece: taken as it is.
-    put(b, 0, 0, 0.3, 100.0, 0.5);
-    EXPECT_FLOAT_EQ(b.work_weight[0][0], 0.5f);
-    EXPECT_FLOAT_EQ(b.work_depth[0][0], 100.0f);
-    EXPECT_FLOAT_EQ(b.channels[0][0][0], 0.15f);
-    // Farther piece that fits: weights add, depth is the weighted mean.
-    put(b, 0, 0, 0.2, 200.0, 0.25);
-    EXPECT_FLOAT_EQ(b.work_weight[0][0], 0.75f);
-    EXPECT_FLOAT_EQ(b.work_depth[0][0], float((0.25 * 200 + 0.5 * 100) / 0.75));
-    EXPECT_FLOAT_EQ(b.channels[1][0][0], 0.2f);
-    // Farther piece that overfills: only the open quarter of it counts, the pixel is full.
-    const float D = b.work_depth[0][0];
-    put(b, 0, 0, 1.0, 400.0, 0.5);
-    EXPECT_FLOAT_EQ(b.work_weight[0][0], 1.0f);
-    EXPECT_FLOAT_EQ(b.channels[2][0][0], float(0.2 + (0.25 / 0.5) * 0.5));
-    EXPECT_FLOAT_EQ(b.work_depth[0][0], float(0.25 * 400 + 0.75 * D));
-    // Farther piece on a full pixel: dropped.
-    put(b, 0, 0, 1.0, 500.0, 0.5);
-    EXPECT_FLOAT_EQ(b.work_weight[0][0], 1.0f);
-    EXPECT_FLOAT_EQ(b.channels[2][0][0], 0.45f);
-    // Nearer piece on a full pixel: it takes its share in front, the rest is scaled down.
-    const float D2 = b.work_depth[0][0];
-    put(b, 0, 0, 0.8, 50.0, 0.2);
-    EXPECT_FLOAT_EQ(b.work_weight[0][0], 1.0f);
-    EXPECT_FLOAT_EQ(b.channels[0][0][0], float(0.16 + 0.8 * 0.45));
-    EXPECT_FLOAT_EQ(b.work_depth[0][0], float(0.8 * D2 + 0.2 * 50.0));
-
-    // Nearer piece below full weight: it simply adds; the other pixel is untouched.
-    put(b, 0, 1, 0.5, 300.0, 0.4);
-    put(b, 0, 1, 0.1, 100.0, 0.3);
-    EXPECT_FLOAT_EQ(b.work_weight[0][1], 0.7f);
-    EXPECT_FLOAT_EQ(b.work_depth[0][1], float((300.0 * 0.4 + 100.0 * 0.3) / 0.7));
-    EXPECT_FLOAT_EQ(b.channels[0][0][1], float(0.2 + 0.03));
-    // Nearer piece that overfills a partly covered pixel: what was gathered shrinks to the open share.
-    const float D3 = b.work_depth[0][1];
-    put(b, 0, 1, 1.0, 20.0, 0.5);
-    EXPECT_FLOAT_EQ(b.work_weight[0][1], 1.0f);
-    EXPECT_FLOAT_EQ(b.channels[0][0][1], float(0.5 + (0.5 / 0.7) * 0.23));
-    EXPECT_FLOAT_EQ(b.work_depth[0][1], float(0.5 * D3 + 0.5 * 20.0));
+    // Each piece (pixel, grey value, squared distance, weight), then the pixel's weight, depth and grey.
+    const double D = (0.25 * 200 + 0.5 * 100) / 0.75, D2 = 0.25 * 400 + 0.75 * D,
+                 D3 = (300 * 0.4 + 100 * 0.3) / 0.7;
+    const struct {
+        int c;
+        double v, d, w, weight, depth, grey;
+    } steps[] = {
+        {0, 0.3, 100.0, 0.5, 0.5, 100.0, 0.15},          // first piece: taken as it is
+        {0, 0.2, 200.0, 0.25, 0.75, D, 0.2},             // farther, fits: weights add, depth the mean
+        {0, 1.0, 400.0, 0.5, 1.0, D2, 0.2 + 0.25},       // farther, overfills: its open quarter counts
+        {0, 1.0, 500.0, 0.5, 1.0, D2, 0.45},             // farther on a full pixel: dropped
+        {0, 0.8, 50.0, 0.2, 1.0, 0.8 * D2 + 10.0, 0.16 + 0.8 * 0.45}, // nearer on a full pixel: in front
+        {1, 0.5, 300.0, 0.4, 0.4, 300.0, 0.2},           // the other pixel is untouched so far
+        {1, 0.1, 100.0, 0.3, 0.7, D3, 0.23},             // nearer below full weight: simply adds
+        {1, 1.0, 20.0, 0.5, 1.0, 0.5 * D3 + 10.0, 0.5 + (0.5 / 0.7) * 0.23}, // overfills: the rest shrinks
+    };
+    for (const auto& s : steps) {
+        put(b, 0, s.c, s.v, s.d, s.w);
+        EXPECT_FLOAT_EQ(b.work_weight[0][s.c], float(s.weight)) << &s - steps;
+        EXPECT_FLOAT_EQ(b.work_depth[0][s.c], float(s.depth)) << &s - steps;
+        for (int k = 0; k < 3; ++k)
+            EXPECT_FLOAT_EQ(b.channels[k][0][s.c], float(s.grey)) << &s - steps;
+    }
 }
 
 TEST(PixelBuffer, FlushLaysWorkInFrontOrBehindAndClearsIt)
@@ -99,26 +81,20 @@ TEST(PixelBuffer, FlushLaysWorkInFrontOrBehindAndClearsIt)
     put(b, 0, 0, 1.0, 100.0, 0.5);
     put(b, 0, 2, 0.4, 400.0, 1.0);
     b.flush();
-    EXPECT_FLOAT_EQ(b.coverage[0][0], 0.5f);
-    EXPECT_FLOAT_EQ(b.distance_squared[0][0], 100.0f);
-    EXPECT_FLOAT_EQ(rig.r[0], 0.5f);
-    EXPECT_EQ(b.coverage[0][1], 0.0f);
-    EXPECT_EQ(b.distance_squared[0][1], 1e16f);
-    EXPECT_FLOAT_EQ(b.coverage[0][2], 1.0f);
-    EXPECT_FLOAT_EQ(rig.g[2], 0.4f);
-    for (int k = 0; k < 3; ++k)
-        EXPECT_TRUE(b.work_weight[0][k] == 0.0f && b.work_depth[0][k] == 1e16f &&
-                    b.channels[0][0][k] == 0.0f);
+    const float cover[3] = {0.5f, 0.0f, 1.0f}, depth[3] = {100.0f, 1e16f, 400.0f}, red[3] = {0.5f, 0.0f, 0.4f};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_TRUE(b.coverage[0][k] == cover[k] && b.distance_squared[0][k] == depth[k]) << k;
+        EXPECT_FLOAT_EQ(rig.r[k], red[k]) << k;
+        EXPECT_TRUE(b.work_weight[0][k] == 0.0f && b.work_depth[0][k] == 1e16f && b.channels[0][0][k] == 0.0f);
+    }
     // Second pass. Pixel 0: a farther quarter goes behind the half already there; pixel 2: a nearer half
     // goes in front of the full pixel.
     put(b, 0, 0, 0.8, 900.0, 0.25);
     put(b, 0, 2, 1.0, 25.0, 0.5);
     b.flush();
-    EXPECT_FLOAT_EQ(b.coverage[0][0], 0.25f * 0.5f + 0.5f);
+    EXPECT_TRUE(b.coverage[0][0] == 0.25f * 0.5f + 0.5f && b.distance_squared[0][0] == 100.0f); // nearer stays
+    EXPECT_TRUE(b.coverage[0][2] == 1.0f && b.distance_squared[0][2] == 25.0f);
     EXPECT_FLOAT_EQ(rig.r[0], 0.5f + 0.5f * 0.2f);
-    EXPECT_FLOAT_EQ(b.distance_squared[0][0], 100.0f); // the nearer distance stays
-    EXPECT_FLOAT_EQ(b.coverage[0][2], 1.0f);
-    EXPECT_FLOAT_EQ(b.distance_squared[0][2], 25.0f);
     EXPECT_FLOAT_EQ(rig.b[2], 0.5f * 0.4f + 0.5f);
 }
 
@@ -130,9 +106,7 @@ TEST(PixelBuffer, AcceptsAndTheNearLimit)
     put(b, 0, 0, 1.0, 400.0, 1.0);
     b.flush();
     // A full pixel takes only what lies in front of it.
-    EXPECT_TRUE(b.accepts(0, 0, 399.0));
-    EXPECT_FALSE(b.accepts(0, 0, 400.0));
-    EXPECT_FALSE(b.accepts(0, 0, 900.0));
+    EXPECT_TRUE(b.accepts(0, 0, 399.0) && !b.accepts(0, 0, 400.0) && !b.accepts(0, 0, 900.0));
     // A near limit refuses pieces nearer than it, in `accepts` and in `accumulate`.
     b.near_limit = 50.0f;
     EXPECT_FALSE(b.accepts(0, 0, 49.0));
@@ -143,6 +117,5 @@ TEST(PixelBuffer, AcceptsAndTheNearLimit)
     float* plane[1] = {plane_row};
     b.near_limit_plane = plane;
     b.near_limit_on = 1;
-    EXPECT_FALSE(b.accepts(0, 0, 94.0));
-    EXPECT_TRUE(b.accepts(0, 0, 96.0));
+    EXPECT_TRUE(!b.accepts(0, 0, 94.0) && b.accepts(0, 0, 96.0));
 }

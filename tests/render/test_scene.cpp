@@ -1,14 +1,20 @@
 // Scene renderer: each path against an independent expectation (closed-form light dome and plane
 // distances, the square edge of the water, the upwelling colour under water, total internal
-// reflection, alpha per render-what choice, light tracking by angle), stop requests and registries.
+// reflection, alpha per render-what choice, light tracking by angle), stop requests and registries;
+// and its records: the texture flag rule, the grid asked of the surface on every query, and records
+// with their type codes from the tagged allocator.
 #include "ocean/HyOceanSurface.h"
 #include "optics/HyAirOptics.h"
 #include "optics/HyOceanOptics.h"
+#include "platform/HyMemory.h"
 #include "render/HyRenderScene.h"
+#include "tests/render/render_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -71,6 +77,13 @@ struct SceneRig {
     {
         camera.view().pixel_direction(row, column, v[0], v[1], v[2]);
     }
+    float* plane(int k) const { return k == 0 ? planes.red : k == 1 ? planes.green : planes.blue; }
+    void set_light(double x, double y, double z, double red, double green, double blue)
+    {
+        const double d[3] = {x, y, z}, c[3] = {red, green, blue};
+        std::copy(d, d + 3, light.direction);
+        std::copy(c, c + 3, light.colour);
+    }
 };
 
 TEST(Scene, LightDomeFollowsTheFifthPowerLawAndNoLightMeansBlack)
@@ -82,14 +95,10 @@ TEST(Scene, LightDomeFollowsTheFifthPowerLawAndNoLightMeansBlack)
     } cases[] = {{0.0, 1.0}, {kPi / 2, 0.5}, {kPi, 0.0}};
     for (const auto& c : cases) {
         SceneRig rig(3, 3, 30.0, 0, 0, 5, c.tilt, 0.3, 0);
-        rig.light.direction[0] = rig.light.direction[1] = 0.0;
-        rig.light.direction[2] = -1.0;
-        for (int k = 0; k < 3; ++k)
-            rig.light.colour[k] = K[k];
+        rig.set_light(0, 0, -1, K[0], K[1], K[2]);
         ASSERT_EQ(rig.scene.render(), 1);
-        EXPECT_NEAR(rig.planes.red[4], c.weight * K[0], 1e-6) << c.tilt;
-        EXPECT_NEAR(rig.planes.green[4], c.weight * K[1], 1e-6) << c.tilt;
-        EXPECT_NEAR(rig.planes.blue[4], c.weight * K[2], 1e-6) << c.tilt;
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(rig.plane(k)[4], c.weight * K[k], 1e-6) << c.tilt;
     }
     // Without lights: black, alpha untouched, whatever else is registered.
     SceneRig rig(4, 3, 30.0, 0, 0, 5, 2.0, 0, 0);
@@ -98,18 +107,14 @@ TEST(Scene, LightDomeFollowsTheFifthPowerLawAndNoLightMeansBlack)
     std::fill(rig.planes.red, rig.planes.red + 12, 0.5f);
     std::fill(rig.planes.alpha, rig.planes.alpha + 12, 0.7f);
     ASSERT_EQ(rig.scene.render(), 1);
-    for (int i = 0; i < 12; ++i) {
-        EXPECT_EQ(rig.planes.red[i], 0.0f);
-        EXPECT_EQ(rig.planes.alpha[i], 0.7f);
-    }
+    for (int i = 0; i < 12; ++i)
+        EXPECT_TRUE(rig.planes.red[i] == 0.0f && rig.planes.alpha[i] == 0.7f) << i;
 }
 
 // Flat sea in the depth map: every fully covered pixel holds the distance from the eye to z = 0 along
 // its ray, sky pixels read 1e8, and an air record changes nothing.
 TEST(Scene, DepthMapOfAFlatSeaIsTheDistanceToThePlane)
 {
-    // Points inside a screen triangle are placed by screen-space weights, not perspective-correct ones.
-    constexpr double kDepthTolerance = 8e-3;
     std::vector<float> without_air;
     for (int with_air = 0; with_air < 2; ++with_air) {
         SceneRig rig(40, 30, 70.0, 3.0, -2.0, 7.0, 1.75, 0.4, 0.1);
@@ -120,36 +125,29 @@ TEST(Scene, DepthMapOfAFlatSeaIsTheDistanceToThePlane)
         int water = 0, sky = 0;
         for (int r = 0; r < rig.rows(); ++r)
             for (int c = 0; c < rig.columns(); ++c) {
-                const float d = rig.planes.red[rig.at(r, c)];
-                const float a = rig.planes.alpha[rig.at(r, c)];
-                double v[3];
+                const float d = rig.planes.red[rig.at(r, c)], a = rig.planes.alpha[rig.at(r, c)];
+                double v[3], s[3], expected = 0.0;
                 rig.direction(r, c, v);
                 if (a >= 0.999f && v[2] < -0.05) {
-                    // The mean distance over the pixel's area, 16 x 16 sub-samples.
-                    double expected = 0.0;
-                    for (int i = 0; i < 16; ++i)
-                        for (int j = 0; j < 16; ++j) {
-                            double s[3];
-                            rig.camera.view().subpixel_direction(r + (i + 0.5) / 16, c + (j + 0.5) / 16, s[0], s[1],
-                                                                 s[2]);
-                            expected += 7.0 / -s[2] / 256.0;
-                        }
-                    EXPECT_NEAR(d, expected, kDepthTolerance * expected) << r << "," << c;
+                    // The mean distance over the pixel's area, 16 x 16 sub-samples; points inside a screen
+                    // triangle are placed by screen-space weights, not perspective-correct ones.
+                    for (int i = 0; i < 256; ++i) {
+                        rig.camera.view().subpixel_direction(r + (i / 16 + 0.5) / 16, c + (i % 16 + 0.5) / 16,
+                                                             s[0], s[1], s[2]);
+                        expected += 7.0 / -s[2] / 256.0;
+                    }
+                    EXPECT_NEAR(d, expected, 8e-3 * expected) << r << "," << c;
                     ++water;
                 } else if (a <= 0.01f) {
-                    EXPECT_EQ(d, HyRenderScene::kNoDepth) << r << "," << c;
-                    EXPECT_GT(v[2], -1e-3) << r << "," << c;
+                    EXPECT_TRUE(d == HyRenderScene::kNoDepth && v[2] > -1e-3) << r << "," << c;
                     ++sky;
                 }
             }
         EXPECT_GT(water, 300);
         EXPECT_GT(sky, 100);
         std::vector<float> all(rig.planes.red, rig.planes.red + rig.at(rig.rows(), 0));
-        if (with_air) {
-            EXPECT_EQ(all, without_air);
-        } else {
-            without_air = all;
-        }
+        EXPECT_TRUE(!with_air || all == without_air);
+        without_air = all;
         // The output mapping reaches the planes the realistic path drew.
         rig.scene.set_output_mapping(1.0, 0.0, 100.0);
         ASSERT_EQ(rig.scene.render(), 1);
@@ -174,61 +172,52 @@ TEST(Scene, TextureWaterEndsInASquareAroundTheEye)
             const double dx = t * v[0], dy = t * v[1];
             const bool water = std::fabs(dx) < 30.0 && std::fabs(dy) < 30.0;
             const std::size_t i = rig.at(r, c);
-            EXPECT_EQ(rig.planes.alpha[i], water ? 1.0f : 0.0f) << r << "," << c;
-            EXPECT_EQ(rig.planes.red[i] > 0.0f, water) << r << "," << c;
+            EXPECT_TRUE(rig.planes.alpha[i] == (water ? 1.0f : 0.0f) && (rig.planes.red[i] > 0.0f) == water)
+                << r << "," << c;
             (water ? inside : outside) += 1;
             // Corners of the square lie beyond the inscribed circle: a circle would miss them.
             if (water && std::hypot(dx, dy) > 31.0)
                 ++inside;
         }
-    EXPECT_GT(inside, 500);
-    EXPECT_GT(outside, 500);
+    EXPECT_TRUE(inside > 500 && outside > 500);
 }
 
 // Under water looking down: the deep water's upwelling colour, exactly, in every pixel.
-TEST(Scene, EyeUnderWaterLookingDownSeesTheUpwellingColour)
+TEST(Scene, UnderWaterTheUpwellingColourAndTotalInternalReflection)
 {
     SceneRig rig(16, 12, 60.0, 0, 0, -5.0, kPi, 0, 0);
-    rig.light.direction[0] = 0.6;
-    rig.light.direction[1] = 0.0;
-    rig.light.direction[2] = -0.8;
-    rig.light.colour[0] = 0.9;
+    rig.set_light(0.6, 0.0, -0.8, 0.9, 1.0, 1.0);
     rig.light.water_colour_scale = 2.0;
     rig.add_flat_sea(HyRenderScene::kSurfaceSimple, HyRenderScene::kModeTexture);
     ASSERT_EQ(rig.scene.render(), 1);
     double w[3];
     rig.optics.get_water_color(&w[0], &w[1], &w[2]);
-    const double expected[3] = {2.0 * 0.9 * w[0] * 0.8, 2.0 * 1.0 * w[1] * 0.8, 2.0 * 1.0 * w[2] * 0.8};
-    float* planes[3] = {rig.planes.red, rig.planes.green, rig.planes.blue};
     for (int k = 0; k < 3; ++k)
         for (int i = 0; i < 16 * 12; ++i)
-            ASSERT_FLOAT_EQ(planes[k][i], float(expected[k])) << k << " " << i;
-}
-
-// Seen from below, a flat surface beyond the critical angle reflects the deep water and nothing else
-// (no sky, no glitter); inside Snell's window the sky comes through.
-TEST(Scene, TotalInternalReflectionBeyondTheCriticalAngle)
-{
-    SceneRig rig(4, 4, 30.0, 0, 0, -1.0, 0.0, 0.0, 0.0);
-    rig.add_flat_sea(HyRenderScene::kSurfaceSimple, HyRenderScene::kModeTexture);
-    rig.add_air();
-    rig.scene.glitter_enabled = 1;
+            ASSERT_FLOAT_EQ(rig.plane(k)[i], float(2.0 * (k ? 1.0 : 0.9) * w[k] * 0.8)) << k << " " << i;
+    // Seen from below, a flat surface beyond the critical angle reflects the deep water and nothing else
+    // (no sky, no glitter); inside Snell's window the sky comes through.
+    SceneRig below(4, 4, 30.0, 0, 0, -1.0, 0.0, 0.0, 0.0);
+    below.add_flat_sea(HyRenderScene::kSurfaceSimple, HyRenderScene::kModeTexture);
+    below.add_air();
+    below.scene.glitter_enabled = 1;
     const double critical = std::asin(1.0 / 1.34) * 180.0 / kPi; // 48.3 degrees from the vertical
     HySurfaceOceanContext ctx;
-    ctx.ocean_optics = &rig.optics;
-    ctx.air_optics = &rig.air_optics;
+    ctx.ocean_optics = &below.optics;
+    ctx.air_optics = &below.air_optics;
     ctx.upwelling_r = 0.3;
     ctx.upwelling_g = 0.2;
     ctx.upwelling_b = 0.1;
     const double normal[3] = {0.0, 0.0, 1.0}, point[3] = {0.0, 0.0, 0.0};
     for (std::uint32_t mode : {HyRenderScene::kSurfaceSimple, HyRenderScene::kSurfaceFresnel}) {
-        rig.scene.surface_mode = mode;
+        below.scene.surface_mode = mode;
         for (double angle : {10.0, 30.0, 45.0, 50.0, 65.0, 85.0}) {
             HySurfaceView view{{0, 0, -1}, {std::sin(angle * kPi / 180), 0.0, std::cos(angle * kPi / 180)}};
             double colour[3];
-            rig.scene.shade_from_below(ctx, point, normal, view, 1.0, colour);
+            below.scene.shade_from_below(ctx, point, normal, view, 1.0, colour);
             const bool reflected = angle > critical;
-            EXPECT_EQ(colour[0] == 0.3 && colour[1] == 0.2 && colour[2] == 0.1, reflected) << mode << " " << angle;
+            EXPECT_EQ(colour[0] == 0.3 && colour[1] == 0.2 && colour[2] == 0.1, reflected)
+                << mode << " " << angle;
         }
     }
 }
@@ -264,12 +253,11 @@ TEST(Scene, LightTrackingMarksOnlyPixelsNearTheLight)
 {
     SceneRig rig(64, 48, 50.0, 0, 0, 10.0, 1.3, 0.2, 0.0);
     rig.add_flat_sea(HyRenderScene::kSurfaceSimple, HyRenderScene::kModeLightTracking);
-    // The light seen a little off the view axis.
+    // The light seen a little off the view axis; tracking ignores the flags.
     double toward[3];
     rig.direction(30, 40, toward);
-    for (int k = 0; k < 3; ++k)
-        rig.light.direction[k] = -toward[k];
-    rig.light.affects_air = rig.light.affects_water = 0; // tracking ignores the flags
+    rig.set_light(-toward[0], -toward[1], -toward[2], 1, 1, 1);
+    rig.light.affects_air = rig.light.affects_water = 0;
     ASSERT_EQ(rig.scene.render(), 1);
     const double m = rig.camera.view().max_step();
     int marked = 0;
@@ -277,17 +265,14 @@ TEST(Scene, LightTrackingMarksOnlyPixelsNearTheLight)
         for (int c = 0; c < rig.columns(); ++c) {
             double v[3];
             rig.direction(r, c, v);
-            const double angle = std::acos(std::min(1.0, v[0] * toward[0] + v[1] * toward[1] + v[2] * toward[2]));
+            const double angle =
+                std::acos(std::min(1.0, v[0] * toward[0] + v[1] * toward[1] + v[2] * toward[2]));
             const bool white = rig.planes.red[rig.at(r, c)] == 1.0f;
-            if (angle < 1.95 * m) {
-                EXPECT_TRUE(white) << r << "," << c;
-            } else if (angle > 2.05 * m) {
-                EXPECT_FALSE(white) << r << "," << c;
-            }
+            EXPECT_TRUE((angle >= 1.95 * m && angle <= 2.05 * m) || white == (angle < 1.95 * m))
+                << r << "," << c;
             marked += white;
         }
-    EXPECT_GE(marked, 9);
-    EXPECT_LE(marked, 21);
+    EXPECT_TRUE(marked >= 9 && marked <= 21) << marked;
 }
 
 // A stop request ends a row-by-row path at the end of that row with result 0, leaves later rows as
@@ -327,19 +312,64 @@ TEST(Scene, RegistriesKeepOrderRefuseWhenFullAndNeverReuseIds)
     HyRenderData_Camera cams[11];
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(scene.add_camera(&cams[i]), 1);
-    EXPECT_EQ(scene.add_camera(&cams[10]), 0);
-    EXPECT_EQ(cams[10].get_id(), 0u);
-    EXPECT_EQ(scene.remove_camera(&cams[4]), 1);
-    EXPECT_EQ(scene.remove_camera(&cams[4]), 0);
-    EXPECT_EQ(scene.camera_count, 9);
-    EXPECT_EQ(scene.cameras[4], &cams[5]);
-    EXPECT_EQ(scene.add_camera(&cams[4]), 1);
-    EXPECT_EQ(cams[4].get_id(), 11u);
-    const std::uint32_t four = 4;
-    EXPECT_EQ(scene.set_render_mode(four), 0);
-    EXPECT_EQ(scene.set_render_what(four), 0);
-    EXPECT_EQ(scene.get_render_mode(), HyRenderScene::kModeTexture);
-    EXPECT_EQ(scene.get_render_what(), HyRenderScene::kWhatWater);
+    EXPECT_TRUE(scene.add_camera(&cams[10]) == 0 && cams[10].get_id() == 0u);
+    EXPECT_TRUE(scene.remove_camera(&cams[4]) == 1 && scene.remove_camera(&cams[4]) == 0);
+    EXPECT_TRUE(scene.camera_count == 9 && scene.cameras[4] == &cams[5]);
+    EXPECT_TRUE(scene.add_camera(&cams[4]) == 1 && cams[4].get_id() == 11u);
+    const std::uint32_t four = 4; // neither a mode nor a choice of what to render: refused, unchanged
+    EXPECT_TRUE(scene.set_render_mode(four) == 0 && scene.set_render_what(four) == 0);
+    EXPECT_TRUE(scene.get_render_mode() == HyRenderScene::kModeTexture &&
+                scene.get_render_what() == HyRenderScene::kWhatWater);
+}
+
+TEST(RenderData, TextureFlagGridQueryAndTypeCodes)
+{
+    // Setting any group, even a null one, raises the present flag; clearing a pointer keeps it.
+    auto* group = reinterpret_cast<Hy2DTextureGroup*>(0x100);
+    HyRenderData_Ocean ocean;
+    ocean.set_texture_below(group);
+    Hy2DTextureGroup *above = group, *below = nullptr;
+    ocean.get_texture_above(above);
+    ocean.get_texture_below(below);
+    EXPECT_TRUE(above == nullptr && below == group);
+    ocean.set_texture_on(nullptr);
+    EXPECT_EQ(ocean.get_textures_present(), 1u);
+    ocean.set_textures_present(0);
+    ocean.set_texture_above(nullptr);
+    EXPECT_EQ(ocean.get_textures_present(), 1u);
+
+    // The grid comes from the surface at every query; no surface or no grid is a failure.
+    HyGridMulti* grid = reinterpret_cast<HyGridMulti*>(0x1000);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ocean.get_grid(grid), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr().rfind("HyRenderData_Ocean::get_grid", 0), 0u);
+    EXPECT_EQ(grid, nullptr);
+    HyOceanSurface surface;
+    ocean.set_surface(&surface);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ocean.get_grid(grid), 0); // a surface without waves has no grid
+    testing::internal::GetCapturedStderr();
+    HyPrimaryWaves_data p;
+    p.size = 16;
+    ASSERT_EQ(surface.allocate_primary_waves(p), 1);
+    ASSERT_EQ(ocean.get_grid(grid), 1);
+    EXPECT_EQ(grid, surface.grid);
+
+    const auto before = hymem::heap_bytes();
+    {
+        const std::unique_ptr<HyRenderData> records[4] = {
+            std::unique_ptr<HyRenderData>(new HyRenderData_Air),
+            std::unique_ptr<HyRenderData>(new HyRenderData_Ocean),
+            std::unique_ptr<HyRenderData>(new HyRenderData_Light),
+            std::unique_ptr<HyRenderData>(new HyRenderData_Camera)};
+        const std::uint32_t types[4] = {1, 3, 100, 200};
+        for (int k = 0; k < 4; ++k)
+            EXPECT_TRUE(hymem::block_tag(records[k].get()) == hymem::kHeapTag && records[k]->type == types[k])
+                << k;
+    } // deleted through the base: every byte goes back
+    EXPECT_EQ(hymem::heap_bytes(), before);
+    render_test::AllocationBudget refuse_all(0);
+    EXPECT_EQ(new HyRenderData_Camera, nullptr);
 }
 
 } // namespace

@@ -1,9 +1,8 @@
 // The real plug-in module, loaded with dlopen and driven only through PluginEntry by the host kit: lazy
-// creation with the host's memory given back, ignored commands, error translation and threads. The
+// creation with the host's memory given back, ignored commands, out of memory and threads. The
 // entry's own rules (counting, flags, events, progress) are pinned in-process by the host folder's tests.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -50,6 +49,17 @@ TEST(PluginEntry, RenderWithoutGlobalSetupCreatesTheEffectOnTheSpot)
         EXPECT_EQ(layers, expected);
         EXPECT_NO_MISUSE(host);
 
+        // No host memory for the render's copies (internal error 1): out of memory, with its message;
+        // the next frame is fine again.
+        host.script_handle_failure(0);
+        EXPECT_EQ(host.render(output), PF_Err_OUT_OF_MEMORY);
+        EXPECT_EQ(host.message(), "Insufficient Memory");
+        EXPECT_TRUE(host.out_data().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+        host.script_handle_failure(-1);
+        EXPECT_EQ(host.render(output), PF_Err_NONE);
+        EXPECT_EQ(host.message(), "");
+        EXPECT_FALSE(host.out_data().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+
         // The effect exists now: parameter setup defines everything.
         ASSERT_EQ(host.params_setup(), PF_Err_NONE);
         EXPECT_EQ(host.out_data().num_params, api >= 12 ? 124 : 102);
@@ -69,24 +79,11 @@ TEST(PluginEntry, IgnoredCommandsReturnZeroAndWriteNothing)
     std::memset(&pattern, 0x5A, sizeof pattern);
     pattern.return_msg[0] = 0;
     pattern.name[0] = 0;
-    const std::vector<PF_Cmd> ignored = {PF_Cmd_UNUSED_0,
-                                         PF_Cmd_SEQUENCE_RESETUP,
-                                         PF_Cmd_SEQUENCE_FLATTEN,
-                                         PF_Cmd_SEQUENCE_SETDOWN,
-                                         PF_Cmd_DO_DIALOG,
-                                         PF_Cmd_FRAME_SETDOWN,
-                                         PF_Cmd_USER_CHANGED_PARAM,
-                                         PF_Cmd_UPDATE_PARAMS_UI,
-                                         PF_Cmd_GET_EXTERNAL_DEPENDENCIES,
-                                         PF_Cmd_COMPLETELY_GENERAL,
-                                         PF_Cmd_QUERY_DYNAMIC_FLAGS,
-                                         19,
-                                         20,
-                                         24,
-                                         33,
-                                         34,
-                                         1000,
-                                         0x7FFFFFFF};
+    const PF_Cmd ignored[] = {PF_Cmd_UNUSED_0, PF_Cmd_SEQUENCE_RESETUP, PF_Cmd_SEQUENCE_FLATTEN,
+                              PF_Cmd_SEQUENCE_SETDOWN, PF_Cmd_DO_DIALOG, PF_Cmd_FRAME_SETDOWN,
+                              PF_Cmd_USER_CHANGED_PARAM, PF_Cmd_UPDATE_PARAMS_UI,
+                              PF_Cmd_GET_EXTERNAL_DEPENDENCIES, PF_Cmd_COMPLETELY_GENERAL,
+                              PF_Cmd_QUERY_DYNAMIC_FLAGS, 19, 20, 24, 33, 34, 1000, 0x7FFFFFFF};
     for (const PF_Cmd cmd : ignored) {
         hostkit::CallOptions options;
         options.out_init = &pattern;
@@ -149,42 +146,6 @@ TEST(PluginEntry, CallsFromEightThreadsAreSerialised)
     }
     first.global_setdown();
     EXPECT_NO_MISUSE(first);
-}
-
-TEST(PluginEntry, InternalErrorsReachTheHostTranslated)
-{
-    const long handles_before = hostkit::live_host_handles();
-    Host host(fresh_module());
-    ASSERT_EQ(host.setup(), PF_Err_NONE);
-    // The grayscale top view without markers is drawn by the effect itself: gray pixels, opaque.
-    ASSERT_TRUE(host.set_int(host.find_param("Render Mode:"), 2));
-    hostkit::World output(32, 16);
-    output.fill(PF_Pixel{0, 1, 2, 3});
-
-    ASSERT_EQ(host.render(output), PF_Err_NONE) << host.message();
-    EXPECT_EQ(host.message(), "");
-    EXPECT_FALSE(host.out_data().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
-    // In the host's byte order: alpha first, then three equal channels.
-    for (int y = 0; y < output.height(); ++y)
-        for (int x = 0; x < output.width(); ++x) {
-            const PF_Pixel p = output.at(x, y);
-            ASSERT_EQ(p.alpha, 255) << x << "," << y;
-            ASSERT_TRUE(p.red == p.green && p.green == p.blue) << x << "," << y;
-        }
-
-    // No host memory for the render's copies (internal error 1): out of memory, with its message.
-    host.script_handle_failure(0);
-    EXPECT_EQ(host.render(output), PF_Err_OUT_OF_MEMORY);
-    EXPECT_EQ(host.message(), "Insufficient Memory");
-    EXPECT_TRUE(host.out_data().out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE);
-    host.script_handle_failure(-1);
-
-    // And the next frame is fine again.
-    EXPECT_EQ(host.render(output), PF_Err_NONE);
-    EXPECT_EQ(host.message(), "");
-    host.global_setdown();
-    EXPECT_EQ(hostkit::live_host_handles(), handles_before);
-    EXPECT_NO_MISUSE(host);
 }
 
 } // namespace

@@ -503,10 +503,10 @@ TEST_F(HostChecks, ValuesSetFromTextAreCheckedAgainstTheDefinition)
         const char* text;
         bool taken;
         A_long value;
-    } cases[] = {{"Gain ", "2.5", true, 163840}, {"Gain ", "21", false, 163840}, {"Gain ", "2.5x", false, 163840},
-                 {"Gain ", "", false, 163840},   {"Mode:", "Three", true, 3},     {"Mode:", "1", true, 1},
-                 {"Mode:", "4", false, 1},       {"Mode:", "Thre", false, 1},     {"On", "on", true, 1},
-                 {"On", "yes", false, 1}};
+    } cases[] = {{"Gain ", "2.5", true, 163840}, {"Gain ", "21", false, 163840},
+                 {"Gain ", "2.5x", false, 163840}, {"Gain ", "", false, 163840},
+                 {"Mode:", "Three", true, 3}, {"Mode:", "1", true, 1}, {"Mode:", "4", false, 1},
+                 {"Mode:", "Thre", false, 1}, {"On", "on", true, 1}, {"On", "yes", false, 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " <- " + c.text);
         const int index = host.find_param(c.name);

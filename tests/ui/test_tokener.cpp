@@ -1,12 +1,10 @@
 #include "ui/CTokener.h"
-#include "ui/PresetFile.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <limits>
 #include <random>
 #include <tuple>
 
@@ -148,33 +146,6 @@ TEST(Tokener, HostileTextNeverMisbehaves)
     CTokener empty;
     EXPECT_FALSE(empty.GetInt("", i));
     EXPECT_FALSE(empty.GetString("X", s));
-}
-
-TEST(PresetFile, WriteIsAtomicAndReadIsBounded)
-{
-    const auto dir = std::filesystem::temp_directory_path() / ("seavast_preset_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string path = (dir / "Calm.wvp").string();
-
-    ASSERT_EQ(preset_file::Write(path, "SeaVast_Ver=1.000000;"), preset_file::Status::Ok);
-    std::string text;
-    ASSERT_EQ(preset_file::Read(path, text), preset_file::Status::Ok);
-    EXPECT_EQ(text, "SeaVast_Ver=1.000000;");
-    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
-
-    // A failed write (into a folder that does not exist) leaves nothing behind.
-    EXPECT_EQ(preset_file::Write((dir / "nope" / "x.wvp").string(), "A=1;"), preset_file::Status::Unwritable);
-    EXPECT_EQ(preset_file::Read((dir / "absent.wvp").string(), text), preset_file::Status::Missing);
-    EXPECT_TRUE(text.empty());
-    EXPECT_EQ(preset_file::Read(dir.string(), text), preset_file::Status::Unreadable);
-
-    {
-        std::ofstream big(dir / "big.wvp", std::ios::binary);
-        big.seekp(static_cast<std::streamoff>(preset_file::kMaxBytes) + 10);
-        big.put('x');
-    }
-    EXPECT_EQ(preset_file::Read((dir / "big.wvp").string(), text), preset_file::Status::TooLarge);
-    std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "hostkit/Host.h"
+#include "PluginFixture.h"
 #include "hostkit/ParamReport.h"
 
 namespace {
@@ -415,9 +415,7 @@ TEST_F(HostChecks, EveryKindOfMisuseIsNoted)
     }
     // An old host refuses groups.
     g_mode = Mode::good;
-    hostkit::HostConfig api11;
-    api11.api_major = 11;
-    Host old(module_, api11);
+    Host old(module_, seavast_test::config_for_api(11));
     ASSERT_EQ(old.params_setup(), PF_Err_NONE);
     EXPECT_TRUE(noted(old, "parameter groups on a host of API version 11"));
     EXPECT_EQ(old.param_count(), 4); // input, slider, pop-up, checkbox

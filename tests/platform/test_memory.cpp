@@ -83,9 +83,14 @@ TEST_F(MemoryTest, HeapBlocksCarryHeaderAndCounters)
     EXPECT_FALSE(hymem::release(nullptr));
 }
 
+struct Widget : HyAllocated {
+    int v[4] = {1, 2, 3, 4};
+};
+
 // Host blocks carry the hook's tag and a header the host sees; they go back through the hook even
-// after it was switched off, and cannot be resized.
-TEST_F(MemoryTest, HookBlocksGoBackThroughHookEvenWhenSwitchedOff)
+// after it was switched off, and cannot be resized. A refusing host gives null blocks, arrays and
+// objects; a block with an unknown tag is left alone.
+TEST_F(MemoryTest, HookBlocksGoBackThroughTheHookAndRefusalsGiveNull)
 {
     hymem::install_hook(fake_hook, kAETG, true, 77);
     const auto heap_before = hymem::heap_bytes();
@@ -105,16 +110,8 @@ TEST_F(MemoryTest, HookBlocksGoBackThroughHookEvenWhenSwitchedOff)
     EXPECT_TRUE(g_host.live.empty());
     EXPECT_EQ(hymem::hook_bytes(), 0);
     EXPECT_TRUE(hymem::release(q));
-}
 
-struct Widget : HyAllocated {
-    int v[4] = {1, 2, 3, 4};
-};
-
-// A refusing host gives null blocks, arrays and objects; a block with an unknown tag is left alone.
-TEST_F(MemoryTest, RefusalsGiveNullAndUnknownTagsAreLeftAlone)
-{
-    hymem::install_hook(fake_hook, kAETG, true, 77);
+    hymem::set_hook_on(true);
     Widget* w = new Widget;
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->v[3], 4);

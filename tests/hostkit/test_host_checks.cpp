@@ -542,7 +542,7 @@ TEST_F(HostChecks, DrawingIsRecordedAndSloppyDrawingCaught)
     host.event(again);
     for (const char* note : {"StrokePath: a brush where a pen belongs", "PopStateStack: nothing pushed",
                              "1 drawing object(s) never released"})
-        EXPECT_TRUE(noted(host, note)) << note;
+        EXPECT_TRUE(noted(host, note)) << note << "\n" << seavast_test::misuse_text(host);
     EXPECT_EQ(host.drawing().live_objects(), 0) << "the host reclaims them at the end of the call";
 }
 

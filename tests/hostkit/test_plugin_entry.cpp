@@ -53,6 +53,8 @@ TEST(PluginEntry, ParametersOnEveryApiAndRenderWithoutGlobalSetup)
                       ui.preview_ui_width | ui.preview_ui_height | ui.comp_ui_alignment |
                       ui.layer_ui_alignment | ui.preview_ui_alignment,
                   0);
+        if (api == 12 || api == 10)
+            continue; // the project render below: once with parameter groups, once without
         Host host(fresh_module(), config_for_api(api));
         host.adopt_params(donor);
         if (api == 13) {

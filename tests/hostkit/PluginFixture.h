@@ -12,17 +12,12 @@
 
 namespace seavast_test {
 
-inline std::string plugin_path()
-{
-    return std::string(SEAVAST_BIN_DIR) + "/Seavast.so";
-}
-
 inline std::shared_ptr<hostkit::Module> fresh_module()
 {
     std::string error;
     hostkit::ModuleOptions options;
     options.private_copy = true;
-    auto module = hostkit::Module::load(plugin_path(), options, &error);
+    auto module = hostkit::Module::load(std::string(SEAVAST_BIN_DIR) + "/Seavast.so", options, &error);
     EXPECT_TRUE(module) << error;
     return module;
 }

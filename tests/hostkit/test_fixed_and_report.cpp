@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 #include <random>
+#include <utility>
 
 #include "hostkit/Fixed.h"
 #include "hostkit/ParamReport.h"
@@ -13,7 +14,7 @@ using hostkit::format_fixed;
 using hostkit::from_fixed;
 using hostkit::to_fixed;
 
-TEST(Fixed, HalvesGoAwayFromZeroOnBothSides)
+TEST(Fixed, HalvesGoAwayFromZeroNearerNeighboursAndSaturation)
 {
     // (2k + 1) / 131072 sits exactly halfway between k/65536 and (k + 1)/65536; the oracle is
     // integer arithmetic, not the conversion under test.
@@ -22,34 +23,26 @@ TEST(Fixed, HalvesGoAwayFromZeroOnBothSides)
         EXPECT_EQ(to_fixed(half), PF_Fixed(k + 1)) << k;
         EXPECT_EQ(to_fixed(-half), PF_Fixed(-(k + 1))) << k;
     }
-    // Just below and above a half go to the nearer neighbour.
-    EXPECT_EQ(to_fixed(0.49 / 65536.0), 0);
-    EXPECT_EQ(to_fixed(-0.49 / 65536.0), 0);
-    EXPECT_EQ(to_fixed(1.51 / 65536.0), 2);
-    EXPECT_EQ(to_fixed(-1.51 / 65536.0), -2);
-    EXPECT_EQ(to_fixed(61.39), 4023255); // 61.39 * 65536 = 4023255.04
-    EXPECT_EQ(to_fixed(-0.2), -13107);   // -13107.2
-}
-
-TEST(Fixed, SaturatesAndIgnoresNaN)
-{
-    EXPECT_EQ(to_fixed(1e12), std::numeric_limits<PF_Fixed>::max());
-    EXPECT_EQ(to_fixed(-1e12), std::numeric_limits<PF_Fixed>::min());
-    EXPECT_EQ(to_fixed(std::numeric_limits<double>::quiet_NaN()), 0);
-    EXPECT_EQ(from_fixed(PF_Fixed_1), 1.0);
+    // Just below and above a half go to the nearer neighbour (61.39 and -0.2 are 4023255.04 and -13107.2
+    // units); out of range saturates; NaN gives 0.
+    const std::pair<double, PF_Fixed> cases[] = {
+        {0.49 / 65536.0, 0}, {-0.49 / 65536.0, 0}, {1.51 / 65536.0, 2}, {-1.51 / 65536.0, -2},
+        {61.39, 4023255},    {-0.2, -13107},
+        {1e12, std::numeric_limits<PF_Fixed>::max()}, {-1e12, std::numeric_limits<PF_Fixed>::min()},
+        {std::numeric_limits<double>::quiet_NaN(), 0}};
+    for (const auto& [value, fixed] : cases)
+        EXPECT_EQ(to_fixed(value), fixed) << value;
     EXPECT_EQ(from_fixed(-98304), -1.5);
 }
 
 TEST(Fixed, ShortestTextRoundTripsExactly)
 {
-    EXPECT_EQ(format_fixed(to_fixed(61.39)), "61.39");
-    EXPECT_EQ(format_fixed(to_fixed(0.2)), "0.2");
-    EXPECT_EQ(format_fixed(to_fixed(0.01)), "0.01");
-    EXPECT_EQ(format_fixed(to_fixed(-500)), "-500");
-    EXPECT_EQ(format_fixed(0), "0");
-    EXPECT_EQ(format_fixed(-1), "-0.00002"); // the smallest negative value is not "-0"
-    EXPECT_EQ(format_fixed(1), "0.00002");
-
+    // The smallest negative value is not "-0".
+    const std::pair<PF_Fixed, const char*> texts[] = {{to_fixed(61.39), "61.39"}, {to_fixed(0.2), "0.2"},
+                                                      {to_fixed(0.01), "0.01"},   {to_fixed(-500), "-500"},
+                                                      {0, "0"}, {-1, "-0.00002"}, {1, "0.00002"}};
+    for (const auto& [fixed, text] : texts)
+        EXPECT_EQ(format_fixed(fixed), text);
     std::mt19937 rng(7);
     std::uniform_int_distribution<PF_Fixed> any(std::numeric_limits<PF_Fixed>::min(),
                                                 std::numeric_limits<PF_Fixed>::max());

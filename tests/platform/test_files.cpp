@@ -45,8 +45,7 @@ TEST(Files, CommonDocumentsFolder)
 // A function of this program lies in a module; the stack lies in none.
 TEST(Files, ModuleInstanceOfAnAddress)
 {
-    void* self = hyplat::module_instance_of(reinterpret_cast<const void*>(&hyplat::module_instance_of));
-    EXPECT_NE(self, nullptr);
+    EXPECT_NE(hyplat::module_instance_of(reinterpret_cast<const void*>(&hyplat::module_instance_of)), nullptr);
     int on_stack = 0;
     EXPECT_EQ(hyplat::module_instance_of(&on_stack), nullptr);
 }

@@ -3,22 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <map>
+#include <thread>
+#include <vector>
+
+#include "platform/HyThreadPool.h"
 
 namespace {
 
-// A scripted host memory: counts handles, can be told to refuse.
+// A scripted host memory: counts handles and calls from threads other than the host's, can be told
+// to refuse.
 struct FakeHostMemory {
     std::map<void*, std::size_t> live;
     bool refuse = false;
-    int frees = 0;
+    std::thread::id host_thread = std::this_thread::get_id();
 };
 FakeHostMemory g_host;
+std::atomic<int> g_foreign_calls{0};
 
 int fake_hook(int op, void** cell, std::size_t bytes, std::uintptr_t user)
 {
     EXPECT_EQ(user, 77u);
+    g_foreign_calls += std::this_thread::get_id() != g_host.host_thread;
     if (op == hymem::kHookAllocate) {
         if (g_host.refuse)
             return 0;
@@ -33,7 +42,6 @@ int fake_hook(int op, void** cell, std::size_t bytes, std::uintptr_t user)
             return 0;
         ::operator delete(*cell);
         g_host.live.erase(it);
-        ++g_host.frees;
         return 1;
     }
     return 0;
@@ -42,7 +50,11 @@ int fake_hook(int op, void** cell, std::size_t bytes, std::uintptr_t user)
 constexpr std::uint32_t kAETG = 0x41455447;
 
 struct MemoryTest : ::testing::Test {
-    void SetUp() override { g_host = {}; }
+    void SetUp() override
+    {
+        g_host = {};
+        g_foreign_calls = 0;
+    }
     void TearDown() override { hymem::install_hook(nullptr, 0, false, 0); }
 };
 
@@ -71,9 +83,14 @@ TEST_F(MemoryTest, HeapBlocksCarryHeaderAndCounters)
     EXPECT_FALSE(hymem::release(nullptr));
 }
 
+struct Widget : HyAllocated {
+    int v[4] = {1, 2, 3, 4};
+};
+
 // Host blocks carry the hook's tag and a header the host sees; they go back through the hook even
-// after it was switched off, and cannot be resized.
-TEST_F(MemoryTest, HookBlocksGoBackThroughHookEvenWhenSwitchedOff)
+// after it was switched off, and cannot be resized. A refusing host gives null blocks, arrays and
+// objects; a block with an unknown tag is left alone.
+TEST_F(MemoryTest, HookBlocksGoBackThroughTheHookAndRefusalsGiveNull)
 {
     hymem::install_hook(fake_hook, kAETG, true, 77);
     const auto heap_before = hymem::heap_bytes();
@@ -90,19 +107,11 @@ TEST_F(MemoryTest, HookBlocksGoBackThroughHookEvenWhenSwitchedOff)
     void* q = hymem::allocate(8);
     EXPECT_EQ(hymem::block_tag(q), hymem::kHeapTag);
     EXPECT_TRUE(hymem::release(p)); // after the render
-    EXPECT_EQ(g_host.frees, 1);
+    EXPECT_TRUE(g_host.live.empty());
     EXPECT_EQ(hymem::hook_bytes(), 0);
     EXPECT_TRUE(hymem::release(q));
-}
 
-struct Widget : HyAllocated {
-    int v[4] = {1, 2, 3, 4};
-};
-
-// A refusing host gives null blocks, arrays and objects; a block with an unknown tag is left alone.
-TEST_F(MemoryTest, RefusalsGiveNullAndUnknownTagsAreLeftAlone)
-{
-    hymem::install_hook(fake_hook, kAETG, true, 77);
+    hymem::set_hook_on(true);
     Widget* w = new Widget;
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->v[3], 4);
@@ -116,6 +125,38 @@ TEST_F(MemoryTest, RefusalsGiveNullAndUnknownTagsAreLeftAlone)
     alignas(8) unsigned char fake[16] = {};
     fake[4] = 'X'; // tag neither OSMM nor the hook's
     EXPECT_FALSE(hymem::release(fake + 8));
+}
+
+// Workers never call the host: with the hook on they take heap blocks, and host blocks they release
+// go back through the hook on the calling thread once the loop is over.
+TEST_F(MemoryTest, PoolWorkersLeaveTheHookToTheCallingThread)
+{
+    hymem::install_hook(fake_hook, kAETG, true, 77);
+    hyplat::HyThreadPool pool(2);
+    std::vector<void*> host_blocks(64);
+    for (void*& b : host_blocks)
+        b = hymem::allocate(100);
+    std::vector<std::uint32_t> tags(64);
+    std::vector<char> worker(64);
+    std::atomic<bool> worker_ran{false};
+    pool.parallel_for(64, 1, [&](std::int64_t b, std::int64_t) {
+        const bool on_worker = std::this_thread::get_id() != g_host.host_thread;
+        // The calling thread waits until a worker has run a chunk, so both kinds of thread run some.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!on_worker && !worker_ran && std::chrono::steady_clock::now() < until)
+            std::this_thread::yield();
+        void* p = hymem::allocate(40);
+        tags[std::size_t(b)] = hymem::block_tag(p);
+        worker[std::size_t(b)] = on_worker;
+        hymem::release(p);
+        hymem::release(host_blocks[std::size_t(b)]);
+        worker_ran = worker_ran || on_worker;
+    });
+    EXPECT_TRUE(worker_ran);
+    EXPECT_EQ(g_foreign_calls.load(), 0);
+    EXPECT_TRUE(g_host.live.empty()); // every host block went back
+    for (std::size_t k = 0; k < 64; ++k)
+        EXPECT_EQ(tags[k], worker[k] ? hymem::kHeapTag : kAETG);
 }
 
 } // namespace

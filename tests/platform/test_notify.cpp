@@ -49,25 +49,20 @@ struct NotifyFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(NotifyFixture, FramesTheMessageAndSendsItToSinkAndUser)
+// The framed message goes to the sink and to the user, never truncated. OK keeps notifying (also the
+// default answer without a responder); Cancel silences the rest of the process.
+TEST_F(NotifyFixture, FramesTheMessageAndCancelSilencesTheRestOfTheProcess)
 {
     EXPECT_TRUE(hyplat::notify("Preset %s has %d keys", "Calm", 12));
     const std::string expected =
         "OK\t= Continue\nCancel\t= No Notifications\n\nPreset Calm has 12 keys\n__________________________\n";
-    ASSERT_EQ(rec.sink.size(), 1u);
-    ASSERT_EQ(rec.shown.size(), 1u);
-    EXPECT_EQ(rec.sink[0], expected);
-    EXPECT_EQ(rec.shown[0], expected);
-    EXPECT_EQ(rec.titles[0], "Notification");
-    // A long message is not truncated.
+    EXPECT_EQ(rec.sink, std::vector<std::string>{expected});
+    EXPECT_EQ(rec.shown, std::vector<std::string>{expected});
+    EXPECT_EQ(rec.titles, std::vector<std::string>{"Notification"});
     const std::string long_msg(5000, 'x');
     EXPECT_TRUE(hyplat::notify("%s", long_msg.c_str()));
     EXPECT_NE(rec.shown.back().find(long_msg), std::string::npos);
-}
 
-// OK keeps notifying (also the default answer without a responder); Cancel silences the rest of the process.
-TEST_F(NotifyFixture, OkKeepsNotifyingCancelSilencesTheRestOfTheProcess)
-{
     hyplat::set_notify_responder(nullptr, nullptr);
     EXPECT_TRUE(hyplat::notify("unanswered %d", 1));
     hyplat::set_notify_responder(record_answer, &rec);
@@ -77,6 +72,6 @@ TEST_F(NotifyFixture, OkKeepsNotifyingCancelSilencesTheRestOfTheProcess)
     EXPECT_TRUE(hyplat::notify("second"));
     EXPECT_FALSE(hyplat::notifications_enabled());
     EXPECT_FALSE(hyplat::notify("third"));
-    EXPECT_EQ(rec.shown.size(), 2u);
-    EXPECT_EQ(rec.sink.size(), 3u);
+    EXPECT_EQ(rec.shown.size(), 4u);
+    EXPECT_EQ(rec.sink.size(), 5u);
 }

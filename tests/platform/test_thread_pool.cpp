@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "platform/HyMemory.h"
+#include "platform/HyEntryLock.h"
 #include "platform/HyThreadPool.h"
 
 using hyplat::HyThreadPool;
@@ -18,10 +17,12 @@ using hyplat::HyThreadPool;
 // combined in chunk order give bit-identical totals for 1, 2 and 7 threads.
 TEST(ThreadPool, ChunksAreFixedByCountAndGrainOnly)
 {
-    struct Case {
-        std::int64_t count, grain;
-    } cases[] = {{0, 4}, {1, 1}, {10, 3}, {10, 0}, {1000, 7}, {1000, 1000}, {1001, 100}};
-    for (const Case& c : cases) {
+    const struct {
+        std::int64_t count, grain, chunks;
+    } cases[] = {{0, 4, 0},       {1, 1, 1},       {10, 3, 4},      {10, 0, 10},
+                 {1000, 7, 143}, {1000, 1000, 1}, {1001, 100, 11}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(HyThreadPool::chunk_count(c.count, c.grain), c.chunks);
         double totals[3];
         int k = 0;
         for (int threads : {1, 2, 7}) {
@@ -29,8 +30,7 @@ TEST(ThreadPool, ChunksAreFixedByCountAndGrainOnly)
             EXPECT_EQ(pool.thread_count(), threads);
             std::mutex m;
             std::vector<std::pair<std::int64_t, std::int64_t>> seen;
-            const std::int64_t chunks = HyThreadPool::chunk_count(c.count, c.grain);
-            std::vector<double> partial(static_cast<std::size_t>(chunks), 0.0);
+            std::vector<double> partial(static_cast<std::size_t>(c.chunks), 0.0);
             const std::int64_t g = std::max<std::int64_t>(c.grain, 1);
             pool.parallel_for(c.count, c.grain, [&](std::int64_t b, std::int64_t e) {
                 for (std::int64_t i = b; i < e; ++i)
@@ -39,8 +39,8 @@ TEST(ThreadPool, ChunksAreFixedByCountAndGrainOnly)
                 seen.emplace_back(b, e);
             });
             std::sort(seen.begin(), seen.end());
-            ASSERT_EQ(std::int64_t(seen.size()), chunks) << c.count << "/" << c.grain;
-            for (std::int64_t i = 0; i < chunks; ++i) {
+            ASSERT_EQ(std::int64_t(seen.size()), c.chunks) << c.count << "/" << c.grain;
+            for (std::int64_t i = 0; i < c.chunks; ++i) {
                 EXPECT_EQ(seen[std::size_t(i)].first, i * g);
                 EXPECT_EQ(seen[std::size_t(i)].second, std::min(c.count, (i + 1) * g));
             }
@@ -99,13 +99,10 @@ TEST(ThreadPool, WorkersRunConcurrentlyAndNestedLoopsFinish)
 
 TEST(ThreadPool, ThreadCountFromEnvironment)
 {
-    const struct {
-        const char* text;
-        int threads;
-    } cases[] = {{"3", 3}, {"1", 1}, {"0", 0}, {"-2", 0}, {"4x", 0}, {"", 0}};
-    for (const auto& c : cases) {
-        ::setenv("SEAVAST_THREADS", c.text, 1);
-        EXPECT_EQ(HyThreadPool::environment_threads(), c.threads) << c.text;
+    const std::pair<const char*, int> cases[] = {{"3", 3}, {"1", 1}, {"0", 0}, {"-2", 0}, {"4x", 0}, {"", 0}};
+    for (const auto& [text, threads] : cases) {
+        ::setenv("SEAVAST_THREADS", text, 1);
+        EXPECT_EQ(HyThreadPool::environment_threads(), threads) << text;
     }
     ::unsetenv("SEAVAST_THREADS");
     EXPECT_EQ(HyThreadPool::environment_threads(), 0);
@@ -113,48 +110,48 @@ TEST(ThreadPool, ThreadCountFromEnvironment)
     EXPECT_EQ(HyThreadPool::resolve_thread_count(5), 5);
 }
 
-namespace {
-
-std::thread::id g_host_thread;
-std::atomic<int> g_host_calls{0}, g_foreign_calls{0};
-
-int thread_checking_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
+// The process's one lock is recursive on one thread, held until released as often as entered, and
+// exclusive across threads: eight threads never overlap inside it.
+TEST(EntryLock, RecursiveOnOneThreadExclusiveAcrossThreads)
 {
-    (std::this_thread::get_id() == g_host_thread ? g_host_calls : g_foreign_calls).fetch_add(1);
-    if (op == hymem::kHookAllocate) {
-        *cell = std::malloc(bytes);
-        return *cell != nullptr;
+    hyplat::HyEntryLock& lock = hyplat::entry_lock();
+    EXPECT_EQ(&lock, &hyplat::entry_lock());
+    const auto other_thread_gets_it = [&] {
+        bool got = false;
+        std::thread t([&] {
+            got = lock.try_enter();
+            if (got)
+                lock.leave();
+        });
+        t.join();
+        return got;
+    };
+    {
+        hyplat::HyEntryGuard outer;
+        {
+            hyplat::HyEntryGuard inner; // same thread: must not deadlock
+        }
+        EXPECT_FALSE(other_thread_gets_it());
     }
-    std::free(*cell);
-    return 1;
-}
+    EXPECT_TRUE(other_thread_gets_it());
 
-} // namespace
-
-// Workers never call the host: with the hook on they take heap blocks, and host blocks they release
-// go back through the hook on the calling thread once the loop is over.
-TEST(ThreadPool, WorkersLeaveTheHostMemoryHookToTheCallingThread)
-{
-    g_host_thread = std::this_thread::get_id();
-    constexpr std::uint32_t tag = hymem::make_tag('T', 'P', 'O', 'L');
-    hymem::install_hook(thread_checking_hook, tag, true, 0);
-    const std::int64_t before = hymem::hook_bytes();
-    HyThreadPool pool(2);
-    std::vector<void*> host_blocks(64);
-    for (void*& b : host_blocks)
-        b = hymem::allocate(100);
-    std::vector<std::uint32_t> tags(64);
-    std::vector<char> worker(64);
-    pool.parallel_for(64, 1, [&](std::int64_t b, std::int64_t) {
-        void* p = hymem::allocate(40);
-        tags[std::size_t(b)] = hymem::block_tag(p);
-        worker[std::size_t(b)] = std::this_thread::get_id() != g_host_thread;
-        hymem::release(p);
-        hymem::release(host_blocks[std::size_t(b)]);
-    });
-    hymem::install_hook(nullptr, 0, false, 0);
-    EXPECT_EQ(g_foreign_calls.load(), 0);
-    EXPECT_EQ(hymem::hook_bytes(), before); // every host block went back
-    for (std::size_t k = 0; k < 64; ++k)
-        EXPECT_EQ(tags[k], worker[k] ? hymem::kHeapTag : tag);
+    hyplat::HyEntryLock own;
+    std::atomic<int> inside{0}, overlaps{0};
+    long counter = 0; // deliberately unsynchronised apart from the lock
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 2000; ++i) {
+                hyplat::HyEntryGuard g(own);
+                if (inside.fetch_add(1) != 0)
+                    overlaps.fetch_add(1);
+                ++counter;
+                std::this_thread::yield();
+                inside.fetch_sub(1);
+            }
+        });
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(overlaps.load(), 0);
+    EXPECT_EQ(counter, 8 * 2000);
 }

@@ -1,4 +1,5 @@
-// The preset store: names, the manager's commands and warnings, and saves that fail half way.
+// The preset store: names, the manager's commands and warnings, saves that fail half way and the
+// preset file layer's answers.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -54,23 +55,10 @@ TEST_F(Store, NamesAreCheckedBeforeAnythingIsTouched)
     };
     const std::string n31(31, 'a'), n32(32, 'b');
     const std::string wide = "Gl\xC3\xA4tte " + std::string(24, 'x'); // 31 characters, 32 bytes
-    const Case cases[] = {
-        {n31, 0, 0},
-        {wide, 0, 0},
-        {n32, 912, 912},
-        {"", 903, 904},
-        {"   ", 911, 911},
-        {"..", 911, 911},
-        {"../x", 911, 911},
-        {"a/b", 911, 911},
-        {"a\\b", 911, 911},
-        {"C:", 911, 911},
-        {"tab\there", 911, 911},
-        {std::string("nul\0x", 5), 911, 911},
-        {"CON", 911, 911},
-        {"dot.", 911, 911},
-        {"bad\xFF", 911, 911},
-    };
+    std::vector<Case> cases = {{n31, 0, 0}, {wide, 0, 0}, {n32, 912, 912}, {"", 903, 904}};
+    for (const char* bad : {"   ", "..", "../x", "a/b", "a\\b", "C:", "tab\there", "CON", "dot.", "bad\xFF"})
+        cases.push_back({bad, 911, 911});
+    cases.push_back({std::string("nul\0x", 5), 911, 911});
     for (const Case& c : cases) {
         HyPresetState s = state_;
         const HyWarning cat = CreateCategory(s, c.name);
@@ -118,7 +106,6 @@ TEST_F(Store, ManagerCommandsKeepStateAndDiskInStep)
     EXPECT_EQ(PresetDisplayName(state_, state_.selected), "Bay:Calm");
     std::string copy;
     ASSERT_TRUE(CopyPreset(state_, &copy).ok());
-    EXPECT_EQ(copy, "Calm1");
     ASSERT_TRUE(CopyPreset(state_, &copy).ok());
     EXPECT_EQ(copy, "Calm2");
     EXPECT_EQ(ListPresets(state_.root / "Bay"), (std::vector<std::string>{"Calm", "Calm1", "Calm2"}));
@@ -194,6 +181,15 @@ TEST_F(Store, FailedSavesLoseNothing)
     EXPECT_EQ(SavePresetAs(blocked, "Calm", good, kYes).id, 907);
     EXPECT_TRUE(ListCategories(blocked.root).empty());
     EXPECT_EQ(slurp(top_ / "file"), "x");
+
+    // The file layer's own answers: no such folder, no such file, a folder, a file beyond the limit.
+    std::string text;
+    EXPECT_EQ(preset_file::Write((top_ / "nope" / "x.wvp").string(), "A=1;"), preset_file::Status::Unwritable);
+    EXPECT_EQ(preset_file::Read((top_ / "absent.wvp").string(), text), preset_file::Status::Missing);
+    EXPECT_TRUE(text.empty());
+    EXPECT_EQ(preset_file::Read(top_.string(), text), preset_file::Status::Unreadable);
+    std::ofstream(top_ / "big.wvp", std::ios::binary).seekp(std::streamoff(preset_file::kMaxBytes) + 10).put('x');
+    EXPECT_EQ(preset_file::Read((top_ / "big.wvp").string(), text), preset_file::Status::TooLarge);
 }
 
 } // namespace

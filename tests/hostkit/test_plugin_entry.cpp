@@ -182,4 +182,34 @@ TEST(PluginEntry, CallsFromEightThreadsAreSerialised)
     EXPECT_NO_MISUSE(first);
 }
 
+// Global setup hands over the version word (1.4.8, release, build 0) and the effect's mapped flags; a
+// second setup finds the effect and maps none; the effect lives until the last setdown, and a new
+// setup builds and maps it again.
+TEST(PluginEntry, VersionFlagsAndTheEffectsLifetime)
+{
+    constexpr A_u_long kVersionWord = 0x000A4600;
+    EXPECT_EQ(PF_VERSION(1, 4, 8, PF_Stage_RELEASE, 0), kVersionWord);
+    Host host(fresh_module());
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(host.global_setup(), PF_Err_NONE);
+        EXPECT_EQ(host.out_data().my_version, kVersionWord);
+        EXPECT_EQ(host.out_data().out_flags, PF_OutFlag_NON_PARAM_VARY | PF_OutFlag_WORKS_IN_PLACE);
+        EXPECT_EQ(host.out_data().out_flags2, PF_OutFlag2_SUPPORTS_QUERY_DYNAMIC_FLAGS |
+                                                  PF_OutFlag2_PPRO_DO_NOT_CLONE_SEQUENCE_DATA_FOR_RENDER);
+        ASSERT_EQ(host.global_setup(), PF_Err_NONE);
+        EXPECT_EQ(host.out_data().out_flags, 0) << "the effect already exists, so no flags are mapped";
+        ASSERT_EQ(host.global_setdown(), PF_Err_NONE);
+        ASSERT_EQ(host.params_setup(), PF_Err_NONE);
+        EXPECT_EQ(host.out_data().num_params, 124) << "one setdown of two must keep the effect";
+        EXPECT_NO_MISUSE(host);
+        ASSERT_EQ(host.global_setdown(), PF_Err_NONE);
+        const long added_before = host.stats().add_param;
+        ASSERT_EQ(host.params_setup(), PF_Err_NONE);
+        EXPECT_EQ(host.out_data().num_params, 0) << "the second setdown must destroy the effect";
+        EXPECT_EQ(host.stats().add_param, added_before);
+        host.clear_misuse(); // the host notes the 0-parameter report as a mismatch
+    }
+}
+
 } // namespace

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count() { find "$@" -type f -print0 2>/dev/null | xargs -0 -r cat | wc -l; }
-product=$(count sdk platform host ocean render optics ui resources hostkit apps)
+product=$(count sdk platform host ocean render optics ui resources hostkit apps frei0r)
 tests=$(count tests)
 ratio=$(awk -v t="$tests" -v p="$product" 'BEGIN { printf "%.3f", (p > 0 ? t / p : 0) }')
 echo "product lines: $product"

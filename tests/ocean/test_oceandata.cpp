@@ -49,7 +49,7 @@ TEST(OceanData, BaseElementIsAFlatSeaOfItsExtentAndLoopsOnWholeSteps)
     const double step = 6.283185307 / 10;
     EXPECT_EQ(e.quantise_frequency(1.234), 1.234);
     e.set_loop_time(10.0);
-    for (double w : {0.0, 3 * step, 0.01, 0.7, 2.5, 29.9}) {
+    for (double w : {0.0, 3 * 6.283185307 / 10, 0.01, 0.7, 2.5, 29.9}) {
         const double q = e.quantise_frequency(w);
         EXPECT_NEAR(q / step, std::floor(w / step + 1e-9) + 1, 1e-9) << w;
     }

@@ -23,19 +23,6 @@ HyOcean_record placement_record(int nx, int ny, double dx, double dy, float* arr
 
 } // namespace
 
-TEST(Displacement, CornersOfATurnedRectangle)
-{
-    // A 100 m x 50 m rectangle turned by 90 degrees about (10, 0).
-    std::vector<float> array(102 * 100, 0.0f);
-    HyOceanSurfaceGridElement_displacement e(
-        placement_record(100, 100, 1.0, 0.5, array.data(), 10, 0, M_PI / 2));
-    double c[8];
-    e.get_corners(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
-    const double expected[8] = {10 - 25, -50, 10 + 25, -50, 10 - 25, 50, 10 + 25, 50};
-    for (int k = 0; k < 8; ++k)
-        EXPECT_NEAR(c[k], expected[k], 1e-9) << k;
-}
-
 TEST(Displacement, ArrayLandsWhereThePlacementSays)
 {
     // A grid turned by theta with the element's offsets must show node (i, j) at
@@ -60,13 +47,24 @@ TEST(Displacement, ArrayLandsWhereThePlacementSays)
     e.get_position(0.0, ox, oy);
     const int g = grid.set_aux_position(array, ox, oy);
     ASSERT_EQ(g, 1);
+    // World point of (ax, ay) in the rectangle's own frame, centred on its middle.
+    const auto world = [&](double ax, double ay) {
+        return std::pair{cx + std::cos(theta) * ax - std::sin(theta) * ay,
+                         cy + std::sin(theta) * ax + std::cos(theta) * ay};
+    };
     for (int j : {0, 7, 29})
         for (int i : {0, 13, 39}) {
-            const double ax = i * dx - nx * dx / 2, ay = j * dy - ny * dy / 2;
-            const double wx = cx + std::cos(theta) * ax - std::sin(theta) * ay;
-            const double wy = cy + std::sin(theta) * ax + std::cos(theta) * ay;
+            const auto [wx, wy] = world(i * dx - nx * dx / 2, j * dy - ny * dy / 2);
             EXPECT_NEAR(grid.aux_value(g, wx, wy), i + 100 * j, 1e-6) << i << "," << j;
         }
+    // Corners, first to last: (-hx, hy), (-hx, -hy), (hx, hy), (hx, -hy) in the rectangle's frame.
+    double c[8];
+    e.get_corners(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
+    for (int k = 0; k < 4; ++k) {
+        const auto [wx, wy] = world((k < 2 ? -0.5 : 0.5) * nx * dx, (k % 2 ? -0.5 : 0.5) * ny * dy);
+        EXPECT_NEAR(c[2 * k], wx, 1e-9) << k;
+        EXPECT_NEAR(c[2 * k + 1], wy, 1e-9) << k;
+    }
     // The centre of the rectangle is the middle of the array.
     EXPECT_NEAR(grid.aux_value(g, cx, cy), nx / 2 + 100 * (ny / 2), 1e-6);
 }

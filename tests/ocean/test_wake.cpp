@@ -152,30 +152,31 @@ TEST(Wake, SoftLimitAndFadeShapeTheCopy)
     r.hull_depth = 3.0;
     HyOceanSurfaceGridElement_wake w(r);
     ASSERT_EQ(w.generate_kspace(), 1);
-    const std::size_t count = 128 * 128;
-    const double a = 0.25 * max_abs(w.base, count);
-    w.set_soft_limit(1);
-    w.set_soft_limit_scale(a);
-    w.transform_to_heights();
-    for (std::size_t k = 0; k < count; ++k)
-        ASSERT_NEAR(g[k], a * std::tanh(w.base[k] / a), 1e-6 * a);
-
-    w.set_soft_limit(0);
-    w.set_fade(1);
-    w.set_fade_shape(20.0, 2.0);
-    w.transform_to_heights();
-    for (int j = 0; j < 128; j += 7)
-        for (int i = 0; i < 128; ++i) {
-            const double x = i * 0.5;
-            const double f = x < 20.0 ? (x / 20.0) * (x / 20.0) : 1.0;
-            ASSERT_NEAR(g[j * 128 + i], w.base[j * 128 + i] * f, 1e-6) << i << "," << j;
-        }
-    // Unusable shaping values switch the stage off instead of producing NaN.
-    w.set_soft_limit(1);
-    w.set_soft_limit_scale(0.0);
-    w.set_fade_shape(kNan, -1.0);
-    w.transform_to_heights(); // the plain copy
-    EXPECT_EQ(std::memcmp(g.data(), w.base, sizeof(float) * count), 0);
+    const double a = 0.25 * max_abs(w.base, 128 * 128);
+    // Crests squashed to a*tanh(h/a), then the first L metres of the patch ramped in as (x/L)^p;
+    // unusable shaping values switch their stage off instead of producing NaN.
+    const struct {
+        int soft;
+        double scale;
+        int fade;
+        double length, power;
+    } cases[] = {{1, a, 0, 20, 2}, {0, a, 1, 20, 2}, {1, a, 1, 10, 0.5}, {1, 0.0, 1, kNan, 2},
+                 {1, kNan, 1, 20, -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        w.set_soft_limit(c.soft);
+        w.set_soft_limit_scale(c.scale);
+        w.set_fade(c.fade);
+        w.set_fade_shape(c.length, c.power);
+        w.transform_to_heights();
+        const bool soft = c.soft && c.scale > 0, fade = c.fade && c.length > 0 && c.power > 0;
+        for (int j = 0; j < 128; ++j)
+            for (int i = 0; i < 128; ++i) {
+                const double h = w.base[j * 128 + i], x = i * 0.5;
+                const double f = fade && x < c.length ? std::pow(x / c.length, c.power) : 1.0;
+                ASSERT_NEAR(g[j * 128 + i], (soft ? a * std::tanh(h / a) : h) * f, 1e-6 * a) << i << "," << j;
+            }
+    }
 }
 
 TEST(Wake, FilteredFieldIsUSquaredTimesCurvatureAlongTrack)

@@ -588,7 +588,8 @@ void HyOceanOptics::glitter(const double* N, const double* L, const double* V, i
         const double dq = -Q - (dx * sy - dy * sx);
         // The facets that would send the light to the eye lie so many deviations off the mean slope that
         // their share is below any colour a frame can hold (exp(-60) against factors far below 1e20).
-        if (dp * dp + dq * dq > kGlitterCutoff * two_s2)
+        const double deviation = (dp * dp + dq * dq) / two_s2;
+        if (deviation > kGlitterCutoff)
             continue;
         if (mul - B * sl <= 0.0) {
             if (mul == 0.0)
@@ -617,7 +618,7 @@ void HyOceanOptics::glitter(const double* N, const double* L, const double* V, i
         }
         if (den == 0.0 || !std::isfinite(den))
             continue;
-        const double W = (1.0 - m * P) / den; // times exp(-dp^2 / 2 sigma^2), folded into G's exponential
+        const double W = (1.0 - m * P) / den; // times exp(-dp^2 / 2 sigma^2), folded into G's `deviation`
         const double cpsi = A * sl + mul * muv;
         // cos(acos(c) / 2) by the half-angle identity.
         const double chalf = (std::fabs(cpsi) < 1.0) ? std::sqrt((1.0 + cpsi) / 2.0) : 1.0;
@@ -630,7 +631,7 @@ void HyOceanOptics::glitter(const double* N, const double* L, const double* V, i
         const double g3 = g1 * g1 * g1;
         double G = 0.0;
         if (g3 * chalf != 0.0)
-            G = std::max(0.0, std::exp(-(dp * dp + dq * dq) / two_s2) / (sigma * kSqrt2Pi) * W / (4.0 * g3 * chalf));
+            G = std::max(0.0, std::exp(-deviation) / (sigma * kSqrt2Pi) * W / (4.0 * g3 * chalf));
         if (!std::isfinite(G))
             G = 0.0;
         for (int j = k; j < 3; ++j) {

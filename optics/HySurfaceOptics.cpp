@@ -260,14 +260,14 @@ void HySurfaceOptics::draw_or_queue(const HyImageInfo& info, const HySliceVertex
                                     const HySliceVertex triangle[3], bool far)
 {
     PixelQueue* q = queue_;
-    if (q == nullptr || info.height > q->bands * PixelQueue::kBandRows) {
-        pieces_shaded += scan_polygon(info, visible, count, triangle, far, 0, info.height, strip_, piece_);
-        return;
-    }
     int first = 0, last = 0;
     double width = 0.0;
     if (!polygon_rows(info, visible, count, triangle, first, last, &width))
         return;
+    if (q == nullptr || info.height > q->bands * PixelQueue::kBandRows) {
+        pieces_shaded += scan_rows(info, visible, count, triangle, far, first, last, strip_, piece_);
+        return;
+    }
     const int spans = last / PixelQueue::kBandRows - first / PixelQueue::kBandRows + 1;
     // The slope step belongs to the ring being walked; polygons of one batch share it.
     const int step_now = source ? source->difference_step : 1;
@@ -326,9 +326,11 @@ void HySurfaceOptics::draw_queued()
         for (std::int64_t b = first_band; b < end_band; ++b) {
             const int row_begin = int(b) * kRows, row_end = std::min(q->info.height, row_begin + kRows);
             for (int e = start[b]; e < start[b + 1]; ++e) {
-                const PixelQueue::Polygon& p = q->polygons[q->entries[e]];
-                n += scan_polygon(q->info, q->vertices + p.first, p.count, p.triangle, p.far != 0, row_begin, row_end,
-                                  strip, piece);
+                const int i = q->entries[e];
+                const PixelQueue::Polygon& p = q->polygons[i];
+                n += scan_rows(q->info, q->vertices + p.first, p.count, p.triangle, p.far != 0,
+                               std::max(q->row_first[i], row_begin), std::min(q->row_last[i], row_end - 1), strip,
+                               piece);
             }
         }
         shaded += n;
@@ -342,15 +344,10 @@ void HySurfaceOptics::draw_queued()
     q->pixels = 0;
 }
 
-std::int64_t HySurfaceOptics::scan_polygon(const HyImageInfo& info, const HySliceVertex* visible, int count,
-                                           const HySliceVertex triangle[3], bool far, int row_begin, int row_end,
-                                           HySliceVertex* strip, HySliceVertex* piece)
+std::int64_t HySurfaceOptics::scan_rows(const HyImageInfo& info, const HySliceVertex* visible, int count,
+                                        const HySliceVertex triangle[3], bool far, int iy0, int iy1,
+                                        HySliceVertex* strip, HySliceVertex* piece)
 {
-    int iy0 = 0, iy1 = 0;
-    if (!polygon_rows(info, visible, count, triangle, iy0, iy1))
-        return 0;
-    iy0 = std::max(iy0, row_begin);
-    iy1 = std::min(iy1, row_end - 1);
     HyPixelBuffer& buffer = *info.buffer;
     const HyViewGeometry& view = *info.view;
     const double R = source && source->curvature == 1 ? source->curvature_radius : 0.0;

@@ -145,11 +145,12 @@ public:
 
 protected:
     static constexpr int kScratch = 4 * HY_MAX_POINTS;
-    // Pixel walk shared by operations 2 and 5 over the picture rows [row_begin, row_end), cutting in
-    // the caller's scratch arrays (kScratch vertices each); returns the pieces shaded.
-    std::int64_t scan_polygon(const HyImageInfo& info, const HySliceVertex* visible, int count,
-                              const HySliceVertex triangle[3], bool far, int row_begin, int row_end,
-                              HySliceVertex* strip, HySliceVertex* piece);
+    // Pixel walk shared by operations 2 and 5 over the picture rows iy0..iy1 of a polygon that draws
+    // (within the rows it can touch), cutting in the caller's scratch arrays (kScratch vertices each);
+    // returns the pieces shaded.
+    std::int64_t scan_rows(const HyImageInfo& info, const HySliceVertex* visible, int count,
+                           const HySliceVertex triangle[3], bool far, int iy0, int iy1, HySliceVertex* strip,
+                           HySliceVertex* piece);
     // Operations 2 and 5: queue the polygon, or draw it now.
     void draw_or_queue(const HyImageInfo& info, const HySliceVertex* visible, int count,
                        const HySliceVertex triangle[3], bool far);

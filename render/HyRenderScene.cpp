@@ -229,15 +229,8 @@ void HyRenderScene::zero_colour(const Frame& f)
 
 int HyRenderScene::clear_with_progress(Frame& f)
 {
-    const std::size_t n = std::size_t(f.columns);
-    for (int row = 0; row < f.rows; ++row) {
-        const std::size_t at = std::size_t(row) * n;
-        for (std::size_t i = 0; i < n; ++i)
-            f.red[at + i] = f.green[at + i] = f.blue[at + i] = 0.0f;
-        if (!row_done(row, f.rows))
-            return 0;
-    }
-    return 1;
+    auto clear = [&](int, int, std::size_t at) { f.red[at] = f.green[at] = f.blue[at] = 0.0f; };
+    return for_each_pixel(f, true, clear) ? 1 : 0;
 }
 
 // ---- Per-camera quantities --------------------------------------------------------------------------

@@ -17,7 +17,6 @@
 #include "render/HyRenderData.h"
 
 #include <algorithm>
-
 #include <cstddef>
 #include <cstdint>
 

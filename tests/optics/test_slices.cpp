@@ -5,7 +5,7 @@
 #include "ocean/HyGrid.h"
 #include "optics/HySlices.h"
 #include "optics/HySurfaceOptics.h"
-#include "tests/optics/test_surfaceoptics_support.h"
+#include "tests/optics/optics_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+using namespace optics_test;
 
 namespace {
 
@@ -37,11 +39,6 @@ double poly_value(const std::vector<HyRidgePoint>& p, double x)
     return best;
 }
 
-HySliceVertex sv(double x, double y)
-{
-    return HySliceVertex{x, y, 0, 0, 0, nullptr, nullptr, nullptr};
-}
-
 std::vector<HyRidgePoint> random_polyline(std::mt19937& rng, double xhi, double xlo, int n, double ylo,
                                           double yhi)
 {
@@ -55,8 +52,6 @@ std::vector<HyRidgePoint> random_polyline(std::mt19937& rng, double xhi, double 
         p.push_back(HyRidgePoint{k % 5 == 1 && k + 1 < xs.size() ? xs[k - 1] : xs[k], uy(rng), 1, 2, 3});
     return p;
 }
-
-} // namespace
 
 TEST(Slices, EnvelopeIsTheUpperEnvelopeInDecreasingX)
 {
@@ -172,8 +167,6 @@ TEST(Slices, RowsMapToDoublingSteps)
     }
 }
 
-namespace {
-
 // A slicer over a flat sea with a hand-made ridgeline, for the clipping rules; by default the eye
 // looks out level-ish, `a` = pi looks straight down.
 struct ClipRig {
@@ -204,8 +197,6 @@ struct ClipRig {
     }
 };
 
-} // namespace
-
 TEST(Slices, TrianglesAreClippedAgainstTheRidgeline)
 {
     ClipRig rig;
@@ -224,15 +215,14 @@ TEST(Slices, TrianglesAreClippedAgainstTheRidgeline)
         {{1e8, 5, 0, 0, 0}, {15.5, 5, 0, 0, 0}, {15, 100, 0, 0, 0}, {14.5, 5, 0, 0, 0}, {-1e8, 5, 0, 0, 0}});
     ASSERT_EQ(rig.slices->clip_triangle(tri), 1);
     // The spike, the triangle (14.5, 5) (15.5, 5) (15, 100), takes its intersection with the upper quarter.
-    using surface_test::Pt;
     std::vector<Pt> cut = {{12.5, 5}, {17.5, 5}, {15, 10}};
     const Pt spike[3] = {{14.5, 5}, {15.5, 5}, {15, 100}};
     for (int k = 0; k < 3; ++k) {
         const Pt p = spike[k], q = spike[(k + 1) % 3];
-        cut = surface_test::clip(cut, p.y - q.y, q.x - p.x, (q.y - p.y) * p.x - (q.x - p.x) * p.y);
+        cut = clip(cut, p.y - q.y, q.x - p.x, (q.y - p.y) * p.x - (q.x - p.x) * p.y);
     }
     EXPECT_NEAR(std::fabs(hy_polygon_area(rig.slices->visible_, rig.slices->visible_count_)),
-                12.5 - surface_test::area(cut), 1e-9);
+                12.5 - area(cut), 1e-9);
     // 47 ridgeline points inside the triangle's span: the visible polygon would not fit.
     std::vector<HyRidgePoint> many = {{1e8, 0, 0, 0, 0}};
     for (int k = 0; k < 47; ++k)
@@ -293,7 +283,7 @@ TEST(Slices, RingsWalkTheirSidesCounterClockwise)
     // Straight down the whole ring is walked and closed. Ring at distance 4, step 2: from the south-east
     // corner counter-clockwise, four points a side, closed by a copy of the first. (The mean heights of
     // transition rings show in the wavy sea's exact coverage.)
-    ClipRig rig(surface_test::kPi, 20.0);
+    ClipRig rig(M_PI, 20.0);
     Slices& sl = *rig.slices;
     ASSERT_EQ(sl.near_visible, 1);
     const int walk[][2] = {{4, -4}, {4, -2}, {4, 0},   {4, 2},   {4, 4},   {2, 4},  {0, 4},  {-2, 4}, {-4, 4},
@@ -313,3 +303,5 @@ TEST(Slices, RingsWalkTheirSidesCounterClockwise)
     EXPECT_EQ(turns, 1) << "x falls along the walk except across the seam behind the eye";
     EXPECT_EQ(p[17].id, kHyEmptyId);
 }
+
+} // namespace

@@ -1,25 +1,16 @@
-// Surface optics: the work-plane normalisation, the surface point and normal of a pixel piece, the
-// shading and progress hand-over of the sea's surface optics, bad input that must neither crash nor read
-// outside its arrays (the sanitizer build runs these), and exact coverage. Every pixel piece is the exact
-// area of a screen polygon, so the ring walk, its transitions, the seam behind the eye and the band to
-// the horizon must tile the water without gap or overlap, and a ridge must hide exactly what lies behind
-// it. The oracles come from the camera's own projection (the horizon as the line where rays turn level,
-// the drawn square as a projected polygon, a crest's skyline as a projected segment), independent of
-// the slicer's angular space.
-#include "test_surfaceoptics_support.h"
-
+// Surface optics: work-plane normalisation, a pixel piece's point and normal, the shading and progress
+// hand-over, bad input (run under the sanitizer), and exact coverage: the ring walk, its transitions, the
+// seam behind the eye and the band to the horizon must tile the water without gap or overlap, and a ridge
+// must hide exactly what lies behind it. The oracles come from the camera's own projection (horizon, drawn
+// square, a crest's skyline), independent of the slicer's angular space.
 #include "ocean/HyGridMulti.h"
+#include "tests/optics/optics_test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <array>
-#include <cmath>
 #include <limits>
 #include <string>
-#include <vector>
 
-using namespace surface_test;
+using namespace optics_test;
 
 namespace {
 
@@ -63,12 +54,11 @@ public:
 int draw(HySurfaceOptics& optics, const HyViewGeometry& view, double* total = nullptr)
 {
     Canvas canvas(view.rows, view.columns);
-    HyPixelBuffer& buffer = canvas.buffer;
-    const int side = optics.draw_surface(view, buffer);
+    const int side = optics.draw_surface(view, canvas.buffer);
     double sum = 0.0;
     for (int r = 0; r < view.rows; ++r)
         for (int c = 0; c < view.columns; ++c) {
-            const float k = buffer.coverage[r][c];
+            const float k = canvas.buffer.coverage[r][c];
             EXPECT_TRUE(k >= 0.0f && k <= 1.0f + 1e-6f) << r << " " << c << " " << k;
             sum += k;
         }
@@ -76,8 +66,6 @@ int draw(HySurfaceOptics& optics, const HyViewGeometry& view, double* total = nu
         *total = sum;
     return side;
 }
-
-} // namespace
 
 TEST(SurfaceOptics, NormalisationFillsCracksInsideWaterOnly)
 {
@@ -120,16 +108,12 @@ TEST(SurfaceOptics, PixelPointFindsTheGridPointAndItsNormal)
         for (int i = 0; i < 16; ++i)
             g.heights[j * 16 + i] = float(0.5 * (i - 8) - 0.25 * (j - 8));
     HySurfaceOptics optics(surface_params(&g));
-    HyViewGeometry v = make_view({"v", 0.0, 0.0, 10.0, kPi, 0.0, 0.0, 60.0, 8, 8});
+    HyViewGeometry v = make_view({"v", 0.0, 0.0, 10.0, M_PI, 0.0, 0.0, 60.0, 8, 8});
     // Screen triangle with grid corners (1, 1), (3, 1), (1, 3), and a pixel piece inside it.
-    auto vtx = [](double x, double y, int col, int row) {
-        return HySliceVertex{x, y, 0, col, row, nullptr, nullptr, nullptr};
-    };
-    HySliceVertex tri[3] = {vtx(0, 0, 1, 1), vtx(4, 0, 3, 1), vtx(0, 4, 1, 3)};
+    HySliceVertex tri[3] = {sv(0, 0, 1, 1), sv(4, 0, 3, 1), sv(0, 4, 1, 3)};
     double gx, gy;
     const double mid[2] = {1.0, 2.0};
-    HySliceVertex piece[4] = {vtx(0.5, 1.5, 0, 0), vtx(1.5, 1.5, 0, 0), vtx(1.5, 2.5, 0, 0),
-                              vtx(0.5, 2.5, 0, 0)};
+    HySliceVertex piece[4] = {sv(0.5, 1.5), sv(1.5, 1.5), sv(1.5, 2.5), sv(0.5, 2.5)};
     double depth, x, y, z, n[3];
     ASSERT_EQ(optics.pixel_point(piece, 4, tri, v, depth, x, y, z, n), 1);
     EXPECT_DOUBLE_EQ(x, 1.5);
@@ -157,8 +141,8 @@ TEST(SurfaceOptics, SeaOpticsHandsShadingAndProgressToTheScene)
     HySurfaceOceanContext ctx;
     ctx.upwelling_g = 0.125;
     ctx.transmission_r = ctx.transmission_g = ctx.transmission_b = transmission;
-    const HyViewGeometry above = make_view({"a", 0.5, 0.5, 12.0, kPi / 2 + 0.3, 0.4, 0.0, 60.0, 48, 32});
-    const HyViewGeometry below = make_view({"b", 0.5, 0.5, -3.0, kPi / 2 - 0.3, 0.4, 0.0, 60.0, 48, 32});
+    const HyViewGeometry above = make_view({"a", 0.5, 0.5, 12.0, M_PI / 2 + 0.3, 0.4, 0.0, 60.0, 48, 32});
+    const HyViewGeometry below = make_view({"b", 0.5, 0.5, -3.0, M_PI / 2 - 0.3, 0.4, 0.0, 60.0, 48, 32});
     // Above the water one routine shades, under it the other; a progress hook that says stop ends the
     // walk, and less is drawn.
     ShadingSpy up, down, stop;
@@ -193,7 +177,7 @@ TEST(SurfaceOptics, BadInputNeitherCrashesNorOverruns)
     HyGrid sea(64, 64, 1.0, 1.0);
     HyGrid spiky(64, 64, 1.0, 1.0);
     spiky.heights[20 * 64 + 40] = 100.0f; // a 100 m spike
-    const double down = kPi / 2;
+    const double down = M_PI / 2;
     struct Case {
         HyGrid* grid;
         ViewSetup v;
@@ -208,9 +192,9 @@ TEST(SurfaceOptics, BadInputNeitherCrashesNorOverruns)
         {&sea, {"one_column", 0.5, 0.5, 5.0, down + 0.2, 0.0, 0.0, 60.0, 1, 48}, 300.0, 32.0},
         {&sea, {"fov_1", 0.5, 0.5, 5.0, down + 0.05, 0.7, 0.0, 1.0, 40, 30}, 3000.0, 32.0},
         {&sea, {"fov_175", 0.5, 0.5, 5.0, down + 0.1, -0.7, 0.2, 175.0, 64, 36}, 1000.0, 32.0},
-        {&sea, {"fov_175_down", 0.5, 0.5, 5.0, kPi, 0.2, 0.0, 175.0, 64, 36}, 1000.0, 32.0},
+        {&sea, {"fov_175_down", 0.5, 0.5, 5.0, M_PI, 0.2, 0.0, 175.0, 64, 36}, 1000.0, 32.0},
         {&spiky, {"spike_outside", 0.5, 0.5, 8.0, down + 0.1, 0.5, 0.0, 70.0, 48, 32}, 500.0, 32.0},
-        {&spiky, {"spike_down", 8.5, -11.5, 30.0, kPi - 0.2, 0.5, 0.3, 90.0, 48, 32}, 500.0, 32.0},
+        {&spiky, {"spike_down", 8.5, -11.5, 30.0, M_PI - 0.2, 0.5, 0.3, 90.0, 48, 32}, 500.0, 32.0},
         {&spiky, {"spike_inside", 8.2, -11.7, 50.0, down + 0.3, 0.5, 0.0, 90.0, 48, 32}, 500.0, 32.0},
         {&sea, {"no_fine_rings", 0.5, 0.5, 5.0, down + 0.2, 0.0, 0.0, 60.0, 40, 30}, 200.0, 0.5},
         {&sea, {"tiny_distances", 0.5, 0.5, 5.0, down + 0.2, 0.0, 0.0, 60.0, 40, 30}, 0.0, 0.0},
@@ -251,7 +235,7 @@ TEST(SurfaceOptics, CurvedEarthLowersTheHorizon)
     EXPECT_EQ(plain.horizon_dip(eye, 0.3), 0.0);
     // The water ends where rays fall below the horizontal by the dip (about 4 pixels here), not at the
     // horizontal.
-    const HyViewGeometry view = make_view({"curved", 0.5, 0.5, 50.0, kPi / 2 + 0.02, 0.3, 0.0, 30.0, 64, 48});
+    const HyViewGeometry view = make_view({"curved", 0.5, 0.5, 50.0, M_PI / 2 + 0.02, 0.3, 0.0, 30.0, 64, 48});
     Canvas canvas(48, 64);
     HyPixelBuffer& buffer = canvas.buffer;
     testing::internal::CaptureStderr();
@@ -270,8 +254,6 @@ TEST(SurfaceOptics, CurvedEarthLowersTheHorizon)
         }
     EXPECT_GT(checked, 1000);
 }
-
-namespace {
 
 struct CoverageCase {
     ViewSetup view;
@@ -296,14 +278,12 @@ std::vector<double> expected_coverage(const HyViewGeometry& v, const HySurfaceOp
     return per_pixel(v, [&](int ix, int iy) { return pixel_in_polygon(img, ix, iy); });
 }
 
-} // namespace
-
 TEST(SurfaceOpticsCoverage, FlatSeaFromAboveAndBelowIsCoveredExactly)
 {
-    const double level = kPi / 2;
+    const double level = M_PI / 2;
     const CoverageCase cases[] = {
         // Straight down: the rings run all the way round the eye.
-        {{"straight_down", 3.3, -2.6, 30.0, kPi, 0.3, 0.2, 60.0, 96, 64}, 1, 400.0, 32.0},
+        {{"straight_down", 3.3, -2.6, 30.0, M_PI, 0.3, 0.2, 60.0, 96, 64}, 1, 400.0, 32.0},
         {{"horizon", 0.4, 0.7, 10.0, level + 0.15, 0.7, 0.0, 60.0, 96, 64}, 1, 3000.0, 64.0},
         {{"rolled", -5.5, 12.25, 6.0, level + 0.3, 2.5, 0.4, 50.0, 80, 60}, 1, 3000.0, 48.0},
         {{"wide_under_and_horizon", 0.25, 0.75, 8.0, level + 0.75, -2.2, 0.1, 140.0, 96, 64}, 1, 2000.0, 32.0},
@@ -332,7 +312,7 @@ TEST(SurfaceOpticsCoverage, WavySeaBelowTheEyeCoversEverythingUnderTheHorizon)
     // With the eye above the highest crest, every ray below the horizon meets water and no wave rises
     // above the horizon, whatever hides what. No pixel may gather more than its area: water drawn twice
     // over shows as a rim along the horizon.
-    const double down = kPi / 2;
+    const double down = M_PI / 2;
     const ViewSetup views[] = {
         {"waves_horizon", 0.4, 0.7, 6.0, down + 0.12, 0.7, 0.0, 60.0, 96, 64},
         {"waves_rolled", -5.5, 12.25, 4.0, down + 0.25, 2.5, 0.3, 50.0, 80, 60},
@@ -342,7 +322,7 @@ TEST(SurfaceOpticsCoverage, WavySeaBelowTheEyeCoversEverythingUnderTheHorizon)
         SCOPED_TRACE(vs.name);
         const HyViewGeometry view = make_view(vs);
         HyGrid sea(128, 128, 1.0, 1.0);
-        const double k = 2.0 * kPi / 128.0;
+        const double k = 2.0 * M_PI / 128.0;
         for (int j = 0; j < 128; ++j)
             for (int i = 0; i < 128; ++i)
                 sea.heights[j * 128 + i] = float(1.5 * (0.5 * std::sin(3 * k * i + 1.0) +
@@ -359,8 +339,6 @@ TEST(SurfaceOpticsCoverage, WavySeaBelowTheEyeCoversEverythingUnderTheHorizon)
         expect_canvas(e, canvas, view.columns, {1e-2, 0.0, 1e-2});
     }
 }
-
-namespace {
 
 // Hidden surface: a sea with one long ridge in front of the eye. Heights vary along x only and are
 // linear between grid columns, so every grid cell is planar and the slicer's triangles are the true
@@ -437,18 +415,16 @@ std::vector<float> check_scene(const ViewSetup& setup, double height, int to_hor
     return std::vector<float>(canvas.buffer.coverage[0], canvas.buffer.coverage[0] + view.rows * view.columns);
 }
 
-} // namespace
-
 TEST(SurfaceOpticsRidge, TallRidgeHidesTheWaterBehindIt)
 {
-    check_scene({"tall_ridge", 0.3, 0.6, 8.0, kPi / 2 + 0.05, 0.1, 0.0, 60.0, 96, 64}, 20.0, 1);
-    check_scene({"low_ridge", 0.3, 0.6, 15.0, kPi / 2 + 0.12, -0.15, 0.1, 60.0, 96, 64}, 12.0, 1);
+    check_scene({"tall_ridge", 0.3, 0.6, 8.0, M_PI / 2 + 0.05, 0.1, 0.0, 60.0, 96, 64}, 20.0, 1);
+    check_scene({"low_ridge", 0.3, 0.6, 15.0, M_PI / 2 + 0.12, -0.15, 0.1, 60.0, 96, 64}, 12.0, 1);
 }
 
 TEST(SurfaceOpticsRidge, UnderWaterTheMirroredSceneGivesTheMirroredPicture)
 {
-    const ViewSetup above = {"above", 0.3, 0.6, 15.0, kPi / 2 + 0.12, -0.15, 0.0, 60.0, 96, 64};
-    const ViewSetup below = {"below", 0.3, 0.6, -15.0, kPi / 2 - 0.12, -0.15, 0.0, 60.0, 96, 64};
+    const ViewSetup above = {"above", 0.3, 0.6, 15.0, M_PI / 2 + 0.12, -0.15, 0.0, 60.0, 96, 64};
+    const ViewSetup below = {"below", 0.3, 0.6, -15.0, M_PI / 2 - 0.12, -0.15, 0.0, 60.0, 96, 64};
     const std::vector<float> a = check_scene(above, 12.0, 0), b = check_scene(below, -12.0, 0);
     double worst = 0.0;
     for (int iy = 0; iy < 64; ++iy)
@@ -456,3 +432,5 @@ TEST(SurfaceOpticsRidge, UnderWaterTheMirroredSceneGivesTheMirroredPicture)
             worst = std::max(worst, std::fabs(double(a[iy * 96 + ix]) - b[(63 - iy) * 96 + ix]));
     EXPECT_LE(worst, 1e-5);
 }
+
+} // namespace

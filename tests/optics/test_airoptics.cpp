@@ -1,14 +1,10 @@
 // Air optics: clear-air coefficients against a numerical band average, transmittance against a numerical
 // optical depth, ray distance rules, phase functions through radiance ratios, the rainbow and the light disc.
-#include <gtest/gtest.h>
-
-#include <array>
-#include <cmath>
-#include <random>
-#include <vector>
-
 #include "optics/HyAirOptics.h"
 #include "tests/optics/optics_test_support.h"
+
+#include <array>
+#include <random>
 
 namespace {
 

@@ -1,19 +1,12 @@
 // Water optics: Fresnel tables against the closed-form Fresnel equations, the slope-averaged table in the
 // limit of a smooth sea, water-type colours and attenuation, slope statistics, refraction invariants,
 // the standard normal table and the glitter of an overhead light.
-#include <gtest/gtest.h>
+#include "optics/HyOceanOptics.h"
+#include "tests/optics/optics_test_support.h"
 
-#include <algorithm>
 #include <array>
-#include <cmath>
-#include <cstdlib>
 #include <optional>
 #include <random>
-
-#include "optics/HyOceanOptics.h"
-#include "platform/HyMemory.h"
-#include "tests/optics/optics_test_support.h"
-#include "tests/render/render_test_support.h"
 
 using optics_test::normalise;
 using render_test::AllocationBudget;

@@ -2,19 +2,12 @@
 // both polylines), interpolation along a polyline, the segment search, half-plane clipping with exact
 // areas, the row mapping with its inverse, the ring walk, raising and resetting the ridgeline. The cut
 // of partly hidden triangles in the picture is left to the surface optics' exact coverage.
-#include "ocean/HyGrid.h"
 #include "optics/HySlices.h"
-#include "optics/HySurfaceOptics.h"
 #include "tests/optics/optics_test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
 #include <memory>
 #include <random>
 #include <string>
-#include <vector>
 
 using namespace optics_test;
 

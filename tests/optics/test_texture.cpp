@@ -1,15 +1,10 @@
 // Image-map textures: pyramid shape and contents, level choice, bilinear sampling, tiling and clipping,
 // placement with rotation, group bookkeeping and failures.
-#include <gtest/gtest.h>
+#include "optics/HyTexture.h"
+#include "tests/render/render_test_support.h"
 
 #include <array>
-#include <cmath>
 #include <random>
-#include <vector>
-
-#include "optics/HyTexture.h"
-#include "platform/HyMemory.h"
-#include "tests/render/render_test_support.h"
 
 namespace {
 

@@ -1,12 +1,14 @@
 // Shared pieces of the render and optics tests: a host allocator that grants a set number of blocks
-// (none: every allocation fails), and output planes with a pixel buffer over them.
+// (none: every allocation fails), a posed camera, and output planes with a pixel buffer over them.
 #pragma once
 
 #include "platform/HyMemory.h"
+#include "render/HyCamera.h"
 #include "render/HyPixelBuffer.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -44,6 +46,22 @@ private:
         return *cell != nullptr;
     }
 };
+
+struct Pose {
+    double a, b, c;
+};
+
+// A camera at (x, y, z) with the pose given, w x h pixels with square pixels of `hfov` radians across.
+inline HyRenderData_Camera make_camera(std::uint32_t w, std::uint32_t h, double hfov, const Pose& p,
+                                       double x = 3.0, double y = -4.0, double z = 12.0)
+{
+    HyRenderData_Camera cam;
+    cam.set_image_size(w, h);
+    cam.set_fields_of_view(hfov, 2.0 * std::atan(std::tan(hfov / 2.0) * h / w));
+    cam.set_position(x, y, z);
+    cam.set_orientation(p.a, p.b, p.c);
+    return cam;
+}
 
 // Final colour planes (rows x columns floats, row major) and a pixel buffer over them, allocated.
 struct Canvas {

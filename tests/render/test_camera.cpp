@@ -1,30 +1,22 @@
 // Camera: orientation against an independently built rotation, projection round trips, windows,
 // visibility rules, direction codes, sea-level mapping and the tone operations on the planes.
-#include "platform/HyMemory.h"
 #include "platform/HyThreadPool.h"
-#include "render/HyCamera.h"
 #include "tests/render/render_test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <random>
-#include <vector>
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+using render_test::make_camera;
+using render_test::Pose;
 
-struct Pose {
-    double a, b, c;
-};
 // Horizon, looking down, looking up, rolled, and an arbitrary oblique one.
 const Pose kPoses[] = {
-    {kPi / 2, 0.0, 0.0}, {2.2, 0.7, 0.0}, {0.9, -2.0, 0.3}, {1.4, 3.0, -1.1}, {2.9, 1.1, 2.5}};
+    {M_PI / 2, 0.0, 0.0}, {2.2, 0.7, 0.0}, {0.9, -2.0, 0.3}, {1.4, 3.0, -1.1}, {2.9, 1.1, 2.5}};
 
 using V3 = std::array<double, 3>;
 using M3 = std::array<V3, 3>;
@@ -44,17 +36,6 @@ M3 rz(double t)
 M3 ry(double t)
 {
     return M3{{{std::cos(t), 0, std::sin(t)}, {0, 1, 0}, {-std::sin(t), 0, std::cos(t)}}};
-}
-
-HyRenderData_Camera make_camera(std::uint32_t w, std::uint32_t h, double hfov, const Pose& p, double x = 3.0,
-                                double y = -4.0, double z = 12.0)
-{
-    HyRenderData_Camera cam;
-    cam.set_image_size(w, h);
-    cam.set_fields_of_view(hfov, 2.0 * std::atan(std::tan(hfov / 2.0) * h / w));
-    cam.set_position(x, y, z);
-    cam.set_orientation(p.a, p.b, p.c);
-    return cam;
 }
 
 V3 pixel(const HyViewGeometry& v, int r, int c)
@@ -128,7 +109,7 @@ TEST(Camera, OrientationIsTheProductOfThreeAxisRotationsAndCentresTheViewAxis)
                   (std::array<double, 6>{3.0, -4.0, 12.0, d[0], d[1], d[2]}));
     }
     // Looking east at the horizon: row 0 is the bottom of the picture, column 0 the north side.
-    HyRenderData_Camera cam = make_camera(64, 48, 1.0, {kPi / 2, 0.0, 0.0}, 0, 0, 0);
+    HyRenderData_Camera cam = make_camera(64, 48, 1.0, {M_PI / 2, 0.0, 0.0}, 0, 0, 0);
     const HyViewGeometry& v = cam.view();
     EXPECT_LT(pixel(v, 0, 32)[2], 0.0);
     EXPECT_GT(pixel(v, 47, 32)[2], 0.0);
@@ -242,7 +223,7 @@ TEST(Camera, DirectionCodesAndTheLensFunctionInvertEachOther)
                 EXPECT_NEAR(ec, 1000 * d[2], 1e-9);
                 // Codes -> pixel: where the point projects. Every wrap of the azimuth turns the direction by
                 // the truncation of 2 pi (7.2e-9 rad, a few millionths of a pixel here).
-                const double wraps = std::ceil(std::fabs(off) / kPi) + 1.0;
+                const double wraps = std::ceil(std::fabs(off) / M_PI) + 1.0;
                 double pr, pc;
                 ASSERT_EQ(v.project_direction_code(ec, ac, off, pr, pc), 1);
                 EXPECT_NEAR(pr, r, 1e-6 + 5e-6 * wraps);
@@ -268,13 +249,13 @@ TEST(Camera, DirectionCodesAndTheLensFunctionInvertEachOther)
     // The wrap uses the truncated constants: an azimuth just above 3.1415926535 (still below pi)
     // wraps by 6.2831853, not by 2 pi; huge and infinite offsets stay finite and in range.
     HyViewGeometry v;
-    v.set_orientation(kPi / 2, 0.0, 0.0);
+    v.set_orientation(M_PI / 2, 0.0, 0.0);
     const struct {
         double x, y, offset, code;
     } cases[] = {{1, 0, 3.1415926536, 1000.0 * (3.1415926536 - 6.2831853)},
                  {1, 0, -3.1415926536, 1000.0 * (-3.1415926536 + 6.2831853)},
                  {1, 0, 3.14159265, 3141.59265},
-                 {0, 1, 0.0, -1000.0 * kPi / 2}, // clockwise seen from above: north is -pi/2
+                 {0, 1, 0.0, -1000.0 * M_PI / 2}, // clockwise seen from above: north is -pi/2
                  {0, 0, 0.5, 500.0}};            // the eye point itself: the wrapped offset
     for (const auto& c : cases) {
         double ec, ac;
@@ -294,16 +275,16 @@ TEST(Camera, ZenithRangeOfTheWindowCorners)
     double lo, hi;
     for (double b : {0.0, 1.3, -2.9}) {
         // At the horizon without roll the corners sit at +-V / |(V, H, 1)| in z.
-        const HyViewGeometry v = make_camera(320, 200, 1.2, {kPi / 2, b, 0.0}).view();
+        const HyViewGeometry v = make_camera(320, 200, 1.2, {M_PI / 2, b, 0.0}).view();
         v.zenith_range(lo, hi);
         const double expected = std::acos(v.rmax / std::hypot(v.rmax, v.cmax, 1.0));
         EXPECT_NEAR(lo, expected, 1e-12);
-        EXPECT_NEAR(hi, kPi - expected, 1e-12);
+        EXPECT_NEAR(hi, M_PI - expected, 1e-12);
     }
     // Straight down every corner is equally far from the nadir.
-    const HyViewGeometry down = make_camera(320, 200, 1.2, {kPi, 0.4, 0.2}).view();
+    const HyViewGeometry down = make_camera(320, 200, 1.2, {M_PI, 0.4, 0.2}).view();
     down.zenith_range(lo, hi);
-    EXPECT_NEAR(lo, kPi - std::atan(std::hypot(down.cmax, down.rmax)), 1e-12);
+    EXPECT_NEAR(lo, M_PI - std::atan(std::hypot(down.cmax, down.rmax)), 1e-12);
     EXPECT_NEAR(hi, lo, 1e-12);
 }
 

@@ -1,12 +1,7 @@
 // The pixel hand-over buffer: allocation in one step, the gathering rules of `accumulate` (first piece,
 // nearer piece under and over a full pixel, farther piece filling what is open, dropped when full),
 // `accepts`, and `flush` laying the work in front of or behind what the final planes hold.
-#include "render/HyPixelBuffer.h"
 #include "tests/render/render_test_support.h"
-
-#include <gtest/gtest.h>
-
-#include <vector>
 
 using render_test::AllocationBudget;
 using render_test::Canvas;

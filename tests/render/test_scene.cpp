@@ -1,25 +1,16 @@
-// Scene renderer: each path against an independent expectation (closed-form light dome and plane
-// distances, the square edge of the water, the upwelling colour under water, total internal
-// reflection, alpha per render-what choice, light tracking by angle), stop requests and registries;
-// and its records: the texture flag rule, the grid asked of the surface on every query, and records
-// with their type codes from the tagged allocator.
+// Scene renderer: each path against an independent expectation (light dome, plane distances, the water's
+// square edge, upwelling colour, total internal reflection, alpha per render-what, light tracking), stop
+// requests and registries; the records' texture flag, grid query and tagged type codes.
 #include "ocean/HyOceanSurface.h"
 #include "optics/HyAirOptics.h"
 #include "optics/HyOceanOptics.h"
-#include "platform/HyMemory.h"
 #include "render/HyRenderScene.h"
 #include "tests/render/render_test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cmath>
 #include <memory>
-#include <vector>
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // A scene with a camera, its planes and one light; optional flat sea and air records.
 struct SceneRig {
@@ -34,12 +25,9 @@ struct SceneRig {
     HyAirFlatOptics air_optics;
 
     SceneRig(int w, int h, double hfov_deg, double x, double y, double z, double a, double b, double c)
+        : camera(render_test::make_camera(std::uint32_t(w), std::uint32_t(h), hfov_deg * M_PI / 180.0,
+                                          {a, b, c}, x, y, z))
     {
-        camera.set_image_size(std::uint32_t(w), std::uint32_t(h));
-        const double hf = hfov_deg * kPi / 180.0;
-        camera.set_fields_of_view(hf, 2.0 * std::atan(std::tan(hf / 2.0) * h / w));
-        camera.set_position(x, y, z);
-        camera.set_orientation(a, b, c);
         EXPECT_EQ(planes.allocate(std::uint32_t(w), std::uint32_t(h), true, false), 1);
         planes.attach(camera);
         scene.add_camera(&camera);
@@ -92,7 +80,7 @@ TEST(Scene, LightDomeFollowsTheFifthPowerLawAndNoLightMeansBlack)
     const double K[3] = {0.2, 0.4, 0.8};
     const struct {
         double tilt, weight;
-    } cases[] = {{0.0, 1.0}, {kPi / 2, 0.5}, {kPi, 0.0}};
+    } cases[] = {{0.0, 1.0}, {M_PI / 2, 0.5}, {M_PI, 0.0}};
     for (const auto& c : cases) {
         SceneRig rig(3, 3, 30.0, 0, 0, 5, c.tilt, 0.3, 0);
         rig.set_light(0, 0, -1, K[0], K[1], K[2]);
@@ -160,7 +148,7 @@ TEST(Scene, DepthMapOfAFlatSeaIsTheDistanceToThePlane)
 // distance around the eye; outside it, and in the sky, the picture is black and transparent.
 TEST(Scene, TextureWaterEndsInASquareAroundTheEye)
 {
-    SceneRig rig(60, 60, 120.0, 5.0, 8.0, 40.0, kPi, 0.0, 0.0);
+    SceneRig rig(60, 60, 120.0, 5.0, 8.0, 40.0, M_PI, 0.0, 0.0);
     rig.add_flat_sea(HyRenderScene::kSurfaceSimple, HyRenderScene::kModeTexture, 30.0, 0);
     ASSERT_EQ(rig.scene.render(), 1);
     int inside = 0, outside = 0;
@@ -185,7 +173,7 @@ TEST(Scene, TextureWaterEndsInASquareAroundTheEye)
 // Under water looking down: the deep water's upwelling colour, exactly, in every pixel.
 TEST(Scene, UnderWaterTheUpwellingColourAndTotalInternalReflection)
 {
-    SceneRig rig(16, 12, 60.0, 0, 0, -5.0, kPi, 0, 0);
+    SceneRig rig(16, 12, 60.0, 0, 0, -5.0, M_PI, 0, 0);
     rig.set_light(0.6, 0.0, -0.8, 0.9, 1.0, 1.0);
     rig.light.water_colour_scale = 2.0;
     rig.add_flat_sea(HyRenderScene::kSurfaceSimple, HyRenderScene::kModeTexture);
@@ -201,7 +189,7 @@ TEST(Scene, UnderWaterTheUpwellingColourAndTotalInternalReflection)
     below.add_flat_sea(HyRenderScene::kSurfaceSimple, HyRenderScene::kModeTexture);
     below.add_air();
     below.scene.glitter_enabled = 1;
-    const double critical = std::asin(1.0 / 1.34) * 180.0 / kPi; // 48.3 degrees from the vertical
+    const double critical = std::asin(1.0 / 1.34) * 180.0 / M_PI; // 48.3 degrees from the vertical
     HySurfaceOceanContext ctx;
     ctx.ocean_optics = &below.optics;
     ctx.air_optics = &below.air_optics;
@@ -212,7 +200,7 @@ TEST(Scene, UnderWaterTheUpwellingColourAndTotalInternalReflection)
     for (std::uint32_t mode : {HyRenderScene::kSurfaceSimple, HyRenderScene::kSurfaceFresnel}) {
         below.scene.surface_mode = mode;
         for (double angle : {10.0, 30.0, 45.0, 50.0, 65.0, 85.0}) {
-            HySurfaceView view{{0, 0, -1}, {std::sin(angle * kPi / 180), 0.0, std::cos(angle * kPi / 180)}};
+            HySurfaceView view{{0, 0, -1}, {std::sin(angle * M_PI / 180), 0.0, std::cos(angle * M_PI / 180)}};
             double colour[3];
             below.scene.shade_from_below(ctx, point, normal, view, 1.0, colour);
             const bool reflected = angle > critical;
@@ -234,7 +222,7 @@ TEST(Scene, AlphaFollowsRenderWhat)
                  {HyRenderScene::kWhatAir, true, 1, 0},   {HyRenderScene::kWhatBoth, false, 0, 1},
                  {HyRenderScene::kWhatAir, false, 0, 0}};
     for (const auto& c : cases) {
-        SceneRig rig(20, 20, 40.0, 0, 0, 3.0, kPi / 2, 0, 0);
+        SceneRig rig(20, 20, 40.0, 0, 0, 3.0, M_PI / 2, 0, 0);
         rig.add_flat_sea(HyRenderScene::kSurfaceSimple, HyRenderScene::kModeTexture);
         if (c.air)
             rig.add_air();

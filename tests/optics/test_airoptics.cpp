@@ -85,9 +85,8 @@ TEST(AirOptics, ClearAirCoefficientsAreBandAverages)
 TEST(AirOptics, HazeCoefficientsAndHazeWithClearAir)
 {
     HyAirOpticsParams h = haze_only();
-    h.haze_color[0] = 0.9;
-    h.haze_color[1] = 0.5;
-    h.haze_color[2] = 0.05;
+    const double tint[3] = {0.9, 0.5, 0.05};
+    std::copy(tint, tint + 3, h.haze_color);
     HyAirFlatOptics a(h);
     EXPECT_EQ(a.air_mode(), HyAirFlatOptics::kHazeOnly);
     for (int k = 0; k < 3; ++k) {
@@ -113,7 +112,7 @@ TEST(AirOptics, HazeCoefficientsAndHazeWithClearAir)
     EXPECT_GT(sky(ch, pos, up, -1.0, light)[2], sky(haze, pos, up, -1.0, light)[2]);
 }
 
-TEST(AirOptics, TransmittanceFollowsOpticalDepth)
+TEST(AirOptics, TransmittanceFollowsOpticalDepthAndRayDistanceRules)
 {
     HyAirOpticsParams p = clear_only();
     p.air_base_height = -10.0;
@@ -127,8 +126,7 @@ TEST(AirOptics, TransmittanceFollowsOpticalDepth)
         EXPECT_NEAR(top[k], std::exp(-air.clear_air_coefficient(k) * std::exp(-90.0 / 8000.0) / 0.8), 1e-12);
         EXPECT_NEAR(to_base[k], base[k], 1e-12);
     }
-    // Level and slanted rays, through clear air and through haze (its base at 0, its own scale height),
-    // against a numerical integral of the density along the path.
+    // Level and slanted rays, through clear air and through haze (its base at 0, its own scale height).
     for (double dz : {-0.05, 0.0, 0.0005, 0.3, 0.9}) {
         const double dir[3] = {std::sqrt(1 - dz * dz), 0.0, dz};
         const double len = (dz < 0) ? 1500.0 : 20000.0;
@@ -141,16 +139,9 @@ TEST(AirOptics, TransmittanceFollowsOpticalDepth)
             EXPECT_NEAR(std::log(th[k]), -hz.haze_coefficient(k) * depth(80.0, 400.0), 1e-9) << dz;
         }
     }
-}
 
-TEST(AirOptics, RayDistanceRules)
-{
-    HyAirOpticsParams p = clear_only();
-    p.air_base_height = -10.0;
-    HyAirFlatOptics air(p);
-    // Start height, limit, then whether there is air, the height above the base where it starts and
-    // the distance through it: below the base going down or level there is none; going up from below
-    // there is none until the base (25 m of path at dz = 0.8), then as from the base; above the base,
+    // (z, dz, limit) -> any air, its start height above the base, the distance through it: none below the
+    // base going down or level, nor going up short of the base (25 m of path at dz = 0.8); from above,
     // down stops at the base or the limit, whichever is nearer.
     const struct {
         double z, dz, limit;
@@ -170,10 +161,10 @@ TEST(AirOptics, RayDistanceRules)
             << d;
     }
     const double below[3] = {0, 0, -30.0}, at_base[3] = {0, 0, -10.0};
-    const double down[3] = {0.6, 0, -0.8}, level[3] = {1, 0, 0}, up[3] = {0.6, 0, 0.8};
-    for (const double* dir : {down, level}) {
+    const double steep[3] = {0.6, 0, -0.8}, level[3] = {1, 0, 0};
+    for (const double* dir : {steep, level}) {
         EXPECT_EQ(sum(trans(air, below, dir, -1.0)), 3.0);
-        EXPECT_EQ(sum(sky(air, below, dir, -1.0, down)), 0.0);
+        EXPECT_EQ(sum(sky(air, below, dir, -1.0, steep)), 0.0);
     }
     EXPECT_EQ(trans(air, below, up, 20.0)[0], 1.0);
     const Rgb t = trans(air, below, up, 125.0), u = trans(air, at_base, up, 100.0);
@@ -216,9 +207,8 @@ TEST(AirOptics, SkyRadianceIsSingleScattering)
     const double mus = std::sin(35 * kDeg);
     HyAirFlatOptics clear(clear_only());
     HyAirOpticsParams hp = haze_only();
-    hp.haze_color[0] = 0.8;
-    hp.haze_color[1] = 0.7;
-    hp.haze_color[2] = 0.6;
+    const double tint[3] = {0.8, 0.7, 0.6};
+    std::copy(tint, tint + 3, hp.haze_color);
     HyAirFlatOptics haze(hp);
     for (double dz : {-0.04, 0.05, 0.4}) {
         const double dir[3] = {std::sqrt(1 - dz * dz), 0.0, dz};

@@ -1,6 +1,5 @@
-// Water optics: Fresnel tables against the closed-form Fresnel equations, the slope-averaged table in the
-// limit of a smooth sea, water-type colours and attenuation, slope statistics, refraction invariants,
-// the standard normal table and the glitter of an overhead light.
+// Water optics: Fresnel tables against the closed-form equations, the slope-averaged table as the sea
+// smooths, water types, slope statistics, refraction invariants, the standard normal table and glitter.
 #include "optics/HyOceanOptics.h"
 #include "tests/optics/optics_test_support.h"
 

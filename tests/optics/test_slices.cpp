@@ -1,7 +1,6 @@
-// Ridgeline pieces of the slicer: the envelope merge (property test against a direct evaluation of
-// both polylines), interpolation along a polyline, the segment search, half-plane clipping with exact
-// areas, the row mapping with its inverse, the ring walk, raising and resetting the ridgeline. The cut
-// of partly hidden triangles in the picture is left to the surface optics' exact coverage.
+// Ridgeline pieces of the slicer: the envelope merge (against a direct evaluation of both polylines),
+// interpolation along a polyline, the segment search, half-plane clipping with exact areas, the row
+// mapping and its inverse, the ring walk, clipping by, raising and resetting the ridgeline.
 #include "optics/HySlices.h"
 #include "tests/optics/optics_test_support.h"
 
@@ -190,23 +189,24 @@ struct ClipRig {
     }
 };
 
-TEST(Slices, TrianglesAreClippedAgainstTheRidgeline)
+TEST(Slices, TrianglesAreClippedAgainstTheRidgelineAndOutlinesRaiseIt)
 {
     ClipRig rig;
+    Slices& sl = *rig.slices;
     const HySliceVertex tri[3] = {sv(10, 0), sv(20, 0), sv(15, 10)};
     // A fresh ridgeline hides nothing: the triangle comes back whole.
-    rig.slices->reset_ridgeline();
-    ASSERT_EQ(rig.slices->clip_triangle(tri), 1);
-    EXPECT_EQ(rig.slices->visible_count_, 3);
-    EXPECT_NEAR(std::fabs(hy_polygon_area(rig.slices->visible_, 3)), 50.0, 1e-12);
+    sl.reset_ridgeline();
+    ASSERT_EQ(sl.clip_triangle(tri), 1);
+    EXPECT_EQ(sl.visible_count_, 3);
+    EXPECT_NEAR(std::fabs(hy_polygon_area(sl.visible_, 3)), 50.0, 1e-12);
     // A ridgeline above the whole triangle hides it.
     rig.set_ridge({{1e8, 20, 0, 0, 0}, {-1e8, 20, 0, 0, 0}});
-    EXPECT_EQ(rig.slices->clip_triangle(tri), 0);
+    EXPECT_EQ(sl.clip_triangle(tri), 0);
     // A level ridgeline at half height with a spike through the middle leaves two separate pieces of the
     // top quarter: their area is still exact.
     rig.set_ridge(
         {{1e8, 5, 0, 0, 0}, {15.5, 5, 0, 0, 0}, {15, 100, 0, 0, 0}, {14.5, 5, 0, 0, 0}, {-1e8, 5, 0, 0, 0}});
-    ASSERT_EQ(rig.slices->clip_triangle(tri), 1);
+    ASSERT_EQ(sl.clip_triangle(tri), 1);
     // The spike, the triangle (14.5, 5) (15.5, 5) (15, 100), takes its intersection with the upper quarter.
     std::vector<Pt> cut = {{12.5, 5}, {17.5, 5}, {15, 10}};
     const Pt spike[3] = {{14.5, 5}, {15.5, 5}, {15, 100}};
@@ -214,7 +214,7 @@ TEST(Slices, TrianglesAreClippedAgainstTheRidgeline)
         const Pt p = spike[k], q = spike[(k + 1) % 3];
         cut = clip(cut, p.y - q.y, q.x - p.x, (q.y - p.y) * p.x - (q.x - p.x) * p.y);
     }
-    EXPECT_NEAR(std::fabs(hy_polygon_area(rig.slices->visible_, rig.slices->visible_count_)),
+    EXPECT_NEAR(std::fabs(hy_polygon_area(sl.visible_, sl.visible_count_)),
                 12.5 - area(cut), 1e-9);
     // 47 ridgeline points inside the triangle's span: the visible polygon would not fit.
     std::vector<HyRidgePoint> many = {{1e8, 0, 0, 0, 0}};
@@ -223,30 +223,26 @@ TEST(Slices, TrianglesAreClippedAgainstTheRidgeline)
     many.push_back({-1e8, 0, 0, 0, 0});
     rig.set_ridge(many);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(rig.slices->clip_triangle(tri), 0);
+    EXPECT_EQ(sl.clip_triangle(tri), 0);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("nRidgePoly > HY_MAX_POINTS "), std::string::npos);
-}
 
-TEST(Slices, RidgePointSearchAndOutlinesRaisingTheRidgeline)
-{
-    ClipRig rig;
+    // The segment search finds the same segment from any hint.
     rig.set_ridge(
         {{1e8, 0, 0, 0, 0}, {10, 0, 0, 0, 0}, {5, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {-1e8, 0, 0, 0, 0}});
     for (int hint : {0, 2, 4, 99, -3}) {
-        EXPECT_EQ(rig.slices->get_ridge_point(7.0, hint), 1);
-        EXPECT_EQ(rig.slices->get_ridge_point(10.0, hint), 1);
-        EXPECT_EQ(rig.slices->get_ridge_point(-5.0, hint), 3);
-        EXPECT_EQ(rig.slices->get_ridge_point(11.0, hint), 0);
+        EXPECT_EQ(sl.get_ridge_point(7.0, hint), 1);
+        EXPECT_EQ(sl.get_ridge_point(10.0, hint), 1);
+        EXPECT_EQ(sl.get_ridge_point(-5.0, hint), 3);
+        EXPECT_EQ(sl.get_ridge_point(11.0, hint), 0);
     }
     testing::internal::CaptureStderr();
-    EXPECT_EQ(rig.slices->get_ridge_point(2e8, 3), 0);
-    EXPECT_EQ(rig.slices->get_ridge_point(-2e8, 1), 4);
+    EXPECT_EQ(sl.get_ridge_point(2e8, 3), 0);
+    EXPECT_EQ(sl.get_ridge_point(-2e8, 1), 4);
     EXPECT_NE(
         testing::internal::GetCapturedStderr().find("Slices::get_ridge_point opps! missed the ridgeline!!"),
         std::string::npos);
 
     // Outlines raise the ridgeline, or level it beside their span.
-    Slices& sl = *rig.slices;
     sl.reset_ridgeline();
     const HyRidgePoint outline[] = {{10, 5, 1, 1, 1}, {0, 7, 2, 2, 2}, {-10, 5, 3, 3, 3}};
     sl.merge_outline(outline, 3);

@@ -261,8 +261,7 @@ struct CoverageCase {
     double max_distance, double_distance;
 };
 
-// Below the horizon, or (without the band to the horizon, or from under the water) inside the drawn
-// square's image.
+// Below the horizon, or (without the band to the horizon, or under water) inside the drawn square's image.
 std::vector<double> expected_coverage(const HyViewGeometry& v, const HySurfaceOptics& optics, int to_horizon)
 {
     if (to_horizon && v.z > 0)
@@ -415,14 +414,11 @@ std::vector<float> check_scene(const ViewSetup& setup, double height, int to_hor
     return std::vector<float>(canvas.buffer.coverage[0], canvas.buffer.coverage[0] + view.rows * view.columns);
 }
 
-TEST(SurfaceOpticsRidge, TallRidgeHidesTheWaterBehindIt)
+// A ridge hides the water behind it; under water the mirrored scene gives the mirrored picture.
+TEST(SurfaceOpticsRidge, RidgesHideTheWaterBehindThemAboveAndBelow)
 {
     check_scene({"tall_ridge", 0.3, 0.6, 8.0, M_PI / 2 + 0.05, 0.1, 0.0, 60.0, 96, 64}, 20.0, 1);
     check_scene({"low_ridge", 0.3, 0.6, 15.0, M_PI / 2 + 0.12, -0.15, 0.1, 60.0, 96, 64}, 12.0, 1);
-}
-
-TEST(SurfaceOpticsRidge, UnderWaterTheMirroredSceneGivesTheMirroredPicture)
-{
     const ViewSetup above = {"above", 0.3, 0.6, 15.0, M_PI / 2 + 0.12, -0.15, 0.0, 60.0, 96, 64};
     const ViewSetup below = {"below", 0.3, 0.6, -15.0, M_PI / 2 - 0.12, -0.15, 0.0, 60.0, 96, 64};
     const std::vector<float> a = check_scene(above, 12.0, 0), b = check_scene(below, -12.0, 0);

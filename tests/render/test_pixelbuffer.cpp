@@ -1,6 +1,5 @@
-// The pixel hand-over buffer: allocation in one step, the gathering rules of `accumulate` (first piece,
-// nearer piece under and over a full pixel, farther piece filling what is open, dropped when full),
-// `accepts`, and `flush` laying the work in front of or behind what the final planes hold.
+// The pixel hand-over buffer: allocation in one step, the gathering rules of `accumulate`, `accepts`, and
+// `flush` laying the work in front of or behind what the final planes hold.
 #include "tests/render/render_test_support.h"
 
 using render_test::AllocationBudget;

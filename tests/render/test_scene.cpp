@@ -210,8 +210,7 @@ TEST(Scene, UnderWaterTheUpwellingColourAndTotalInternalReflection)
     }
 }
 
-// Alpha per render-what value: sky and water pixels of a level view with air, and without air the
-// sky counting for neither.
+// Alpha of sky and water per render-what choice; without air the sky counts for neither.
 TEST(Scene, AlphaFollowsRenderWhat)
 {
     const struct {
@@ -294,7 +293,7 @@ TEST(Scene, StopRequestEndsThePathAfterItsRow)
         EXPECT_EQ(rig.planes.red[rig.at(r, 0)] == -1.0f, r >= drawn) << r;
 }
 
-TEST(Scene, RegistriesKeepOrderRefuseWhenFullAndNeverReuseIds)
+TEST(Scene, RegistriesAndRecords)
 {
     HyRenderScene scene;
     HyRenderData_Camera cams[11];
@@ -308,11 +307,8 @@ TEST(Scene, RegistriesKeepOrderRefuseWhenFullAndNeverReuseIds)
     EXPECT_TRUE(scene.set_render_mode(four) == 0 && scene.set_render_what(four) == 0);
     EXPECT_TRUE(scene.get_render_mode() == HyRenderScene::kModeTexture &&
                 scene.get_render_what() == HyRenderScene::kWhatWater);
-}
 
-TEST(RenderData, TextureFlagGridQueryAndTypeCodes)
-{
-    // Setting any group, even a null one, raises the present flag; clearing a pointer keeps it.
+    // Records. Setting any group, even a null one, raises the present flag; clearing a pointer keeps it.
     auto* group = reinterpret_cast<Hy2DTextureGroup*>(0x100);
     HyRenderData_Ocean ocean;
     ocean.set_texture_below(group);

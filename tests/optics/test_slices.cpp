@@ -132,11 +132,7 @@ TEST(Slices, HalfPlanesSplitAreasExactlyAndSmallPoolsAreReported)
 
 TEST(Slices, RowsMapToDoublingSteps)
 {
-    HySurfaceOpticsParams p;
-    p.base_step = 1.0;
-    p.max_distance = 1000.0;
-    p.double_distance = 8.0; // N = 8, half = 4
-    HySurfaceOptics optics(p);
+    HySurfaceOptics optics(surface_params(nullptr, 1000.0, 8.0, 0)); // N = 8, half = 4
     const int want[][3] = {{0, 0, 1},   {8, 8, 1},   {9, 10, 2},  {10, 12, 2}, {11, 14, 2},
                            {12, 16, 2}, {13, 20, 4}, {16, 32, 4}, {17, 40, 8}};
     int d, s;
@@ -163,21 +159,16 @@ TEST(Slices, RowsMapToDoublingSteps)
 // looks out level-ish, `a` = pi looks straight down.
 struct ClipRig {
     HyGrid sea{16, 16, 1.0, 1.0};
-    HySurfaceOpticsParams params;
-    std::unique_ptr<HySurfaceOptics> optics;
+    HySurfaceOptics optics{surface_params(&sea, 100.0, 16.0, 0)};
     std::unique_ptr<Slices> slices;
     HyViewGeometry view;
     explicit ClipRig(double a = 1.7, double z = 5.0)
     {
-        params.height_source = &sea;
-        params.max_distance = 100.0;
-        params.double_distance = 16.0;
-        optics.reset(new HySurfaceOptics(params));
         view.set_position(0.5, 0.5, z);
         view.set_orientation(a, 0.0, 0.0);
         view.set_size(64, 48);
         view.set_fields_of_view(1.0, 0.8);
-        slices.reset(new Slices(&sea, optics.get(), view, 1));
+        slices.reset(new Slices(&sea, &optics, view, 1));
         slices->clip_in_image = 0; // the rules themselves, in angular codes
         EXPECT_EQ(slices->allocate(), 1);
     }

@@ -67,7 +67,7 @@ TEST(PixelBuffer, AccumulateGathersNearerOverFartherWithinOnePixel)
     }
 }
 
-TEST(PixelBuffer, FlushLaysWorkInFrontOrBehindAndClearsIt)
+TEST(PixelBuffer, FlushLaysWorkInFrontOrBehindAndAcceptsOnlyWhatIsNearer)
 {
     Canvas rig(1, 3);
     HyPixelBuffer& b = rig.buffer;
@@ -81,6 +81,9 @@ TEST(PixelBuffer, FlushLaysWorkInFrontOrBehindAndClearsIt)
         EXPECT_FLOAT_EQ(rig.r[k], red[k]) << k;
         EXPECT_TRUE(b.work_weight[0][k] == 0.0f && b.work_depth[0][k] == 1e16f && b.channels[0][0][k] == 0.0f);
     }
+    // An empty pixel takes anything (the default near limit passes all); a full one only what lies in front.
+    EXPECT_TRUE(b.accepts(0, 1, 0.0));
+    EXPECT_TRUE(b.accepts(0, 2, 399.0) && !b.accepts(0, 2, 400.0) && !b.accepts(0, 2, 900.0));
     // Second pass. Pixel 0: a farther quarter goes behind the half already there; pixel 2: a nearer half
     // goes in front of the full pixel.
     put(b, 0, 0, 0.8, 900.0, 0.25);
@@ -90,26 +93,15 @@ TEST(PixelBuffer, FlushLaysWorkInFrontOrBehindAndClearsIt)
     EXPECT_TRUE(b.coverage[0][2] == 1.0f && b.distance_squared[0][2] == 25.0f);
     EXPECT_FLOAT_EQ(rig.r[0], 0.5f + 0.5f * 0.2f);
     EXPECT_FLOAT_EQ(rig.b[2], 0.5f * 0.4f + 0.5f);
-}
-
-TEST(PixelBuffer, AcceptsAndTheNearLimit)
-{
-    Canvas rig(1, 1);
-    HyPixelBuffer& b = rig.buffer;
-    EXPECT_TRUE(b.accepts(0, 0, 0.0)); // every piece passes the default near limit
-    put(b, 0, 0, 1.0, 400.0, 1.0);
-    b.flush();
-    // A full pixel takes only what lies in front of it.
-    EXPECT_TRUE(b.accepts(0, 0, 399.0) && !b.accepts(0, 0, 400.0) && !b.accepts(0, 0, 900.0));
     // A near limit refuses pieces nearer than it, in `accepts` and in `accumulate`.
     b.near_limit = 50.0f;
-    EXPECT_FALSE(b.accepts(0, 0, 49.0));
-    put(b, 0, 0, 1.0, 49.0, 0.5);
-    EXPECT_EQ(b.work_weight[0][0], 0.0f);
+    EXPECT_FALSE(b.accepts(0, 1, 49.0));
+    put(b, 0, 1, 1.0, 49.0, 0.5);
+    EXPECT_EQ(b.work_weight[0][1], 0.0f);
     // With the flag, the limit is 0.95 x the plane's value at the pixel.
-    float plane_row[1] = {100.0f};
+    float plane_row[3] = {0.0f, 100.0f, 0.0f};
     float* plane[1] = {plane_row};
     b.near_limit_plane = plane;
     b.near_limit_on = 1;
-    EXPECT_TRUE(!b.accepts(0, 0, 94.0) && b.accepts(0, 0, 96.0));
+    EXPECT_TRUE(!b.accepts(0, 1, 94.0) && b.accepts(0, 1, 96.0));
 }

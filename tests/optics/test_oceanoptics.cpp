@@ -87,8 +87,8 @@ TEST(OceanOptics, FresnelTableMatchesClosedFormOnBothSides)
         EXPECT_EQ(lookup(o, 5.0)[k], t->fresnel[k][200]);
     }
 
-    // The same through fresnel_reflectance, from above (side 1, no slope table) and from below; at
-    // normal incidence exactly ((n - 1) / (n + 1))^2, each channel with its own index.
+    // Through fresnel_reflectance from above (no slope table) and below; at normal incidence exactly
+    // ((n - 1) / (n + 1))^2, each channel with its own index.
     for (double deg : {0.0, 10.0, 35.0, 60.0, 80.0}) {
         const double th = deg * M_PI / 180.0;
         const double down[3] = {std::sin(th), 0.0, -std::cos(th)}, up[3] = {std::sin(th), 0.0, std::cos(th)};
@@ -260,18 +260,15 @@ TEST(OceanOptics, ReflectAndRefractInvariants)
     EXPECT_EQ(o.refract_channel(kUp, shallow_up, 0, t), 0);
 }
 
-TEST(OceanOptics, StandardNormalTable)
+TEST(OceanOptics, NormalTableAndTheGlitterOfAnOverheadAndAnObliqueLight)
 {
-    const float* phi = hy_standard_normal_table();
+    // The standard normal table the glitter integrates with.
+    const float* cdf = hy_standard_normal_table();
     for (int i = 0; i < kHyStandardNormalCount; ++i) {
-        EXPECT_NEAR(phi[i], 0.5 * std::erfc(-(i - 400) / 100.0 / std::sqrt(2.0)), 1e-7) << i;
-        EXPECT_GE(phi[i], phi[std::max(i - 1, 0)]);
+        EXPECT_NEAR(cdf[i], 0.5 * std::erfc(-(i - 400) / 100.0 / std::sqrt(2.0)), 1e-7) << i;
+        EXPECT_GE(cdf[i], cdf[std::max(i - 1, 0)]);
     }
-    EXPECT_FLOAT_EQ(phi[400], 0.5f);
-}
-
-TEST(OceanOptics, GlitterOfAnOverheadAndAnObliqueLight)
-{
+    EXPECT_FLOAT_EQ(cdf[400], 0.5f);
     // With the light straight down and a level mean surface, the facets that send it to an eye at
     // zenith angle phi are tilted by phi/2; the glitter is their slope density (isotropic Gaussian)
     // times the facet reflectance over 4 cos^4 of the tilt.

@@ -1,6 +1,5 @@
-// Shared pieces of the optics tests: numerical integration and unit vectors for the water and air optics;
-// views, parameters and an exact coverage oracle built from the camera's own projection (independent of
-// the slicer's angular space) for the surface optics.
+// Shared pieces of the optics tests: numerical integration, unit vectors, and for the surface optics views,
+// parameters and an exact coverage oracle from the camera's own projection (not the slicer's angles).
 #pragma once
 
 #include "ocean/HyGrid.h"

@@ -214,8 +214,7 @@ TEST(AirOptics, SkyRadianceIsSingleScattering)
         const double dir[3] = {std::sqrt(1 - dz * dz), 0.0, dz};
         const double len = (dz < 0) ? 3000.0 : 30000.0;
         const double cs = -dot(dir, light);
-        // Phase of the clear air, normalised over the sphere: 3 / (16 pi) (1 + cos^2) in spirit, with the
-        // molecular depolarisation giving 0.9324.
+        // Clear-air phase over the sphere: 3 / (16 pi) (1 + cos^2) in spirit, depolarisation giving 0.9324.
         const double phase = (1 + 0.9324 * cs * cs) * 0.060709651179326155;
         const Rgb v = sky(clear, pos, dir, len, light);
         for (int k = 0; k < 3; ++k) {

@@ -107,11 +107,32 @@ TEST(OceanOptics, FresnelTableMatchesClosedFormOnBothSides)
         EXPECT_EQ(reflectance(o, kUp, down, side), (Rgb{1.0, 1.0, 1.0})) << side;
 }
 
-TEST(OceanOptics, SlopeAveragedReflectanceTendsToFresnelAsSpreadShrinks)
+TEST(OceanOptics, SlopeStatisticsAndTheSlopeAveragedReflectance)
 {
+    HyOceanOpticsParams p;
+    for (double calm : {0.0, -3.0}) {
+        p.wind_speed = calm;
+        HyOceanOptics o(p);
+        EXPECT_DOUBLE_EQ(o.sigma_small(), std::sqrt(0.0015));
+        EXPECT_DOUBLE_EQ(o.sigma_large(), std::sqrt(0.003));
+    }
+    // When both parts are above their floors, the unresolved variance of two axes plus the resolved one
+    // is the Cox-Munk total 0.003 + 0.00508 W.
+    p.shortest_wave_length = 0.001; // raised to 0.01
+    for (double w : {3.0, 7.0, 12.0}) {
+        p.wind_speed = w;
+        HyOceanOptics o(p);
+        EXPECT_DOUBLE_EQ(o.shortest_wave_length(), 0.01);
+        const double ss = o.sigma_small(), sl = o.sigma_large();
+        EXPECT_NEAR(2.0 * ss * ss + sl * sl, 0.003 + 0.00508 * w, 1e-12) << w;
+        // Split in proportion to the log-frequency ranges below and above the grid cutoff.
+        const double kp = 6.572700000000001 / (w * w * 2.0 * 3.1415926535);
+        EXPECT_NEAR((2.0 * ss * ss) / (sl * sl), std::log(100.0 / 1.0) / std::log(1.0 / kp), 1e-9);
+    }
+
     // Moving the shortest wave towards the grid's cutoff leaves less and less slope unresolved: each
     // channel tends to the Fresnel row of its own index.
-    HyOceanOpticsParams p = distinct_indices();
+    p = distinct_indices();
     p.wind_speed = 5.0;
     p.resolved_cutoff_length = 0.5;
     double prev_err = 1e9, prev_sigma = 1e9;
@@ -180,30 +201,6 @@ TEST(OceanOptics, WaterTypesAndExplicitColour)
         EXPECT_EQ(r + g, type ? 0.0 : p.water_color[0] + p.water_color[1]);
         HyOceanOptics(p).get_attenuation_length(&r, &g, &b);
         EXPECT_NEAR(b, type ? 10.0 : 11.0, 1e-12);
-    }
-}
-
-TEST(OceanOptics, SlopeStatistics)
-{
-    HyOceanOpticsParams p;
-    for (double calm : {0.0, -3.0}) {
-        p.wind_speed = calm;
-        HyOceanOptics o(p);
-        EXPECT_DOUBLE_EQ(o.sigma_small(), std::sqrt(0.0015));
-        EXPECT_DOUBLE_EQ(o.sigma_large(), std::sqrt(0.003));
-    }
-    // When both parts are above their floors, the unresolved variance of two axes plus the resolved one
-    // is the Cox-Munk total 0.003 + 0.00508 W.
-    p.shortest_wave_length = 0.001; // raised to 0.01
-    for (double w : {3.0, 7.0, 12.0}) {
-        p.wind_speed = w;
-        HyOceanOptics o(p);
-        EXPECT_DOUBLE_EQ(o.shortest_wave_length(), 0.01);
-        const double ss = o.sigma_small(), sl = o.sigma_large();
-        EXPECT_NEAR(2.0 * ss * ss + sl * sl, 0.003 + 0.00508 * w, 1e-12) << w;
-        // Split in proportion to the log-frequency ranges below and above the grid cutoff.
-        const double kp = 6.572700000000001 / (w * w * 2.0 * 3.1415926535);
-        EXPECT_NEAR((2.0 * ss * ss) / (sl * sl), std::log(100.0 / 1.0) / std::log(1.0 / kp), 1e-9);
     }
 }
 

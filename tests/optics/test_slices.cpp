@@ -111,8 +111,7 @@ TEST(Slices, InterpolationAlongAPolylineSearchesFromTheHint)
 
 TEST(Slices, HalfPlanesSplitAreasExactlyAndSmallPoolsAreReported)
 {
-    // The strips and squares of pixel pieces are checked by the surface's exact coverage; here the two
-    // sides of a random line split a random triangle's area.
+    // The two sides of a random line split a random triangle's area (pixel pieces: the surface's coverage).
     std::mt19937 rng(3);
     std::uniform_real_distribution<double> u(-3.0, 9.0);
     for (int trial = 0; trial < 200; ++trial) {
@@ -155,8 +154,7 @@ TEST(Slices, RowsMapToDoublingSteps)
     }
 }
 
-// A slicer over a flat sea with a hand-made ridgeline, for the clipping rules; by default the eye
-// looks out level-ish, `a` = pi looks straight down.
+// A slicer over a flat sea with a hand-made ridgeline; the eye looks out level-ish, or down with a = pi.
 struct ClipRig {
     HyGrid sea{16, 16, 1.0, 1.0};
     HySurfaceOptics optics{surface_params(&sea, 100.0, 16.0, 0)};
@@ -260,9 +258,8 @@ TEST(Slices, TrianglesAreClippedAgainstTheRidgelineAndOutlinesRaiseIt)
 
 TEST(Slices, RingsWalkTheirSidesCounterClockwise)
 {
-    // Straight down the whole ring is walked and closed. Ring at distance 4, step 2: from the south-east
-    // corner counter-clockwise, four points a side, closed by a copy of the first. (The mean heights of
-    // transition rings show in the wavy sea's exact coverage.)
+    // Straight down the whole ring is walked: at distance 4, step 2, from the south-east corner counter-
+    // clockwise, four points a side, closed by a copy of the first (transitions: the wavy sea's coverage).
     ClipRig rig(M_PI, 20.0);
     Slices& sl = *rig.slices;
     ASSERT_EQ(sl.near_visible, 1);

@@ -143,8 +143,7 @@ TEST(SurfaceOptics, SeaOpticsHandsShadingAndProgressToTheScene)
     ctx.transmission_r = ctx.transmission_g = ctx.transmission_b = transmission;
     const HyViewGeometry above = make_view({"a", 0.5, 0.5, 12.0, M_PI / 2 + 0.3, 0.4, 0.0, 60.0, 48, 32});
     const HyViewGeometry below = make_view({"b", 0.5, 0.5, -3.0, M_PI / 2 - 0.3, 0.4, 0.0, 60.0, 48, 32});
-    // Above the water one routine shades, under it the other; a progress hook that says stop ends the
-    // walk, and less is drawn.
+    // Above the water one routine shades, under it the other; a progress hook saying stop ends the walk.
     ShadingSpy up, down, stop;
     stop.stop_after = 5;
     double cover_full = 0.0, cover_stop = 0.0;
@@ -233,8 +232,7 @@ TEST(SurfaceOptics, CurvedEarthLowersTheHorizon)
     HyGrid flat(8, 8, 1.0, 1.0);
     HySurfaceOptics plain(surface_params(&flat));
     EXPECT_EQ(plain.horizon_dip(eye, 0.3), 0.0);
-    // The water ends where rays fall below the horizontal by the dip (about 4 pixels here), not at the
-    // horizontal.
+    // The water ends where rays fall below the horizontal by the dip (about 4 pixels here).
     const HyViewGeometry view = make_view({"curved", 0.5, 0.5, 50.0, M_PI / 2 + 0.02, 0.3, 0.0, 30.0, 64, 48});
     Canvas canvas(48, 64);
     HyPixelBuffer& buffer = canvas.buffer;

@@ -183,8 +183,7 @@ TEST(Texture, RotatedPlacementCornersAndGroupBookkeeping)
     const double angle = M_PI / 2; // a quarter turn counter-clockwise
     const int id = add_texture(&g, &t, 10.0, 20.0, angle);
     ASSERT_EQ(id, 1);
-    // Pixel (i, j) has its centre at (i - 1.5, j - 0.5) in the texture frame; a quarter turn takes (x, y)
-    // to (-y, x).
+    // Pixel (i, j) is centred at (i - 1.5, j - 0.5) in the texture; a quarter turn takes (x, y) to (-y, x).
     Rgb v;
     for (int j = 0; j < 2; ++j)
         for (int i = 0; i < 4; ++i) {

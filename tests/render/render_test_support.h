@@ -68,9 +68,8 @@ struct Canvas {
     std::vector<float> r, g, b;
     HyPixelBuffer buffer;
     Canvas(int rows, int columns)
-        : r(std::size_t(rows > 0 ? rows : 0) * std::size_t(columns > 0 ? columns : 0)), g(r.size()), b(r.size()),
-          buffer(std::uint32_t(rows > 0 ? rows : 0), std::uint32_t(columns > 0 ? columns : 0), r.data(), g.data(),
-                 b.data())
+        : r(std::size_t(rows) * std::size_t(columns)), g(r.size()), b(r.size()),
+          buffer(std::uint32_t(rows), std::uint32_t(columns), r.data(), g.data(), b.data())
     {
         EXPECT_EQ(buffer.allocate(), 1);
     }

@@ -207,8 +207,7 @@ TEST(Camera, BorderAndBehindTheEyeAreNotVisible)
     // Likewise a sea-level point behind a camera looking up.
     EXPECT_EQ(make_camera(32, 24, 1.0, {0.3, 0.0, 0.0}, 0, 0, 10).sea_level_to_pixel(0.0, 0.0, c, r), 0);
     EXPECT_TRUE(c == -78 && r == -77);
-    // In front but outside the window: not visible, but the (off-window) pixel is reported so that a
-    // line from a visible point can be drawn towards it.
+    // In front but outside the window: not visible, yet the off-window pixel is reported (to draw lines to).
     EXPECT_EQ(w.project_point(along(w, subpixel(w, -10.25, 40.5), 1).data(), r, c), 0);
     EXPECT_TRUE(r == -11 && c == 40);
 }
@@ -242,8 +241,7 @@ TEST(Camera, DirectionCodesAndTheLensFunctionInvertEachOther)
                 EXPECT_NEAR(pr, r, 1e-6 + 5e-6 * wraps);
                 EXPECT_NEAR(pc, c, 1e-6 + 5e-6 * wraps);
                 // The azimuth code is 1000 (offset - atan2(y, x)) up to whole turns of the truncated constant
-                // (7.2e-6 code units off each); near the zenith or the nadir the azimuth is ill-conditioned:
-                // weigh it by the horizontal part.
+                // (7.2e-6 units off each), weighed by the horizontal part (ill-conditioned near the poles).
                 const double turn = 6283.1853, da = ac - 1000.0 * (off - std::atan2(d[1], d[0]));
                 EXPECT_NEAR((da - turn * std::round(da / turn)) * std::hypot(d[0], d[1]), 0.0,
                             1e-6 + 7.2e-6 * wraps);
@@ -285,24 +283,29 @@ TEST(Camera, DirectionCodesAndTheLensFunctionInvertEachOther)
 
 TEST(Camera, SeaLevelMappingBothWays)
 {
-    // Looking down from 10 m: every pixel that hits the sea maps back to itself.
-    HyRenderData_Camera cam = make_camera(80, 60, 1.3, {2.0, 0.5, 0.1}, 5, 6, 10);
-    int hits = 0, col, row;
+    // Looking down from 10 m, and up from under the water: every pixel that hits the sea does so on its
+    // ray at sea level, and maps back to itself.
+    const HyRenderData_Camera cams[] = {make_camera(80, 60, 1.3, {2.0, 0.5, 0.1}, 5, 6, 10),
+                                        make_camera(80, 60, 0.5, {0.4, 0.0, 0.0}, 0, 0, -3)};
+    int col, row;
     double x, y;
-    for (int r = 0; r < 60; ++r)
-        for (int c = 0; c < 80; ++c) {
-            if (!cam.pixel_to_sea_level(c, r, x, y))
-                continue;
-            ++hits;
-            // The hit lies on the pixel's ray at sea level.
-            const V3 d = pixel(cam.view(), r, c);
-            const double t = -10.0 / d[2];
-            EXPECT_NEAR(x, 5 + t * d[0], 1e-9 * (1 + t));
-            EXPECT_NEAR(y, 6 + t * d[1], 1e-9 * (1 + t));
-            ASSERT_EQ(cam.sea_level_to_pixel(x, y, col, row), 1);
-            EXPECT_TRUE(col == c && row == r);
-        }
-    EXPECT_GT(hits, 1000);
+    for (const HyRenderData_Camera& cam : cams) {
+        const HyViewGeometry& v = cam.view();
+        int hits = 0;
+        for (int r = 0; r < 60; ++r)
+            for (int c = 0; c < 80; ++c) {
+                if (!cam.pixel_to_sea_level(c, r, x, y))
+                    continue;
+                ++hits;
+                const V3 d = pixel(v, r, c);
+                const double t = -v.z / d[2];
+                EXPECT_NEAR(x, v.x + t * d[0], 1e-9 * (1 + t));
+                EXPECT_NEAR(y, v.y + t * d[1], 1e-9 * (1 + t));
+                ASSERT_EQ(cam.sea_level_to_pixel(x, y, col, row), 1);
+                EXPECT_TRUE(col == c && row == r);
+            }
+        EXPECT_GT(hits, 1000);
+    }
 
     // At sea level every pixel gives the eye's own x, y (the default camera sits at the origin); above
     // looking up and below looking down there is no hit and the outputs are untouched.
@@ -324,14 +327,9 @@ TEST(Camera, SeaLevelMappingBothWays)
                 ASSERT_TRUE(x == c.x && y == c.y) << &c - cases;
             }
     }
-    // Below looking up: the surface is hit from underneath.
-    HyRenderData_Camera under_up = make_camera(8, 6, 0.5, {0.4, 0.0, 0.0}, 0, 0, -3);
-    ASSERT_EQ(under_up.pixel_to_sea_level(4, 3, x, y), 1);
-    ASSERT_EQ(under_up.sea_level_to_pixel(x, y, col, row), 1);
-    EXPECT_TRUE(col == 4 && row == 3);
 }
 
-TEST(Camera, ToneOperationsTouchOnlyTheWindowsPlanes)
+TEST(Camera, ToneOperationsTouchOnlyTheWindowsPlanesAndPlanesComeFromTheTaggedAllocator)
 {
     // A 3 x 2 window of a larger image: only window-sized planes are touched.
     HyRenderData_Camera cam = make_camera(10, 10, 1.0, kPoses[0]);
@@ -371,10 +369,8 @@ TEST(Camera, ToneOperationsTouchOnlyTheWindowsPlanes)
     // Without colour planes the plane operations refuse.
     cam.clear_colour_planes();
     EXPECT_TRUE(cam.premultiply() == 0 && cam.unpremultiply() == 0);
-}
 
-TEST(Camera, PlanesComeFromTheTaggedAllocator)
-{
+    // The planes come from the tagged allocator.
     const auto heap = hymem::heap_bytes();
     {
         HyImagePlanes planes;

@@ -99,8 +99,7 @@ TEST(Scene, LightDomeFollowsTheFifthPowerLawAndNoLightMeansBlack)
         EXPECT_TRUE(rig.planes.red[i] == 0.0f && rig.planes.alpha[i] == 0.7f) << i;
 }
 
-// Flat sea in the depth map: every fully covered pixel holds the distance from the eye to z = 0 along
-// its ray, sky pixels read 1e8, and an air record changes nothing.
+// Depth map of a flat sea: covered pixels hold the distance to z = 0 along their rays, sky reads 1e8.
 TEST(Scene, DepthMapOfAFlatSeaIsTheDistanceToThePlane)
 {
     std::vector<float> without_air;

@@ -4,6 +4,7 @@
 #include "tests/optics/optics_test_support.h"
 
 #include <array>
+#include <numeric>
 #include <random>
 
 namespace {
@@ -49,12 +50,8 @@ double sum(const Rgb& v)
 {
     return v[0] + v[1] + v[2];
 }
-double dot(const double* a, const double* b)
-{
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
 
-TEST(AirOptics, ClearAirCoefficientsAreBandAverages)
+TEST(AirOptics, ClearAirCoefficientsAreBandAveragesAndHazeCoefficients)
 {
     // Scattering per unit column 1.07e-6 H lambda0^(e - 4.1) lambda^-e, averaged over each channel's band.
     const double lambda0 = (0.701 + 0.535 + 0.473) / 3.0;
@@ -77,13 +74,10 @@ TEST(AirOptics, ClearAirCoefficientsAreBandAverages)
             }
         }
     }
-}
 
-// Haze from visibility and diffusivity; tinted extinction scales the coefficients (not below 0.1) and
-// makes the in-scatter white. With clear air as well, only haze in-scatter shows on a ray that stops in
-// the air, and the escaping ray also sees the clear sky above the haze.
-TEST(AirOptics, HazeCoefficientsAndHazeWithClearAir)
-{
+    // Haze from visibility and diffusivity; tinted extinction scales the coefficients (not below 0.1) and
+    // makes the in-scatter white. With clear air as well, only haze in-scatter shows on a ray that stops
+    // in the air, and the escaping ray also sees the clear sky above the haze.
     HyAirOpticsParams h = haze_only();
     const double tint[3] = {0.9, 0.5, 0.05};
     std::copy(tint, tint + 3, h.haze_color);
@@ -213,7 +207,7 @@ TEST(AirOptics, SkyRadianceIsSingleScattering)
     for (double dz : {-0.04, 0.05, 0.4}) {
         const double dir[3] = {std::sqrt(1 - dz * dz), 0.0, dz};
         const double len = (dz < 0) ? 3000.0 : 30000.0;
-        const double cs = -dot(dir, light);
+        const double cs = -std::inner_product(dir, dir + 3, light, 0.0);
         // Clear-air phase over the sphere: 3 / (16 pi) (1 + cos^2) in spirit, depolarisation giving 0.9324.
         const double phase = (1 + 0.9324 * cs * cs) * 0.060709651179326155;
         const Rgb v = sky(clear, pos, dir, len, light);
@@ -260,7 +254,7 @@ TEST(AirOptics, RainbowCentres)
                              std::sin(el)};
         const Rgb a = sky(bow, pos, d, -1.0, light), b = sky(plain, pos, d, -1.0, light);
         // Remove the phase's own slow change: divide by the plain radiance's red channel shape.
-        const double cs = -dot(d, light), phase = 1 + 0.9324 * cs * cs;
+        const double cs = -std::inner_product(d, d + 3, light, 0.0), phase = 1 + 0.9324 * cs * cs;
         for (int k = 0; k < 3; ++k) {
             const double extra = (a[k] - b[k]) * phase / b[k]; // bow alone, up to a constant per channel
             if (extra > best[k]) {

@@ -22,7 +22,7 @@ struct Image {
                 v = std::uint8_t(rng() & 255);
         }
     }
-    HyTextureDesc desc(double mpp_x = 1.0, double mpp_y = 1.0, int tile = 0) const
+    HyTextureDesc desc(double mpp_x = 1.0, double mpp_y = 1.0) const
     {
         HyTextureDesc d;
         d.width_px = w;
@@ -31,7 +31,6 @@ struct Image {
         d.height_m = h * mpp_y;
         for (int k = 0; k < 3; ++k)
             d.planes[k] = ch[k].data();
-        d.tile = tile;
         return d;
     }
 };
@@ -145,7 +144,7 @@ TEST(Texture, LevelChoiceAndBilinearSampling)
 TEST(Texture, TilingRepeatsAndClippingReturnsZero)
 {
     Image img(10, 6, 4);
-    HyTextureDesc d = img.desc(2.0, 3.0, 0); // 20 m x 18 m
+    HyTextureDesc d = img.desc(2.0, 3.0); // 20 m x 18 m
     HyTexture clip, tile;
     ASSERT_EQ(build_texture(&clip, &d), 1);
     d.tile = 1;

@@ -318,9 +318,8 @@ TEST(OceanOptics, BadInputAndAMissingTableAreDefined)
     for (int it = 0; it < 2000; ++it) {
         double n[3] = {0.5 * nd(rng), 0.5 * nd(rng), 1.0 + 0.5 * nd(rng)}, l[3] = {nd(rng), nd(rng), nd(rng)},
                v[3] = {nd(rng), nd(rng), -std::fabs(nd(rng))};
-        normalise(n);
-        normalise(l);
-        normalise(v);
+        for (double* x : {n, l, v})
+            normalise(x);
         if (it % 7 == 0)
             l[0] = l[1] = 0.0, l[2] = 1.0;
         const double *nn = it < 64 ? vectors[it % 4] : n, *ll = it < 64 ? vectors[it / 4 % 4] : l,

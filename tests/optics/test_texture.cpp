@@ -88,7 +88,7 @@ TEST(Texture, PyramidShapeAndContents)
     EXPECT_TRUE(build_texture(&t, &d) == 1 && t.levels == 1);
 }
 
-TEST(Texture, LevelChoiceAndBilinearSampling)
+TEST(Texture, LevelChoiceBilinearSamplingTilingAndClipping)
 {
     // Checkerboard 8 x 8 at 0.5 m per pixel: level 0 alternates 0/255, level 1 is flat grey.
     Image img(8, 8, 0);
@@ -139,32 +139,25 @@ TEST(Texture, LevelChoiceAndBilinearSampling)
     }
     // Half a pixel inside the edge the sample is the edge pixel itself.
     EXPECT_NEAR(sample(rt, -2.0 + 0.01, -3.0 + 0.01, 0.0)[1], r.ch[1][0] / 255.0, 1e-12);
-}
 
-TEST(Texture, TilingRepeatsAndClippingReturnsZero)
-{
-    Image img(10, 6, 4);
-    HyTextureDesc d = img.desc(2.0, 3.0); // 20 m x 18 m
-    HyTexture clip, tile;
-    ASSERT_EQ(build_texture(&clip, &d), 1);
-    d.tile = 1;
-    ASSERT_EQ(build_texture(&tile, &d), 1);
-    std::mt19937 rng(2);
-    std::uniform_real_distribution<double> uu(-9.0, 9.0), uv(-8.0, 8.0);
+    // Tiled, the 4 m x 6 m image repeats; clipped, it is zero outside, exactly on the edge still inside.
+    rd.tile = 1;
+    HyTexture tiled;
+    ASSERT_EQ(build_texture(&tiled, &rd), 1);
+    std::uniform_real_distribution<double> uu(-1.8, 1.8), uv(-2.7, 2.7);
     for (int it = 0; it < 100; ++it) {
-        const double u = uu(rng), v = uv(rng);
-        const Rgb a = sample(clip, u, v, 0.0);
-        EXPECT_EQ(a, sample(tile, u, v, 0.0)); // inside, tiling changes nothing
+        const double x = uu(rng), y = uv(rng);
+        const Rgb a = sample(rt, x, y, 0.0);
+        EXPECT_EQ(a, sample(tiled, x, y, 0.0)); // inside, tiling changes nothing
         for (int m : {-3, -1, 1, 2}) {
-            const Rgb b = sample(tile, u + m * 20.0, v - m * 18.0, 0.0);
+            const Rgb b = sample(tiled, x + m * 4.0, y - m * 6.0, 0.0);
             for (int k = 0; k < 3; ++k)
                 EXPECT_NEAR(a[k], b[k], 1e-9);
-            EXPECT_EQ(sample(clip, u + m * 20.0, v, 0.0), (Rgb{0, 0, 0}));
+            EXPECT_EQ(sample(rt, x + m * 4.0, y, 0.0), (Rgb{0, 0, 0}));
         }
     }
-    // Exactly on the edge is still inside; just past it is outside.
-    EXPECT_GT(sample(clip, 10.0, 0.0, 0.0)[0], 0.0);
-    EXPECT_EQ(sample(clip, 10.0 + 1e-9, 0.0, 0.0), (Rgb{0, 0, 0}));
+    EXPECT_GT(sample(rt, 2.0, 0.0, 0.0)[0], 0.0);
+    EXPECT_EQ(sample(rt, 2.0 + 1e-9, 0.0, 0.0), (Rgb{0, 0, 0}));
 }
 
 TEST(Texture, RotatedPlacementCornersAndGroupBookkeeping)

@@ -45,7 +45,7 @@ std::vector<HyRidgePoint> random_polyline(std::mt19937& rng, double xhi, double 
     return p;
 }
 
-TEST(Slices, EnvelopeIsTheUpperEnvelopeInDecreasingX)
+TEST(Slices, EnvelopeAndInterpolationOfPolylinesInDecreasingX)
 {
     std::mt19937 rng(7);
     for (int trial = 0; trial < 300; ++trial) {
@@ -86,10 +86,8 @@ TEST(Slices, EnvelopeIsTheUpperEnvelopeInDecreasingX)
                                     out.data(), n - 1),
                   -1);
     }
-}
 
-TEST(Slices, InterpolationAlongAPolylineSearchesFromTheHint)
-{
+    // Interpolation along a polyline searches from the hint.
     const HyRidgePoint p[] = {{10, 0, 0, 0, 0}, {5, 10, 0, 0, 0}, {0, 0, 0, 0, 0}, {-10, 20, 0, 0, 0}};
     int hint = 3; // clamped to the last segment first
     EXPECT_DOUBLE_EQ(HyInterp_help8(7.5, p, 4, &hint), 5.0);

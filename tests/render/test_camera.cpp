@@ -177,10 +177,7 @@ TEST(Camera, BorderAndBehindTheEyeAreNotVisible)
 {
     // Identity orientation: camera space is world space, and (-yr, -xc, 1) * s with s a power of two
     // lands exactly on the image-plane point (yr, xc). On the border it is not visible, a hair inside it is.
-    HyViewGeometry v;
-    v.set_orientation(0.0, 0.0, 0.0);
-    v.set_size(4, 4);
-    v.set_fields_of_view(1.0, 1.0);
+    const HyViewGeometry v = make_camera(4, 4, 1.0, {0.0, 0.0, 0.0}, 0, 0, 0).view();
     const double e = v.rmax, in = 1.0 - 1e-9;
     int r, c;
     double fr, fc;

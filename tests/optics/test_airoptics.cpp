@@ -228,7 +228,7 @@ TEST(AirOptics, SkyRadianceIsSingleScattering)
     }
 }
 
-TEST(AirOptics, RainbowCentres)
+TEST(AirOptics, RainbowCentresAndTheLightDisc)
 {
     HyAirOpticsParams p = clear_only();
     p.rainbow_style = 2;
@@ -265,39 +265,35 @@ TEST(AirOptics, RainbowCentres)
     }
     for (int k = 0; k < 3; ++k)
         EXPECT_NEAR(best_angle[k], expect[k], 0.01) << k;
-}
 
-TEST(AirOptics, LightDisc)
-{
-    HyAirOpticsParams p = clear_only();
+    // The light disc, of angular radius r: 1 - cos(r) = solid angle / 2 pi, the solid angle 10 x 6.76e-5 sr.
+    p = clear_only();
     p.light_disc_brightness_cap = 10.0;
     HyAirFlatOptics air(p);
-    const double pos[3] = {0, 0, 2.0};
-    const double light[3] = {-std::cos(20 * kDeg), 0.0, -std::sin(20 * kDeg)};
-    const double at_sun[3] = {-light[0], -light[1], -light[2]};
-    // The disc's angular radius: 1 - cos(r) = solid angle / 2 pi, with a solid angle of 10 x 6.76e-5 sr.
+    const double sun[3] = {-std::cos(20 * kDeg), 0.0, -std::sin(20 * kDeg)};
+    const double at_sun[3] = {-sun[0], -sun[1], -sun[2]};
     const double r = std::acos(1.0 - 10.0 * 6.76e-5 / (2 * M_PI));
     const double in[3] = {std::cos(20 * kDeg + 0.99 * r), 0.0, std::sin(20 * kDeg + 0.99 * r)};
     const double out[3] = {std::cos(20 * kDeg + 1.01 * r), 0.0, std::sin(20 * kDeg + 1.01 * r)};
-    EXPECT_TRUE(air.in_light_disc(1.0, at_sun, light, 1.0) && air.in_light_disc(1.0, in, light, 1.0));
-    EXPECT_FALSE(air.in_light_disc(1.0, out, light, 1.0));
-    EXPECT_TRUE(air.in_light_disc(1.0, out, light, 1.1)); // a larger factor widens the disc
+    EXPECT_TRUE(air.in_light_disc(1.0, at_sun, sun, 1.0) && air.in_light_disc(1.0, in, sun, 1.0));
+    EXPECT_FALSE(air.in_light_disc(1.0, out, sun, 1.0));
+    EXPECT_TRUE(air.in_light_disc(1.0, out, sun, 1.1)); // a larger factor widens the disc
 
     Rgb a, d;
-    const Rgb s = sky(air, pos, at_sun, -1.0, light), t = trans(air, pos, at_sun, -1.0);
-    air.air_radiance(pos, at_sun, -1.0, light, 0.5, 1.0, &a[0], &a[1], &a[2]);
-    air.light_disc_radiance(pos, at_sun, -1.0, light, 0.5, 1.0, &d[0], &d[1], &d[2]);
+    const Rgb s = sky(air, pos, at_sun, -1.0, sun), t = trans(air, pos, at_sun, -1.0);
+    air.air_radiance(pos, at_sun, -1.0, sun, 0.5, 1.0, &a[0], &a[1], &a[2]);
+    air.light_disc_radiance(pos, at_sun, -1.0, sun, 0.5, 1.0, &d[0], &d[1], &d[2]);
     for (int k = 0; k < 3; ++k) {
         EXPECT_NEAR(d[k], t[k] * 0.5 * 15.0, 1e-12);
         EXPECT_NEAR(a[k], s[k] + d[k], 1e-12);
     }
     // Over the cap all channels scale together, the largest landing on the cap.
-    air.light_disc_radiance(pos, at_sun, -1.0, light, 100.0, 1.0, &d[0], &d[1], &d[2]);
+    air.light_disc_radiance(pos, at_sun, -1.0, sun, 100.0, 1.0, &d[0], &d[1], &d[2]);
     EXPECT_NEAR(std::max(d[0], std::max(d[1], d[2])), 10.0, 1e-12);
     EXPECT_NEAR(d[0] / d[2], t[0] / t[2], 1e-12);
     // Outside the disc, or on a ray that does not escape, there is no disc.
     for (const auto& [dir, limit] : {std::pair(out, -1.0), std::pair(at_sun, 500.0)}) {
-        air.light_disc_radiance(pos, dir, limit, light, 0.5, 1.0, &d[0], &d[1], &d[2]);
+        air.light_disc_radiance(pos, dir, limit, sun, 0.5, 1.0, &d[0], &d[1], &d[2]);
         EXPECT_EQ(sum(d), 0.0);
     }
 }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <utility>
@@ -124,8 +125,7 @@ inline double below_horizon_fraction(const HyViewGeometry& v, int ix, int iy)
                      v.R[2][0] * v.rmin + v.R[2][1] * v.cmin - v.R[2][2]));
 }
 
-// Image of a convex polygon lying on the plane z = zp (world points), cut to the part in front of the
-// eye, as a convex polygon in (column, row) pixel coordinates.
+// Image in (column, row) pixels of a convex polygon on the plane z = zp, cut to what lies in front of the eye.
 inline std::vector<Pt> project_ground_polygon(const HyViewGeometry& v, const std::vector<Pt>& ground,
                                               double zp)
 {
@@ -150,10 +150,17 @@ inline double pixel_in_polygon(const std::vector<Pt>& poly, int ix, int iy)
 }
 
 // Surface optics that also add up, per pixel, the areas of the visible polygons the slicer hands over,
-// without the pixel buffer's depth rule: water drawn twice over shows here as more than the pixel.
+// without the pixel buffer's depth rule (water drawn twice over shows here as more than the pixel), and
+// record the points they shade.
 class SummingOptics : public HySurfaceOptics {
 public:
     using HySurfaceOptics::HySurfaceOptics;
+    void shade_point(const double point[3], const double normal[3], const HySurfaceView& view, double depth,
+                     int flag, double colour[3]) override
+    {
+        points.push_back({point[0], point[1], point[2]});
+        HySurfaceOptics::shade_point(point, normal, view, depth, flag, colour);
+    }
     void draw_triangle(const HyImageInfo& info, const HySliceVertex* visible, int count,
                        const HySliceVertex t[3], double pixel_size, int flag) override
     {
@@ -167,6 +174,7 @@ public:
         HySurfaceOptics::draw_far_polygon(info, visible, count, t, pixel_size, flag);
     }
     std::vector<double> sum; // row-major, window width x height
+    std::vector<std::array<double, 3>> points;
 
 private:
     void add(const HyImageInfo& info, const HySliceVertex* visible, int count)

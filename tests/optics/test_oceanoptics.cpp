@@ -14,8 +14,7 @@ namespace {
 
 using Rgb = std::array<double, 3>;
 
-// Unpolarised Fresnel reflectance from medium n1 into medium n2 at incidence cosine ci (independent of
-// the code under test: the textbook s and p amplitudes).
+// Unpolarised Fresnel reflectance from n1 into n2 at incidence cosine ci: the textbook s and p amplitudes.
 double fresnel_closed_form(double n1, double n2, double ci)
 {
     ci = std::fabs(ci);

@@ -143,8 +143,7 @@ TEST(Scene, DepthMapOfAFlatSeaIsTheDistanceToThePlane)
     }
 }
 
-// Texture mode without air and without the horizon: the water is the square of half-size max
-// distance around the eye; outside it, and in the sky, the picture is black and transparent.
+// Texture mode without air or horizon: the water is the square of half-size max distance around the eye.
 TEST(Scene, TextureWaterEndsInASquareAroundTheEye)
 {
     SceneRig rig(60, 60, 120.0, 5.0, 8.0, 40.0, M_PI, 0.0, 0.0);

@@ -33,9 +33,8 @@ double simpson(F f, double a, double b, int n = 20000)
 inline void normalise(double* v)
 {
     const double l = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    v[0] /= l;
-    v[1] /= l;
-    v[2] /= l;
+    for (int i = 0; i < 3; ++i)
+        v[i] /= l;
 }
 
 // A slicer vertex at screen point (x, y) on grid corner (col, row).

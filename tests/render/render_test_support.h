@@ -20,7 +20,7 @@ class AllocationBudget {
 public:
     explicit AllocationBudget(int grants)
     {
-        left() = grants;
+        left_ = grants;
         hymem::install_hook(&hook, hymem::make_tag('T', 'E', 'S', 'T'), true, 0);
     }
     ~AllocationBudget() { hymem::install_hook(nullptr, 0, false, 0); }
@@ -28,20 +28,16 @@ public:
     AllocationBudget& operator=(const AllocationBudget&) = delete;
 
 private:
-    static int& left()
-    {
-        static int n = 0;
-        return n;
-    }
+    static inline int left_ = 0;
     static int hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
     {
         if (op != hymem::kHookAllocate) {
             std::free(*cell);
             return 1;
         }
-        if (left() <= 0)
+        if (left_ <= 0)
             return 0;
-        --left();
+        --left_;
         *cell = std::malloc(bytes);
         return *cell != nullptr;
     }

@@ -26,7 +26,7 @@ namespace oceantest {
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr std::uint32_t kTestTag = hymem::make_tag('T', 'E', 'S', 'T');
 
-inline double max_abs(const float* v, std::size_t n)
+template <class T> double max_abs(const T* v, std::size_t n)
 {
     double m = 0.0;
     for (std::size_t i = 0; i < n; ++i)
@@ -40,6 +40,25 @@ inline bool all_finite(const float* v, std::size_t n)
         if (!std::isfinite(v[i]))
             return false;
     return true;
+}
+
+// A record of an n x n lattice of spacing d, the rest at its defaults.
+template <class R> R lattice(int n, double d)
+{
+    R r;
+    r.nx = r.ny = n;
+    r.dx = r.dy = d;
+    return r;
+}
+
+// Bilinear interpolation of node(i, j) at grid coordinates (gx, gy), corners in the order
+// (i0, j0), (i0, j0+1), (i0+1, j0), (i0+1, j0+1).
+template <class Node> double bilinear(double gx, double gy, Node node)
+{
+    const int i0 = int(std::floor(gx)), j0 = int(std::floor(gy));
+    const double fx = gx - i0, fy = gy - j0;
+    return (1 - fx) * (1 - fy) * node(i0, j0) + (1 - fx) * fy * node(i0, j0 + 1) +
+           fx * (1 - fy) * node(i0 + 1, j0) + fx * fy * node(i0 + 1, j0 + 1);
 }
 
 // Allocation hook: refuses every block of at least `user` bytes (0: every block) and serves the

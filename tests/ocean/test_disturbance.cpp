@@ -50,9 +50,9 @@ struct Sea {
     }
 };
 
-// A boat crossing the rectangle along a two-key path.
+// A boat crossing the rectangle along a key-framed path.
 struct Path {
-    double t[2], x[2], y[2];
+    std::vector<double> t, x, y;
     HyBoatDisturbance_data block(double length = 8.0, double beam = 4.0, double bow = 0.1,
                                  double stern = -0.1)
     {
@@ -60,10 +60,10 @@ struct Path {
                 .hull_beam = beam,
                 .bow_amplitude = bow,
                 .stern_amplitude = stern,
-                .key_count = 2,
-                .key_times = t,
-                .key_x = x,
-                .key_y = y};
+                .key_count = int(t.size()),
+                .key_times = t.data(),
+                .key_x = x.data(),
+                .key_y = y.data()};
     }
 };
 
@@ -270,11 +270,8 @@ TEST(Disturbance, RippleSourceAddsTheChangeOfItsBump)
     EXPECT_NEAR(vol * 0.25 * 0.25, ds * kPi * 2.0 * 1.0, 1e-4);
     // The a axis (2 m) lies along the world angle 0.3, i.e. 0.3 - 0.4 in the rectangle's frame: one
     // radius out along it the bump is e^-1 (bilinear read of the injected heights).
-    const double fx = 70 + 8.0 * std::cos(-0.1), fy = 60 + 8.0 * std::sin(-0.1);
-    const int i = int(fx), j = int(fy);
-    const double u = fx - i, v = fy - j;
-    const double val = (1 - u) * (1 - v) * sea->get_node(i, j) + u * (1 - v) * sea->get_node(i + 1, j) +
-                       (1 - u) * v * sea->get_node(i, j + 1) + u * v * sea->get_node(i + 1, j + 1);
+    const double val = bilinear(70 + 8.0 * std::cos(-0.1), 60 + 8.0 * std::sin(-0.1),
+                                [&](int i, int j) { return sea->get_node(i, j); });
     EXPECT_NEAR(val, ds * std::exp(-1.0), 1e-2 * ds);
 
     // A bump that does not change adds exactly nothing.
@@ -335,18 +332,10 @@ TEST(Disturbance, KeyFramesAreCopiedAndSteerTheBoat)
 {
     // The element keeps its own copy: overwriting the caller's arrays afterwards changes nothing.
     Sea c(96, 96, 0.5, 0.5);
-    double t[3] = {0.0, 2.0, 4.0}, x[3] = {-15.0, 0.0, 0.0}, y[3] = {0.0, 0.0, 15.0};
-    ASSERT_EQ(c->add_boat_disturbance({.hull_length = 4.0,
-                                       .hull_beam = 2.0,
-                                       .bow_amplitude = 0.05,
-                                       .stern_amplitude = -0.05,
-                                       .key_count = 3,
-                                       .key_times = t,
-                                       .key_x = x,
-                                       .key_y = y}),
-              1);
-    x[0] = 1e6;
-    t[1] = kNan;
+    Path p{{0.0, 2.0, 4.0}, {-15.0, 0.0, 0.0}, {0.0, 0.0, 15.0}};
+    ASSERT_EQ(c->add_boat_disturbance(p.block(4.0, 2.0, 0.05, -0.05)), 1);
+    p.x[0] = 1e6;
+    p.t[1] = kNan;
     // A turning boat: three keys; before the turn the waves lie on the first leg only.
     c->inject_sources(1.0, 0.1); // on the first leg, heading +x at (-7.5, 0)
     double sx = 0, sy = 0, w = 0;
@@ -437,8 +426,7 @@ TEST(Disturbance, BadKeyFramesAreRefusedGarbageStaysFiniteAndBadLatticesAreHarml
 
 TEST(Disturbance, RefusedAllocationsReport)
 {
-    HyDisturbance_record r;
-    r.nx = r.ny = 32;
+    auto r = lattice<HyDisturbance_record>(32, 1.0);
     std::vector<float> array(34 * 32);
     r.heights = array.data();
     HyOceanSurfaceGridElement_disturbance e(r);

@@ -128,15 +128,9 @@ TEST(Grid, SlopeIsTheShiftedWeightedNodeDifference)
         const int s = g.difference_step;
         auto idx = [](int i, int n, int wrap) { return wrap ? ((i % n) + n) % n : std::clamp(i, 0, n - 1); };
         auto h = [&](int i, int j) { return double(g.node(idx(i, g.nx, g.wrap_x), idx(j, g.ny, g.wrap_y))); };
-        auto interp = [&](double gx, double gy, auto node) {
-            const int i0 = int(std::floor(gx)), j0 = int(std::floor(gy));
-            const double fx = gx - i0, fy = gy - j0;
-            return (1 - fx) * (1 - fy) * node(i0, j0) + (1 - fx) * fy * node(i0, j0 + 1) +
-                   fx * (1 - fy) * node(i0 + 1, j0) + fx * fy * node(i0 + 1, j0 + 1);
-        };
-        sx = interp((x + g.half_x + s * g.dx / 2) / g.dx, (y + g.half_y) / g.dy,
+        sx = bilinear((x + g.half_x + s * g.dx / 2) / g.dx, (y + g.half_y) / g.dy,
                     [&](int i, int j) { return (h(i, j) - h(i - s, j)) / (s * g.dx); });
-        sy = interp((x + g.half_x) / g.dx, (y + g.half_y + s * g.dy / 2) / g.dy,
+        sy = bilinear((x + g.half_x) / g.dx, (y + g.half_y + s * g.dy / 2) / g.dy,
                     [&](int i, int j) { return (h(i, j) - h(i, j - s)) / (s * g.dy); });
     };
     std::mt19937 rng(3);

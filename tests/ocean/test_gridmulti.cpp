@@ -26,12 +26,8 @@ HyAuxGridRequest request(int nx, int ny, double d, int periodic, int type)
 // Plain bilinear of a periodic HyGrid-layout array at world point (x, y) for a grid centred on the origin.
 double periodic_bilinear(const float* a, int nx, int ny, double d, double x, double y)
 {
-    const double gx = (x + nx * d / 2) / d, gy = (y + ny * d / 2) / d;
-    const int i0 = int(std::floor(gx)), j0 = int(std::floor(gy));
-    const double fx = gx - i0, fy = gy - j0;
-    auto h = [&](int i, int j) { return double(a[((j % ny + ny) % ny) * nx + (i % nx + nx) % nx]); };
-    return (1 - fx) * (1 - fy) * h(i0, j0) + (1 - fx) * fy * h(i0, j0 + 1) + fx * (1 - fy) * h(i0 + 1, j0) +
-           fx * fy * h(i0 + 1, j0 + 1);
+    return bilinear((x + nx * d / 2) / d, (y + ny * d / 2) / d,
+                    [&](int i, int j) { return double(a[((j % ny + ny) % ny) * nx + (i % nx + nx) % nx]); });
 }
 
 } // namespace
@@ -426,6 +422,7 @@ TEST(GridMulti, AllocationFailures)
     EXPECT_EQ(small.heights[3], 5.0f);
     std::remove(path.c_str());
 }
+
 TEST(GridMulti, ConcurrentQueriesMatchSerialOnes)
 {
     HyGridMulti g(64, 64, 0.5, 0.5, 32, 32, 4.0, 4.0);

@@ -11,10 +11,7 @@ namespace {
 // An element over `array` with nx x ny nodes and the given spacings.
 HyOcean_record record(std::vector<float>& array, int nx, int ny, double dx = 1.0, double dy = 1.0)
 {
-    HyOcean_record r;
-    r.nx = nx, r.ny = ny, r.dx = dx, r.dy = dy;
-    r.heights = array.data();
-    return r;
+    return {.nx = nx, .ny = ny, .dx = dx, .dy = dy, .heights = array.data()};
 }
 
 } // namespace

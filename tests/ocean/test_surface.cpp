@@ -1,6 +1,5 @@
-// Ocean surface: id issuance, invalid ids, the element families, periods of the primary lattices,
-// looping, a displacement grid that leaves no trace, floating on a known plane, bad input, and
-// allocation failures forced through the allocator hook.
+// Ocean surface: ids, the element families, periods of the primary lattices, looping, floating,
+// bad input, and allocation failures forced through the allocator hook.
 #include "ocean/HyOceanSurface.h"
 #include "platform/HyThreadPool.h"
 #include "tests/ocean/OceanTestSupport.h"
@@ -23,20 +22,12 @@ HySwell_data small_swell(int seed = 3345)
 
 HyWake_record small_wake()
 {
-    HyWake_record w;
-    w.nx = w.ny = 32;
-    w.dx = w.dy = 2.0;
+    auto w = lattice<HyWake_record>(32, 2.0);
     w.heading = 0.3;
     return w;
 }
 
-HyDisturbance_record small_disturbance(int n = 32)
-{
-    HyDisturbance_record d;
-    d.nx = d.ny = n;
-    d.dx = d.dy = 1.0;
-    return d;
-}
+HyDisturbance_record small_disturbance(int n = 32) { return lattice<HyDisturbance_record>(n, 1.0); }
 
 // A surface with small primary waves and, unless told otherwise, one swell (id 1).
 struct Sea : HyOceanSurface {
@@ -135,9 +126,7 @@ TEST(Surface, LoopSettingsReachElementsAddedLater)
     const auto first = sample(s);
     s.evolve_to_time(9.25);
     const auto second = sample(s);
-    double peak = 0;
-    for (double h : first)
-        peak = std::max(peak, std::fabs(h));
+    const double peak = max_abs(first.data(), first.size());
     ASSERT_GT(peak, 0.0);
     for (std::size_t k = 0; k < first.size(); ++k)
         EXPECT_NEAR(first[k], second[k], 1e-5 * peak);

@@ -17,12 +17,7 @@ struct Patch {
 
 HyOcean_record swell_record(Patch& p, double spacing, int seed = 3345)
 {
-    HyOcean_record r;
-    r.nx = r.ny = p.n;
-    r.dx = r.dy = spacing;
-    r.heights = p.array.data();
-    r.seed = seed;
-    return r;
+    return {.nx = p.n, .ny = p.n, .dx = spacing, .dy = spacing, .heights = p.array.data(), .seed = seed};
 }
 
 HySwell_data swell(double direction, double length, double roughness = 0.25, double oscillations = 0.25)

@@ -23,18 +23,8 @@ struct Field {
 
 HyOcean_record wind_record(Field& f, double dx, double dy, int type = 104)
 {
-    HyOcean_record r;
-    r.nx = f.nx;
-    r.ny = f.ny;
-    r.dx = dx;
-    r.dy = dy;
-    r.heights = f.array.data();
-    r.seed = 101;
-    r.spectrum_type = type;
-    r.wind_speed = 7.5;
-    r.wind_direction = 0.6;
-    r.vertical_scale = 1.0;
-    return r;
+    return {.nx = f.nx, .ny = f.ny, .dx = dx, .dy = dy, .heights = f.array.data(), .seed = 101,
+            .wind_speed = 7.5, .wind_direction = 0.6, .spectrum_type = type, .vertical_scale = 1.0};
 }
 
 // Mirror image of the real-field symmetry, applied to a complex<double> half spectrum.

@@ -61,22 +61,6 @@ template <class Node> double bilinear(double gx, double gy, Node node)
            fx * (1 - fy) * node(i0 + 1, j0) + fx * fy * node(i0 + 1, j0 + 1);
 }
 
-// Allocation hook: refuses every block of at least `user` bytes (0: every block) and serves the
-// others from malloc.
-inline int refuse_from(int op, void** cell, std::size_t bytes, std::uintptr_t user)
-{
-    if (op == hymem::kHookAllocate) {
-        if (bytes >= user) {
-            *cell = nullptr;
-            return 0;
-        }
-        *cell = std::malloc(bytes);
-        return *cell != nullptr;
-    }
-    std::free(*cell);
-    return 1;
-}
-
 // Host memory that grants a set number of blocks, refuses blocks above a size, and counts refusals.
 struct Ration {
     int grants = 0;
@@ -100,18 +84,6 @@ inline int rationed_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
     return 1;
 }
 
-// While alive, the allocator refuses every block of at least `from` bytes (0: every block). Blocks
-// served meanwhile must be freed before it goes.
-struct RefusedAllocations {
-    explicit RefusedAllocations(std::size_t from = 0)
-    {
-        hymem::install_hook(refuse_from, kTestTag, true, from);
-    }
-    ~RefusedAllocations() { hymem::install_hook(nullptr, 0, false, 0); }
-    RefusedAllocations(const RefusedAllocations&) = delete;
-    RefusedAllocations& operator=(const RefusedAllocations&) = delete;
-};
-
 // While alive, the allocator takes its blocks from rationed_hook with `grants` blocks to give and
 // none above `largest` bytes. off() stops using it while blocks it served can still go back; on()
 // takes it up again.
@@ -126,6 +98,13 @@ struct Rationed {
     Rationed& operator=(const Rationed&) = delete;
     void off() { hymem::set_hook_on(false); }
     void on() { hymem::set_hook_on(true); }
+};
+
+// While alive, the allocator refuses every block of at least `from` bytes (0: every block). Blocks
+// served meanwhile must be freed before it goes.
+struct RefusedAllocations : Rationed {
+    explicit RefusedAllocations(std::size_t from = 0)
+        : Rationed(from ? std::numeric_limits<int>::max() : 0, from - 1) {}
 };
 
 // What a call printed on the two streams.

@@ -272,17 +272,16 @@ TEST(Wake, RefusedAllocationsReportAndReturnZero)
                   .err.find("unable to allocate base height for wake generation"),
               std::string::npos);
     EXPECT_EQ(w.base, nullptr);
-    // The base pattern (64*64 floats) fits, the 2nx x ny work array does not.
-    hymem::install_hook(refuse_from, kTestTag, true, 64 * 64 * 4 + 65);
-    const Printed said = printed([&] { EXPECT_EQ(w.generate_kspace(), 0); });
-    hymem::set_hook_on(false); // the base block came from the hook and must go back through it
-    EXPECT_NE(
-        said.err.find(
-            "HyOceanSurfaceElement_wake::generate_kspace unable to allocate space for generating wake "),
-        std::string::npos);
-    // Still usable afterwards.
-    EXPECT_EQ(w.generate_kspace(), 1);
-    hymem::install_hook(nullptr, 0, false, 0);
+    {
+        // The base pattern (64*64 floats) fits, the 2nx x ny work array does not.
+        RefusedAllocations refuse(64 * 64 * 4 + 65);
+        const Printed said = printed([&] { EXPECT_EQ(w.generate_kspace(), 0); });
+        refuse.off(); // the base block came from the hook and must go back through it
+        EXPECT_NE(said.err.find("HyOceanSurfaceElement_wake::generate_kspace unable to allocate space for "
+                                "generating wake "),
+                  std::string::npos);
+        EXPECT_EQ(w.generate_kspace(), 1); // still usable
+    }
     EXPECT_GT(max_abs(w.base, 64 * 64), 0.0);
 }
 

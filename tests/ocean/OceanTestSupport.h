@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -130,13 +131,16 @@ template <class F> Printed printed_refused(std::size_t from, F&& f)
     return printed(f);
 }
 
-// A file name in the temporary directory, unique to this process.
-inline std::string temp_path(const std::string& name)
-{
-    return (std::filesystem::temp_directory_path() /
-            ("seavast_h3_" + std::to_string(::getpid()) + "_" + name))
-        .string();
-}
+// A file name in the temporary directory, unique to this process; the file goes with it.
+struct TempFile : std::string {
+    explicit TempFile(const std::string& name)
+        : std::string((std::filesystem::temp_directory_path() /
+                       ("seavast_h3_" + std::to_string(::getpid()) + "_" + name))
+                          .string())
+    {
+    }
+    ~TempFile() { std::remove(c_str()); }
+};
 
 // The bytes of a file (none when it cannot be read).
 inline std::vector<unsigned char> file_bytes(const std::string& path)

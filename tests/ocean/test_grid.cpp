@@ -245,7 +245,7 @@ TEST(Grid, AllocationFailuresAreReported)
     // The SGI sample array cannot be had either.
     HyGrid tiny(2, 2, 1.0, 1.0);
     EXPECT_EQ(printed([&] {
-                  EXPECT_EQ(tiny.write_sgi_height(temp_path("no.sgi").c_str(), 0, 1, 0, 0, 64, 64, 1, 1), 0);
+                  EXPECT_EQ(tiny.write_sgi_height(TempFile("no.sgi").c_str(), 0, 1, 0, 0, 64, 64, 1, 1), 0);
               }).err,
               "unable to write height array \n");
 }
@@ -254,7 +254,7 @@ TEST(Grid, SgiFileLayout)
 {
     HyGrid g(64, 32, 1.0, 1.0);
     fill(g, [](int i, int j) { return (i + j) % 7 - 3.0; });
-    const std::string path = temp_path("layout.sgi");
+    const TempFile path("layout.sgi");
     ASSERT_EQ(g.write_sgi_height(path.c_str(), -3.0, 3.0, 0.0, 0.0, 64, 32, 1.0, 1.0), 1);
     const auto bytes = file_bytes(path);
     ASSERT_EQ(bytes.size(), 512u + 2048u);
@@ -271,7 +271,6 @@ TEST(Grid, SgiFileLayout)
             const int expected = v <= 0 ? 0 : v >= 255 ? 255 : int(v);
             ASSERT_EQ(bytes[512 + j * 64 + i], expected) << i << "," << j;
         }
-    std::remove(path.c_str());
 }
 
 TEST(Grid, SgiWritersReportUnwritablePaths)
@@ -293,7 +292,7 @@ TEST(Grid, SgiFilesReadBackByAnIndependentReader)
         GTEST_SKIP() << "ImageMagick identify/convert not on PATH";
     HyGrid g(64, 32, 1.0, 1.0);
     fill(g, [](int i, int j) { return i * 4 + (j % 3); }); // 0..254
-    const std::string one = temp_path("one.sgi");
+    const TempFile one("one.sgi");
     ASSERT_EQ(g.write_sgi_height(one.c_str(), 0.0, 255.0, 0.0, 0.0, 64, 32, 1.0, 1.0), 1);
     EXPECT_EQ(run("identify -format '%m %w %h' '" + one + "'"), "SGI 64 32");
     // Raw gray bytes, top row first; SGI stores the bottom row first, so image row r is file row 31 - r.
@@ -304,7 +303,7 @@ TEST(Grid, SgiFilesReadBackByAnIndependentReader)
             ASSERT_EQ(static_cast<unsigned char>(gray[r * 64 + i]), i * 4 + ((31 - r) % 3)) << r << "," << i;
 
     // Three channels read as RGB: red = height, green = x slope, blue = y slope.
-    const std::string three = temp_path("three.sgi");
+    const TempFile three("three.sgi");
     const HySgiSampling s{.count_x = 64, .count_y = 32, .spacing_x = 1.0, .spacing_y = 1.0};
     ASSERT_EQ(g.write_sgi_height_and_slope(three.c_str(), 0.0, 255.0, -8.0, 8.0, 0.0, 0.0, s), 1);
     EXPECT_EQ(run("identify -format '%w %h %[channels]' '" + three + "'").substr(0, 9), "64 32 srg");
@@ -318,6 +317,4 @@ TEST(Grid, SgiFilesReadBackByAnIndependentReader)
             // Interior x slope of 4 per metre: (4 + 8)/16*255 = 191.25 -> 191.
             ASSERT_EQ(px[1], 191) << r << "," << i;
         }
-    std::remove(one.c_str());
-    std::remove(three.c_str());
 }

@@ -282,7 +282,7 @@ TEST(GridMulti, HeightRangeComposesBounds)
 
 TEST(GridMulti, HygRoundTripAndLayout)
 {
-    const std::string path = temp_path("grid.hyg");
+    const TempFile path("grid.hyg");
     HyGridMulti a(16, 8, 0.75, 1.5, 8, 4, 3.0, 3.0);
     fill_random(a.heights, 128, 7, 3.0f);
     fill_random(a.aux_array[0], 32, 8);
@@ -312,10 +312,9 @@ TEST(GridMulti, HygRoundTripAndLayout)
     // Read back and written again, the file is the same byte for byte.
     HyGridMulti c(4, 4, 1.0, 1.0, 2, 2, 1.0, 1.0);
     ASSERT_EQ(c.read_hyg(path.c_str()), 1);
-    const std::string again = temp_path("again.hyg");
+    const TempFile again("again.hyg");
     ASSERT_EQ(c.write_hyg(again.c_str()), 1);
     EXPECT_EQ(file_bytes(again), bytes);
-    std::remove(again.c_str());
     EXPECT_EQ(c.half_y, double(float(6.0)));
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(c.heights) % 64, 0u);
     EXPECT_EQ(c.heights[128], 0.0f); // the spare transform floats are zeroed
@@ -334,12 +333,11 @@ TEST(GridMulti, HygRoundTripAndLayout)
     EXPECT_EQ(c.aux_count, 2);
     EXPECT_EQ(c.aux_array[1], nullptr);
     EXPECT_EQ(c.get_height(0.3, 0.3), 0.0);
-    std::remove(path.c_str());
 }
 
 TEST(GridMulti, HygRejectsBadFilesAndKeepsTheGrid)
 {
-    const std::string good = temp_path("good.hyg"), bad = temp_path("bad.hyg");
+    const TempFile good("good.hyg"), bad("bad.hyg");
     HyGridMulti a(8, 8, 1.0, 1.0, 4, 4, 2.0, 2.0);
     fill_random(a.heights, 64, 11);
     ASSERT_EQ(a.write_hyg(good.c_str()), 1);
@@ -392,8 +390,6 @@ TEST(GridMulti, HygRejectsBadFilesAndKeepsTheGrid)
     EXPECT_EQ(g.heights[5], a.heights[5]);
     EXPECT_EQ(printed([&] { EXPECT_EQ(g.write_hyg("/nonexistent-dir-h3/x.hyg"), 0); }).out,
               "unable to open file /nonexistent-dir-h3/x.hyg\n");
-    std::remove(good.c_str());
-    std::remove(bad.c_str());
 }
 
 TEST(GridMulti, AllocationFailures)
@@ -411,7 +407,7 @@ TEST(GridMulti, AllocationFailures)
         delete g; // its blocks came from the hook: free them while it is installed
     }
     // A hyg file whose arrays cannot be allocated leaves the grid as it was.
-    const std::string path = temp_path("big.hyg");
+    const TempFile path("big.hyg");
     ASSERT_EQ(HyGridMulti(256, 256, 1.0, 1.0, 4, 4, 1.0, 1.0).write_hyg(path.c_str()), 1);
     HyGridMulti small(4, 4, 1.0, 1.0, 2, 2, 1.0, 1.0);
     small.heights[3] = 5.0f;
@@ -420,7 +416,6 @@ TEST(GridMulti, AllocationFailures)
     EXPECT_EQ(said.out, "Out of Memory\n");
     EXPECT_EQ(small.nx, 4);
     EXPECT_EQ(small.heights[3], 5.0f);
-    std::remove(path.c_str());
 }
 
 TEST(GridMulti, ConcurrentQueriesMatchSerialOnes)

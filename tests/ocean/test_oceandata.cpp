@@ -64,7 +64,7 @@ TEST(OceanData, WriteSgi)
     for (int k = 0; k < 18; ++k)
         array[k] = float(k);
     HyOcean_data e(record(array, 6, 3));
-    const std::string path = temp_path("element.sgi");
+    const TempFile path("element.sgi");
     ASSERT_EQ(e.write_sgi(path.c_str(), 0.0, 17.0), 1);
     const std::vector<unsigned char> bytes = file_bytes(path);
     ASSERT_EQ(bytes.size(), 512u + 18u);
@@ -72,7 +72,6 @@ TEST(OceanData, WriteSgi)
     EXPECT_EQ(bytes[512], 0);
     EXPECT_EQ(bytes[512 + 1], 15); // 1/17*255 = 15
     EXPECT_EQ(bytes[512 + 17], 255);
-    std::remove(path.c_str());
     e.set_height_array(nullptr);
     EXPECT_EQ(printed([&] { EXPECT_EQ(e.write_sgi(path.c_str(), 0.0, 1.0), 0); }).err,
               "unable to write height array \n");

@@ -497,10 +497,9 @@ TEST(Surface, ForwardsReflectingLinesQueriesAndImages)
     EXPECT_GT(nz, 0.0);
     EXPECT_NEAR(nx * nx + ny * ny + nz * nz, 1.0, 1e-12);
 
-    const std::string path = temp_path("surface.sgi");
+    const TempFile path("surface.sgi");
     ASSERT_EQ(s.write_sgi_height(path.c_str(), -1.0, 1.0, 0.0, 0.0, 16, 8, 0.5, 0.5), 1);
     EXPECT_EQ(file_bytes(path).size(), 512u + 16 * 8);
-    std::remove(path.c_str());
 }
 
 // The elements evolve side by side on the process's threads; the sea is bit-for-bit the same for

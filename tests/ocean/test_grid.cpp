@@ -230,8 +230,18 @@ TEST(Grid, LayoutHeightRangeAndReallocation)
     EXPECT_LE(empty.get_height(0, 0), -99999999.0);
 }
 
-TEST(Grid, AllocationFailuresAreReported)
+TEST(Grid, WriteAndAllocationFailuresAreReported)
 {
+    HyGrid tiny(2, 2, 1.0, 1.0);
+    const std::string bad = "/nonexistent-dir-h3/x.sgi";
+    EXPECT_EQ(printed([&] { EXPECT_EQ(tiny.write_sgi_height(bad.c_str(), 0, 1, 0, 0, 4, 4, 1, 1), 0); }).err,
+              "unable to open " + bad + "\nunable to initialize SGI file " + bad + "\n");
+    const HySgiSampling s{.count_x = 4, .count_y = 4, .spacing_x = 1, .spacing_y = 1};
+    EXPECT_NE(printed([&] {
+                  EXPECT_EQ(tiny.write_sgi_height_and_slope(bad.c_str(), 0, 1, 0, 1, 0, 0, s), 0);
+              }).err.find("unable to initialize SGI file " + bad),
+              std::string::npos);
+
     RefusedAllocations refuse(1000);
     std::optional<HyGrid> g;
     EXPECT_EQ(printed([&] { g.emplace(64, 64, 1.0, 1.0); }).out, "Out of Memory\n");
@@ -243,7 +253,6 @@ TEST(Grid, AllocationFailuresAreReported)
               "HyGrid: error allocating primary grid \n");
     EXPECT_EQ(small.heights, nullptr);
     // The SGI sample array cannot be had either.
-    HyGrid tiny(2, 2, 1.0, 1.0);
     EXPECT_EQ(printed([&] {
                   EXPECT_EQ(tiny.write_sgi_height(TempFile("no.sgi").c_str(), 0, 1, 0, 0, 64, 64, 1, 1), 0);
               }).err,
@@ -271,19 +280,6 @@ TEST(Grid, SgiFileLayout)
             const int expected = v <= 0 ? 0 : v >= 255 ? 255 : int(v);
             ASSERT_EQ(bytes[512 + j * 64 + i], expected) << i << "," << j;
         }
-}
-
-TEST(Grid, SgiWritersReportUnwritablePaths)
-{
-    HyGrid g(4, 4, 1.0, 1.0);
-    const std::string bad = "/nonexistent-dir-h3/x.sgi";
-    EXPECT_EQ(printed([&] { EXPECT_EQ(g.write_sgi_height(bad.c_str(), 0, 1, 0, 0, 4, 4, 1, 1), 0); }).err,
-              "unable to open " + bad + "\nunable to initialize SGI file " + bad + "\n");
-    const HySgiSampling s{.count_x = 4, .count_y = 4, .spacing_x = 1, .spacing_y = 1};
-    EXPECT_NE(printed([&] {
-                  EXPECT_EQ(g.write_sgi_height_and_slope(bad.c_str(), 0, 1, 0, 1, 0, 0, s), 0);
-              }).err.find("unable to initialize SGI file " + bad),
-              std::string::npos);
 }
 
 TEST(Grid, SgiFilesReadBackByAnIndependentReader)

@@ -289,15 +289,9 @@ TEST(GridMulti, HygRoundTripAndLayout)
     a.wrap_y = 0;
     a.curvature = 1;
     a.curvature_radius = 6371000.0;
-    float* b = a.add_aux_grid({.nx = 5,
-                               .ny = 3,
-                               .dx = 0.1,
-                               .dy = 0.1,
-                               .periodic = 0,
-                               .type = kHyAuxMultiplicativeRadial,
-                               .rotated = 1,
-                               .angle = 0.4});
+    float* b = a.add_aux_grid(request(5, 3, 0.1, 0, kHyAuxMultiplicativeRadial));
     fill_random(b, 15, 9);
+    a.set_aux_orientation(b, 0.4);
     a.set_aux_position(b, -1.25, 2.5);
     a.add_reflecting_line(1.0, -2.0, 0.3);
     ASSERT_EQ(a.write_hyg(path.c_str()), 1);

@@ -24,7 +24,7 @@ TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength)
     const double stern = w.hull_x - 0.5 * r.hull_length;
 
     double inside = 0.0, outside = 0.0;
-    for (int j = 0; j < n; ++j) {
+    for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i) {
             const double x = i * r.dx, y = j * r.dy - w.hull_y;
             const double behind = stern - x;
@@ -36,7 +36,6 @@ TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength)
             else
                 outside += e;
         }
-    }
     ASSERT_GT(inside, 0.0);
     EXPECT_LT(outside, 0.1 * inside);
 

@@ -1,6 +1,5 @@
-// Set-up the ocean tests share (with the standard headers they use): array checks, allocation
-// refusal through the allocator hook, capture of the diagnostic streams, temporary files and a
-// direct DFT.
+// Set-up the ocean tests share: array checks, refused allocations, captured diagnostics, temporary
+// files, and the independent oracles (bilinear interpolation, direct DFT, time derivatives).
 #pragma once
 
 #include "ocean/HyOceanData.h"
@@ -27,21 +26,24 @@ namespace oceantest {
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr std::uint32_t kTestTag = hymem::make_tag('T', 'E', 'S', 'T');
 
+// Largest magnitude of n values; not a number when one of them is not (never taken for flat).
 template <class T> double max_abs(const T* v, std::size_t n)
 {
     double m = 0.0;
-    for (std::size_t i = 0; i < n; ++i)
-        m = std::max(m, std::fabs(double(v[i])));
+    for (std::size_t i = 0; i < n && !std::isnan(m); ++i)
+        m = std::max(std::fabs(double(v[i])), m);
     return m;
 }
+template <class T> double max_abs(const std::vector<T>& v) { return max_abs(v.data(), v.size()); }
 
-inline bool all_finite(const float* v, std::size_t n)
+template <class T> bool all_finite(const T* v, std::size_t n)
 {
     for (std::size_t i = 0; i < n; ++i)
         if (!std::isfinite(v[i]))
             return false;
     return true;
 }
+template <class T> bool all_finite(const std::vector<T>& v) { return all_finite(v.data(), v.size()); }
 
 // A record of an n x n lattice of spacing d, the rest at its defaults.
 template <class R> R lattice(int n, double d)
@@ -85,9 +87,8 @@ inline int rationed_hook(int op, void** cell, std::size_t bytes, std::uintptr_t)
     return 1;
 }
 
-// While alive, the allocator takes its blocks from rationed_hook with `grants` blocks to give and
-// none above `largest` bytes. off() stops using it while blocks it served can still go back; on()
-// takes it up again.
+// While alive, the allocator grants `grants` blocks of at most `largest` bytes. off() pauses it while
+// the blocks it served can still go back through it; on() resumes it.
 struct Rationed {
     explicit Rationed(int grants, std::size_t largest = static_cast<std::size_t>(-1))
     {
@@ -182,21 +183,23 @@ inline std::vector<cplx> full_spectrum(const std::vector<cplx>& half, int nx, in
 }
 
 // Largest difference of a from b against the largest magnitude in b; not a number (failing any
-// bound) when b is all zero.
+// bound) when b is all zero or a difference is not a number.
 template <class A, class B> double relative_error(const A* a, const B* b, std::size_t n)
 {
     double worst = 0, peak = 0;
     for (std::size_t k = 0; k < n; ++k) {
-        worst = std::max(worst, std::fabs(double(a[k]) - double(b[k])));
+        const double d = std::fabs(double(a[k]) - double(b[k]));
+        if (std::isnan(d))
+            return d;
+        worst = std::max(worst, d);
         peak = std::max(peak, std::fabs(double(b[k])));
     }
     return worst / peak;
 }
 
 // A periodic element's filtered field without footprint is the second time derivative of its
-// heights, and its potential's time derivative is -g times the heights: both checked by central
-// differences at t to 1% of the largest value. `heights` is the element's bound array of nx x ny
-// nodes; `filtered` receives the filtered field ((nx + 2)*ny floats).
+// heights, and its potential's time derivative is -g times the heights (central differences at t, to
+// 1%). `heights`: the element's bound nx x ny array; `filtered`: (nx + 2)*ny floats to fill.
 inline void expect_time_derivatives(HyOcean_data& e, const float* heights, int nx, int ny, double t,
                                     float* filtered)
 {

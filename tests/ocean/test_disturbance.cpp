@@ -116,13 +116,12 @@ TEST(Disturbance, NoSourcesStaysFlatAndEarlierTimeResets)
     }
     EXPECT_NEAR(sea->sim_time, 7.3, 1e-9);
 
-    // With a boat the water moves; going back to an earlier time gives exactly the state a fresh
-    // element reaches at that time.
+    // With a boat, going back in time gives exactly the state a fresh element reaches then.
     Path p{{0.0, 10.0}, {-20.0, 20.0}, {0.0, 3.0}};
     ASSERT_EQ(sea->add_boat_disturbance(p.block()), 1);
     sea->evolve_to_time(3.0); // earlier than 7.3: restarts from rest, then runs to 3.0
     const std::vector<float> at3 = sea.copy();
-    ASSERT_GT(max_abs(at3.data(), at3.size()), 1e-4);
+    ASSERT_GT(max_abs(at3), 1e-4);
     sea->evolve_to_time(5.0);
     sea->evolve_to_time(3.0);
     EXPECT_EQ(sea.copy(), at3);
@@ -206,7 +205,7 @@ TEST(Disturbance, DisplayInterpolatesBetweenSteps)
     double diff = 0.0;
     for (std::size_t k = 0; k < sea.count(); ++k)
         diff = std::max(diff, std::fabs(double(before[k]) - sea.array[k]));
-    EXPECT_LT(diff, 1e-4 * std::max(1e-3, max_abs(before.data(), before.size())) + 1e-7);
+    EXPECT_LT(diff, 1e-4 * std::max(1e-3, max_abs(before)) + 1e-7);
 }
 
 TEST(Disturbance, BoatLaysDownTwoBumpsAlongItsTrack)

@@ -169,8 +169,7 @@ TEST(GridMulti, ReflectingLines)
     double s_here[2], s_mirror[2], sx, sy;
     g.get_slope(x, y, s_here[0], s_here[1]);
     g.get_slope(x, -y, s_mirror[0], s_mirror[1]);
-    // A line through the origin along x: the height includes the height at (x, -y); the mirrored slope
-    // comes back with its y component reversed.
+    // A line along the x axis adds the height at (x, -y) and that slope with its y component reversed.
     EXPECT_EQ(g.add_reflecting_line(0.0, 0.0, 0.0), 0);
     EXPECT_NEAR(g.get_height(x, y), h_here + h_mirror, 1e-9);
     g.get_slope(x, y, sx, sy);

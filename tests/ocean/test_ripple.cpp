@@ -77,7 +77,7 @@ TEST(Ripple, FlatBeforeAndAtImpactThenMatchesDirectHankelSum)
     for (double t : {2.5, 4.0, 7.0}) {
         e.evolve_to_time(t);
         const std::vector<double> ref = reference_profile(r, t);
-        const double peak = max_abs(ref.data(), ref.size());
+        const double peak = max_abs(ref);
         ASSERT_GT(peak, 1e-3);
         for (int j = 0; j < e.N; ++j)
             EXPECT_NEAR(e.profile[j], ref[std::size_t(j)], 2e-5 * peak + 1e-9) << "j = " << j << " t = " << t;
@@ -161,7 +161,7 @@ TEST(Ripple, FilteredFieldIsSecondTimeDerivative)
                                       reference_profile(r, t + h)};
     std::vector<float> acc(std::size_t(r.nx) * std::size_t(r.ny) + 2, 0.0f);
     e.evolve_filtered_to_time(acc.data(), t);
-    const double peak = max_abs(acc.data(), acc.size());
+    const double peak = max_abs(acc);
     ASSERT_GT(peak, 1e-3);
     // Node i sits at radius |i - nx/2|*dx, exactly on a profile sample.
     for (int i = 0; i < r.nx; ++i) {
@@ -207,13 +207,13 @@ TEST(Ripple, BadInputGivesAFlatFiniteRipple)
         printed([&] { EXPECT_EQ(e.generate_kspace(), 1); });
         e.evolve_to_time(3.0);
         e.transform_to_heights();
-        EXPECT_TRUE(all_finite(g.data(), g.size()));
-        EXPECT_EQ(max_abs(g.data(), g.size()), 0.0);
+        EXPECT_TRUE(all_finite(g));
+        EXPECT_EQ(max_abs(g), 0.0);
         double x = 1, y = 1;
         e.get_position(0.0, x, y);
         EXPECT_TRUE(std::isfinite(x) && std::isfinite(y));
         e.evolve_filtered_to_time(acc.data(), 3.0);
-        EXPECT_TRUE(all_finite(acc.data(), acc.size()));
+        EXPECT_TRUE(all_finite(acc));
         EXPECT_TRUE(std::isfinite(e.get_radial_height(0.3)));
     }
     // A NaN time leaves a usable ripple flat for that evolution.

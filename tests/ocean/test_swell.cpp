@@ -1,5 +1,5 @@
-// Swell element: lattice snapping, the rotated lobe, random phases of equal amplitude, travel, the
-// fast path, and a flat contribution for undefined parameters.
+// Swell element: lattice snapping, the rotated lobe, random phases of equal amplitude, undefined
+// parameters, time derivatives and travel.
 #include "ocean/HyOceanSurfaceGridElement_swell.h"
 #include "ocean/HySpectralTransform.h"
 #include "tests/ocean/OceanTestSupport.h"

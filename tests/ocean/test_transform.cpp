@@ -1,5 +1,4 @@
-// Spectral transform: both backends against a naive DFT in double precision, against each other,
-// and the round trip forward-then-inverse.
+// Spectral transform: both backends against a naive double-precision DFT and against each other.
 #include "ocean/HySpectralTransform.h"
 #include "tests/ocean/OceanTestSupport.h"
 
@@ -116,8 +115,7 @@ TEST(SpectralTransform, RejectsBadSizesAndUnalignedDataWorks)
             EXPECT_EQ(t.forward(x, 1 << 20, 1 << 20), 0);
         });
         EXPECT_NE(said.err.find("HySpectralTransform"), std::string::npos);
-        // Arrays from the tagged allocator start 8 bytes past a 16-byte boundary; shift further to be sure
-        // odd alignments give the same result as an aligned copy.
+        // An odd alignment (one float past the vector's) gives the same result as an aligned copy.
         const int nx = 64, ny = 48;
         std::vector<float> ref = random_real_spectrum(nx, ny, 5);
         std::vector<float> store(ref.size() + 3);

@@ -62,8 +62,7 @@ TEST(Wake, DepthScalingWithoutRecomputation)
     const std::vector<float> before(w.base, w.base + count);
     ASSERT_GT(max_abs(before.data(), count), 1e-3);
     const float* base_block = w.base;
-    // The pattern is linear in the depth: scaled in place, it is bit for bit the one a hull at 2D
-    // computes from scratch.
+    // Linear in the depth: scaled in place, bit for bit what a hull at 2D computes from scratch.
     w.set_wake_motion(2.0 * r.hull_depth, 0.3, 10.0, -4.0, 1.5);
     EXPECT_EQ(w.base, base_block);
     r.hull_depth *= 2.0;
@@ -89,8 +88,7 @@ TEST(Wake, KinematicsPutTheHullOnTheShipAndANegativeSpeedBacksIt)
     HyOceanSurfaceGridElement_wake w(r);
     const double c = std::cos(0.7), s = std::sin(0.7);
     for (double t : {2.0, 5.0, -1.0}) {
-        // The ship runs along its heading from its position at the reference time; the bow and the
-        // stern are half a hull length ahead and behind.
+        // From its position at the reference time along its heading; bow and stern half a hull away.
         const double sx = 100.0 + c * 4.0 * (t - 2.0), sy = -20.0 + s * 4.0 * (t - 2.0);
         double x, y, fx, fy, bx, by;
         w.get_ship_position(x, y, t);
@@ -101,8 +99,7 @@ TEST(Wake, KinematicsPutTheHullOnTheShipAndANegativeSpeedBacksIt)
         EXPECT_NEAR(fy, sy + 5.0 * s, 1e-9);
         EXPECT_NEAR(bx, sx - 5.0 * c, 1e-9);
         EXPECT_NEAR(by, sy - 5.0 * s, 1e-9);
-        // The auxiliary grid adds the offset and then turns by -heading: the ship must land on the
-        // hull centre of the patch.
+        // The grid adds the offset, then turns by -heading: the ship lands on the patch's hull centre.
         double ox, oy;
         w.get_position(t, ox, oy);
         EXPECT_NEAR((sx + ox) * c + (sy + oy) * s, w.hull_x, 1e-9) << t;
@@ -240,11 +237,11 @@ TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
         const Printed said = printed([&] { EXPECT_EQ(w.generate_kspace(), c.expect); });
         EXPECT_EQ(said.err.empty(), c.expect == 1);
         w.transform_to_heights();
-        EXPECT_TRUE(all_finite(g.data(), g.size()));
+        EXPECT_TRUE(all_finite(g));
         if (c.flat) {
             std::vector<float> acc(g.size(), 1.0f);
             w.evolve_filtered_to_time(acc.data(), 0.0);
-            EXPECT_EQ(max_abs(g.data(), g.size()) + max_abs(acc.data(), std::size_t(c.n * c.n)), 0.0);
+            EXPECT_EQ(max_abs(g) + max_abs(acc.data(), std::size_t(c.n * c.n)), 0.0);
         }
         double x, y, fx, fy, bx, by;
         w.get_position(3.0, x, y);

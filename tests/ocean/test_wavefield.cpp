@@ -58,8 +58,8 @@ double quantised(double omega, double loop_time)
     return (1.0 + std::floor(loop_time * omega / 6.283185307)) * 6.283185307 / loop_time;
 }
 
-// Builds the expected heights of a looping type-104 field at time t from the generator alone.
-// A shortest wavelength above 0 cuts the spectrum below the lattice's own limit.
+// The heights of a looping type-104 field at time t from the generator alone; `shortest` > 0 cuts
+// the spectrum below the lattice's own limit.
 void check_against_direct_sum(int nx, int ny, double dx, double dy, double shortest)
 {
     SCOPED_TRACE("lattice " + std::to_string(nx) + "x" + std::to_string(ny));
@@ -196,8 +196,7 @@ TEST(WaveField, AccelerationAndPotentialAgreeWithTimeDerivatives)
 
 TEST(WaveField, BadInputIsFlatOrRefusedWithoutNaN)
 {
-    // Lattices that cannot be transformed are refused; no wind, spectrum type 0, a wind that is not a
-    // number or an infinite scale give a flat sea.
+    // Lattices that cannot be transformed are refused; the other cases give a flat sea.
     struct Case {
         const char* what;
         int expect;

@@ -284,11 +284,10 @@ TEST(Disturbance, RippleSourceAddsTheChangeOfItsBump)
 TEST(Disturbance, HundredBoatsAndHundredRipplesWithIds)
 {
     Sea sea(64, 64, 1.0, 1.0, 0.1);
-    std::vector<Path> paths(101);
+    std::vector<Path> paths;
     std::vector<Stone> stones;
     for (int k = 0; k < 101; ++k) {
-        paths[std::size_t(k)] =
-            Path{{0.0, 5.0}, {-30.0 + 0.5 * k, 30.0 - 0.3 * k}, {-20.0 + 0.4 * k, 25.0 - 0.4 * k}};
+        paths.push_back({{0.0, 5.0}, {-30.0 + 0.5 * k, 30.0 - 0.3 * k}, {-20.0 + 0.4 * k, 25.0 - 0.4 * k}});
         stones.push_back(stone(-25.0 + 0.5 * k, 10.0 - 0.2 * k, 0.0, -0.05));
     }
     for (int k = 0; k < 100; ++k) {

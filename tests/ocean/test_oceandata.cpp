@@ -16,7 +16,7 @@ HyOcean_record record(std::vector<float>& array, int nx, int ny, double dx = 1.0
 
 } // namespace
 
-TEST(OceanData, BaseElementIsAFlatSeaOfItsExtentAndLoopsOnWholeSteps)
+TEST(OceanData, BaseElementIsAFlatSeaOfItsExtentLoopsOnWholeStepsAndWritesSgi)
 {
     std::vector<float> array(static_cast<std::size_t>(8 + 2) * 4, 7.0f);
     HyOcean_data e(record(array, 8, 4, 0.5, 2.0));
@@ -56,22 +56,18 @@ TEST(OceanData, BaseElementIsAFlatSeaOfItsExtentAndLoopsOnWholeSteps)
     }
     e.clear_loop();
     EXPECT_EQ(e.quantise_frequency(5.0), 5.0);
-}
 
-TEST(OceanData, WriteSgi)
-{
-    std::vector<float> array(static_cast<std::size_t>(6 + 2) * 3, 0.0f);
-    for (int k = 0; k < 18; ++k)
-        array[k] = float(k);
-    HyOcean_data e(record(array, 6, 3));
+    // The SGI file of the heights: 8 x 4 x 1, heights 0..31 scaled to bytes (1/31*255 = 8.2 -> 8).
+    for (int k = 0; k < 32; ++k)
+        array[std::size_t(k)] = float(k);
     const TempFile path("element.sgi");
-    ASSERT_EQ(e.write_sgi(path.c_str(), 0.0, 17.0), 1);
+    ASSERT_EQ(e.write_sgi(path.c_str(), 0.0, 31.0), 1);
     const std::vector<unsigned char> bytes = file_bytes(path);
-    ASSERT_EQ(bytes.size(), 512u + 18u);
-    EXPECT_TRUE(bytes[7] == 6 && bytes[9] == 3 && bytes[11] == 1); // 6 x 3 x 1
+    ASSERT_EQ(bytes.size(), 512u + 32u);
+    EXPECT_TRUE(bytes[7] == 8 && bytes[9] == 4 && bytes[11] == 1);
     EXPECT_EQ(bytes[512], 0);
-    EXPECT_EQ(bytes[512 + 1], 15); // 1/17*255 = 15
-    EXPECT_EQ(bytes[512 + 17], 255);
+    EXPECT_EQ(bytes[512 + 1], 8);
+    EXPECT_EQ(bytes[512 + 31], 255);
     e.set_height_array(nullptr);
     EXPECT_EQ(printed([&] { EXPECT_EQ(e.write_sgi(path.c_str(), 0.0, 1.0), 0); }).err,
               "unable to write height array \n");

@@ -73,17 +73,11 @@ TEST(Swell, RotatedAnisotropicLobeOnTheSnappedWaveVector)
     s.transform_to_heights();
     std::vector<float> half_spectrum(p.array);
     ASSERT_EQ(hy_forward_transform(half_spectrum.data(), 128, 128), 1);
-    int best_i = 0, best_j = 0;
-    double best = -1;
-    for (int j = 0; j < 128; ++j)
-        for (int i = 0; i < 65; ++i) {
-            const double m = std::hypot(half_spectrum[2 * (j * 65 + i)], half_spectrum[2 * (j * 65 + i) + 1]);
-            if (m > best) {
-                best = m;
-                best_i = i;
-                best_j = j;
-            }
-        }
+    std::vector<double> magnitude(128 * 65);
+    for (std::size_t k = 0; k < magnitude.size(); ++k)
+        magnitude[k] = std::hypot(half_spectrum[2 * k], half_spectrum[2 * k + 1]);
+    const int best = int(std::max_element(magnitude.begin(), magnitude.end()) - magnitude.begin());
+    const int best_i = best % 65, best_j = best / 65;
     const int ix = int(std::lround(s.k0x / s.dkx)), iy = int(std::lround(s.k0y / s.dky));
     const bool direct = best_i == ix && best_j == (iy + 128) % 128;
     const bool mirror = best_i == -ix && best_j == (128 - iy) % 128;

@@ -3,6 +3,7 @@
 #include "ocean/HyOceanSurfaceGridElement_disturbance.h"
 #include "tests/ocean/OceanTestSupport.h"
 
+#include <array>
 #include <cstring>
 
 namespace {
@@ -47,6 +48,20 @@ struct Sea {
         const double fy = j * record.dy - record.ny * record.dy / 2;
         x = record.centre_x + std::cos(record.angle) * fx - std::sin(record.angle) * fy;
         y = record.centre_y + std::sin(record.angle) * fx + std::cos(record.angle) * fy;
+    }
+    // Sum of w(h) over the nodes and the w(h)-weighted mean world position: {sum, x, y}.
+    template <class W> std::array<double, 3> moment(W w)
+    {
+        double sum = 0, sx = 0, sy = 0, x, y;
+        for (int j = 0; j < record.ny; ++j)
+            for (int i = 0; i < record.nx; ++i) {
+                const double m = w(element->get_node(i, j));
+                world(i, j, x, y);
+                sum += m;
+                sx += m * x;
+                sy += m * y;
+            }
+        return {sum, sx / sum, sy / sum};
     }
 };
 
@@ -219,24 +234,15 @@ TEST(Disturbance, BoatLaysDownTwoBumpsAlongItsTrack)
     ASSERT_EQ(sea->add_boat_disturbance(p.block(length, beam, bow, stern)), 1);
     sea->inject_sources(2.0, 0.1); // from (40, 4) to (42, 4)
     // Volume and centroid of the positive (ahead) and negative (behind) water.
-    double vol[2] = {}, cx[2] = {}, cy[2] = {};
-    for (int j = 0; j < 320; ++j)
-        for (int i = 0; i < 320; ++i) {
-            const double h = sea->get_node(i, j);
-            double x, y;
-            sea.world(i, j, x, y);
-            const int side = h < 0;
-            vol[side] += h;
-            cx[side] += h * x;
-            cy[side] += h * y;
-        }
+    const auto ahead = sea.moment([](double h) { return std::max(h, 0.0); });
+    const auto behind = sea.moment([](double h) { return std::min(h, 0.0); });
     const double d = 2.0, cell = 0.25 * 0.25; // metres travelled in the step
-    EXPECT_NEAR(vol[0] * cell, bow * kPi * d * (beam / 4), 1e-3 * bow * kPi * d);
-    EXPECT_NEAR(vol[1] * cell, stern * kPi * d * (beam / 4), 1e-3 * std::fabs(stern) * kPi * d);
-    EXPECT_NEAR(cx[0] / vol[0], 41.0 + length / 4, 0.01);
-    EXPECT_NEAR(cy[0] / vol[0], 4.0, 0.01);
-    EXPECT_NEAR(cx[1] / vol[1], 41.0 - length / 4, 0.01);
-    EXPECT_NEAR(cy[1] / vol[1], 4.0, 0.01);
+    EXPECT_NEAR(ahead[0] * cell, bow * kPi * d * (beam / 4), 1e-3 * bow * kPi * d);
+    EXPECT_NEAR(behind[0] * cell, stern * kPi * d * (beam / 4), 1e-3 * std::fabs(stern) * kPi * d);
+    EXPECT_NEAR(ahead[1], 41.0 + length / 4, 0.01);
+    EXPECT_NEAR(ahead[2], 4.0, 0.01);
+    EXPECT_NEAR(behind[1], 41.0 - length / 4, 0.01);
+    EXPECT_NEAR(behind[2], 4.0, 0.01);
 
     // Outside its active interval, at rest, with a single key, no beam or no length, a boat adds nothing.
     Sea quiet(64, 64, 0.5, 0.5);
@@ -336,19 +342,10 @@ TEST(Disturbance, KeyFramesAreCopiedAndSteerTheBoat)
     p.t[1] = kNan;
     // A turning boat: three keys; before the turn the waves lie on the first leg only.
     c->inject_sources(1.0, 0.1); // on the first leg, heading +x at (-7.5, 0)
-    double sx = 0, sy = 0, w = 0;
-    for (int j = 0; j < 96; ++j)
-        for (int i = 0; i < 96; ++i) {
-            const double h = std::fabs(c->get_node(i, j));
-            double px, py;
-            c.world(i, j, px, py);
-            sx += h * px;
-            sy += h * py;
-            w += h;
-        }
-    ASSERT_GT(w, 0.0);
-    EXPECT_NEAR(sx / w, -7.5 + 0.375, 0.3); // mid-step point, bumps symmetric for equal amplitudes
-    EXPECT_NEAR(sy / w, 0.0, 0.05);
+    const auto moved = c.moment([](double h) { return std::fabs(h); });
+    ASSERT_GT(moved[0], 0.0);
+    EXPECT_NEAR(moved[1], -7.5 + 0.375, 0.3); // mid-step point, bumps symmetric for equal amplitudes
+    EXPECT_NEAR(moved[2], 0.0, 0.05);
 }
 
 TEST(Disturbance, BadKeyFramesAreRefusedGarbageStaysFiniteAndBadLatticesAreHarmless)

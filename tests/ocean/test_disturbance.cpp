@@ -4,7 +4,6 @@
 #include "tests/ocean/OceanTestSupport.h"
 
 #include <array>
-#include <cstring>
 
 namespace {
 

@@ -2,7 +2,6 @@
 #include "ocean/HyGridMulti.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <cstdio>
 #include <random>
 #include <thread>
 

@@ -4,8 +4,6 @@
 #include "platform/HyThreadPool.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <cstdio>
-
 namespace {
 
 using namespace oceantest;

@@ -4,8 +4,6 @@
 #include "ocean/HySpectralTransform.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <cstring>
-
 namespace {
 
 struct Patch {
@@ -127,16 +125,13 @@ TEST(Swell, UndefinedParametersContributeNothing)
     }
 }
 
-TEST(Swell, AccelerationAndPotentialAgreeWithTimeDerivatives)
+TEST(Swell, TimeDerivativesAgreeAndCrestsTravelAlongTheDirection)
 {
     Patch p(64), filtered(64);
     HyOceanSurfaceGridElement_swell s(swell_record(p, 4.0), swell(0.9, 40.0));
     ASSERT_EQ(s.generate_kspace(), 1);
     oceantest::expect_time_derivatives(s, p.array.data(), 64, 64, 5.0, filtered.array.data());
-}
 
-TEST(Swell, CrestsTravelAlongTheDirection)
-{
     // Crests travel toward the direction: along x at the deep-water phase speed of 1/64 cycles per
     // metre, √(9.81·64/2π) ≈ 10 m/s, i.e. a quarter wavelength (four 4 m cells) in 1.6 s. The field
     // then matches the earlier one shifted forward, and is its negative shifted backward.

@@ -113,12 +113,16 @@ TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly)
 
 TEST(KeyFrames, AllocationFailureKeepsNothing)
 {
-    const auto before = hymem::heap_bytes();
     const double t[2] = {0.0, 1.0}, v[2] = {0.0, 10.0};
     const double* src[2] = {t, v};
     HyKeyFrames k;
-    EXPECT_EQ(printed_refused(0, [&] { EXPECT_EQ(k.init(2, 1, src), 0); }).err,
-              "unable to allocate space for key frames \n");
-    EXPECT_EQ(k.key_count(), 0);
-    EXPECT_EQ(hymem::heap_bytes(), before);
+    // The table, then each channel in turn, refused: nothing is kept and every block goes back.
+    for (int grants = 0; grants < 3; ++grants) {
+        const auto before = hymem::hook_bytes();
+        Rationed ration(grants);
+        EXPECT_EQ(printed([&] { EXPECT_EQ(k.init(2, 1, src), 0); }).err,
+                  "unable to allocate space for key frames \n");
+        EXPECT_EQ(k.key_count(), 0);
+        EXPECT_EQ(hymem::hook_bytes(), before) << grants;
+    }
 }

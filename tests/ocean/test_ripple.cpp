@@ -150,7 +150,6 @@ TEST(Ripple, FilteredFieldIsSecondTimeDerivative)
 {
     HyRipple_record r;
     r.nx = 161;
-    r.ny = 1;
     r.dx = 0.2;
     r.time_scale = 1.5;
     r.amplitude_scale = 4.0; // the filtered field ignores it
@@ -197,9 +196,7 @@ TEST(Ripple, BadInputGivesAFlatFiniteRipple)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        HyRipple_record r;
-        r.nx = 201;
-        r.dx = r.dy = 0.1;
+        HyRipple_record r; // 201 samples 0.1 m apart
         c.change(r);
         std::vector<float> g(std::size_t(r.nx) + 2, 0.0f), acc(g.size(), 1.0f);
         r.heights = g.data();

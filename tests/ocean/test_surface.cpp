@@ -8,15 +8,9 @@ namespace {
 
 using namespace oceantest;
 
-HyPrimaryWaves_data primary(int n = 32)
-{
-    return HyPrimaryWaves_data{.size = n, .small_spacing = 0.25, .large_spacing = 3.0};
-}
+HyPrimaryWaves_data primary(int n = 32) { return {.size = n, .small_spacing = 0.25, .large_spacing = 3.0}; }
 
-HySwell_data small_swell(int seed = 3345)
-{
-    return HySwell_data{.size = 32, .spacing = 5.0, .length = 60.0, .seed = seed};
-}
+HySwell_data small_swell(int seed = 3345) { return {.size = 32, .spacing = 5, .length = 60, .seed = seed}; }
 
 HyWake_record small_wake()
 {

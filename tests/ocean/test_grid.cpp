@@ -29,8 +29,7 @@ std::string run(const std::string& cmd)
     if (!p)
         return out;
     char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
         out.append(buf, n);
     ::pclose(p);
     return out;

@@ -3,7 +3,7 @@
 #include "ocean/HyRandom.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-TEST(Random, FirstUniformDeviatesForSeed101AreTheHandComputedOnes)
+TEST(Random, FirstDeviatesForSeed101AreTheHandComputedOnesAndSeedsReduceIntoRange)
 {
     // Seeding with s = 101:
     //   ix1 = (54773 - 101) mod 259200 = 54672
@@ -28,11 +28,9 @@ TEST(Random, FirstUniformDeviatesForSeed101AreTheHandComputedOnes)
     EXPECT_EQ(r.ix1, 106391);
     EXPECT_EQ(r.ix2, 130876);
     EXPECT_EQ(r.ix3, 151754);
-}
 
-TEST(Random, SeedsAboveTheIncrementReduceIntoRange)
-{
-    // 54773 - 60000 = -5227 -> remainder -5227 -> +259200 = 253973, then two steps of generator 1.
+    // A seed above the increment reduces into range: 54773 - 60000 = -5227, a negative remainder,
+    // + 259200 = 253973, then two steps of generator 1.
     HyRandom z;
     z.seed(60000);
     const long long s2 = (7141 * 253973LL + 54773) % 259200, s3 = (7141 * s2 + 54773) % 259200;

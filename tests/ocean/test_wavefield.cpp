@@ -136,9 +136,6 @@ TEST(WaveField, HeightsEqualDirectSumOverHalfSpectrum)
 
 TEST(WaveField, FastPathMatchesPerValueEvolution)
 {
-    auto relative = [](const Field& fast, const Field& slow) {
-        return relative_error(fast.array.data(), slow.array.data(), std::size_t(slow.nx) * slow.ny);
-    };
     for (int looping = 0; looping < 2; ++looping)
         for (double t : {0.0, 1.7, 1234.56}) {
             SCOPED_TRACE("t " + std::to_string(t) + " loop " + std::to_string(looping));
@@ -155,7 +152,7 @@ TEST(WaveField, FastPathMatchesPerValueEvolution)
             b.set_direct_evolution(true);
             a.evolve_to_time(t);
             b.evolve_to_time(t);
-            EXPECT_LT(relative(fast, slow), 1e-6);
+            EXPECT_LT(relative_error(fast.array.data(), slow.array.data(), 256 * 256), 1e-6);
         }
 
     // A change of wind reaches the cached weights at the next evolution.
@@ -169,7 +166,7 @@ TEST(WaveField, FastPathMatchesPerValueEvolution)
         e->set_loop_time(5.0);
         e->evolve_to_time(3.0);
     }
-    EXPECT_LT(relative(fast, slow), 1e-6);
+    EXPECT_LT(relative_error(fast.array.data(), slow.array.data(), 64 * 64), 1e-6);
 }
 
 TEST(WaveField, AccelerationAndPotentialAgreeWithTimeDerivatives)

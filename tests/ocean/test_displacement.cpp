@@ -4,25 +4,6 @@
 #include "ocean/HyOceanSurfaceGridElement_displacement.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-namespace {
-
-HyOcean_record placement_record(int nx, int ny, double dx, double dy, float* array, double cx, double cy,
-                                double angle)
-{
-    HyOcean_record r;
-    r.nx = nx;
-    r.ny = ny;
-    r.dx = dx;
-    r.dy = dy;
-    r.heights = array;
-    r.params[0] = cx;
-    r.params[1] = cy;
-    r.params[2] = angle;
-    return r;
-}
-
-} // namespace
-
 TEST(Displacement, ArrayLandsWhereThePlacementSays)
 {
     // A grid turned by theta with the element's offsets must show node (i, j) at
@@ -36,7 +17,11 @@ TEST(Displacement, ArrayLandsWhereThePlacementSays)
     for (int j = 0; j < ny; ++j)
         for (int i = 0; i < nx; ++i)
             array[j * nx + i] = float(i + 100 * j);
-    HyOceanSurfaceGridElement_displacement e(placement_record(nx, ny, dx, dy, array, cx, cy, theta));
+    HyOcean_record r{.nx = nx, .ny = ny, .dx = dx, .dy = dy, .heights = array};
+    r.params[0] = cx; // the placement: centre, then rotation
+    r.params[1] = cy;
+    r.params[2] = theta;
+    HyOceanSurfaceGridElement_displacement e(r);
     // Evolving and transforming keep the caller's values.
     const std::vector<float> before(array, array + (nx + 2) * ny);
     e.evolve_to_time(3.0);

@@ -3,7 +3,7 @@
 #include "ocean/HyOceanSurfaceGridElement_disturbance.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <cstring>
+#include <array>
 
 namespace {
 
@@ -48,11 +48,25 @@ struct Sea {
         x = record.centre_x + std::cos(record.angle) * fx - std::sin(record.angle) * fy;
         y = record.centre_y + std::sin(record.angle) * fx + std::cos(record.angle) * fy;
     }
+    // Sum of w(h) over the nodes and the w(h)-weighted mean world position: {sum, x, y}.
+    template <class W> std::array<double, 3> moment(W w)
+    {
+        double sum = 0, sx = 0, sy = 0, x, y;
+        for (int j = 0; j < record.ny; ++j)
+            for (int i = 0; i < record.nx; ++i) {
+                const double m = w(element->get_node(i, j));
+                world(i, j, x, y);
+                sum += m;
+                sx += m * x;
+                sy += m * y;
+            }
+        return {sum, sx / sum, sy / sum};
+    }
 };
 
-// A boat crossing the rectangle along a two-key path.
+// A boat crossing the rectangle along a key-framed path.
 struct Path {
-    double t[2], x[2], y[2];
+    std::vector<double> t, x, y;
     HyBoatDisturbance_data block(double length = 8.0, double beam = 4.0, double bow = 0.1,
                                  double stern = -0.1)
     {
@@ -60,10 +74,10 @@ struct Path {
                 .hull_beam = beam,
                 .bow_amplitude = bow,
                 .stern_amplitude = stern,
-                .key_count = 2,
-                .key_times = t,
-                .key_x = x,
-                .key_y = y};
+                .key_count = int(t.size()),
+                .key_times = t.data(),
+                .key_x = x.data(),
+                .key_y = y.data()};
     }
 };
 
@@ -116,13 +130,12 @@ TEST(Disturbance, NoSourcesStaysFlatAndEarlierTimeResets)
     }
     EXPECT_NEAR(sea->sim_time, 7.3, 1e-9);
 
-    // With a boat the water moves; going back to an earlier time gives exactly the state a fresh
-    // element reaches at that time.
+    // With a boat, going back in time gives exactly the state a fresh element reaches then.
     Path p{{0.0, 10.0}, {-20.0, 20.0}, {0.0, 3.0}};
     ASSERT_EQ(sea->add_boat_disturbance(p.block()), 1);
     sea->evolve_to_time(3.0); // earlier than 7.3: restarts from rest, then runs to 3.0
     const std::vector<float> at3 = sea.copy();
-    ASSERT_GT(max_abs(at3.data(), at3.size()), 1e-4);
+    ASSERT_GT(max_abs(at3), 1e-4);
     sea->evolve_to_time(5.0);
     sea->evolve_to_time(3.0);
     EXPECT_EQ(sea.copy(), at3);
@@ -206,7 +219,7 @@ TEST(Disturbance, DisplayInterpolatesBetweenSteps)
     double diff = 0.0;
     for (std::size_t k = 0; k < sea.count(); ++k)
         diff = std::max(diff, std::fabs(double(before[k]) - sea.array[k]));
-    EXPECT_LT(diff, 1e-4 * std::max(1e-3, max_abs(before.data(), before.size())) + 1e-7);
+    EXPECT_LT(diff, 1e-4 * std::max(1e-3, max_abs(before)) + 1e-7);
 }
 
 TEST(Disturbance, BoatLaysDownTwoBumpsAlongItsTrack)
@@ -220,24 +233,15 @@ TEST(Disturbance, BoatLaysDownTwoBumpsAlongItsTrack)
     ASSERT_EQ(sea->add_boat_disturbance(p.block(length, beam, bow, stern)), 1);
     sea->inject_sources(2.0, 0.1); // from (40, 4) to (42, 4)
     // Volume and centroid of the positive (ahead) and negative (behind) water.
-    double vol[2] = {}, cx[2] = {}, cy[2] = {};
-    for (int j = 0; j < 320; ++j)
-        for (int i = 0; i < 320; ++i) {
-            const double h = sea->get_node(i, j);
-            double x, y;
-            sea.world(i, j, x, y);
-            const int side = h < 0;
-            vol[side] += h;
-            cx[side] += h * x;
-            cy[side] += h * y;
-        }
+    const auto ahead = sea.moment([](double h) { return std::max(h, 0.0); });
+    const auto behind = sea.moment([](double h) { return std::min(h, 0.0); });
     const double d = 2.0, cell = 0.25 * 0.25; // metres travelled in the step
-    EXPECT_NEAR(vol[0] * cell, bow * kPi * d * (beam / 4), 1e-3 * bow * kPi * d);
-    EXPECT_NEAR(vol[1] * cell, stern * kPi * d * (beam / 4), 1e-3 * std::fabs(stern) * kPi * d);
-    EXPECT_NEAR(cx[0] / vol[0], 41.0 + length / 4, 0.01);
-    EXPECT_NEAR(cy[0] / vol[0], 4.0, 0.01);
-    EXPECT_NEAR(cx[1] / vol[1], 41.0 - length / 4, 0.01);
-    EXPECT_NEAR(cy[1] / vol[1], 4.0, 0.01);
+    EXPECT_NEAR(ahead[0] * cell, bow * kPi * d * (beam / 4), 1e-3 * bow * kPi * d);
+    EXPECT_NEAR(behind[0] * cell, stern * kPi * d * (beam / 4), 1e-3 * std::fabs(stern) * kPi * d);
+    EXPECT_NEAR(ahead[1], 41.0 + length / 4, 0.01);
+    EXPECT_NEAR(ahead[2], 4.0, 0.01);
+    EXPECT_NEAR(behind[1], 41.0 - length / 4, 0.01);
+    EXPECT_NEAR(behind[2], 4.0, 0.01);
 
     // Outside its active interval, at rest, with a single key, no beam or no length, a boat adds nothing.
     Sea quiet(64, 64, 0.5, 0.5);
@@ -270,11 +274,8 @@ TEST(Disturbance, RippleSourceAddsTheChangeOfItsBump)
     EXPECT_NEAR(vol * 0.25 * 0.25, ds * kPi * 2.0 * 1.0, 1e-4);
     // The a axis (2 m) lies along the world angle 0.3, i.e. 0.3 - 0.4 in the rectangle's frame: one
     // radius out along it the bump is e^-1 (bilinear read of the injected heights).
-    const double fx = 70 + 8.0 * std::cos(-0.1), fy = 60 + 8.0 * std::sin(-0.1);
-    const int i = int(fx), j = int(fy);
-    const double u = fx - i, v = fy - j;
-    const double val = (1 - u) * (1 - v) * sea->get_node(i, j) + u * (1 - v) * sea->get_node(i + 1, j) +
-                       (1 - u) * v * sea->get_node(i, j + 1) + u * v * sea->get_node(i + 1, j + 1);
+    const double val = bilinear(70 + 8.0 * std::cos(-0.1), 60 + 8.0 * std::sin(-0.1),
+                                [&](int i, int j) { return sea->get_node(i, j); });
     EXPECT_NEAR(val, ds * std::exp(-1.0), 1e-2 * ds);
 
     // A bump that does not change adds exactly nothing.
@@ -288,11 +289,10 @@ TEST(Disturbance, RippleSourceAddsTheChangeOfItsBump)
 TEST(Disturbance, HundredBoatsAndHundredRipplesWithIds)
 {
     Sea sea(64, 64, 1.0, 1.0, 0.1);
-    std::vector<Path> paths(101);
+    std::vector<Path> paths;
     std::vector<Stone> stones;
     for (int k = 0; k < 101; ++k) {
-        paths[std::size_t(k)] =
-            Path{{0.0, 5.0}, {-30.0 + 0.5 * k, 30.0 - 0.3 * k}, {-20.0 + 0.4 * k, 25.0 - 0.4 * k}};
+        paths.push_back({{0.0, 5.0}, {-30.0 + 0.5 * k, 30.0 - 0.3 * k}, {-20.0 + 0.4 * k, 25.0 - 0.4 * k}});
         stones.push_back(stone(-25.0 + 0.5 * k, 10.0 - 0.2 * k, 0.0, -0.05));
     }
     for (int k = 0; k < 100; ++k) {
@@ -335,33 +335,16 @@ TEST(Disturbance, KeyFramesAreCopiedAndSteerTheBoat)
 {
     // The element keeps its own copy: overwriting the caller's arrays afterwards changes nothing.
     Sea c(96, 96, 0.5, 0.5);
-    double t[3] = {0.0, 2.0, 4.0}, x[3] = {-15.0, 0.0, 0.0}, y[3] = {0.0, 0.0, 15.0};
-    ASSERT_EQ(c->add_boat_disturbance({.hull_length = 4.0,
-                                       .hull_beam = 2.0,
-                                       .bow_amplitude = 0.05,
-                                       .stern_amplitude = -0.05,
-                                       .key_count = 3,
-                                       .key_times = t,
-                                       .key_x = x,
-                                       .key_y = y}),
-              1);
-    x[0] = 1e6;
-    t[1] = kNan;
+    Path p{{0.0, 2.0, 4.0}, {-15.0, 0.0, 0.0}, {0.0, 0.0, 15.0}};
+    ASSERT_EQ(c->add_boat_disturbance(p.block(4.0, 2.0, 0.05, -0.05)), 1);
+    p.x[0] = 1e6;
+    p.t[1] = kNan;
     // A turning boat: three keys; before the turn the waves lie on the first leg only.
     c->inject_sources(1.0, 0.1); // on the first leg, heading +x at (-7.5, 0)
-    double sx = 0, sy = 0, w = 0;
-    for (int j = 0; j < 96; ++j)
-        for (int i = 0; i < 96; ++i) {
-            const double h = std::fabs(c->get_node(i, j));
-            double px, py;
-            c.world(i, j, px, py);
-            sx += h * px;
-            sy += h * py;
-            w += h;
-        }
-    ASSERT_GT(w, 0.0);
-    EXPECT_NEAR(sx / w, -7.5 + 0.375, 0.3); // mid-step point, bumps symmetric for equal amplitudes
-    EXPECT_NEAR(sy / w, 0.0, 0.05);
+    const auto moved = c.moment([](double h) { return std::fabs(h); });
+    ASSERT_GT(moved[0], 0.0);
+    EXPECT_NEAR(moved[1], -7.5 + 0.375, 0.3); // mid-step point, bumps symmetric for equal amplitudes
+    EXPECT_NEAR(moved[2], 0.0, 0.05);
 }
 
 TEST(Disturbance, BadKeyFramesAreRefusedGarbageStaysFiniteAndBadLatticesAreHarmless)
@@ -437,8 +420,7 @@ TEST(Disturbance, BadKeyFramesAreRefusedGarbageStaysFiniteAndBadLatticesAreHarml
 
 TEST(Disturbance, RefusedAllocationsReport)
 {
-    HyDisturbance_record r;
-    r.nx = r.ny = 32;
+    auto r = lattice<HyDisturbance_record>(32, 1.0);
     std::vector<float> array(34 * 32);
     r.heights = array.data();
     HyOceanSurfaceGridElement_disturbance e(r);

@@ -29,8 +29,7 @@ std::string run(const std::string& cmd)
     if (!p)
         return out;
     char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
         out.append(buf, n);
     ::pclose(p);
     return out;
@@ -128,15 +127,9 @@ TEST(Grid, SlopeIsTheShiftedWeightedNodeDifference)
         const int s = g.difference_step;
         auto idx = [](int i, int n, int wrap) { return wrap ? ((i % n) + n) % n : std::clamp(i, 0, n - 1); };
         auto h = [&](int i, int j) { return double(g.node(idx(i, g.nx, g.wrap_x), idx(j, g.ny, g.wrap_y))); };
-        auto interp = [&](double gx, double gy, auto node) {
-            const int i0 = int(std::floor(gx)), j0 = int(std::floor(gy));
-            const double fx = gx - i0, fy = gy - j0;
-            return (1 - fx) * (1 - fy) * node(i0, j0) + (1 - fx) * fy * node(i0, j0 + 1) +
-                   fx * (1 - fy) * node(i0 + 1, j0) + fx * fy * node(i0 + 1, j0 + 1);
-        };
-        sx = interp((x + g.half_x + s * g.dx / 2) / g.dx, (y + g.half_y) / g.dy,
+        sx = bilinear((x + g.half_x + s * g.dx / 2) / g.dx, (y + g.half_y) / g.dy,
                     [&](int i, int j) { return (h(i, j) - h(i - s, j)) / (s * g.dx); });
-        sy = interp((x + g.half_x) / g.dx, (y + g.half_y + s * g.dy / 2) / g.dy,
+        sy = bilinear((x + g.half_x) / g.dx, (y + g.half_y + s * g.dy / 2) / g.dy,
                     [&](int i, int j) { return (h(i, j) - h(i, j - s)) / (s * g.dy); });
     };
     std::mt19937 rng(3);
@@ -236,8 +229,18 @@ TEST(Grid, LayoutHeightRangeAndReallocation)
     EXPECT_LE(empty.get_height(0, 0), -99999999.0);
 }
 
-TEST(Grid, AllocationFailuresAreReported)
+TEST(Grid, WriteAndAllocationFailuresAreReported)
 {
+    HyGrid tiny(2, 2, 1.0, 1.0);
+    const std::string bad = "/nonexistent-dir-h3/x.sgi";
+    EXPECT_EQ(printed([&] { EXPECT_EQ(tiny.write_sgi_height(bad.c_str(), 0, 1, 0, 0, 4, 4, 1, 1), 0); }).err,
+              "unable to open " + bad + "\nunable to initialize SGI file " + bad + "\n");
+    const HySgiSampling s{.count_x = 4, .count_y = 4, .spacing_x = 1, .spacing_y = 1};
+    EXPECT_NE(printed([&] {
+                  EXPECT_EQ(tiny.write_sgi_height_and_slope(bad.c_str(), 0, 1, 0, 1, 0, 0, s), 0);
+              }).err.find("unable to initialize SGI file " + bad),
+              std::string::npos);
+
     RefusedAllocations refuse(1000);
     std::optional<HyGrid> g;
     EXPECT_EQ(printed([&] { g.emplace(64, 64, 1.0, 1.0); }).out, "Out of Memory\n");
@@ -249,9 +252,8 @@ TEST(Grid, AllocationFailuresAreReported)
               "HyGrid: error allocating primary grid \n");
     EXPECT_EQ(small.heights, nullptr);
     // The SGI sample array cannot be had either.
-    HyGrid tiny(2, 2, 1.0, 1.0);
     EXPECT_EQ(printed([&] {
-                  EXPECT_EQ(tiny.write_sgi_height(temp_path("no.sgi").c_str(), 0, 1, 0, 0, 64, 64, 1, 1), 0);
+                  EXPECT_EQ(tiny.write_sgi_height(TempFile("no.sgi").c_str(), 0, 1, 0, 0, 64, 64, 1, 1), 0);
               }).err,
               "unable to write height array \n");
 }
@@ -260,7 +262,7 @@ TEST(Grid, SgiFileLayout)
 {
     HyGrid g(64, 32, 1.0, 1.0);
     fill(g, [](int i, int j) { return (i + j) % 7 - 3.0; });
-    const std::string path = temp_path("layout.sgi");
+    const TempFile path("layout.sgi");
     ASSERT_EQ(g.write_sgi_height(path.c_str(), -3.0, 3.0, 0.0, 0.0, 64, 32, 1.0, 1.0), 1);
     const auto bytes = file_bytes(path);
     ASSERT_EQ(bytes.size(), 512u + 2048u);
@@ -277,20 +279,6 @@ TEST(Grid, SgiFileLayout)
             const int expected = v <= 0 ? 0 : v >= 255 ? 255 : int(v);
             ASSERT_EQ(bytes[512 + j * 64 + i], expected) << i << "," << j;
         }
-    std::remove(path.c_str());
-}
-
-TEST(Grid, SgiWritersReportUnwritablePaths)
-{
-    HyGrid g(4, 4, 1.0, 1.0);
-    const std::string bad = "/nonexistent-dir-h3/x.sgi";
-    EXPECT_EQ(printed([&] { EXPECT_EQ(g.write_sgi_height(bad.c_str(), 0, 1, 0, 0, 4, 4, 1, 1), 0); }).err,
-              "unable to open " + bad + "\nunable to initialize SGI file " + bad + "\n");
-    const HySgiSampling s{.count_x = 4, .count_y = 4, .spacing_x = 1, .spacing_y = 1};
-    EXPECT_NE(printed([&] {
-                  EXPECT_EQ(g.write_sgi_height_and_slope(bad.c_str(), 0, 1, 0, 1, 0, 0, s), 0);
-              }).err.find("unable to initialize SGI file " + bad),
-              std::string::npos);
 }
 
 TEST(Grid, SgiFilesReadBackByAnIndependentReader)
@@ -299,7 +287,7 @@ TEST(Grid, SgiFilesReadBackByAnIndependentReader)
         GTEST_SKIP() << "ImageMagick identify/convert not on PATH";
     HyGrid g(64, 32, 1.0, 1.0);
     fill(g, [](int i, int j) { return i * 4 + (j % 3); }); // 0..254
-    const std::string one = temp_path("one.sgi");
+    const TempFile one("one.sgi");
     ASSERT_EQ(g.write_sgi_height(one.c_str(), 0.0, 255.0, 0.0, 0.0, 64, 32, 1.0, 1.0), 1);
     EXPECT_EQ(run("identify -format '%m %w %h' '" + one + "'"), "SGI 64 32");
     // Raw gray bytes, top row first; SGI stores the bottom row first, so image row r is file row 31 - r.
@@ -310,7 +298,7 @@ TEST(Grid, SgiFilesReadBackByAnIndependentReader)
             ASSERT_EQ(static_cast<unsigned char>(gray[r * 64 + i]), i * 4 + ((31 - r) % 3)) << r << "," << i;
 
     // Three channels read as RGB: red = height, green = x slope, blue = y slope.
-    const std::string three = temp_path("three.sgi");
+    const TempFile three("three.sgi");
     const HySgiSampling s{.count_x = 64, .count_y = 32, .spacing_x = 1.0, .spacing_y = 1.0};
     ASSERT_EQ(g.write_sgi_height_and_slope(three.c_str(), 0.0, 255.0, -8.0, 8.0, 0.0, 0.0, s), 1);
     EXPECT_EQ(run("identify -format '%w %h %[channels]' '" + three + "'").substr(0, 9), "64 32 srg");
@@ -324,6 +312,4 @@ TEST(Grid, SgiFilesReadBackByAnIndependentReader)
             // Interior x slope of 4 per metre: (4 + 8)/16*255 = 191.25 -> 191.
             ASSERT_EQ(px[1], 191) << r << "," << i;
         }
-    std::remove(one.c_str());
-    std::remove(three.c_str());
 }

@@ -2,7 +2,6 @@
 #include "ocean/HyGridMulti.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <cstdio>
 #include <random>
 #include <thread>
 
@@ -26,12 +25,8 @@ HyAuxGridRequest request(int nx, int ny, double d, int periodic, int type)
 // Plain bilinear of a periodic HyGrid-layout array at world point (x, y) for a grid centred on the origin.
 double periodic_bilinear(const float* a, int nx, int ny, double d, double x, double y)
 {
-    const double gx = (x + nx * d / 2) / d, gy = (y + ny * d / 2) / d;
-    const int i0 = int(std::floor(gx)), j0 = int(std::floor(gy));
-    const double fx = gx - i0, fy = gy - j0;
-    auto h = [&](int i, int j) { return double(a[((j % ny + ny) % ny) * nx + (i % nx + nx) % nx]); };
-    return (1 - fx) * (1 - fy) * h(i0, j0) + (1 - fx) * fy * h(i0, j0 + 1) + fx * (1 - fy) * h(i0 + 1, j0) +
-           fx * fy * h(i0 + 1, j0 + 1);
+    return bilinear((x + nx * d / 2) / d, (y + ny * d / 2) / d,
+                    [&](int i, int j) { return double(a[((j % ny + ny) % ny) * nx + (i % nx + nx) % nx]); });
 }
 
 } // namespace
@@ -173,8 +168,7 @@ TEST(GridMulti, ReflectingLines)
     double s_here[2], s_mirror[2], sx, sy;
     g.get_slope(x, y, s_here[0], s_here[1]);
     g.get_slope(x, -y, s_mirror[0], s_mirror[1]);
-    // A line through the origin along x: the height includes the height at (x, -y); the mirrored slope
-    // comes back with its y component reversed.
+    // A line along the x axis adds the height at (x, -y) and that slope with its y component reversed.
     EXPECT_EQ(g.add_reflecting_line(0.0, 0.0, 0.0), 0);
     EXPECT_NEAR(g.get_height(x, y), h_here + h_mirror, 1e-9);
     g.get_slope(x, y, sx, sy);
@@ -286,22 +280,16 @@ TEST(GridMulti, HeightRangeComposesBounds)
 
 TEST(GridMulti, HygRoundTripAndLayout)
 {
-    const std::string path = temp_path("grid.hyg");
+    const TempFile path("grid.hyg");
     HyGridMulti a(16, 8, 0.75, 1.5, 8, 4, 3.0, 3.0);
     fill_random(a.heights, 128, 7, 3.0f);
     fill_random(a.aux_array[0], 32, 8);
     a.wrap_y = 0;
     a.curvature = 1;
     a.curvature_radius = 6371000.0;
-    float* b = a.add_aux_grid({.nx = 5,
-                               .ny = 3,
-                               .dx = 0.1,
-                               .dy = 0.1,
-                               .periodic = 0,
-                               .type = kHyAuxMultiplicativeRadial,
-                               .rotated = 1,
-                               .angle = 0.4});
+    float* b = a.add_aux_grid(request(5, 3, 0.1, 0, kHyAuxMultiplicativeRadial));
     fill_random(b, 15, 9);
+    a.set_aux_orientation(b, 0.4);
     a.set_aux_position(b, -1.25, 2.5);
     a.add_reflecting_line(1.0, -2.0, 0.3);
     ASSERT_EQ(a.write_hyg(path.c_str()), 1);
@@ -316,10 +304,9 @@ TEST(GridMulti, HygRoundTripAndLayout)
     // Read back and written again, the file is the same byte for byte.
     HyGridMulti c(4, 4, 1.0, 1.0, 2, 2, 1.0, 1.0);
     ASSERT_EQ(c.read_hyg(path.c_str()), 1);
-    const std::string again = temp_path("again.hyg");
+    const TempFile again("again.hyg");
     ASSERT_EQ(c.write_hyg(again.c_str()), 1);
     EXPECT_EQ(file_bytes(again), bytes);
-    std::remove(again.c_str());
     EXPECT_EQ(c.half_y, double(float(6.0)));
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(c.heights) % 64, 0u);
     EXPECT_EQ(c.heights[128], 0.0f); // the spare transform floats are zeroed
@@ -338,12 +325,11 @@ TEST(GridMulti, HygRoundTripAndLayout)
     EXPECT_EQ(c.aux_count, 2);
     EXPECT_EQ(c.aux_array[1], nullptr);
     EXPECT_EQ(c.get_height(0.3, 0.3), 0.0);
-    std::remove(path.c_str());
 }
 
 TEST(GridMulti, HygRejectsBadFilesAndKeepsTheGrid)
 {
-    const std::string good = temp_path("good.hyg"), bad = temp_path("bad.hyg");
+    const TempFile good("good.hyg"), bad("bad.hyg");
     HyGridMulti a(8, 8, 1.0, 1.0, 4, 4, 2.0, 2.0);
     fill_random(a.heights, 64, 11);
     ASSERT_EQ(a.write_hyg(good.c_str()), 1);
@@ -396,8 +382,6 @@ TEST(GridMulti, HygRejectsBadFilesAndKeepsTheGrid)
     EXPECT_EQ(g.heights[5], a.heights[5]);
     EXPECT_EQ(printed([&] { EXPECT_EQ(g.write_hyg("/nonexistent-dir-h3/x.hyg"), 0); }).out,
               "unable to open file /nonexistent-dir-h3/x.hyg\n");
-    std::remove(good.c_str());
-    std::remove(bad.c_str());
 }
 
 TEST(GridMulti, AllocationFailures)
@@ -415,7 +399,7 @@ TEST(GridMulti, AllocationFailures)
         delete g; // its blocks came from the hook: free them while it is installed
     }
     // A hyg file whose arrays cannot be allocated leaves the grid as it was.
-    const std::string path = temp_path("big.hyg");
+    const TempFile path("big.hyg");
     ASSERT_EQ(HyGridMulti(256, 256, 1.0, 1.0, 4, 4, 1.0, 1.0).write_hyg(path.c_str()), 1);
     HyGridMulti small(4, 4, 1.0, 1.0, 2, 2, 1.0, 1.0);
     small.heights[3] = 5.0f;
@@ -424,8 +408,8 @@ TEST(GridMulti, AllocationFailures)
     EXPECT_EQ(said.out, "Out of Memory\n");
     EXPECT_EQ(small.nx, 4);
     EXPECT_EQ(small.heights[3], 5.0f);
-    std::remove(path.c_str());
 }
+
 TEST(GridMulti, ConcurrentQueriesMatchSerialOnes)
 {
     HyGridMulti g(64, 64, 0.5, 0.5, 32, 32, 4.0, 4.0);

@@ -11,15 +11,12 @@ namespace {
 // An element over `array` with nx x ny nodes and the given spacings.
 HyOcean_record record(std::vector<float>& array, int nx, int ny, double dx = 1.0, double dy = 1.0)
 {
-    HyOcean_record r;
-    r.nx = nx, r.ny = ny, r.dx = dx, r.dy = dy;
-    r.heights = array.data();
-    return r;
+    return {.nx = nx, .ny = ny, .dx = dx, .dy = dy, .heights = array.data()};
 }
 
 } // namespace
 
-TEST(OceanData, BaseElementIsAFlatSeaOfItsExtentAndLoopsOnWholeSteps)
+TEST(OceanData, BaseElementIsAFlatSeaOfItsExtentLoopsOnWholeStepsAndWritesSgi)
 {
     std::vector<float> array(static_cast<std::size_t>(8 + 2) * 4, 7.0f);
     HyOcean_data e(record(array, 8, 4, 0.5, 2.0));
@@ -59,23 +56,18 @@ TEST(OceanData, BaseElementIsAFlatSeaOfItsExtentAndLoopsOnWholeSteps)
     }
     e.clear_loop();
     EXPECT_EQ(e.quantise_frequency(5.0), 5.0);
-}
 
-TEST(OceanData, WriteSgi)
-{
-    std::vector<float> array(static_cast<std::size_t>(6 + 2) * 3, 0.0f);
-    for (int k = 0; k < 18; ++k)
-        array[k] = float(k);
-    HyOcean_data e(record(array, 6, 3));
-    const std::string path = temp_path("element.sgi");
-    ASSERT_EQ(e.write_sgi(path.c_str(), 0.0, 17.0), 1);
+    // The SGI file of the heights: 8 x 4 x 1, heights 0..31 scaled to bytes (1/31*255 = 8.2 -> 8).
+    for (int k = 0; k < 32; ++k)
+        array[std::size_t(k)] = float(k);
+    const TempFile path("element.sgi");
+    ASSERT_EQ(e.write_sgi(path.c_str(), 0.0, 31.0), 1);
     const std::vector<unsigned char> bytes = file_bytes(path);
-    ASSERT_EQ(bytes.size(), 512u + 18u);
-    EXPECT_TRUE(bytes[7] == 6 && bytes[9] == 3 && bytes[11] == 1); // 6 x 3 x 1
+    ASSERT_EQ(bytes.size(), 512u + 32u);
+    EXPECT_TRUE(bytes[7] == 8 && bytes[9] == 4 && bytes[11] == 1);
     EXPECT_EQ(bytes[512], 0);
-    EXPECT_EQ(bytes[512 + 1], 15); // 1/17*255 = 15
-    EXPECT_EQ(bytes[512 + 17], 255);
-    std::remove(path.c_str());
+    EXPECT_EQ(bytes[512 + 1], 8);
+    EXPECT_EQ(bytes[512 + 31], 255);
     e.set_height_array(nullptr);
     EXPECT_EQ(printed([&] { EXPECT_EQ(e.write_sgi(path.c_str(), 0.0, 1.0), 0); }).err,
               "unable to write height array \n");
@@ -121,12 +113,16 @@ TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly)
 
 TEST(KeyFrames, AllocationFailureKeepsNothing)
 {
-    const auto before = hymem::heap_bytes();
     const double t[2] = {0.0, 1.0}, v[2] = {0.0, 10.0};
     const double* src[2] = {t, v};
     HyKeyFrames k;
-    EXPECT_EQ(printed_refused(0, [&] { EXPECT_EQ(k.init(2, 1, src), 0); }).err,
-              "unable to allocate space for key frames \n");
-    EXPECT_EQ(k.key_count(), 0);
-    EXPECT_EQ(hymem::heap_bytes(), before);
+    // The table, then each channel in turn, refused: nothing is kept and every block goes back.
+    for (int grants = 0; grants < 3; ++grants) {
+        const auto before = hymem::hook_bytes();
+        Rationed ration(grants);
+        EXPECT_EQ(printed([&] { EXPECT_EQ(k.init(2, 1, src), 0); }).err,
+                  "unable to allocate space for key frames \n");
+        EXPECT_EQ(k.key_count(), 0);
+        EXPECT_EQ(hymem::hook_bytes(), before) << grants;
+    }
 }

@@ -4,19 +4,9 @@
 
 #include <cstring>
 
-namespace {
-
 using namespace oceantest;
 
-HyWake_record patch(int n, double spacing)
-{
-    HyWake_record r;
-    r.nx = r.ny = n;
-    r.dx = r.dy = spacing;
-    return r;
-}
-
-} // namespace
+constexpr auto patch = &lattice<HyWake_record>;
 
 TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength)
 {
@@ -34,7 +24,7 @@ TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength)
     const double stern = w.hull_x - 0.5 * r.hull_length;
 
     double inside = 0.0, outside = 0.0;
-    for (int j = 0; j < n; ++j) {
+    for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i) {
             const double x = i * r.dx, y = j * r.dy - w.hull_y;
             const double behind = stern - x;
@@ -46,7 +36,6 @@ TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength)
             else
                 outside += e;
         }
-    }
     ASSERT_GT(inside, 0.0);
     EXPECT_LT(outside, 0.1 * inside);
 
@@ -73,8 +62,7 @@ TEST(Wake, DepthScalingWithoutRecomputation)
     const std::vector<float> before(w.base, w.base + count);
     ASSERT_GT(max_abs(before.data(), count), 1e-3);
     const float* base_block = w.base;
-    // The pattern is linear in the depth: scaled in place, it is bit for bit the one a hull at 2D
-    // computes from scratch.
+    // Linear in the depth: scaled in place, bit for bit what a hull at 2D computes from scratch.
     w.set_wake_motion(2.0 * r.hull_depth, 0.3, 10.0, -4.0, 1.5);
     EXPECT_EQ(w.base, base_block);
     r.hull_depth *= 2.0;
@@ -88,7 +76,7 @@ TEST(Wake, DepthScalingWithoutRecomputation)
     EXPECT_EQ(std::vector<float>(w.base, w.base + count), before);
 }
 
-TEST(Wake, KinematicsPutTheHullOnTheShip)
+TEST(Wake, KinematicsPutTheHullOnTheShipAndANegativeSpeedBacksIt)
 {
     HyWake_record r = patch(64, 1.0);
     r.speed = 4.0;
@@ -100,8 +88,7 @@ TEST(Wake, KinematicsPutTheHullOnTheShip)
     HyOceanSurfaceGridElement_wake w(r);
     const double c = std::cos(0.7), s = std::sin(0.7);
     for (double t : {2.0, 5.0, -1.0}) {
-        // The ship runs along its heading from its position at the reference time; the bow and the
-        // stern are half a hull length ahead and behind.
+        // From its position at the reference time along its heading; bow and stern half a hull away.
         const double sx = 100.0 + c * 4.0 * (t - 2.0), sy = -20.0 + s * 4.0 * (t - 2.0);
         double x, y, fx, fy, bx, by;
         w.get_ship_position(x, y, t);
@@ -112,13 +99,24 @@ TEST(Wake, KinematicsPutTheHullOnTheShip)
         EXPECT_NEAR(fy, sy + 5.0 * s, 1e-9);
         EXPECT_NEAR(bx, sx - 5.0 * c, 1e-9);
         EXPECT_NEAR(by, sy - 5.0 * s, 1e-9);
-        // The auxiliary grid adds the offset and then turns by -heading: the ship must land on the
-        // hull centre of the patch.
+        // The grid adds the offset, then turns by -heading: the ship lands on the patch's hull centre.
         double ox, oy;
         w.get_position(t, ox, oy);
         EXPECT_NEAR((sx + ox) * c + (sy + oy) * s, w.hull_x, 1e-9) << t;
         EXPECT_NEAR((sy + oy) * c - (sx + ox) * s, w.hull_y, 1e-9) << t;
     }
+    // A negative speed backs the ship and keeps the pattern.
+    r = patch(64, 0.5);
+    r.speed = 4.0;
+    HyOceanSurfaceGridElement_wake ahead(r);
+    r.speed = -4.0;
+    HyOceanSurfaceGridElement_wake astern(r);
+    ASSERT_EQ(ahead.generate_kspace() + astern.generate_kspace(), 2);
+    EXPECT_EQ(std::memcmp(ahead.base, astern.base, sizeof(float) * 64 * 64), 0);
+    double x, y;
+    astern.get_ship_position(x, y, 2.0);
+    EXPECT_NEAR(x, -8.0, 1e-12);
+    EXPECT_NEAR(y, 0.0, 1e-12);
 }
 
 TEST(Wake, InsideHullShapes)
@@ -239,11 +237,11 @@ TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
         const Printed said = printed([&] { EXPECT_EQ(w.generate_kspace(), c.expect); });
         EXPECT_EQ(said.err.empty(), c.expect == 1);
         w.transform_to_heights();
-        EXPECT_TRUE(all_finite(g.data(), g.size()));
+        EXPECT_TRUE(all_finite(g));
         if (c.flat) {
             std::vector<float> acc(g.size(), 1.0f);
             w.evolve_filtered_to_time(acc.data(), 0.0);
-            EXPECT_EQ(max_abs(g.data(), g.size()) + max_abs(acc.data(), std::size_t(c.n * c.n)), 0.0);
+            EXPECT_EQ(max_abs(g) + max_abs(acc.data(), std::size_t(c.n * c.n)), 0.0);
         }
         double x, y, fx, fy, bx, by;
         w.get_position(3.0, x, y);
@@ -270,17 +268,16 @@ TEST(Wake, RefusedAllocationsReportAndReturnZero)
                   .err.find("unable to allocate base height for wake generation"),
               std::string::npos);
     EXPECT_EQ(w.base, nullptr);
-    // The base pattern (64*64 floats) fits, the 2nx x ny work array does not.
-    hymem::install_hook(refuse_from, kTestTag, true, 64 * 64 * 4 + 65);
-    const Printed said = printed([&] { EXPECT_EQ(w.generate_kspace(), 0); });
-    hymem::set_hook_on(false); // the base block came from the hook and must go back through it
-    EXPECT_NE(
-        said.err.find(
-            "HyOceanSurfaceElement_wake::generate_kspace unable to allocate space for generating wake "),
-        std::string::npos);
-    // Still usable afterwards.
-    EXPECT_EQ(w.generate_kspace(), 1);
-    hymem::install_hook(nullptr, 0, false, 0);
+    {
+        // The base pattern (64*64 floats) fits, the 2nx x ny work array does not.
+        RefusedAllocations refuse(64 * 64 * 4 + 65);
+        const Printed said = printed([&] { EXPECT_EQ(w.generate_kspace(), 0); });
+        refuse.off(); // the base block came from the hook and must go back through it
+        EXPECT_NE(said.err.find("HyOceanSurfaceElement_wake::generate_kspace unable to allocate space for "
+                                "generating wake "),
+                  std::string::npos);
+        EXPECT_EQ(w.generate_kspace(), 1); // still usable
+    }
     EXPECT_GT(max_abs(w.base, 64 * 64), 0.0);
 }
 
@@ -335,19 +332,4 @@ TEST(Wake, PatternEqualsDirectFourierSumOfTheFilteredFootprint)
     ASSERT_GT(peak, 1e-2);
     for (int k = 0; k < nx * ny; ++k)
         EXPECT_NEAR(w.base[k], expect(k), 2e-5 * peak) << "node " << k % nx << "," << k / nx;
-}
-
-TEST(Wake, NegativeSpeedKeepsThePatternAndBacksTheShip)
-{
-    HyWake_record fwd = patch(64, 0.5), back = patch(64, 0.5);
-    fwd.speed = 4.0;
-    back.speed = -4.0;
-    HyOceanSurfaceGridElement_wake a(fwd), b(back);
-    ASSERT_EQ(a.generate_kspace(), 1);
-    ASSERT_EQ(b.generate_kspace(), 1);
-    EXPECT_EQ(std::memcmp(a.base, b.base, sizeof(float) * 64 * 64), 0);
-    double x, y;
-    b.get_ship_position(x, y, 2.0);
-    EXPECT_NEAR(x, -8.0, 1e-12);
-    EXPECT_NEAR(y, 0.0, 1e-12);
 }

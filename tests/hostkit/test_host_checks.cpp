@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "PluginFixture.h"
@@ -149,17 +150,14 @@ PF_Err bad_params(PF_InData* in, PF_OutData* out)
 PF_Err draw_control(PF_InData* in, PF_EventExtra* event, bool sloppy)
 {
     SPBasicSuite* b = in->pica_basicP;
-    const struct {
-        const char* name;
-        A_long version;
-    } suites[] = {{kPFEffectCustomUISuite, kPFEffectCustomUISuiteVersion1},
-                  {kDRAWBOT_DrawSuite, kDRAWBOT_DrawSuite_Version1},
-                  {kDRAWBOT_SupplierSuite, kDRAWBOT_SupplierSuite_Version1},
-                  {kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1},
-                  {kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1}};
+    const std::pair<const char*, int> suites[] = {{kPFEffectCustomUISuite, kPFEffectCustomUISuiteVersion1},
+                                                  {kDRAWBOT_DrawSuite, kDRAWBOT_DrawSuite_Version1},
+                                                  {kDRAWBOT_SupplierSuite, kDRAWBOT_SupplierSuite_Version1},
+                                                  {kDRAWBOT_SurfaceSuite, kDRAWBOT_SurfaceSuite_Version1},
+                                                  {kDRAWBOT_PathSuite, kDRAWBOT_PathSuite_Version1}};
     const void* got[5] = {};
     for (int k = 0; k < 5; ++k)
-        if (b->AcquireSuite(suites[k].name, suites[k].version, &got[k]) || !got[k])
+        if (b->AcquireSuite(suites[k].first, suites[k].second, &got[k]) || !got[k])
             return PF_Err_BAD_CALLBACK_PARAM;
     const auto* du = static_cast<const DRAWBOT_DrawbotSuite1*>(got[1]);
     const auto* su = static_cast<const DRAWBOT_SupplierSuite1*>(got[2]);
@@ -201,8 +199,8 @@ PF_Err draw_control(PF_InData* in, PF_EventExtra* event, bool sloppy)
     su->ReleaseObject(frame);
     su->ReleaseObject(brush);
     su->ReleaseObject(font);
-    for (const auto& suite : suites)
-        b->ReleaseSuite(suite.name, suite.version);
+    for (const auto& [name, version] : suites)
+        b->ReleaseSuite(name, version);
     return PF_Err_NONE;
 }
 

@@ -1,5 +1,4 @@
-// Running the seavast command-line host as a user runs it, and reading back what it writes. Shared by
-// the command-line tests of several folders.
+// Running the seavast command-line host as a user does and reading back what it writes (several folders).
 #pragma once
 
 #include <sys/wait.h>

@@ -1,5 +1,4 @@
-// The seavast command-line host, run as a user runs it: its parameter listings against the checked-in
-// table, its exit status, its help, and where it finds the module.
+// The seavast command-line host: listings against the checked-in table, exit status, help, module search.
 #include <gtest/gtest.h>
 
 #include <algorithm>

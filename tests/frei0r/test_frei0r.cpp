@@ -1,5 +1,4 @@
-// The frei0r plug-in in real hosts (ffmpeg, melt) against `seavast render`, and loaded as a host
-// loads it: instances side by side, hostile values.
+// The frei0r plug-in in real hosts (ffmpeg, melt) against `seavast render`, and loaded as a host does.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>

@@ -1,5 +1,4 @@
-// The host kit's own checks, driven by a small plug-in double linked into this program: what a
-// well-behaved plug-in gets, and that every kind of misuse is caught and reported, never UB.
+// The host kit's own checks, driven by a plug-in double: good use is served, every misuse noted, never UB.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +7,6 @@
 #include <vector>
 
 #include "PluginFixture.h"
-#include "hostkit/ParamReport.h"
 
 namespace {
 
@@ -339,12 +337,6 @@ TEST_F(HostChecks, WellBehavedPluginLeavesNoNotesAndItsParametersAreKept)
     EXPECT_EQ(host.checkout_log()[0].index, 2);
     EXPECT_EQ(hostkit::live_host_handles(), handles_before);
     EXPECT_TRUE(host.misuse().empty()) << host.misuse().front();
-
-    const std::string tsv = hostkit::format_params(hostkit::describe_params(host), hostkit::ParamFormat::tsv);
-    EXPECT_NE(tsv.find("2\t2\t\"Look\"\t\"Gain \"\tfix_slider\t1.25\t0\t2\t0\t20\t-\tprecision=2\n"),
-              std::string::npos)
-        << tsv;
-    EXPECT_NE(tsv.find("choices=\"One|Two|Three\""), std::string::npos);
 }
 
 // Each kind of misbehaviour, the command it happens on, and the notes the host must make.

@@ -1,5 +1,4 @@
-// A frame must not depend on how many threads draw it: the same module, loaded with pools of 1, 2
-// and 7 threads, renders every mode to the same bytes, and its progress reports still rise.
+// A frame must not depend on the thread count: pools of 1, 2 and 7 threads render the same bytes.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -14,8 +14,7 @@
 
 namespace {
 
-// A scripted host memory: counts handles and calls from threads other than the host's, can be told
-// to refuse.
+// A scripted host memory: counts live blocks and calls from foreign threads, can be told to refuse.
 struct FakeHostMemory {
     std::map<void*, std::size_t> live;
     bool refuse = false;
@@ -58,8 +57,7 @@ struct MemoryTest : ::testing::Test {
     void TearDown() override { hymem::install_hook(nullptr, 0, false, 0); }
 };
 
-// Heap blocks carry their size and tag, come zeroed on request, keep their data when resized and keep
-// the byte counter exact.
+// Heap blocks carry size and tag, come zeroed on request, keep data when resized; the byte count is exact.
 TEST_F(MemoryTest, HeapBlocksCarryHeaderAndCounters)
 {
     const auto before = hymem::heap_bytes();
@@ -87,9 +85,8 @@ struct Widget : HyAllocated {
     int v[4] = {1, 2, 3, 4};
 };
 
-// Host blocks carry the hook's tag and a header the host sees; they go back through the hook even
-// after it was switched off, and cannot be resized. A refusing host gives null blocks, arrays and
-// objects; a block with an unknown tag is left alone.
+// Host blocks carry the hook's tag and go back through the hook even after it was switched off; a
+// refusing host gives null blocks, arrays and objects; a block with an unknown tag is left alone.
 TEST_F(MemoryTest, HookBlocksGoBackThroughTheHookAndRefusalsGiveNull)
 {
     hymem::install_hook(fake_hook, kAETG, true, 77);

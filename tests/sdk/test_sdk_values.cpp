@@ -1,5 +1,4 @@
-// The header layer's published values: hosts and saved projects depend on these numbers, so a
-// typo here would break compatibility silently.
+// The header layer's published values: hosts and saved projects depend on these numbers.
 #include <gtest/gtest.h>
 
 #include <cstddef>

@@ -1,5 +1,4 @@
-// The preset store: names, the manager's commands and warnings, saves that fail half way and the
-// preset file layer's answers.
+// The preset store: names, the manager's commands and warnings, failed saves, the file layer's answers.
 #include <gtest/gtest.h>
 
 #include <fstream>

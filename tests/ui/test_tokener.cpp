@@ -100,15 +100,12 @@ TEST(Tokener, WritesSixDecimalsAndReadsBack)
     std::mt19937 rng(5);
     std::uniform_real_distribution<double> dist(-24000.0, 24000.0);
     CTokener r;
-    std::vector<double> values;
-    const auto key = [](int k) { return std::to_string(k) + "K"; };
-    for (int k = 0; k < 200; ++k) {
-        values.push_back(dist(rng));
-        r.PutReal(key(k), values.back());
-    }
-    for (int k = 0; k < 200; ++k) {
+    std::vector<double> values(200);
+    for (std::size_t k = 0; k < values.size(); ++k)
+        r.PutReal(std::to_string(k) + "K", values[k] = dist(rng));
+    for (std::size_t k = 0; k < values.size(); ++k) {
         double d = 0;
-        ASSERT_TRUE(r.GetReal(key(k), d));
+        ASSERT_TRUE(r.GetReal(std::to_string(k) + "K", d));
         EXPECT_NEAR(d, values[k], 5e-7);
     }
 }

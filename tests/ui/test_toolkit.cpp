@@ -1,5 +1,4 @@
-// The view toolkit: layouts into windows, notifications, pointer tracking, pop-up menus, strings and the
-// headless window system's scripts; then the Presets dialog driven like a user.
+// The view toolkit (layouts, notifications, menus, strings, scripts), then the Presets dialog in use.
 #include <gtest/gtest.h>
 
 #include <unistd.h>

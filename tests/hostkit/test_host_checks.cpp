@@ -308,7 +308,7 @@ protected:
     std::shared_ptr<Module> module_;
 };
 
-TEST_F(HostChecks, WellBehavedPluginLeavesNoNotesAndItsParametersAreKept)
+TEST_F(HostChecks, WellBehavedPluginLeavesNoNotesAndValuesSetFromTextAreChecked)
 {
     const long handles_before = hostkit::live_host_handles();
     Host host(module_);
@@ -337,6 +337,34 @@ TEST_F(HostChecks, WellBehavedPluginLeavesNoNotesAndItsParametersAreKept)
     EXPECT_EQ(host.checkout_log()[0].index, 2);
     EXPECT_EQ(hostkit::live_host_handles(), handles_before);
     EXPECT_TRUE(host.misuse().empty()) << host.misuse().front();
+
+    // Values typed as text, in order: a refused text keeps the value before it.
+    const struct {
+        const char* name;
+        const char* text;
+        bool taken;
+        A_long value;
+    } cases[] = {{"Gain ", "2.5", true, 163840}, {"Gain ", "21", false, 163840},
+                 {"Gain ", "2.5x", false, 163840}, {"Gain ", "", false, 163840},
+                 {"Mode:", "1", true, 1}, {"Mode:", "Three", true, 3}, {"Mode:", "4", false, 3},
+                 {"Mode:", "Thre", false, 3}, {"On", "on", true, 1}, {"On", "yes", false, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " <- " + c.text);
+        const int index = host.find_param(c.name);
+        std::string why;
+        EXPECT_EQ(host.set_from_text(index, c.text, &why), c.taken) << why;
+        const PF_ParamDef& d = host.param(index).def;
+        EXPECT_EQ(d.param_type == PF_Param_FIX_SLIDER ? d.u.fd.value
+                  : d.param_type == PF_Param_POPUP    ? d.u.pd.value
+                                                      : d.u.bd.value,
+                  c.value);
+    }
+    std::string why;
+    EXPECT_FALSE(host.set_from_text(host.find_param("Gain "), "21", &why)); // valid range 0..20
+    EXPECT_EQ(why, "\"Gain \" takes 0 to 20");
+    EXPECT_FALSE(host.set_from_text(1, "1")); // a group start has no value
+    EXPECT_FALSE(host.set_from_text(99, "1", &why));
+    EXPECT_EQ(why, "no parameter 99");
 }
 
 // Each kind of misbehaviour, the command it happens on, and the notes the host must make.
@@ -470,39 +498,6 @@ TEST_F(HostChecks, ScriptedFailuresAndTheProgressListenerStopTheCall)
     EXPECT_EQ(g_handles_taken, 10);
     EXPECT_EQ(hostkit::live_host_handles(), before);
     EXPECT_TRUE(host.misuse().empty() && quiet.misuse().empty());
-}
-
-TEST_F(HostChecks, ValuesSetFromTextAreCheckedAgainstTheDefinition)
-{
-    Host host(module_);
-    ASSERT_EQ(host.setup(), PF_Err_NONE);
-    // In order: a refused text keeps the value before it.
-    const struct {
-        const char* name;
-        const char* text;
-        bool taken;
-        A_long value;
-    } cases[] = {{"Gain ", "2.5", true, 163840}, {"Gain ", "21", false, 163840},
-                 {"Gain ", "2.5x", false, 163840}, {"Gain ", "", false, 163840},
-                 {"Mode:", "Three", true, 3}, {"Mode:", "1", true, 1}, {"Mode:", "4", false, 1},
-                 {"Mode:", "Thre", false, 1}, {"On", "on", true, 1}, {"On", "yes", false, 1}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.name) + " <- " + c.text);
-        const int index = host.find_param(c.name);
-        std::string why;
-        EXPECT_EQ(host.set_from_text(index, c.text, &why), c.taken) << why;
-        const PF_ParamDef& d = host.param(index).def;
-        EXPECT_EQ(d.param_type == PF_Param_FIX_SLIDER ? d.u.fd.value
-                  : d.param_type == PF_Param_POPUP    ? d.u.pd.value
-                                                      : d.u.bd.value,
-                  c.value);
-    }
-    std::string why;
-    EXPECT_FALSE(host.set_from_text(host.find_param("Gain "), "21", &why)); // valid range 0..20
-    EXPECT_EQ(why, "\"Gain \" takes 0 to 20");
-    EXPECT_FALSE(host.set_from_text(1, "1")); // a group start has no value
-    EXPECT_FALSE(host.set_from_text(99, "1", &why));
-    EXPECT_EQ(why, "no parameter 99");
 }
 
 TEST_F(HostChecks, DrawingIsRecordedAndSloppyDrawingCaught)

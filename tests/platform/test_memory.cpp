@@ -27,20 +27,13 @@ int fake_hook(int op, void** cell, std::size_t bytes, std::uintptr_t user)
 {
     EXPECT_EQ(user, 77u);
     g_foreign_calls += std::this_thread::get_id() != g_host.host_thread;
-    if (op == hymem::kHookAllocate) {
-        if (g_host.refuse)
-            return 0;
-        void* p = ::operator new(bytes);
-        g_host.live[p] = bytes;
-        *cell = p;
+    if (op == hymem::kHookAllocate && !g_host.refuse) {
+        *cell = ::operator new(bytes);
+        g_host.live[*cell] = bytes;
         return 1;
     }
-    if (op == hymem::kHookFree) {
-        auto it = g_host.live.find(*cell);
-        if (it == g_host.live.end())
-            return 0;
+    if (op == hymem::kHookFree && g_host.live.erase(*cell) == 1) {
         ::operator delete(*cell);
-        g_host.live.erase(it);
         return 1;
     }
     return 0;

@@ -25,9 +25,8 @@ void expect_same_table(const std::vector<std::string>& want, const CliRun& run)
     EXPECT_EQ(got.size(), want.size());
 }
 
-// A host without groups gets the same rows without the group rows, numbered again from the top, with an
-// empty group column. Ids follow the new index, except the camera's: they count from 200 as they do with
-// groups, where the camera's group start holds 200.
+// A host without groups: the rows without the group rows, renumbered, no group column; ids follow the new
+// index, except the camera's, which count from 200 as with groups (where its group start holds 200).
 std::vector<std::string> without_groups(const std::vector<std::string>& table)
 {
     std::vector<std::string> out{table.at(0)};

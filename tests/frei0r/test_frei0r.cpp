@@ -43,10 +43,7 @@ std::string sanitizer_preload()
     return libs.empty() ? "" : "LD_PRELOAD='" + libs + "' ASAN_OPTIONS=detect_leaks=0 ";
 }
 
-std::string host_env()
-{
-    return "env -u SEAVAST_PLUGIN FREI0R_PATH='" + kFrei0rDir + "' " + sanitizer_preload();
-}
+const std::string kHostEnv = "env -u SEAVAST_PLUGIN FREI0R_PATH='" + kFrei0rDir + "' " + sanitizer_preload();
 
 // RGB of an image file, decoded by ffmpeg (a reader independent of ours).
 std::string rgb_of_file(const std::string& image)
@@ -76,11 +73,9 @@ std::string seavast_frame(const std::string& time, const std::string& sets)
 TEST(Frei0rHosts, FfmpegFramesAreByteIdenticalToSeavastRender)
 {
     const std::string raw = kTemp.path + "/ffmpeg.rgba";
-    ASSERT_EQ(shell(host_env() +
-                    "ffmpeg -v error -y -f lavfi -i \"frei0r_src=size=320x180:framerate=25:"
+    ASSERT_EQ(shell(kHostEnv + "ffmpeg -v error -y -f lavfi -i \"frei0r_src=size=320x180:framerate=25:"
                     "filter_name=seavast:filter_params='|PW_WSPEED=7;CP_Z=20|1'\" -frames:v 3 "
-                    "-f rawvideo -pix_fmt rgba '" +
-                    raw + "'"),
+                    "-f rawvideo -pix_fmt rgba '" + raw + "'"),
               0);
     const std::string frames = slurp(raw);
     ASSERT_EQ(frames.size(), 3 * kFrame);
@@ -101,7 +96,7 @@ TEST(Frei0rHosts, MeltKeyFramedWindSpeedEqualsSeavastRenderAtTheKeys)
            "width=320\nheight=180\nprogressive=1\nsample_aspect_num=1\nsample_aspect_den=1\n"
            "display_aspect_num=16\ndisplay_aspect_den=9\n";
     const std::string raw = kTemp.path + "/melt.rgba";
-    ASSERT_EQ(shell(host_env() + "melt -silent -profile '" + profile + "' frei0r.seavast render_mode=1 " +
+    ASSERT_EQ(shell(kHostEnv + "melt -silent -profile '" + profile + "' frei0r.seavast render_mode=1 " +
                     "wind_speed='0=0.25;2=0.75' out=2 -consumer 'avformat:" + raw +
                     "' f=rawvideo vcodec=rawvideo pix_fmt=rgba an=1 2>/dev/null"),
               0);

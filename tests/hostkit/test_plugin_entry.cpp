@@ -17,8 +17,7 @@ using hostkit::Host;
 using seavast_test::config_for_api;
 using seavast_test::fresh_module;
 
-// A host that opens a saved project knows the parameters (here from another module copy, whose
-// definitions pass every check of the host's) and renders without a global setup.
+// A saved project: parameters known from another module copy, rendered without a global setup.
 TEST(PluginEntry, ParametersOnEveryApiAndRenderWithoutGlobalSetup)
 {
     for (const int api : {13, 12, 11, 10}) {
@@ -64,9 +63,8 @@ TEST(PluginEntry, ParametersOnEveryApiAndRenderWithoutGlobalSetup)
             EXPECT_EQ(c.what_time, host.config().current_time);
             EXPECT_EQ(c.time_scale, host.config().time_scale);
         }
-        const std::vector<PF_ParamIndex> expected =
-            api >= 12 ? std::vector<PF_ParamIndex>{15, 28, 41} : std::vector<PF_ParamIndex>{12, 23, 34};
-        EXPECT_EQ(layers, expected);
+        EXPECT_EQ(layers, (api >= 12 ? std::vector<PF_ParamIndex>{15, 28, 41}
+                                     : std::vector<PF_ParamIndex>{12, 23, 34}));
         EXPECT_NO_MISUSE(host);
 
         // No host memory for the render's copies: out of memory, with its message; the next frame is fine.
@@ -119,8 +117,7 @@ TEST(PluginEntry, CallsFromEightThreadsAreSerialised)
     Host first(module);
     ASSERT_EQ(first.global_setup(), PF_Err_NONE);
 
-    // Every callback of every call, in the order the host saw them. If two entry calls overlapped,
-    // the callbacks of one would appear inside the run of the other.
+    // Every callback of every call in order: overlapping calls would interleave their serial numbers.
     std::mutex log_mutex;
     std::vector<std::uint64_t> log;
     const auto observer = [&](Host&, std::string_view, std::uint64_t serial) {
@@ -148,19 +145,17 @@ TEST(PluginEntry, CallsFromEightThreadsAreSerialised)
         t.join();
 
     std::set<std::uint64_t> finished;
-    for (std::size_t i = 0; i < log.size(); ++i) {
-        if (i > 0 && log[i] != log[i - 1]) {
+    for (std::size_t i = 1; i < log.size(); ++i)
+        if (log[i] != log[i - 1]) {
             ASSERT_EQ(finished.count(log[i]), 0u) << "call " << log[i] << " resumed after another call ran";
             finished.insert(log[i - 1]);
         }
-    }
     EXPECT_GE(log.size(), std::size_t(kThreads * 3 * 123));
     first.global_setdown();
     EXPECT_NO_MISUSE(first);
 }
 
-// Global setup hands over the version word and the mapped flags, a second one maps none; the effect lives
-// until the last setdown, and a new setup builds and maps it again.
+// Version word and mapped flags at the first global setup only; the effect lives until the last setdown.
 TEST(PluginEntry, VersionFlagsAndTheEffectsLifetime)
 {
     constexpr A_u_long kVersionWord = 0x000A4600; // PF_VERSION(1, 4, 8, PF_Stage_RELEASE, 0)

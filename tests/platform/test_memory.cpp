@@ -117,8 +117,7 @@ TEST_F(MemoryTest, HookBlocksGoBackThroughTheHookAndRefusalsGiveNull)
     EXPECT_FALSE(hymem::release(fake + 8));
 }
 
-// Workers never call the host: with the hook on they take heap blocks, and host blocks they release
-// go back through the hook on the calling thread once the loop is over.
+// Workers never call the host: they take heap blocks, and host blocks they free go back on the caller.
 TEST_F(MemoryTest, PoolWorkersLeaveTheHookToTheCallingThread)
 {
     hymem::install_hook(fake_hook, kAETG, true, 77);

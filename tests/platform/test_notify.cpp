@@ -31,8 +31,7 @@ hyplat::HyNotifyAnswer record_answer(const char* title, const char* text, void* 
 
 } // namespace
 
-// The framed message goes to the sink and to the user, never truncated. OK keeps notifying (also the
-// default answer without a responder); Cancel silences the rest of the process.
+// Framed message to sink and user, never cut; OK (the default) keeps notifying, Cancel silences the process.
 TEST(Notify, FramesTheMessageAndCancelSilencesTheRestOfTheProcess)
 {
     Recorder rec;

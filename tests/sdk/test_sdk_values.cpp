@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "sdk/AE_EffectSuites.h"
 
@@ -12,11 +13,9 @@ TEST(SdkValues, VersionPackingRoundTrips)
     // 1.4.8 release build 0 is the word reported at global setup and in the property data.
     EXPECT_EQ(PF_VERSION(1, 4, 8, PF_Stage_RELEASE, 0), 0x000A4600u);
     const A_u_long v = PF_VERSION(5, 9, 3, PF_Stage_BETA, 417);
-    EXPECT_EQ(PF_Vers_VERS_BITS(v), 5u);
-    EXPECT_EQ(PF_Vers_SUBVERS_BITS(v), 9u);
-    EXPECT_EQ(PF_Vers_BUGVERS_BITS(v), 3u);
-    EXPECT_EQ(PF_Vers_STAGE_BITS(v), unsigned(PF_Stage_BETA));
-    EXPECT_EQ(PF_Vers_BUILD_BITS(v), 417u);
+    EXPECT_EQ((std::vector<A_u_long>{PF_Vers_VERS_BITS(v), PF_Vers_SUBVERS_BITS(v), PF_Vers_BUGVERS_BITS(v),
+                                     PF_Vers_STAGE_BITS(v), PF_Vers_BUILD_BITS(v)}),
+              (std::vector<A_u_long>{5, 9, 3, PF_Stage_BETA, 417}));
 }
 
 TEST(SdkValues, FlagsSelectorsErrorsAndTypes)

@@ -111,17 +111,15 @@ TEST(Toolkit, ViewsNotifyWhatTheUserDid)
     EXPECT_EQ(counter->n, 1);
     counter.reset();
     EXPECT_EQ(button->ListenerCount(), 1u);
+    Counter survivor;
     {
-        Counter survivor;
-        {
-            CView doomed(1, HyRect{});
-            doomed.AddListener(survivor);
-        }
-        CView other(2, HyRect{});
-        other.AddListener(survivor);
-        other.Notify(1);
-        EXPECT_EQ(survivor.n, 1);
+        CView doomed(1, HyRect{});
+        doomed.AddListener(survivor);
     }
+    CView other(2, HyRect{});
+    other.AddListener(survivor);
+    other.Notify(1);
+    EXPECT_EQ(survivor.n, 1);
 }
 
 TEST(Toolkit, StringsInputsAndPictures)

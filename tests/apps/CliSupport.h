@@ -1,5 +1,4 @@
-// Running the seavast command-line host as a user runs it, and reading back what it writes. Shared by
-// the command-line tests of several folders.
+// Running the seavast command-line host as a user does and reading back what it writes (several folders).
 #pragma once
 
 #include <sys/wait.h>
@@ -9,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,9 +23,7 @@ struct CliRun {
 inline std::string slurp(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline std::vector<std::string> lines(const std::string& text)

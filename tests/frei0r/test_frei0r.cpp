@@ -1,5 +1,4 @@
-// The frei0r plug-in in real hosts (ffmpeg, melt) against `seavast render`, and loaded as a host
-// loads it: instances side by side, hostile values.
+// The frei0r plug-in in real hosts (ffmpeg, melt) against `seavast render`, and loaded as a host does.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -25,17 +24,11 @@ constexpr int kW = 320, kH = 180;
 constexpr std::size_t kFrame = std::size_t(kW) * kH * 4;
 
 // One folder per test process (ctest runs tests in parallel), removed when the process ends.
-struct TempDir {
+const struct TempDir {
     std::string path = std::string(SEAVAST_BINARY_DIR) + "/test_frei0r_" + std::to_string(::getpid());
     TempDir() { shell("mkdir -p '" + path + "'"); }
     ~TempDir() { shell("rm -rf '" + path + "'"); }
-};
-
-std::string temp_dir()
-{
-    static const TempDir dir;
-    return dir.path;
-}
+} kTemp;
 
 // The sanitizer runtimes of this test program, for hosts that load our instrumented modules.
 std::string sanitizer_preload()
@@ -50,10 +43,7 @@ std::string sanitizer_preload()
     return libs.empty() ? "" : "LD_PRELOAD='" + libs + "' ASAN_OPTIONS=detect_leaks=0 ";
 }
 
-std::string host_env()
-{
-    return "env -u SEAVAST_PLUGIN FREI0R_PATH='" + kFrei0rDir + "' " + sanitizer_preload();
-}
+const std::string kHostEnv = "env -u SEAVAST_PLUGIN FREI0R_PATH='" + kFrei0rDir + "' " + sanitizer_preload();
 
 // RGB of an image file, decoded by ffmpeg (a reader independent of ours).
 std::string rgb_of_file(const std::string& image)
@@ -74,23 +64,18 @@ std::string rgb_of_rgba(const std::string& rgba)
 // `seavast render` of one frame, as RGB.
 std::string seavast_frame(const std::string& time, const std::string& sets)
 {
-    const std::string png =
-        temp_dir() + "/sv_" + time + "_" + std::to_string(std::hash<std::string>()(sets)) + ".png";
-    EXPECT_EQ(clitest::seavast("render -q --size 320x180 --mode 1 --time " + time + " " + sets + " -o '" +
-                               png + "'")
-                  .status,
-              0);
-    return rgb_of_file(png);
+    const std::string png = kTemp.path + "/sv_" + time + "_" + std::to_string(std::hash<std::string>()(sets));
+    const std::string args = "render -q --size 320x180 --mode 1 --time " + time + " " + sets;
+    EXPECT_EQ(clitest::seavast(args + " -o '" + png + ".png'").status, 0);
+    return rgb_of_file(png + ".png");
 }
 
 TEST(Frei0rHosts, FfmpegFramesAreByteIdenticalToSeavastRender)
 {
-    const std::string raw = temp_dir() + "/ffmpeg.rgba";
-    ASSERT_EQ(shell(host_env() +
-                    "ffmpeg -v error -y -f lavfi -i \"frei0r_src=size=320x180:framerate=25:"
+    const std::string raw = kTemp.path + "/ffmpeg.rgba";
+    ASSERT_EQ(shell(kHostEnv + "ffmpeg -v error -y -f lavfi -i \"frei0r_src=size=320x180:framerate=25:"
                     "filter_name=seavast:filter_params='|PW_WSPEED=7;CP_Z=20|1'\" -frames:v 3 "
-                    "-f rawvideo -pix_fmt rgba '" +
-                    raw + "'"),
+                    "-f rawvideo -pix_fmt rgba '" + raw + "'"),
               0);
     const std::string frames = slurp(raw);
     ASSERT_EQ(frames.size(), 3 * kFrame);
@@ -104,14 +89,14 @@ TEST(Frei0rHosts, FfmpegFramesAreByteIdenticalToSeavastRender)
 
 TEST(Frei0rHosts, MeltKeyFramedWindSpeedEqualsSeavastRenderAtTheKeys)
 {
-    const std::string profile = temp_dir() + "/profile";
+    const std::string profile = kTemp.path + "/profile";
     // melt itself crashes on a profile without a description.
     std::ofstream(profile)
         << "description=test\ncolorspace=709\nframe_rate_num=25\nframe_rate_den=1\n"
            "width=320\nheight=180\nprogressive=1\nsample_aspect_num=1\nsample_aspect_den=1\n"
            "display_aspect_num=16\ndisplay_aspect_den=9\n";
-    const std::string raw = temp_dir() + "/melt.rgba";
-    ASSERT_EQ(shell(host_env() + "melt -silent -profile '" + profile + "' frei0r.seavast render_mode=1 " +
+    const std::string raw = kTemp.path + "/melt.rgba";
+    ASSERT_EQ(shell(kHostEnv + "melt -silent -profile '" + profile + "' frei0r.seavast render_mode=1 " +
                     "wind_speed='0=0.25;2=0.75' out=2 -consumer 'avformat:" + raw +
                     "' f=rawvideo vcodec=rawvideo pix_fmt=rgba an=1 2>/dev/null"),
               0);

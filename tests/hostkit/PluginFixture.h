@@ -1,5 +1,4 @@
-// Loads the real plug-in module for a test. Every call gives a private copy, so each test starts
-// with fresh process-wide plug-in state (no effect, global-setup count 0).
+// The real plug-in module, a private copy per call: each test starts with fresh process-wide state.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,9 +1,5 @@
-// The real plug-in module, loaded with dlopen and driven only through PluginEntry by the host kit: lazy
-// creation with the host's memory given back, ignored commands, out of memory, threads, and the
-// parameter set as a host receives it with and without parameter groups (API 12 and later, and older).
-// The entry's own rules (counting, flags, events, progress) are pinned in-process by the host folder's
-// tests; names, ids, indices, types, defaults, ranges and flags row by row by the checked-in listings of
-// the command-line tests.
+// The real plug-in module driven only through PluginEntry by the host kit; the entry's own rules are
+// pinned by the host folder's tests, the parameter rows by the command-line tests' listings.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -21,18 +17,7 @@ using hostkit::Host;
 using seavast_test::config_for_api;
 using seavast_test::fresh_module;
 
-int count_type(const Host& host, PF_ParamType type)
-{
-    int n = 0;
-    for (const hostkit::HostParam& p : host.params())
-        n += p.def.param_type == type;
-    return n;
-}
-
-// A host that opens a saved project knows the parameters, here from a separate module copy whose
-// definitions pass every check of the host's (ranges in order, defaults inside, pop-up choice counts,
-// balanced groups, unique ids, names terminated); the custom interface is for the effect window only
-// and values can be typed as a user would. Then that project renders without a global setup.
+// A saved project: parameters known from another module copy, rendered without a global setup.
 TEST(PluginEntry, ParametersOnEveryApiAndRenderWithoutGlobalSetup)
 {
     for (const int api : {13, 12, 11, 10}) {
@@ -43,8 +28,6 @@ TEST(PluginEntry, ParametersOnEveryApiAndRenderWithoutGlobalSetup)
         EXPECT_EQ(donor.out_data().num_params, count);
         ASSERT_EQ(donor.global_setdown(), PF_Err_NONE);
         EXPECT_EQ(donor.param_count(), count);
-        EXPECT_EQ(count_type(donor, PF_Param_GROUP_START), api >= 12 ? 11 : 0);
-        EXPECT_EQ(count_type(donor, PF_Param_GROUP_END), api >= 12 ? 11 : 0);
         EXPECT_NO_MISUSE(donor);
         EXPECT_EQ(donor.register_ui_count(), 1);
         const PF_CustomUIInfo& ui = donor.registered_ui();
@@ -65,12 +48,8 @@ TEST(PluginEntry, ParametersOnEveryApiAndRenderWithoutGlobalSetup)
             EXPECT_TRUE(c.red == 1 && c.green == 2 && c.blue == 3 && c.alpha == 255);
             for (const char* bad : {"1,2,3,4", "1,2", "256,0,0", "-1,0,0", "a,b,c", ""})
                 EXPECT_FALSE(donor.set_from_text(haze, bad)) << bad;
-            EXPECT_TRUE(donor.set_from_text(donor.find_param("Render Mode:"), "Depth Map"));
-            EXPECT_EQ(donor.param(donor.find_param("Render Mode:")).def.u.pd.value, 8);
             EXPECT_TRUE(donor.set_from_text(donor.find_param("Tilt"), "-12.5"));
             EXPECT_EQ(donor.param(donor.find_param("Tilt")).def.u.ad.value, -819200);
-            EXPECT_FALSE(donor.set_from_text(donor.find_param("Field Of View"), "176", &why));
-            EXPECT_EQ(why, "\"Field Of View\" takes 1 to 175");
         }
 
         const long handles_before = hostkit::live_host_handles();
@@ -84,13 +63,11 @@ TEST(PluginEntry, ParametersOnEveryApiAndRenderWithoutGlobalSetup)
             EXPECT_EQ(c.what_time, host.config().current_time);
             EXPECT_EQ(c.time_scale, host.config().time_scale);
         }
-        const std::vector<PF_ParamIndex> expected =
-            api >= 12 ? std::vector<PF_ParamIndex>{15, 28, 41} : std::vector<PF_ParamIndex>{12, 23, 34};
-        EXPECT_EQ(layers, expected);
+        EXPECT_EQ(layers, (api >= 12 ? std::vector<PF_ParamIndex>{15, 28, 41}
+                                     : std::vector<PF_ParamIndex>{12, 23, 34}));
         EXPECT_NO_MISUSE(host);
 
-        // No host memory for the render's copies (internal error 1): out of memory, with its message;
-        // the next frame is fine again.
+        // No host memory for the render's copies: out of memory, with its message; the next frame is fine.
         host.script_handle_failure(0);
         EXPECT_EQ(host.render(output), PF_Err_OUT_OF_MEMORY);
         EXPECT_EQ(host.message(), "Insufficient Memory");
@@ -103,8 +80,7 @@ TEST(PluginEntry, ParametersOnEveryApiAndRenderWithoutGlobalSetup)
         // The effect exists now: parameter setup defines everything.
         ASSERT_EQ(host.params_setup(), PF_Err_NONE);
         EXPECT_EQ(host.out_data().num_params, count);
-        // Blocks the effect took from host memory while rendering (caches may keep some across
-        // frames) all go back once the effect is destroyed.
+        // Host memory the effect's caches kept across frames goes back once the effect is destroyed.
         ASSERT_EQ(host.global_setdown(), PF_Err_NONE);
         EXPECT_EQ(hostkit::live_host_handles(), handles_before) << "host memory handles were never disposed";
         EXPECT_NO_MISUSE(host);
@@ -141,15 +117,13 @@ TEST(PluginEntry, CallsFromEightThreadsAreSerialised)
     Host first(module);
     ASSERT_EQ(first.global_setup(), PF_Err_NONE);
 
-    // Every callback of every call, in the order the host saw them. If two entry calls overlapped,
-    // the callbacks of one would appear inside the run of the other.
+    // Every callback of every call in order: overlapping calls would interleave their serial numbers.
     std::mutex log_mutex;
     std::vector<std::uint64_t> log;
     const auto observer = [&](Host&, std::string_view, std::uint64_t serial) {
-        {
-            std::lock_guard<std::mutex> lock(log_mutex);
-            log.push_back(serial);
-        }
+        std::unique_lock<std::mutex> lock(log_mutex);
+        log.push_back(serial);
+        lock.unlock();
         std::this_thread::sleep_for(std::chrono::microseconds(20)); // widen the window for overlap
     };
 
@@ -171,24 +145,20 @@ TEST(PluginEntry, CallsFromEightThreadsAreSerialised)
         t.join();
 
     std::set<std::uint64_t> finished;
-    for (std::size_t i = 0; i < log.size(); ++i) {
-        if (i > 0 && log[i] != log[i - 1]) {
+    for (std::size_t i = 1; i < log.size(); ++i)
+        if (log[i] != log[i - 1]) {
             ASSERT_EQ(finished.count(log[i]), 0u) << "call " << log[i] << " resumed after another call ran";
             finished.insert(log[i - 1]);
         }
-    }
     EXPECT_GE(log.size(), std::size_t(kThreads * 3 * 123));
     first.global_setdown();
     EXPECT_NO_MISUSE(first);
 }
 
-// Global setup hands over the version word (1.4.8, release, build 0) and the effect's mapped flags; a
-// second setup finds the effect and maps none; the effect lives until the last setdown, and a new
-// setup builds and maps it again.
+// Version word and mapped flags at the first global setup only; the effect lives until the last setdown.
 TEST(PluginEntry, VersionFlagsAndTheEffectsLifetime)
 {
-    constexpr A_u_long kVersionWord = 0x000A4600;
-    EXPECT_EQ(PF_VERSION(1, 4, 8, PF_Stage_RELEASE, 0), kVersionWord);
+    constexpr A_u_long kVersionWord = 0x000A4600; // PF_VERSION(1, 4, 8, PF_Stage_RELEASE, 0)
     Host host(fresh_module());
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);

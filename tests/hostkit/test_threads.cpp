@@ -1,5 +1,4 @@
-// A frame must not depend on how many threads draw it: the same module, loaded with pools of 1, 2
-// and 7 threads, renders every mode to the same bytes, and its progress reports still rise.
+// A frame must not depend on the thread count: pools of 1, 2 and 7 threads render the same bytes.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,16 +9,6 @@
 #include "PluginFixture.h"
 
 namespace {
-
-std::vector<std::uint8_t> pixels_of(const hostkit::World& world)
-{
-    std::vector<std::uint8_t> bytes;
-    for (int y = 0; y < world.height(); ++y) {
-        const auto* row = reinterpret_cast<const std::uint8_t*>(world.row(y));
-        bytes.insert(bytes.end(), row, row + std::size_t(world.width()) * sizeof(PF_Pixel));
-    }
-    return bytes;
-}
 
 TEST(PluginThreads, EveryModeDoesNotDependOnTheThreadCount)
 {
@@ -40,7 +29,8 @@ TEST(PluginThreads, EveryModeDoesNotDependOnTheThreadCount)
             const auto& log = host.progress_log();
             for (std::size_t i = reports_before + 1; i < log.size(); ++i)
                 ASSERT_GE(log[i].current, log[i - 1].current) << "report " << i;
-            const std::vector<std::uint8_t> bytes = pixels_of(output);
+            const auto* first = reinterpret_cast<const std::uint8_t*>(output.row(0)); // rows unpadded
+            const std::vector<std::uint8_t> bytes(first, first + output.rowbytes() * output.height());
             if (threads == 1)
                 reference[std::size_t(mode)] = bytes;
             else

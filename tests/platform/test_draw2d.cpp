@@ -1,6 +1,5 @@
-// 2-D drawing layer: byte order and row orientation, Bresenham lines checked by their defining
-// properties and against a larger canvas (clipping must not move a pixel), rectangles, outlines,
-// the translucent blend against rounded arithmetic, and buffers that cannot be drawn on.
+// 2-D drawing layer: Bresenham lines checked by their defining properties and against a larger canvas
+// (clipping must not move a pixel), the translucent blend against rounded arithmetic.
 #include "platform/Draw2D.h"
 
 #include <gtest/gtest.h>
@@ -18,13 +17,8 @@ namespace {
 
 struct Canvas {
     Canvas(int w, int h, int padding = 0)
-        : width(w), height(h), row_bytes(4 * w + padding), bytes(std::size_t(row_bytes) * h, 0)
-    {
-    }
-    std::uint8_t* at(int column, int memory_row)
-    {
-        return bytes.data() + std::size_t(memory_row) * row_bytes + 4 * column;
-    }
+        : width(w), height(h), row_bytes(4 * w + padding), bytes(std::size_t(row_bytes) * h, 0) {}
+    std::uint8_t* at(int column, int row) { return bytes.data() + std::size_t(row) * row_bytes + 4 * column; }
     // Pixels whose red byte is set, as (column, memory row).
     std::set<std::pair<long, long>> painted()
     {
@@ -115,8 +109,7 @@ TEST(Draw2D, LinesAreBresenhamInEveryOctant)
 
 TEST(Draw2D, ClippingKeepsThePixelsOfTheFullLine)
 {
-    // The same line on a canvas big enough to hold it and on a small one placed inside it: the small
-    // canvas must show exactly its window of the big one.
+    // The same line on a canvas big enough to hold it and on a small one: the small one is a window of it.
     constexpr int kOff = 100;
     std::mt19937 rng(5);
     std::uniform_int_distribution<int> d(-90, 150);
@@ -130,8 +123,7 @@ TEST(Draw2D, ClippingKeepsThePixelsOfTheFullLine)
                 ASSERT_EQ(small.at(c, r)[2], big.at(c + kOff, r + kOff)[2])
                     << c0 << "," << r0 << " -> " << c1 << "," << r1 << " at " << c << "," << r;
     }
-    // Far-off ends: still one pixel per visible column and on the exact line; done without walking
-    // the whole line.
+    // Far-off ends: one pixel per visible column, on the exact line, without walking the whole line.
     Canvas cv(64, 48);
     const long long far = 1000000000000LL;
     cv.view().line(-far, 10, far, 30);

@@ -14,8 +14,7 @@
 
 namespace {
 
-// A scripted host memory: counts handles and calls from threads other than the host's, can be told
-// to refuse.
+// A scripted host memory: counts live blocks and calls from foreign threads, can be told to refuse.
 struct FakeHostMemory {
     std::map<void*, std::size_t> live;
     bool refuse = false;
@@ -28,20 +27,13 @@ int fake_hook(int op, void** cell, std::size_t bytes, std::uintptr_t user)
 {
     EXPECT_EQ(user, 77u);
     g_foreign_calls += std::this_thread::get_id() != g_host.host_thread;
-    if (op == hymem::kHookAllocate) {
-        if (g_host.refuse)
-            return 0;
-        void* p = ::operator new(bytes);
-        g_host.live[p] = bytes;
-        *cell = p;
+    if (op == hymem::kHookAllocate && !g_host.refuse) {
+        *cell = ::operator new(bytes);
+        g_host.live[*cell] = bytes;
         return 1;
     }
-    if (op == hymem::kHookFree) {
-        auto it = g_host.live.find(*cell);
-        if (it == g_host.live.end())
-            return 0;
+    if (op == hymem::kHookFree && g_host.live.erase(*cell) == 1) {
         ::operator delete(*cell);
-        g_host.live.erase(it);
         return 1;
     }
     return 0;
@@ -58,8 +50,7 @@ struct MemoryTest : ::testing::Test {
     void TearDown() override { hymem::install_hook(nullptr, 0, false, 0); }
 };
 
-// Heap blocks carry their size and tag, come zeroed on request, keep their data when resized and keep
-// the byte counter exact.
+// Heap blocks carry size and tag, come zeroed on request, keep data when resized; the byte count is exact.
 TEST_F(MemoryTest, HeapBlocksCarryHeaderAndCounters)
 {
     const auto before = hymem::heap_bytes();
@@ -87,9 +78,8 @@ struct Widget : HyAllocated {
     int v[4] = {1, 2, 3, 4};
 };
 
-// Host blocks carry the hook's tag and a header the host sees; they go back through the hook even
-// after it was switched off, and cannot be resized. A refusing host gives null blocks, arrays and
-// objects; a block with an unknown tag is left alone.
+// Host blocks carry the hook's tag and go back through the hook even after it was switched off; a
+// refusing host gives null blocks, arrays and objects; a block with an unknown tag is left alone.
 TEST_F(MemoryTest, HookBlocksGoBackThroughTheHookAndRefusalsGiveNull)
 {
     hymem::install_hook(fake_hook, kAETG, true, 77);
@@ -127,8 +117,7 @@ TEST_F(MemoryTest, HookBlocksGoBackThroughTheHookAndRefusalsGiveNull)
     EXPECT_FALSE(hymem::release(fake + 8));
 }
 
-// Workers never call the host: with the hook on they take heap blocks, and host blocks they release
-// go back through the hook on the calling thread once the loop is over.
+// Workers never call the host: they take heap blocks, and host blocks they free go back on the caller.
 TEST_F(MemoryTest, PoolWorkersLeaveTheHookToTheCallingThread)
 {
     hymem::install_hook(fake_hook, kAETG, true, 77);

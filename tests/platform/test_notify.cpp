@@ -8,9 +8,7 @@
 namespace {
 
 struct Recorder {
-    std::vector<std::string> sink;
-    std::vector<std::string> shown;
-    std::vector<std::string> titles;
+    std::vector<std::string> sink, shown, titles;
     std::vector<hyplat::HyNotifyAnswer> answers; // consumed front to back; OK when empty
 };
 
@@ -31,28 +29,14 @@ hyplat::HyNotifyAnswer record_answer(const char* title, const char* text, void* 
     return a;
 }
 
-struct NotifyFixture : ::testing::Test {
-    Recorder rec;
-    void SetUp() override
-    {
-        hyplat::set_notifications_enabled(true);
-        hyplat::set_debug_output_sink(record_sink, &rec);
-        hyplat::set_notify_responder(record_answer, &rec);
-    }
-    void TearDown() override
-    {
-        hyplat::set_debug_output_sink(nullptr, nullptr);
-        hyplat::set_notify_responder(nullptr, nullptr);
-        hyplat::set_notifications_enabled(true);
-    }
-};
-
 } // namespace
 
-// The framed message goes to the sink and to the user, never truncated. OK keeps notifying (also the
-// default answer without a responder); Cancel silences the rest of the process.
-TEST_F(NotifyFixture, FramesTheMessageAndCancelSilencesTheRestOfTheProcess)
+// Framed message to sink and user, never cut; OK (the default) keeps notifying, Cancel silences the process.
+TEST(Notify, FramesTheMessageAndCancelSilencesTheRestOfTheProcess)
 {
+    Recorder rec;
+    hyplat::set_debug_output_sink(record_sink, &rec);
+    hyplat::set_notify_responder(record_answer, &rec);
     EXPECT_TRUE(hyplat::notify("Preset %s has %d keys", "Calm", 12));
     const std::string expected =
         "OK\t= Continue\nCancel\t= No Notifications\n\nPreset Calm has 12 keys\n__________________________\n";
@@ -74,4 +58,7 @@ TEST_F(NotifyFixture, FramesTheMessageAndCancelSilencesTheRestOfTheProcess)
     EXPECT_FALSE(hyplat::notify("third"));
     EXPECT_EQ(rec.shown.size(), 4u);
     EXPECT_EQ(rec.sink.size(), 5u);
+    hyplat::set_debug_output_sink(nullptr, nullptr);
+    hyplat::set_notify_responder(nullptr, nullptr);
+    hyplat::set_notifications_enabled(true);
 }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <numeric>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -23,8 +24,7 @@ TEST(ThreadPool, ChunksAreFixedByCountAndGrainOnly)
                  {1000, 7, 143}, {1000, 1000, 1}, {1001, 100, 11}};
     for (const auto& c : cases) {
         ASSERT_EQ(HyThreadPool::chunk_count(c.count, c.grain), c.chunks);
-        double totals[3];
-        int k = 0;
+        std::vector<double> totals;
         for (int threads : {1, 2, 7}) {
             HyThreadPool pool(threads);
             EXPECT_EQ(pool.thread_count(), threads);
@@ -44,19 +44,13 @@ TEST(ThreadPool, ChunksAreFixedByCountAndGrainOnly)
                 EXPECT_EQ(seen[std::size_t(i)].first, i * g);
                 EXPECT_EQ(seen[std::size_t(i)].second, std::min(c.count, (i + 1) * g));
             }
-            double total = 0.0;
-            for (double p : partial)
-                total += p;
-            totals[k++] = total;
+            totals.push_back(std::accumulate(partial.begin(), partial.end(), 0.0));
         }
-        EXPECT_EQ(totals[0], totals[1]);
-        EXPECT_EQ(totals[0], totals[2]);
+        EXPECT_EQ(totals, std::vector<double>(3, totals[0])); // bit-identical
     }
 }
 
-// Two chunks meet inside the body at once, which only real workers allow (also after the workers
-// were released); a loop started inside a body, and loops started from two threads at once, finish
-// (serially where they must).
+// Chunks meet in the body at once (real workers), also after release; nested and concurrent loops finish.
 TEST(ThreadPool, WorkersRunConcurrentlyAndNestedLoopsFinish)
 {
     HyThreadPool pool(3);
@@ -110,8 +104,7 @@ TEST(ThreadPool, ThreadCountFromEnvironment)
     EXPECT_EQ(HyThreadPool::resolve_thread_count(5), 5);
 }
 
-// The process's one lock is recursive on one thread, held until released as often as entered, and
-// exclusive across threads: eight threads never overlap inside it.
+// The process's one lock: recursive on one thread, exclusive across threads (eight never overlap in it).
 TEST(EntryLock, RecursiveOnOneThreadExclusiveAcrossThreads)
 {
     hyplat::HyEntryLock& lock = hyplat::entry_lock();

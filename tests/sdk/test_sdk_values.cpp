@@ -1,9 +1,10 @@
-// The header layer's published values: hosts and saved projects depend on these numbers, so a
-// typo here would break compatibility silently.
+// The header layer's published values: hosts and saved projects depend on these numbers.
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "sdk/AE_EffectSuites.h"
 
@@ -12,41 +13,30 @@ TEST(SdkValues, VersionPackingRoundTrips)
     // 1.4.8 release build 0 is the word reported at global setup and in the property data.
     EXPECT_EQ(PF_VERSION(1, 4, 8, PF_Stage_RELEASE, 0), 0x000A4600u);
     const A_u_long v = PF_VERSION(5, 9, 3, PF_Stage_BETA, 417);
-    EXPECT_EQ(PF_Vers_VERS_BITS(v), 5u);
-    EXPECT_EQ(PF_Vers_SUBVERS_BITS(v), 9u);
-    EXPECT_EQ(PF_Vers_BUGVERS_BITS(v), 3u);
-    EXPECT_EQ(PF_Vers_STAGE_BITS(v), unsigned(PF_Stage_BETA));
-    EXPECT_EQ(PF_Vers_BUILD_BITS(v), 417u);
+    EXPECT_EQ((std::vector<A_u_long>{PF_Vers_VERS_BITS(v), PF_Vers_SUBVERS_BITS(v), PF_Vers_BUGVERS_BITS(v),
+                                     PF_Vers_STAGE_BITS(v), PF_Vers_BUILD_BITS(v)}),
+              (std::vector<A_u_long>{5, 9, 3, PF_Stage_BETA, 417}));
 }
 
 TEST(SdkValues, FlagsSelectorsErrorsAndTypes)
 {
     // The property data holds its flag words as numbers, pinned by the property-list test.
-    EXPECT_EQ(PF_OutFlag_FORCE_RERENDER, 0x00400000L);
-    EXPECT_EQ(PF_OutFlag_DISPLAY_ERROR_MESSAGE, 0x100L);
-    EXPECT_EQ(PF_OutFlag_PIX_INDEPENDENT, 0x400L);
-    EXPECT_EQ(PF_OutFlag_WORKS_IN_PLACE, 0x2000L);
-    EXPECT_EQ(PF_OutFlag_WIDE_TIME_INPUT, 0x2L);
-    EXPECT_EQ(PF_ParamFlag_START_COLLAPSED, 32);
-    EXPECT_EQ(PF_ParamFlag_CANNOT_TIME_VARY, 2);
-    EXPECT_EQ(PF_ParamFlag_CANNOT_INTERP, 4);
-    EXPECT_EQ(PF_PUI_CONTROL, 2);
-    EXPECT_EQ(PF_CustomEFlag_EFFECT, 4);
-    EXPECT_EQ(PF_EO_HANDLED_EVENT | PF_EO_UPDATE_NOW, 9);
-    EXPECT_EQ(PF_Err_OUT_OF_MEMORY, 4);
-    EXPECT_EQ(PF_Err_INVALID_INDEX, 513);
-    EXPECT_EQ(PF_Err_UNRECOGNIZED_PARAM_TYPE, 514);
-    EXPECT_EQ(PF_Err_BAD_CALLBACK_PARAM, 516);
-    EXPECT_EQ(PF_Interrupt_CANCEL, 517);
-    EXPECT_EQ(PF_Param_LAYER, 0);
-    EXPECT_EQ(PF_Param_FIX_SLIDER, 2);
-    EXPECT_EQ(PF_Param_POPUP, 7);
-    EXPECT_EQ(PF_Param_NO_DATA, 9);
-    EXPECT_EQ(PF_Param_GROUP_START, 13);
-    EXPECT_EQ(PF_Param_GROUP_END, 14);
-    EXPECT_EQ(PF_Event_DO_CLICK, 2);
-    EXPECT_EQ(PF_Event_DRAW, 4);
-    EXPECT_EQ(PF_Window_EFFECT, 2);
+    const std::pair<long, long> values[] = {
+        {PF_OutFlag_FORCE_RERENDER, 0x00400000L}, {PF_OutFlag_DISPLAY_ERROR_MESSAGE, 0x100L},
+        {PF_OutFlag_PIX_INDEPENDENT, 0x400L},     {PF_OutFlag_WORKS_IN_PLACE, 0x2000L},
+        {PF_OutFlag_WIDE_TIME_INPUT, 0x2L},       {PF_ParamFlag_START_COLLAPSED, 32},
+        {PF_ParamFlag_CANNOT_TIME_VARY, 2},       {PF_ParamFlag_CANNOT_INTERP, 4},
+        {PF_PUI_CONTROL, 2},                      {PF_CustomEFlag_EFFECT, 4},
+        {PF_EO_HANDLED_EVENT | PF_EO_UPDATE_NOW, 9},
+        {PF_Err_OUT_OF_MEMORY, 4},                {PF_Err_INVALID_INDEX, 513},
+        {PF_Err_UNRECOGNIZED_PARAM_TYPE, 514},    {PF_Err_BAD_CALLBACK_PARAM, 516},
+        {PF_Interrupt_CANCEL, 517},               {PF_Param_LAYER, 0},
+        {PF_Param_FIX_SLIDER, 2},                 {PF_Param_POPUP, 7},
+        {PF_Param_NO_DATA, 9},                    {PF_Param_GROUP_START, 13},
+        {PF_Param_GROUP_END, 14},                 {PF_Event_DO_CLICK, 2},
+        {PF_Event_DRAW, 4},                       {PF_Window_EFFECT, 2}};
+    for (std::size_t i = 0; i < std::size(values); ++i)
+        EXPECT_EQ(values[i].first, values[i].second) << "row " << i;
     // The selectors run 0 .. 19 in this order; the plug-in dispatches on these.
     // clang-format off
     const int cmds[] = {PF_Cmd_ABOUT, PF_Cmd_GLOBAL_SETUP, PF_Cmd_UNUSED_0, PF_Cmd_GLOBAL_SETDOWN,

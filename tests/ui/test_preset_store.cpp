@@ -1,8 +1,8 @@
-// The preset store: names, the manager's commands and warnings, saves that fail half way and the
-// preset file layer's answers.
+// The preset store: names, the manager's commands and warnings, failed saves, the file layer's answers.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <tuple>
 #include <unistd.h>
 
 #include "ui/HyPresetStore.h"
@@ -48,26 +48,23 @@ const HyAskFn kNo = [](const HyWarning&) { return 1; };
 TEST_F(Store, NamesAreCheckedBeforeAnythingIsTouched)
 {
     ASSERT_TRUE(CreateCategory(state_, "Harbour").ok());
-    struct Case {
-        std::string name;
-        int category; // warning of CreateCategory
-        int preset;   // warning of SavePresetAs
-    };
+    // A name, and the warnings of CreateCategory and of SavePresetAs for it.
     const std::string n31(31, 'a'), n32(32, 'b');
     const std::string wide = "Gl\xC3\xA4tte " + std::string(24, 'x'); // 31 characters, 32 bytes
-    std::vector<Case> cases = {{n31, 0, 0}, {wide, 0, 0}, {n32, 912, 912}, {"", 903, 904}};
+    std::vector<std::tuple<std::string, int, int>> cases = {{n31, 0, 0}, {wide, 0, 0}, {n32, 912, 912},
+                                                            {"", 903, 904}};
     for (const char* bad : {"   ", "..", "../x", "a/b", "a\\b", "C:", "tab\there", "CON", "dot.", "bad\xFF"})
         cases.push_back({bad, 911, 911});
     cases.push_back({std::string("nul\0x", 5), 911, 911});
-    for (const Case& c : cases) {
+    for (const auto& [name, category, preset] : cases) {
         HyPresetState s = state_;
-        const HyWarning cat = CreateCategory(s, c.name);
-        EXPECT_EQ(cat.id, c.category) << c.name;
+        EXPECT_EQ(CreateCategory(s, name).id, category) << name;
         s.destination = state_.root / "Harbour";
-        const HyWarning pre = SavePresetAs(s, c.name, "SeaVast_Ver=1.000000;", kYes);
-        EXPECT_EQ(pre.id, c.preset) << c.name;
-        if (c.preset == 911) {
-            EXPECT_EQ(pre.text, "The name \" " + c.name + " \" isnt recognized by the system.  Please use a different name!!");
+        const HyWarning pre = SavePresetAs(s, name, "SeaVast_Ver=1.000000;", kYes);
+        EXPECT_EQ(pre.id, preset) << name;
+        if (preset == 911) {
+            EXPECT_EQ(pre.text,
+                      "The name \" " + name + " \" isnt recognized by the system.  Please use a different name!!");
         }
     }
     // Only the accepted names exist, all inside the root.
@@ -156,8 +153,6 @@ TEST_F(Store, ManagerCommandsKeepStateAndDiskInStep)
     EXPECT_TRUE(fs::exists(state_.root / "harbour"));
 }
 
-bool fail_before_rename(const std::string&) { return false; }
-
 TEST_F(Store, FailedSavesLoseNothing)
 {
     ASSERT_TRUE(CreateCategory(state_, "Bay").ok());
@@ -165,7 +160,7 @@ TEST_F(Store, FailedSavesLoseNothing)
     ASSERT_TRUE(SavePresetAs(state_, "Calm", good, kYes).ok());
 
     // A crash between writing the new text and renaming it over the old file.
-    preset_file::SetBeforeRenameHook(fail_before_rename);
+    preset_file::SetBeforeRenameHook([](const std::string&) { return false; });
     const HyWarning w = SavePresetAs(state_, "Calm", std::string(100000, 'z'), kYes);
     preset_file::SetBeforeRenameHook(nullptr);
     EXPECT_EQ(w.text, "Unable to open the preset file:\nBay:Calm");

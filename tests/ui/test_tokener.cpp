@@ -12,8 +12,7 @@ namespace {
 
 TEST(Tokener, KeyMatchesOnlyAtEntryStart)
 {
-    // Not after a letter or "_", at the start of the text, after blanks; the "=" belongs to the key. A
-    // missing key leaves the output alone (-1).
+    // Not after a letter or "_"; at the text start or after blanks; "=" is the key's; missing keeps -1.
     const std::tuple<const char*, const char*, std::int32_t> cases[] = {
         {"XID=5; bmp_id=7;id=8; [ class=CViewButton; left=238; ]", "id", 8}, {"id=3;", "id", 3},
         {"a=1;\nb=2;\tc=3;", "b", 2}, {"a=1;\nb=2;\tc=3;", "c", 3}, {"leftover=1; left=2;", "left", 2},
@@ -32,8 +31,7 @@ TEST(Tokener, WindowNarrowsTheSearchAndValueRunsPastBracket)
     // The last entry of a block written without ";" runs to the window end, never past it.
     const std::string text = "id=1; [ left=10; disabled=12 ] id=2; [ left=20; ]";
     CTokener t(text);
-    const std::size_t open = text.find('[');
-    const std::size_t close = text.find(']');
+    const std::size_t open = text.find('['), close = text.find(']');
     std::int32_t v = 0;
     std::string str;
     for (std::size_t end : {close + 1, close, close - 2}) {
@@ -100,15 +98,12 @@ TEST(Tokener, WritesSixDecimalsAndReadsBack)
     std::mt19937 rng(5);
     std::uniform_real_distribution<double> dist(-24000.0, 24000.0);
     CTokener r;
-    std::vector<double> values;
-    const auto key = [](int k) { return std::to_string(k) + "K"; };
-    for (int k = 0; k < 200; ++k) {
-        values.push_back(dist(rng));
-        r.PutReal(key(k), values.back());
-    }
-    for (int k = 0; k < 200; ++k) {
+    std::vector<double> values(200);
+    for (std::size_t k = 0; k < values.size(); ++k)
+        r.PutReal(std::to_string(k) + "K", values[k] = dist(rng));
+    for (std::size_t k = 0; k < values.size(); ++k) {
         double d = 0;
-        ASSERT_TRUE(r.GetReal(key(k), d));
+        ASSERT_TRUE(r.GetReal(std::to_string(k) + "K", d));
         EXPECT_NEAR(d, values[k], 5e-7);
     }
 }
@@ -119,9 +114,7 @@ TEST(Tokener, HostileTextNeverMisbehaves)
     double d = 0;
     std::string s;
     // Truncated mid-value, repeated keys (the first wins), absurdly long value, binary bytes.
-    std::string hostile = "A=1;A=2;B=";
-    hostile.append(100000, '7');
-    CTokener t(hostile);
+    CTokener t("A=1;A=2;B=" + std::string(100000, '7'));
     ASSERT_TRUE(t.GetInt("A", i));
     EXPECT_EQ(i, 1);
     ASSERT_TRUE(t.GetReal("B", d));

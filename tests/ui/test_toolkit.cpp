@@ -1,5 +1,4 @@
-// The view toolkit: layouts into windows, notifications, pointer tracking, pop-up menus, strings and the
-// headless window system's scripts; then the Presets dialog driven like a user.
+// The view toolkit (layouts, notifications, menus, strings, scripts), then the Presets dialog in use.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -112,17 +111,15 @@ TEST(Toolkit, ViewsNotifyWhatTheUserDid)
     EXPECT_EQ(counter->n, 1);
     counter.reset();
     EXPECT_EQ(button->ListenerCount(), 1u);
+    Counter survivor;
     {
-        Counter survivor;
-        {
-            CView doomed(1, HyRect{});
-            doomed.AddListener(survivor);
-        }
-        CView other(2, HyRect{});
-        other.AddListener(survivor);
-        other.Notify(1);
-        EXPECT_EQ(survivor.n, 1);
+        CView doomed(1, HyRect{});
+        doomed.AddListener(survivor);
     }
+    CView other(2, HyRect{});
+    other.AddListener(survivor);
+    other.Notify(1);
+    EXPECT_EQ(survivor.n, 1);
 }
 
 TEST(Toolkit, StringsInputsAndPictures)
@@ -153,33 +150,23 @@ TEST(Toolkit, StringsInputsAndPictures)
         EXPECT_NE(EffectResources().Bitmap(id), nullptr) << id;
 }
 
-class Dialog : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        root_ = fs::temp_directory_path() / ("seavast_dialog_" + std::to_string(getpid()));
-        fs::remove_all(root_);
-        SetUpPresetRoot(state_, root_);
-        ws().clear_script();
-        ws().clear_shown_warnings();
-    }
-    void TearDown() override { fs::remove_all(root_); }
-    int run() { return open_presets_dialog(state_, [] { return std::string("SeaVast_Ver=1.000000;"); }, &picture_); }
-    std::vector<int> warnings() const
-    {
+TEST(Dialog, ManagesPresetsLikeAUser)
+{
+    const fs::path root = fs::temp_directory_path() / ("seavast_dialog_" + std::to_string(getpid()));
+    fs::remove_all(root);
+    HyPresetState state;
+    SetUpPresetRoot(state, root);
+    ws().clear_script();
+    ws().clear_shown_warnings();
+    hyplat::HyBitmap picture;
+    const auto text = [] { return std::string("SeaVast_Ver=1.000000;"); };
+    const auto run = [&] { return open_presets_dialog(state, text, &picture); };
+    const auto warnings = [] {
         std::vector<int> ids;
         for (const auto& w : ws().shown_warnings())
             ids.push_back(w.id);
         return ids;
-    }
-
-    fs::path root_;
-    HyPresetState state_;
-    hyplat::HyBitmap picture_;
-};
-
-TEST_F(Dialog, ManagesPresetsLikeAUser)
-{
+    };
     script({"press:8",                                    // save without a category: 901
             "type:4=Harbour", "press:9",                  // create a category; it becomes the destination
             "press:8",                                    // save without a name: 904
@@ -194,10 +181,10 @@ TEST_F(Dialog, ManagesPresetsLikeAUser)
             "press:1"});
     EXPECT_EQ(run(), kCtlDone);
     EXPECT_EQ(warnings(), (std::vector<int>{901, 904, 905, 902, 914}));
-    EXPECT_FALSE(fs::exists(root_ / "Harbour"));
-    EXPECT_EQ(state_.selected, state_.root);
-    EXPECT_EQ(state_.destination, state_.root);
-    EXPECT_EQ(picture_.width(), 434);
+    EXPECT_FALSE(fs::exists(root / "Harbour"));
+    EXPECT_EQ(state.selected, state.root);
+    EXPECT_EQ(state.destination, state.root);
+    EXPECT_EQ(picture.width(), 434);
 
     // The same up to the delete, then a look at the store and the pop-ups.
     ws().clear_shown_warnings();
@@ -205,8 +192,9 @@ TEST_F(Dialog, ManagesPresetsLikeAUser)
             "press:13", "press:14", "type:3=Still", "press:1", "press:14", "type:3=Nope", "press:2", "key:13"});
     EXPECT_EQ(run(), kCtlDone);
     EXPECT_TRUE(warnings().empty());
-    EXPECT_EQ(ListPresets(root_ / "Harbour"), (std::vector<std::string>{"Calm1", "Calm2", "Still"}));
-    EXPECT_EQ(state_.selected, state_.root); // the load selection is reset when the dialog closes
+    EXPECT_EQ(ListPresets(root / "Harbour"), (std::vector<std::string>{"Calm1", "Calm2", "Still"}));
+    EXPECT_EQ(state.selected, state.root); // the load selection is reset when the dialog closes
+    fs::remove_all(root);
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 #include "hostkit/Host.h"
 #include "hostkit/Module.h"
 #include "hostkit/ParamArray.h"
+#include "ocean/HyOceanSurface.h"
 #include "sdk/AE_Effect.h"
 
 extern "C" PF_Err PluginEntry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[],
@@ -76,6 +77,18 @@ inline int table_row(ParamGroup group, const char* name)
 }
 
 using hostkit::ParamArray;
+
+// A small sea for views and maps, flat until it is evolved.
+inline HyPrimaryWaves_data small_waves()
+{
+    HyPrimaryWaves_data p;
+    p.size = 32;
+    p.small_spacing = 0.4;
+    p.large_spacing = 3.8;
+    p.wind_speed = 6.0;
+    p.vertical_scale = 2.0;
+    return p;
+}
 
 // The gray level of a height written out: scale, round to 1/65536 with halves away from zero, floor, clamp.
 inline int gray_oracle(double h, double lo, double hi)

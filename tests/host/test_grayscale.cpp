@@ -1,8 +1,5 @@
-// Grayscale views: the gray level's fixed-point rounding, a 64 x 48 view of an evolved sea against the
-// gray formula evaluated from the surface's own heights at every pixel centre (both memory orders),
-// markers at hand-computed pixels (the view with markers equals the plain view with those drawn on),
-// the camera tint against the camera's own visibility test, and outputs that cannot be drawn on.
-// Through the real module: a map's heights inside its own outline on the side its first corner names,
+// Grayscale views: the gray level's rounding, a view against the gray formula of the surface's own
+// heights, markers at hand-computed pixels; through the real module, a map's heights inside its outline
 // and the tint against an independent projection and between the camera's own view lines.
 #include "host/GrayscaleView.h"
 
@@ -23,25 +20,9 @@
 namespace {
 
 using driver_test::gray_oracle;
+using driver_test::small_waves;
+using Output = TestImage;
 constexpr double kPi = 3.14159265358979323846;
-
-// Outputs start filled with 0x33 so that untouched bytes show.
-struct Output : TestImage {
-    Output(int w, int h, bool bottom_up = false, int padding = 0) : TestImage(w, h, bottom_up, padding, 0x33)
-    {
-    }
-};
-
-HyPrimaryWaves_data small_waves()
-{
-    HyPrimaryWaves_data p;
-    p.size = 32;
-    p.small_spacing = 0.4;
-    p.large_spacing = 3.8;
-    p.wind_speed = 6.0;
-    p.vertical_scale = 2.0;
-    return p;
-}
 
 } // namespace
 
@@ -77,7 +58,7 @@ TEST(GrayscaleView, ViewOfAKnownSeaIsTheGrayFormulaAtEveryPixelCentre)
     p.colour_min = -0.6;
     p.colour_max = 0.8;
 
-    Output top(64, 48, false, 12), bottom(64, 48, true);
+    Output top(64, 48, false, 12, 0x33), bottom(64, 48, true); // 0x33 shows untouched padding
     ASSERT_EQ(render_grayscale_view(top.image, &surface, nullptr, p, nullptr), 0);
     ASSERT_EQ(render_grayscale_view(bottom.image, &surface, nullptr, p, nullptr), 0);
     int distinct = 0, wrong = 0;
@@ -182,7 +163,7 @@ TEST(GrayscaleView, OutputsThatCannotBeDrawnOnAreLeftAlone)
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
     GrayscaleViewParams p;
-    Output empty(0, 0), nopixels(4, 4), narrow(4, 4), one(1, 1), zero(16, 8), flat(8, 8);
+    Output empty(0, 0), nopixels(4, 4), narrow(4, 4, false, 0, 0x33), one(1, 1), zero(16, 8), flat(8, 8);
     nopixels.image.pixels = nullptr;
     narrow.image.rowBytes = 15;
     EXPECT_EQ(render_grayscale_view(empty.image, &surface, nullptr, p, nullptr), 0);

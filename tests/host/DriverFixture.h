@@ -1,6 +1,5 @@
-// The plug-in linked into the test program and driven through the host kit, so that a test sees both
-// what the host sees (parameters, output pixels, handles) and the effect's own state (settings record,
-// surface, pending updates).
+// The plug-in linked into the test program and driven through the host kit: a test sees both what the
+// host sees (parameters, pixels, handles) and the effect's own state (settings, surface, pending updates).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -65,17 +64,6 @@ struct TestImage {
 
 namespace driver_test {
 
-// Index of the table row of `name` in `group` (the n-th with that name).
-inline int table_row(ParamGroup group, const char* name)
-{
-    const auto& t = ParamTable();
-    for (int r = 0; r < kParamCountWithGroups; ++r)
-        if (t[std::size_t(r)].group == group && std::strcmp(t[std::size_t(r)].name, name) == 0)
-            return r;
-    ADD_FAILURE() << "no parameter " << name;
-    return 0;
-}
-
 using hostkit::ParamArray;
 
 // A small sea for views and maps, flat until it is evolved.
@@ -127,9 +115,14 @@ protected:
     hostkit::Host& host() { return *host_; }
     CEffectVaskel1& effect() { return *effect_; }
 
+    // Host index of the parameter `name` in `group`.
     int index(ParamGroup group, const char* name) const
     {
-        return effect_->RowIndex()[std::size_t(table_row(group, name))];
+        for (std::size_t r = 0; r < std::size_t(kParamCountWithGroups); ++r)
+            if (ParamTable()[r].group == group && std::strcmp(ParamTable()[r].name, name) == 0)
+                return effect_->RowIndex()[r];
+        ADD_FAILURE() << "no parameter " << name;
+        return 0;
     }
     void set(ParamGroup group, const char* name, double value)
     {

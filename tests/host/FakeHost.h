@@ -1,6 +1,5 @@
-// A small in-process host for the bridge tests: in-data with working callbacks, a parameter array,
-// a suite broker that counts acquisitions and releases, and host memory handles that count too.
-// Callbacks without a user pointer find the host through FakeHost::current (set by Use()).
+// An in-process host whose in-data, parameter array, suite broker and memory handles count what they
+// see. Callbacks without a user pointer find the host through FakeHost::current (set by Use()).
 #pragma once
 
 #include <cstdarg>
@@ -48,7 +47,6 @@ struct FakeHost {
     explicit FakeHost(short major = 13)
     {
         in.version.major = major;
-        in.version.minor = 0;
         in.appl_id = 0x46585443; // 'FXTC'
         in.time_scale = 30;
         in.time_step = 1;
@@ -113,7 +111,6 @@ struct FakeHost {
     int TotalAcquired() const { return Sum(acquired); }
     int TotalReleased() const { return Sum(released); }
 
-    // ---- callbacks ----
     static PF_Err AddParam(PF_ProgPtr ref, PF_ParamIndex index, PF_ParamDefPtr def)
     {
         FakeHost& h = Of(ref);

@@ -77,10 +77,8 @@ TEST(AEHost, ProgressAndTimeInformation)
     EXPECT_FALSE(unbound.IsHighQuality());
 }
 
-// The types, names, ids, ranges, flags and defaults the real table sends are pinned by the command-line
-// parameter listings, and layer check-outs by the host kit's checks in every frame; here the conversions
-// those do not reach and what is not added. (Groups on old hosts, refusals and counting without sending
-// are seen through the entry.)
+// What the real table sends is pinned by the command-line parameter listings and the host kit's checks;
+// here the conversions those do not reach and what is not added.
 TEST(AEHost, DefinitionsSentToTheHost)
 {
     FakeHost fake;
@@ -106,8 +104,8 @@ TEST(AEHost, DefinitionsSentToTheHost)
     EXPECT_EQ(unbound.AddCustomParam(1, 0, "Presets", 215, 79, 0), 0);
 }
 
-// Reads and writes of every type the table has are seen through the module and the presets; here points,
-// the rounding of writes, refusals and indices outside the array.
+// Points, the rounding of writes, refusals and indices outside the array (the table's own types are seen
+// through the module and the presets).
 TEST(AEHost, ValuesReadAndWritten)
 {
     FakeHost fake;

@@ -1,6 +1,5 @@
-// Frames through the render command: the top view against heights asked of the surface directly,
-// determinism across frames and parameter changes, looping, image maps without leaks, the progress
-// hook, and every scene mode surviving failures and aborts.
+// Frames through the render command: the top view against the surface's heights, determinism, looping,
+// image maps without leaks, the progress hook, and every scene mode surviving failures and aborts.
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -162,9 +161,8 @@ TEST_F(Driver, ImageMapFramesLeaveNothingBehindAndSurviveRefusedMemory)
     }
 }
 
-// Every scene mode renders, twice to the same bytes; a refused host-memory handle part way through a
-// frame is reported as out of memory and leaves no memory behind; a frame aborted on a row leaves the
-// next frame identical to one never interrupted.
+// Every scene mode renders twice to the same bytes; refused host memory part way through a frame leaves
+// nothing behind; after a frame aborted on a row the next is as if never interrupted.
 TEST_F(Driver, SceneModesRenderDeterministicallyAndSurviveFailures)
 {
     set(ParamGroup::RenderOptions, "Max Distance (KM) ", 0.3);

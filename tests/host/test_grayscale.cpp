@@ -21,7 +21,6 @@ namespace {
 
 using driver_test::gray_oracle;
 using driver_test::small_waves;
-using Output = TestImage;
 constexpr double kPi = 3.14159265358979323846;
 
 } // namespace
@@ -58,7 +57,7 @@ TEST(GrayscaleView, ViewOfAKnownSeaIsTheGrayFormulaAtEveryPixelCentre)
     p.colour_min = -0.6;
     p.colour_max = 0.8;
 
-    Output top(64, 48, false, 12, 0x33), bottom(64, 48, true); // 0x33 shows untouched padding
+    TestImage top(64, 48, false, 12, 0x33), bottom(64, 48, true); // 0x33 shows untouched padding
     ASSERT_EQ(render_grayscale_view(top.image, &surface, nullptr, p, nullptr), 0);
     ASSERT_EQ(render_grayscale_view(bottom.image, &surface, nullptr, p, nullptr), 0);
     int distinct = 0, wrong = 0;
@@ -120,7 +119,7 @@ TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
 
     for (bool bottom_up : {false, true}) {
         SCOPED_TRACE(bottom_up ? "bottom-up" : "top-down");
-        Output plain(64, 48, bottom_up), marked(64, 48, bottom_up);
+        TestImage plain(64, 48, bottom_up), marked(64, 48, bottom_up);
         p.render_mode = 2;
         ASSERT_EQ(render_grayscale_view(plain.image, &surface, nullptr, p, &maps), 0);
         p.render_mode = 1;
@@ -163,7 +162,7 @@ TEST(GrayscaleView, OutputsThatCannotBeDrawnOnAreLeftAlone)
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
     GrayscaleViewParams p;
-    Output empty(0, 0), nopixels(4, 4), narrow(4, 4, false, 0, 0x33), one(1, 1), zero(16, 8), flat(8, 8);
+    TestImage empty(0, 0), nopixels(4, 4), narrow(4, 4, false, 0, 0x33), one(1, 1), zero(16, 8), flat(8, 8);
     nopixels.image.pixels = nullptr;
     narrow.image.rowBytes = 15;
     EXPECT_EQ(render_grayscale_view(empty.image, &surface, nullptr, p, nullptr), 0);

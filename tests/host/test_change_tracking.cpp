@@ -138,7 +138,7 @@ TEST_F(Driver, SwellsFollowTheEnableChoice)
     EXPECT_EQ(effect().Surface()->disturbances.count, 0);
 }
 
-TEST_F(Driver, HazeAndLightChangesCountOnlyWhenTheyShow)
+TEST_F(Driver, ChangesCountOnlyWhenTheyShowAndTheSeaEvolvesOnlyWhenItMust)
 {
     ASSERT_EQ(render_at(0.0), PF_Err_NONE);
     CSettings s = effect().Settings();
@@ -162,10 +162,8 @@ TEST_F(Driver, HazeAndLightChangesCountOnlyWhenTheyShow)
     s.ocean.block.water_color[1] = 0.3;
     EXPECT_EQ(effect().ApplySettings(&s), kEffectOk);
     EXPECT_DOUBLE_EQ(effect().Settings().ocean.block.water_color[1], 0.3);
-}
 
-TEST_F(Driver, TheSeaEvolvesOnlyWhenItsTimeOrElementsChange)
-{
+    // The sea evolves only when its time or its elements change.
     set(ParamGroup::RenderOptions, "Render Mode:", 2);
     ASSERT_EQ(render_at(1.0), PF_Err_NONE);
     const long n = effect().Evolutions();

@@ -90,7 +90,7 @@ TEST(ImageMaps, ChannelValuesOfKnownColours)
     }
 }
 
-TEST(ImageMaps, BlurKernelSumsToOneWithSmoothstepWeights)
+TEST(ImageMaps, BlurKernelHasSmoothstepWeightsAndTheBlurClampsAtTheEdges)
 {
     double w[kImageMapMaxBlurTaps + 1];
     for (double b : {0.25, 1.0, 2.5, 7.0, 100.0, 1000.0}) {
@@ -119,15 +119,10 @@ TEST(ImageMaps, BlurKernelSumsToOneWithSmoothstepWeights)
     EXPECT_EQ(make_blur_kernel(0.0, w), 0);
     EXPECT_EQ(make_blur_kernel(-3.0, w), 0);
     EXPECT_EQ(make_blur_kernel(std::nan(""), w), 0);
-}
 
-TEST(ImageMaps, BlurTreatsEdgesByTheEndSampleAndIsSeparable)
-{
-    double w[kImageMapMaxBlurTaps + 1];
+    // The blur against the direct two-dimensional sum with clamped indices, across several column blocks.
     const double amount = 3.0;
     const int taps = make_blur_kernel(amount, w);
-
-    // Against the direct two-dimensional sum with clamped indices, across several column blocks.
     const int nx = 37, ny = 5, st = 40;
     std::vector<float> a(std::size_t(st) * ny), src;
     std::mt19937 rng(3);
@@ -151,7 +146,7 @@ TEST(ImageMaps, BlurTreatsEdgesByTheEndSampleAndIsSeparable)
     }
 }
 
-TEST(ImageMaps, ArraysRunFromTheBottomOfTheLayerUpInBothMemoryOrders)
+TEST(ImageMaps, ArraysRunFromTheBottomUpInBothMemoryOrdersAndPlanesArePremultiplied)
 {
     // 3 x 2 layer, every pixel a different red value: row from the top r, column i -> 10 * (r + 1) + i.
     for (bool bottom_up : {false, true}) {
@@ -186,11 +181,8 @@ TEST(ImageMaps, ArraysRunFromTheBottomOfTheLayerUpInBothMemoryOrders)
         EXPECT_EQ(planes[0], 12); // top-right, mirrored both ways
         EXPECT_EQ(planes[5], 20);
     }
-}
 
-TEST(ImageMaps, TexturePlanesArePremultipliedByIntegerArithmetic)
-{
-    // Every value and alpha: v * a * 256 / 65280 is floor(v * a / 255).
+    // Premultiplied for every value and alpha: v * a * 256 / 65280 is floor(v * a / 255).
     TestImage layer(256, 256);
     for (int a = 0; a < 256; ++a)
         for (int v = 0; v < 256; ++v)

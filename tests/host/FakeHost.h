@@ -61,19 +61,19 @@ struct FakeHost {
         in.pica_basicP = &broker;
         in.inter.add_param = &AddParam;
         in.inter.progress = &Progress;
-        in.inter.register_ui = &RegisterUi;
+        in.inter.register_ui = [](PF_ProgPtr, PF_CustomUIInfo*) -> PF_Err { return PF_Err_NONE; };
         in.inter.checkout_param = &Checkout;
-        in.inter.checkin_param = &Checkin;
-        utils.ansi.strcpy = &StrCpy;
+        in.inter.checkin_param = [](PF_ProgPtr, PF_ParamDef*) -> PF_Err { return PF_Err_NONE; };
+        utils.ansi.strcpy = [](A_char* dst, const A_char* src) { return std::strcpy(dst, src); };
         utils.ansi.sprintf = &SPrintf;
         utils.host_new_handle = &NewHandle;
-        utils.host_lock_handle = &LockHandle;
-        utils.host_unlock_handle = &UnlockHandle;
+        utils.host_lock_handle = [](PF_Handle h) -> void* { return reinterpret_cast<Block*>(h)->data(); };
+        utils.host_unlock_handle = [](PF_Handle) { Count(&FakeHost::unlockedHandles); };
         utils.host_dispose_handle = &DisposeHandle;
         broker.AcquireSuite = &Acquire;
         broker.ReleaseSuite = &Release;
         app.PF_ConvertLocalToGlobal = &LocalToGlobal;
-        app.PF_InvalidateRect = &Invalidate;
+        app.PF_InvalidateRect = [](PF_ContextH, const PF_Rect*) -> PF_Err { return PF_Err_NONE; };
         Use();
     }
     ~FakeHost()
@@ -129,7 +129,6 @@ struct FakeHost {
         Of(ref).progress.emplace_back(cur, total);
         return Of(ref).progressAnswer;
     }
-    static PF_Err RegisterUi(PF_ProgPtr, PF_CustomUIInfo*) { return PF_Err_NONE; }
     static PF_Err Checkout(PF_ProgPtr ref, PF_ParamIndex index, A_long, A_long, A_u_long, PF_ParamDef* p)
     {
         FakeHost& h = Of(ref);
@@ -138,8 +137,6 @@ struct FakeHost {
         *p = h.values[std::size_t(index)];
         return PF_Err_NONE;
     }
-    static PF_Err Checkin(PF_ProgPtr, PF_ParamDef*) { return PF_Err_NONE; }
-    static A_char* StrCpy(A_char* dst, const A_char* src) { return std::strcpy(dst, src); }
     static int SPrintf(A_char* buf, const A_char* fmt, ...)
     {
         va_list a;
@@ -160,8 +157,6 @@ struct FakeHost {
         if (current)
             ++(current->*counter);
     }
-    static void* LockHandle(PF_Handle h) { return reinterpret_cast<Block*>(h)->data(); }
-    static void UnlockHandle(PF_Handle) { Count(&FakeHost::unlockedHandles); }
     static void DisposeHandle(PF_Handle h)
     {
         Count(&FakeHost::disposedHandles);
@@ -195,5 +190,4 @@ struct FakeHost {
         global->v = local->v + (current ? current->globalOffset.v : 0);
         return PF_Err_NONE;
     }
-    static PF_Err Invalidate(PF_ContextH, const PF_Rect*) { return PF_Err_NONE; }
 };

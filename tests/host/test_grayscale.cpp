@@ -44,7 +44,7 @@ TEST(GrayscaleView, LevelRoundsToSixteenSixteenThenFloors)
         EXPECT_EQ(grayscale_level(k * 0.0137, -1.5, 2.25), gray_oracle(k * 0.0137, -1.5, 2.25)) << k;
 }
 
-TEST(GrayscaleView, ViewOfAKnownSeaIsTheGrayFormulaAtEveryPixelCentre)
+TEST(GrayscaleView, ViewIsTheGrayFormulaAtEveryPixelCentreAndUndrawableOutputsAreLeftAlone)
 {
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
@@ -81,6 +81,36 @@ TEST(GrayscaleView, ViewOfAKnownSeaIsTheGrayFormulaAtEveryPixelCentre)
     EXPECT_GT(distinct, 40); // the sea is not flat here, so the test can tell rows apart
     // Bottom-up memory holds the top row last.
     EXPECT_EQ(std::memcmp(bottom.bytes.data(), top.at(0, 47), 4 * 64), 0);
+
+    // Outputs that cannot be drawn on are left alone.
+    p = GrayscaleViewParams{};
+    TestImage empty(0, 0), nopixels(4, 4), narrow(4, 4, false, 0, 0x33), one(1, 1), zero(16, 8), flat(8, 8);
+    nopixels.image.pixels = nullptr;
+    narrow.image.rowBytes = 15;
+    EXPECT_EQ(render_grayscale_view(empty.image, &surface, nullptr, p, nullptr), 0);
+    EXPECT_EQ(render_grayscale_view(nopixels.image, &surface, nullptr, p, nullptr), 0);
+    EXPECT_EQ(render_grayscale_view(narrow.image, &surface, nullptr, p, nullptr), 2);
+    EXPECT_EQ(std::count(narrow.bytes.begin(), narrow.bytes.end(), 0x33),
+              std::ptrdiff_t(narrow.bytes.size()));
+
+    // One pixel with every marker: drawn, clipped, opaque.
+    p.render_mode = 1;
+    p.colour_min = -10.0;
+    p.colour_max = 10.0;
+    EXPECT_EQ(render_grayscale_view(one.image, &surface, nullptr, p, nullptr), 0);
+    EXPECT_EQ(one.at(0, 0)[3], 255);
+    // Zoom 0: every pixel shows the origin; no markers (there is no place for them).
+    p.metres_per_pixel_x = p.metres_per_pixel_y = 0.0;
+    EXPECT_EQ(render_grayscale_view(zero.image, &surface, nullptr, p, nullptr), 0);
+    const int g = gray_oracle(surface.get_height(0.0, 0.0), -10.0, 10.0);
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 16; ++c)
+            EXPECT_EQ(zero.at(c, r)[1], g);
+    // No surface: a flat sea at height 0.
+    p.metres_per_pixel_x = p.metres_per_pixel_y = 1.0;
+    p.render_mode = 2;
+    EXPECT_EQ(render_grayscale_view(flat.image, nullptr, nullptr, p, nullptr), 0);
+    EXPECT_EQ(flat.at(3, 3)[0], 127);
 }
 
 TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
@@ -155,40 +185,6 @@ TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
     EXPECT_EQ(end.column, 0);
     EXPECT_EQ(end.row, 10);
     maps.CleanUp(&surface);
-}
-
-TEST(GrayscaleView, OutputsThatCannotBeDrawnOnAreLeftAlone)
-{
-    HyOceanSurface surface;
-    ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
-    GrayscaleViewParams p;
-    TestImage empty(0, 0), nopixels(4, 4), narrow(4, 4, false, 0, 0x33), one(1, 1), zero(16, 8), flat(8, 8);
-    nopixels.image.pixels = nullptr;
-    narrow.image.rowBytes = 15;
-    EXPECT_EQ(render_grayscale_view(empty.image, &surface, nullptr, p, nullptr), 0);
-    EXPECT_EQ(render_grayscale_view(nopixels.image, &surface, nullptr, p, nullptr), 0);
-    EXPECT_EQ(render_grayscale_view(narrow.image, &surface, nullptr, p, nullptr), 2);
-    EXPECT_EQ(std::count(narrow.bytes.begin(), narrow.bytes.end(), 0x33),
-              std::ptrdiff_t(narrow.bytes.size()));
-
-    // One pixel with every marker: drawn, clipped, opaque.
-    p.render_mode = 1;
-    p.colour_min = -10.0;
-    p.colour_max = 10.0;
-    EXPECT_EQ(render_grayscale_view(one.image, &surface, nullptr, p, nullptr), 0);
-    EXPECT_EQ(one.at(0, 0)[3], 255);
-    // Zoom 0: every pixel shows the origin; no markers (there is no place for them).
-    p.metres_per_pixel_x = p.metres_per_pixel_y = 0.0;
-    EXPECT_EQ(render_grayscale_view(zero.image, &surface, nullptr, p, nullptr), 0);
-    const int g = gray_oracle(surface.get_height(0.0, 0.0), -10.0, 10.0);
-    for (int r = 0; r < 8; ++r)
-        for (int c = 0; c < 16; ++c)
-            EXPECT_EQ(zero.at(c, r)[1], g);
-    // No surface: a flat sea at height 0.
-    p.metres_per_pixel_x = p.metres_per_pixel_y = 1.0;
-    p.render_mode = 2;
-    EXPECT_EQ(render_grayscale_view(flat.image, nullptr, nullptr, p, nullptr), 0);
-    EXPECT_EQ(flat.at(3, 3)[0], 127);
 }
 
 namespace driver_test {

@@ -401,7 +401,7 @@ TEST(ImageMaps, TextureKindsExtentsAndLayouts)
     maps.CleanUp(nullptr);
 }
 
-TEST(ImageMaps, DegenerateLayersAndScalesBuildNothingAndHugeLayersAreBuilt)
+TEST(ImageMaps, DegenerateLayersBuildNothingHugeOnesAreBuiltAndRefusedMemoryLeavesNothing)
 {
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
@@ -491,19 +491,14 @@ TEST(ImageMaps, DegenerateLayersAndScalesBuildNothingAndHugeLayersAreBuilt)
         EXPECT_NE(maps.map(0).texture, nullptr);
         maps.CleanUp(&surface);
     }
-}
 
-TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind)
-{
-    HyOceanSurface surface;
-    ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
+    // Refused memory fails the frame, says so, and leaves nothing behind.
     TestImage layer(16, 8);
     layer.fill(90, 180, 30, 200);
-    ImageMapFrame frame;
     ImageMapParams ps[3];
-    for (ImageMapParams& p : ps) {
-        p = displacement_params(kMapDisplaceTextureOn);
-        p.blur = 2.0;
+    for (ImageMapParams& q : ps) {
+        q = displacement_params(kMapDisplaceTextureOn);
+        q.blur = 2.0;
     }
     ps[1].type = kMapDisplaceTextureBelow;
     const CImage32* layers[3] = {&layer.image, &layer.image, &layer.image};

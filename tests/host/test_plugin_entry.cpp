@@ -30,10 +30,8 @@ PF_Err Call(PF_Cmd cmd, FakeHost& h, PF_LayerDef* output = nullptr, void* extra 
 void ResetPlugin()
 {
     FakeHost h;
-    while (GlobalSetupCount() > 0)
-        Call(PF_Cmd_GLOBAL_SETDOWN, h);
-    while (GlobalSetupCount() < 0)
-        Call(PF_Cmd_GLOBAL_SETUP, h);
+    while (GlobalSetupCount() != 0)
+        Call(GlobalSetupCount() > 0 ? PF_Cmd_GLOBAL_SETDOWN : PF_Cmd_GLOBAL_SETUP, h);
     if (CurrentEffect() != nullptr || CurrentHostAdapter() != nullptr) {
         Call(PF_Cmd_GLOBAL_SETUP, h);
         Call(PF_Cmd_GLOBAL_SETDOWN, h);

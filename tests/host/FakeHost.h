@@ -60,7 +60,10 @@ struct FakeHost {
         in.utils = &utils;
         in.pica_basicP = &broker;
         in.inter.add_param = &AddParam;
-        in.inter.progress = &Progress;
+        in.inter.progress = [](PF_ProgPtr ref, A_long cur, A_long total) -> PF_Err {
+            Of(ref).progress.emplace_back(cur, total);
+            return Of(ref).progressAnswer;
+        };
         in.inter.register_ui = [](PF_ProgPtr, PF_CustomUIInfo*) -> PF_Err { return PF_Err_NONE; };
         in.inter.checkout_param = &Checkout;
         in.inter.checkin_param = [](PF_ProgPtr, PF_ParamDef*) -> PF_Err { return PF_Err_NONE; };
@@ -71,16 +74,20 @@ struct FakeHost {
         utils.host_unlock_handle = [](PF_Handle) { Count(&FakeHost::unlockedHandles); };
         utils.host_dispose_handle = &DisposeHandle;
         broker.AcquireSuite = &Acquire;
-        broker.ReleaseSuite = &Release;
-        app.PF_ConvertLocalToGlobal = &LocalToGlobal;
+        broker.ReleaseSuite = [](const char* name, A_long) -> SPErr {
+            if (current)
+                ++current->released[name];
+            return kSPNoError;
+        };
+        app.PF_ConvertLocalToGlobal = [](const PF_Point* local, PF_Point* global) -> PF_Err {
+            global->h = local->h + (current ? current->globalOffset.h : 0);
+            global->v = local->v + (current ? current->globalOffset.v : 0);
+            return PF_Err_NONE;
+        };
         app.PF_InvalidateRect = [](PF_ContextH, const PF_Rect*) -> PF_Err { return PF_Err_NONE; };
         Use();
     }
-    ~FakeHost()
-    {
-        if (current == this)
-            current = nullptr;
-    }
+    ~FakeHost() { current = current == this ? nullptr : current; }
     void Use() { current = this; }
 
     static FakeHost& Of(PF_ProgPtr ref) { return *reinterpret_cast<FakeHost*>(ref); }
@@ -123,11 +130,6 @@ struct FakeHost {
             return PF_Err_OUT_OF_MEMORY;
         h.added.push_back(*def);
         return PF_Err_NONE;
-    }
-    static PF_Err Progress(PF_ProgPtr ref, A_long cur, A_long total)
-    {
-        Of(ref).progress.emplace_back(cur, total);
-        return Of(ref).progressAnswer;
     }
     static PF_Err Checkout(PF_ProgPtr ref, PF_ParamIndex index, A_long, A_long, A_u_long, PF_ParamDef* p)
     {
@@ -177,17 +179,5 @@ struct FakeHost {
         ++h->acquired[name];
         *suite = app ? static_cast<const void*>(&h->app) : &dummy;
         return kSPNoError;
-    }
-    static SPErr Release(const char* name, A_long)
-    {
-        if (current)
-            ++current->released[name];
-        return kSPNoError;
-    }
-    static PF_Err LocalToGlobal(const PF_Point* local, PF_Point* global)
-    {
-        global->h = local->h + (current ? current->globalOffset.h : 0);
-        global->v = local->v + (current ? current->globalOffset.v : 0);
-        return PF_Err_NONE;
     }
 };

@@ -43,10 +43,6 @@ struct TestImage {
         const int memory_row = image.bottomUp ? image.height - 1 - row : row;
         return bytes.data() + std::size_t(memory_row) * image.rowBytes + 4 * column;
     }
-    const std::uint8_t* at(int column, int row) const
-    {
-        return const_cast<TestImage*>(this)->at(column, row);
-    }
     void set(int column, int row, int r, int g, int b, int a)
     {
         std::uint8_t* p = at(column, row);

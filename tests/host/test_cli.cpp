@@ -15,7 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using clitest::CliRun;
-using clitest::slurp;
 
 // The linked plug-in in a host kit is there to compare the command's output with.
 class Cli : public driver_test::Driver {
@@ -29,7 +28,7 @@ protected:
         fs::create_directories(dir_);
     }
     CliRun seavast(const std::string& args) { return clitest::seavast(args, dir_); }
-    std::string file(const std::string& name) const { return slurp(dir_ / name); }
+    std::string file(const std::string& name) const { return clitest::slurp(dir_ / name); }
     void render(const std::string& args)
     {
         const CliRun r = seavast("render " + args);

@@ -15,6 +15,7 @@
 #include "host/CPresetsPanel.h"
 #include "host/CSuiteCache.h"
 #include "host/PluginState.h"
+#include "hostkit/World.h"
 #include "platform/HyMemory.h"
 #include "platform/HyScreen.h"
 
@@ -223,14 +224,10 @@ TEST_F(Entry, BadInputDoesNotCrash)
     EXPECT_EQ(GlobalSetupCount(), 1);
 
     // A render without a parameter array cannot copy its input: out of memory, with its message.
-    std::vector<PF_Pixel> pixels(16);
-    PF_LayerDef out{};
-    out.data = pixels.data();
-    out.width = out.height = 4;
-    out.rowbytes = 16;
+    hostkit::World out(4, 4);
     h.values.clear();
     h.RefreshPointers();
-    EXPECT_EQ(Call(PF_Cmd_RENDER, h, &out), PF_Err_OUT_OF_MEMORY);
+    EXPECT_EQ(Call(PF_Cmd_RENDER, h, &out.def()), PF_Err_OUT_OF_MEMORY);
     EXPECT_STREQ(h.out.return_msg, "Insufficient Memory");
 
     // A host without utility callbacks or interact callbacks.

@@ -47,7 +47,7 @@ TEST(SuiteCache, AcquiresOnFirstUseAndReleasesEverythingAsDoesTheCustomUISet)
     EXPECT_STREQ(GetHostSuiteInfo(HostSuite::Iterate16).name, "PF iterate16 Suite");
     EXPECT_STREQ(GetHostSuiteInfo(HostSuite::AEGPPersistentData).name, "AEGP Persistent Data Suite");
 
-    // The custom-UI suite set: five suites taken and given back.
+    // The custom-UI suite set: five suites taken and given back, after the cache's two.
     CCustomUISuiteSet set;
     EXPECT_EQ(set.Acquire(&h.broker, &h.out), PF_Err_NONE);
     for (const void* s : {(const void*)set.customUI, (const void*)set.draw, (const void*)set.supplier,

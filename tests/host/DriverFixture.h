@@ -1,6 +1,5 @@
-// The plug-in linked into the test program and driven through the host kit, so that a test sees both
-// what the host sees (parameters, output pixels, handles) and the effect's own state (settings record,
-// surface, pending updates).
+// The plug-in linked into the test program and driven through the host kit: a test sees both what the
+// host sees (parameters, pixels, handles) and the effect's own state (settings, surface, pending updates).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,6 +20,7 @@
 #include "hostkit/Host.h"
 #include "hostkit/Module.h"
 #include "hostkit/ParamArray.h"
+#include "ocean/HyOceanSurface.h"
 #include "sdk/AE_Effect.h"
 
 extern "C" PF_Err PluginEntry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[],
@@ -43,10 +43,6 @@ struct TestImage {
         const int memory_row = image.bottomUp ? image.height - 1 - row : row;
         return bytes.data() + std::size_t(memory_row) * image.rowBytes + 4 * column;
     }
-    const std::uint8_t* at(int column, int row) const
-    {
-        return const_cast<TestImage*>(this)->at(column, row);
-    }
     void set(int column, int row, int r, int g, int b, int a)
     {
         std::uint8_t* p = at(column, row);
@@ -64,18 +60,19 @@ struct TestImage {
 
 namespace driver_test {
 
-// Index of the table row of `name` in `group` (the n-th with that name).
-inline int table_row(ParamGroup group, const char* name)
-{
-    const auto& t = ParamTable();
-    for (int r = 0; r < kParamCountWithGroups; ++r)
-        if (t[std::size_t(r)].group == group && std::strcmp(t[std::size_t(r)].name, name) == 0)
-            return r;
-    ADD_FAILURE() << "no parameter " << name;
-    return 0;
-}
-
 using hostkit::ParamArray;
+
+// A small sea for views and maps, flat until it is evolved.
+inline HyPrimaryWaves_data small_waves()
+{
+    HyPrimaryWaves_data p;
+    p.size = 32;
+    p.small_spacing = 0.4;
+    p.large_spacing = 3.8;
+    p.wind_speed = 6.0;
+    p.vertical_scale = 2.0;
+    return p;
+}
 
 // The gray level of a height written out: scale, round to 1/65536 with halves away from zero, floor, clamp.
 inline int gray_oracle(double h, double lo, double hi)
@@ -114,9 +111,14 @@ protected:
     hostkit::Host& host() { return *host_; }
     CEffectVaskel1& effect() { return *effect_; }
 
+    // Host index of the parameter `name` in `group`.
     int index(ParamGroup group, const char* name) const
     {
-        return effect_->RowIndex()[std::size_t(table_row(group, name))];
+        for (std::size_t r = 0; r < std::size_t(kParamCountWithGroups); ++r)
+            if (ParamTable()[r].group == group && std::strcmp(ParamTable()[r].name, name) == 0)
+                return effect_->RowIndex()[r];
+        ADD_FAILURE() << "no parameter " << name;
+        return 0;
     }
     void set(ParamGroup group, const char* name, double value)
     {

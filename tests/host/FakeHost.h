@@ -1,6 +1,5 @@
-// A small in-process host for the bridge tests: in-data with working callbacks, a parameter array,
-// a suite broker that counts acquisitions and releases, and host memory handles that count too.
-// Callbacks without a user pointer find the host through FakeHost::current (set by Use()).
+// An in-process host whose in-data, parameter array, suite broker and memory handles count what they
+// see. Callbacks without a user pointer find the host through FakeHost::current (set by Use()).
 #pragma once
 
 #include <cstdarg>
@@ -8,7 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -21,9 +20,8 @@ struct FakeHost {
     SPBasicSuite broker{};
     PFAppSuite6 app{};
 
-    // Parameters the plug-in added, with their choice strings kept alive.
+    // Parameters the plug-in added (their choice strings are not kept: no test reads them).
     std::vector<PF_ParamDef> added;
-    std::vector<std::unique_ptr<std::string>> addedChoices;
     int addParamCalls = 0;
     int refuseAddAt = -1; // the add call with this number (0-based) fails
 
@@ -49,7 +47,6 @@ struct FakeHost {
     explicit FakeHost(short major = 13)
     {
         in.version.major = major;
-        in.version.minor = 0;
         in.appl_id = 0x46585443; // 'FXTC'
         in.time_scale = 30;
         in.time_step = 1;
@@ -63,27 +60,34 @@ struct FakeHost {
         in.utils = &utils;
         in.pica_basicP = &broker;
         in.inter.add_param = &AddParam;
-        in.inter.progress = &Progress;
-        in.inter.register_ui = &RegisterUi;
+        in.inter.progress = [](PF_ProgPtr ref, A_long cur, A_long total) -> PF_Err {
+            Of(ref).progress.emplace_back(cur, total);
+            return Of(ref).progressAnswer;
+        };
+        in.inter.register_ui = [](PF_ProgPtr, PF_CustomUIInfo*) -> PF_Err { return PF_Err_NONE; };
         in.inter.checkout_param = &Checkout;
-        in.inter.checkin_param = &Checkin;
-        utils.ansi.strcpy = &StrCpy;
+        in.inter.checkin_param = [](PF_ProgPtr, PF_ParamDef*) -> PF_Err { return PF_Err_NONE; };
+        utils.ansi.strcpy = [](A_char* dst, const A_char* src) { return std::strcpy(dst, src); };
         utils.ansi.sprintf = &SPrintf;
         utils.host_new_handle = &NewHandle;
-        utils.host_lock_handle = &LockHandle;
-        utils.host_unlock_handle = &UnlockHandle;
+        utils.host_lock_handle = [](PF_Handle h) -> void* { return reinterpret_cast<Block*>(h)->data(); };
+        utils.host_unlock_handle = [](PF_Handle) { Count(&FakeHost::unlockedHandles); };
         utils.host_dispose_handle = &DisposeHandle;
         broker.AcquireSuite = &Acquire;
-        broker.ReleaseSuite = &Release;
-        app.PF_ConvertLocalToGlobal = &LocalToGlobal;
-        app.PF_InvalidateRect = &Invalidate;
+        broker.ReleaseSuite = [](const char* name, A_long) -> SPErr {
+            if (current)
+                ++current->released[name];
+            return kSPNoError;
+        };
+        app.PF_ConvertLocalToGlobal = [](const PF_Point* local, PF_Point* global) -> PF_Err {
+            global->h = local->h + (current ? current->globalOffset.h : 0);
+            global->v = local->v + (current ? current->globalOffset.v : 0);
+            return PF_Err_NONE;
+        };
+        app.PF_InvalidateRect = [](PF_ContextH, const PF_Rect*) -> PF_Err { return PF_Err_NONE; };
         Use();
     }
-    ~FakeHost()
-    {
-        if (current == this)
-            current = nullptr;
-    }
+    ~FakeHost() { current = current == this ? nullptr : current; }
     void Use() { current = this; }
 
     static FakeHost& Of(PF_ProgPtr ref) { return *reinterpret_cast<FakeHost*>(ref); }
@@ -109,15 +113,11 @@ struct FakeHost {
 
     static int Sum(const std::map<std::string, int>& counts)
     {
-        int n = 0;
-        for (auto& [name, count] : counts)
-            n += count;
-        return n;
+        return std::accumulate(counts.begin(), counts.end(), 0, [](int n, auto& c) { return n + c.second; });
     }
     int TotalAcquired() const { return Sum(acquired); }
     int TotalReleased() const { return Sum(released); }
 
-    // ---- callbacks ----
     static PF_Err AddParam(PF_ProgPtr ref, PF_ParamIndex index, PF_ParamDefPtr def)
     {
         FakeHost& h = Of(ref);
@@ -128,24 +128,9 @@ struct FakeHost {
             return PF_Err_INVALID_INDEX;
         if (call == h.refuseAddAt)
             return PF_Err_OUT_OF_MEMORY;
-        PF_ParamDef copy = *def;
-        if (def->param_type == PF_Param_POPUP && def->u.pd.u.namesptr) {
-            h.addedChoices.push_back(std::make_unique<std::string>(def->u.pd.u.namesptr));
-            copy.u.pd.u.namesptr = h.addedChoices.back()->c_str();
-        }
-        if (def->param_type == PF_Param_CHECKBOX && def->u.bd.u.nameptr) {
-            h.addedChoices.push_back(std::make_unique<std::string>(def->u.bd.u.nameptr));
-            copy.u.bd.u.nameptr = h.addedChoices.back()->c_str();
-        }
-        h.added.push_back(copy);
+        h.added.push_back(*def);
         return PF_Err_NONE;
     }
-    static PF_Err Progress(PF_ProgPtr ref, A_long cur, A_long total)
-    {
-        Of(ref).progress.emplace_back(cur, total);
-        return Of(ref).progressAnswer;
-    }
-    static PF_Err RegisterUi(PF_ProgPtr, PF_CustomUIInfo*) { return PF_Err_NONE; }
     static PF_Err Checkout(PF_ProgPtr ref, PF_ParamIndex index, A_long, A_long, A_u_long, PF_ParamDef* p)
     {
         FakeHost& h = Of(ref);
@@ -154,8 +139,6 @@ struct FakeHost {
         *p = h.values[std::size_t(index)];
         return PF_Err_NONE;
     }
-    static PF_Err Checkin(PF_ProgPtr, PF_ParamDef*) { return PF_Err_NONE; }
-    static A_char* StrCpy(A_char* dst, const A_char* src) { return std::strcpy(dst, src); }
     static int SPrintf(A_char* buf, const A_char* fmt, ...)
     {
         va_list a;
@@ -164,22 +147,18 @@ struct FakeHost {
         va_end(a);
         return n;
     }
-    struct Block {
-        std::vector<unsigned char> bytes;
-    };
+    // A handle is a byte vector of its own.
+    using Block = std::vector<unsigned char>;
     static PF_Handle NewHandle(A_u_longlong size)
     {
         Count(&FakeHost::newHandles);
-        auto* b = new Block{std::vector<unsigned char>(std::size_t(size))};
-        return reinterpret_cast<PF_Handle>(b);
+        return reinterpret_cast<PF_Handle>(new Block(std::size_t(size)));
     }
     static void Count(int FakeHost::*counter)
     {
         if (current)
             ++(current->*counter);
     }
-    static void* LockHandle(PF_Handle h) { return reinterpret_cast<Block*>(h)->bytes.data(); }
-    static void UnlockHandle(PF_Handle) { Count(&FakeHost::unlockedHandles); }
     static void DisposeHandle(PF_Handle h)
     {
         Count(&FakeHost::disposedHandles);
@@ -190,31 +169,15 @@ struct FakeHost {
         FakeHost* h = current;
         if (!h)
             return kSPSuiteNotFoundError;
-        if (std::strcmp(name, kPFAppSuite) == 0) {
-            ++h->acquired[name];
-            *suite = &h->app;
-            return kSPNoError;
-        }
+        // The application suite works; the drawing suites are only handed out, never called.
         static const int dummy = 0;
-        if (std::strcmp(name, kPFEffectCustomUISuite) == 0 || std::strncmp(name, "DRAWBOT", 7) == 0) {
-            ++h->acquired[name];
-            *suite = &dummy;
-            return kSPNoError;
+        const bool app = std::strcmp(name, kPFAppSuite) == 0;
+        if (!app && std::strcmp(name, kPFEffectCustomUISuite) != 0 && std::strncmp(name, "DRAWBOT", 7) != 0) {
+            h->unknownSuites.push_back(name);
+            return kSPSuiteNotFoundError;
         }
-        h->unknownSuites.push_back(name);
-        return kSPSuiteNotFoundError;
-    }
-    static SPErr Release(const char* name, A_long)
-    {
-        if (current)
-            ++current->released[name];
+        ++h->acquired[name];
+        *suite = app ? static_cast<const void*>(&h->app) : &dummy;
         return kSPNoError;
     }
-    static PF_Err LocalToGlobal(const PF_Point* local, PF_Point* global)
-    {
-        global->h = local->h + (current ? current->globalOffset.h : 0);
-        global->v = local->v + (current ? current->globalOffset.v : 0);
-        return PF_Err_NONE;
-    }
-    static PF_Err Invalidate(PF_ContextH, const PF_Rect*) { return PF_Err_NONE; }
 };

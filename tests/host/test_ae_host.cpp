@@ -77,18 +77,17 @@ TEST(AEHost, ProgressAndTimeInformation)
     EXPECT_FALSE(unbound.IsHighQuality());
 }
 
-// The types, names, ids, ranges, flags and defaults the real table sends are pinned by the command-line
-// parameter listings, and layer check-outs by the host kit's checks in every frame; here the conversions
-// those do not reach and what is not added. (Groups on old hosts, refusals and counting without sending
-// are seen through the entry.)
-TEST(AEHost, DefinitionsSentToTheHost)
+// What the real table sends and reads is pinned by the command-line parameter listings, the host kit's
+// checks and the presets; here the conversions those do not reach, what is not added, points, the
+// rounding of writes, refusals and indices outside the array.
+TEST(AEHost, DefinitionsSentAndValuesReadAndWritten)
 {
     FakeHost fake;
-    CAEHost host(0, 1, &fake.in, nullptr);
-    EXPECT_EQ(host.AddColorParam(7, 12, "Haze Color", 165, 300, -4, 0), 1);
-    EXPECT_EQ(host.AddPointParamD(10, 15, "Centre", 0.25, 0.5, 0), 1);
+    CAEHost adder(0, 1, &fake.in, nullptr);
+    EXPECT_EQ(adder.AddColorParam(7, 12, "Haze Color", 165, 300, -4, 0), 1);
+    EXPECT_EQ(adder.AddPointParamD(10, 15, "Centre", 0.25, 0.5, 0), 1);
     EXPECT_EQ(
-        host.AddAngleParam(14, 17, "An angle whose name is far longer than thirty-one characters", 0, 0), 1);
+        adder.AddAngleParam(14, 17, "An angle whose name is far longer than thirty-one characters", 0, 0), 1);
     ASSERT_EQ(fake.added.size(), 3u);
     const PF_Pixel c = fake.added[0].u.cd.dephault; // clamped
     EXPECT_EQ((std::vector<int>{c.alpha, c.red, c.green, c.blue}), (std::vector<int>{255, 165, 255, 0}));
@@ -100,18 +99,13 @@ TEST(AEHost, DefinitionsSentToTheHost)
     CHostInput d;
     d.name = "x";
     for (int t : {-1, 0, 2, 4, 10, 13, 100})
-        EXPECT_EQ(host.AddParam(t, &d), 0) << t;
+        EXPECT_EQ(adder.AddParam(t, &d), 0) << t;
     CAEHost unbound;
     EXPECT_EQ(unbound.AddAngleParam(1, 1, "Pan", 90, 0), 0);
     EXPECT_EQ(unbound.AddCustomParam(1, 0, "Presets", 215, 79, 0), 0);
-}
+    ASSERT_EQ(fake.added.size(), 3u);
 
-// Reads and writes of every type the table has are seen through the module and the presets; here points,
-// the rounding of writes, refusals and indices outside the array.
-TEST(AEHost, ValuesReadAndWritten)
-{
-    FakeHost fake;
-    CAEHost adder(0, 1, &fake.in, nullptr);
+    fake.added.clear();
     adder.AddPopupParam(1, 1, "Render Mode:", "A|B|C", 3, 2, 0);      // 1
     adder.AddSliderParam(2, 2, "Gamma", 0, 2, 1.25f, 0, false, 0, 0); // 2
     adder.AddAngleParam(3, 3, "Pan", -45.5f, 0);                      // 3
@@ -128,7 +122,6 @@ TEST(AEHost, ValuesReadAndWritten)
     EXPECT_EQ(host.SetParamPoint(4, 0.5f, 0.5f), 0);
     EXPECT_EQ(fake.values[4].u.td.x_value, 100 << 16);
     EXPECT_EQ(fake.values[4].u.td.y_value, 50 << 16);
-    CHostInput d;
     EXPECT_EQ(host.GetParamValue(kParamSlider, 1, &d), 1); // a pop-up is no slider
     EXPECT_EQ(host.SetParamColor(1, 1, 2, 3), 1);          // nor a colour
     fake.refuseCheckout = true;

@@ -59,7 +59,7 @@ TEST_F(Driver, ReadsEveryConversionFromTheHost)
     EXPECT_NE(s.swells[1].id, 0u);
 }
 
-TEST_F(Driver, WindResetsTheWavesAndGridSizeRebuildsThem)
+TEST_F(Driver, WindResetsTheWavesGridSizeRebuildsThemAndResetToDefaultsRebuildsTheSea)
 {
     ASSERT_EQ(render_at(0.0), PF_Err_NONE);
     const long rebuilds = effect().PrimaryRebuilds();
@@ -97,6 +97,23 @@ TEST_F(Driver, WindResetsTheWavesAndGridSizeRebuildsThem)
     EXPECT_EQ(effect().ApplySettings(&s), kEffectNothingToDo);
     ASSERT_EQ(render_at(0.0), PF_Err_NONE);
     EXPECT_EQ(effect().PrimaryRebuilds() + effect().PrimaryResets(), rebuilds + resets + 2);
+
+    // Reset to the defaults outside a render (as the presets panel does), so all comes from the heap.
+    s = effect().Settings();
+    s.swells[0].enabled = s.swells[1].enabled = 1;
+    s.primary.size = 512;
+    for (CSettingsSwell& w : s.swells)
+        w.record.size = 512;
+    effect().ApplySettings(&s);
+    ASSERT_EQ(effect().UpdateSurface(1.0), kEffectOk);
+    EXPECT_EQ(effect().Surface()->disturbances.count, 2);
+    EXPECT_EQ(effect().Surface()->small_primary->nx, 512);
+    EXPECT_EQ(effect().ResetToDefaults(), kEffectOk);
+    CSettings d;
+    SettingsSetDefaults(d);
+    EXPECT_EQ(std::memcmp(&d, &effect().Settings(), sizeof d), 0);
+    EXPECT_EQ(effect().Surface()->disturbances.count, 0);
+    EXPECT_EQ(effect().Surface()->small_primary->nx, 256);
 }
 
 TEST_F(Driver, SwellsFollowTheEnableChoice)
@@ -138,7 +155,7 @@ TEST_F(Driver, SwellsFollowTheEnableChoice)
     EXPECT_EQ(effect().Surface()->disturbances.count, 0);
 }
 
-TEST_F(Driver, HazeAndLightChangesCountOnlyWhenTheyShow)
+TEST_F(Driver, ChangesCountOnlyWhenTheyShowAndTheSeaEvolvesOnlyWhenItMust)
 {
     ASSERT_EQ(render_at(0.0), PF_Err_NONE);
     CSettings s = effect().Settings();
@@ -162,10 +179,8 @@ TEST_F(Driver, HazeAndLightChangesCountOnlyWhenTheyShow)
     s.ocean.block.water_color[1] = 0.3;
     EXPECT_EQ(effect().ApplySettings(&s), kEffectOk);
     EXPECT_DOUBLE_EQ(effect().Settings().ocean.block.water_color[1], 0.3);
-}
 
-TEST_F(Driver, TheSeaEvolvesOnlyWhenItsTimeOrElementsChange)
-{
+    // The sea evolves only when its time or its elements change.
     set(ParamGroup::RenderOptions, "Render Mode:", 2);
     ASSERT_EQ(render_at(1.0), PF_Err_NONE);
     const long n = effect().Evolutions();
@@ -187,26 +202,6 @@ TEST_F(Driver, TheSeaEvolvesOnlyWhenItsTimeOrElementsChange)
         ASSERT_EQ(render_at(1.5), PF_Err_NONE);
         EXPECT_EQ(effect().Evolutions(), n + 2 + (&c - changes)) << c.name;
     }
-}
-
-TEST_F(Driver, ResetToDefaultsRebuildsTheSea)
-{
-    // Outside a render (the way the presets panel calls it), so everything comes from the heap.
-    CSettings s = effect().Settings();
-    s.swells[0].enabled = s.swells[1].enabled = 1;
-    s.primary.size = 512;
-    for (CSettingsSwell& w : s.swells)
-        w.record.size = 512;
-    effect().ApplySettings(&s);
-    ASSERT_EQ(effect().UpdateSurface(1.0), kEffectOk);
-    EXPECT_EQ(effect().Surface()->disturbances.count, 2);
-    EXPECT_EQ(effect().Surface()->small_primary->nx, 512);
-    EXPECT_EQ(effect().ResetToDefaults(), kEffectOk);
-    CSettings d;
-    SettingsSetDefaults(d);
-    EXPECT_EQ(std::memcmp(&d, &effect().Settings(), sizeof d), 0);
-    EXPECT_EQ(effect().Surface()->disturbances.count, 0);
-    EXPECT_EQ(effect().Surface()->small_primary->nx, 256);
 }
 
 } // namespace

@@ -1,6 +1,5 @@
-// Frames through the render command: the top view against heights asked of the surface directly,
-// determinism across frames and parameter changes, looping, image maps without leaks, the progress
-// hook, and every scene mode surviving failures and aborts.
+// Frames through the render command: the top view against the surface's heights, determinism, looping,
+// image maps without leaks, the progress hook, and every scene mode surviving failures and aborts.
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -12,17 +11,23 @@
 namespace driver_test {
 namespace {
 
-std::vector<std::uint8_t> pixels(const hostkit::World& w)
-{
-    std::vector<std::uint8_t> out;
-    for (int y = 0; y < w.height(); ++y) {
-        const auto* p = reinterpret_cast<const std::uint8_t*>(w.row(y));
-        out.insert(out.end(), p, p + std::size_t(w.width()) * 4);
+// The driver with the bytes of whole frames at hand.
+class Frames : public Driver {
+protected:
+    // The pixel bytes of a frame rendered at `seconds`.
+    std::vector<std::uint8_t> frame_at(double seconds)
+    {
+        EXPECT_EQ(render_at(seconds), PF_Err_NONE) << seconds;
+        std::vector<std::uint8_t> bytes;
+        for (int y = 0; y < output_.height(); ++y) {
+            const auto* p = reinterpret_cast<const std::uint8_t*>(output_.row(y));
+            bytes.insert(bytes.end(), p, p + std::size_t(output_.width()) * 4);
+        }
+        return bytes;
     }
-    return out;
-}
+};
 
-TEST_F(Driver, TopViewShowsTheSurfaceHeightsWithNorthUp)
+TEST_F(Frames, TopViewShowsTheSurfaceHeightsWithNorthUp)
 {
     set(ParamGroup::RenderOptions, "Render Mode:", 2); // no tint, no markers
     set(ParamGroup::RenderOptions, "Color Min Scale", -1.5);
@@ -49,15 +54,12 @@ TEST_F(Driver, TopViewShowsTheSurfaceHeightsWithNorthUp)
     EXPECT_GT(flipped, 10);
 }
 
-TEST_F(Driver, FramesDependOnlyOnTimeAndParametersAndLoopWhenAsked)
+TEST_F(Frames, FramesDependOnlyOnTimeAndParametersAndLoopWhenAsked)
 {
     set(ParamGroup::RenderOptions, "Render Mode:", 1);
-    ASSERT_EQ(render_at(2.0), PF_Err_NONE);
-    const auto first = pixels(output_);
-    ASSERT_EQ(render_at(2.0), PF_Err_NONE);
-    EXPECT_EQ(pixels(output_), first);
-    ASSERT_EQ(render_at(5.0), PF_Err_NONE);
-    EXPECT_NE(pixels(output_), first);
+    const auto first = frame_at(2.0);
+    EXPECT_EQ(frame_at(2.0), first);
+    EXPECT_NE(frame_at(5.0), first);
 
     // Change several things (one needing new lattices, swells added), render, change them back.
     const struct {
@@ -70,26 +72,21 @@ TEST_F(Driver, FramesDependOnlyOnTimeAndParametersAndLoopWhenAsked)
                    {ParamGroup::Camera, "Pan", 10, 90}};
     for (const auto& c : changes)
         set(c.group, c.name, c.changed);
-    ASSERT_EQ(render_at(2.0), PF_Err_NONE);
-    EXPECT_NE(pixels(output_), first);
+    EXPECT_NE(frame_at(2.0), first);
     for (const auto& c : changes)
         set(c.group, c.name, c.back);
-    ASSERT_EQ(render_at(2.0), PF_Err_NONE);
-    EXPECT_EQ(pixels(output_), first);
+    EXPECT_EQ(frame_at(2.0), first);
 
     // Time stretch scales the host time.
     set(ParamGroup::RenderOptions, "Time Stretch", 2);
-    ASSERT_EQ(render_at(1.0), PF_Err_NONE);
-    EXPECT_EQ(pixels(output_), first);
+    EXPECT_EQ(frame_at(1.0), first);
 
     // Loop time 0: no repetition; a loop time repeats the sea.
     set(ParamGroup::RenderOptions, "Time Stretch", 1);
     for (double loop : {0.0, 10.0}) {
         set(ParamGroup::RenderOptions, "Loop Time (S)", loop);
-        ASSERT_EQ(render_at(0.0), PF_Err_NONE);
-        const auto start = pixels(output_);
-        ASSERT_EQ(render_at(10.0), PF_Err_NONE);
-        EXPECT_EQ(pixels(output_) == start, loop > 0) << loop;
+        const auto start = frame_at(0.0);
+        EXPECT_EQ(frame_at(10.0) == start, loop > 0) << loop;
         EXPECT_EQ(effect().Surface()->loop, loop > 0 ? 1 : 0);
     }
 }
@@ -106,7 +103,7 @@ void paint(hostkit::World& w)
         }
 }
 
-TEST_F(Driver, ImageMapFramesLeaveNothingBehindAndSurviveRefusedMemory)
+TEST_F(Frames, ImageMapFramesLeaveNothingBehindAndSurviveRefusedMemory)
 {
     hostkit::World a(96, 64), b(40, 40), c(33, 17);
     const struct {
@@ -126,8 +123,7 @@ TEST_F(Driver, ImageMapFramesLeaveNothingBehindAndSurviveRefusedMemory)
     set(ParamGroup::RenderOptions, "Render Mode:", 1);
     set(ParamGroup::RenderOptions, "Grayscale Zoom", 0.5);
 
-    ASSERT_EQ(render_at(0.5), PF_Err_NONE);
-    const auto withMaps = pixels(output_);
+    const auto withMaps = frame_at(0.5);
     const std::int64_t heap = hymem::heap_bytes(), hooked = hymem::hook_bytes();
     const long handles = hostkit::live_host_handles();
     for (int f = 0; f < 100; ++f)
@@ -145,11 +141,9 @@ TEST_F(Driver, ImageMapFramesLeaveNothingBehindAndSurviveRefusedMemory)
     EXPECT_EQ(hostkit::live_host_handles(), handles);
     EXPECT_EQ(effect().Surface()->disturbances.count, 0); // nothing of the maps stays on the surface
 
-    ASSERT_EQ(render_at(0.5), PF_Err_NONE);
-    EXPECT_EQ(pixels(output_), withMaps);
+    EXPECT_EQ(frame_at(0.5), withMaps);
     ASSERT_TRUE(host().set_layer(index(ParamGroup::ImageMap1, "Map Layer:"), nullptr));
-    ASSERT_EQ(render_at(0.5), PF_Err_NONE);
-    EXPECT_NE(pixels(output_), withMaps); // heights with the map differ from those without it
+    EXPECT_NE(frame_at(0.5), withMaps); // heights with the map differ from those without it
 
     // Layers of awkward sizes render without an error message.
     for (int side : {0, 1, 2, 3}) {
@@ -162,20 +156,17 @@ TEST_F(Driver, ImageMapFramesLeaveNothingBehindAndSurviveRefusedMemory)
     }
 }
 
-// Every scene mode renders, twice to the same bytes; a refused host-memory handle part way through a
-// frame is reported as out of memory and leaves no memory behind; a frame aborted on a row leaves the
-// next frame identical to one never interrupted.
-TEST_F(Driver, SceneModesRenderDeterministicallyAndSurviveFailures)
+// Every scene mode renders twice to the same bytes; refused host memory part way through a frame leaves
+// nothing behind; after a frame aborted on a row the next is as if never interrupted.
+TEST_F(Frames, SceneModesRenderDeterministicallyAndSurviveFailures)
 {
     set(ParamGroup::RenderOptions, "Max Distance (KM) ", 0.3);
     for (int mode = 3; mode <= 8; ++mode) {
         SCOPED_TRACE(mode);
         set(ParamGroup::RenderOptions, "Render Mode:", mode);
-        ASSERT_EQ(render_at(0.5), PF_Err_NONE);
+        const auto good = frame_at(0.5);
         EXPECT_EQ(host().message(), "");
-        const auto good = pixels(output_);
-        ASSERT_EQ(render_at(0.5), PF_Err_NONE);
-        EXPECT_EQ(pixels(output_), good);
+        EXPECT_EQ(frame_at(0.5), good);
 
         const std::int64_t heap = hymem::heap_bytes(), hooked = hymem::hook_bytes();
         const long handles = hostkit::live_host_handles();
@@ -192,8 +183,7 @@ TEST_F(Driver, SceneModesRenderDeterministicallyAndSurviveFailures)
         host().script_abort(4, PF_Interrupt_CANCEL);
         EXPECT_EQ(render_at(0.5), PF_Interrupt_CANCEL);
         host().script_abort(-1);
-        ASSERT_EQ(render_at(0.5), PF_Err_NONE);
-        EXPECT_EQ(pixels(output_), good);
+        EXPECT_EQ(frame_at(0.5), good);
     }
 }
 

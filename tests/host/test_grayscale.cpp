@@ -1,8 +1,5 @@
-// Grayscale views: the gray level's fixed-point rounding, a 64 x 48 view of an evolved sea against the
-// gray formula evaluated from the surface's own heights at every pixel centre (both memory orders),
-// markers at hand-computed pixels (the view with markers equals the plain view with those drawn on),
-// the camera tint against the camera's own visibility test, and outputs that cannot be drawn on.
-// Through the real module: a map's heights inside its own outline on the side its first corner names,
+// Grayscale views: the gray level's rounding, a view against the gray formula of the surface's own
+// heights, markers at hand-computed pixels; through the real module, a map's heights inside its outline
 // and the tint against an independent projection and between the camera's own view lines.
 #include "host/GrayscaleView.h"
 
@@ -23,25 +20,8 @@
 namespace {
 
 using driver_test::gray_oracle;
+using driver_test::small_waves;
 constexpr double kPi = 3.14159265358979323846;
-
-// Outputs start filled with 0x33 so that untouched bytes show.
-struct Output : TestImage {
-    Output(int w, int h, bool bottom_up = false, int padding = 0) : TestImage(w, h, bottom_up, padding, 0x33)
-    {
-    }
-};
-
-HyPrimaryWaves_data small_waves()
-{
-    HyPrimaryWaves_data p;
-    p.size = 32;
-    p.small_spacing = 0.4;
-    p.large_spacing = 3.8;
-    p.wind_speed = 6.0;
-    p.vertical_scale = 2.0;
-    return p;
-}
 
 } // namespace
 
@@ -64,7 +44,7 @@ TEST(GrayscaleView, LevelRoundsToSixteenSixteenThenFloors)
         EXPECT_EQ(grayscale_level(k * 0.0137, -1.5, 2.25), gray_oracle(k * 0.0137, -1.5, 2.25)) << k;
 }
 
-TEST(GrayscaleView, ViewOfAKnownSeaIsTheGrayFormulaAtEveryPixelCentre)
+TEST(GrayscaleView, ViewIsTheGrayFormulaAtEveryPixelCentreAndUndrawableOutputsAreLeftAlone)
 {
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
@@ -77,7 +57,7 @@ TEST(GrayscaleView, ViewOfAKnownSeaIsTheGrayFormulaAtEveryPixelCentre)
     p.colour_min = -0.6;
     p.colour_max = 0.8;
 
-    Output top(64, 48, false, 12), bottom(64, 48, true);
+    TestImage top(64, 48, false, 12, 0x33), bottom(64, 48, true); // 0x33 shows untouched padding
     ASSERT_EQ(render_grayscale_view(top.image, &surface, nullptr, p, nullptr), 0);
     ASSERT_EQ(render_grayscale_view(bottom.image, &surface, nullptr, p, nullptr), 0);
     int distinct = 0, wrong = 0;
@@ -101,6 +81,36 @@ TEST(GrayscaleView, ViewOfAKnownSeaIsTheGrayFormulaAtEveryPixelCentre)
     EXPECT_GT(distinct, 40); // the sea is not flat here, so the test can tell rows apart
     // Bottom-up memory holds the top row last.
     EXPECT_EQ(std::memcmp(bottom.bytes.data(), top.at(0, 47), 4 * 64), 0);
+
+    // Outputs that cannot be drawn on are left alone.
+    p = GrayscaleViewParams{};
+    TestImage empty(0, 0), nopixels(4, 4), narrow(4, 4, false, 0, 0x33), one(1, 1), zero(16, 8), flat(8, 8);
+    nopixels.image.pixels = nullptr;
+    narrow.image.rowBytes = 15;
+    EXPECT_EQ(render_grayscale_view(empty.image, &surface, nullptr, p, nullptr), 0);
+    EXPECT_EQ(render_grayscale_view(nopixels.image, &surface, nullptr, p, nullptr), 0);
+    EXPECT_EQ(render_grayscale_view(narrow.image, &surface, nullptr, p, nullptr), 2);
+    EXPECT_EQ(std::count(narrow.bytes.begin(), narrow.bytes.end(), 0x33),
+              std::ptrdiff_t(narrow.bytes.size()));
+
+    // One pixel with every marker: drawn, clipped, opaque.
+    p.render_mode = 1;
+    p.colour_min = -10.0;
+    p.colour_max = 10.0;
+    EXPECT_EQ(render_grayscale_view(one.image, &surface, nullptr, p, nullptr), 0);
+    EXPECT_EQ(one.at(0, 0)[3], 255);
+    // Zoom 0: every pixel shows the origin; no markers (there is no place for them).
+    p.metres_per_pixel_x = p.metres_per_pixel_y = 0.0;
+    EXPECT_EQ(render_grayscale_view(zero.image, &surface, nullptr, p, nullptr), 0);
+    const int g = gray_oracle(surface.get_height(0.0, 0.0), -10.0, 10.0);
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 16; ++c)
+            EXPECT_EQ(zero.at(c, r)[1], g);
+    // No surface: a flat sea at height 0.
+    p.metres_per_pixel_x = p.metres_per_pixel_y = 1.0;
+    p.render_mode = 2;
+    EXPECT_EQ(render_grayscale_view(flat.image, nullptr, nullptr, p, nullptr), 0);
+    EXPECT_EQ(flat.at(3, 3)[0], 127);
 }
 
 TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
@@ -139,7 +149,7 @@ TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
 
     for (bool bottom_up : {false, true}) {
         SCOPED_TRACE(bottom_up ? "bottom-up" : "top-down");
-        Output plain(64, 48, bottom_up), marked(64, 48, bottom_up);
+        TestImage plain(64, 48, bottom_up), marked(64, 48, bottom_up);
         p.render_mode = 2;
         ASSERT_EQ(render_grayscale_view(plain.image, &surface, nullptr, p, &maps), 0);
         p.render_mode = 1;
@@ -175,40 +185,6 @@ TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
     EXPECT_EQ(end.column, 0);
     EXPECT_EQ(end.row, 10);
     maps.CleanUp(&surface);
-}
-
-TEST(GrayscaleView, OutputsThatCannotBeDrawnOnAreLeftAlone)
-{
-    HyOceanSurface surface;
-    ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
-    GrayscaleViewParams p;
-    Output empty(0, 0), nopixels(4, 4), narrow(4, 4), one(1, 1), zero(16, 8), flat(8, 8);
-    nopixels.image.pixels = nullptr;
-    narrow.image.rowBytes = 15;
-    EXPECT_EQ(render_grayscale_view(empty.image, &surface, nullptr, p, nullptr), 0);
-    EXPECT_EQ(render_grayscale_view(nopixels.image, &surface, nullptr, p, nullptr), 0);
-    EXPECT_EQ(render_grayscale_view(narrow.image, &surface, nullptr, p, nullptr), 2);
-    EXPECT_EQ(std::count(narrow.bytes.begin(), narrow.bytes.end(), 0x33),
-              std::ptrdiff_t(narrow.bytes.size()));
-
-    // One pixel with every marker: drawn, clipped, opaque.
-    p.render_mode = 1;
-    p.colour_min = -10.0;
-    p.colour_max = 10.0;
-    EXPECT_EQ(render_grayscale_view(one.image, &surface, nullptr, p, nullptr), 0);
-    EXPECT_EQ(one.at(0, 0)[3], 255);
-    // Zoom 0: every pixel shows the origin; no markers (there is no place for them).
-    p.metres_per_pixel_x = p.metres_per_pixel_y = 0.0;
-    EXPECT_EQ(render_grayscale_view(zero.image, &surface, nullptr, p, nullptr), 0);
-    const int g = gray_oracle(surface.get_height(0.0, 0.0), -10.0, 10.0);
-    for (int r = 0; r < 8; ++r)
-        for (int c = 0; c < 16; ++c)
-            EXPECT_EQ(zero.at(c, r)[1], g);
-    // No surface: a flat sea at height 0.
-    p.metres_per_pixel_x = p.metres_per_pixel_y = 1.0;
-    p.render_mode = 2;
-    EXPECT_EQ(render_grayscale_view(flat.image, nullptr, nullptr, p, nullptr), 0);
-    EXPECT_EQ(flat.at(3, 3)[0], 127);
 }
 
 namespace driver_test {

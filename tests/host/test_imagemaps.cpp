@@ -1,8 +1,5 @@
-// Image-map preparation: channel values of known colours (worked by hand), the blur kernel and its
-// edge rule (closed forms), the bottom-up orientation checked with asymmetric layers in both memory
-// orders, the displacement read back through the ocean surface's own heights, premultiplied texture
-// planes against floor(v * a / 255), texture kinds, extents and layouts read back through the texture
-// group, disabled and degenerate maps, refused memory and repeated frames that leave nothing behind.
+// Image-map preparation against hand-worked colours, the blur's closed forms and direct sum, asymmetric
+// layers in both memory orders, and maps read back through the surface's heights and the texture group.
 #include "host/ImageMaps.h"
 
 #include "DriverFixture.h"
@@ -24,16 +21,7 @@
 
 namespace {
 
-using TestLayer = TestImage;
-
-HyPrimaryWaves_data tiny_waves()
-{
-    HyPrimaryWaves_data p;
-    p.size = 16;
-    p.small_spacing = 0.25;
-    p.large_spacing = 3.0;
-    return p;
-}
+using driver_test::small_waves;
 
 ImageMapParams displacement_params(std::int32_t type = kMapDisplacement)
 {
@@ -102,7 +90,7 @@ TEST(ImageMaps, ChannelValuesOfKnownColours)
     }
 }
 
-TEST(ImageMaps, BlurKernelSumsToOneWithSmoothstepWeights)
+TEST(ImageMaps, BlurKernelHasSmoothstepWeightsAndTheBlurClampsAtTheEdges)
 {
     double w[kImageMapMaxBlurTaps + 1];
     for (double b : {0.25, 1.0, 2.5, 7.0, 100.0, 1000.0}) {
@@ -131,15 +119,10 @@ TEST(ImageMaps, BlurKernelSumsToOneWithSmoothstepWeights)
     EXPECT_EQ(make_blur_kernel(0.0, w), 0);
     EXPECT_EQ(make_blur_kernel(-3.0, w), 0);
     EXPECT_EQ(make_blur_kernel(std::nan(""), w), 0);
-}
 
-TEST(ImageMaps, BlurTreatsEdgesByTheEndSampleAndIsSeparable)
-{
-    double w[kImageMapMaxBlurTaps + 1];
+    // The blur against the direct two-dimensional sum with clamped indices, across several column blocks.
     const double amount = 3.0;
     const int taps = make_blur_kernel(amount, w);
-
-    // Against the direct two-dimensional sum with clamped indices, across several column blocks.
     const int nx = 37, ny = 5, st = 40;
     std::vector<float> a(std::size_t(st) * ny), src;
     std::mt19937 rng(3);
@@ -163,12 +146,12 @@ TEST(ImageMaps, BlurTreatsEdgesByTheEndSampleAndIsSeparable)
     }
 }
 
-TEST(ImageMaps, ArraysRunFromTheBottomOfTheLayerUpInBothMemoryOrders)
+TEST(ImageMaps, ArraysRunFromTheBottomUpInBothMemoryOrdersAndPlanesArePremultiplied)
 {
     // 3 x 2 layer, every pixel a different red value: row from the top r, column i -> 10 * (r + 1) + i.
     for (bool bottom_up : {false, true}) {
         SCOPED_TRACE(bottom_up ? "bottom-up record" : "top-down record");
-        TestLayer layer(3, 2, bottom_up, 8);
+        TestImage layer(3, 2, bottom_up, 8);
         for (int r = 0; r < 2; ++r)
             for (int i = 0; i < 3; ++i)
                 layer.set(i, r, 10 * (r + 1) + i, 0, 0, 255);
@@ -198,12 +181,9 @@ TEST(ImageMaps, ArraysRunFromTheBottomOfTheLayerUpInBothMemoryOrders)
         EXPECT_EQ(planes[0], 12); // top-right, mirrored both ways
         EXPECT_EQ(planes[5], 20);
     }
-}
 
-TEST(ImageMaps, TexturePlanesArePremultipliedByIntegerArithmetic)
-{
-    // Every value and alpha: v * a * 256 / 65280 is floor(v * a / 255).
-    TestLayer layer(256, 256);
+    // Premultiplied for every value and alpha: v * a * 256 / 65280 is floor(v * a / 255).
+    TestImage layer(256, 256);
     for (int a = 0; a < 256; ++a)
         for (int v = 0; v < 256; ++v)
             layer.set(v, 255 - a, v, 255 - v, v / 2, a); // bottom row (j = 0) has alpha 0
@@ -225,10 +205,10 @@ TEST(ImageMaps, TexturePlanesArePremultipliedByIntegerArithmetic)
 TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
 {
     HyOceanSurface surface;
-    ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
+    ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
 
     // 6 x 4 layer, red 127 (displacement 0) except a marked pixel at the top-left of the picture.
-    TestLayer layer(6, 4);
+    TestImage layer(6, 4);
     layer.fill(127, 0, 0, 255);
     layer.set(0, 0, 254, 0, 0, 255); // +1
     layer.set(5, 3, 0, 0, 0, 255);   // -1 at the bottom-right
@@ -330,7 +310,7 @@ TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
 
 TEST(ImageMaps, TextureKindsExtentsAndLayouts)
 {
-    TestLayer layer(4, 2);
+    TestImage layer(4, 2);
     layer.fill(0, 0, 0, 255);
     layer.set(0, 0, 255, 128, 64, 255); // top-left of the picture
     layer.set(3, 1, 10, 20, 200, 128);  // bottom-right, half transparent
@@ -421,17 +401,17 @@ TEST(ImageMaps, TextureKindsExtentsAndLayouts)
     maps.CleanUp(nullptr);
 }
 
-TEST(ImageMaps, DegenerateLayersAndScalesBuildNothingAndHugeLayersAreBuilt)
+TEST(ImageMaps, DegenerateLayersBuildNothingHugeOnesAreBuiltAndRefusedMemoryLeavesNothing)
 {
     HyOceanSurface surface;
-    ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
+    ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
     ImageMapFrame frame;
     ImageMapParams p = displacement_params(kMapDisplaceTextureBelow);
     p.blur = 2.0;
 
     // No layer, an empty one, one without pixels, one whose rows cannot hold its width; a zero scale on
     // either axis in every layout; a zero downsample factor: nothing is built.
-    TestLayer empty(0, 0), nopixels(3, 3), narrow(3, 3), good(4, 4);
+    TestImage empty(0, 0), nopixels(3, 3), narrow(3, 3), good(4, 4);
     nopixels.image.pixels = nullptr;
     narrow.image.rowBytes = 11;
     good.fill(200, 200, 200, 255);
@@ -466,7 +446,7 @@ TEST(ImageMaps, DegenerateLayersAndScalesBuildNothingAndHugeLayersAreBuilt)
 
     // 1 x 1: too small to displace (skipped with a line), a one-pixel texture is fine.
     {
-        TestLayer one(1, 1);
+        TestImage one(1, 1);
         one.set(0, 0, 255, 255, 255, 255);
         CImageMaps maps;
         testing::internal::CaptureStderr();
@@ -482,7 +462,7 @@ TEST(ImageMaps, DegenerateLayersAndScalesBuildNothingAndHugeLayersAreBuilt)
 
     // 8192 x 8192: both built; one pixel more on a side is beyond what the surface takes.
     {
-        TestLayer huge(8192, 8192);
+        TestImage huge(8192, 8192);
         huge.set(8191, 0, 0, 0, 0, 254); // top-right, alpha displacement +1
         p.channel = kDisplaceAlpha;
         p.blur = 0.0;
@@ -501,7 +481,7 @@ TEST(ImageMaps, DegenerateLayersAndScalesBuildNothingAndHugeLayersAreBuilt)
         EXPECT_EQ(surface.disturbances.count, 0);
     }
     {
-        TestLayer wide(8193, 2);
+        TestImage wide(8193, 2);
         CImageMaps maps;
         testing::internal::CaptureStderr();
         EXPECT_EQ(maps.PrepareDisplacement(0, p, frame, &wide.image, &surface), 0);
@@ -511,19 +491,14 @@ TEST(ImageMaps, DegenerateLayersAndScalesBuildNothingAndHugeLayersAreBuilt)
         EXPECT_NE(maps.map(0).texture, nullptr);
         maps.CleanUp(&surface);
     }
-}
 
-TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind)
-{
-    HyOceanSurface surface;
-    ASSERT_EQ(surface.allocate_primary_waves(tiny_waves()), 1);
-    TestLayer layer(16, 8);
+    // Refused memory fails the frame, says so, and leaves nothing behind.
+    TestImage layer(16, 8);
     layer.fill(90, 180, 30, 200);
-    ImageMapFrame frame;
     ImageMapParams ps[3];
-    for (ImageMapParams& p : ps) {
-        p = displacement_params(kMapDisplaceTextureOn);
-        p.blur = 2.0;
+    for (ImageMapParams& q : ps) {
+        q = displacement_params(kMapDisplaceTextureOn);
+        q.blur = 2.0;
     }
     ps[1].type = kMapDisplaceTextureBelow;
     const CImage32* layers[3] = {&layer.image, &layer.image, &layer.image};
@@ -532,12 +507,9 @@ TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind)
     int failures = 0, successes = 0;
     for (int grants = 0; grants < 90; ++grants) {
         SCOPED_TRACE("grants " + std::to_string(grants));
-        oceantest::g_ration = {grants, 0};
-        hymem::install_hook(oceantest::rationed_hook, oceantest::kTestTag, true, 0);
-        testing::internal::CaptureStderr();
-        testing::internal::CaptureStdout();
+        oceantest::Rationed ration(grants);
         std::int32_t r = 0;
-        {
+        const oceantest::Printed said = oceantest::printed([&] {
             CImageMaps maps;
             r = maps.PrepareDisplacements(ps, frame, layers, &surface);
             if (r == 0)
@@ -546,18 +518,14 @@ TEST(ImageMaps, RefusedMemoryFailsTheFrameAndLeavesNothingBehind)
             for (int i = 0; r == 0 && i < 3; ++i)
                 EXPECT_NE(maps.map(i).displacement_id, 0u); // a texture without its pyramid is dropped
             maps.CleanUp(&surface);
-        }
-        hymem::set_hook_on(false);
-        const std::string err = testing::internal::GetCapturedStderr();
-        const std::string out = testing::internal::GetCapturedStdout();
-        if (oceantest::g_ration.refusals > 0) {
-            EXPECT_FALSE(err.empty()) << "a refusal went unreported; out: " << out << " result " << r;
-        }
+        });
+        ration.off();
+        EXPECT_TRUE(oceantest::g_ration.refusals == 0 || !said.err.empty())
+            << "a refusal went unreported: " << said.out << ", result " << r;
         (r == 0 ? successes : failures) += 1;
         EXPECT_EQ(surface.disturbances.count, 0);
         EXPECT_EQ(surface.grid->aux_count, 1);
         EXPECT_EQ(hymem::hook_bytes(), hook_before);
-        hymem::install_hook(nullptr, 0, false, 0);
     }
     EXPECT_GT(failures, 5);
     EXPECT_GT(successes, 0);

@@ -1,7 +1,5 @@
-// The parameter table beyond what the checked-in parameter listings of the command-line tests pin
-// (names, order, ids, types, defaults, ranges and flags on hosts with and without groups): the rule
-// that derives valid ranges at its clamps, and the first value index of each group. The preset keys
-// are checked with the presets.
+// The parameter table beyond what the command-line tests' checked-in listings pin: the rule that derives
+// valid ranges at its clamps, and the first value index of each group (preset keys: with the presets).
 #include <gtest/gtest.h>
 
 #include "host/ParamTable.h"

@@ -1,6 +1,5 @@
-// The encoded property list read back with the host kit's reader (written apart from the encoder) and
-// compared with the published table, kept as text in data/pipl_properties.txt. The Windows check
-// compares the resource read from the built DLL with the same file.
+// The encoded property list read back with the host kit's own reader and compared with the published
+// table in data/pipl_properties.txt (which the Windows check compares with the built DLL's resource).
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -1,5 +1,5 @@
-// PluginEntry through its C signature, with the in-process fake host: lifecycle, out-data, lazy
-// creation, error translation, re-entrance, serialisation and bad input.
+// PluginEntry through its C signature with the in-process fake host: the process-wide state behind the
+// entry and what only a fake host can arrange (the real module's lifetime is seen in the host kit's tests).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include "host/CPresetsPanel.h"
 #include "host/CSuiteCache.h"
 #include "host/PluginState.h"
+#include "hostkit/World.h"
 #include "platform/HyMemory.h"
 #include "platform/HyScreen.h"
 
@@ -30,10 +31,8 @@ PF_Err Call(PF_Cmd cmd, FakeHost& h, PF_LayerDef* output = nullptr, void* extra 
 void ResetPlugin()
 {
     FakeHost h;
-    while (GlobalSetupCount() > 0)
-        Call(PF_Cmd_GLOBAL_SETDOWN, h);
-    while (GlobalSetupCount() < 0)
-        Call(PF_Cmd_GLOBAL_SETUP, h);
+    while (GlobalSetupCount() != 0)
+        Call(GlobalSetupCount() > 0 ? PF_Cmd_GLOBAL_SETDOWN : PF_Cmd_GLOBAL_SETUP, h);
     if (CurrentEffect() != nullptr || CurrentHostAdapter() != nullptr) {
         Call(PF_Cmd_GLOBAL_SETUP, h);
         Call(PF_Cmd_GLOBAL_SETDOWN, h);
@@ -42,13 +41,12 @@ void ResetPlugin()
 
 // A panel that records what reaches it; `onDraw` runs inside a draw event.
 struct Panel : CPresetsPanel {
-    int draws = 0, clicks = 0;
+    int clicks = 0;
     PF_Point window{}, screen{};
     PF_Rect area{};
     std::function<void()> onDraw;
     PF_Err Draw(PF_InData*, PF_OutData*, PF_EventExtra* e) override
     {
-        ++draws;
         EXPECT_EQ(CurrentEventCallData().event, e);
         if (onDraw)
             onDraw();
@@ -86,9 +84,6 @@ struct Entry : ::testing::Test {
 
 } // namespace
 
-// Version, flags, lifetime, parameter counts, lazy creation and the translated errors through the
-// entry are checked with the real module in the host kit's tests; here the process-wide state behind
-// them and what only a fake host can arrange.
 TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags)
 {
     FakeHost h;
@@ -118,9 +113,22 @@ TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags)
     EXPECT_EQ(h.added[3].uu.id, 4);
 }
 
-TEST_F(Entry, EventWithoutGlobalSetupCreatesLazilyAndRoutesToThePanel)
+TEST_F(Entry, AboutCreatesNothingSequenceSetupAndEventsCreateLazily)
 {
     FakeHost h;
+    EXPECT_EQ(Call(PF_Cmd_ABOUT, h), 0);
+    EXPECT_EQ(CurrentEffect(), nullptr);
+    const std::string about = h.out.return_msg; // its text is checked through the command line
+    EXPECT_EQ(std::count(about.begin(), about.end(), '\r'), 2);
+    EXPECT_EQ(about.find('\n'), std::string::npos);
+
+    h.out.out_flags = PF_OutFlag_WORKS_IN_PLACE;
+    EXPECT_EQ(Call(PF_Cmd_SEQUENCE_SETUP, h), 0);
+    EXPECT_EQ(h.out.out_flags, PF_OutFlag_WORKS_IN_PLACE | PF_OutFlag_FORCE_RERENDER);
+    EXPECT_NE(CurrentEffect(), nullptr);
+    ResetPlugin();
+
+    // A click without global setup creates the effect too, and reaches the panel.
     ev.e_type = PF_Event_DO_CLICK;
     ev.effect_win.area = PF_Rect{10, 20, 225, 99};
     ev.u.do_click.screen_point = PF_Point{100, 40};
@@ -136,7 +144,6 @@ TEST_F(Entry, EventWithoutGlobalSetupCreatesLazilyAndRoutesToThePanel)
     // The editor host: the pointer's screen position instead of the conversion.
     hyplat::set_cursor_provider([](int* x, int* y, void*) { return *x = 7, *y = 9, true; }, nullptr);
     h.in.appl_id = kEditorHostId;
-    ev.e_type = PF_Event_DO_CLICK;
     Call(PF_Cmd_EVENT, h, nullptr, &ev);
     hyplat::set_cursor_provider(nullptr, nullptr);
     EXPECT_EQ(panel.screen.h, 7);
@@ -144,22 +151,6 @@ TEST_F(Entry, EventWithoutGlobalSetupCreatesLazilyAndRoutesToThePanel)
 
     EXPECT_EQ(Call(PF_Cmd_EVENT, h, nullptr, nullptr), 0); // no record
     EXPECT_EQ(panel.clicks, 2);
-}
-
-TEST_F(Entry, SequenceSetupForcesRerenderAndAboutCreatesNothing)
-{
-    FakeHost h;
-    EXPECT_EQ(Call(PF_Cmd_ABOUT, h), 0);
-    EXPECT_EQ(CurrentEffect(), nullptr);
-    const std::string about = h.out.return_msg; // its text is checked through the command line
-    EXPECT_EQ(std::count(about.begin(), about.end(), '\r'), 2);
-    EXPECT_EQ(about.find('\n'), std::string::npos);
-
-    h.out.out_flags = PF_OutFlag_WORKS_IN_PLACE;
-    EXPECT_EQ(Call(PF_Cmd_SEQUENCE_SETUP, h), 0);
-    EXPECT_EQ(h.out.out_flags, PF_OutFlag_WORKS_IN_PLACE | PF_OutFlag_FORCE_RERENDER);
-    EXPECT_NE(CurrentEffect(), nullptr);
-    EXPECT_EQ(h.addParamCalls, 0);
 }
 
 TEST_F(Entry, InternalErrorsTranslate)
@@ -233,14 +224,10 @@ TEST_F(Entry, BadInputDoesNotCrash)
     EXPECT_EQ(GlobalSetupCount(), 1);
 
     // A render without a parameter array cannot copy its input: out of memory, with its message.
-    std::vector<PF_Pixel> pixels(16);
-    PF_LayerDef out{};
-    out.data = pixels.data();
-    out.width = out.height = 4;
-    out.rowbytes = 16;
+    hostkit::World out(4, 4);
     h.values.clear();
     h.RefreshPointers();
-    EXPECT_EQ(Call(PF_Cmd_RENDER, h, &out), PF_Err_OUT_OF_MEMORY);
+    EXPECT_EQ(Call(PF_Cmd_RENDER, h, &out.def()), PF_Err_OUT_OF_MEMORY);
     EXPECT_STREQ(h.out.return_msg, "Insufficient Memory");
 
     // A host without utility callbacks or interact callbacks.

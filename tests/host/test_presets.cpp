@@ -73,24 +73,15 @@ protected:
     void SetUp() override
     {
         Driver::SetUp();
-        array_ = std::make_unique<ParamArray>(host());
-        adapter_ = std::make_unique<CAEHost>(0, 0);
-        array_->bind(*adapter_);
-        fx_ = std::make_unique<CEffectVaskel1>();
-        fx_->SetHost(adapter_.get());
-        fx_->RegisterParams();
-    }
-    void TearDown() override
-    {
-        fx_.reset();
-        adapter_.reset();
-        Driver::TearDown();
+        refresh();
+        fx_.SetHost(&adapter_);
+        fx_.RegisterParams();
     }
     // Fresh copy of the host values before an operation; changed values go back afterwards.
     void refresh()
     {
         array_ = std::make_unique<ParamArray>(host());
-        array_->bind(*adapter_);
+        array_->bind(adapter_);
     }
     int commit() { return array_->write_back(host()); }
     // One preset operation on a fresh copy, its changes handed back; returns what the load said.
@@ -98,14 +89,14 @@ protected:
               std::vector<std::string>* warnings = nullptr)
     {
         refresh();
-        const bool ok = fx_->LoadPreset(text, mask, warnings);
+        const bool ok = fx_.LoadPreset(text, mask, warnings);
         commit();
         return ok;
     }
     void reset(std::uint32_t mask = kPresetAll)
     {
         refresh();
-        fx_->ResetGroups(mask);
+        fx_.ResetGroups(mask);
         commit();
     }
     std::vector<long long> values() const
@@ -119,10 +110,10 @@ protected:
     // saved_ and defaults_ hold the values before and after.
     std::string save_unusual_then_reset()
     {
-        set_unusual_values(host(), fx_->RowIndex());
+        set_unusual_values(host(), fx_.RowIndex());
         saved_ = values();
         refresh();
-        const std::string text = fx_->SavePreset();
+        const std::string text = fx_.SavePreset();
         reset();
         defaults_ = values();
         return text;
@@ -132,7 +123,7 @@ protected:
     template <class Loaded> void expect_values(Loaded loaded)
     {
         for (int r = 0; r < kParamCountWithGroups; ++r) {
-            const int i = fx_->RowIndex()[std::size_t(r)];
+            const int i = fx_.RowIndex()[std::size_t(r)];
             const ParamRow& row = ParamTable()[std::size_t(r)];
             if (i <= 0)
                 continue;
@@ -145,8 +136,8 @@ protected:
     }
 
     std::unique_ptr<ParamArray> array_;
-    std::unique_ptr<CAEHost> adapter_;
-    std::unique_ptr<CEffectVaskel1> fx_;
+    CAEHost adapter_{0, 0};
+    CEffectVaskel1 fx_;
     std::vector<long long> saved_, defaults_;
 };
 
@@ -208,7 +199,7 @@ TEST_F(Presets, EveryGroupRoundTripsThroughAFileAndMasksChooseTheGroups)
     unversioned.replace(unversioned.find("SeaVast_Ver"), 11, "SeaVast_Vex");
     reset();
     refresh();
-    EXPECT_FALSE(fx_->LoadPreset(unversioned, kPresetAll, nullptr));
+    EXPECT_FALSE(fx_.LoadPreset(unversioned, kPresetAll, nullptr));
     EXPECT_EQ(commit(), 0);
 
     // Only the camera: the camera moves, everything else stays at its defaults.

@@ -8,7 +8,7 @@
 #include "FakeHost.h"
 #include "host/CSuiteCache.h"
 
-TEST(SuiteCache, AcquiresOnFirstUseAndReleasesEverything)
+TEST(SuiteCache, AcquiresOnFirstUseAndReleasesEverythingAsDoesTheCustomUISet)
 {
     try {
         CSuiteCache c(nullptr);
@@ -46,25 +46,22 @@ TEST(SuiteCache, AcquiresOnFirstUseAndReleasesEverything)
     EXPECT_EQ(GetHostSuiteInfo(HostSuite::App).version, 6);
     EXPECT_STREQ(GetHostSuiteInfo(HostSuite::Iterate16).name, "PF iterate16 Suite");
     EXPECT_STREQ(GetHostSuiteInfo(HostSuite::AEGPPersistentData).name, "AEGP Persistent Data Suite");
-}
 
-TEST(SuiteCache, CustomUISuiteSet)
-{
-    FakeHost h;
+    // The custom-UI suite set: five suites taken and given back, after the cache's two.
     CCustomUISuiteSet set;
     EXPECT_EQ(set.Acquire(&h.broker, &h.out), PF_Err_NONE);
     for (const void* s : {(const void*)set.customUI, (const void*)set.draw, (const void*)set.supplier,
                           (const void*)set.surface, (const void*)set.path})
         EXPECT_NE(s, nullptr);
-    EXPECT_EQ(h.TotalAcquired(), 5);
+    EXPECT_EQ(h.TotalAcquired(), 2 + 5);
     EXPECT_EQ(set.Release(&h.out), PF_Err_NONE);
-    EXPECT_EQ(h.TotalReleased(), 5);
+    EXPECT_EQ(h.TotalReleased(), 2 + 5);
     EXPECT_EQ(set.customUI, nullptr);
 
     // Released once only. Without a broker nothing is kept and the messages say why (a host without one
     // of the drawing suites is met through the presets panel).
     EXPECT_EQ(set.Release(&h.out), PF_Err_NONE);
-    EXPECT_EQ(h.TotalReleased(), 5);
+    EXPECT_EQ(h.TotalReleased(), 2 + 5);
     PF_OutData out{};
     EXPECT_EQ(set.Acquire(nullptr, &out), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_STREQ(out.return_msg, "Not able to acquire AEFX Suite.");

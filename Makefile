@@ -9,7 +9,7 @@ FUZZ := $(BUILD)/fuzz
 WINDOWS := $(BUILD)/windows
 FUZZ_SECONDS ?= 60
 
-.PHONY: all setup release asan tsan test test-release test-asan test-windows windows render bench fuzz clean
+.PHONY: all setup release asan tsan test test-ratio test-release test-asan test-windows windows render bench fuzz clean
 
 all: release
 
@@ -35,7 +35,11 @@ test-asan: asan
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS)
 
-test: test-release test-asan test-windows
+test: test-ratio test-release test-asan test-windows
+
+# Tests stay lean: at most 0.35 of the product code by line count.
+test-ratio:
+	bash scripts/test-ratio.sh 0.35
 
 # The Windows x64 plug-in and command-line host, cross-built with mingw-w64 (Seavast.dll, seavast.exe).
 windows: setup

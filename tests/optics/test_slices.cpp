@@ -1,5 +1,5 @@
 // Ridgeline pieces of the slicer: the envelope merge (against a direct evaluation of both polylines),
-// interpolation along a polyline, the segment search, half-plane clipping with exact areas, the row
+// interpolation along a polyline, the segment search, clipping by the ridgeline with exact areas, the row
 // mapping and its inverse, the ring walk, clipping by, raising and resetting the ridgeline.
 #include "optics/HySlices.h"
 #include "tests/optics/optics_test_support.h"
@@ -107,26 +107,6 @@ TEST(Slices, EnvelopeAndInterpolationOfPolylinesInDecreasingX)
     EXPECT_NE(testing::internal::GetCapturedStdout().find("Interp Error"), std::string::npos);
 }
 
-TEST(Slices, HalfPlanesSplitAreasExactlyAndSmallPoolsAreReported)
-{
-    // The two sides of a random line split a random triangle's area (pixel pieces: the surface's coverage).
-    std::mt19937 rng(3);
-    std::uniform_real_distribution<double> u(-3.0, 9.0);
-    for (int trial = 0; trial < 200; ++trial) {
-        HySliceVertex tri[3], left[16], right[16];
-        for (auto& v : tri)
-            v = sv(u(rng), u(rng));
-        const double whole = std::fabs(hy_polygon_area(tri, 3)), x0 = u(rng), y0 = u(rng);
-        const int nl = hy_clip_half_plane(tri, 3, x0, y0, 2.0, 5.0, 1.0, left, 16);
-        const int nr = hy_clip_half_plane(tri, 3, x0, y0, 2.0, 5.0, -1.0, right, 16);
-        EXPECT_NEAR(std::fabs(hy_polygon_area(left, nl)) + std::fabs(hy_polygon_area(right, nr)), whole,
-                    1e-9 * (1 + whole));
-    }
-    const HySliceVertex sq[4] = {sv(0, 0), sv(4, 0), sv(4, 4), sv(0, 4)};
-    HySliceVertex small[2];
-    EXPECT_EQ(hy_clip_strip(sq, 4, 0, 1, 2, small, 2), -1);
-}
-
 TEST(Slices, RowsMapToDoublingSteps)
 {
     HySurfaceOptics optics(surface_params(nullptr, 1000.0, 8.0, 0)); // N = 8, half = 4
@@ -203,7 +183,10 @@ TEST(Slices, TrianglesAreClippedAgainstTheRidgelineAndOutlinesRaiseIt)
     }
     EXPECT_NEAR(std::fabs(hy_polygon_area(sl.visible_, sl.visible_count_)),
                 12.5 - area(cut), 1e-9);
-    // 47 ridgeline points inside the triangle's span: the visible polygon would not fit.
+    // 47 ridgeline points inside the triangle's span: the visible polygon would not fit; nor a square's
+    // strip in a pool of two.
+    HySliceVertex small[2];
+    EXPECT_EQ(hy_clip_strip(tri, 3, 0, 12, 18, small, 2), -1);
     std::vector<HyRidgePoint> many = {{1e8, 0, 0, 0, 0}};
     for (int k = 0; k < 47; ++k)
         many.push_back({19.9 - k * 0.2, (k % 2) ? 1.0 : 2.0, 0, 0, 0});

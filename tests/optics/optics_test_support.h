@@ -53,13 +53,9 @@ struct ViewSetup {
 
 inline HyViewGeometry make_view(const ViewSetup& v)
 {
-    HyViewGeometry g;
-    g.set_position(v.x, v.y, v.z);
-    g.set_orientation(v.a, v.b, v.c);
-    g.set_size(v.columns, v.rows);
-    const double h = v.hfov_deg * M_PI / 180.0;
-    g.set_fields_of_view(h, 2.0 * std::atan(std::tan(h / 2.0) * v.rows / v.columns));
-    return g;
+    return render_test::make_camera(std::uint32_t(v.columns), std::uint32_t(v.rows), v.hfov_deg * M_PI / 180.0,
+                                    {v.a, v.b, v.c}, v.x, v.y, v.z)
+        .view();
 }
 
 using render_test::Canvas;

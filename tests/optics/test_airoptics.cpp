@@ -4,6 +4,7 @@
 #include "tests/optics/optics_test_support.h"
 
 #include <array>
+#include <initializer_list>
 #include <numeric>
 #include <random>
 
@@ -22,9 +23,10 @@ HyAirOpticsParams clear_only()
     return p;
 }
 
-HyAirOpticsParams haze_only()
+HyAirOpticsParams haze_only(std::initializer_list<double> tint = {})
 {
     HyAirOpticsParams p;
+    std::copy(tint.begin(), tint.end(), p.haze_color);
     p.air_base_height = 0.0;
     p.clear_air_on = 0;
     p.haze_on = 1;
@@ -78,9 +80,7 @@ TEST(AirOptics, ClearAirCoefficientsAreBandAveragesAndHazeCoefficients)
     // Haze from visibility and diffusivity; tinted extinction scales the coefficients (not below 0.1) and
     // makes the in-scatter white. With clear air as well, only haze in-scatter shows on a ray that stops
     // in the air, and the escaping ray also sees the clear sky above the haze.
-    HyAirOpticsParams h = haze_only();
-    const double tint[3] = {0.9, 0.5, 0.05};
-    std::copy(tint, tint + 3, h.haze_color);
+    HyAirOpticsParams h = haze_only({0.9, 0.5, 0.05});
     HyAirFlatOptics a(h);
     EXPECT_EQ(a.air_mode(), HyAirFlatOptics::kHazeOnly);
     for (int k = 0; k < 3; ++k) {
@@ -200,9 +200,7 @@ TEST(AirOptics, SkyRadianceIsSingleScattering)
     const double light[3] = {0.0, std::cos(35 * kDeg), -std::sin(35 * kDeg)};
     const double mus = std::sin(35 * kDeg);
     HyAirFlatOptics clear(clear_only());
-    HyAirOpticsParams hp = haze_only();
-    const double tint[3] = {0.8, 0.7, 0.6};
-    std::copy(tint, tint + 3, hp.haze_color);
+    const HyAirOpticsParams hp = haze_only({0.8, 0.7, 0.6});
     HyAirFlatOptics haze(hp);
     for (double dz : {-0.04, 0.05, 0.4}) {
         const double dir[3] = {std::sqrt(1 - dz * dz), 0.0, dz};

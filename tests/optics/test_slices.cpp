@@ -138,12 +138,8 @@ struct ClipRig {
     HySurfaceOptics optics{surface_params(&sea, 100.0, 16.0, 0)};
     std::unique_ptr<Slices> slices;
     HyViewGeometry view;
-    explicit ClipRig(double a = 1.7, double z = 5.0)
+    explicit ClipRig(double a = 1.7, double z = 5.0) : view(make_view({"rig", 0.5, 0.5, z, a, 0, 0, 57.3, 64, 48}))
     {
-        view.set_position(0.5, 0.5, z);
-        view.set_orientation(a, 0.0, 0.0);
-        view.set_size(64, 48);
-        view.set_fields_of_view(1.0, 0.8);
         slices.reset(new Slices(&sea, &optics, view, 1));
         slices->clip_in_image = 0; // the rules themselves, in angular codes
         EXPECT_EQ(slices->allocate(), 1);

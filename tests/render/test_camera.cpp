@@ -99,11 +99,10 @@ TEST(Camera, OrientationIsTheProductOfThreeAxisRotationsAndCentresTheViewAxis)
         expect_near(pixel(odd.view(), 3, 4), ax, 1e-15);
         EXPECT_LT(std::inner_product(ax.begin(), ax.end(), pixel(v, 3, 4).begin(), 0.0), 1.0 - 1e-6);
         // The sub-pixel form at r + 0.5 is the pixel centre; the ray starts at the eye.
-        double ray[6];
-        v.subpixel_ray(2.5, 5.5, ray);
+        std::array<double, 6> ray;
+        v.subpixel_ray(2.5, 5.5, ray.data());
         const V3 d = pixel(v, 2, 5);
-        EXPECT_EQ((std::array<double, 6>{ray[0], ray[1], ray[2], ray[3], ray[4], ray[5]}),
-                  (std::array<double, 6>{3.0, -4.0, 12.0, d[0], d[1], d[2]}));
+        EXPECT_EQ(ray, (std::array<double, 6>{3.0, -4.0, 12.0, d[0], d[1], d[2]}));
     }
     // Looking east at the horizon: row 0 is the bottom of the picture, column 0 the north side.
     HyRenderData_Camera cam = make_camera(64, 48, 1.0, {M_PI / 2, 0.0, 0.0}, 0, 0, 0);

@@ -8,7 +8,6 @@
 #include "tests/render/render_test_support.h"
 
 #include <algorithm>
-#include <memory>
 
 namespace {
 
@@ -338,17 +337,13 @@ TEST(Scene, RegistriesAndRecords)
     EXPECT_EQ(grid, surface.grid);
 
     const auto before = hymem::heap_bytes();
-    {
-        const std::unique_ptr<HyRenderData> records[4] = {
-            std::unique_ptr<HyRenderData>(new HyRenderData_Air),
-            std::unique_ptr<HyRenderData>(new HyRenderData_Ocean),
-            std::unique_ptr<HyRenderData>(new HyRenderData_Light),
-            std::unique_ptr<HyRenderData>(new HyRenderData_Camera)};
-        const std::uint32_t types[4] = {1, 3, 100, 200};
-        for (int k = 0; k < 4; ++k)
-            EXPECT_TRUE(hymem::block_tag(records[k].get()) == hymem::kHeapTag && records[k]->type == types[k])
-                << k;
-    } // deleted through the base: every byte goes back
+    HyRenderData* records[4] = {new HyRenderData_Air, new HyRenderData_Ocean, new HyRenderData_Light,
+                                new HyRenderData_Camera};
+    const std::uint32_t types[4] = {1, 3, 100, 200};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_TRUE(hymem::block_tag(records[k]) == hymem::kHeapTag && records[k]->type == types[k]) << k;
+        delete records[k]; // through the base: every byte goes back
+    }
     EXPECT_EQ(hymem::heap_bytes(), before);
     render_test::AllocationBudget refuse_all(0);
     EXPECT_EQ(new HyRenderData_Camera, nullptr);

@@ -154,10 +154,8 @@ TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
                 w.direction_code(along(w, b, 1).data(), 0.25, ec, ac);
                 ASSERT_EQ(w.project_direction_code(ec, ac, 0.25, wr, wc), 1);
                 ASSERT_EQ(before.project_direction_code(ec, ac, 0.25, fr, fc), 1);
-                EXPECT_TRUE(std::fabs(wr - r - 0.5) < 1e-6 && std::fabs(fr - r - 50.5) < 1e-6)
-                    << wr << " " << fr;
-                EXPECT_TRUE(std::fabs(wc - c - 0.5) < 1e-6 && std::fabs(fc - c - 100.5) < 1e-6)
-                    << wc << " " << fc;
+                expect_near({wr, wc, fr}, {r + 0.5, c + 0.5, r + 50.5}, 1e-6);
+                EXPECT_NEAR(fc, c + 100.5, 1e-6);
             }
         cam.clear_window();
         HyViewGeometry after;

@@ -138,7 +138,8 @@ struct ClipRig {
     HySurfaceOptics optics{surface_params(&sea, 100.0, 16.0, 0)};
     std::unique_ptr<Slices> slices;
     HyViewGeometry view;
-    explicit ClipRig(double a = 1.7, double z = 5.0) : view(make_view({"rig", 0.5, 0.5, z, a, 0, 0, 57.3, 64, 48}))
+    explicit ClipRig(double a = 1.7, double z = 5.0)
+        : view(make_view({"rig", 0.5, 0.5, z, a, 0.0, 0.0, 57.3, 64, 48}))
     {
         slices.reset(new Slices(&sea, &optics, view, 1));
         slices->clip_in_image = 0; // the rules themselves, in angular codes

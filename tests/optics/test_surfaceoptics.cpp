@@ -132,10 +132,9 @@ TEST(SurfaceOptics, PixelPointFindsTheGridPointAndItsNormal)
 TEST(SurfaceOptics, SeaOpticsHandsShadingAndProgressToTheScene)
 {
     HyGridMulti sea(32, 32, 1.0, 1.0, 16, 16, 4.0, 4.0);
-    double transmission[2] = {1.0, 0.5};
-    HySurfaceOceanContext ctx;
-    ctx.upwelling_g = 0.125;
-    ctx.transmission_r = ctx.transmission_g = ctx.transmission_b = transmission;
+    const double t[2] = {1.0, 0.5};
+    HySurfaceOceanContext ctx{
+        .upwelling_g = 0.125, .transmission_r = t, .transmission_g = t, .transmission_b = t};
     const HyViewGeometry above = make_view({"a", 0.5, 0.5, 12.0, M_PI / 2 + 0.3, 0.4, 0.0, 60.0, 48, 32});
     const HyViewGeometry below = make_view({"b", 0.5, 0.5, -3.0, M_PI / 2 - 0.3, 0.4, 0.0, 60.0, 48, 32});
     // Above the water one routine shades, under it the other; a progress hook saying stop ends the walk.

@@ -105,8 +105,7 @@ TEST(Camera, OrientationIsTheProductOfThreeAxisRotationsAndCentresTheViewAxis)
         EXPECT_EQ(ray, (std::array<double, 6>{3.0, -4.0, 12.0, d[0], d[1], d[2]}));
     }
     // Looking east at the horizon: row 0 is the bottom of the picture, column 0 the north side.
-    HyRenderData_Camera cam = make_camera(64, 48, 1.0, {M_PI / 2, 0.0, 0.0}, 0, 0, 0);
-    const HyViewGeometry& v = cam.view();
+    const HyViewGeometry v = make_camera(64, 48, 1.0, {M_PI / 2, 0.0, 0.0}, 0, 0, 0).view();
     EXPECT_LT(pixel(v, 0, 32)[2], 0.0);
     EXPECT_GT(pixel(v, 47, 32)[2], 0.0);
     EXPECT_GT(pixel(v, 24, 0)[1], 0.0);
@@ -133,8 +132,7 @@ TEST(Camera, OrientationIsTheProductOfThreeAxisRotationsAndCentresTheViewAxis)
 TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
 {
     for (const Pose& p : kPoses) {
-        HyViewGeometry before;
-        make_camera(640, 480, 1.1, p).get_view(before);
+        const HyViewGeometry before = make_camera(640, 480, 1.1, p).view();
         HyRenderData_Camera cam = make_camera(640, 480, 1.1, p);
         cam.set_window(100u, 299u, 50u, 149u);
         expect_window(cam, {100u, 299u, 50u, 149u, 200u, 100u});
@@ -185,8 +183,7 @@ TEST(Camera, BorderAndBehindTheEyeAreNotVisible)
             EXPECT_EQ(v.project_point(-b[0] * s * in, -b[1] * s * in, s, r, c), 1);
         }
     // The eye itself, points in the eye plane, behind, and NaN: not visible, outputs untouched.
-    HyRenderData_Camera cam = make_camera(32, 24, 1.0, kPoses[1]);
-    const HyViewGeometry& w = cam.view();
+    const HyViewGeometry w = make_camera(32, 24, 1.0, kPoses[1]).view();
     const V3 ax = axis(w), side = {w.R[0][0], w.R[1][0], w.R[2][0]}; // side lies in the eye plane
     const V3 far_behind = along(w, ax, -1e6);
     for (const V3& P :
@@ -213,8 +210,7 @@ TEST(Camera, DirectionCodesAndTheLensFunctionInvertEachOther)
     // Offsets that keep azimuths in range and ones that force wrapping both ways.
     const double offsets[] = {0.0, 1.0, -2.5, 3.0, 12.0, -40.0};
     for (const Pose& p : kPoses) {
-        HyRenderData_Camera cam = make_camera(640, 360, 1.2, p, 10, 20, 5);
-        const HyViewGeometry& v = cam.view();
+        const HyViewGeometry v = make_camera(640, 360, 1.2, p, 10, 20, 5).view();
         for (double off : offsets) {
             for (int k = 0; k < 500; ++k) {
                 const double r = 360 * u(rng), c = 640 * u(rng);

@@ -187,12 +187,8 @@ TEST(Scene, UnderWaterTheUpwellingColourAndTotalInternalReflection)
     below.add_air();
     below.scene.glitter_enabled = 1;
     const double critical = std::asin(1.0 / 1.34) * 180.0 / M_PI; // 48.3 degrees from the vertical
-    HySurfaceOceanContext ctx;
-    ctx.ocean_optics = &below.optics;
-    ctx.air_optics = &below.air_optics;
-    ctx.upwelling_r = 0.3;
-    ctx.upwelling_g = 0.2;
-    ctx.upwelling_b = 0.1;
+    const HySurfaceOceanContext ctx{.ocean_optics = &below.optics, .air_optics = &below.air_optics,
+                                    .upwelling_r = 0.3, .upwelling_g = 0.2, .upwelling_b = 0.1};
     const double normal[3] = {0.0, 0.0, 1.0}, point[3] = {0.0, 0.0, 0.0};
     for (std::uint32_t mode : {HyRenderScene::kSurfaceSimple, HyRenderScene::kSurfaceFresnel}) {
         below.scene.surface_mode = mode;

@@ -99,8 +99,8 @@ TEST(Texture, LevelChoiceBilinearSamplingTilingAndClipping)
     HyTexture t;
     ASSERT_EQ(build_texture(&t, &d), 1);
     ASSERT_EQ(t.levels, 3);
-    for (int i = 0; i < 4; ++i)
-        ASSERT_EQ(t.planes[2][0][i], 127); // (0 + 255 + 255 + 0) / 4 rounded
+    // (0 + 255 + 255 + 0) / 4 rounded
+    ASSERT_EQ(std::count(t.planes[2][0], t.planes[2][0] + 4, 127), 4);
     // Centre of pixel (3, 2), a white square, in metres from the texture centre.
     const double u = -2.0 + 3.5 * 0.5, v = -2.0 + 2.5 * 0.5, grey = t.planes[1][0][1 * 4 + 1] / 255.0;
     // Up to one level-0 pixel: level 0 alone, exact; two pixels wide: level 1; 1.5 pixels: half of each;

@@ -276,9 +276,7 @@ TEST(Scene, StopRequestEndsThePathAfterItsRow)
     scene.set_output_mapping(0.5, 0.0, 2.0);
     std::fill(rig.planes.red, rig.planes.red + 80, -1.0f);
     EXPECT_EQ(scene.render(), 0);
-    ASSERT_EQ(scene.reports.size(), 3u);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_DOUBLE_EQ(scene.reports[std::size_t(i)], (i + 1) / 10.0);
+    EXPECT_EQ(scene.reports, (std::vector<double>{1 / 10.0, 2 / 10.0, 3 / 10.0}));
     // Rows go out a block of one per thread at a time: the walk ends with the block under way.
     const int block = hyplat::HyThreadPool::process().thread_count();
     const int drawn = (3 + block - 1) / block * block;

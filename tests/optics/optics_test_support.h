@@ -64,13 +64,8 @@ using render_test::Canvas;
 inline HySurfaceOpticsParams surface_params(HyGrid* grid, double max_distance = 500.0,
                                             double double_distance = 32.0, int to_horizon = 1)
 {
-    HySurfaceOpticsParams p;
-    p.height_source = grid;
-    p.base_step = 1.0;
-    p.max_distance = max_distance;
-    p.double_distance = double_distance;
-    p.to_horizon = std::uint32_t(to_horizon);
-    return p;
+    return {.height_source = grid, .base_step = 1.0, .max_distance = max_distance,
+            .double_distance = double_distance, .to_horizon = std::uint32_t(to_horizon)};
 }
 
 struct Pt {

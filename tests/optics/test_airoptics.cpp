@@ -18,21 +18,14 @@ using Rgb = std::array<double, 3>;
 
 HyAirOpticsParams clear_only()
 {
-    HyAirOpticsParams p;
-    p.air_base_height = 0.0;
-    return p;
+    return {.air_base_height = 0.0};
 }
 
 HyAirOpticsParams haze_only(std::initializer_list<double> tint = {})
 {
-    HyAirOpticsParams p;
+    HyAirOpticsParams p{.clear_air_on = 0, .haze_visibility = 5000.0, .haze_on = 1, .haze_height = 400.0,
+                        .haze_diffusivity = 0.3, .air_base_height = 0.0};
     std::copy(tint.begin(), tint.end(), p.haze_color);
-    p.air_base_height = 0.0;
-    p.clear_air_on = 0;
-    p.haze_on = 1;
-    p.haze_height = 400.0;
-    p.haze_visibility = 5000.0;
-    p.haze_diffusivity = 0.3;
     return p;
 }
 
@@ -59,9 +52,7 @@ TEST(AirOptics, ClearAirCoefficientsAreBandAveragesAndHazeCoefficients)
     const double lambda0 = (0.701 + 0.535 + 0.473) / 3.0;
     const double bands[3][2] = {{0.622, 0.78}, {0.4925, 0.5775}, {0.4545, 0.4915}};
     for (double e : {4.1, 1.0, 2.5, 4.0, 0.5}) {
-        HyAirOpticsParams p = clear_only();
-        p.scattering_bias = e;
-        HyAirFlatOptics air(p);
+        HyAirFlatOptics air({.scattering_bias = e, .air_base_height = 0.0});
         for (int k = 0; k < 3; ++k) {
             const double a = bands[k][0], b = bands[k][1];
             auto f = [&](double l) {
@@ -107,9 +98,7 @@ TEST(AirOptics, ClearAirCoefficientsAreBandAveragesAndHazeCoefficients)
 
 TEST(AirOptics, TransmittanceFollowsOpticalDepthAndRayDistanceRules)
 {
-    HyAirOpticsParams p = clear_only();
-    p.air_base_height = -10.0;
-    HyAirFlatOptics air(p), hz(haze_only());
+    HyAirFlatOptics air(HyAirOpticsParams{}), hz(haze_only()); // clear air from 10 m below sea level
     const double pos[3] = {5, 5, 80.0}, up[3] = {0.6, 0.0, 0.8}, down[3] = {std::sqrt(0.75), 0.0, -0.5};
     // To the top of the air: the whole column above the start (90 m above the base), stretched by 1/dz.
     // A downward ray without a limit stops at the air base: 90 m of height at dz = -0.5 is 180 m.
@@ -227,10 +216,8 @@ TEST(AirOptics, SkyRadianceIsSingleScattering)
 
 TEST(AirOptics, RainbowCentresAndTheLightDisc)
 {
-    HyAirOpticsParams p = clear_only();
-    p.rainbow_style = 2;
-    p.rainbow_radius = 42 * kDeg;
-    p.rainbow_thickness = 1.0;
+    HyAirOpticsParams p{
+        .air_base_height = 0.0, .rainbow_style = 2, .rainbow_radius = 42 * kDeg, .rainbow_thickness = 1.0};
     HyAirFlatOptics bow(p);
     const double expect[3] = {42.0, 41.2, 40.6};
     for (int k = 0; k < 3; ++k)
@@ -264,9 +251,7 @@ TEST(AirOptics, RainbowCentresAndTheLightDisc)
         EXPECT_NEAR(best_angle[k], expect[k], 0.01) << k;
 
     // The light disc, of angular radius r: 1 - cos(r) = solid angle / 2 pi, the solid angle 10 x 6.76e-5 sr.
-    p = clear_only();
-    p.light_disc_brightness_cap = 10.0;
-    HyAirFlatOptics air(p);
+    HyAirFlatOptics air({.light_disc_brightness_cap = 10.0, .air_base_height = 0.0});
     const double sun[3] = {-std::cos(20 * kDeg), 0.0, -std::sin(20 * kDeg)};
     const double at_sun[3] = {-sun[0], -sun[1], -sun[2]};
     const double r = std::acos(1.0 - 10.0 * 6.76e-5 / (2 * M_PI));

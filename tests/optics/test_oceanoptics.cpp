@@ -30,12 +30,7 @@ double fresnel_closed_form(double n1, double n2, double ci)
 
 HyOceanOpticsParams distinct_indices()
 {
-    HyOceanOpticsParams p;
-    p.water_type = 0;
-    p.index_of_refraction[0] = 1.331;
-    p.index_of_refraction[1] = 1.336;
-    p.index_of_refraction[2] = 1.343;
-    return p;
+    return {.water_type = 0, .index_of_refraction = {1.331, 1.336, 1.343}};
 }
 
 Rgb reflectance(const HyOceanOptics& o, const double* n, const double* d, int side)
@@ -167,8 +162,7 @@ TEST(OceanOptics, SlopeStatisticsAndTheSlopeAveragedReflectance)
 
 TEST(OceanOptics, WaterTypesAndExplicitColour)
 {
-    HyOceanOpticsParams p;
-    p.water_type = 1;
+    HyOceanOpticsParams p{.water_type = 1};
     HyOceanOptics o(p);
     double r, g, b;
     o.get_attenuation_length(&r, &g, &b);
@@ -334,10 +328,7 @@ TEST(OceanOptics, BadInputAndAMissingTableAreDefined)
         EXPECT_TRUE(!o.refract(nn, vv, 1.34, out) || std::isfinite(out[0] + out[1] + out[2]));
     }
     // A zero index of refraction and a zero slope scale.
-    HyOceanOpticsParams p;
-    p.index_of_refraction[0] = 0.0;
-    p.slope_scale = 0.0;
-    HyOceanOptics z(p);
+    HyOceanOptics z({.slope_scale = 0.0, .index_of_refraction = {0.0, 1.34, 1.34}});
     EXPECT_EQ(z.critical_cos2(0), 0.0);
     EXPECT_EQ(glitter(z, kUp, d, d, 1), (Rgb{0, 0, 0}));
     EXPECT_TRUE(finite(reflectance(z, kUp, d, 1)));

@@ -24,14 +24,8 @@ struct Image {
     }
     HyTextureDesc desc(double mpp_x = 1.0, double mpp_y = 1.0) const
     {
-        HyTextureDesc d;
-        d.width_px = w;
-        d.height_px = h;
-        d.width_m = w * mpp_x;
-        d.height_m = h * mpp_y;
-        for (int k = 0; k < 3; ++k)
-            d.planes[k] = ch[k].data();
-        return d;
+        return {.width_m = w * mpp_x, .height_m = h * mpp_y, .width_px = w, .height_px = h,
+                .planes = {ch[0].data(), ch[1].data(), ch[2].data()}};
     }
 };
 

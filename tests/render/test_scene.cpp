@@ -37,12 +37,9 @@ struct SceneRig {
     void add_flat_sea(std::uint32_t surface_mode, std::uint32_t scene_mode, double max_distance = 10000.0,
                       std::uint32_t to_horizon = 1)
     {
-        HyPrimaryWaves_data p;
-        p.size = 32;
-        p.small_spacing = 1.0;
-        p.large_spacing = 8.0;
-        p.vertical_scale = 0.0;
-        ASSERT_EQ(surface.allocate_primary_waves(p), 1);
+        ASSERT_EQ(surface.allocate_primary_waves(
+                      {.size = 32, .small_spacing = 1.0, .large_spacing = 8.0, .vertical_scale = 0.0}),
+                  1);
         surface.evolve_to_time(0.0);
         ocean.set_surface(&surface);
         ocean.set_ocean_optics(&optics);
@@ -324,9 +321,7 @@ TEST(Scene, RegistriesAndRecords)
     testing::internal::CaptureStderr();
     EXPECT_EQ(ocean.get_grid(grid), 0); // a surface without waves has no grid
     testing::internal::GetCapturedStderr();
-    HyPrimaryWaves_data p;
-    p.size = 16;
-    ASSERT_EQ(surface.allocate_primary_waves(p), 1);
+    ASSERT_EQ(surface.allocate_primary_waves({.size = 16}), 1);
     ASSERT_EQ(ocean.get_grid(grid), 1);
     EXPECT_EQ(grid, surface.grid);
 

@@ -147,8 +147,7 @@ struct ClipRig {
     }
     void set_ridge(const std::vector<HyRidgePoint>& pts)
     {
-        for (std::size_t k = 0; k < pts.size(); ++k)
-            slices->ridge1[k] = pts[k];
+        std::copy(pts.begin(), pts.end(), slices->ridge1);
         slices->ridge_count = int(pts.size());
     }
 };

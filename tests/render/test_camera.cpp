@@ -1,4 +1,4 @@
-// Camera: orientation against an independently built rotation, projection round trips, windows,
+// Camera: orientation against an independently built rotation, windows, projection round trips,
 // visibility rules, direction codes, sea-level mapping and the tone operations on the planes.
 #include "platform/HyThreadPool.h"
 #include "tests/render/render_test_support.h"
@@ -79,7 +79,7 @@ void expect_window(const HyRenderData_Camera& cam, const std::array<std::uint32_
 
 } // namespace
 
-TEST(Camera, OrientationIsTheProductOfThreeAxisRotationsAndCentresTheViewAxis)
+TEST(Camera, OrientationCentresTheViewAxisAndWindowsCutTheFullProjection)
 {
     for (const Pose& p : kPoses) {
         HyRenderData_Camera one = make_camera(1, 1, 0.8, p), odd = make_camera(9, 7, 0.8, p),
@@ -103,35 +103,7 @@ TEST(Camera, OrientationIsTheProductOfThreeAxisRotationsAndCentresTheViewAxis)
         v.subpixel_ray(2.5, 5.5, ray.data());
         const V3 d = pixel(v, 2, 5);
         EXPECT_EQ(ray, (std::array<double, 6>{3.0, -4.0, 12.0, d[0], d[1], d[2]}));
-    }
-    // Looking east at the horizon: row 0 is the bottom of the picture, column 0 the north side.
-    const HyViewGeometry v = make_camera(64, 48, 1.0, {M_PI / 2, 0.0, 0.0}, 0, 0, 0).view();
-    EXPECT_LT(pixel(v, 0, 32)[2], 0.0);
-    EXPECT_GT(pixel(v, 47, 32)[2], 0.0);
-    EXPECT_GT(pixel(v, 24, 0)[1], 0.0);
-    EXPECT_LT(pixel(v, 24, 63)[1], 0.0);
-    EXPECT_GT(pixel(v, 24, 0)[0], 0.8); // towards east
-
-    // The zenith range of the picture's corners.
-    double lo, hi;
-    for (double b : {0.0, 1.3, -2.9}) {
-        // At the horizon without roll the corners sit at +-V / |(V, H, 1)| in z.
-        const HyViewGeometry level = make_camera(320, 200, 1.2, {M_PI / 2, b, 0.0}).view();
-        level.zenith_range(lo, hi);
-        const double expected = std::acos(level.rmax / std::hypot(level.rmax, level.cmax, 1.0));
-        EXPECT_NEAR(lo, expected, 1e-12);
-        EXPECT_NEAR(hi, M_PI - expected, 1e-12);
-    }
-    // Straight down every corner is equally far from the nadir.
-    const HyViewGeometry down = make_camera(320, 200, 1.2, {M_PI, 0.4, 0.2}).view();
-    down.zenith_range(lo, hi);
-    EXPECT_NEAR(lo, M_PI - std::atan(std::hypot(down.cmax, down.rmax)), 1e-12);
-    EXPECT_NEAR(hi, lo, 1e-12);
-}
-
-TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
-{
-    for (const Pose& p : kPoses) {
+        // A window cuts the full projection and clearing it restores the view.
         const HyViewGeometry before = make_camera(640, 480, 1.1, p).view();
         HyRenderData_Camera cam = make_camera(640, 480, 1.1, p);
         cam.set_window(100u, 299u, 50u, 149u);
@@ -166,6 +138,29 @@ TEST(Camera, WindowCutsTheFullProjectionAndClearingRestoresIt)
     rev.set_window(5u, 4u, 7u, 2u);
     expect_window(rev, {5u, 4u, 7u, 2u, 0u, 0u});
     EXPECT_EQ(rev.view().row_step, 0.0);
+    // Looking east at the horizon: row 0 is the bottom of the picture, column 0 the north side.
+    const HyViewGeometry v = make_camera(64, 48, 1.0, {M_PI / 2, 0.0, 0.0}, 0, 0, 0).view();
+    EXPECT_LT(pixel(v, 0, 32)[2], 0.0);
+    EXPECT_GT(pixel(v, 47, 32)[2], 0.0);
+    EXPECT_GT(pixel(v, 24, 0)[1], 0.0);
+    EXPECT_LT(pixel(v, 24, 63)[1], 0.0);
+    EXPECT_GT(pixel(v, 24, 0)[0], 0.8); // towards east
+
+    // The zenith range of the picture's corners.
+    double lo, hi;
+    for (double b : {0.0, 1.3, -2.9}) {
+        // At the horizon without roll the corners sit at +-V / |(V, H, 1)| in z.
+        const HyViewGeometry level = make_camera(320, 200, 1.2, {M_PI / 2, b, 0.0}).view();
+        level.zenith_range(lo, hi);
+        const double expected = std::acos(level.rmax / std::hypot(level.rmax, level.cmax, 1.0));
+        EXPECT_NEAR(lo, expected, 1e-12);
+        EXPECT_NEAR(hi, M_PI - expected, 1e-12);
+    }
+    // Straight down every corner is equally far from the nadir.
+    const HyViewGeometry down = make_camera(320, 200, 1.2, {M_PI, 0.4, 0.2}).view();
+    down.zenith_range(lo, hi);
+    EXPECT_NEAR(lo, M_PI - std::atan(std::hypot(down.cmax, down.rmax)), 1e-12);
+    EXPECT_NEAR(hi, lo, 1e-12);
 }
 
 TEST(Camera, BorderAndBehindTheEyeAreNotVisible)

@@ -54,9 +54,7 @@ TEST(Slices, EnvelopeAndInterpolationOfPolylinesInDecreasingX)
         ridge.insert(ridge.begin(), HyRidgePoint{1e8, -1e8, 0, 0, 0});
         ridge.push_back(HyRidgePoint{-1e8, -1e8, 0, 0, 0});
         std::uniform_real_distribution<double> u(-300, 300);
-        double a = u(rng), b = u(rng);
-        if (a < b)
-            std::swap(a, b);
+        const auto [b, a] = std::minmax({u(rng), u(rng)});
         const std::vector<HyRidgePoint> outline = random_polyline(rng, a, b, trial % 30, -60, 60);
         std::vector<HyRidgePoint> out(4 * (ridge.size() + outline.size()) + 8);
         const int n = hy_ridge_envelope(ridge.data(), int(ridge.size()), outline.data(), int(outline.size()),

@@ -400,8 +400,7 @@ TEST(Camera, GammaDoesNotDependOnTheThreadCount)
         std::array<std::vector<float>, 3> results[2];
         for (int k : {0, 1}) {
             hyplat::HyThreadPool::set_process_threads(k ? 3 : 1);
-            HyRenderData_Camera cam;
-            cam.set_image_size(w, h);
+            HyRenderData_Camera cam = make_camera(w, h, 1.0, kPoses[0]);
             std::vector<float> red(n), green(n), blue(n);
             for (std::size_t i = 0; i < n; ++i) {
                 red[i] = float(i % 977) * 0.013f - 1.0f;

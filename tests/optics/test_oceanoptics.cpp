@@ -103,19 +103,15 @@ TEST(OceanOptics, FresnelTableMatchesClosedFormOnBothSides)
 
 TEST(OceanOptics, SlopeStatisticsAndTheSlopeAveragedReflectance)
 {
-    HyOceanOpticsParams p;
     for (double calm : {0.0, -3.0}) {
-        p.wind_speed = calm;
-        HyOceanOptics o(p);
+        HyOceanOptics o({.wind_speed = calm});
         EXPECT_DOUBLE_EQ(o.sigma_small(), std::sqrt(0.0015));
         EXPECT_DOUBLE_EQ(o.sigma_large(), std::sqrt(0.003));
     }
     // When both parts are above their floors, the unresolved variance of two axes plus the resolved one
     // is the Cox-Munk total 0.003 + 0.00508 W.
-    p.shortest_wave_length = 0.001; // raised to 0.01
     for (double w : {3.0, 7.0, 12.0}) {
-        p.wind_speed = w;
-        HyOceanOptics o(p);
+        HyOceanOptics o({.wind_speed = w, .shortest_wave_length = 0.001}); // raised to 0.01
         EXPECT_DOUBLE_EQ(o.shortest_wave_length(), 0.01);
         const double ss = o.sigma_small(), sl = o.sigma_large();
         EXPECT_NEAR(2.0 * ss * ss + sl * sl, 0.003 + 0.00508 * w, 1e-12) << w;
@@ -126,7 +122,7 @@ TEST(OceanOptics, SlopeStatisticsAndTheSlopeAveragedReflectance)
 
     // Moving the shortest wave towards the grid's cutoff leaves less and less slope unresolved: each
     // channel tends to the Fresnel row of its own index.
-    p = distinct_indices();
+    HyOceanOpticsParams p = distinct_indices();
     p.wind_speed = 5.0;
     p.resolved_cutoff_length = 0.5;
     double prev_err = 1e9, prev_sigma = 1e9;

@@ -38,10 +38,7 @@ template <class T> double max_abs(const std::vector<T>& v) { return max_abs(v.da
 
 template <class T> bool all_finite(const T* v, std::size_t n)
 {
-    for (std::size_t i = 0; i < n; ++i)
-        if (!std::isfinite(v[i]))
-            return false;
-    return true;
+    return std::all_of(v, v + n, [](T x) { return std::isfinite(x); });
 }
 template <class T> bool all_finite(const std::vector<T>& v) { return all_finite(v.data(), v.size()); }
 
@@ -119,10 +116,8 @@ template <class F> Printed printed(F&& f)
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     f();
-    Printed p;
-    p.err = testing::internal::GetCapturedStderr();
-    p.out = testing::internal::GetCapturedStdout();
-    return p;
+    // Braced initialisation runs in order: stderr is read first.
+    return {testing::internal::GetCapturedStderr(), testing::internal::GetCapturedStdout()};
 }
 
 // What a call printed while every block of at least `from` bytes was refused.

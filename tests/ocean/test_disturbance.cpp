@@ -70,14 +70,8 @@ struct Path {
     HyBoatDisturbance_data block(double length = 8.0, double beam = 4.0, double bow = 0.1,
                                  double stern = -0.1)
     {
-        return {.hull_length = length,
-                .hull_beam = beam,
-                .bow_amplitude = bow,
-                .stern_amplitude = stern,
-                .key_count = int(t.size()),
-                .key_times = t.data(),
-                .key_x = x.data(),
-                .key_y = y.data()};
+        return {.hull_length = length, .hull_beam = beam, .bow_amplitude = bow, .stern_amplitude = stern,
+                .key_count = int(t.size()), .key_times = t.data(), .key_x = x.data(), .key_y = y.data()};
     }
 };
 
@@ -86,13 +80,8 @@ struct Stone {
     std::vector<double> t, x, y, a, b, s, angle;
     HyRippleDisturbance_data block()
     {
-        return {.key_count = int(t.size()),
-                .key_times = t.data(),
-                .key_x = x.data(),
-                .key_y = y.data(),
-                .key_size_a = a.data(),
-                .key_size_b = b.data(),
-                .key_strength = s.data(),
+        return {.key_count = int(t.size()), .key_times = t.data(), .key_x = x.data(), .key_y = y.data(),
+                .key_size_a = a.data(), .key_size_b = b.data(), .key_strength = s.data(),
                 .key_angle = angle.data()};
     }
 };

@@ -59,29 +59,22 @@ TEST(Surface, IdsGrowNeverReusedAndRemovedIdsAreInvalid)
     EXPECT_EQ(s.disturbances.count, 3);
 
     using Call = std::uint32_t (*)(HyOceanSurface&);
+    static HyOcean_data* e = nullptr; // what get_bare_pointer sets; a lambda without capture reaches it
     const std::pair<const char*, Call> ops[] = {
         {"reset_swell_parameters",
-         [](HyOceanSurface& s) { return s.reset_swell_parameters(2, 1, 50, 0.2, 0.2, 0, 0); }},
-        {"reallocate_swell",
-         [](HyOceanSurface& s) { return std::uint32_t(s.reallocate_swell(2, small_swell())); }},
-        {"remove_swell", [](HyOceanSurface& s) { return s.remove_swell(2); }},
-        {"get_bare_pointer",
-         [](HyOceanSurface& s) {
-             HyOcean_data* e = nullptr;
-             return std::uint32_t(s.get_bare_pointer(2, e));
-         }},
+         [](auto& s) { return s.reset_swell_parameters(2, 1, 50, 0.2, 0.2, 0, 0); }},
+        {"reallocate_swell", [](auto& s) { return std::uint32_t(s.reallocate_swell(2, small_swell())); }},
+        {"remove_swell", [](auto& s) { return s.remove_swell(2); }},
+        {"get_bare_pointer", [](auto& s) { return std::uint32_t(s.get_bare_pointer(2, e)); }},
         {"evolve_disturbance_to_time",
-         [](HyOceanSurface& s) { return std::uint32_t(s.evolve_disturbance_to_time(2, 1)); }},
-        {"remove_ripple", [](HyOceanSurface& s) { return s.remove_ripple(2); }},
-        {"remove_wake", [](HyOceanSurface& s) { return s.remove_wake(2); }},
-        {"remove_displacement_grid",
-         [](HyOceanSurface& s) { return std::uint32_t(s.remove_displacement_grid(2)); }},
-        {"add_boat_disturbance",
-         [](HyOceanSurface& s) { return std::uint32_t(s.add_boat_disturbance(2, {})); }},
+         [](auto& s) { return std::uint32_t(s.evolve_disturbance_to_time(2, 1)); }},
+        {"remove_ripple", [](auto& s) { return s.remove_ripple(2); }},
+        {"remove_wake", [](auto& s) { return s.remove_wake(2); }},
+        {"remove_displacement_grid", [](auto& s) { return std::uint32_t(s.remove_displacement_grid(2)); }},
+        {"add_boat_disturbance", [](auto& s) { return std::uint32_t(s.add_boat_disturbance(2, {})); }},
         // An id of another kind of element is no swell, ripple or wake.
-        {"remove_ripple", [](HyOceanSurface& s) { return s.remove_ripple(1); }},
-        {"reset_wake_parameters",
-         [](HyOceanSurface& s) { return s.reset_wake_parameters(3, 1, 0, 0, 0, 0); }},
+        {"remove_ripple", [](auto& s) { return s.remove_ripple(1); }},
+        {"reset_wake_parameters", [](auto& s) { return s.reset_wake_parameters(3, 1, 0, 0, 0, 0); }},
     };
     for (const auto& [name, call] : ops)
         EXPECT_EQ(printed([&, call = call] { EXPECT_EQ(call(s), 0u) << name; }).err,

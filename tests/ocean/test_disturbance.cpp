@@ -320,22 +320,6 @@ TEST(Disturbance, HundredBoatsAndHundredRipplesWithIds)
     EXPECT_EQ(sea.shown(), 0.0);
 }
 
-TEST(Disturbance, KeyFramesAreCopiedAndSteerTheBoat)
-{
-    // The element keeps its own copy: overwriting the caller's arrays afterwards changes nothing.
-    Sea c(96, 96, 0.5, 0.5);
-    Path p{{0.0, 2.0, 4.0}, {-15.0, 0.0, 0.0}, {0.0, 0.0, 15.0}};
-    ASSERT_EQ(c->add_boat_disturbance(p.block(4.0, 2.0, 0.05, -0.05)), 1);
-    p.x[0] = 1e6;
-    p.t[1] = kNan;
-    // A turning boat: three keys; before the turn the waves lie on the first leg only.
-    c->inject_sources(1.0, 0.1); // on the first leg, heading +x at (-7.5, 0)
-    const auto moved = c.moment([](double h) { return std::fabs(h); });
-    ASSERT_GT(moved[0], 0.0);
-    EXPECT_NEAR(moved[1], -7.5 + 0.375, 0.3); // mid-step point, bumps symmetric for equal amplitudes
-    EXPECT_NEAR(moved[2], 0.0, 0.05);
-}
-
 TEST(Disturbance, BadKeyFramesAreRefusedGarbageStaysFiniteAndBadLatticesAreHarmless)
 {
     Sea sea(64, 64, 1.0, 1.0);

@@ -13,8 +13,7 @@ void fill_random(float* a, int n, unsigned seed, float scale = 1.0f)
 {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> u(-scale, scale);
-    for (int k = 0; k < n; ++k)
-        a[k] = u(rng);
+    std::generate_n(a, n, [&] { return u(rng); });
 }
 
 HyAuxGridRequest request(int nx, int ny, double d, int periodic, int type)

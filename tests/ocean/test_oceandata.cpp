@@ -73,7 +73,7 @@ TEST(OceanData, BaseElementIsAFlatSeaOfItsExtentLoopsOnWholeStepsAndWritesSgi)
               "unable to write height array \n");
 }
 
-TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly)
+TEST(KeyFrames, InterpolatesExtrapolatesLinearlyAndKeepsNothingWithoutMemory)
 {
     const double t[2] = {0.0, 1.0}, v[2] = {0.0, 10.0}, w[2] = {4.0, 2.0};
     const double* src[3] = {t, v, w};
@@ -109,13 +109,7 @@ TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly)
     out[0] = 9.0;
     k.evaluate(1.0, out); // empty: nothing written
     EXPECT_EQ(out[0], 9.0);
-}
 
-TEST(KeyFrames, AllocationFailureKeepsNothing)
-{
-    const double t[2] = {0.0, 1.0}, v[2] = {0.0, 10.0};
-    const double* src[2] = {t, v};
-    HyKeyFrames k;
     // The table, then each channel in turn, refused: nothing is kept and every block goes back.
     for (int grants = 0; grants < 3; ++grants) {
         const auto before = hymem::hook_bytes();

@@ -3,7 +3,6 @@
 #include "ocean/HyGrid.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <cstdio>
 #include <optional>
 #include <random>
 

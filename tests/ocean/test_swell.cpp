@@ -20,10 +20,7 @@ HyOcean_record swell_record(Patch& p, double spacing, int seed = 3345)
 
 HySwell_data swell(double direction, double length, double roughness = 0.25, double oscillations = 0.25)
 {
-    return {.height = 2.0,
-            .length = length,
-            .direction = direction,
-            .roughness = roughness,
+    return {.height = 2.0, .length = length, .direction = direction, .roughness = roughness,
             .oscillations = oscillations};
 }
 

@@ -53,10 +53,12 @@ TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength)
     EXPECT_NEAR(2.0 * spacing, lambda, 0.05 * lambda);
 }
 
-TEST(Wake, DepthScalingWithoutRecomputation)
+TEST(Wake, DepthScalesWithoutRecomputationAndSoftLimitAndFadeShapeTheCopy)
 {
     const std::size_t count = 128 * 128;
     HyWake_record r = patch(128, 0.5);
+    std::vector<float> g((128 + 2) * 128, 0.0f);
+    r.heights = g.data();
     HyOceanSurfaceGridElement_wake w(r);
     ASSERT_EQ(w.generate_kspace(), 1);
     const std::vector<float> before(w.base, w.base + count);
@@ -74,6 +76,32 @@ TEST(Wake, DepthScalingWithoutRecomputation)
     EXPECT_EQ(max_abs(w.base, count), 0.0);
     w.set_wake_motion(r.hull_depth / 2, 0.3, 10.0, -4.0, 1.5);
     EXPECT_EQ(std::vector<float>(w.base, w.base + count), before);
+
+    const double a = 0.25 * max_abs(w.base, count);
+    // Crests squashed to a*tanh(h/a), then the first L metres of the patch ramped in as (x/L)^p;
+    // unusable shaping values switch their stage off instead of producing NaN.
+    const struct {
+        int soft;
+        double scale;
+        int fade;
+        double length, power;
+    } cases[] = {{1, a, 0, 20, 2}, {0, a, 1, 20, 2}, {1, a, 1, 10, 0.5}, {1, 0.0, 1, kNan, 2},
+                 {1, kNan, 1, 20, -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        w.set_soft_limit(c.soft);
+        w.set_soft_limit_scale(c.scale);
+        w.set_fade(c.fade);
+        w.set_fade_shape(c.length, c.power);
+        w.transform_to_heights();
+        const bool soft = c.soft && c.scale > 0, fade = c.fade && c.length > 0 && c.power > 0;
+        for (int j = 0; j < 128; ++j)
+            for (int i = 0; i < 128; ++i) {
+                const double h = w.base[j * 128 + i], x = i * 0.5;
+                const double f = fade && x < c.length ? std::pow(x / c.length, c.power) : 1.0;
+                ASSERT_NEAR(g[j * 128 + i], (soft ? a * std::tanh(h / a) : h) * f, 1e-6 * a) << i << "," << j;
+            }
+    }
 }
 
 TEST(Wake, KinematicsPutTheHullOnTheShipAndANegativeSpeedBacksIt)
@@ -90,15 +118,12 @@ TEST(Wake, KinematicsPutTheHullOnTheShipAndANegativeSpeedBacksIt)
     for (double t : {2.0, 5.0, -1.0}) {
         // From its position at the reference time along its heading; bow and stern half a hull away.
         const double sx = 100.0 + c * 4.0 * (t - 2.0), sy = -20.0 + s * 4.0 * (t - 2.0);
-        double x, y, fx, fy, bx, by;
-        w.get_ship_position(x, y, t);
-        EXPECT_NEAR(x, sx, 1e-9) << t;
-        EXPECT_NEAR(y, sy, 1e-9) << t;
-        w.get_wake_front_and_back(fx, fy, bx, by, t);
-        EXPECT_NEAR(fx, sx + 5.0 * c, 1e-9);
-        EXPECT_NEAR(fy, sy + 5.0 * s, 1e-9);
-        EXPECT_NEAR(bx, sx - 5.0 * c, 1e-9);
-        EXPECT_NEAR(by, sy - 5.0 * s, 1e-9);
+        double p[6];
+        w.get_ship_position(p[0], p[1], t);
+        w.get_wake_front_and_back(p[2], p[3], p[4], p[5], t);
+        const double want[6] = {sx, sy, sx + 5.0 * c, sy + 5.0 * s, sx - 5.0 * c, sy - 5.0 * s};
+        for (int k = 0; k < 6; ++k)
+            EXPECT_NEAR(p[k], want[k], 1e-9) << t << " " << k;
         // The grid adds the offset, then turns by -heading: the ship lands on the patch's hull centre.
         double ox, oy;
         w.get_position(t, ox, oy);
@@ -139,41 +164,6 @@ TEST(Wake, InsideHullShapes)
         HyOceanSurfaceGridElement_wake w(r);
         EXPECT_EQ(w.is_inside_hull(w.hull_x + c.x, w.hull_y + c.y), c.inside)
             << c.shape << " " << c.x << "," << c.y;
-    }
-}
-
-TEST(Wake, SoftLimitAndFadeShapeTheCopy)
-{
-    HyWake_record r = patch(128, 0.5);
-    std::vector<float> g((128 + 2) * 128, 0.0f);
-    r.heights = g.data();
-    r.hull_depth = 3.0;
-    HyOceanSurfaceGridElement_wake w(r);
-    ASSERT_EQ(w.generate_kspace(), 1);
-    const double a = 0.25 * max_abs(w.base, 128 * 128);
-    // Crests squashed to a*tanh(h/a), then the first L metres of the patch ramped in as (x/L)^p;
-    // unusable shaping values switch their stage off instead of producing NaN.
-    const struct {
-        int soft;
-        double scale;
-        int fade;
-        double length, power;
-    } cases[] = {{1, a, 0, 20, 2}, {0, a, 1, 20, 2}, {1, a, 1, 10, 0.5}, {1, 0.0, 1, kNan, 2},
-                 {1, kNan, 1, 20, -1}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        w.set_soft_limit(c.soft);
-        w.set_soft_limit_scale(c.scale);
-        w.set_fade(c.fade);
-        w.set_fade_shape(c.length, c.power);
-        w.transform_to_heights();
-        const bool soft = c.soft && c.scale > 0, fade = c.fade && c.length > 0 && c.power > 0;
-        for (int j = 0; j < 128; ++j)
-            for (int i = 0; i < 128; ++i) {
-                const double h = w.base[j * 128 + i], x = i * 0.5;
-                const double f = fade && x < c.length ? std::pow(x / c.length, c.power) : 1.0;
-                ASSERT_NEAR(g[j * 128 + i], (soft ? a * std::tanh(h / a) : h) * f, 1e-6 * a) << i << "," << j;
-            }
     }
 }
 

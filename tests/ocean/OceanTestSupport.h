@@ -51,6 +51,14 @@ template <class R> R lattice(int n, double d)
     return r;
 }
 
+// The array an element binds: nx x ny heights and the transform's spare floats, all zero.
+struct Field {
+    int nx, ny;
+    std::vector<float> array;
+    Field(int nx_, int ny_) : nx(nx_), ny(ny_), array(std::size_t(nx_ + 2) * std::size_t(ny_), 0.0f) {}
+    float h(int i, int j) const { return array[std::size_t(j) * std::size_t(nx) + std::size_t(i)]; }
+};
+
 // Bilinear interpolation of node(i, j) at grid coordinates (gx, gy), corners in the order
 // (i0, j0), (i0, j0+1), (i0+1, j0), (i0+1, j0+1).
 template <class Node> double bilinear(double gx, double gy, Node node)

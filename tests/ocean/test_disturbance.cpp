@@ -19,16 +19,10 @@ struct Sea {
 
     Sea(int nx, int ny, double dx, double dy, double dt = 0.1, double angle = 0.0, double cx = 0.0,
         double cy = 0.0)
-        : array((std::size_t(nx) + 2) * std::size_t(ny), 0.0f)
+        // After the lattice: start time, time step, centre and angle.
+        : record{{.nx = nx, .ny = ny, .dx = dx, .dy = dy}, 0.0, dt, cx, cy, angle},
+          array((std::size_t(nx) + 2) * std::size_t(ny), 0.0f)
     {
-        record.nx = nx;
-        record.ny = ny;
-        record.dx = dx;
-        record.dy = dy;
-        record.time_step = dt;
-        record.angle = angle;
-        record.centre_x = cx;
-        record.centre_y = cy;
         record.heights = array.data();
         element = new HyOceanSurfaceGridElement_disturbance(record);
         if (std::isfinite(dx) && dx > 0) {

@@ -187,9 +187,8 @@ TEST(Surface, FloatsOnAKnownPlane)
     HyOcean_data* e = nullptr;
     ASSERT_EQ(s.get_bare_pointer(s.add_new_displacement_grid({.nx = 64, .ny = 64, .dx = 1, .dy = 1}), e), 1);
     float* a = e->get_height_array();
-    for (int j = 0; j < 64; ++j)
-        for (int i = 0; i < 64; ++i)
-            a[j * 64 + i] = 0.1f * float(i - 32); // h = 0.1 x in the world
+    for (int k = 0; k < 64 * 64; ++k)
+        a[k] = 0.1f * float(k % 64 - 32); // h = 0.1 x in the world
     s.evolve_to_time(1.0);
     double x, y, z, ta, pa, ro;
     ASSERT_EQ(s.float_on_surface(2.0, 3.0, 1.5, 0.2, 0.3, 0.4, 10.0, x, y, z, ta, pa, ro), 1);

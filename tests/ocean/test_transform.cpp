@@ -7,7 +7,6 @@
 namespace {
 
 using namespace oceantest;
-using cd = cplx;
 
 std::vector<HyTransformBackend> backends()
 {
@@ -54,18 +53,18 @@ TEST(SpectralTransform, BothDirectionsMatchNaiveDftForEvenAndOddSizes)
             const double log_n = std::log2(2.0 * double(n));
             // Inverse: the real parts of the full spectrum's sum, to float rounding of the largest value.
             std::vector<float> a = random_real_spectrum(s.nx, s.ny, 7u * s.nx + s.ny);
-            std::vector<cd> half(ncols * s.ny);
+            std::vector<cplx> half(ncols * s.ny);
             for (std::size_t k = 0; k < half.size(); ++k)
-                half[k] = cd(a[2 * k], a[2 * k + 1]);
+                half[k] = cplx(a[2 * k], a[2 * k + 1]);
             const auto ref = naive_dft(full_spectrum(half, s.nx, s.ny), s.nx, s.ny, +1);
             ASSERT_EQ(t.inverse(a.data(), s.nx, s.ny), 1);
             double peak = 1.0;
-            for (const cd& v : ref)
+            for (const cplx& v : ref)
                 peak = std::max(peak, std::fabs(v.real()));
             for (std::size_t k = 0; k < n; ++k)
                 ASSERT_NEAR(a[k], ref[k].real(), 2e-5 * peak * log_n) << k;
             // Forward: the stored columns of the sum with the opposite sign (spare floats ignored).
-            std::vector<cd> real(n);
+            std::vector<cplx> real(n);
             for (std::size_t k = 0; k < n; ++k)
                 real[k] = a[k] = float(std::sin(1.7 * double(k)) * 0.9);
             a[n] = a[n + 1] = 123.0f;
@@ -73,7 +72,7 @@ TEST(SpectralTransform, BothDirectionsMatchNaiveDftForEvenAndOddSizes)
             ASSERT_EQ(t.forward(a.data(), s.nx, s.ny), 1);
             const double tol = 2e-5 * std::sqrt(double(n)) * log_n;
             for (std::size_t k = 0; k < ncols * s.ny; ++k) {
-                const cd want = fwd[(k / ncols) * s.nx + k % ncols];
+                const cplx want = fwd[(k / ncols) * s.nx + k % ncols];
                 ASSERT_NEAR(a[2 * k], want.real(), tol) << k;
                 ASSERT_NEAR(a[2 * k + 1], want.imag(), tol) << k;
             }

@@ -9,14 +9,6 @@
 namespace {
 
 using namespace oceantest;
-using cd = cplx;
-
-struct Field {
-    int nx, ny;
-    std::vector<float> array;
-    Field(int nx_, int ny_) : nx(nx_), ny(ny_), array(static_cast<std::size_t>(nx_ + 2) * ny_, 0.0f) {}
-    float h(int i, int j) const { return array[static_cast<std::size_t>(j) * nx + i]; }
-};
 
 HyOcean_record wind_record(Field& f, double dx, double dy, int type = 104)
 {
@@ -25,9 +17,9 @@ HyOcean_record wind_record(Field& f, double dx, double dy, int type = 104)
 }
 
 // Mirror image of the real-field symmetry, applied to a complex<double> half spectrum.
-void symmetrise(std::vector<cd>& s, int ncols, int nrows)
+void symmetrise(std::vector<cplx>& s, int ncols, int nrows)
 {
-    auto at = [&](int i, int j) -> cd& { return s[std::size_t(j) * ncols + i]; };
+    auto at = [&](int i, int j) -> cplx& { return s[std::size_t(j) * ncols + i]; };
     at(0, 0) = 0.0;
     at(0, nrows / 2) = at(0, nrows / 2).real();
     at(ncols - 1, 0) = at(ncols - 1, 0).real();
@@ -64,14 +56,10 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy, double short
 {
     SCOPED_TRACE("lattice " + std::to_string(nx) + "x" + std::to_string(ny));
     Field f(nx, ny);
-    HyOcean_record r = wind_record(f, dx, dy);
-    r.shortest_wavelength = shortest;
-    r.band_low = 0.15;
-    r.band_high = 0.4;
-    r.vertical_scale = 1.5;
-    r.loop = 1;
-    r.loop_time = 7.0;
-    HyOceanSurfaceGridElement e(r);
+    HyOceanSurfaceGridElement e({.nx = nx, .ny = ny, .dx = dx, .dy = dy, .heights = f.array.data(),
+                                 .seed = 101, .loop = 1, .loop_time = 7.0, .wind_speed = 7.5,
+                                 .wind_direction = 0.6, .shortest_wavelength = shortest, .band_low = 0.15,
+                                 .band_high = 0.4, .spectrum_type = 104, .vertical_scale = 1.5});
     ASSERT_EQ(e.generate_kspace(), 1);
     const int ncols = nx / 2 + 1;
 
@@ -80,11 +68,11 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy, double short
     HyRandom rng;
     rng.set_mode(902);
     rng.seed(101);
-    std::vector<cd> init(static_cast<std::size_t>(ncols) * ny);
+    std::vector<cplx> init(static_cast<std::size_t>(ncols) * ny);
     const double a = std::sqrt(dkx * dky / 2.0);
     for (auto& v : init) {
         const double re = float(rng.gaussian() * a); // real part drawn first
-        v = cd(re, float(rng.gaussian() * a));
+        v = cplx(re, float(rng.gaussian() * a));
     }
     symmetrise(init, ncols, ny);
 
@@ -95,7 +83,7 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy, double short
     double k_max = std::min(1.0 / (2 * dx) - dkx, 1.0 / (2 * dy) - dky);
     if (shortest > 0)
         k_max = std::min(k_max, 1.0 / shortest);
-    std::vector<cd> half_spectrum(init.size());
+    std::vector<cplx> half_spectrum(init.size());
     for (int j = 0; j < ny; ++j) {
         const double ky = (j <= ny / 2 ? j : j - ny) * dky;
         for (int i = 0; i < ncols; ++i) {
@@ -104,18 +92,18 @@ void check_against_direct_sum(int nx, int ny, double dx, double dy, double short
             const double omega = quantised(3.132 * std::sqrt(k_rad), 7.0);
             // Waves run with the wind only.
             const double s = (kx * std::cos(wind) + ky * std::sin(wind)) < 0 ? -1.0 : 1.0;
-            const cd turned = init[std::size_t(j) * ncols + i] * std::exp(cd(0.0, -s * omega * t));
+            const cplx turned = init[std::size_t(j) * ncols + i] * std::exp(cplx(0.0, -s * omega * t));
             half_spectrum[std::size_t(j) * ncols + i] =
                 turned * std::sqrt(expected_spectrum(kx, ky, wind, k_min, k_max, 0.15, 0.4) * level);
         }
     }
     symmetrise(half_spectrum, ncols, ny);
-    const std::vector<cd> expected = naive_dft(full_spectrum(half_spectrum, nx, ny), nx, ny, 1);
+    const std::vector<cplx> expected = naive_dft(full_spectrum(half_spectrum, nx, ny), nx, ny, 1);
 
     e.evolve_to_time(t);
     e.transform_to_heights();
     double peak = 0;
-    for (const cd& v : expected)
+    for (const cplx& v : expected)
         peak = std::max(peak, std::fabs(v.real()) * 1.5);
     ASSERT_GT(peak, 0.0);
     for (int j = 0; j < ny; ++j)

@@ -249,9 +249,7 @@ TEST(Disturbance, RippleSourceAddsTheChangeOfItsBump)
     Stone s = stone(wx, wy, 0.0, 0.5);
     ASSERT_EQ(sea->add_ripple_disturbance(s.block()), 1);
     sea->inject_sources(0.2, 0.1);
-    double vol = 0.0;
-    for (std::size_t k = 0; k < sea.count(); ++k)
-        vol += sea->height[k];
+    const double vol = std::accumulate(sea->height, sea->height + sea.count(), 0.0);
     const double ds = 0.05; // strength change over the step
     EXPECT_NEAR(sea->get_node(70, 60), ds, 1e-6);
     EXPECT_NEAR(vol * 0.25 * 0.25, ds * kPi * 2.0 * 1.0, 1e-4);

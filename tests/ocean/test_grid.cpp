@@ -36,6 +36,12 @@ std::string run(const std::string& cmd)
 
 bool have_tool(const char* tool) { return !run(std::string("command -v ") + tool).empty(); }
 
+// A grid whose height is a fixed plane: the difference slope must see it through the virtual call.
+struct PlaneGrid : HyGrid {
+    PlaneGrid() : HyGrid(4, 4, 1.0, 1.0) {}
+    double get_height(double x, double y, int) const override { return 2.0 * x - 3.0 * y; }
+};
+
 } // namespace
 
 TEST(Grid, BilinearHeightOnNodesBetweenNodesAndAcrossPeriods)
@@ -149,16 +155,6 @@ TEST(Grid, SlopeIsTheShiftedWeightedNodeDifference)
         }
     }
 }
-
-namespace {
-
-// A grid whose height is a fixed plane: the difference slope must see it through the virtual call.
-struct PlaneGrid : HyGrid {
-    PlaneGrid() : HyGrid(4, 4, 1.0, 1.0) {}
-    double get_height(double x, double y, int) const override { return 2.0 * x - 3.0 * y; }
-};
-
-} // namespace
 
 TEST(Grid, DifferenceSlopeUsesTheDerivedHeightAndNormalsCompose)
 {

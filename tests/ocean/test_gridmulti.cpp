@@ -112,8 +112,7 @@ TEST(GridMulti, RadialProfileReachAndRotation)
     HyGridMulti g(8, 8, 1.0, 1.0, 8, 8, 1.0, 1.0); // main and aux 0 all zero
     float* p = g.add_aux_grid(request(11, 1, 0.5, 0, kHyAuxAdditiveRadial));
     ASSERT_NE(p, nullptr);
-    for (int i = 0; i < 11; ++i)
-        p[i] = 1.0f + i; // h(r) = 1 + 2r up to r = (11 - 1)*0.5 = 5
+    std::iota(p, p + 11, 1.0f); // h(r) = 1 + 2r up to r = (11 - 1)*0.5 = 5
     EXPECT_EQ(g.set_aux_position(p, 0.0, 0.0), 1);
     EXPECT_NEAR(g.get_height(0.0, 0.0), 1.0, 1e-6);
     EXPECT_NEAR(g.get_height(1.8, -2.4), 1.0 + 2 * 3.0, 1e-5); // r = 3
@@ -130,9 +129,8 @@ TEST(GridMulti, RadialProfileReachAndRotation)
     // (x + ox) cos(theta) + (y + oy) sin(theta) and the slope (cos(theta), sin(theta)).
     float* ramp = g.add_aux_grid(request(64, 64, 1.0, 0, kHyAuxAdditive));
     ASSERT_NE(ramp, nullptr);
-    for (int j = 0; j < 64; ++j)
-        for (int i = 0; i < 64; ++i)
-            ramp[j * 64 + i] = float(i);
+    for (int k = 0; k < 64 * 64; ++k)
+        ramp[k] = float(k % 64);
     for (double theta : {M_PI / 2, M_PI / 6, -0.7}) {
         EXPECT_EQ(g.set_aux_orientation(ramp, theta), 1);
         // Offsets that bring the world origin to the grid's centre node (32, 32) after the rotation.

@@ -58,8 +58,7 @@ TEST(OceanData, BaseElementIsAFlatSeaOfItsExtentLoopsOnWholeStepsAndWritesSgi)
     EXPECT_EQ(e.quantise_frequency(5.0), 5.0);
 
     // The SGI file of the heights: 8 x 4 x 1, heights 0..31 scaled to bytes (1/31*255 = 8.2 -> 8).
-    for (int k = 0; k < 32; ++k)
-        array[std::size_t(k)] = float(k);
+    std::iota(array.begin(), array.begin() + 32, 0.0f);
     const TempFile path("element.sgi");
     ASSERT_EQ(e.write_sgi(path.c_str(), 0.0, 31.0), 1);
     const std::vector<unsigned char> bytes = file_bytes(path);

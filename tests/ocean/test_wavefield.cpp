@@ -4,8 +4,6 @@
 #include "ocean/HySpectralTransform.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <numeric>
-
 namespace {
 
 using namespace oceantest;

@@ -139,11 +139,8 @@ template <class F> Printed printed_refused(std::size_t from, F&& f)
 // A file name in the temporary directory, unique to this process; the file goes with it.
 struct TempFile : std::string {
     explicit TempFile(const std::string& name)
-        : std::string((std::filesystem::temp_directory_path() /
-                       ("seavast_h3_" + std::to_string(::getpid()) + "_" + name))
-                          .string())
-    {
-    }
+        : std::string(std::filesystem::temp_directory_path() /
+                      ("seavast_h3_" + std::to_string(::getpid()) + "_" + name)) {}
     ~TempFile() { std::remove(c_str()); }
 };
 

@@ -171,20 +171,15 @@ TEST(Ripple, BadInputGivesAFlatFiniteRipple)
         const char* what;
         void (*change)(HyRipple_record&);
     } cases[] = {
-        {"N 1", [](HyRipple_record& r) { r.nx = 1; }},
-        {"N 2", [](HyRipple_record& r) { r.nx = 2; }},
-        {"dr 0", [](HyRipple_record& r) { r.dx = r.dy = 0.0; }},
-        {"dr negative", [](HyRipple_record& r) { r.dx = r.dy = -0.1; }},
-        {"dr NaN", [](HyRipple_record& r) { r.dx = r.dy = kNan; }},
-        {"width 0", [](HyRipple_record& r) { r.width = 0.0; }},
-        {"width NaN", [](HyRipple_record& r) { r.width = kNan; }},
-        {"strength NaN", [](HyRipple_record& r) { r.strength = kNan; }},
-        {"strength huge", [](HyRipple_record& r) { r.strength = 1e300; }},
-        {"start NaN", [](HyRipple_record& r) { r.start_time = kNan; }},
-        {"time scale inf",
-         [](HyRipple_record& r) { r.time_scale = std::numeric_limits<double>::infinity(); }},
-        {"amplitude NaN", [](HyRipple_record& r) { r.amplitude_scale = kNan; }},
-        {"centre NaN", [](HyRipple_record& r) { r.centre_x = kNan; }},
+        {"N 1", [](auto& r) { r.nx = 1; }}, {"N 2", [](auto& r) { r.nx = 2; }},
+        {"dr 0", [](auto& r) { r.dx = r.dy = 0.0; }}, {"dr negative", [](auto& r) { r.dx = r.dy = -0.1; }},
+        {"dr NaN", [](auto& r) { r.dx = r.dy = kNan; }}, {"width 0", [](auto& r) { r.width = 0.0; }},
+        {"width NaN", [](auto& r) { r.width = kNan; }}, {"strength NaN", [](auto& r) { r.strength = kNan; }},
+        {"strength huge", [](auto& r) { r.strength = 1e300; }},
+        {"start NaN", [](auto& r) { r.start_time = kNan; }},
+        {"time scale inf", [](auto& r) { r.time_scale = std::numeric_limits<double>::infinity(); }},
+        {"amplitude NaN", [](auto& r) { r.amplitude_scale = kNan; }},
+        {"centre NaN", [](auto& r) { r.centre_x = kNan; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

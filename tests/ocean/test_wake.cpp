@@ -201,16 +201,11 @@ TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
         double spacing;
         int expect, flat, active = 1;
     } cases[] = {
-        {"speed 0", 20, 5, 1, 0.0, 10, 64, 0.5, 1, 1},
-        {"inactive", 20, 5, 1, 5, 10, 64, 0.5, 1, 1, 0},
-        {"hull length 0", 0.0, 5, 1, 5, 10, 64, 0.5, 1, 1},
-        {"hull depth 0", 20, 5, 0.0, 5, 10, 64, 0.5, 1, 1},
-        {"negative beam", 20, -5, 1, 5, 10, 64, 0.5, 1, 1},
-        {"speed NaN", 20, 5, 1, kNan, 10, 64, 0.5, 1, 0},
-        {"damping_b 0", 20, 5, 1, 5, 0.0, 64, 0.5, 1, 0},
-        {"huge speed", 20, 5, 1, 1e30, 10, 64, 0.5, 1, 0},
-        {"zero spacing", 20, 5, 1, 5, 10, 64, 0.0, 0, 0},
-        {"empty lattice", 20, 5, 1, 5, 10, 0, 0.5, 0, 0},
+        {"speed 0", 20, 5, 1, 0.0, 10, 64, 0.5, 1, 1},      {"inactive", 20, 5, 1, 5, 10, 64, 0.5, 1, 1, 0},
+        {"hull length 0", 0.0, 5, 1, 5, 10, 64, 0.5, 1, 1}, {"hull depth 0", 20, 5, 0, 5, 10, 64, 0.5, 1, 1},
+        {"negative beam", 20, -5, 1, 5, 10, 64, 0.5, 1, 1}, {"speed NaN", 20, 5, 1, kNan, 10, 64, 0.5, 1, 0},
+        {"damping_b 0", 20, 5, 1, 5, 0.0, 64, 0.5, 1, 0},   {"huge speed", 20, 5, 1, 1e30, 10, 64, 0.5, 1, 0},
+        {"zero spacing", 20, 5, 1, 5, 10, 64, 0.0, 0, 0},   {"empty lattice", 20, 5, 1, 5, 10, 0, 0.5, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

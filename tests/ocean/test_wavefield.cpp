@@ -181,17 +181,14 @@ TEST(WaveField, BadInputIsFlatOrRefusedWithoutNaN)
         int expect;
         void (*change)(HyOcean_record&);
     } cases[] = {
-        {"odd size", 0, [](HyOcean_record& r) { r.nx = 15; }},
-        {"no nodes", 0, [](HyOcean_record& r) { r.nx = 0; }},
-        {"zero spacing", 0, [](HyOcean_record& r) { r.dx = 0.0; }},
-        {"negative spacing", 0, [](HyOcean_record& r) { r.dx = -1.0; }},
-        {"NaN spacing", 0, [](HyOcean_record& r) { r.dy = kNan; }},
-        {"no wind", 1, [](HyOcean_record& r) { r.wind_speed = 0.0; }},
-        {"type 0", 1, [](HyOcean_record& r) { r.spectrum_type = 0; }},
-        {"NaN wind", 1, [](HyOcean_record& r) { r.wind_speed = kNan; }},
-        {"NaN direction", 1, [](HyOcean_record& r) { r.wind_direction = kNan; }},
-        {"infinite scale", 1,
-         [](HyOcean_record& r) { r.vertical_scale = std::numeric_limits<double>::infinity(); }},
+        {"odd size", 0, [](auto& r) { r.nx = 15; }}, {"no nodes", 0, [](auto& r) { r.nx = 0; }},
+        {"zero spacing", 0, [](auto& r) { r.dx = 0.0; }}, {"NaN spacing", 0, [](auto& r) { r.dy = kNan; }},
+        {"negative spacing", 0, [](auto& r) { r.dx = -1; }},
+        {"type 0", 1, [](auto& r) { r.spectrum_type = 0; }},
+        {"no wind", 1, [](auto& r) { r.wind_speed = 0; }},
+        {"NaN wind", 1, [](auto& r) { r.wind_speed = kNan; }},
+        {"NaN direction", 1, [](auto& r) { r.wind_direction = kNan; }},
+        {"infinite scale", 1, [](auto& r) { r.vertical_scale = std::numeric_limits<double>::infinity(); }},
     };
     for (const Case& c : cases) {
         Field f(16, 16);

@@ -253,7 +253,7 @@ TEST(Grid, WriteAndAllocationFailuresAreReported)
               "unable to write height array \n");
 }
 
-TEST(Grid, SgiFileLayout)
+TEST(Grid, SgiFileLayoutAndAnIndependentReaderOfIt)
 {
     HyGrid g(64, 32, 1.0, 1.0);
     fill(g, [](int i, int j) { return (i + j) % 7 - 3.0; });
@@ -274,25 +274,20 @@ TEST(Grid, SgiFileLayout)
             const int expected = v <= 0 ? 0 : v >= 255 ? 255 : int(v);
             ASSERT_EQ(bytes[512 + j * 64 + i], expected) << i << "," << j;
         }
-}
 
-TEST(Grid, SgiFilesReadBackByAnIndependentReader)
-{
+    // An independent reader sees the same image.
     if (!have_tool("identify") || !have_tool("convert"))
         GTEST_SKIP() << "ImageMagick identify/convert not on PATH";
-    HyGrid g(64, 32, 1.0, 1.0);
-    fill(g, [](int i, int j) { return i * 4 + (j % 3); }); // 0..254
-    const TempFile one("one.sgi");
-    ASSERT_EQ(g.write_sgi_height(one.c_str(), 0.0, 255.0, 0.0, 0.0, 64, 32, 1.0, 1.0), 1);
-    EXPECT_EQ(run("identify -format '%m %w %h' '" + one + "'"), "SGI 64 32");
+    EXPECT_EQ(run("identify -format '%m %w %h' '" + path + "'"), "SGI 64 32");
     // Raw gray bytes, top row first; SGI stores the bottom row first, so image row r is file row 31 - r.
-    const std::string gray = run("convert '" + one + "' -depth 8 gray:-");
+    const std::string gray = run("convert '" + path + "' -depth 8 gray:-");
     ASSERT_EQ(gray.size(), 64u * 32u);
     for (int r = 0; r < 32; ++r)
         for (int i = 0; i < 64; ++i)
-            ASSERT_EQ(static_cast<unsigned char>(gray[r * 64 + i]), i * 4 + ((31 - r) % 3)) << r << "," << i;
+            ASSERT_EQ(std::uint8_t(gray[r * 64 + i]), bytes[512 + (31 - r) * 64 + i]) << r << "," << i;
 
     // Three channels read as RGB: red = height, green = x slope, blue = y slope.
+    fill(g, [](int i, int j) { return i * 4 + (j % 3); }); // 0..254
     const TempFile three("three.sgi");
     const HySgiSampling s{.count_x = 64, .count_y = 32, .spacing_x = 1.0, .spacing_y = 1.0};
     ASSERT_EQ(g.write_sgi_height_and_slope(three.c_str(), 0.0, 255.0, -8.0, 8.0, 0.0, 0.0, s), 1);

@@ -6,20 +6,10 @@
 
 using namespace oceantest;
 
-namespace {
-
-// An element over `array` with nx x ny nodes and the given spacings.
-HyOcean_record record(std::vector<float>& array, int nx, int ny, double dx = 1.0, double dy = 1.0)
-{
-    return {.nx = nx, .ny = ny, .dx = dx, .dy = dy, .heights = array.data()};
-}
-
-} // namespace
-
 TEST(OceanData, BaseElementIsAFlatSeaOfItsExtentLoopsOnWholeStepsAndWritesSgi)
 {
     std::vector<float> array(static_cast<std::size_t>(8 + 2) * 4, 7.0f);
-    HyOcean_data e(record(array, 8, 4, 0.5, 2.0));
+    HyOcean_data e({.nx = 8, .ny = 4, .dx = 0.5, .dy = 2.0, .heights = array.data()});
     EXPECT_STREQ(e.get_name(), "spec.dat");
     // The offset brings the world origin to the middle of the 4 m x 8 m array.
     double c[10];

@@ -101,10 +101,7 @@ TEST(Surface, LoopSettingsReachElementsAddedLater)
     const auto first = sample(s);
     s.evolve_to_time(9.25);
     const auto second = sample(s);
-    const double peak = max_abs(first);
-    ASSERT_GT(peak, 0.0);
-    for (std::size_t k = 0; k < first.size(); ++k)
-        EXPECT_NEAR(first[k], second[k], 1e-5 * peak);
+    EXPECT_LT(relative_error(second.data(), first.data(), first.size()), 1e-5);
     // Switching the loop off reaches every element: the two times differ again.
     settings.loop = 0;
     s.set_surface_parameters(settings);

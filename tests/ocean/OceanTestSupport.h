@@ -25,7 +25,6 @@
 namespace oceantest {
 
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
-constexpr std::uint32_t kTestTag = hymem::make_tag('T', 'E', 'S', 'T');
 
 // Largest magnitude of n values; not a number when one of them is not (never taken for flat).
 template <class T> double max_abs(const T* v, std::size_t n)
@@ -99,7 +98,7 @@ struct Rationed {
     explicit Rationed(int grants, std::size_t largest = static_cast<std::size_t>(-1))
     {
         g_ration = {grants, 0, largest};
-        hymem::install_hook(rationed_hook, kTestTag, true, 0);
+        hymem::install_hook(rationed_hook, hymem::make_tag('T', 'E', 'S', 'T'), true, 0);
     }
     ~Rationed() { hymem::install_hook(nullptr, 0, false, 0); }
     Rationed(const Rationed&) = delete;

@@ -12,12 +12,7 @@ HyPrimaryWaves_data primary(int n = 32) { return {.size = n, .small_spacing = 0.
 
 HySwell_data small_swell(int seed = 3345) { return {.size = 32, .spacing = 5, .length = 60, .seed = seed}; }
 
-HyWake_record small_wake()
-{
-    auto w = lattice<HyWake_record>(32, 2.0);
-    w.heading = 0.3;
-    return w;
-}
+HyWake_record small_wake() { return lattice<HyWake_record>(32, 2.0); }
 
 HyDisturbance_record small_disturbance(int n = 32) { return lattice<HyDisturbance_record>(n, 1.0); }
 

@@ -63,7 +63,7 @@ TEST(Grid, BilinearHeightOnNodesBetweenNodesAndAcrossPeriods)
     EXPECT_TRUE(std::isfinite(g.get_height(1e15, -1e17)));
 }
 
-TEST(Grid, AbsenceRuleOnNonPeriodicAxes)
+TEST(Grid, AbsenceRuleOnNonPeriodicAxesAndCurvatureDropAndSlope)
 {
     HyGrid g(8, 8, 1.0, 1.0);
     fill(g, [](int i, int j) { return i + 2 * j; });
@@ -80,20 +80,17 @@ TEST(Grid, AbsenceRuleOnNonPeriodicAxes)
     EXPECT_NEAR(g.get_height(node_x(g, 3), node_y(g, 7)), g.node(3, 7) - 2 * 99999999.0, 1e-6);
     g.wrap_x = 0;
     EXPECT_NEAR(g.get_height(node_x(g, -0.5), node_y(g, 3)), -2 * 99999999.0 + 0.5 * g.node(0, 3), 1e-6);
-}
 
-TEST(Grid, CurvatureDropAndSlope)
-{
-    HyGrid g(16, 16, 1.0, 1.0);
-    g.curvature = 1;
-    g.curvature_radius = 1000.0;
+    HyGrid c(16, 16, 1.0, 1.0);
+    c.curvature = 1;
+    c.curvature_radius = 1000.0;
     // 100 m from the centre on a 16 m periodic grid of zeros: a drop of 100^2/2/1000 = 5 m.
-    EXPECT_NEAR(g.get_height(60.0, 80.0), -5.0, 1e-12);
-    EXPECT_EQ(g.get_height(60.0, 80.0, 1), 0.0);
+    EXPECT_NEAR(c.get_height(60.0, 80.0), -5.0, 1e-12);
+    EXPECT_EQ(c.get_height(60.0, 80.0, 1), 0.0);
     double sx, sy, fx, fy, ax, ay;
-    g.get_slope(60.0, 80.0, sx, sy);
-    g.get_slope(60.0, 80.0, fx, fy, 1);
-    g.get_slope_at(60.0, 80.0, ax, ay);
+    c.get_slope(60.0, 80.0, sx, sy);
+    c.get_slope(60.0, 80.0, fx, fy, 1);
+    c.get_slope_at(60.0, 80.0, ax, ay);
     EXPECT_TRUE(sx == -0.06 && sy == -0.08 && fx == 0.0 && fy == 0.0 && ax == -0.06) << sx << " " << sy;
 }
 

@@ -74,7 +74,7 @@ TEST(Swell, RotatedAnisotropicLobeOnTheSnappedWaveVector)
     EXPECT_TRUE(direct || mirror) << best_i << "," << best_j << " vs " << ix << "," << iy;
 }
 
-TEST(Swell, RandomPhasesOfEqualAmplitude)
+TEST(Swell, RandomPhasesOfEqualAmplitudeAndUndefinedParametersContributeNothing)
 {
     Field p(32, 32);
     HyOceanSurfaceGridElement_swell s(swell_record(p, 5.0, 77), swell(0.3, 50.0));
@@ -95,25 +95,23 @@ TEST(Swell, RandomPhasesOfEqualAmplitude)
         }
     EXPECT_EQ(v[0], 0.0f);
     EXPECT_EQ(v[1], 0.0f);
-}
 
-TEST(Swell, UndefinedParametersContributeNothing)
-{
+    // Undefined parameters contribute nothing.
     const double nan = kNan;
     const HySwell_data cases[] = {{.height = 0.0},     {.length = 0.0}, {.length = -5},    {.roughness = 0.0},
                                   {.oscillations = 0}, {.length = nan}, {.direction = nan}};
     for (const HySwell_data& d : cases) {
-        Field p(32, 32);
-        HyOceanSurfaceGridElement_swell s(swell_record(p, 5.0), d);
-        ASSERT_EQ(s.generate_kspace(), 1);
-        s.evolve_to_time(3.0);
-        s.transform_to_heights();
-        EXPECT_EQ(max_abs(p.array.data(), 32 * 32), 0.0) << d.height << " " << d.length << " " << d.roughness;
+        Field f(32, 32);
+        HyOceanSurfaceGridElement_swell e(swell_record(f, 5.0), d);
+        ASSERT_EQ(e.generate_kspace(), 1);
+        e.evolve_to_time(3.0);
+        e.transform_to_heights();
+        EXPECT_EQ(max_abs(f.array.data(), 32 * 32), 0.0) << d.height << " " << d.length << " " << d.roughness;
         // Valid values revive it without new phases.
-        s.set_wave_parameters(2.0, 40.0, 0.25, 0.25, 0.0, 0.0);
-        s.evolve_to_time(3.0);
-        s.transform_to_heights();
-        EXPECT_GT(max_abs(p.array.data(), 32 * 32), 0.01);
+        e.set_wave_parameters(2.0, 40.0, 0.25, 0.25, 0.0, 0.0);
+        e.evolve_to_time(3.0);
+        e.transform_to_heights();
+        EXPECT_GT(max_abs(f.array.data(), 32 * 32), 0.01);
     }
 }
 

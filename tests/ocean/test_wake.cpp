@@ -104,7 +104,7 @@ TEST(Wake, DepthScalesWithoutRecomputationAndSoftLimitAndFadeShapeTheCopy)
     }
 }
 
-TEST(Wake, KinematicsPutTheHullOnTheShipAndANegativeSpeedBacksIt)
+TEST(Wake, KinematicsPutTheHullOnTheShipANegativeSpeedBacksItAndHullShapes)
 {
     HyWake_record r = patch(64, 1.0);
     r.speed = 4.0;
@@ -142,11 +142,8 @@ TEST(Wake, KinematicsPutTheHullOnTheShipAndANegativeSpeedBacksIt)
     astern.get_ship_position(x, y, 2.0);
     EXPECT_NEAR(x, -8.0, 1e-12);
     EXPECT_NEAR(y, 0.0, 1e-12);
-}
 
-TEST(Wake, InsideHullShapes)
-{
-    HyWake_record r = patch(64, 1.0);
+    r = patch(64, 1.0);
     r.hull_length = 20.0;
     r.hull_beam = 6.0;
     // Shape 1 is the box (corners inside); shape 2 cuts it by the ellipse centred on the stern with

@@ -203,7 +203,7 @@ TEST(GridMulti, ReflectingLines)
     EXPECT_EQ(g.line_count, 100);
 }
 
-TEST(GridMulti, AuxBookkeepingAndLimits)
+TEST(GridMulti, AuxBookkeepingLimitsAndHeightRange)
 {
     HyGridMulti g(8, 8, 1.0, 1.0, 8, 8, 1.0, 1.0);
     std::vector<float*> arrays{g.aux_array[0]};
@@ -245,34 +245,32 @@ TEST(GridMulti, AuxBookkeepingAndLimits)
               }).err,
               "HyGridMulti: attempt to reset uninitialized aux grid \nHyGridMulti: attempt to reset "
               "uninitialized aux grid \n");
-}
 
-TEST(GridMulti, HeightRangeComposesBounds)
-{
-    HyGridMulti g(4, 4, 1.0, 1.0, 4, 4, 1.0, 1.0);
+    // Height ranges compose the bounds of every grid and mirror image.
+    HyGridMulti h(4, 4, 1.0, 1.0, 4, 4, 1.0, 1.0);
     for (int k = 0; k < 16; ++k) {
-        g.heights[k] = float(k % 5) - 1.0f;      // -1..3
-        g.aux_array[0][k] = float(k % 3) - 0.5f; // -0.5..1.5
+        h.heights[k] = float(k % 5) - 1.0f;      // -1..3
+        h.aux_array[0][k] = float(k % 3) - 0.5f; // -0.5..1.5
     }
     auto range = [&, lo = 0.0, hi = 0.0]() mutable {
-        g.get_height_range(lo, hi);
+        h.get_height_range(lo, hi);
         return std::pair{lo, hi};
     };
     EXPECT_EQ(range(), std::pair(-1.5, 4.5));
-    float* a = g.add_aux_grid(request(2, 2, 1.0, 1, kHyAuxAdditive));
+    float* a = h.add_aux_grid(request(2, 2, 1.0, 1, kHyAuxAdditive));
     a[0] = 2.0f;
     a[1] = -3.0f;
     EXPECT_EQ(range(), std::pair(-4.5, 6.5));
-    g.add_reflecting_line(0.0, 0.0, 0.0);
-    g.add_reflecting_line(0.0, 1.0, 0.0);
+    h.add_reflecting_line(0.0, 0.0, 0.0);
+    h.add_reflecting_line(0.0, 1.0, 0.0);
     EXPECT_EQ(range(), std::pair(-13.5, 19.5));
     // Curvature applies to the composed surface too.
-    g.clear_reflecting_lines();
-    const double flat = g.get_height(30.0, 40.0);
-    g.curvature = 1;
-    g.curvature_radius = 500.0;
-    EXPECT_NEAR(g.get_height(30.0, 40.0), flat - 2.5, 1e-12);
-    EXPECT_NEAR(g.get_height(30.0, 40.0, 1), flat, 1e-12);
+    h.clear_reflecting_lines();
+    const double flat = h.get_height(30.0, 40.0);
+    h.curvature = 1;
+    h.curvature_radius = 500.0;
+    EXPECT_NEAR(h.get_height(30.0, 40.0), flat - 2.5, 1e-12);
+    EXPECT_NEAR(h.get_height(30.0, 40.0, 1), flat, 1e-12);
 }
 
 TEST(GridMulti, HygRoundTripAndLayout)

@@ -188,7 +188,7 @@ TEST(Wake, FilteredFieldIsUSquaredTimesCurvatureAlongTrack)
     EXPECT_LT(worst, 0.08 * peak);
 }
 
-TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
+TEST(Wake, BadInputIsFlatOrRefusedNeverNaNAndRefusedAllocationsReport)
 {
     // expect: what generate_kspace returns; flat: the pattern must be empty.
     struct Case {
@@ -241,26 +241,24 @@ TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
     EXPECT_EQ(w.ship_x, 0.0);
     EXPECT_EQ(w.ship_y, 1.0);
     EXPECT_TRUE(all_finite(w.base, 32 * 32));
-}
 
-TEST(Wake, RefusedAllocationsReportAndReturnZero)
-{
-    HyOceanSurfaceGridElement_wake w(patch(64, 0.5));
-    EXPECT_NE(printed_refused(1, [&] { EXPECT_EQ(w.generate_kspace(), 0); })
+    // Refused allocations report and return 0.
+    HyOceanSurfaceGridElement_wake starved(patch(64, 0.5));
+    EXPECT_NE(printed_refused(1, [&] { EXPECT_EQ(starved.generate_kspace(), 0); })
                   .err.find("unable to allocate base height for wake generation"),
               std::string::npos);
-    EXPECT_EQ(w.base, nullptr);
+    EXPECT_EQ(starved.base, nullptr);
     {
         // The base pattern (64*64 floats) fits, the 2nx x ny work array does not.
         RefusedAllocations refuse(64 * 64 * 4 + 65);
-        const Printed said = printed([&] { EXPECT_EQ(w.generate_kspace(), 0); });
+        const Printed said = printed([&] { EXPECT_EQ(starved.generate_kspace(), 0); });
         refuse.off(); // the base block came from the hook and must go back through it
         EXPECT_NE(said.err.find("HyOceanSurfaceElement_wake::generate_kspace unable to allocate space for "
                                 "generating wake "),
                   std::string::npos);
-        EXPECT_EQ(w.generate_kspace(), 1); // still usable
+        EXPECT_EQ(starved.generate_kspace(), 1); // still usable
     }
-    EXPECT_GT(max_abs(w.base, 64 * 64), 0.0);
+    EXPECT_GT(max_abs(starved.base, 64 * 64), 0.0);
 }
 
 TEST(Wake, PatternEqualsDirectFourierSumOfTheFilteredFootprint)

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <numeric>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -24,7 +25,6 @@
 namespace oceantest {
 
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
-constexpr std::uint32_t kTestTag = hymem::make_tag('T', 'E', 'S', 'T');
 
 // Largest magnitude of n values; not a number when one of them is not (never taken for flat).
 template <class T> double max_abs(const T* v, std::size_t n)
@@ -38,10 +38,7 @@ template <class T> double max_abs(const std::vector<T>& v) { return max_abs(v.da
 
 template <class T> bool all_finite(const T* v, std::size_t n)
 {
-    for (std::size_t i = 0; i < n; ++i)
-        if (!std::isfinite(v[i]))
-            return false;
-    return true;
+    return std::all_of(v, v + n, [](T x) { return std::isfinite(x); });
 }
 template <class T> bool all_finite(const std::vector<T>& v) { return all_finite(v.data(), v.size()); }
 
@@ -53,6 +50,14 @@ template <class R> R lattice(int n, double d)
     r.dx = r.dy = d;
     return r;
 }
+
+// The array an element binds: nx x ny heights and the transform's spare floats, all zero.
+struct Field {
+    int nx, ny;
+    std::vector<float> array;
+    Field(int nx_, int ny_) : nx(nx_), ny(ny_), array(std::size_t(nx_ + 2) * std::size_t(ny_), 0.0f) {}
+    float h(int i, int j) const { return array[std::size_t(j) * std::size_t(nx) + std::size_t(i)]; }
+};
 
 // Bilinear interpolation of node(i, j) at grid coordinates (gx, gy), corners in the order
 // (i0, j0), (i0, j0+1), (i0+1, j0), (i0+1, j0+1).
@@ -93,7 +98,7 @@ struct Rationed {
     explicit Rationed(int grants, std::size_t largest = static_cast<std::size_t>(-1))
     {
         g_ration = {grants, 0, largest};
-        hymem::install_hook(rationed_hook, kTestTag, true, 0);
+        hymem::install_hook(rationed_hook, hymem::make_tag('T', 'E', 'S', 'T'), true, 0);
     }
     ~Rationed() { hymem::install_hook(nullptr, 0, false, 0); }
     Rationed(const Rationed&) = delete;
@@ -119,10 +124,8 @@ template <class F> Printed printed(F&& f)
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     f();
-    Printed p;
-    p.err = testing::internal::GetCapturedStderr();
-    p.out = testing::internal::GetCapturedStdout();
-    return p;
+    // Braced initialisation runs in order: stderr is read first.
+    return {testing::internal::GetCapturedStderr(), testing::internal::GetCapturedStdout()};
 }
 
 // What a call printed while every block of at least `from` bytes was refused.
@@ -135,11 +138,8 @@ template <class F> Printed printed_refused(std::size_t from, F&& f)
 // A file name in the temporary directory, unique to this process; the file goes with it.
 struct TempFile : std::string {
     explicit TempFile(const std::string& name)
-        : std::string((std::filesystem::temp_directory_path() /
-                       ("seavast_h3_" + std::to_string(::getpid()) + "_" + name))
-                          .string())
-    {
-    }
+        : std::string(std::filesystem::temp_directory_path() /
+                      ("seavast_h3_" + std::to_string(::getpid()) + "_" + name)) {}
     ~TempFile() { std::remove(c_str()); }
 };
 

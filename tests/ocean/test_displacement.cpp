@@ -17,11 +17,9 @@ TEST(Displacement, ArrayLandsWhereThePlacementSays)
     for (int j = 0; j < ny; ++j)
         for (int i = 0; i < nx; ++i)
             array[j * nx + i] = float(i + 100 * j);
-    HyOcean_record r{.nx = nx, .ny = ny, .dx = dx, .dy = dy, .heights = array};
-    r.params[0] = cx; // the placement: centre, then rotation
-    r.params[1] = cy;
-    r.params[2] = theta;
-    HyOceanSurfaceGridElement_displacement e(r);
+    // The placement is in the parameters: centre, then rotation.
+    HyOceanSurfaceGridElement_displacement e(
+        {.nx = nx, .ny = ny, .dx = dx, .dy = dy, .heights = array, .params = {cx, cy, theta, 0.01}});
     // Evolving and transforming keep the caller's values.
     const std::vector<float> before(array, array + (nx + 2) * ny);
     e.evolve_to_time(3.0);

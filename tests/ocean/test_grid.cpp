@@ -3,7 +3,6 @@
 #include "ocean/HyGrid.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <cstdio>
 #include <optional>
 #include <random>
 
@@ -37,6 +36,12 @@ std::string run(const std::string& cmd)
 
 bool have_tool(const char* tool) { return !run(std::string("command -v ") + tool).empty(); }
 
+// A grid whose height is a fixed plane: the difference slope must see it through the virtual call.
+struct PlaneGrid : HyGrid {
+    PlaneGrid() : HyGrid(4, 4, 1.0, 1.0) {}
+    double get_height(double x, double y, int) const override { return 2.0 * x - 3.0 * y; }
+};
+
 } // namespace
 
 TEST(Grid, BilinearHeightOnNodesBetweenNodesAndAcrossPeriods)
@@ -58,7 +63,7 @@ TEST(Grid, BilinearHeightOnNodesBetweenNodesAndAcrossPeriods)
     EXPECT_TRUE(std::isfinite(g.get_height(1e15, -1e17)));
 }
 
-TEST(Grid, AbsenceRuleOnNonPeriodicAxes)
+TEST(Grid, AbsenceRuleOnNonPeriodicAxesAndCurvatureDropAndSlope)
 {
     HyGrid g(8, 8, 1.0, 1.0);
     fill(g, [](int i, int j) { return i + 2 * j; });
@@ -75,20 +80,17 @@ TEST(Grid, AbsenceRuleOnNonPeriodicAxes)
     EXPECT_NEAR(g.get_height(node_x(g, 3), node_y(g, 7)), g.node(3, 7) - 2 * 99999999.0, 1e-6);
     g.wrap_x = 0;
     EXPECT_NEAR(g.get_height(node_x(g, -0.5), node_y(g, 3)), -2 * 99999999.0 + 0.5 * g.node(0, 3), 1e-6);
-}
 
-TEST(Grid, CurvatureDropAndSlope)
-{
-    HyGrid g(16, 16, 1.0, 1.0);
-    g.curvature = 1;
-    g.curvature_radius = 1000.0;
+    HyGrid c(16, 16, 1.0, 1.0);
+    c.curvature = 1;
+    c.curvature_radius = 1000.0;
     // 100 m from the centre on a 16 m periodic grid of zeros: a drop of 100^2/2/1000 = 5 m.
-    EXPECT_NEAR(g.get_height(60.0, 80.0), -5.0, 1e-12);
-    EXPECT_EQ(g.get_height(60.0, 80.0, 1), 0.0);
+    EXPECT_NEAR(c.get_height(60.0, 80.0), -5.0, 1e-12);
+    EXPECT_EQ(c.get_height(60.0, 80.0, 1), 0.0);
     double sx, sy, fx, fy, ax, ay;
-    g.get_slope(60.0, 80.0, sx, sy);
-    g.get_slope(60.0, 80.0, fx, fy, 1);
-    g.get_slope_at(60.0, 80.0, ax, ay);
+    c.get_slope(60.0, 80.0, sx, sy);
+    c.get_slope(60.0, 80.0, fx, fy, 1);
+    c.get_slope_at(60.0, 80.0, ax, ay);
     EXPECT_TRUE(sx == -0.06 && sy == -0.08 && fx == 0.0 && fy == 0.0 && ax == -0.06) << sx << " " << sy;
 }
 
@@ -150,16 +152,6 @@ TEST(Grid, SlopeIsTheShiftedWeightedNodeDifference)
         }
     }
 }
-
-namespace {
-
-// A grid whose height is a fixed plane: the difference slope must see it through the virtual call.
-struct PlaneGrid : HyGrid {
-    PlaneGrid() : HyGrid(4, 4, 1.0, 1.0) {}
-    double get_height(double x, double y, int) const override { return 2.0 * x - 3.0 * y; }
-};
-
-} // namespace
 
 TEST(Grid, DifferenceSlopeUsesTheDerivedHeightAndNormalsCompose)
 {
@@ -258,7 +250,7 @@ TEST(Grid, WriteAndAllocationFailuresAreReported)
               "unable to write height array \n");
 }
 
-TEST(Grid, SgiFileLayout)
+TEST(Grid, SgiFileLayoutAndAnIndependentReaderOfIt)
 {
     HyGrid g(64, 32, 1.0, 1.0);
     fill(g, [](int i, int j) { return (i + j) % 7 - 3.0; });
@@ -279,25 +271,20 @@ TEST(Grid, SgiFileLayout)
             const int expected = v <= 0 ? 0 : v >= 255 ? 255 : int(v);
             ASSERT_EQ(bytes[512 + j * 64 + i], expected) << i << "," << j;
         }
-}
 
-TEST(Grid, SgiFilesReadBackByAnIndependentReader)
-{
+    // An independent reader sees the same image.
     if (!have_tool("identify") || !have_tool("convert"))
         GTEST_SKIP() << "ImageMagick identify/convert not on PATH";
-    HyGrid g(64, 32, 1.0, 1.0);
-    fill(g, [](int i, int j) { return i * 4 + (j % 3); }); // 0..254
-    const TempFile one("one.sgi");
-    ASSERT_EQ(g.write_sgi_height(one.c_str(), 0.0, 255.0, 0.0, 0.0, 64, 32, 1.0, 1.0), 1);
-    EXPECT_EQ(run("identify -format '%m %w %h' '" + one + "'"), "SGI 64 32");
+    EXPECT_EQ(run("identify -format '%m %w %h' '" + path + "'"), "SGI 64 32");
     // Raw gray bytes, top row first; SGI stores the bottom row first, so image row r is file row 31 - r.
-    const std::string gray = run("convert '" + one + "' -depth 8 gray:-");
+    const std::string gray = run("convert '" + path + "' -depth 8 gray:-");
     ASSERT_EQ(gray.size(), 64u * 32u);
     for (int r = 0; r < 32; ++r)
         for (int i = 0; i < 64; ++i)
-            ASSERT_EQ(static_cast<unsigned char>(gray[r * 64 + i]), i * 4 + ((31 - r) % 3)) << r << "," << i;
+            ASSERT_EQ(std::uint8_t(gray[r * 64 + i]), bytes[512 + (31 - r) * 64 + i]) << r << "," << i;
 
     // Three channels read as RGB: red = height, green = x slope, blue = y slope.
+    fill(g, [](int i, int j) { return i * 4 + (j % 3); }); // 0..254
     const TempFile three("three.sgi");
     const HySgiSampling s{.count_x = 64, .count_y = 32, .spacing_x = 1.0, .spacing_y = 1.0};
     ASSERT_EQ(g.write_sgi_height_and_slope(three.c_str(), 0.0, 255.0, -8.0, 8.0, 0.0, 0.0, s), 1);

@@ -13,8 +13,7 @@ void fill_random(float* a, int n, unsigned seed, float scale = 1.0f)
 {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> u(-scale, scale);
-    for (int k = 0; k < n; ++k)
-        a[k] = u(rng);
+    std::generate_n(a, n, [&] { return u(rng); });
 }
 
 HyAuxGridRequest request(int nx, int ny, double d, int periodic, int type)
@@ -113,8 +112,7 @@ TEST(GridMulti, RadialProfileReachAndRotation)
     HyGridMulti g(8, 8, 1.0, 1.0, 8, 8, 1.0, 1.0); // main and aux 0 all zero
     float* p = g.add_aux_grid(request(11, 1, 0.5, 0, kHyAuxAdditiveRadial));
     ASSERT_NE(p, nullptr);
-    for (int i = 0; i < 11; ++i)
-        p[i] = 1.0f + i; // h(r) = 1 + 2r up to r = (11 - 1)*0.5 = 5
+    std::iota(p, p + 11, 1.0f); // h(r) = 1 + 2r up to r = (11 - 1)*0.5 = 5
     EXPECT_EQ(g.set_aux_position(p, 0.0, 0.0), 1);
     EXPECT_NEAR(g.get_height(0.0, 0.0), 1.0, 1e-6);
     EXPECT_NEAR(g.get_height(1.8, -2.4), 1.0 + 2 * 3.0, 1e-5); // r = 3
@@ -131,9 +129,8 @@ TEST(GridMulti, RadialProfileReachAndRotation)
     // (x + ox) cos(theta) + (y + oy) sin(theta) and the slope (cos(theta), sin(theta)).
     float* ramp = g.add_aux_grid(request(64, 64, 1.0, 0, kHyAuxAdditive));
     ASSERT_NE(ramp, nullptr);
-    for (int j = 0; j < 64; ++j)
-        for (int i = 0; i < 64; ++i)
-            ramp[j * 64 + i] = float(i);
+    for (int k = 0; k < 64 * 64; ++k)
+        ramp[k] = float(k % 64);
     for (double theta : {M_PI / 2, M_PI / 6, -0.7}) {
         EXPECT_EQ(g.set_aux_orientation(ramp, theta), 1);
         // Offsets that bring the world origin to the grid's centre node (32, 32) after the rotation.
@@ -206,7 +203,7 @@ TEST(GridMulti, ReflectingLines)
     EXPECT_EQ(g.line_count, 100);
 }
 
-TEST(GridMulti, AuxBookkeepingAndLimits)
+TEST(GridMulti, AuxBookkeepingLimitsAndHeightRange)
 {
     HyGridMulti g(8, 8, 1.0, 1.0, 8, 8, 1.0, 1.0);
     std::vector<float*> arrays{g.aux_array[0]};
@@ -248,34 +245,32 @@ TEST(GridMulti, AuxBookkeepingAndLimits)
               }).err,
               "HyGridMulti: attempt to reset uninitialized aux grid \nHyGridMulti: attempt to reset "
               "uninitialized aux grid \n");
-}
 
-TEST(GridMulti, HeightRangeComposesBounds)
-{
-    HyGridMulti g(4, 4, 1.0, 1.0, 4, 4, 1.0, 1.0);
+    // Height ranges compose the bounds of every grid and mirror image.
+    HyGridMulti h(4, 4, 1.0, 1.0, 4, 4, 1.0, 1.0);
     for (int k = 0; k < 16; ++k) {
-        g.heights[k] = float(k % 5) - 1.0f;      // -1..3
-        g.aux_array[0][k] = float(k % 3) - 0.5f; // -0.5..1.5
+        h.heights[k] = float(k % 5) - 1.0f;      // -1..3
+        h.aux_array[0][k] = float(k % 3) - 0.5f; // -0.5..1.5
     }
     auto range = [&, lo = 0.0, hi = 0.0]() mutable {
-        g.get_height_range(lo, hi);
+        h.get_height_range(lo, hi);
         return std::pair{lo, hi};
     };
     EXPECT_EQ(range(), std::pair(-1.5, 4.5));
-    float* a = g.add_aux_grid(request(2, 2, 1.0, 1, kHyAuxAdditive));
+    float* a = h.add_aux_grid(request(2, 2, 1.0, 1, kHyAuxAdditive));
     a[0] = 2.0f;
     a[1] = -3.0f;
     EXPECT_EQ(range(), std::pair(-4.5, 6.5));
-    g.add_reflecting_line(0.0, 0.0, 0.0);
-    g.add_reflecting_line(0.0, 1.0, 0.0);
+    h.add_reflecting_line(0.0, 0.0, 0.0);
+    h.add_reflecting_line(0.0, 1.0, 0.0);
     EXPECT_EQ(range(), std::pair(-13.5, 19.5));
     // Curvature applies to the composed surface too.
-    g.clear_reflecting_lines();
-    const double flat = g.get_height(30.0, 40.0);
-    g.curvature = 1;
-    g.curvature_radius = 500.0;
-    EXPECT_NEAR(g.get_height(30.0, 40.0), flat - 2.5, 1e-12);
-    EXPECT_NEAR(g.get_height(30.0, 40.0, 1), flat, 1e-12);
+    h.clear_reflecting_lines();
+    const double flat = h.get_height(30.0, 40.0);
+    h.curvature = 1;
+    h.curvature_radius = 500.0;
+    EXPECT_NEAR(h.get_height(30.0, 40.0), flat - 2.5, 1e-12);
+    EXPECT_NEAR(h.get_height(30.0, 40.0, 1), flat, 1e-12);
 }
 
 TEST(GridMulti, HygRoundTripAndLayout)

@@ -6,20 +6,10 @@
 
 using namespace oceantest;
 
-namespace {
-
-// An element over `array` with nx x ny nodes and the given spacings.
-HyOcean_record record(std::vector<float>& array, int nx, int ny, double dx = 1.0, double dy = 1.0)
-{
-    return {.nx = nx, .ny = ny, .dx = dx, .dy = dy, .heights = array.data()};
-}
-
-} // namespace
-
 TEST(OceanData, BaseElementIsAFlatSeaOfItsExtentLoopsOnWholeStepsAndWritesSgi)
 {
     std::vector<float> array(static_cast<std::size_t>(8 + 2) * 4, 7.0f);
-    HyOcean_data e(record(array, 8, 4, 0.5, 2.0));
+    HyOcean_data e({.nx = 8, .ny = 4, .dx = 0.5, .dy = 2.0, .heights = array.data()});
     EXPECT_STREQ(e.get_name(), "spec.dat");
     // The offset brings the world origin to the middle of the 4 m x 8 m array.
     double c[10];
@@ -58,8 +48,7 @@ TEST(OceanData, BaseElementIsAFlatSeaOfItsExtentLoopsOnWholeStepsAndWritesSgi)
     EXPECT_EQ(e.quantise_frequency(5.0), 5.0);
 
     // The SGI file of the heights: 8 x 4 x 1, heights 0..31 scaled to bytes (1/31*255 = 8.2 -> 8).
-    for (int k = 0; k < 32; ++k)
-        array[std::size_t(k)] = float(k);
+    std::iota(array.begin(), array.begin() + 32, 0.0f);
     const TempFile path("element.sgi");
     ASSERT_EQ(e.write_sgi(path.c_str(), 0.0, 31.0), 1);
     const std::vector<unsigned char> bytes = file_bytes(path);
@@ -73,7 +62,7 @@ TEST(OceanData, BaseElementIsAFlatSeaOfItsExtentLoopsOnWholeStepsAndWritesSgi)
               "unable to write height array \n");
 }
 
-TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly)
+TEST(KeyFrames, InterpolatesExtrapolatesLinearlyAndKeepsNothingWithoutMemory)
 {
     const double t[2] = {0.0, 1.0}, v[2] = {0.0, 10.0}, w[2] = {4.0, 2.0};
     const double* src[3] = {t, v, w};
@@ -109,13 +98,7 @@ TEST(KeyFrames, InterpolatesAndExtrapolatesLinearly)
     out[0] = 9.0;
     k.evaluate(1.0, out); // empty: nothing written
     EXPECT_EQ(out[0], 9.0);
-}
 
-TEST(KeyFrames, AllocationFailureKeepsNothing)
-{
-    const double t[2] = {0.0, 1.0}, v[2] = {0.0, 10.0};
-    const double* src[2] = {t, v};
-    HyKeyFrames k;
     // The table, then each channel in turn, refused: nothing is kept and every block goes back.
     for (int grants = 0; grants < 3; ++grants) {
         const auto before = hymem::hook_bytes();

@@ -47,7 +47,7 @@ TEST(Random, FirstDeviatesForSeed101AreTheHandComputedOnesAndSeedsReduceIntoRang
     }
 }
 
-TEST(Random, ReseedRestartsAndGaussianCachesTheSinePartner)
+TEST(Random, ReseedRestartsGaussianCachesTheSinePartnerAndUnseededUseReports)
 {
     HyRandom r, u;
     r.seed(7);
@@ -74,16 +74,14 @@ TEST(Random, ReseedRestartsAndGaussianCachesTheSinePartner)
     r.seed(7);
     EXPECT_EQ(r.normal_pending, 0);
     EXPECT_DOUBLE_EQ(r.gaussian(), radius * std::cos(theta));
-}
 
-TEST(Random, UnseededGeneratorReportsOnEveryUse)
-{
-    HyRandom r;
+    // An unseeded generator reports on every use.
+    HyRandom none;
     const std::string line = "attempt to use uninitialized random number generator\n";
     std::pair<double, double> drawn;
-    EXPECT_EQ(oceantest::printed([&] { drawn = {r.uniform(), r.uniform()}; }).out, line + line);
+    EXPECT_EQ(oceantest::printed([&] { drawn = {none.uniform(), none.uniform()}; }).out, line + line);
     EXPECT_EQ(drawn, std::pair(0.0, 0.0));
-    EXPECT_FALSE(r.is_initialised());
-    r.seed(1);
-    EXPECT_TRUE(r.is_initialised());
+    EXPECT_FALSE(none.is_initialised());
+    none.seed(1);
+    EXPECT_TRUE(none.is_initialised());
 }

@@ -12,12 +12,7 @@ HyPrimaryWaves_data primary(int n = 32) { return {.size = n, .small_spacing = 0.
 
 HySwell_data small_swell(int seed = 3345) { return {.size = 32, .spacing = 5, .length = 60, .seed = seed}; }
 
-HyWake_record small_wake()
-{
-    auto w = lattice<HyWake_record>(32, 2.0);
-    w.heading = 0.3;
-    return w;
-}
+HyWake_record small_wake() { return lattice<HyWake_record>(32, 2.0); }
 
 HyDisturbance_record small_disturbance(int n = 32) { return lattice<HyDisturbance_record>(n, 1.0); }
 
@@ -59,29 +54,22 @@ TEST(Surface, IdsGrowNeverReusedAndRemovedIdsAreInvalid)
     EXPECT_EQ(s.disturbances.count, 3);
 
     using Call = std::uint32_t (*)(HyOceanSurface&);
+    static HyOcean_data* e = nullptr; // what get_bare_pointer sets; a lambda without capture reaches it
     const std::pair<const char*, Call> ops[] = {
         {"reset_swell_parameters",
-         [](HyOceanSurface& s) { return s.reset_swell_parameters(2, 1, 50, 0.2, 0.2, 0, 0); }},
-        {"reallocate_swell",
-         [](HyOceanSurface& s) { return std::uint32_t(s.reallocate_swell(2, small_swell())); }},
-        {"remove_swell", [](HyOceanSurface& s) { return s.remove_swell(2); }},
-        {"get_bare_pointer",
-         [](HyOceanSurface& s) {
-             HyOcean_data* e = nullptr;
-             return std::uint32_t(s.get_bare_pointer(2, e));
-         }},
+         [](auto& s) { return s.reset_swell_parameters(2, 1, 50, 0.2, 0.2, 0, 0); }},
+        {"reallocate_swell", [](auto& s) { return std::uint32_t(s.reallocate_swell(2, small_swell())); }},
+        {"remove_swell", [](auto& s) { return s.remove_swell(2); }},
+        {"get_bare_pointer", [](auto& s) { return std::uint32_t(s.get_bare_pointer(2, e)); }},
         {"evolve_disturbance_to_time",
-         [](HyOceanSurface& s) { return std::uint32_t(s.evolve_disturbance_to_time(2, 1)); }},
-        {"remove_ripple", [](HyOceanSurface& s) { return s.remove_ripple(2); }},
-        {"remove_wake", [](HyOceanSurface& s) { return s.remove_wake(2); }},
-        {"remove_displacement_grid",
-         [](HyOceanSurface& s) { return std::uint32_t(s.remove_displacement_grid(2)); }},
-        {"add_boat_disturbance",
-         [](HyOceanSurface& s) { return std::uint32_t(s.add_boat_disturbance(2, {})); }},
+         [](auto& s) { return std::uint32_t(s.evolve_disturbance_to_time(2, 1)); }},
+        {"remove_ripple", [](auto& s) { return s.remove_ripple(2); }},
+        {"remove_wake", [](auto& s) { return s.remove_wake(2); }},
+        {"remove_displacement_grid", [](auto& s) { return std::uint32_t(s.remove_displacement_grid(2)); }},
+        {"add_boat_disturbance", [](auto& s) { return std::uint32_t(s.add_boat_disturbance(2, {})); }},
         // An id of another kind of element is no swell, ripple or wake.
-        {"remove_ripple", [](HyOceanSurface& s) { return s.remove_ripple(1); }},
-        {"reset_wake_parameters",
-         [](HyOceanSurface& s) { return s.reset_wake_parameters(3, 1, 0, 0, 0, 0); }},
+        {"remove_ripple", [](auto& s) { return s.remove_ripple(1); }},
+        {"reset_wake_parameters", [](auto& s) { return s.reset_wake_parameters(3, 1, 0, 0, 0, 0); }},
     };
     for (const auto& [name, call] : ops)
         EXPECT_EQ(printed([&, call = call] { EXPECT_EQ(call(s), 0u) << name; }).err,
@@ -108,10 +96,7 @@ TEST(Surface, LoopSettingsReachElementsAddedLater)
     const auto first = sample(s);
     s.evolve_to_time(9.25);
     const auto second = sample(s);
-    const double peak = max_abs(first);
-    ASSERT_GT(peak, 0.0);
-    for (std::size_t k = 0; k < first.size(); ++k)
-        EXPECT_NEAR(first[k], second[k], 1e-5 * peak);
+    EXPECT_LT(relative_error(second.data(), first.data(), first.size()), 1e-5);
     // Switching the loop off reaches every element: the two times differ again.
     settings.loop = 0;
     s.set_surface_parameters(settings);
@@ -194,9 +179,8 @@ TEST(Surface, FloatsOnAKnownPlane)
     HyOcean_data* e = nullptr;
     ASSERT_EQ(s.get_bare_pointer(s.add_new_displacement_grid({.nx = 64, .ny = 64, .dx = 1, .dy = 1}), e), 1);
     float* a = e->get_height_array();
-    for (int j = 0; j < 64; ++j)
-        for (int i = 0; i < 64; ++i)
-            a[j * 64 + i] = 0.1f * float(i - 32); // h = 0.1 x in the world
+    for (int k = 0; k < 64 * 64; ++k)
+        a[k] = 0.1f * float(k % 64 - 32); // h = 0.1 x in the world
     s.evolve_to_time(1.0);
     double x, y, z, ta, pa, ro;
     ASSERT_EQ(s.float_on_surface(2.0, 3.0, 1.5, 0.2, 0.3, 0.4, 10.0, x, y, z, ta, pa, ro), 1);

@@ -6,24 +6,16 @@
 
 namespace {
 
-struct Patch {
-    int n;
-    std::vector<float> array;
-    explicit Patch(int n_) : n(n_), array(static_cast<std::size_t>(n_ + 2) * n_, 0.0f) {}
-    double max_abs() const { return oceantest::max_abs(array.data(), std::size_t(n) * n); }
-};
+using namespace oceantest;
 
-HyOcean_record swell_record(Patch& p, double spacing, int seed = 3345)
+HyOcean_record swell_record(Field& p, double spacing, int seed = 3345)
 {
-    return {.nx = p.n, .ny = p.n, .dx = spacing, .dy = spacing, .heights = p.array.data(), .seed = seed};
+    return {.nx = p.nx, .ny = p.ny, .dx = spacing, .dy = spacing, .heights = p.array.data(), .seed = seed};
 }
 
 HySwell_data swell(double direction, double length, double roughness = 0.25, double oscillations = 0.25)
 {
-    return {.height = 2.0,
-            .length = length,
-            .direction = direction,
-            .roughness = roughness,
+    return {.height = 2.0, .length = length, .direction = direction, .roughness = roughness,
             .oscillations = oscillations};
 }
 
@@ -36,7 +28,7 @@ TEST(Swell, WaveVectorSnapsDownToTheLattice)
     const struct {
         double direction, length, kx;
     } cases[] = {{3.14159265358979323846, 102.4, -3.0}, {0.0, 64.0, 4.0}, {0.0, 102.4, 2.0}};
-    Patch p(64);
+    Field p(64, 64);
     for (const auto& c : cases) {
         HyOceanSurfaceGridElement_swell s(swell_record(p, 4.0), swell(c.direction, c.length));
         EXPECT_DOUBLE_EQ(s.k0x, c.kx / 256) << c.length;
@@ -48,7 +40,7 @@ TEST(Swell, RotatedAnisotropicLobeOnTheSnappedWaveVector)
 {
     // The lobe against the closed form in the swell's own axes: Gaussian of spreads k0·roughness
     // along and k0·oscillations across the direction, peak h²/(2π σa σc), half at each of ±k0.
-    Patch p(128);
+    Field p(128, 128);
     HyOceanSurfaceGridElement_swell s(swell_record(p, 2.0), swell(0.7, 60.0, 0.1, 0.4));
     const double c = std::cos(0.7), sn = std::sin(0.7), k0 = 1.0 / 60.0;
     const double sa = 0.1 * k0, sc = 0.4 * k0, peak = 4.0 / (2.0 * M_PI * sa * sc);
@@ -82,9 +74,9 @@ TEST(Swell, RotatedAnisotropicLobeOnTheSnappedWaveVector)
     EXPECT_TRUE(direct || mirror) << best_i << "," << best_j << " vs " << ix << "," << iy;
 }
 
-TEST(Swell, RandomPhasesOfEqualAmplitude)
+TEST(Swell, RandomPhasesOfEqualAmplitudeAndUndefinedParametersContributeNothing)
 {
-    Patch p(32);
+    Field p(32, 32);
     HyOceanSurfaceGridElement_swell s(swell_record(p, 5.0, 77), swell(0.3, 50.0));
     ASSERT_EQ(s.generate_kspace(), 1);
     const double a = 1.0 / (32 * 5.0);
@@ -103,39 +95,37 @@ TEST(Swell, RandomPhasesOfEqualAmplitude)
         }
     EXPECT_EQ(v[0], 0.0f);
     EXPECT_EQ(v[1], 0.0f);
-}
 
-TEST(Swell, UndefinedParametersContributeNothing)
-{
-    const double nan = oceantest::kNan;
+    // Undefined parameters contribute nothing.
+    const double nan = kNan;
     const HySwell_data cases[] = {{.height = 0.0},     {.length = 0.0}, {.length = -5},    {.roughness = 0.0},
                                   {.oscillations = 0}, {.length = nan}, {.direction = nan}};
     for (const HySwell_data& d : cases) {
-        Patch p(32);
-        HyOceanSurfaceGridElement_swell s(swell_record(p, 5.0), d);
-        ASSERT_EQ(s.generate_kspace(), 1);
-        s.evolve_to_time(3.0);
-        s.transform_to_heights();
-        EXPECT_EQ(p.max_abs(), 0.0) << d.height << " " << d.length << " " << d.roughness;
+        Field f(32, 32);
+        HyOceanSurfaceGridElement_swell e(swell_record(f, 5.0), d);
+        ASSERT_EQ(e.generate_kspace(), 1);
+        e.evolve_to_time(3.0);
+        e.transform_to_heights();
+        EXPECT_EQ(max_abs(f.array.data(), 32 * 32), 0.0) << d.height << " " << d.length << " " << d.roughness;
         // Valid values revive it without new phases.
-        s.set_wave_parameters(2.0, 40.0, 0.25, 0.25, 0.0, 0.0);
-        s.evolve_to_time(3.0);
-        s.transform_to_heights();
-        EXPECT_GT(p.max_abs(), 0.01);
+        e.set_wave_parameters(2.0, 40.0, 0.25, 0.25, 0.0, 0.0);
+        e.evolve_to_time(3.0);
+        e.transform_to_heights();
+        EXPECT_GT(max_abs(f.array.data(), 32 * 32), 0.01);
     }
 }
 
 TEST(Swell, TimeDerivativesAgreeAndCrestsTravelAlongTheDirection)
 {
-    Patch p(64), filtered(64);
+    Field p(64, 64), filtered(64, 64);
     HyOceanSurfaceGridElement_swell s(swell_record(p, 4.0), swell(0.9, 40.0));
     ASSERT_EQ(s.generate_kspace(), 1);
-    oceantest::expect_time_derivatives(s, p.array.data(), 64, 64, 5.0, filtered.array.data());
+    expect_time_derivatives(s, p.array.data(), 64, 64, 5.0, filtered.array.data());
 
     // Crests travel toward the direction: along x at the deep-water phase speed of 1/64 cycles per
     // metre, √(9.81·64/2π) ≈ 10 m/s, i.e. a quarter wavelength (four 4 m cells) in 1.6 s. The field
     // then matches the earlier one shifted forward, and is its negative shifted backward.
-    Patch q(64);
+    Field q(64, 64);
     HyOceanSurfaceGridElement_swell t(swell_record(q, 4.0), swell(0.0, 64.0, 0.05, 0.3));
     ASSERT_EQ(t.generate_kspace(), 1);
     t.evolve_to_time(2.0);

@@ -53,10 +53,12 @@ TEST(Wake, KelvinPatternTrailsBehindWithTheTransverseWavelength)
     EXPECT_NEAR(2.0 * spacing, lambda, 0.05 * lambda);
 }
 
-TEST(Wake, DepthScalingWithoutRecomputation)
+TEST(Wake, DepthScalesWithoutRecomputationAndSoftLimitAndFadeShapeTheCopy)
 {
     const std::size_t count = 128 * 128;
     HyWake_record r = patch(128, 0.5);
+    std::vector<float> g((128 + 2) * 128, 0.0f);
+    r.heights = g.data();
     HyOceanSurfaceGridElement_wake w(r);
     ASSERT_EQ(w.generate_kspace(), 1);
     const std::vector<float> before(w.base, w.base + count);
@@ -74,83 +76,8 @@ TEST(Wake, DepthScalingWithoutRecomputation)
     EXPECT_EQ(max_abs(w.base, count), 0.0);
     w.set_wake_motion(r.hull_depth / 2, 0.3, 10.0, -4.0, 1.5);
     EXPECT_EQ(std::vector<float>(w.base, w.base + count), before);
-}
 
-TEST(Wake, KinematicsPutTheHullOnTheShipAndANegativeSpeedBacksIt)
-{
-    HyWake_record r = patch(64, 1.0);
-    r.speed = 4.0;
-    r.hull_length = 10.0;
-    r.heading = 0.7;
-    r.ship_x = 100.0;
-    r.ship_y = -20.0;
-    r.reference_time = 2.0;
-    HyOceanSurfaceGridElement_wake w(r);
-    const double c = std::cos(0.7), s = std::sin(0.7);
-    for (double t : {2.0, 5.0, -1.0}) {
-        // From its position at the reference time along its heading; bow and stern half a hull away.
-        const double sx = 100.0 + c * 4.0 * (t - 2.0), sy = -20.0 + s * 4.0 * (t - 2.0);
-        double x, y, fx, fy, bx, by;
-        w.get_ship_position(x, y, t);
-        EXPECT_NEAR(x, sx, 1e-9) << t;
-        EXPECT_NEAR(y, sy, 1e-9) << t;
-        w.get_wake_front_and_back(fx, fy, bx, by, t);
-        EXPECT_NEAR(fx, sx + 5.0 * c, 1e-9);
-        EXPECT_NEAR(fy, sy + 5.0 * s, 1e-9);
-        EXPECT_NEAR(bx, sx - 5.0 * c, 1e-9);
-        EXPECT_NEAR(by, sy - 5.0 * s, 1e-9);
-        // The grid adds the offset, then turns by -heading: the ship lands on the patch's hull centre.
-        double ox, oy;
-        w.get_position(t, ox, oy);
-        EXPECT_NEAR((sx + ox) * c + (sy + oy) * s, w.hull_x, 1e-9) << t;
-        EXPECT_NEAR((sy + oy) * c - (sx + ox) * s, w.hull_y, 1e-9) << t;
-    }
-    // A negative speed backs the ship and keeps the pattern.
-    r = patch(64, 0.5);
-    r.speed = 4.0;
-    HyOceanSurfaceGridElement_wake ahead(r);
-    r.speed = -4.0;
-    HyOceanSurfaceGridElement_wake astern(r);
-    ASSERT_EQ(ahead.generate_kspace() + astern.generate_kspace(), 2);
-    EXPECT_EQ(std::memcmp(ahead.base, astern.base, sizeof(float) * 64 * 64), 0);
-    double x, y;
-    astern.get_ship_position(x, y, 2.0);
-    EXPECT_NEAR(x, -8.0, 1e-12);
-    EXPECT_NEAR(y, 0.0, 1e-12);
-}
-
-TEST(Wake, InsideHullShapes)
-{
-    HyWake_record r = patch(64, 1.0);
-    r.hull_length = 20.0;
-    r.hull_beam = 6.0;
-    // Shape 1 is the box (corners inside); shape 2 cuts it by the ellipse centred on the stern with
-    // semi-axes L = 20 along and B/2 = 3 across, whose edge 9 m ahead of the centre is at
-    // 3*sqrt(1 - (19/20)^2) = 0.9367 m; any other shape has no inside.
-    const struct {
-        int shape;
-        double x, y;
-        int inside;
-    } cases[] = {{1, 0, 0, 1},       {1, 10.0, 3.0, 1}, {1, 10.01, 0, 0}, {1, 0, -3.01, 0},
-                 {2, -9.0, 2.9, 1},  {2, 9.0, 2.9, 0},  {2, 9.0, 0.0, 1}, {2, 9.0, 0.927, 1},
-                 {2, 9.0, 0.946, 0}, {3, 0, 0, 0}};
-    for (const auto& c : cases) {
-        r.hull_shape = c.shape;
-        HyOceanSurfaceGridElement_wake w(r);
-        EXPECT_EQ(w.is_inside_hull(w.hull_x + c.x, w.hull_y + c.y), c.inside)
-            << c.shape << " " << c.x << "," << c.y;
-    }
-}
-
-TEST(Wake, SoftLimitAndFadeShapeTheCopy)
-{
-    HyWake_record r = patch(128, 0.5);
-    std::vector<float> g((128 + 2) * 128, 0.0f);
-    r.heights = g.data();
-    r.hull_depth = 3.0;
-    HyOceanSurfaceGridElement_wake w(r);
-    ASSERT_EQ(w.generate_kspace(), 1);
-    const double a = 0.25 * max_abs(w.base, 128 * 128);
+    const double a = 0.25 * max_abs(w.base, count);
     // Crests squashed to a*tanh(h/a), then the first L metres of the patch ramped in as (x/L)^p;
     // unusable shaping values switch their stage off instead of producing NaN.
     const struct {
@@ -174,6 +101,66 @@ TEST(Wake, SoftLimitAndFadeShapeTheCopy)
                 const double f = fade && x < c.length ? std::pow(x / c.length, c.power) : 1.0;
                 ASSERT_NEAR(g[j * 128 + i], (soft ? a * std::tanh(h / a) : h) * f, 1e-6 * a) << i << "," << j;
             }
+    }
+}
+
+TEST(Wake, KinematicsPutTheHullOnTheShipANegativeSpeedBacksItAndHullShapes)
+{
+    HyWake_record r = patch(64, 1.0);
+    r.speed = 4.0;
+    r.hull_length = 10.0;
+    r.heading = 0.7;
+    r.ship_x = 100.0;
+    r.ship_y = -20.0;
+    r.reference_time = 2.0;
+    HyOceanSurfaceGridElement_wake w(r);
+    const double c = std::cos(0.7), s = std::sin(0.7);
+    for (double t : {2.0, 5.0, -1.0}) {
+        // From its position at the reference time along its heading; bow and stern half a hull away.
+        const double sx = 100.0 + c * 4.0 * (t - 2.0), sy = -20.0 + s * 4.0 * (t - 2.0);
+        double p[6];
+        w.get_ship_position(p[0], p[1], t);
+        w.get_wake_front_and_back(p[2], p[3], p[4], p[5], t);
+        const double want[6] = {sx, sy, sx + 5.0 * c, sy + 5.0 * s, sx - 5.0 * c, sy - 5.0 * s};
+        for (int k = 0; k < 6; ++k)
+            EXPECT_NEAR(p[k], want[k], 1e-9) << t << " " << k;
+        // The grid adds the offset, then turns by -heading: the ship lands on the patch's hull centre.
+        double ox, oy;
+        w.get_position(t, ox, oy);
+        EXPECT_NEAR((sx + ox) * c + (sy + oy) * s, w.hull_x, 1e-9) << t;
+        EXPECT_NEAR((sy + oy) * c - (sx + ox) * s, w.hull_y, 1e-9) << t;
+    }
+    // A negative speed backs the ship and keeps the pattern.
+    r = patch(64, 0.5);
+    r.speed = 4.0;
+    HyOceanSurfaceGridElement_wake ahead(r);
+    r.speed = -4.0;
+    HyOceanSurfaceGridElement_wake astern(r);
+    ASSERT_EQ(ahead.generate_kspace() + astern.generate_kspace(), 2);
+    EXPECT_EQ(std::memcmp(ahead.base, astern.base, sizeof(float) * 64 * 64), 0);
+    double x, y;
+    astern.get_ship_position(x, y, 2.0);
+    EXPECT_NEAR(x, -8.0, 1e-12);
+    EXPECT_NEAR(y, 0.0, 1e-12);
+
+    r = patch(64, 1.0);
+    r.hull_length = 20.0;
+    r.hull_beam = 6.0;
+    // Shape 1 is the box (corners inside); shape 2 cuts it by the ellipse centred on the stern with
+    // semi-axes L = 20 along and B/2 = 3 across, whose edge 9 m ahead of the centre is at
+    // 3*sqrt(1 - (19/20)^2) = 0.9367 m; any other shape has no inside.
+    const struct {
+        int shape;
+        double x, y;
+        int inside;
+    } cases[] = {{1, 0, 0, 1},       {1, 10.0, 3.0, 1}, {1, 10.01, 0, 0}, {1, 0, -3.01, 0},
+                 {2, -9.0, 2.9, 1},  {2, 9.0, 2.9, 0},  {2, 9.0, 0.0, 1}, {2, 9.0, 0.927, 1},
+                 {2, 9.0, 0.946, 0}, {3, 0, 0, 0}};
+    for (const auto& c : cases) {
+        r.hull_shape = c.shape;
+        HyOceanSurfaceGridElement_wake w(r);
+        EXPECT_EQ(w.is_inside_hull(w.hull_x + c.x, w.hull_y + c.y), c.inside)
+            << c.shape << " " << c.x << "," << c.y;
     }
 }
 
@@ -201,7 +188,7 @@ TEST(Wake, FilteredFieldIsUSquaredTimesCurvatureAlongTrack)
     EXPECT_LT(worst, 0.08 * peak);
 }
 
-TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
+TEST(Wake, BadInputIsFlatOrRefusedNeverNaNAndRefusedAllocationsReport)
 {
     // expect: what generate_kspace returns; flat: the pattern must be empty.
     struct Case {
@@ -211,16 +198,11 @@ TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
         double spacing;
         int expect, flat, active = 1;
     } cases[] = {
-        {"speed 0", 20, 5, 1, 0.0, 10, 64, 0.5, 1, 1},
-        {"inactive", 20, 5, 1, 5, 10, 64, 0.5, 1, 1, 0},
-        {"hull length 0", 0.0, 5, 1, 5, 10, 64, 0.5, 1, 1},
-        {"hull depth 0", 20, 5, 0.0, 5, 10, 64, 0.5, 1, 1},
-        {"negative beam", 20, -5, 1, 5, 10, 64, 0.5, 1, 1},
-        {"speed NaN", 20, 5, 1, kNan, 10, 64, 0.5, 1, 0},
-        {"damping_b 0", 20, 5, 1, 5, 0.0, 64, 0.5, 1, 0},
-        {"huge speed", 20, 5, 1, 1e30, 10, 64, 0.5, 1, 0},
-        {"zero spacing", 20, 5, 1, 5, 10, 64, 0.0, 0, 0},
-        {"empty lattice", 20, 5, 1, 5, 10, 0, 0.5, 0, 0},
+        {"speed 0", 20, 5, 1, 0.0, 10, 64, 0.5, 1, 1},      {"inactive", 20, 5, 1, 5, 10, 64, 0.5, 1, 1, 0},
+        {"hull length 0", 0.0, 5, 1, 5, 10, 64, 0.5, 1, 1}, {"hull depth 0", 20, 5, 0, 5, 10, 64, 0.5, 1, 1},
+        {"negative beam", 20, -5, 1, 5, 10, 64, 0.5, 1, 1}, {"speed NaN", 20, 5, 1, kNan, 10, 64, 0.5, 1, 0},
+        {"damping_b 0", 20, 5, 1, 5, 0.0, 64, 0.5, 1, 0},   {"huge speed", 20, 5, 1, 1e30, 10, 64, 0.5, 1, 0},
+        {"zero spacing", 20, 5, 1, 5, 10, 64, 0.0, 0, 0},   {"empty lattice", 20, 5, 1, 5, 10, 0, 0.5, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -259,26 +241,24 @@ TEST(Wake, BadInputIsFlatOrRefusedNeverNaN)
     EXPECT_EQ(w.ship_x, 0.0);
     EXPECT_EQ(w.ship_y, 1.0);
     EXPECT_TRUE(all_finite(w.base, 32 * 32));
-}
 
-TEST(Wake, RefusedAllocationsReportAndReturnZero)
-{
-    HyOceanSurfaceGridElement_wake w(patch(64, 0.5));
-    EXPECT_NE(printed_refused(1, [&] { EXPECT_EQ(w.generate_kspace(), 0); })
+    // Refused allocations report and return 0.
+    HyOceanSurfaceGridElement_wake starved(patch(64, 0.5));
+    EXPECT_NE(printed_refused(1, [&] { EXPECT_EQ(starved.generate_kspace(), 0); })
                   .err.find("unable to allocate base height for wake generation"),
               std::string::npos);
-    EXPECT_EQ(w.base, nullptr);
+    EXPECT_EQ(starved.base, nullptr);
     {
         // The base pattern (64*64 floats) fits, the 2nx x ny work array does not.
         RefusedAllocations refuse(64 * 64 * 4 + 65);
-        const Printed said = printed([&] { EXPECT_EQ(w.generate_kspace(), 0); });
+        const Printed said = printed([&] { EXPECT_EQ(starved.generate_kspace(), 0); });
         refuse.off(); // the base block came from the hook and must go back through it
         EXPECT_NE(said.err.find("HyOceanSurfaceElement_wake::generate_kspace unable to allocate space for "
                                 "generating wake "),
                   std::string::npos);
-        EXPECT_EQ(w.generate_kspace(), 1); // still usable
+        EXPECT_EQ(starved.generate_kspace(), 1); // still usable
     }
-    EXPECT_GT(max_abs(w.base, 64 * 64), 0.0);
+    EXPECT_GT(max_abs(starved.base, 64 * 64), 0.0);
 }
 
 TEST(Wake, PatternEqualsDirectFourierSumOfTheFilteredFootprint)

@@ -1,8 +1,5 @@
 // Reading the host into the settings record and the rules that decide what a frame rebuilds.
-#include <cmath>
-
 #include "DriverFixture.h"
-#include "ocean/HyOceanSurface.h"
 
 namespace driver_test {
 namespace {

@@ -1,14 +1,10 @@
 // The seavast command-line host run as a user runs it: the files it writes (checked by their headers and
 // read back), exact times, frame patterns, presets, exports, and the one-line errors.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 
 #include "DriverFixture.h"
 #include "ocean/HyGridMulti.h"
-#include "ocean/HyOceanSurface.h"
 #include "tests/apps/CliSupport.h"
 
 namespace {

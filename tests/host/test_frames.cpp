@@ -1,11 +1,6 @@
 // Frames through the render command: the top view against the surface's heights, determinism, looping,
 // image maps without leaks, the progress hook, and every scene mode surviving failures and aborts.
-#include <cmath>
-#include <cstdint>
-#include <vector>
-
 #include "DriverFixture.h"
-#include "ocean/HyOceanSurface.h"
 #include "platform/HyMemory.h"
 
 namespace driver_test {

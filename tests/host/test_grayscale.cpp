@@ -6,16 +6,9 @@
 #include "DriverFixture.h"
 
 #include "host/ImageMaps.h"
-#include "ocean/HyOceanSurface.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdint>
-#include <cstring>
 #include <utility>
-#include <vector>
 
 namespace {
 

@@ -4,20 +4,13 @@
 
 #include "DriverFixture.h"
 
-#include "ocean/HyOceanSurface.h"
 #include "optics/HyTexture.h"
 #include "platform/HyMemory.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cmath>
-#include <cstdint>
 #include <cstdlib>
 #include <random>
-#include <string>
-#include <vector>
 
 namespace {
 

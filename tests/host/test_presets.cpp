@@ -1,6 +1,5 @@
 // Presets through their keys: every group saved and loaded back into a host, group masks, the
 // version key, resets, and files that are not what they claim to be.
-#include <cmath>
 #include <set>
 
 #include <fstream>
@@ -8,10 +7,8 @@
 
 #include "DriverFixture.h"
 #include "host/CPresetsPanel.h"
-#include "host/Settings.h"
 #include "hostkit/DrawReplay.h"
 #include "platform/HyWindowSystem.h"
-#include "ui/CTokener.h"
 #include "ui/HyPresetStore.h"
 
 namespace driver_test {

@@ -65,13 +65,7 @@ using hostkit::ParamArray;
 // A small sea for views and maps, flat until it is evolved.
 inline HyPrimaryWaves_data small_waves()
 {
-    HyPrimaryWaves_data p;
-    p.size = 32;
-    p.small_spacing = 0.4;
-    p.large_spacing = 3.8;
-    p.wind_speed = 6.0;
-    p.vertical_scale = 2.0;
-    return p;
+    return {.size = 32, .small_spacing = 0.4, .large_spacing = 3.8, .wind_speed = 6.0, .vertical_scale = 2.0};
 }
 
 // The gray level of a height written out: scale, round to 1/65536 with halves away from zero, floor, clamp.

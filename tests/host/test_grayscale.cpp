@@ -43,12 +43,9 @@ TEST(GrayscaleView, ViewIsTheGrayFormulaAtEveryPixelCentreAndUndrawableOutputsAr
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
     ASSERT_EQ(surface.evolve_to_time(3.25), 1);
 
-    GrayscaleViewParams p;
-    p.render_mode = 2;
-    p.metres_per_pixel_x = 2.0 * 0.75; // downsample 2, zoom 0.75
-    p.metres_per_pixel_y = 1.0 * 0.75;
-    p.colour_min = -0.6;
-    p.colour_max = 0.8;
+    // Downsample 2 across, zoom 0.75.
+    GrayscaleViewParams p{.render_mode = 2, .metres_per_pixel_x = 2.0 * 0.75, .metres_per_pixel_y = 1.0 * 0.75,
+                          .colour_min = -0.6, .colour_max = 0.8};
 
     TestImage top(64, 48, false, 12, 0x33), bottom(64, 48, true); // 0x33 shows untouched padding
     ASSERT_EQ(render_grayscale_view(top.image, &surface, nullptr, p, nullptr), 0);
@@ -116,29 +113,18 @@ TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
     // Each layer is 8 x 4 pixels at one metre a pixel.
     TestImage layer(8, 4, false, 0, 200);
     ImageMapFrame frame;
-    ImageMapParams ps[3];
-    const double centres[3][2] = {{10, -6}, {-10, -6}, {-10, 6}};
-    const int types[3] = {kMapDisplacement, kMapDisplaceTextureOn, kMapTextureOn};
-    for (int i = 0; i < 3; ++i) {
-        ps[i].type = types[i];
-        ps[i].scale_x = ps[i].scale_y = 1.0;
-        ps[i].centre_x = centres[i][0];
-        ps[i].centre_y = centres[i][1];
-        ps[i].angle = 0.0;
-    }
+    const ImageMapParams ps[3] = {
+        {.type = kMapDisplacement, .centre_x = 10, .centre_y = -6, .scale_x = 1, .scale_y = 1},
+        {.type = kMapDisplaceTextureOn, .centre_x = -10, .centre_y = -6, .scale_x = 1, .scale_y = 1},
+        {.type = kMapTextureOn, .centre_x = -10, .centre_y = 6, .scale_x = 1, .scale_y = 1}};
     const CImage32* layers[3] = {&layer.image, &layer.image, &layer.image};
     CImageMaps maps;
     ASSERT_EQ(maps.PrepareDisplacements(ps, frame, layers, &surface), 0);
     ASSERT_EQ(maps.PrepareTextures(ps, frame, layers), 0);
 
-    GrayscaleViewParams p;
-    p.metres_per_pixel_x = p.metres_per_pixel_y = 2.0;
-    p.colour_min = -1.0;
-    p.colour_max = 1.0;
-    p.camera_x = 0.0;
-    p.camera_y = 0.0;
-    p.camera_pan = kPi / 2;     // looking north
-    p.horizontal_fov = kPi / 3; // 60 degrees
+    // The camera at the origin looking north, a field of view of 60 degrees.
+    GrayscaleViewParams p{.metres_per_pixel_x = 2.0, .metres_per_pixel_y = 2.0, .colour_min = -1.0,
+                          .colour_max = 1.0, .camera_pan = kPi / 2, .horizontal_fov = kPi / 3};
 
     for (bool bottom_up : {false, true}) {
         SCOPED_TRACE(bottom_up ? "bottom-up" : "top-down");

@@ -16,16 +16,6 @@ namespace {
 
 using driver_test::small_waves;
 
-ImageMapParams displacement_params(std::int32_t type = kMapDisplacement)
-{
-    ImageMapParams p;
-    p.type = type;
-    p.channel = kDisplaceRed;
-    p.centre_x = 0.0;
-    p.scale_x = p.scale_y = 1.0;
-    return p;
-}
-
 // The four corners of a surface element, first to last.
 std::vector<double> corners(HyOceanSurface& surface, std::uint32_t id)
 {
@@ -206,13 +196,9 @@ TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
     layer.set(0, 0, 254, 0, 0, 255); // +1
     layer.set(5, 3, 0, 0, 0, 255);   // -1 at the bottom-right
 
-    ImageMapFrame frame;
-    frame.downsample_x = 2.0;
-    frame.downsample_y = 3.0;
-    ImageMapParams p = displacement_params(); // scale x gives dy = 0.5 * 3, scale y dx = 0.25 * 2
-    p.centre_x = 10.0;
-    p.centre_y = -4.0;
-    p.intensity = 2.0;
+    ImageMapFrame frame{.downsample_x = 2.0, .downsample_y = 3.0};
+    // Scale x gives dy = 0.5 * 3, scale y dx = 0.25 * 2 (set for each variant below).
+    ImageMapParams p{.channel = kDisplaceRed, .intensity = 2.0, .centre_x = 10.0, .centre_y = -4.0};
     const double dx = 0.5, dy = 1.5, hx = 6 * dx / 2, hy = 4 * dy / 2;
     // Node (i, j) lies at (centre - h + (i, j) * spacing).
     const auto node = [&](int i, int j) {
@@ -308,14 +294,10 @@ TEST(ImageMaps, TextureKindsExtentsAndLayouts)
     layer.set(0, 0, 255, 128, 64, 255); // top-left of the picture
     layer.set(3, 1, 10, 20, 200, 128);  // bottom-right, half transparent
 
-    ImageMapFrame frame;
-    frame.downsample_x = 2.0;
-    frame.downsample_y = 1.0;
-    ImageMapParams p = displacement_params();
-    p.scale_x = 3.0;  // height: 2 px * 1 * 3 = 6 m
-    p.scale_y = -0.5; // width: 4 px * 2 * 0.5 = 4 m, mirrored top to bottom
-    p.centre_x = 7.0;
-    p.centre_y = -2.0;
+    ImageMapFrame frame{.downsample_x = 2.0};
+    // Height: 2 px * 1 * scale x 3 = 6 m; width: 4 px * 2 * |scale y| 0.5 = 4 m, mirrored top to bottom.
+    ImageMapParams p{
+        .channel = kDisplaceRed, .centre_x = 7.0, .centre_y = -2.0, .scale_x = 3.0, .scale_y = -0.5};
 
     // clang-format off
     const std::int32_t expected_kind[8] = {0, kTextureNone, kTextureOnSurface, kTextureAboveSurface,
@@ -399,8 +381,9 @@ TEST(ImageMaps, DegenerateLayersBuildNothingHugeOnesAreBuiltAndRefusedMemoryLeav
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
     ImageMapFrame frame;
-    ImageMapParams p = displacement_params(kMapDisplaceTextureBelow);
-    p.blur = 2.0;
+    const ImageMapParams below{.type = kMapDisplaceTextureBelow, .channel = kDisplaceRed, .centre_x = 0.0,
+                               .scale_x = 1.0, .scale_y = 1.0, .blur = 2.0};
+    ImageMapParams p = below;
 
     // No layer, an empty one, one without pixels, one whose rows cannot hold its width; a zero scale on
     // either axis in every layout; a zero downsample factor: nothing is built.
@@ -488,12 +471,8 @@ TEST(ImageMaps, DegenerateLayersBuildNothingHugeOnesAreBuiltAndRefusedMemoryLeav
     // Refused memory fails the frame, says so, and leaves nothing behind.
     TestImage layer(16, 8);
     layer.fill(90, 180, 30, 200);
-    ImageMapParams ps[3];
-    for (ImageMapParams& q : ps) {
-        q = displacement_params(kMapDisplaceTextureOn);
-        q.blur = 2.0;
-    }
-    ps[1].type = kMapDisplaceTextureBelow;
+    ImageMapParams ps[3] = {below, below, below};
+    ps[0].type = ps[2].type = kMapDisplaceTextureOn;
     const CImage32* layers[3] = {&layer.image, &layer.image, &layer.image};
 
     const std::int64_t hook_before = hymem::hook_bytes();

@@ -132,6 +132,12 @@ protected:
         return host_->render(out);
     }
     PF_Err render_at(double seconds) { return render_at(seconds, output_); }
+    // A frame rendered at `seconds`, by the checksum of its pixel bytes.
+    std::uint64_t frame_at(double seconds)
+    {
+        EXPECT_EQ(render_at(seconds), PF_Err_NONE) << seconds;
+        return output_.checksum();
+    }
 
     std::shared_ptr<hostkit::Module> module_;
     std::unique_ptr<hostkit::Host> host_;

@@ -6,21 +6,7 @@
 namespace driver_test {
 namespace {
 
-// The driver with the bytes of whole frames at hand.
-class Frames : public Driver {
-protected:
-    // The pixel bytes of a frame rendered at `seconds`.
-    std::vector<std::uint8_t> frame_at(double seconds)
-    {
-        EXPECT_EQ(render_at(seconds), PF_Err_NONE) << seconds;
-        std::vector<std::uint8_t> bytes;
-        for (int y = 0; y < output_.height(); ++y) {
-            const auto* p = reinterpret_cast<const std::uint8_t*>(output_.row(y));
-            bytes.insert(bytes.end(), p, p + std::size_t(output_.width()) * 4);
-        }
-        return bytes;
-    }
-};
+using Frames = Driver;
 
 TEST_F(Frames, TopViewShowsTheSurfaceHeightsWithNorthUp)
 {

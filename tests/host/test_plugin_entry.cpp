@@ -76,6 +76,7 @@ struct Entry : ::testing::Test {
         ASSERT_EQ(CurrentEffect(), nullptr);
         ASSERT_EQ(GlobalSetupCount(), 0);
     }
+    FakeHost h; // the host of a test's calls
     Panel panel;
     PF_Context ctx{};
     PF_ContextPtr ctxPtr = &ctx;
@@ -86,7 +87,6 @@ struct Entry : ::testing::Test {
 
 TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags)
 {
-    FakeHost h;
     EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETUP, h), 0);
     EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETUP, h), 0);
     EXPECT_EQ(GlobalSetupCount(), 2);
@@ -115,7 +115,6 @@ TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags)
 
 TEST_F(Entry, AboutCreatesNothingSequenceSetupAndEventsCreateLazily)
 {
-    FakeHost h;
     EXPECT_EQ(Call(PF_Cmd_ABOUT, h), 0);
     EXPECT_EQ(CurrentEffect(), nullptr);
     const std::string about = h.out.return_msg; // its text is checked through the command line
@@ -176,7 +175,6 @@ TEST_F(Entry, InternalErrorsTranslate)
     EXPECT_EQ(TranslateInternalError(0, 5, nullptr), PF_Err_NONE);
     EXPECT_EQ(TranslateInternalError(1, 0, nullptr), PF_Err_OUT_OF_MEMORY); // no out-data: no write
     // A render without an output world cannot wrap it (internal error 1).
-    FakeHost h;
     EXPECT_EQ(Call(PF_Cmd_RENDER, h, nullptr), PF_Err_OUT_OF_MEMORY);
 }
 
@@ -205,7 +203,6 @@ TEST_F(Entry, NestedCallKeepsTheOuterCallsData)
 
 TEST_F(Entry, BadInputDoesNotCrash)
 {
-    FakeHost h;
     // No suite broker: the call cannot run and says so; nothing is created.
     h.in.pica_basicP = nullptr;
     for (PF_Cmd cmd : std::vector<PF_Cmd>{PF_Cmd_GLOBAL_SETUP, PF_Cmd_RENDER, PF_Cmd_EVENT, PF_Cmd_ABOUT, 19})
@@ -242,7 +239,6 @@ TEST_F(Entry, BadInputDoesNotCrash)
 
 TEST_F(Entry, HostMemoryHook)
 {
-    FakeHost h;
     void* cell = nullptr;
     // No call in progress: no host data to ask.
     EXPECT_EQ(HostMemoryHook(hymem::kHookAllocate, &cell, 64, 0), 0);

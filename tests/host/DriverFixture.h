@@ -32,11 +32,8 @@ struct TestImage {
     TestImage(int w, int h, bool bottom_up = false, int padding = 0, std::uint8_t fill = 0)
         : bytes(std::size_t(4 * w + padding) * std::size_t(h > 0 ? h : 0), fill)
     {
-        image.pixels = bytes.empty() ? nullptr : bytes.data();
-        image.rowBytes = 4 * w + padding;
-        image.width = w;
-        image.height = h;
-        image.bottomUp = bottom_up ? 1 : 0;
+        image = {.pixels = bytes.empty() ? nullptr : bytes.data(), .rowBytes = 4 * w + padding, .width = w,
+                 .height = h, .bottomUp = bottom_up ? 1 : 0};
     }
     std::uint8_t* at(int column, int row)
     {

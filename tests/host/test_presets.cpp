@@ -29,40 +29,6 @@ long long host_value(const hostkit::Host& h, int i)
     }
 }
 
-// Every value parameter set away from its default, inside its valid range.
-void set_unusual_values(hostkit::Host& h, const ParamIndexMap& index)
-{
-    const auto& t = ParamTable();
-    int n = 0;
-    for (int r = 0; r < kParamCountWithGroups; ++r) {
-        const ParamRow& row = t[std::size_t(r)];
-        const int i = index[std::size_t(r)];
-        if (i <= 0 || row.presetKeyCount == 0)
-            continue;
-        ++n;
-        switch (row.kind) {
-        case kParamPopup: {
-            int v = int(row.dflt) == row.choiceCount ? 1 : row.choiceCount;
-            if (row.group == ParamGroup::Swells)
-                v = 4; // both swells, so both swells' fields travel
-            ASSERT_TRUE(h.set_int(i, v)) << row.name;
-            break;
-        }
-        case kParamCheckbox: ASSERT_TRUE(h.set_int(i, 1)); break;
-        case kParamColor:
-            ASSERT_TRUE(h.set_color(i, PF_Pixel{255, A_u_char(10 + n), A_u_char(200 - n), A_u_char(n)}));
-            break;
-        case kParamAngle: ASSERT_TRUE(h.set_fixed(i, row.dflt + 37.3 + n)); break;
-        default: {
-            // An awkward fraction, so the 16.16 rounding is exercised.
-            const double v = row.sliderMin + (0.3137 + 0.01 * (n % 7)) * (row.sliderMax - row.sliderMin);
-            ASSERT_TRUE(h.set_fixed(i, v)) << row.name;
-            ASSERT_NE(hostkit::from_fixed(h.param(i).def.u.fd.value), row.dflt) << row.name;
-        }
-        }
-    }
-}
-
 // A second effect object that talks to the host kit's parameters through an adapter bound to a copy of
 // them, as the plug-in does inside a command.
 class Presets : public Driver {
@@ -107,7 +73,31 @@ protected:
     // saved_ and defaults_ hold the values before and after.
     std::string save_unusual_then_reset()
     {
-        set_unusual_values(host(), fx_.RowIndex());
+        int n = 0;
+        for (int r = 0; r < kParamCountWithGroups; ++r) {
+            const ParamRow& row = ParamTable()[std::size_t(r)];
+            const int i = fx_.RowIndex()[std::size_t(r)];
+            if (i <= 0 || row.presetKeyCount == 0)
+                continue;
+            ++n;
+            // "Enable:" on both swells, so both swells' fields travel.
+            const int choice =
+                row.group == ParamGroup::Swells ? 4 : int(row.dflt) == row.choiceCount ? 1 : row.choiceCount;
+            switch (row.kind) {
+            case kParamPopup: EXPECT_TRUE(host().set_int(i, choice)) << row.name; break;
+            case kParamCheckbox: EXPECT_TRUE(host().set_int(i, 1)); break;
+            case kParamColor:
+                EXPECT_TRUE(host().set_color(i, {255, A_u_char(10 + n), A_u_char(200 - n), A_u_char(n)}));
+                break;
+            case kParamAngle: EXPECT_TRUE(host().set_fixed(i, row.dflt + 37.3 + n)); break;
+            default: {
+                // An awkward fraction, so the 16.16 rounding is exercised.
+                const double v = row.sliderMin + (0.3137 + 0.01 * (n % 7)) * (row.sliderMax - row.sliderMin);
+                EXPECT_TRUE(host().set_fixed(i, v)) << row.name;
+                EXPECT_NE(hostkit::from_fixed(host().param(i).def.u.fd.value), row.dflt) << row.name;
+            }
+            }
+        }
         saved_ = values();
         refresh();
         const std::string text = fx_.SavePreset();

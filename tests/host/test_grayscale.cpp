@@ -44,7 +44,7 @@ TEST(GrayscaleView, ViewIsTheGrayFormulaAtEveryPixelCentreAndUndrawableOutputsAr
     ASSERT_EQ(surface.evolve_to_time(3.25), 1);
 
     // Downsample 2 across, zoom 0.75.
-    GrayscaleViewParams p{.render_mode = 2, .metres_per_pixel_x = 2.0 * 0.75, .metres_per_pixel_y = 1.0 * 0.75,
+    GrayscaleViewParams p{.render_mode = 2, .metres_per_pixel_x = 2.0 * 0.75, .metres_per_pixel_y = 0.75,
                           .colour_min = -0.6, .colour_max = 0.8};
 
     TestImage top(64, 48, false, 12, 0x33), bottom(64, 48, true); // 0x33 shows untouched padding
@@ -146,15 +146,14 @@ TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
         expect.fill_rect(30, 20, 34, 24);
         expect.line(32, 22, 39, 10);
         expect.line(32, 22, 25, 10);
-        const HyPoint2D blue[4] = {{35, 24}, {35, 26}, {39, 26}, {39, 24}};
-        const HyPoint2D yellow[4] = {{25, 24}, {25, 26}, {29, 26}, {29, 24}};
-        const HyPoint2D green[4] = {{25, 18}, {25, 20}, {29, 20}, {29, 18}};
-        expect.set_pen(HyPenColour{0, 0, 255});
-        expect.polyline(blue, 4, true);
-        expect.set_pen(HyPenColour{255, 255, 0});
-        expect.polyline(yellow, 4, true);
-        expect.set_pen(HyPenColour{0, 255, 0});
-        expect.polyline(green, 4, true);
+        const auto outline = [&](HyPenColour pen, int c, int r) { // 4 x 2 pixels from (c, r)
+            const HyPoint2D corners[4] = {{c, r}, {c, r + 2}, {c + 4, r + 2}, {c + 4, r}};
+            expect.set_pen(pen);
+            expect.polyline(corners, 4, true);
+        };
+        outline({0, 0, 255}, 35, 24); // blue
+        outline({255, 255, 0}, 25, 24);
+        outline({0, 255, 0}, 25, 18);
         EXPECT_EQ(marked.bytes, plain.bytes);
 
         EXPECT_EQ(marked.at(27, 18)[1], 255); // in the picture's own terms: green top

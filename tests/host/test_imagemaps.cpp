@@ -332,16 +332,15 @@ TEST(ImageMaps, TextureKindsExtentsAndLayouts)
         // Sample at pixel centres: texture pixel (i, j) from the bottom-left centres at
         // (-2 + (i + 0.5), -3 + (j + 0.5) * 3). Mirrored top to bottom, the picture's top-left pixel
         // is at the bottom-left.
-        double rgb[3];
-        sample_group(g, rgb, 7.0 - 2.0 + 0.5, -2.0 - 3.0 + 1.5, 0.01);
-        EXPECT_NEAR(rgb[0] * 255, 255, 1e-9);
-        EXPECT_NEAR(rgb[1] * 255, 128, 1e-9);
-        EXPECT_NEAR(rgb[2] * 255, 64, 1e-9);
-        sample_group(g, rgb, 7.0 + 2.0 - 0.5, -2.0 + 3.0 - 1.5, 0.01);
-        EXPECT_NEAR(rgb[0] * 255, 10 * 128 / 255, 1e-9);
-        EXPECT_NEAR(rgb[2] * 255, 200 * 128 / 255, 1e-9);
-        sample_group(g, rgb, 7.0 + 2.0 - 0.5, -2.0 - 3.0 + 1.5, 0.01);
-        EXPECT_NEAR(rgb[0], 0.0, 1e-12);
+        const auto expect_rgb = [&](double x, double y, std::vector<double> bytes) {
+            double rgb[3];
+            sample_group(g, rgb, x, y, 0.01);
+            for (int k = 0; k < 3; ++k)
+                EXPECT_NEAR(rgb[k] * 255, bytes[std::size_t(k)], 1e-9) << x << "," << y << " channel " << k;
+        };
+        expect_rgb(7.0 - 2.0 + 0.5, -2.0 - 3.0 + 1.5, {255, 128, 64});
+        expect_rgb(7.0 + 2.0 - 0.5, -2.0 + 3.0 - 1.5, {10 * 128 / 255, 20 * 128 / 255, 200 * 128 / 255});
+        expect_rgb(7.0 + 2.0 - 0.5, -2.0 - 3.0 + 1.5, {0, 0, 0});
         maps.CleanUp(nullptr);
         EXPECT_EQ(maps.map(1).texture, nullptr);
         EXPECT_EQ(maps.group(expected_kind[type]), nullptr);
@@ -353,8 +352,7 @@ TEST(ImageMaps, TextureKindsExtentsAndLayouts)
     p.type = kMapDisplaceTextureAbove;
     p.blur = 12.5;
     p.layout = kLayoutTile;
-    frame.max_distance = 500.0;
-    frame.camera_x = 3.0;
+    frame = {.downsample_x = 2.0, .max_distance = 500.0, .camera_x = 3.0};
     ImageMapParams ps[3] = {p, p, p};
     ps[2].layout = kLayoutStretch;
     const CImage32* layers[3] = {&layer.image, nullptr, &layer.image};
@@ -440,10 +438,8 @@ TEST(ImageMaps, DegenerateLayersBuildNothingHugeOnesAreBuiltAndRefusedMemoryLeav
     {
         TestImage huge(8192, 8192);
         huge.set(8191, 0, 0, 0, 0, 254); // top-right, alpha displacement +1
-        p.channel = kDisplaceAlpha;
-        p.blur = 0.0;
-        p.scale_x = p.scale_y = 0.01;
-        p.centre_x = p.centre_y = 0.0;
+        p = {.type = kMapDisplaceTextureBelow, .channel = kDisplaceAlpha, .centre_x = 0.0, .scale_x = 0.01,
+             .scale_y = 0.01};
         CImageMaps maps;
         ASSERT_EQ(maps.PrepareDisplacement(0, p, frame, &huge.image, &surface), 0);
         ASSERT_EQ(maps.PrepareTexture(0, p, frame, &huge.image), 0);

@@ -3,11 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <functional>
 #include <new>
-#include <string>
-#include <vector>
 
 #include "FakeHost.h"
 #include "host/CAEHost.h"

@@ -1,9 +1,7 @@
 // The suite cache and the custom-UI suite set against a counting broker.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
-#include <string>
 
 #include "FakeHost.h"
 #include "host/CSuiteCache.h"

@@ -42,15 +42,9 @@ struct FakeHost {
 
     static inline FakeHost* current = nullptr;
 
-    explicit FakeHost(short major = 13)
+    FakeHost()
     {
-        in.version.major = major;
-        in.appl_id = 0x46585443; // 'FXTC'
-        in.time_scale = 30;
-        in.time_step = 1;
-        in.local_time_step = 1;
-        in.total_time = 300;
-        in.current_time = 10;
+        in.version.major = 13;
         in.quality = PF_Quality_HI;
         in.downsample_x = {1, 1};
         in.downsample_y = {1, 1};

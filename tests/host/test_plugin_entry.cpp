@@ -148,32 +148,6 @@ TEST_F(Entry, AboutCreatesNothingSequenceSetupAndEventsCreateLazily)
     EXPECT_EQ(panel.clicks, 2);
 }
 
-TEST_F(Entry, InternalErrorsTranslate)
-{
-    const struct {
-        int code;
-        PF_Err err;
-        const char* msg;
-    } cases[] = {
-        {1, PF_Err_OUT_OF_MEMORY, "Insufficient Memory"},
-        {2, PF_Err_UNRECOGNIZED_PARAM_TYPE, "Invalid Param Block or Type"},
-        {3, PF_Interrupt_CANCEL, ""},
-        {4, PF_Err_NONE, ""},
-        {7, PF_Err_NONE, "Internal Error 7"},
-        {-12, PF_Err_NONE, "Internal Error -12"},
-    };
-    for (const auto& c : cases) {
-        PF_OutData out{};
-        EXPECT_EQ(TranslateInternalError(c.code, PF_Interrupt_CANCEL, &out), c.err) << c.code;
-        EXPECT_STREQ(out.return_msg, c.msg);
-        EXPECT_EQ(out.out_flags, *c.msg ? PF_OutFlag_DISPLAY_ERROR_MESSAGE : 0) << c.code;
-    }
-    EXPECT_EQ(TranslateInternalError(0, 5, nullptr), PF_Err_NONE);
-    EXPECT_EQ(TranslateInternalError(1, 0, nullptr), PF_Err_OUT_OF_MEMORY); // no out-data: no write
-    // A render without an output world cannot wrap it (internal error 1).
-    EXPECT_EQ(Call(PF_Cmd_RENDER, h, nullptr), PF_Err_OUT_OF_MEMORY);
-}
-
 TEST_F(Entry, NestedCallKeepsTheOuterCallsData)
 {
     FakeHost outer, inner;
@@ -197,7 +171,7 @@ TEST_F(Entry, NestedCallKeepsTheOuterCallsData)
     EXPECT_EQ(CurrentHostData(), nullptr); // back to "no call in progress"
 }
 
-TEST_F(Entry, BadInputDoesNotCrash)
+TEST_F(Entry, BadInputDoesNotCrashAndInternalErrorsTranslate)
 {
     // No suite broker: the call cannot run and says so; nothing is created.
     h.in.pica_basicP = nullptr;
@@ -231,6 +205,29 @@ TEST_F(Entry, BadInputDoesNotCrash)
     EXPECT_NE(std::string(bare.out.return_msg).find("1.4.8"), std::string::npos);
     EXPECT_EQ(Call(PF_Cmd_PARAMS_SETUP, bare), 0);
     EXPECT_EQ(bare.out.num_params, 2); // input layer and panel: adds without a host callback fail
+
+    const struct {
+        int code;
+        PF_Err err;
+        const char* msg;
+    } cases[] = {
+        {1, PF_Err_OUT_OF_MEMORY, "Insufficient Memory"},
+        {2, PF_Err_UNRECOGNIZED_PARAM_TYPE, "Invalid Param Block or Type"},
+        {3, PF_Interrupt_CANCEL, ""},
+        {4, PF_Err_NONE, ""},
+        {7, PF_Err_NONE, "Internal Error 7"},
+        {-12, PF_Err_NONE, "Internal Error -12"},
+    };
+    for (const auto& c : cases) {
+        PF_OutData out{};
+        EXPECT_EQ(TranslateInternalError(c.code, PF_Interrupt_CANCEL, &out), c.err) << c.code;
+        EXPECT_STREQ(out.return_msg, c.msg);
+        EXPECT_EQ(out.out_flags, *c.msg ? PF_OutFlag_DISPLAY_ERROR_MESSAGE : 0) << c.code;
+    }
+    EXPECT_EQ(TranslateInternalError(0, 5, nullptr), PF_Err_NONE);
+    EXPECT_EQ(TranslateInternalError(1, 0, nullptr), PF_Err_OUT_OF_MEMORY); // no out-data: no write
+    // A render without an output world cannot wrap it (internal error 1).
+    EXPECT_EQ(Call(PF_Cmd_RENDER, h, nullptr), PF_Err_OUT_OF_MEMORY);
 }
 
 TEST_F(Entry, HostMemoryHook)

@@ -18,7 +18,7 @@ constexpr double kPi = 3.14159265358979323846;
 
 } // namespace
 
-TEST(GrayscaleView, LevelRoundsToSixteenSixteenThenFloors)
+TEST(GrayscaleView, LevelAndViewFollowTheGrayFormulaAndUndrawableOutputsAreLeftAlone)
 {
     // The rounding to 1/65536 happens before the floor: just under 10 by half a unit becomes 10, by a
     // whole unit stays 9. A range of no width: above the minimum white, else black; nothing undefined.
@@ -35,10 +35,7 @@ TEST(GrayscaleView, LevelRoundsToSixteenSixteenThenFloors)
         EXPECT_EQ(grayscale_level(c.h, c.lo, c.hi), c.level) << c.h << " in " << c.lo << ".." << c.hi;
     for (int k = -300; k <= 300; ++k)
         EXPECT_EQ(grayscale_level(k * 0.0137, -1.5, 2.25), gray_oracle(k * 0.0137, -1.5, 2.25)) << k;
-}
 
-TEST(GrayscaleView, ViewIsTheGrayFormulaAtEveryPixelCentreAndUndrawableOutputsAreLeftAlone)
-{
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
     ASSERT_EQ(surface.evolve_to_time(3.25), 1);

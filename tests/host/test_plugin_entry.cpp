@@ -81,7 +81,7 @@ struct Entry : ::testing::Test {
 
 } // namespace
 
-TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags)
+TEST_F(Entry, GlobalSetupCountsMapsTheEffectsFlagsAndNestedCallsKeepTheOuterCallsData)
 {
     EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETUP, h), 0);
     EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETUP, h), 0);
@@ -107,6 +107,27 @@ TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags)
     EXPECT_EQ(static_cast<CEffectVaskel1*>(CurrentEffect())->GetInputParamIndex(1), 14);
     EXPECT_STREQ(h.added[3].name, "Grayscale Zoom");
     EXPECT_EQ(h.added[3].uu.id, 4);
+
+    // A host re-entering the plug-in from inside add_param leaves the outer call its data.
+    FakeHost outer, inner;
+    Call(PF_Cmd_GLOBAL_SETUP, outer);
+    PF_InData *seenInside = nullptr, *seenAfter = nullptr, *adapterAfter = nullptr;
+    outer.onAddParam = [&](int call) {
+        if (call == 4)
+            seenInside = CurrentHostData();
+        if (call == 5) {
+            PluginEntry(PF_Cmd_FRAME_SETUP, &inner.in, &inner.out, nullptr, nullptr, nullptr);
+            outer.Use();
+        }
+        if (call == 6)
+            seenAfter = CurrentHostData(), adapterAfter = CurrentHostAdapter()->InData();
+    };
+    Call(PF_Cmd_PARAMS_SETUP, outer);
+    EXPECT_EQ(seenInside, &outer.in);
+    EXPECT_EQ(seenAfter, &outer.in);
+    EXPECT_EQ(adapterAfter, &outer.in);
+    EXPECT_EQ(outer.out.num_params, 124);
+    EXPECT_EQ(CurrentHostData(), nullptr); // back to "no call in progress"
 }
 
 TEST_F(Entry, AboutCreatesNothingSequenceSetupAndEventsCreateLazily)
@@ -146,29 +167,6 @@ TEST_F(Entry, AboutCreatesNothingSequenceSetupAndEventsCreateLazily)
 
     EXPECT_EQ(Call(PF_Cmd_EVENT, h, nullptr, nullptr), 0); // no record
     EXPECT_EQ(panel.clicks, 2);
-}
-
-TEST_F(Entry, NestedCallKeepsTheOuterCallsData)
-{
-    FakeHost outer, inner;
-    Call(PF_Cmd_GLOBAL_SETUP, outer);
-    PF_InData *seenInside = nullptr, *seenAfter = nullptr, *adapterAfter = nullptr;
-    outer.onAddParam = [&](int call) {
-        if (call == 4)
-            seenInside = CurrentHostData();
-        if (call == 5) {
-            PluginEntry(PF_Cmd_FRAME_SETUP, &inner.in, &inner.out, nullptr, nullptr, nullptr);
-            outer.Use();
-        }
-        if (call == 6)
-            seenAfter = CurrentHostData(), adapterAfter = CurrentHostAdapter()->InData();
-    };
-    Call(PF_Cmd_PARAMS_SETUP, outer);
-    EXPECT_EQ(seenInside, &outer.in);
-    EXPECT_EQ(seenAfter, &outer.in);
-    EXPECT_EQ(adapterAfter, &outer.in);
-    EXPECT_EQ(outer.out.num_params, 124);
-    EXPECT_EQ(CurrentHostData(), nullptr); // back to "no call in progress"
 }
 
 TEST_F(Entry, BadInputDoesNotCrashAndInternalErrorsTranslate)

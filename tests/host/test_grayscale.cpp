@@ -201,7 +201,7 @@ double bearing_from_camera(double column, double row, double axis)
     return std::remainder(std::atan2(column - kCameraColumn, kCameraRow - row) * 180.0 / kPi - axis, 360.0);
 }
 
-TEST_F(TopView, MapHeightsLieInsideTheirOutlineWithTheTopEdgeWhereTheFirstCornerIs)
+TEST_F(TopView, MapHeightsLieInsideTheirOutlineAndTheTintIsWhereTheCameraSeesSeaLevel)
 {
     // 32 x 16 pixels at 1 m, top half white, bottom half black; displaced on red: +1 and -1 metre.
     hostkit::World layer(32, 16);
@@ -249,12 +249,9 @@ TEST_F(TopView, MapHeightsLieInsideTheirOutlineWithTheTopEdgeWhereTheFirstCorner
         }
     }
     ASSERT_TRUE(host().set_layer(index(ParamGroup::ImageMap1, "Map Layer:"), nullptr));
-}
 
-// The tint over a moving sea: where the camera sees sea level, red at alpha 70 over the plain view's
-// gray, elsewhere the plain view.
-TEST_F(TopView, TintIsWhereTheCameraSeesSeaLevelBetweenItsViewLines)
-{
+    // The tint over a moving sea: where the camera sees sea level, red at alpha 70 over the plain view's
+    // gray, elsewhere the plain view.
     set(ParamGroup::PrimaryWaves, "Vertical Scale (M)", 2);
     struct Pose {
         double pan, tilt, roll;

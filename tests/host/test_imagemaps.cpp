@@ -26,7 +26,7 @@ std::vector<double> corners(HyOceanSurface& surface, std::uint32_t id)
 
 } // namespace
 
-TEST(ImageMaps, ChannelValuesOfKnownColours)
+TEST(ImageMaps, ChannelValuesAndArraysFromTheBottomUpInBothMemoryOrdersAndPremultipliedPlanes)
 {
     // Byte channels: b / 127 - 1. Luminance: weights 117, 204, 64 out of 385, scaled by alpha.
     const struct {
@@ -71,6 +71,59 @@ TEST(ImageMaps, ChannelValuesOfKnownColours)
         EXPECT_NEAR(displacement_channel_value(kDisplaceHue, r, g, b, 255), 2 * c.h - 1, 1e-12);
         EXPECT_NEAR(displacement_channel_value(kDisplaceSaturation, r, g, b, 255), 2 * c.s - 1, 1e-12);
     }
+
+    // 3 x 2 layer, every pixel a different red value: row from the top r, column i -> 10 * (r + 1) + i.
+    for (bool bottom_up : {false, true}) {
+        SCOPED_TRACE(bottom_up ? "bottom-up record" : "top-down record");
+        TestImage layer(3, 2, bottom_up, 8);
+        for (int r = 0; r < 2; ++r)
+            for (int i = 0; i < 3; ++i)
+                layer.set(i, r, 10 * (r + 1) + i, 0, 0, 255);
+        auto red_at = [](int r, int i) { return double(10 * (r + 1) + i) / 127.0 - 1.0; };
+        for (int mirror = 0; mirror < 4; ++mirror) {
+            const bool mx = mirror & 1, my = mirror & 2;
+            std::vector<float> v(3 * 2 + 2, 42.0f); // a stride of 4 leaves one spare value per row
+            fill_displacement_values(layer.image, kDisplaceRed, 2.0, mx, my, v.data(), 4);
+            for (int j = 0; j < 2; ++j) {
+                for (int i = 0; i < 3; ++i) {
+                    const int src_row_from_top = my ? j : 1 - j; // row 0 of the array is the bottom
+                    const int src_col = mx ? 2 - i : i;
+                    EXPECT_FLOAT_EQ(v[std::size_t(j) * 4 + i], float(2.0 * red_at(src_row_from_top, src_col)))
+                        << "mirror " << mirror << " node " << i << "," << j;
+                }
+            }
+            EXPECT_EQ(v[3], 42.0f);
+        }
+
+        // Texture planes: the same orientation, premultiplied.
+        std::vector<std::uint8_t> planes(3 * 6, 0);
+        fill_texture_planes(layer.image, false, false, planes.data(), planes.data() + 6, planes.data() + 12);
+        EXPECT_EQ(planes[0], 20); // bottom-left of the picture
+        EXPECT_EQ(planes[2], 22);
+        EXPECT_EQ(planes[3], 10); // top-left
+        fill_texture_planes(layer.image, true, true, planes.data(), planes.data() + 6, planes.data() + 12);
+        EXPECT_EQ(planes[0], 12); // top-right, mirrored both ways
+        EXPECT_EQ(planes[5], 20);
+    }
+
+    // Premultiplied for every value and alpha: v * a * 256 / 65280 is floor(v * a / 255).
+    TestImage layer(256, 256);
+    for (int a = 0; a < 256; ++a)
+        for (int v = 0; v < 256; ++v)
+            layer.set(v, 255 - a, v, 255 - v, v / 2, a); // bottom row (j = 0) has alpha 0
+    const std::size_t n = 256 * 256;
+    std::vector<std::uint8_t> planes(3 * n);
+    fill_texture_planes(layer.image, false, false, planes.data(), planes.data() + n, planes.data() + 2 * n);
+    int wrong = 0;
+    for (int a = 0; a < 256; ++a) {
+        for (int v = 0; v < 256; ++v) {
+            const std::size_t at = std::size_t(a) * 256 + v;
+            wrong += planes[at] != (v * a) / 255;
+            wrong += planes[n + at] != ((255 - v) * a) / 255;
+            wrong += planes[2 * n + at] != ((v / 2) * a) / 255;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(ImageMaps, BlurKernelHasSmoothstepWeightsAndTheBlurClampsAtTheEdges)
@@ -127,62 +180,6 @@ TEST(ImageMaps, BlurKernelHasSmoothstepWeightsAndTheBlurClampsAtTheEdges)
         for (int i = nx; i < st; ++i)
             EXPECT_EQ(a[std::size_t(j) * st + i], src[std::size_t(j) * st + i]); // the spare values stay
     }
-}
-
-TEST(ImageMaps, ArraysRunFromTheBottomUpInBothMemoryOrdersAndPlanesArePremultiplied)
-{
-    // 3 x 2 layer, every pixel a different red value: row from the top r, column i -> 10 * (r + 1) + i.
-    for (bool bottom_up : {false, true}) {
-        SCOPED_TRACE(bottom_up ? "bottom-up record" : "top-down record");
-        TestImage layer(3, 2, bottom_up, 8);
-        for (int r = 0; r < 2; ++r)
-            for (int i = 0; i < 3; ++i)
-                layer.set(i, r, 10 * (r + 1) + i, 0, 0, 255);
-        auto red_at = [](int r, int i) { return double(10 * (r + 1) + i) / 127.0 - 1.0; };
-        for (int mirror = 0; mirror < 4; ++mirror) {
-            const bool mx = mirror & 1, my = mirror & 2;
-            std::vector<float> v(3 * 2 + 2, 42.0f); // a stride of 4 leaves one spare value per row
-            fill_displacement_values(layer.image, kDisplaceRed, 2.0, mx, my, v.data(), 4);
-            for (int j = 0; j < 2; ++j) {
-                for (int i = 0; i < 3; ++i) {
-                    const int src_row_from_top = my ? j : 1 - j; // row 0 of the array is the bottom
-                    const int src_col = mx ? 2 - i : i;
-                    EXPECT_FLOAT_EQ(v[std::size_t(j) * 4 + i], float(2.0 * red_at(src_row_from_top, src_col)))
-                        << "mirror " << mirror << " node " << i << "," << j;
-                }
-            }
-            EXPECT_EQ(v[3], 42.0f);
-        }
-
-        // Texture planes: the same orientation, premultiplied.
-        std::vector<std::uint8_t> planes(3 * 6, 0);
-        fill_texture_planes(layer.image, false, false, planes.data(), planes.data() + 6, planes.data() + 12);
-        EXPECT_EQ(planes[0], 20); // bottom-left of the picture
-        EXPECT_EQ(planes[2], 22);
-        EXPECT_EQ(planes[3], 10); // top-left
-        fill_texture_planes(layer.image, true, true, planes.data(), planes.data() + 6, planes.data() + 12);
-        EXPECT_EQ(planes[0], 12); // top-right, mirrored both ways
-        EXPECT_EQ(planes[5], 20);
-    }
-
-    // Premultiplied for every value and alpha: v * a * 256 / 65280 is floor(v * a / 255).
-    TestImage layer(256, 256);
-    for (int a = 0; a < 256; ++a)
-        for (int v = 0; v < 256; ++v)
-            layer.set(v, 255 - a, v, 255 - v, v / 2, a); // bottom row (j = 0) has alpha 0
-    const std::size_t n = 256 * 256;
-    std::vector<std::uint8_t> planes(3 * n);
-    fill_texture_planes(layer.image, false, false, planes.data(), planes.data() + n, planes.data() + 2 * n);
-    int wrong = 0;
-    for (int a = 0; a < 256; ++a) {
-        for (int v = 0; v < 256; ++v) {
-            const std::size_t at = std::size_t(a) * 256 + v;
-            wrong += planes[at] != (v * a) / 255;
-            wrong += planes[n + at] != ((255 - v) * a) / 255;
-            wrong += planes[2 * n + at] != ((v / 2) * a) / 255;
-        }
-    }
-    EXPECT_EQ(wrong, 0);
 }
 
 TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)

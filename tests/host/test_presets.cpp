@@ -31,7 +31,7 @@ long long host_value(const hostkit::Host& h, int i)
 
 // The parameter table beyond what the command-line tests' checked-in listings pin: the rule that derives
 // valid ranges at its clamps, and the first value index of each group.
-TEST(ParamTable, DerivedRangesAndGroupIndices)
+TEST(ParamTable, DerivedRangesGroupIndicesAndPresetKeysFollowTheirPatterns)
 {
     // max = clamp(10 smax, smax, 24000); min = smin when positive, else max(10 smin, -24000).
     const struct {
@@ -59,6 +59,43 @@ TEST(ParamTable, DerivedRangesAndGroupIndices)
         EXPECT_STREQ(ParamLayout(false)[std::size_t(f.without)].row->name,
                      ParamTable()[std::size_t(f.with)].name);
     }
+
+    // The published keys: repeated nowhere (two parameters would share one stored value), every value
+    // parameter but the three layers has one, colours three, "Enable:" two; the scale keys are crossed.
+    std::set<std::string> keys;
+    for (const PresetKeyInfo& k : PresetKeys())
+        EXPECT_TRUE(keys.insert(k.key).second) << "repeated key " << k.key;
+    EXPECT_EQ(keys.size(), std::size_t(102 - 2 - 3 + 2 * 4 + 1));
+    EXPECT_EQ(PresetKeys().front().key, std::string("OP_RWHAT"));
+    const struct {
+        int row, key;
+        const char* text;
+    } rows[] = {{3, 0, "OP_RWHAT"},       {29, 0, "IM2DOES"},           {22, 0, "IM1SCALEY"},
+                {23, 0, "IM1SCALEX"},     {92, 0, "0_LP_012"},          {93, 0, "0_LP_0123"},
+                {93, 2, "0_LP_012345"},   {98, 0, "0_LP_012345678910"}, {109, 0, "1_LP_012345678910"},
+                {112, 0, "0_SWP_0"},      {112, 1, "1_SWP_0"},          {117, 0, "0_SWP_012345"},
+                {122, 0, "1_SWP_012345"}, {68, 1, "AO_HCLR_G"}};
+    for (const auto& k : rows) {
+        const ParamRow& row = ParamTable()[std::size_t(k.row)];
+        ASSERT_LT(k.key, row.presetKeyCount) << k.text;
+        EXPECT_STREQ(row.presetKeys[k.key], k.text);
+    }
+    EXPECT_EQ(ParamTable()[15].presetKeyCount, 0);
+
+    // Saved text: the version first, then the groups in file order, six decimals everywhere.
+    CSettings s;
+    SettingsSetDefaults(s);
+    const std::string text = PresetText(s);
+    EXPECT_EQ(text.rfind("SeaVast_Ver=1.000000;OP_RWHAT=3.000000;OP_RENMODE=4.000000;", 0), 0u) << text;
+    for (const char* kv : {"OO_UR_R=26.000000;", "PW_LATSIZE=256.000000;", "OP_MDIST=3000.000000;"})
+        EXPECT_NE(text.find(kv), std::string::npos) << kv;
+    const char* order[] = {
+        "IM1ANGLE=", "IM1SCALEX=",   "IM1SCALEY=",  "CP_PLATSZ=",         "OO_UR_R=", "OO_IR_SCALE=",
+        "AO_MSB=",   "AO_RB_THICK=", "PW_LATSIZE=", "1_LP_012345678910=", "0_SWP_0="};
+    for (std::size_t k = 1; k < std::size(order); ++k)
+        EXPECT_LT(text.find(order[k - 1]), text.find(order[k])) << order[k];
+    s.maps[0].scaleYValue = 0.75f; // the key SCALEX holds "Scale Y"
+    EXPECT_NE(PresetText(s).find("IM1SCALEX=0.750000;"), std::string::npos);
 }
 
 // A second effect object that talks to the host kit's parameters through an adapter bound to a copy of
@@ -160,46 +197,6 @@ protected:
     std::vector<long long> saved_, defaults_;
 };
 
-// The published keys: repeated nowhere (two parameters would share one stored value), every value
-// parameter but the three layers has one, colours three, "Enable:" two; the scale keys are crossed.
-TEST_F(Presets, KeysFollowTheirPatterns)
-{
-    std::set<std::string> keys;
-    for (const PresetKeyInfo& k : PresetKeys())
-        EXPECT_TRUE(keys.insert(k.key).second) << "repeated key " << k.key;
-    EXPECT_EQ(keys.size(), std::size_t(102 - 2 - 3 + 2 * 4 + 1));
-    EXPECT_EQ(PresetKeys().front().key, std::string("OP_RWHAT"));
-    const struct {
-        int row, key;
-        const char* text;
-    } rows[] = {{3, 0, "OP_RWHAT"},       {29, 0, "IM2DOES"},           {22, 0, "IM1SCALEY"},
-                {23, 0, "IM1SCALEX"},     {92, 0, "0_LP_012"},          {93, 0, "0_LP_0123"},
-                {93, 2, "0_LP_012345"},   {98, 0, "0_LP_012345678910"}, {109, 0, "1_LP_012345678910"},
-                {112, 0, "0_SWP_0"},      {112, 1, "1_SWP_0"},          {117, 0, "0_SWP_012345"},
-                {122, 0, "1_SWP_012345"}, {68, 1, "AO_HCLR_G"}};
-    for (const auto& k : rows) {
-        const ParamRow& row = ParamTable()[std::size_t(k.row)];
-        ASSERT_LT(k.key, row.presetKeyCount) << k.text;
-        EXPECT_STREQ(row.presetKeys[k.key], k.text);
-    }
-    EXPECT_EQ(ParamTable()[15].presetKeyCount, 0);
-
-    // Saved text: the version first, then the groups in file order, six decimals everywhere.
-    CSettings s;
-    SettingsSetDefaults(s);
-    const std::string text = PresetText(s);
-    EXPECT_EQ(text.rfind("SeaVast_Ver=1.000000;OP_RWHAT=3.000000;OP_RENMODE=4.000000;", 0), 0u) << text;
-    for (const char* kv : {"OO_UR_R=26.000000;", "PW_LATSIZE=256.000000;", "OP_MDIST=3000.000000;"})
-        EXPECT_NE(text.find(kv), std::string::npos) << kv;
-    const char* order[] = {
-        "IM1ANGLE=", "IM1SCALEX=",   "IM1SCALEY=",  "CP_PLATSZ=",         "OO_UR_R=", "OO_IR_SCALE=",
-        "AO_MSB=",   "AO_RB_THICK=", "PW_LATSIZE=", "1_LP_012345678910=", "0_SWP_0="};
-    for (std::size_t k = 1; k < std::size(order); ++k)
-        EXPECT_LT(text.find(order[k - 1]), text.find(order[k])) << order[k];
-    s.maps[0].scaleYValue = 0.75f; // the key SCALEX holds "Scale Y"
-    EXPECT_NE(PresetText(s).find("IM1SCALEX=0.750000;"), std::string::npos);
-}
-
 TEST_F(Presets, EveryGroupRoundTripsThroughAFileAndMasksChooseTheGroups)
 {
     const std::string text = save_unusual_then_reset();
@@ -217,9 +214,8 @@ TEST_F(Presets, EveryGroupRoundTripsThroughAFileAndMasksChooseTheGroups)
     std::string unversioned = text;
     unversioned.replace(unversioned.find("SeaVast_Ver"), 11, "SeaVast_Vex");
     reset();
-    refresh();
-    EXPECT_FALSE(fx_.LoadPreset(unversioned, kPresetAll, nullptr));
-    EXPECT_EQ(commit(), 0);
+    EXPECT_FALSE(load(unversioned));
+    expect_values([](const ParamRow&) { return false; });
 
     // Only the camera: the camera moves, everything else stays at its defaults.
     ASSERT_TRUE(load(text, kPresetCamera));

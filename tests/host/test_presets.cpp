@@ -115,21 +115,20 @@ protected:
         array_ = std::make_unique<ParamArray>(host());
         array_->bind(adapter_);
     }
-    int commit() { return array_->write_back(host()); }
     // One preset operation on a fresh copy, its changes handed back; returns what the load said.
     bool load(const std::string& text, std::uint32_t mask = kPresetAll,
               std::vector<std::string>* warnings = nullptr)
     {
         refresh();
         const bool ok = fx_.LoadPreset(text, mask, warnings);
-        commit();
+        array_->write_back(host());
         return ok;
     }
     void reset(std::uint32_t mask = kPresetAll)
     {
         refresh();
         fx_.ResetGroups(mask);
-        commit();
+        array_->write_back(host());
     }
     std::vector<long long> values() const
     {

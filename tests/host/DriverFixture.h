@@ -32,11 +32,8 @@ struct TestImage {
     TestImage(int w, int h, bool bottom_up = false, int padding = 0, std::uint8_t fill = 0)
         : bytes(std::size_t(4 * w + padding) * std::size_t(h > 0 ? h : 0), fill)
     {
-        image.pixels = bytes.empty() ? nullptr : bytes.data();
-        image.rowBytes = 4 * w + padding;
-        image.width = w;
-        image.height = h;
-        image.bottomUp = bottom_up ? 1 : 0;
+        image = {.pixels = bytes.empty() ? nullptr : bytes.data(), .rowBytes = 4 * w + padding, .width = w,
+                 .height = h, .bottomUp = bottom_up ? 1 : 0};
     }
     std::uint8_t* at(int column, int row)
     {
@@ -65,13 +62,7 @@ using hostkit::ParamArray;
 // A small sea for views and maps, flat until it is evolved.
 inline HyPrimaryWaves_data small_waves()
 {
-    HyPrimaryWaves_data p;
-    p.size = 32;
-    p.small_spacing = 0.4;
-    p.large_spacing = 3.8;
-    p.wind_speed = 6.0;
-    p.vertical_scale = 2.0;
-    return p;
+    return {.size = 32, .small_spacing = 0.4, .large_spacing = 3.8, .wind_speed = 6.0, .vertical_scale = 2.0};
 }
 
 // The gray level of a height written out: scale, round to 1/65536 with halves away from zero, floor, clamp.
@@ -138,6 +129,12 @@ protected:
         return host_->render(out);
     }
     PF_Err render_at(double seconds) { return render_at(seconds, output_); }
+    // A frame rendered at `seconds`, by the checksum of its pixel bytes.
+    std::uint64_t frame_at(double seconds)
+    {
+        EXPECT_EQ(render_at(seconds), PF_Err_NONE) << seconds;
+        return output_.checksum();
+    }
 
     std::shared_ptr<hostkit::Module> module_;
     std::unique_ptr<hostkit::Host> host_;

@@ -2,8 +2,6 @@
 // see. Callbacks without a user pointer find the host through FakeHost::current (set by Use()).
 #pragma once
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -44,15 +42,9 @@ struct FakeHost {
 
     static inline FakeHost* current = nullptr;
 
-    explicit FakeHost(short major = 13)
+    FakeHost()
     {
-        in.version.major = major;
-        in.appl_id = 0x46585443; // 'FXTC'
-        in.time_scale = 30;
-        in.time_step = 1;
-        in.local_time_step = 1;
-        in.total_time = 300;
-        in.current_time = 10;
+        in.version.major = 13;
         in.quality = PF_Quality_HI;
         in.downsample_x = {1, 1};
         in.downsample_y = {1, 1};
@@ -64,11 +56,8 @@ struct FakeHost {
             Of(ref).progress.emplace_back(cur, total);
             return Of(ref).progressAnswer;
         };
-        in.inter.register_ui = [](PF_ProgPtr, PF_CustomUIInfo*) -> PF_Err { return PF_Err_NONE; };
         in.inter.checkout_param = &Checkout;
-        in.inter.checkin_param = [](PF_ProgPtr, PF_ParamDef*) -> PF_Err { return PF_Err_NONE; };
         utils.ansi.strcpy = [](A_char* dst, const A_char* src) { return std::strcpy(dst, src); };
-        utils.ansi.sprintf = &SPrintf;
         utils.host_new_handle = &NewHandle;
         utils.host_lock_handle = [](PF_Handle h) -> void* { return reinterpret_cast<Block*>(h)->data(); };
         utils.host_unlock_handle = [](PF_Handle) { Count(&FakeHost::unlockedHandles); };
@@ -84,7 +73,6 @@ struct FakeHost {
             global->v = local->v + (current ? current->globalOffset.v : 0);
             return PF_Err_NONE;
         };
-        app.PF_InvalidateRect = [](PF_ContextH, const PF_Rect*) -> PF_Err { return PF_Err_NONE; };
         Use();
     }
     ~FakeHost() { current = current == this ? nullptr : current; }
@@ -138,14 +126,6 @@ struct FakeHost {
             return PF_Err_BAD_CALLBACK_PARAM;
         *p = h.values[std::size_t(index)];
         return PF_Err_NONE;
-    }
-    static int SPrintf(A_char* buf, const A_char* fmt, ...)
-    {
-        va_list a;
-        va_start(a, fmt);
-        int n = std::vsprintf(buf, fmt, a);
-        va_end(a);
-        return n;
     }
     // A handle is a byte vector of its own.
     using Block = std::vector<unsigned char>;

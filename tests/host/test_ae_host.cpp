@@ -8,7 +8,7 @@
 #include "host/CAEHost.h"
 #include "host/HostFixed.h"
 
-TEST(HostFixed, RoundsHalvesAwayFromZeroOnBothSidesAndReadsBackExactly)
+TEST(AEHost, FixedRoundsHalvesAwayFromZeroDefinitionsSentAndValuesReadAndWritten)
 {
     const double q = 1.0 / 65536.0;
     const struct {
@@ -21,67 +21,10 @@ TEST(HostFixed, RoundsHalvesAwayFromZeroOnBothSidesAndReadsBackExactly)
         EXPECT_EQ(HostToFixed(c.value), c.fixed) << c.value / q;
     for (std::int32_t f : {0, 1, -1, 65536, -65536, 123456789, INT32_MIN, INT32_MAX})
         EXPECT_EQ(HostToFixed(HostFromFixed(f)), f);
-}
 
-TEST(AEHost, ProgressAndTimeInformation)
-{
-    FakeHost fake;
-    CAEHost host(0, 1, &fake.in, nullptr);
-    EXPECT_EQ(host.Progress(1, 2), 0);
-    host.Progress(1, 3); // 150 exactly in reals; trunc of the double product
-    host.Progress(5, 0); // no division by zero
-    const std::vector<std::pair<A_long, A_long>> progress = {
-        {225, 100}, {A_long(std::trunc(1.0 / 3.0 * 4.5 * 100.0)), 100}, {0, 100}};
-    EXPECT_EQ(fake.progress, progress);
-    fake.progressAnswer = PF_Interrupt_CANCEL;
-    EXPECT_EQ(host.Progress(1, 1000), PF_Interrupt_CANCEL);
-
-    // {scale, step, local step, total, current} -> {fps, frame duration, frames, current frame, time}:
-    // 30 fps, frame 10 of 300; the local step wins; with neither step the step is 15; truncation
-    // towards zero.
-    const struct {
-        A_long scale, step, local, total, current;
-        float fps, duration;
-        A_long frames, frame;
-        float seconds;
-    } cases[] = {{30, 1, 1, 300, 10, 30, 1.0f / 30, 300, 10, 10.0f / 30},
-                 {600, 20, 40, 6000, 130, 15, 20.0f / 600, 150, 3, 130.0f / 600},
-                 {600, 0, 0, 6000, 130, 40, 0, 400, 8, 130.0f / 600},
-                 {600, 0, 0, 6000, -130, 40, 0, 400, -8, -130.0f / 600}};
-    fake.in.downsample_x = {1, 2};
-    fake.in.downsample_y = {1, 4};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.scale << " " << c.step << " " << c.local << " " << c.current);
-        fake.in.time_scale = c.scale, fake.in.time_step = c.step, fake.in.local_time_step = c.local;
-        fake.in.total_time = c.total, fake.in.current_time = c.current;
-        CHostTimeInfo t;
-        ASSERT_EQ(host.GetTimeInfo(&t), 0);
-        EXPECT_FLOAT_EQ(t.framesPerSecond, c.fps);
-        if (c.duration > 0) {
-            EXPECT_FLOAT_EQ(t.frameDuration, c.duration); // the time step, not the local one
-        }
-        EXPECT_EQ(t.frameCount, c.frames);
-        EXPECT_EQ(t.currentFrame, c.frame);
-        EXPECT_FLOAT_EQ(t.currentTime, c.seconds);
-        EXPECT_FLOAT_EQ(t.duration, 10.0f);
-        EXPECT_EQ(t.downsampleX, 2);
-        EXPECT_EQ(t.downsampleY, 4);
-    }
-    EXPECT_TRUE(host.IsHighQuality());
-    fake.in.quality = PF_Quality_LO;
-    EXPECT_FALSE(host.IsHighQuality());
-    CAEHost unbound;
-    CHostTimeInfo t;
-    EXPECT_EQ(unbound.GetTimeInfo(&t), 2);
-    EXPECT_EQ(unbound.Progress(1, 2), 0);
-    EXPECT_FALSE(unbound.IsHighQuality());
-}
-
-// What the real table sends and reads is pinned by the command-line parameter listings, the host kit's
-// checks and the presets; here the conversions those do not reach, what is not added, points, the
-// rounding of writes, refusals and indices outside the array.
-TEST(AEHost, DefinitionsSentAndValuesReadAndWritten)
-{
+    // What the real table sends and reads is pinned by the command-line parameter listings, the host kit's
+    // checks and the presets; here the conversions those do not reach, what is not added, points, the
+    // rounding of writes, refusals and indices outside the array.
     FakeHost fake;
     CAEHost adder(0, 1, &fake.in, nullptr);
     EXPECT_EQ(adder.AddColorParam(7, 12, "Haze Color", 165, 300, -4, 0), 1);
@@ -146,4 +89,58 @@ TEST(AEHost, DefinitionsSentAndValuesReadAndWritten)
     EXPECT_EQ(noArray.SetParamFloat(2, 7), 1);
     EXPECT_EQ(noInData.SetParamInt(1, 2), 1);
     EXPECT_EQ(fake.values[1].u.pd.value, 3);
+}
+
+TEST(AEHost, ProgressAndTimeInformation)
+{
+    FakeHost fake;
+    CAEHost host(0, 1, &fake.in, nullptr);
+    EXPECT_EQ(host.Progress(1, 2), 0);
+    host.Progress(1, 3); // 150 exactly in reals; trunc of the double product
+    host.Progress(5, 0); // no division by zero
+    const std::vector<std::pair<A_long, A_long>> progress = {
+        {225, 100}, {A_long(std::trunc(1.0 / 3.0 * 4.5 * 100.0)), 100}, {0, 100}};
+    EXPECT_EQ(fake.progress, progress);
+    fake.progressAnswer = PF_Interrupt_CANCEL;
+    EXPECT_EQ(host.Progress(1, 1000), PF_Interrupt_CANCEL);
+
+    // {scale, step, local step, total, current} -> {fps, frame duration, frames, current frame, time}:
+    // 30 fps, frame 10 of 300; the local step wins; with neither step the step is 15; truncation
+    // towards zero.
+    const struct {
+        A_long scale, step, local, total, current;
+        float fps, duration;
+        A_long frames, frame;
+        float seconds;
+    } cases[] = {{30, 1, 1, 300, 10, 30, 1.0f / 30, 300, 10, 10.0f / 30},
+                 {600, 20, 40, 6000, 130, 15, 20.0f / 600, 150, 3, 130.0f / 600},
+                 {600, 0, 0, 6000, 130, 40, 0, 400, 8, 130.0f / 600},
+                 {600, 0, 0, 6000, -130, 40, 0, 400, -8, -130.0f / 600}};
+    fake.in.downsample_x = {1, 2};
+    fake.in.downsample_y = {1, 4};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.scale << " " << c.step << " " << c.local << " " << c.current);
+        fake.in.time_scale = c.scale, fake.in.time_step = c.step, fake.in.local_time_step = c.local;
+        fake.in.total_time = c.total, fake.in.current_time = c.current;
+        CHostTimeInfo t;
+        ASSERT_EQ(host.GetTimeInfo(&t), 0);
+        EXPECT_FLOAT_EQ(t.framesPerSecond, c.fps);
+        if (c.duration > 0) {
+            EXPECT_FLOAT_EQ(t.frameDuration, c.duration); // the time step, not the local one
+        }
+        EXPECT_EQ(t.frameCount, c.frames);
+        EXPECT_EQ(t.currentFrame, c.frame);
+        EXPECT_FLOAT_EQ(t.currentTime, c.seconds);
+        EXPECT_FLOAT_EQ(t.duration, 10.0f);
+        EXPECT_EQ(t.downsampleX, 2);
+        EXPECT_EQ(t.downsampleY, 4);
+    }
+    EXPECT_TRUE(host.IsHighQuality());
+    fake.in.quality = PF_Quality_LO;
+    EXPECT_FALSE(host.IsHighQuality());
+    CAEHost unbound;
+    CHostTimeInfo t;
+    EXPECT_EQ(unbound.GetTimeInfo(&t), 2);
+    EXPECT_EQ(unbound.Progress(1, 2), 0);
+    EXPECT_FALSE(unbound.IsHighQuality());
 }

@@ -1,8 +1,5 @@
 // Reading the host into the settings record and the rules that decide what a frame rebuilds.
-#include <cmath>
-
 #include "DriverFixture.h"
-#include "ocean/HyOceanSurface.h"
 
 namespace driver_test {
 namespace {
@@ -59,9 +56,45 @@ TEST_F(Driver, ReadsEveryConversionFromTheHost)
     EXPECT_NE(s.swells[1].id, 0u);
 }
 
-TEST_F(Driver, WindResetsTheWavesGridSizeRebuildsThemAndResetToDefaultsRebuildsTheSea)
+TEST_F(Driver, SwellsAndPrimaryWavesAreResetRebuiltOrKeptAsTheirParametersSay)
 {
+    set(ParamGroup::Swells, "Enable:", 4); // Both
     ASSERT_EQ(render_at(0.0), PF_Err_NONE);
+    const std::uint32_t one = effect().Settings().swells[0].id;
+    const std::uint32_t two = effect().Settings().swells[1].id;
+    ASSERT_NE(one, 0u);
+    ASSERT_NE(two, 0u);
+    EXPECT_EQ(effect().Surface()->disturbances.count, 2);
+
+    set(ParamGroup::Swells, "Enable:", 2); // Swell 1
+    ASSERT_EQ(render_at(0.0), PF_Err_NONE);
+    EXPECT_EQ(effect().Settings().swells[0].id, one);
+    EXPECT_EQ(effect().Settings().swells[1].id, 0u);
+    EXPECT_EQ(effect().Surface()->disturbances.count, 1);
+    EXPECT_NE(effect().Surface()->disturbances.find(one), nullptr);
+    EXPECT_EQ(effect().Surface()->disturbances.find(two), nullptr);
+
+    // A new height resets the swell in place; a new length changes its spacing and reallocates it;
+    // either way it keeps its id.
+    HyOcean_data* before = nullptr;
+    effect().Surface()->get_bare_pointer(one, before);
+    set(ParamGroup::Swell1, "1- Height (M)", 1.5);
+    ASSERT_EQ(render_at(0.0), PF_Err_NONE);
+    HyOcean_data* after = nullptr;
+    effect().Surface()->get_bare_pointer(one, after);
+    EXPECT_EQ(before, after);
+    set(ParamGroup::Swell1, "1- Length (M)", 40);
+    ASSERT_EQ(render_at(0.0), PF_Err_NONE);
+    EXPECT_EQ(effect().Settings().swells[0].id, one);
+    effect().Surface()->get_bare_pointer(one, after);
+    ASSERT_NE(after, nullptr);
+    EXPECT_DOUBLE_EQ(after->dx, 2.0);
+
+    set(ParamGroup::Swells, "Enable:", 1); // None
+    ASSERT_EQ(render_at(0.0), PF_Err_NONE);
+    EXPECT_EQ(effect().Surface()->disturbances.count, 0);
+
+    // With the swells off again: the primary waves.
     const long rebuilds = effect().PrimaryRebuilds();
     const long resets = effect().PrimaryResets();
     HyOceanSurfaceGridElement* small = effect().Surface()->small_primary;
@@ -115,46 +148,6 @@ TEST_F(Driver, WindResetsTheWavesGridSizeRebuildsThemAndResetToDefaultsRebuildsT
     EXPECT_EQ(effect().Surface()->disturbances.count, 0);
     EXPECT_EQ(effect().Surface()->small_primary->nx, 256);
 }
-
-TEST_F(Driver, SwellsFollowTheEnableChoice)
-{
-    set(ParamGroup::Swells, "Enable:", 4); // Both
-    ASSERT_EQ(render_at(0.0), PF_Err_NONE);
-    const std::uint32_t one = effect().Settings().swells[0].id;
-    const std::uint32_t two = effect().Settings().swells[1].id;
-    ASSERT_NE(one, 0u);
-    ASSERT_NE(two, 0u);
-    EXPECT_EQ(effect().Surface()->disturbances.count, 2);
-
-    set(ParamGroup::Swells, "Enable:", 2); // Swell 1
-    ASSERT_EQ(render_at(0.0), PF_Err_NONE);
-    EXPECT_EQ(effect().Settings().swells[0].id, one);
-    EXPECT_EQ(effect().Settings().swells[1].id, 0u);
-    EXPECT_EQ(effect().Surface()->disturbances.count, 1);
-    EXPECT_NE(effect().Surface()->disturbances.find(one), nullptr);
-    EXPECT_EQ(effect().Surface()->disturbances.find(two), nullptr);
-
-    // A new height resets the swell in place; a new length changes its spacing and reallocates it;
-    // either way it keeps its id.
-    HyOcean_data* before = nullptr;
-    effect().Surface()->get_bare_pointer(one, before);
-    set(ParamGroup::Swell1, "1- Height (M)", 1.5);
-    ASSERT_EQ(render_at(0.0), PF_Err_NONE);
-    HyOcean_data* after = nullptr;
-    effect().Surface()->get_bare_pointer(one, after);
-    EXPECT_EQ(before, after);
-    set(ParamGroup::Swell1, "1- Length (M)", 40);
-    ASSERT_EQ(render_at(0.0), PF_Err_NONE);
-    EXPECT_EQ(effect().Settings().swells[0].id, one);
-    effect().Surface()->get_bare_pointer(one, after);
-    ASSERT_NE(after, nullptr);
-    EXPECT_DOUBLE_EQ(after->dx, 2.0);
-
-    set(ParamGroup::Swells, "Enable:", 1); // None
-    ASSERT_EQ(render_at(0.0), PF_Err_NONE);
-    EXPECT_EQ(effect().Surface()->disturbances.count, 0);
-}
-
 TEST_F(Driver, ChangesCountOnlyWhenTheyShowAndTheSeaEvolvesOnlyWhenItMust)
 {
     ASSERT_EQ(render_at(0.0), PF_Err_NONE);

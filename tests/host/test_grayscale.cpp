@@ -6,16 +6,9 @@
 #include "DriverFixture.h"
 
 #include "host/ImageMaps.h"
-#include "ocean/HyOceanSurface.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdint>
-#include <cstring>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -25,7 +18,7 @@ constexpr double kPi = 3.14159265358979323846;
 
 } // namespace
 
-TEST(GrayscaleView, LevelRoundsToSixteenSixteenThenFloors)
+TEST(GrayscaleView, LevelAndViewFollowTheGrayFormulaAndUndrawableOutputsAreLeftAlone)
 {
     // The rounding to 1/65536 happens before the floor: just under 10 by half a unit becomes 10, by a
     // whole unit stays 9. A range of no width: above the minimum white, else black; nothing undefined.
@@ -42,20 +35,14 @@ TEST(GrayscaleView, LevelRoundsToSixteenSixteenThenFloors)
         EXPECT_EQ(grayscale_level(c.h, c.lo, c.hi), c.level) << c.h << " in " << c.lo << ".." << c.hi;
     for (int k = -300; k <= 300; ++k)
         EXPECT_EQ(grayscale_level(k * 0.0137, -1.5, 2.25), gray_oracle(k * 0.0137, -1.5, 2.25)) << k;
-}
 
-TEST(GrayscaleView, ViewIsTheGrayFormulaAtEveryPixelCentreAndUndrawableOutputsAreLeftAlone)
-{
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
     ASSERT_EQ(surface.evolve_to_time(3.25), 1);
 
-    GrayscaleViewParams p;
-    p.render_mode = 2;
-    p.metres_per_pixel_x = 2.0 * 0.75; // downsample 2, zoom 0.75
-    p.metres_per_pixel_y = 1.0 * 0.75;
-    p.colour_min = -0.6;
-    p.colour_max = 0.8;
+    // Downsample 2 across, zoom 0.75.
+    GrayscaleViewParams p{.render_mode = 2, .metres_per_pixel_x = 2.0 * 0.75, .metres_per_pixel_y = 0.75,
+                          .colour_min = -0.6, .colour_max = 0.8};
 
     TestImage top(64, 48, false, 12, 0x33), bottom(64, 48, true); // 0x33 shows untouched padding
     ASSERT_EQ(render_grayscale_view(top.image, &surface, nullptr, p, nullptr), 0);
@@ -123,29 +110,18 @@ TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
     // Each layer is 8 x 4 pixels at one metre a pixel.
     TestImage layer(8, 4, false, 0, 200);
     ImageMapFrame frame;
-    ImageMapParams ps[3];
-    const double centres[3][2] = {{10, -6}, {-10, -6}, {-10, 6}};
-    const int types[3] = {kMapDisplacement, kMapDisplaceTextureOn, kMapTextureOn};
-    for (int i = 0; i < 3; ++i) {
-        ps[i].type = types[i];
-        ps[i].scale_x = ps[i].scale_y = 1.0;
-        ps[i].centre_x = centres[i][0];
-        ps[i].centre_y = centres[i][1];
-        ps[i].angle = 0.0;
-    }
+    const ImageMapParams ps[3] = {
+        {.type = kMapDisplacement, .centre_x = 10, .centre_y = -6, .scale_x = 1, .scale_y = 1},
+        {.type = kMapDisplaceTextureOn, .centre_x = -10, .centre_y = -6, .scale_x = 1, .scale_y = 1},
+        {.type = kMapTextureOn, .centre_x = -10, .centre_y = 6, .scale_x = 1, .scale_y = 1}};
     const CImage32* layers[3] = {&layer.image, &layer.image, &layer.image};
     CImageMaps maps;
     ASSERT_EQ(maps.PrepareDisplacements(ps, frame, layers, &surface), 0);
     ASSERT_EQ(maps.PrepareTextures(ps, frame, layers), 0);
 
-    GrayscaleViewParams p;
-    p.metres_per_pixel_x = p.metres_per_pixel_y = 2.0;
-    p.colour_min = -1.0;
-    p.colour_max = 1.0;
-    p.camera_x = 0.0;
-    p.camera_y = 0.0;
-    p.camera_pan = kPi / 2;     // looking north
-    p.horizontal_fov = kPi / 3; // 60 degrees
+    // The camera at the origin looking north, a field of view of 60 degrees.
+    GrayscaleViewParams p{.metres_per_pixel_x = 2.0, .metres_per_pixel_y = 2.0, .colour_min = -1.0,
+                          .colour_max = 1.0, .camera_pan = kPi / 2, .horizontal_fov = kPi / 3};
 
     for (bool bottom_up : {false, true}) {
         SCOPED_TRACE(bottom_up ? "bottom-up" : "top-down");
@@ -167,15 +143,14 @@ TEST(GrayscaleView, MarkersLandOnTheMappedPixels)
         expect.fill_rect(30, 20, 34, 24);
         expect.line(32, 22, 39, 10);
         expect.line(32, 22, 25, 10);
-        const HyPoint2D blue[4] = {{35, 24}, {35, 26}, {39, 26}, {39, 24}};
-        const HyPoint2D yellow[4] = {{25, 24}, {25, 26}, {29, 26}, {29, 24}};
-        const HyPoint2D green[4] = {{25, 18}, {25, 20}, {29, 20}, {29, 18}};
-        expect.set_pen(HyPenColour{0, 0, 255});
-        expect.polyline(blue, 4, true);
-        expect.set_pen(HyPenColour{255, 255, 0});
-        expect.polyline(yellow, 4, true);
-        expect.set_pen(HyPenColour{0, 255, 0});
-        expect.polyline(green, 4, true);
+        const auto outline = [&](HyPenColour pen, int c, int r) { // 4 x 2 pixels from (c, r)
+            const HyPoint2D corners[4] = {{c, r}, {c, r + 2}, {c + 4, r + 2}, {c + 4, r}};
+            expect.set_pen(pen);
+            expect.polyline(corners, 4, true);
+        };
+        outline({0, 0, 255}, 35, 24); // blue
+        outline({255, 255, 0}, 25, 24);
+        outline({0, 255, 0}, 25, 18);
         EXPECT_EQ(marked.bytes, plain.bytes);
 
         EXPECT_EQ(marked.at(27, 18)[1], 255); // in the picture's own terms: green top
@@ -226,7 +201,7 @@ double bearing_from_camera(double column, double row, double axis)
     return std::remainder(std::atan2(column - kCameraColumn, kCameraRow - row) * 180.0 / kPi - axis, 360.0);
 }
 
-TEST_F(TopView, MapHeightsLieInsideTheirOutlineWithTheTopEdgeWhereTheFirstCornerIs)
+TEST_F(TopView, MapHeightsLieInsideTheirOutlineAndTheTintIsWhereTheCameraSeesSeaLevel)
 {
     // 32 x 16 pixels at 1 m, top half white, bottom half black; displaced on red: +1 and -1 metre.
     hostkit::World layer(32, 16);
@@ -274,12 +249,9 @@ TEST_F(TopView, MapHeightsLieInsideTheirOutlineWithTheTopEdgeWhereTheFirstCorner
         }
     }
     ASSERT_TRUE(host().set_layer(index(ParamGroup::ImageMap1, "Map Layer:"), nullptr));
-}
 
-// The tint over a moving sea: where the camera sees sea level, red at alpha 70 over the plain view's
-// gray, elsewhere the plain view.
-TEST_F(TopView, TintIsWhereTheCameraSeesSeaLevelBetweenItsViewLines)
-{
+    // The tint over a moving sea: where the camera sees sea level, red at alpha 70 over the plain view's
+    // gray, elsewhere the plain view.
     set(ParamGroup::PrimaryWaves, "Vertical Scale (M)", 2);
     struct Pose {
         double pan, tilt, roll;

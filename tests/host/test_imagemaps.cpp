@@ -4,34 +4,17 @@
 
 #include "DriverFixture.h"
 
-#include "ocean/HyOceanSurface.h"
 #include "optics/HyTexture.h"
 #include "platform/HyMemory.h"
 #include "tests/ocean/OceanTestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <cmath>
-#include <cstdint>
 #include <cstdlib>
 #include <random>
-#include <string>
-#include <vector>
 
 namespace {
 
 using driver_test::small_waves;
-
-ImageMapParams displacement_params(std::int32_t type = kMapDisplacement)
-{
-    ImageMapParams p;
-    p.type = type;
-    p.channel = kDisplaceRed;
-    p.centre_x = 0.0;
-    p.scale_x = p.scale_y = 1.0;
-    return p;
-}
 
 // The four corners of a surface element, first to last.
 std::vector<double> corners(HyOceanSurface& surface, std::uint32_t id)
@@ -43,7 +26,7 @@ std::vector<double> corners(HyOceanSurface& surface, std::uint32_t id)
 
 } // namespace
 
-TEST(ImageMaps, ChannelValuesOfKnownColours)
+TEST(ImageMaps, ChannelValuesAndArraysFromTheBottomUpInBothMemoryOrdersAndPremultipliedPlanes)
 {
     // Byte channels: b / 127 - 1. Luminance: weights 117, 204, 64 out of 385, scaled by alpha.
     const struct {
@@ -88,6 +71,59 @@ TEST(ImageMaps, ChannelValuesOfKnownColours)
         EXPECT_NEAR(displacement_channel_value(kDisplaceHue, r, g, b, 255), 2 * c.h - 1, 1e-12);
         EXPECT_NEAR(displacement_channel_value(kDisplaceSaturation, r, g, b, 255), 2 * c.s - 1, 1e-12);
     }
+
+    // 3 x 2 layer, every pixel a different red value: row from the top r, column i -> 10 * (r + 1) + i.
+    for (bool bottom_up : {false, true}) {
+        SCOPED_TRACE(bottom_up ? "bottom-up record" : "top-down record");
+        TestImage layer(3, 2, bottom_up, 8);
+        for (int r = 0; r < 2; ++r)
+            for (int i = 0; i < 3; ++i)
+                layer.set(i, r, 10 * (r + 1) + i, 0, 0, 255);
+        auto red_at = [](int r, int i) { return double(10 * (r + 1) + i) / 127.0 - 1.0; };
+        for (int mirror = 0; mirror < 4; ++mirror) {
+            const bool mx = mirror & 1, my = mirror & 2;
+            std::vector<float> v(3 * 2 + 2, 42.0f); // a stride of 4 leaves one spare value per row
+            fill_displacement_values(layer.image, kDisplaceRed, 2.0, mx, my, v.data(), 4);
+            for (int j = 0; j < 2; ++j) {
+                for (int i = 0; i < 3; ++i) {
+                    const int src_row_from_top = my ? j : 1 - j; // row 0 of the array is the bottom
+                    const int src_col = mx ? 2 - i : i;
+                    EXPECT_FLOAT_EQ(v[std::size_t(j) * 4 + i], float(2.0 * red_at(src_row_from_top, src_col)))
+                        << "mirror " << mirror << " node " << i << "," << j;
+                }
+            }
+            EXPECT_EQ(v[3], 42.0f);
+        }
+
+        // Texture planes: the same orientation, premultiplied.
+        std::vector<std::uint8_t> planes(3 * 6, 0);
+        fill_texture_planes(layer.image, false, false, planes.data(), planes.data() + 6, planes.data() + 12);
+        EXPECT_EQ(planes[0], 20); // bottom-left of the picture
+        EXPECT_EQ(planes[2], 22);
+        EXPECT_EQ(planes[3], 10); // top-left
+        fill_texture_planes(layer.image, true, true, planes.data(), planes.data() + 6, planes.data() + 12);
+        EXPECT_EQ(planes[0], 12); // top-right, mirrored both ways
+        EXPECT_EQ(planes[5], 20);
+    }
+
+    // Premultiplied for every value and alpha: v * a * 256 / 65280 is floor(v * a / 255).
+    TestImage layer(256, 256);
+    for (int a = 0; a < 256; ++a)
+        for (int v = 0; v < 256; ++v)
+            layer.set(v, 255 - a, v, 255 - v, v / 2, a); // bottom row (j = 0) has alpha 0
+    const std::size_t n = 256 * 256;
+    std::vector<std::uint8_t> planes(3 * n);
+    fill_texture_planes(layer.image, false, false, planes.data(), planes.data() + n, planes.data() + 2 * n);
+    int wrong = 0;
+    for (int a = 0; a < 256; ++a) {
+        for (int v = 0; v < 256; ++v) {
+            const std::size_t at = std::size_t(a) * 256 + v;
+            wrong += planes[at] != (v * a) / 255;
+            wrong += planes[n + at] != ((255 - v) * a) / 255;
+            wrong += planes[2 * n + at] != ((v / 2) * a) / 255;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(ImageMaps, BlurKernelHasSmoothstepWeightsAndTheBlurClampsAtTheEdges)
@@ -146,62 +182,6 @@ TEST(ImageMaps, BlurKernelHasSmoothstepWeightsAndTheBlurClampsAtTheEdges)
     }
 }
 
-TEST(ImageMaps, ArraysRunFromTheBottomUpInBothMemoryOrdersAndPlanesArePremultiplied)
-{
-    // 3 x 2 layer, every pixel a different red value: row from the top r, column i -> 10 * (r + 1) + i.
-    for (bool bottom_up : {false, true}) {
-        SCOPED_TRACE(bottom_up ? "bottom-up record" : "top-down record");
-        TestImage layer(3, 2, bottom_up, 8);
-        for (int r = 0; r < 2; ++r)
-            for (int i = 0; i < 3; ++i)
-                layer.set(i, r, 10 * (r + 1) + i, 0, 0, 255);
-        auto red_at = [](int r, int i) { return double(10 * (r + 1) + i) / 127.0 - 1.0; };
-        for (int mirror = 0; mirror < 4; ++mirror) {
-            const bool mx = mirror & 1, my = mirror & 2;
-            std::vector<float> v(3 * 2 + 2, 42.0f); // a stride of 4 leaves one spare value per row
-            fill_displacement_values(layer.image, kDisplaceRed, 2.0, mx, my, v.data(), 4);
-            for (int j = 0; j < 2; ++j) {
-                for (int i = 0; i < 3; ++i) {
-                    const int src_row_from_top = my ? j : 1 - j; // row 0 of the array is the bottom
-                    const int src_col = mx ? 2 - i : i;
-                    EXPECT_FLOAT_EQ(v[std::size_t(j) * 4 + i], float(2.0 * red_at(src_row_from_top, src_col)))
-                        << "mirror " << mirror << " node " << i << "," << j;
-                }
-            }
-            EXPECT_EQ(v[3], 42.0f);
-        }
-
-        // Texture planes: the same orientation, premultiplied.
-        std::vector<std::uint8_t> planes(3 * 6, 0);
-        fill_texture_planes(layer.image, false, false, planes.data(), planes.data() + 6, planes.data() + 12);
-        EXPECT_EQ(planes[0], 20); // bottom-left of the picture
-        EXPECT_EQ(planes[2], 22);
-        EXPECT_EQ(planes[3], 10); // top-left
-        fill_texture_planes(layer.image, true, true, planes.data(), planes.data() + 6, planes.data() + 12);
-        EXPECT_EQ(planes[0], 12); // top-right, mirrored both ways
-        EXPECT_EQ(planes[5], 20);
-    }
-
-    // Premultiplied for every value and alpha: v * a * 256 / 65280 is floor(v * a / 255).
-    TestImage layer(256, 256);
-    for (int a = 0; a < 256; ++a)
-        for (int v = 0; v < 256; ++v)
-            layer.set(v, 255 - a, v, 255 - v, v / 2, a); // bottom row (j = 0) has alpha 0
-    const std::size_t n = 256 * 256;
-    std::vector<std::uint8_t> planes(3 * n);
-    fill_texture_planes(layer.image, false, false, planes.data(), planes.data() + n, planes.data() + 2 * n);
-    int wrong = 0;
-    for (int a = 0; a < 256; ++a) {
-        for (int v = 0; v < 256; ++v) {
-            const std::size_t at = std::size_t(a) * 256 + v;
-            wrong += planes[at] != (v * a) / 255;
-            wrong += planes[n + at] != ((255 - v) * a) / 255;
-            wrong += planes[2 * n + at] != ((v / 2) * a) / 255;
-        }
-    }
-    EXPECT_EQ(wrong, 0);
-}
-
 TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
 {
     HyOceanSurface surface;
@@ -213,13 +193,9 @@ TEST(ImageMaps, DisplacementLandsOnTheSurfaceWhereTheLayerSays)
     layer.set(0, 0, 254, 0, 0, 255); // +1
     layer.set(5, 3, 0, 0, 0, 255);   // -1 at the bottom-right
 
-    ImageMapFrame frame;
-    frame.downsample_x = 2.0;
-    frame.downsample_y = 3.0;
-    ImageMapParams p = displacement_params(); // scale x gives dy = 0.5 * 3, scale y dx = 0.25 * 2
-    p.centre_x = 10.0;
-    p.centre_y = -4.0;
-    p.intensity = 2.0;
+    ImageMapFrame frame{.downsample_x = 2.0, .downsample_y = 3.0};
+    // Scale x gives dy = 0.5 * 3, scale y dx = 0.25 * 2 (set for each variant below).
+    ImageMapParams p{.channel = kDisplaceRed, .intensity = 2.0, .centre_x = 10.0, .centre_y = -4.0};
     const double dx = 0.5, dy = 1.5, hx = 6 * dx / 2, hy = 4 * dy / 2;
     // Node (i, j) lies at (centre - h + (i, j) * spacing).
     const auto node = [&](int i, int j) {
@@ -315,14 +291,10 @@ TEST(ImageMaps, TextureKindsExtentsAndLayouts)
     layer.set(0, 0, 255, 128, 64, 255); // top-left of the picture
     layer.set(3, 1, 10, 20, 200, 128);  // bottom-right, half transparent
 
-    ImageMapFrame frame;
-    frame.downsample_x = 2.0;
-    frame.downsample_y = 1.0;
-    ImageMapParams p = displacement_params();
-    p.scale_x = 3.0;  // height: 2 px * 1 * 3 = 6 m
-    p.scale_y = -0.5; // width: 4 px * 2 * 0.5 = 4 m, mirrored top to bottom
-    p.centre_x = 7.0;
-    p.centre_y = -2.0;
+    ImageMapFrame frame{.downsample_x = 2.0};
+    // Height: 2 px * 1 * scale x 3 = 6 m; width: 4 px * 2 * |scale y| 0.5 = 4 m, mirrored top to bottom.
+    ImageMapParams p{
+        .channel = kDisplaceRed, .centre_x = 7.0, .centre_y = -2.0, .scale_x = 3.0, .scale_y = -0.5};
 
     // clang-format off
     const std::int32_t expected_kind[8] = {0, kTextureNone, kTextureOnSurface, kTextureAboveSurface,
@@ -357,16 +329,15 @@ TEST(ImageMaps, TextureKindsExtentsAndLayouts)
         // Sample at pixel centres: texture pixel (i, j) from the bottom-left centres at
         // (-2 + (i + 0.5), -3 + (j + 0.5) * 3). Mirrored top to bottom, the picture's top-left pixel
         // is at the bottom-left.
-        double rgb[3];
-        sample_group(g, rgb, 7.0 - 2.0 + 0.5, -2.0 - 3.0 + 1.5, 0.01);
-        EXPECT_NEAR(rgb[0] * 255, 255, 1e-9);
-        EXPECT_NEAR(rgb[1] * 255, 128, 1e-9);
-        EXPECT_NEAR(rgb[2] * 255, 64, 1e-9);
-        sample_group(g, rgb, 7.0 + 2.0 - 0.5, -2.0 + 3.0 - 1.5, 0.01);
-        EXPECT_NEAR(rgb[0] * 255, 10 * 128 / 255, 1e-9);
-        EXPECT_NEAR(rgb[2] * 255, 200 * 128 / 255, 1e-9);
-        sample_group(g, rgb, 7.0 + 2.0 - 0.5, -2.0 - 3.0 + 1.5, 0.01);
-        EXPECT_NEAR(rgb[0], 0.0, 1e-12);
+        const auto expect_rgb = [&](double x, double y, std::vector<double> bytes) {
+            double rgb[3];
+            sample_group(g, rgb, x, y, 0.01);
+            for (int k = 0; k < 3; ++k)
+                EXPECT_NEAR(rgb[k] * 255, bytes[std::size_t(k)], 1e-9) << x << "," << y << " channel " << k;
+        };
+        expect_rgb(7.0 - 2.0 + 0.5, -2.0 - 3.0 + 1.5, {255, 128, 64});
+        expect_rgb(7.0 + 2.0 - 0.5, -2.0 + 3.0 - 1.5, {10 * 128 / 255, 20 * 128 / 255, 200 * 128 / 255});
+        expect_rgb(7.0 + 2.0 - 0.5, -2.0 - 3.0 + 1.5, {0, 0, 0});
         maps.CleanUp(nullptr);
         EXPECT_EQ(maps.map(1).texture, nullptr);
         EXPECT_EQ(maps.group(expected_kind[type]), nullptr);
@@ -378,8 +349,7 @@ TEST(ImageMaps, TextureKindsExtentsAndLayouts)
     p.type = kMapDisplaceTextureAbove;
     p.blur = 12.5;
     p.layout = kLayoutTile;
-    frame.max_distance = 500.0;
-    frame.camera_x = 3.0;
+    frame = {.downsample_x = 2.0, .max_distance = 500.0, .camera_x = 3.0};
     ImageMapParams ps[3] = {p, p, p};
     ps[2].layout = kLayoutStretch;
     const CImage32* layers[3] = {&layer.image, nullptr, &layer.image};
@@ -406,8 +376,9 @@ TEST(ImageMaps, DegenerateLayersBuildNothingHugeOnesAreBuiltAndRefusedMemoryLeav
     HyOceanSurface surface;
     ASSERT_EQ(surface.allocate_primary_waves(small_waves()), 1);
     ImageMapFrame frame;
-    ImageMapParams p = displacement_params(kMapDisplaceTextureBelow);
-    p.blur = 2.0;
+    const ImageMapParams below{.type = kMapDisplaceTextureBelow, .channel = kDisplaceRed, .centre_x = 0.0,
+                               .scale_x = 1.0, .scale_y = 1.0, .blur = 2.0};
+    ImageMapParams p = below;
 
     // No layer, an empty one, one without pixels, one whose rows cannot hold its width; a zero scale on
     // either axis in every layout; a zero downsample factor: nothing is built.
@@ -464,10 +435,8 @@ TEST(ImageMaps, DegenerateLayersBuildNothingHugeOnesAreBuiltAndRefusedMemoryLeav
     {
         TestImage huge(8192, 8192);
         huge.set(8191, 0, 0, 0, 0, 254); // top-right, alpha displacement +1
-        p.channel = kDisplaceAlpha;
-        p.blur = 0.0;
-        p.scale_x = p.scale_y = 0.01;
-        p.centre_x = p.centre_y = 0.0;
+        p = {.type = kMapDisplaceTextureBelow, .channel = kDisplaceAlpha, .centre_x = 0.0, .scale_x = 0.01,
+             .scale_y = 0.01};
         CImageMaps maps;
         ASSERT_EQ(maps.PrepareDisplacement(0, p, frame, &huge.image, &surface), 0);
         ASSERT_EQ(maps.PrepareTexture(0, p, frame, &huge.image), 0);
@@ -495,12 +464,8 @@ TEST(ImageMaps, DegenerateLayersBuildNothingHugeOnesAreBuiltAndRefusedMemoryLeav
     // Refused memory fails the frame, says so, and leaves nothing behind.
     TestImage layer(16, 8);
     layer.fill(90, 180, 30, 200);
-    ImageMapParams ps[3];
-    for (ImageMapParams& q : ps) {
-        q = displacement_params(kMapDisplaceTextureOn);
-        q.blur = 2.0;
-    }
-    ps[1].type = kMapDisplaceTextureBelow;
+    ImageMapParams ps[3] = {below, below, below};
+    ps[0].type = ps[2].type = kMapDisplaceTextureOn;
     const CImage32* layers[3] = {&layer.image, &layer.image, &layer.image};
 
     const std::int64_t hook_before = hymem::hook_bytes();

@@ -1,13 +1,11 @@
 // PluginEntry through its C signature with the in-process fake host: the process-wide state behind the
-// entry and what only a fake host can arrange (the real module's lifetime is seen in the host kit's tests).
+// entry and what only a fake host can arrange (the real module's lifetime is seen in the host kit's tests),
+// and the suite cache.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <functional>
 #include <new>
-#include <string>
-#include <vector>
+#include <set>
 
 #include "FakeHost.h"
 #include "host/CAEHost.h"
@@ -76,6 +74,7 @@ struct Entry : ::testing::Test {
         ASSERT_EQ(CurrentEffect(), nullptr);
         ASSERT_EQ(GlobalSetupCount(), 0);
     }
+    FakeHost h; // the host of a test's calls
     Panel panel;
     PF_Context ctx{};
     PF_ContextPtr ctxPtr = &ctx;
@@ -84,9 +83,8 @@ struct Entry : ::testing::Test {
 
 } // namespace
 
-TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags)
+TEST_F(Entry, GlobalSetupCountsMapsTheEffectsFlagsAndNestedCallsKeepTheOuterCallsData)
 {
-    FakeHost h;
     EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETUP, h), 0);
     EXPECT_EQ(Call(PF_Cmd_GLOBAL_SETUP, h), 0);
     EXPECT_EQ(GlobalSetupCount(), 2);
@@ -111,11 +109,31 @@ TEST_F(Entry, GlobalSetupCountsAndMapsTheEffectsFlags)
     EXPECT_EQ(static_cast<CEffectVaskel1*>(CurrentEffect())->GetInputParamIndex(1), 14);
     EXPECT_STREQ(h.added[3].name, "Grayscale Zoom");
     EXPECT_EQ(h.added[3].uu.id, 4);
+
+    // A host re-entering the plug-in from inside add_param leaves the outer call its data.
+    FakeHost outer, inner;
+    Call(PF_Cmd_GLOBAL_SETUP, outer);
+    PF_InData *seenInside = nullptr, *seenAfter = nullptr, *adapterAfter = nullptr;
+    outer.onAddParam = [&](int call) {
+        if (call == 4)
+            seenInside = CurrentHostData();
+        if (call == 5) {
+            PluginEntry(PF_Cmd_FRAME_SETUP, &inner.in, &inner.out, nullptr, nullptr, nullptr);
+            outer.Use();
+        }
+        if (call == 6)
+            seenAfter = CurrentHostData(), adapterAfter = CurrentHostAdapter()->InData();
+    };
+    Call(PF_Cmd_PARAMS_SETUP, outer);
+    EXPECT_EQ(seenInside, &outer.in);
+    EXPECT_EQ(seenAfter, &outer.in);
+    EXPECT_EQ(adapterAfter, &outer.in);
+    EXPECT_EQ(outer.out.num_params, 124);
+    EXPECT_EQ(CurrentHostData(), nullptr); // back to "no call in progress"
 }
 
 TEST_F(Entry, AboutCreatesNothingSequenceSetupAndEventsCreateLazily)
 {
-    FakeHost h;
     EXPECT_EQ(Call(PF_Cmd_ABOUT, h), 0);
     EXPECT_EQ(CurrentEffect(), nullptr);
     const std::string about = h.out.return_msg; // its text is checked through the command line
@@ -153,59 +171,8 @@ TEST_F(Entry, AboutCreatesNothingSequenceSetupAndEventsCreateLazily)
     EXPECT_EQ(panel.clicks, 2);
 }
 
-TEST_F(Entry, InternalErrorsTranslate)
+TEST_F(Entry, BadInputDoesNotCrashAndInternalErrorsTranslate)
 {
-    const struct {
-        int code;
-        PF_Err err;
-        const char* msg;
-    } cases[] = {
-        {1, PF_Err_OUT_OF_MEMORY, "Insufficient Memory"},
-        {2, PF_Err_UNRECOGNIZED_PARAM_TYPE, "Invalid Param Block or Type"},
-        {3, PF_Interrupt_CANCEL, ""},
-        {4, PF_Err_NONE, ""},
-        {7, PF_Err_NONE, "Internal Error 7"},
-        {-12, PF_Err_NONE, "Internal Error -12"},
-    };
-    for (const auto& c : cases) {
-        PF_OutData out{};
-        EXPECT_EQ(TranslateInternalError(c.code, PF_Interrupt_CANCEL, &out), c.err) << c.code;
-        EXPECT_STREQ(out.return_msg, c.msg);
-        EXPECT_EQ(out.out_flags, *c.msg ? PF_OutFlag_DISPLAY_ERROR_MESSAGE : 0) << c.code;
-    }
-    EXPECT_EQ(TranslateInternalError(0, 5, nullptr), PF_Err_NONE);
-    EXPECT_EQ(TranslateInternalError(1, 0, nullptr), PF_Err_OUT_OF_MEMORY); // no out-data: no write
-    // A render without an output world cannot wrap it (internal error 1).
-    FakeHost h;
-    EXPECT_EQ(Call(PF_Cmd_RENDER, h, nullptr), PF_Err_OUT_OF_MEMORY);
-}
-
-TEST_F(Entry, NestedCallKeepsTheOuterCallsData)
-{
-    FakeHost outer, inner;
-    Call(PF_Cmd_GLOBAL_SETUP, outer);
-    PF_InData *seenInside = nullptr, *seenAfter = nullptr, *adapterAfter = nullptr;
-    outer.onAddParam = [&](int call) {
-        if (call == 4)
-            seenInside = CurrentHostData();
-        if (call == 5) {
-            PluginEntry(PF_Cmd_FRAME_SETUP, &inner.in, &inner.out, nullptr, nullptr, nullptr);
-            outer.Use();
-        }
-        if (call == 6)
-            seenAfter = CurrentHostData(), adapterAfter = CurrentHostAdapter()->InData();
-    };
-    Call(PF_Cmd_PARAMS_SETUP, outer);
-    EXPECT_EQ(seenInside, &outer.in);
-    EXPECT_EQ(seenAfter, &outer.in);
-    EXPECT_EQ(adapterAfter, &outer.in);
-    EXPECT_EQ(outer.out.num_params, 124);
-    EXPECT_EQ(CurrentHostData(), nullptr); // back to "no call in progress"
-}
-
-TEST_F(Entry, BadInputDoesNotCrash)
-{
-    FakeHost h;
     // No suite broker: the call cannot run and says so; nothing is created.
     h.in.pica_basicP = nullptr;
     for (PF_Cmd cmd : std::vector<PF_Cmd>{PF_Cmd_GLOBAL_SETUP, PF_Cmd_RENDER, PF_Cmd_EVENT, PF_Cmd_ABOUT, 19})
@@ -238,11 +205,33 @@ TEST_F(Entry, BadInputDoesNotCrash)
     EXPECT_NE(std::string(bare.out.return_msg).find("1.4.8"), std::string::npos);
     EXPECT_EQ(Call(PF_Cmd_PARAMS_SETUP, bare), 0);
     EXPECT_EQ(bare.out.num_params, 2); // input layer and panel: adds without a host callback fail
+
+    const struct {
+        int code;
+        PF_Err err;
+        const char* msg;
+    } cases[] = {
+        {1, PF_Err_OUT_OF_MEMORY, "Insufficient Memory"},
+        {2, PF_Err_UNRECOGNIZED_PARAM_TYPE, "Invalid Param Block or Type"},
+        {3, PF_Interrupt_CANCEL, ""},
+        {4, PF_Err_NONE, ""},
+        {7, PF_Err_NONE, "Internal Error 7"},
+        {-12, PF_Err_NONE, "Internal Error -12"},
+    };
+    for (const auto& c : cases) {
+        PF_OutData out{};
+        EXPECT_EQ(TranslateInternalError(c.code, PF_Interrupt_CANCEL, &out), c.err) << c.code;
+        EXPECT_STREQ(out.return_msg, c.msg);
+        EXPECT_EQ(out.out_flags, *c.msg ? PF_OutFlag_DISPLAY_ERROR_MESSAGE : 0) << c.code;
+    }
+    EXPECT_EQ(TranslateInternalError(0, 5, nullptr), PF_Err_NONE);
+    EXPECT_EQ(TranslateInternalError(1, 0, nullptr), PF_Err_OUT_OF_MEMORY); // no out-data: no write
+    // A render without an output world cannot wrap it (internal error 1).
+    EXPECT_EQ(Call(PF_Cmd_RENDER, h, nullptr), PF_Err_OUT_OF_MEMORY);
 }
 
 TEST_F(Entry, HostMemoryHook)
 {
-    FakeHost h;
     void* cell = nullptr;
     // No call in progress: no host data to ask.
     EXPECT_EQ(HostMemoryHook(hymem::kHookAllocate, &cell, 64, 0), 0);
@@ -283,4 +272,69 @@ TEST_F(Entry, HostMemoryHook)
     EXPECT_EQ(Call(PF_Cmd_EVENT, h, nullptr, &ev), PF_Err_OUT_OF_MEMORY);
     EXPECT_STREQ(h.out.return_msg, "Insufficient Memory");
     EXPECT_NE(h.out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE, 0);
+}
+
+// The suite cache and the custom-UI suite set against the counting broker.
+TEST(SuiteCache, AcquiresOnFirstUseAndReleasesEverythingAsDoesTheCustomUISet)
+{
+    try {
+        CSuiteCache c(nullptr);
+        ADD_FAILURE() << "a cache without a broker";
+    } catch (const CHostError& e) {
+        EXPECT_EQ(e.code, PF_Err_BAD_CALLBACK_PARAM);
+    }
+    FakeHost h;
+    {
+        CSuiteCache cache(&h.broker);
+        EXPECT_EQ(cache.AppSuite(), &h.app);
+        EXPECT_EQ(cache.AppSuite(), &h.app);
+        EXPECT_EQ(h.acquired[kPFAppSuite], 1); // kept, not acquired again
+        EXPECT_NE(cache.Get(HostSuite::DrawbotPath), nullptr);
+        EXPECT_EQ(cache.Get(HostSuite::AEGPLayer), nullptr); // the fake does not offer it
+        EXPECT_EQ(cache.Get(HostSuite::AEGPLayer), nullptr);
+        EXPECT_EQ(h.unknownSuites.size(), 2u); // asked again: a refused suite is not cached
+        EXPECT_EQ(cache.AcquiredCount(), 2);
+        EXPECT_EQ(h.TotalReleased(), 0);
+    }
+    EXPECT_EQ(h.released[kPFAppSuite], 1);
+    EXPECT_EQ(h.released[kDRAWBOT_PathSuite], 1);
+    EXPECT_EQ(h.TotalAcquired(), h.TotalReleased());
+
+    // The cache knows every suite by its published name, each once.
+    std::set<std::string> names;
+    for (int i = 0; i < kHostSuiteCount; ++i) {
+        const HostSuiteInfo& s = GetHostSuiteInfo(HostSuite(i));
+        ASSERT_NE(s.name, nullptr);
+        EXPECT_GT(s.version, 0);
+        EXPECT_TRUE(names.insert(s.name).second) << s.name;
+    }
+    EXPECT_EQ(kHostSuiteCount, 68);
+    EXPECT_STREQ(GetHostSuiteInfo(HostSuite::App).name, "PF AE App Suite");
+    EXPECT_EQ(GetHostSuiteInfo(HostSuite::App).version, 6);
+    EXPECT_STREQ(GetHostSuiteInfo(HostSuite::Iterate16).name, "PF iterate16 Suite");
+    EXPECT_STREQ(GetHostSuiteInfo(HostSuite::AEGPPersistentData).name, "AEGP Persistent Data Suite");
+
+    // The custom-UI suite set: five suites taken and given back, after the cache's two.
+    CCustomUISuiteSet set;
+    EXPECT_EQ(set.Acquire(&h.broker, &h.out), PF_Err_NONE);
+    for (const void* s : {(const void*)set.customUI, (const void*)set.draw, (const void*)set.supplier,
+                          (const void*)set.surface, (const void*)set.path})
+        EXPECT_NE(s, nullptr);
+    EXPECT_EQ(h.TotalAcquired(), 2 + 5);
+    EXPECT_EQ(set.Release(&h.out), PF_Err_NONE);
+    EXPECT_EQ(h.TotalReleased(), 2 + 5);
+    EXPECT_EQ(set.customUI, nullptr);
+
+    // Released once only. Without a broker nothing is kept and the messages say why (a host without one
+    // of the drawing suites is met through the presets panel).
+    EXPECT_EQ(set.Release(&h.out), PF_Err_NONE);
+    EXPECT_EQ(h.TotalReleased(), 2 + 5);
+    PF_OutData out{};
+    EXPECT_EQ(set.Acquire(nullptr, &out), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_STREQ(out.return_msg, "Not able to acquire AEFX Suite.");
+    EXPECT_EQ(out.out_flags, PF_OutFlag_DISPLAY_ERROR_MESSAGE);
+    out = PF_OutData{};
+    EXPECT_EQ(set.Release(&out), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_STREQ(out.return_msg, "Not able to release AEFX Suite.");
+    EXPECT_EQ(h.TotalAcquired(), h.TotalReleased());
 }

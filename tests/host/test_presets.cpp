@@ -1,6 +1,5 @@
 // Presets through their keys: every group saved and loaded back into a host, group masks, the
 // version key, resets, and files that are not what they claim to be.
-#include <cmath>
 #include <set>
 
 #include <fstream>
@@ -8,10 +7,8 @@
 
 #include "DriverFixture.h"
 #include "host/CPresetsPanel.h"
-#include "host/Settings.h"
 #include "hostkit/DrawReplay.h"
 #include "platform/HyWindowSystem.h"
-#include "ui/CTokener.h"
 #include "ui/HyPresetStore.h"
 
 namespace driver_test {
@@ -32,119 +29,39 @@ long long host_value(const hostkit::Host& h, int i)
     }
 }
 
-// Every value parameter set away from its default, inside its valid range.
-void set_unusual_values(hostkit::Host& h, const ParamIndexMap& index)
+// The parameter table beyond what the command-line tests' checked-in listings pin: the rule that derives
+// valid ranges at its clamps, and the first value index of each group.
+TEST(ParamTable, DerivedRangesGroupIndicesAndPresetKeysFollowTheirPatterns)
 {
-    const auto& t = ParamTable();
-    int n = 0;
-    for (int r = 0; r < kParamCountWithGroups; ++r) {
-        const ParamRow& row = t[std::size_t(r)];
-        const int i = index[std::size_t(r)];
-        if (i <= 0 || row.presetKeyCount == 0)
-            continue;
-        ++n;
-        switch (row.kind) {
-        case kParamPopup: {
-            int v = int(row.dflt) == row.choiceCount ? 1 : row.choiceCount;
-            if (row.group == ParamGroup::Swells)
-                v = 4; // both swells, so both swells' fields travel
-            ASSERT_TRUE(h.set_int(i, v)) << row.name;
-            break;
-        }
-        case kParamCheckbox: ASSERT_TRUE(h.set_int(i, 1)); break;
-        case kParamColor:
-            ASSERT_TRUE(h.set_color(i, PF_Pixel{255, A_u_char(10 + n), A_u_char(200 - n), A_u_char(n)}));
-            break;
-        case kParamAngle: ASSERT_TRUE(h.set_fixed(i, row.dflt + 37.3 + n)); break;
-        default: {
-            // An awkward fraction, so the 16.16 rounding is exercised.
-            const double v = row.sliderMin + (0.3137 + 0.01 * (n % 7)) * (row.sliderMax - row.sliderMin);
-            ASSERT_TRUE(h.set_fixed(i, v)) << row.name;
-            ASSERT_NE(hostkit::from_fixed(h.param(i).def.u.fd.value), row.dflt) << row.name;
-        }
-        }
+    // max = clamp(10 smax, smax, 24000); min = smin when positive, else max(10 smin, -24000).
+    const struct {
+        float smin, smax, lo, hi;
+    } cases[] = {{0, 5, 0, 50},
+                 {0.01f, 10, 0.01f, 100},
+                 {-500, 500, -5000, 5000},
+                 {-4000, 3000, -24000, 24000},
+                 {-10, -2, -100, -2}};
+    for (const auto& c : cases) {
+        float lo = 0, hi = 0;
+        DeriveValidRange(c.smin, c.smax, &lo, &hi);
+        EXPECT_FLOAT_EQ(lo, c.lo) << c.smin << ".." << c.smax;
+        EXPECT_FLOAT_EQ(hi, c.hi) << c.smin << ".." << c.smax;
     }
-}
-
-// A second effect object that talks to the host kit's parameters through an adapter bound to a copy of
-// them, as the plug-in does inside a command.
-class Presets : public Driver {
-protected:
-    void SetUp() override
-    {
-        Driver::SetUp();
-        refresh();
-        fx_.SetHost(&adapter_);
-        fx_.RegisterParams();
-    }
-    // Fresh copy of the host values before an operation; changed values go back afterwards.
-    void refresh()
-    {
-        array_ = std::make_unique<ParamArray>(host());
-        array_->bind(adapter_);
-    }
-    int commit() { return array_->write_back(host()); }
-    // One preset operation on a fresh copy, its changes handed back; returns what the load said.
-    bool load(const std::string& text, std::uint32_t mask = kPresetAll,
-              std::vector<std::string>* warnings = nullptr)
-    {
-        refresh();
-        const bool ok = fx_.LoadPreset(text, mask, warnings);
-        commit();
-        return ok;
-    }
-    void reset(std::uint32_t mask = kPresetAll)
-    {
-        refresh();
-        fx_.ResetGroups(mask);
-        commit();
-    }
-    std::vector<long long> values() const
-    {
-        std::vector<long long> v;
-        for (int i = 0; i < host_->param_count(); ++i)
-            v.push_back(host_value(*host_, i));
-        return v;
-    }
-    // Sets every value parameter away from its default, saves them as preset text and resets them all:
-    // saved_ and defaults_ hold the values before and after.
-    std::string save_unusual_then_reset()
-    {
-        set_unusual_values(host(), fx_.RowIndex());
-        saved_ = values();
-        refresh();
-        const std::string text = fx_.SavePreset();
-        reset();
-        defaults_ = values();
-        return text;
-    }
-    // Every row `loaded` selects holds its saved value, every other its default (presets keep radians to
-    // six decimals: a few 16.16 steps of a degree).
-    template <class Loaded> void expect_values(Loaded loaded)
-    {
-        for (int r = 0; r < kParamCountWithGroups; ++r) {
-            const int i = fx_.RowIndex()[std::size_t(r)];
-            const ParamRow& row = ParamTable()[std::size_t(r)];
-            if (i <= 0)
-                continue;
-            const long long want = (loaded(row) ? saved_ : defaults_)[std::size_t(i)];
-            const bool radians = row.kind == kParamAngle || std::strcmp(row.name, "Field Of View") == 0 ||
-                                 std::strcmp(row.name, "Rainbow Radius") == 0;
-            EXPECT_LE(std::llabs(host_value(host(), i) - want), radians ? 4 : 0)
-                << row.name << " in " << ParamGroupName(row.group);
-        }
+    const struct {
+        ParamGroup group;
+        int with, without;
+    } firsts[] = {{ParamGroup::ImageMap1, 15, 12}, {ParamGroup::ImageMap2, 28, 23},
+                  {ParamGroup::ImageMap3, 41, 34}, {ParamGroup::Swells, 112, 91},
+                  {ParamGroup::Swell1, 113, 92},   {ParamGroup::Swell2, 118, 97}};
+    for (const auto& f : firsts) {
+        EXPECT_EQ(ParamFirstValueIndex(f.group, true), f.with);
+        EXPECT_EQ(ParamFirstValueIndex(f.group, false), f.without);
+        EXPECT_STREQ(ParamLayout(false)[std::size_t(f.without)].row->name,
+                     ParamTable()[std::size_t(f.with)].name);
     }
 
-    std::unique_ptr<ParamArray> array_;
-    CAEHost adapter_{0, 0};
-    CEffectVaskel1 fx_;
-    std::vector<long long> saved_, defaults_;
-};
-
-// The published keys: repeated nowhere (two parameters would share one stored value), every value
-// parameter but the three layers has one, colours three, "Enable:" two; the scale keys are crossed.
-TEST_F(Presets, KeysFollowTheirPatterns)
-{
+    // The published keys: repeated nowhere (two parameters would share one stored value), every value
+    // parameter but the three layers has one, colours three, "Enable:" two; the scale keys are crossed.
     std::set<std::string> keys;
     for (const PresetKeyInfo& k : PresetKeys())
         EXPECT_TRUE(keys.insert(k.key).second) << "repeated key " << k.key;
@@ -181,6 +98,104 @@ TEST_F(Presets, KeysFollowTheirPatterns)
     EXPECT_NE(PresetText(s).find("IM1SCALEX=0.750000;"), std::string::npos);
 }
 
+// A second effect object that talks to the host kit's parameters through an adapter bound to a copy of
+// them, as the plug-in does inside a command.
+class Presets : public Driver {
+protected:
+    void SetUp() override
+    {
+        Driver::SetUp();
+        refresh();
+        fx_.SetHost(&adapter_);
+        fx_.RegisterParams();
+    }
+    // Fresh copy of the host values before an operation; changed values go back afterwards.
+    void refresh()
+    {
+        array_ = std::make_unique<ParamArray>(host());
+        array_->bind(adapter_);
+    }
+    // One preset operation on a fresh copy, its changes handed back; returns what the load said.
+    bool load(const std::string& text, std::uint32_t mask = kPresetAll,
+              std::vector<std::string>* warnings = nullptr)
+    {
+        refresh();
+        const bool ok = fx_.LoadPreset(text, mask, warnings);
+        array_->write_back(host());
+        return ok;
+    }
+    void reset(std::uint32_t mask = kPresetAll)
+    {
+        refresh();
+        fx_.ResetGroups(mask);
+        array_->write_back(host());
+    }
+    std::vector<long long> values() const
+    {
+        std::vector<long long> v;
+        for (int i = 0; i < host_->param_count(); ++i)
+            v.push_back(host_value(*host_, i));
+        return v;
+    }
+    // Sets every value parameter away from its default, saves them as preset text and resets them all:
+    // saved_ and defaults_ hold the values before and after.
+    std::string save_unusual_then_reset()
+    {
+        int n = 0;
+        for (int r = 0; r < kParamCountWithGroups; ++r) {
+            const ParamRow& row = ParamTable()[std::size_t(r)];
+            const int i = fx_.RowIndex()[std::size_t(r)];
+            if (i <= 0 || row.presetKeyCount == 0)
+                continue;
+            ++n;
+            // "Enable:" on both swells, so both swells' fields travel.
+            const int choice =
+                row.group == ParamGroup::Swells ? 4 : int(row.dflt) == row.choiceCount ? 1 : row.choiceCount;
+            switch (row.kind) {
+            case kParamPopup: EXPECT_TRUE(host().set_int(i, choice)) << row.name; break;
+            case kParamCheckbox: EXPECT_TRUE(host().set_int(i, 1)); break;
+            case kParamColor:
+                EXPECT_TRUE(host().set_color(i, {255, A_u_char(10 + n), A_u_char(200 - n), A_u_char(n)}));
+                break;
+            case kParamAngle: EXPECT_TRUE(host().set_fixed(i, row.dflt + 37.3 + n)); break;
+            default: {
+                // An awkward fraction, so the 16.16 rounding is exercised.
+                const double v = row.sliderMin + (0.3137 + 0.01 * (n % 7)) * (row.sliderMax - row.sliderMin);
+                EXPECT_TRUE(host().set_fixed(i, v)) << row.name;
+                EXPECT_NE(hostkit::from_fixed(host().param(i).def.u.fd.value), row.dflt) << row.name;
+            }
+            }
+        }
+        saved_ = values();
+        refresh();
+        const std::string text = fx_.SavePreset();
+        reset();
+        defaults_ = values();
+        return text;
+    }
+    // Every row `loaded` selects holds its saved value, every other its default (presets keep radians to
+    // six decimals: a few 16.16 steps of a degree).
+    template <class Loaded> void expect_values(Loaded loaded)
+    {
+        for (int r = 0; r < kParamCountWithGroups; ++r) {
+            const int i = fx_.RowIndex()[std::size_t(r)];
+            const ParamRow& row = ParamTable()[std::size_t(r)];
+            if (i <= 0)
+                continue;
+            const long long want = (loaded(row) ? saved_ : defaults_)[std::size_t(i)];
+            const bool radians = row.kind == kParamAngle || std::strcmp(row.name, "Field Of View") == 0 ||
+                                 std::strcmp(row.name, "Rainbow Radius") == 0;
+            EXPECT_LE(std::llabs(host_value(host(), i) - want), radians ? 4 : 0)
+                << row.name << " in " << ParamGroupName(row.group);
+        }
+    }
+
+    std::unique_ptr<ParamArray> array_;
+    CAEHost adapter_{0, 0};
+    CEffectVaskel1 fx_;
+    std::vector<long long> saved_, defaults_;
+};
+
 TEST_F(Presets, EveryGroupRoundTripsThroughAFileAndMasksChooseTheGroups)
 {
     const std::string text = save_unusual_then_reset();
@@ -198,9 +213,8 @@ TEST_F(Presets, EveryGroupRoundTripsThroughAFileAndMasksChooseTheGroups)
     std::string unversioned = text;
     unversioned.replace(unversioned.find("SeaVast_Ver"), 11, "SeaVast_Vex");
     reset();
-    refresh();
-    EXPECT_FALSE(fx_.LoadPreset(unversioned, kPresetAll, nullptr));
-    EXPECT_EQ(commit(), 0);
+    EXPECT_FALSE(load(unversioned));
+    expect_values([](const ParamRow&) { return false; });
 
     // Only the camera: the camera moves, everything else stays at its defaults.
     ASSERT_TRUE(load(text, kPresetCamera));

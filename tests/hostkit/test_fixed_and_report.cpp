@@ -14,7 +14,7 @@ using hostkit::format_fixed;
 using hostkit::from_fixed;
 using hostkit::to_fixed;
 
-TEST(Fixed, HalvesGoAwayFromZeroNearerNeighboursAndSaturation)
+TEST(Fixed, HalvesGoAwayFromZeroAndShortestTextRoundTripsExactly)
 {
     // (2k + 1) / 131072 sits exactly halfway between k/65536 and (k + 1)/65536; the oracle is
     // integer arithmetic, not the conversion under test.
@@ -33,10 +33,7 @@ TEST(Fixed, HalvesGoAwayFromZeroNearerNeighboursAndSaturation)
     for (const auto& [value, fixed] : cases)
         EXPECT_EQ(to_fixed(value), fixed) << value;
     EXPECT_EQ(from_fixed(-98304), -1.5);
-}
 
-TEST(Fixed, ShortestTextRoundTripsExactly)
-{
     // The smallest negative value is not "-0".
     const std::pair<PF_Fixed, const char*> texts[] = {{to_fixed(61.39), "61.39"}, {to_fixed(0.2), "0.2"},
                                                       {to_fixed(0.01), "0.01"},   {to_fixed(-500), "-500"},

@@ -1,6 +1,7 @@
 // The host kit's own checks, driven by a plug-in double: good use is served, every misuse noted, never UB.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -268,17 +269,12 @@ PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], 
                    ? draw_control(in, static_cast<PF_EventExtra*>(extra), g_mode == Mode::draws_sloppily)
                    : PF_Err_NONE;
     case Mode::grab_handles: {
-        PF_Handle taken[10] = {};
-        g_handles_taken = 0;
-        for (PF_Handle& h : taken) {
-            h = in->utils->host_new_handle(32);
-            if (!h)
-                break;
-            ++g_handles_taken;
-        }
+        std::vector<PF_Handle> taken;
+        for (PF_Handle h; taken.size() < 10 && (h = in->utils->host_new_handle(32));)
+            taken.push_back(h);
+        g_handles_taken = int(taken.size());
         for (PF_Handle h : taken)
-            if (h)
-                in->utils->host_dispose_handle(h);
+            in->utils->host_dispose_handle(h);
         return PF_Err_NONE;
     }
     }
@@ -297,12 +293,10 @@ protected:
     }
     void TearDown() override { hostkit::clear_orphan_misuse(); }
 
-    bool noted(const Host& host, const std::string& part) const
+    static bool noted(const Host& host, const std::string& part)
     {
-        for (const std::string& m : host.misuse())
-            if (m.find(part) != std::string::npos)
-                return true;
-        return false;
+        return std::ranges::any_of(host.misuse(),
+                                   [&](const std::string& m) { return m.find(part) != std::string::npos; });
     }
 
     std::shared_ptr<Module> module_;

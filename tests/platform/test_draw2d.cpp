@@ -144,8 +144,7 @@ TEST(Draw2D, RectanglesOutlinesAndPaddingOutsideThePicture)
     Canvas cv(10, 6, 12);
     std::fill(cv.bytes.begin(), cv.bytes.end(), 0xEE);
     HyOffscreen v = cv.view();
-    v.clear(HyPenColour{0, 0, 0}, 0);
-    v.set_pen(kWhite);
+    v.clear(HyPenColour{0, 0, 0}, 0); // the pen stays white
     v.fill_rect(7, 4, 2, 1); // corners in either order, inclusive
     EXPECT_EQ(cv.painted().size(), 6u * 4u);
     EXPECT_TRUE(cv.painted().count({2, 1}) && cv.painted().count({7, 4}));
@@ -171,20 +170,17 @@ TEST(Draw2D, BlendIsRoundedSourceOver)
 {
     Canvas cv(1, 1);
     HyOffscreen v = cv.view();
-    for (int alpha : {0, 1, 70, 128, 254, 255}) {
-        for (int dst = 0; dst < 256; dst += 5) {
-            for (int src : {0, 99, 255}) {
-                std::uint8_t* p = cv.at(0, 0);
+    std::uint8_t* p = cv.at(0, 0);
+    for (int alpha : {0, 1, 70, 128, 254, 255})
+        for (int dst = 0; dst < 256; dst += 5)
+            for (std::uint8_t src : {0, 99, 255}) {
                 std::fill(p, p + 4, std::uint8_t(dst));
-                v.blend_pixel(0, 0, HyPenColour{std::uint8_t(src), std::uint8_t(src), std::uint8_t(src)},
-                              std::uint8_t(alpha));
+                v.blend_pixel(0, 0, HyPenColour{src, src, src}, std::uint8_t(alpha));
                 const long expect = std::lround((src * alpha + dst * (255.0 - alpha)) / 255.0);
-                EXPECT_EQ(p[2], expect) << src << " over " << dst << " at " << alpha;
+                EXPECT_EQ(p[2], expect) << int(src) << " over " << dst << " at " << alpha;
                 EXPECT_EQ(p[0], expect);
                 EXPECT_EQ(p[3], alpha + std::lround(dst * (255.0 - alpha) / 255.0));
             }
-        }
-    }
 }
 
 TEST(Draw2D, UnusableBuffersDrawNothing)

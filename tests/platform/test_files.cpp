@@ -27,8 +27,9 @@ TEST(Files, Utf8NamesOpenTheSameFile)
     fs::remove_all(hyplat::file_path(dir));
 }
 
-// The override wins; without it the folder is the system's (here $HOME/Documents).
-TEST(Files, CommonDocumentsFolder)
+// The override wins; without it the folder is the system's (here $HOME/Documents). A function of this
+// program lies in a module; the stack lies in none.
+TEST(Files, CommonDocumentsFolderAndModuleInstanceOfAnAddress)
 {
     const char* old = std::getenv("SEAVAST_DOCUMENTS");
     const std::string saved = old ? old : "";
@@ -40,11 +41,7 @@ TEST(Files, CommonDocumentsFolder)
     }
     if (old)
         setenv("SEAVAST_DOCUMENTS", saved.c_str(), 1);
-}
 
-// A function of this program lies in a module; the stack lies in none.
-TEST(Files, ModuleInstanceOfAnAddress)
-{
     EXPECT_NE(hyplat::module_instance_of(reinterpret_cast<const void*>(&hyplat::module_instance_of)), nullptr);
     int on_stack = 0;
     EXPECT_EQ(hyplat::module_instance_of(&on_stack), nullptr);

@@ -123,8 +123,7 @@ TEST_F(MemoryTest, PoolWorkersLeaveTheHookToTheCallingThread)
     hymem::install_hook(fake_hook, kAETG, true, 77);
     hyplat::HyThreadPool pool(2);
     std::vector<void*> host_blocks(64);
-    for (void*& b : host_blocks)
-        b = hymem::allocate(100);
+    std::generate(host_blocks.begin(), host_blocks.end(), [] { return hymem::allocate(100); });
     std::vector<std::uint32_t> tags(64);
     std::vector<char> worker(64);
     std::atomic<bool> worker_ran{false};

@@ -60,11 +60,9 @@ TEST(ThreadPool, WorkersRunConcurrentlyAndNestedLoopsFinish)
         pool.parallel_for(2, 1, [&](std::int64_t, std::int64_t) {
             arrived.fetch_add(1);
             const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (arrived.load() < 2)
-                if (std::chrono::steady_clock::now() > until) {
-                    met = false;
-                    return;
-                }
+            while (arrived.load() < 2 && std::chrono::steady_clock::now() < until)
+                std::this_thread::yield();
+            met = met && arrived.load() == 2;
         });
         return met.load();
     };
@@ -104,7 +102,8 @@ TEST(ThreadPool, ThreadCountFromEnvironment)
     EXPECT_EQ(HyThreadPool::resolve_thread_count(5), 5);
 }
 
-// The process's one lock: recursive on one thread, exclusive across threads (eight never overlap in it).
+// The process's one lock: recursive on one thread, exclusive across threads (that a waiting thread really
+// waits is shown by the plug-in entry's eight-thread test).
 TEST(EntryLock, RecursiveOnOneThreadExclusiveAcrossThreads)
 {
     hyplat::HyEntryLock& lock = hyplat::entry_lock();
@@ -127,24 +126,4 @@ TEST(EntryLock, RecursiveOnOneThreadExclusiveAcrossThreads)
         EXPECT_FALSE(other_thread_gets_it());
     }
     EXPECT_TRUE(other_thread_gets_it());
-
-    hyplat::HyEntryLock own;
-    std::atomic<int> inside{0}, overlaps{0};
-    long counter = 0; // deliberately unsynchronised apart from the lock
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t)
-        threads.emplace_back([&] {
-            for (int i = 0; i < 2000; ++i) {
-                hyplat::HyEntryGuard g(own);
-                if (inside.fetch_add(1) != 0)
-                    overlaps.fetch_add(1);
-                ++counter;
-                std::this_thread::yield();
-                inside.fetch_sub(1);
-            }
-        });
-    for (auto& th : threads)
-        th.join();
-    EXPECT_EQ(overlaps.load(), 0);
-    EXPECT_EQ(counter, 8 * 2000);
 }

@@ -7,16 +7,13 @@
 
 #include "ui/HyPresetStore.h"
 #include "ui/PresetFile.h"
+#include "tests/apps/CliSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using clitest::slurp;
 
 // Every file below a folder, as paths relative to it.
 std::vector<std::string> tree(const fs::path& top)

@@ -10,7 +10,7 @@
 
 namespace {
 
-TEST(Tokener, KeyMatchesOnlyAtEntryStart)
+TEST(Tokener, KeysMatchAtEntryStartsInsideTheWindow)
 {
     // Not after a letter or "_"; at the text start or after blanks; "=" is the key's; missing keeps -1.
     const std::tuple<const char*, const char*, std::int32_t> cases[] = {
@@ -24,10 +24,7 @@ TEST(Tokener, KeyMatchesOnlyAtEntryStart)
         EXPECT_EQ(t.LastFound(), value != -1) << text;
         EXPECT_EQ(v, value) << text;
     }
-}
 
-TEST(Tokener, WindowNarrowsTheSearchAndValueRunsPastBracket)
-{
     // The last entry of a block written without ";" runs to the window end, never past it.
     const std::string text = "id=1; [ left=10; disabled=12 ] id=2; [ left=20; ]";
     CTokener t(text);
@@ -58,7 +55,7 @@ TEST(Tokener, WindowNarrowsTheSearchAndValueRunsPastBracket)
     EXPECT_FALSE(t.GetInt("id", v));
 }
 
-TEST(Tokener, ConversionsFollowAtoiAndAtof)
+TEST(Tokener, ConversionsFollowAtoiAndAtofAndWritesHaveSixDecimals)
 {
     for (const char* s : {"12", "-7", "  +42xyz", "3.75", "-0.5", "1e3", "abc", "", "007", "12.000000",
                           " -3.25"}) {
@@ -76,10 +73,7 @@ TEST(Tokener, ConversionsFollowAtoiAndAtof)
     }
     bool clean = false;
     EXPECT_TRUE(CTokener::ToInt("26.000000", &clean) == 26 && clean);
-}
 
-TEST(Tokener, WritesSixDecimalsAndReadsBack)
-{
     CTokener t;
     t.PutString("SeaVast_Ver", "1.400000");
     t.PutInt("OO_UR_R", 26);

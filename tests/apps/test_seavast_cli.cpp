@@ -68,7 +68,9 @@ TEST(SeavastParams, ListingsMatchTheCheckedInTableWithAndWithoutGroups)
         ASSERT_EQ(table[i][column], '"') << table[i];
 }
 
-TEST(SeavastUsage, AboutHelpAndVersionExitZeroAndMistakesExitTwo)
+// About, help and version exit 0, mistakes 2; the module is found by option, then environment, then next
+// to the program.
+TEST(SeavastUsage, ExitStatusesAndModuleSearch)
 {
     const CliRun about = seavast("about");
     ASSERT_EQ(about.status, 0) << about.err;
@@ -94,10 +96,7 @@ TEST(SeavastUsage, AboutHelpAndVersionExitZeroAndMistakesExitTwo)
         EXPECT_EQ(run.status, 2) << "'" << args << "'";
         EXPECT_TRUE(run.out.empty() || run.err.size() > 0) << args;
     }
-}
 
-TEST(SeavastPlugin, ModuleIsFoundByOptionThenEnvironmentThenNextToTheProgram)
-{
     const std::string good = " --plugin '" SEAVAST_BIN_DIR "/Seavast.so'",
                       env = "SEAVAST_PLUGIN=/nonexistent/env.so";
     const struct {

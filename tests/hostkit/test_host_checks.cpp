@@ -187,14 +187,13 @@ PF_Err draw_control(PF_InData* in, PF_EventExtra* event, bool sloppy)
     const DRAWBOT_PointF32 at{12, 33};
     sf->DrawString(srf, brush, font, label, &at, kDRAWBOT_TextAlignment_Left, kDRAWBOT_TextTruncation_None,
                    0);
-    if (sloppy) {
+    if (sloppy)
         sf->StrokePath(srf, brush, frame); // a brush is no pen
-        sf->PopStateStack(srf);
-        sf->PopStateStack(srf); // one pop too many
-    } else {
-        sf->PopStateStack(srf);
+    sf->PopStateStack(srf);
+    if (sloppy)
+        sf->PopStateStack(srf); // one pop too many, and the pen is never released
+    else
         su->ReleaseObject(pen);
-    }
     su->ReleaseObject(frame);
     su->ReleaseObject(brush);
     su->ReleaseObject(font);

@@ -83,7 +83,9 @@ TEST(Draw2D, PixelsAreBlueGreenRedAlphaWithRowZeroAtTheTop)
     EXPECT_EQ(a.pixel(0, -1), nullptr);
 }
 
-TEST(Draw2D, LinesAreBresenhamInEveryOctant)
+// Lines are Bresenham in every octant; the same line on a canvas big enough to hold it and on a small one:
+// the small one is a window of it.
+TEST(Draw2D, LinesAreBresenhamInEveryOctantAndClippingKeepsTheirPixels)
 {
     Canvas hand(8, 8); // slope 1/2: the tie at column 1 goes away from the start
     hand.view().line(0, 0, 4, 2);
@@ -105,13 +107,8 @@ TEST(Draw2D, LinesAreBresenhamInEveryOctant)
         cv.view().line(c0, r0, c1, r1);
         expect_bresenham(cv.painted(), c0, r0, c1, r1);
     }
-}
 
-TEST(Draw2D, ClippingKeepsThePixelsOfTheFullLine)
-{
-    // The same line on a canvas big enough to hold it and on a small one: the small one is a window of it.
     constexpr int kOff = 100;
-    std::mt19937 rng(5);
     std::uniform_int_distribution<int> d(-90, 150);
     for (int k = 0; k < 200; ++k) {
         const long c0 = d(rng), r0 = d(rng), c1 = d(rng), r1 = d(rng);

@@ -171,12 +171,9 @@ TEST(Frei0rInstances, RenderIndependentlyAndSurviveHostileValues)
     }
 
     // Hostile values: the frame goes transparent black, the host keeps running, a good value heals.
-    const std::string garbage = [] {
-        std::string g;
-        for (int k = 0; g.size() < 10240; ++k)
-            g += char(33 + (k * 37) % 94); // printable, with = ; , @ among them
-        return g;
-    }();
+    std::string garbage(10240, ' ');
+    for (std::size_t k = 0; k < garbage.size(); ++k)
+        garbage[k] = char(33 + (k * 37) % 94); // printable, with = ; , @ among them
     testing::internal::CaptureStderr();
     for (const std::string& bad : {std::string("NO_SUCH_KEY=1"), std::string("PW_WSPEED=1e9"), garbage}) {
         lib.text(a, 1, bad);

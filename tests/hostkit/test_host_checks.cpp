@@ -204,8 +204,6 @@ PF_Err draw_control(PF_InData* in, PF_EventExtra* event, bool sloppy)
 
 PF_Err entry(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[], PF_LayerDef*, void* extra)
 {
-    if (!in || !out)
-        return PF_Err_BAD_CALLBACK_PARAM;
     switch (g_mode) {
     case Mode::good: return good(cmd, in, out, params);
     case Mode::bad_params: return cmd == PF_Cmd_PARAMS_SETUP ? bad_params(in, out) : PF_Err_NONE;

@@ -66,7 +66,9 @@ void expect_bresenham(const std::set<std::pair<long, long>>& px, long c0, long r
 
 } // namespace
 
-TEST(Draw2D, PixelsAreBlueGreenRedAlphaWithRowZeroAtTheTop)
+// Pixels are blue, green, red, alpha with row 0 at the top; rectangles and outlines stay inside the picture
+// and never touch the row padding.
+TEST(Draw2D, PixelsRectanglesOutlinesAndPadding)
 {
     Canvas top(3, 2), bottom(3, 2);
     HyOffscreen a = top.view();
@@ -81,6 +83,29 @@ TEST(Draw2D, PixelsAreBlueGreenRedAlphaWithRowZeroAtTheTop)
     EXPECT_EQ(bottom.at(2, 0)[3], 0);
     EXPECT_EQ(a.pixel(3, 0), nullptr);
     EXPECT_EQ(a.pixel(0, -1), nullptr);
+
+    Canvas cv(10, 6, 12);
+    std::fill(cv.bytes.begin(), cv.bytes.end(), 0xEE);
+    HyOffscreen v = cv.view();
+    v.clear(HyPenColour{0, 0, 0}, 0); // the pen stays white
+    v.fill_rect(7, 4, 2, 1);          // corners in either order, inclusive
+    EXPECT_EQ(cv.painted().size(), 6u * 4u);
+    EXPECT_TRUE(cv.painted().count({2, 1}) && cv.painted().count({7, 4}));
+    v.fill_rect(-100, -100, 100, 100);
+    EXPECT_EQ(cv.painted().size(), 60u);
+    v.fill_alpha(7);
+    for (int r = 0; r < 6; ++r) {
+        EXPECT_EQ(cv.at(9, r)[3], 7);
+        for (int k = 40; k < cv.row_bytes; ++k)
+            EXPECT_EQ(cv.bytes[std::size_t(r) * cv.row_bytes + k], 0xEE);
+    }
+
+    Canvas box(12, 12), open(12, 12);
+    const HyPoint2D square[4] = {{2, 2}, {2, 9}, {9, 9}, {9, 2}};
+    box.view().polyline(square, 4, true);
+    EXPECT_EQ(box.painted().size(), 4u * 7u); // the perimeter of an 8 x 8 square
+    open.view().polyline(square, 4, false);
+    EXPECT_EQ(open.painted().size(), 4u * 7u - 6u); // the closing side is missing, its ends remain
 }
 
 // Lines are Bresenham in every octant; the same line on a canvas big enough to hold it and on a small one:
@@ -134,33 +159,6 @@ TEST(Draw2D, LinesAreBresenhamInEveryOctantAndClippingKeepsTheirPixels)
     EXPECT_EQ(steep.painted().size(), 48u); // the diagonal through (0,0)
     vs.line(INT64_MIN / 4, 5, INT64_MAX / 4, 5);
     EXPECT_EQ(steep.painted().size(), 48u + 64u - 1u);
-}
-
-TEST(Draw2D, RectanglesOutlinesAndPaddingOutsideThePicture)
-{
-    Canvas cv(10, 6, 12);
-    std::fill(cv.bytes.begin(), cv.bytes.end(), 0xEE);
-    HyOffscreen v = cv.view();
-    v.clear(HyPenColour{0, 0, 0}, 0); // the pen stays white
-    v.fill_rect(7, 4, 2, 1); // corners in either order, inclusive
-    EXPECT_EQ(cv.painted().size(), 6u * 4u);
-    EXPECT_TRUE(cv.painted().count({2, 1}) && cv.painted().count({7, 4}));
-    v.fill_rect(-100, -100, 100, 100);
-    EXPECT_EQ(cv.painted().size(), 60u);
-    v.fill_alpha(7);
-    for (int r = 0; r < 6; ++r) {
-        EXPECT_EQ(cv.at(9, r)[3], 7);
-        // The row padding is never written.
-        for (int k = 40; k < cv.row_bytes; ++k)
-            EXPECT_EQ(cv.bytes[std::size_t(r) * cv.row_bytes + k], 0xEE);
-    }
-
-    Canvas box(12, 12), open(12, 12);
-    const HyPoint2D square[4] = {{2, 2}, {2, 9}, {9, 9}, {9, 2}};
-    box.view().polyline(square, 4, true);
-    EXPECT_EQ(box.painted().size(), 4u * 7u); // the perimeter of an 8 x 8 square
-    open.view().polyline(square, 4, false);
-    EXPECT_EQ(open.painted().size(), 4u * 7u - 6u); // the closing side is missing, its ends remain
 }
 
 TEST(Draw2D, BlendIsRoundedSourceOver)

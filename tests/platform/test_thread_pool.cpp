@@ -51,7 +51,8 @@ TEST(ThreadPool, ChunksAreFixedByCountAndGrainOnly)
 }
 
 // Chunks meet in the body at once (real workers), also after release; nested and concurrent loops finish.
-TEST(ThreadPool, WorkersRunConcurrentlyAndNestedLoopsFinish)
+// The thread count comes from the environment when it is a positive number.
+TEST(ThreadPool, WorkersRunConcurrentlyNestedLoopsFinishAndTheCountIsTaken)
 {
     HyThreadPool pool(3);
     auto chunks_meet = [&] {
@@ -87,10 +88,7 @@ TEST(ThreadPool, WorkersRunConcurrentlyAndNestedLoopsFinish)
     std::thread::id ran;
     pool.parallel_for(50, 1, [&](std::int64_t, std::int64_t) { ran = std::this_thread::get_id(); });
     EXPECT_EQ(ran, std::this_thread::get_id());
-}
 
-TEST(ThreadPool, ThreadCountFromEnvironment)
-{
     const std::pair<const char*, int> cases[] = {{"3", 3}, {"1", 1}, {"0", 0}, {"-2", 0}, {"4x", 0}, {"", 0}};
     for (const auto& [text, threads] : cases) {
         ::setenv("SEAVAST_THREADS", text, 1);

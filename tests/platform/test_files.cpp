@@ -8,8 +8,10 @@
 #include "platform/HyFiles.h"
 #include "platform/HyModuleInstance.h"
 
-// A UTF-8 name survives the trip to the system and back, and open_file reaches the same file.
-TEST(Files, Utf8NamesOpenTheSameFile)
+// A UTF-8 name survives the trip to the system and back, and open_file reaches the same file. The override
+// wins for the documents folder; without it the folder is the system's (here $HOME/Documents). A function
+// of this program lies in a module; the stack lies in none.
+TEST(Files, Utf8NamesDocumentsFolderAndModuleOfAnAddress)
 {
     namespace fs = std::filesystem;
     const std::string dir = (fs::temp_directory_path() / "seavast-files-test").string() + " \xce\xa9\xe5\x87\xaa";
@@ -25,12 +27,7 @@ TEST(Files, Utf8NamesOpenTheSameFile)
     EXPECT_EQ(hyplat::open_file((dir + "/missing").c_str(), "rb"), nullptr);
     EXPECT_EQ(hyplat::open_file(nullptr, "rb"), nullptr);
     fs::remove_all(hyplat::file_path(dir));
-}
 
-// The override wins; without it the folder is the system's (here $HOME/Documents). A function of this
-// program lies in a module; the stack lies in none.
-TEST(Files, CommonDocumentsFolderAndModuleInstanceOfAnAddress)
-{
     const char* old = std::getenv("SEAVAST_DOCUMENTS");
     const std::string saved = old ? old : "";
     setenv("SEAVAST_DOCUMENTS", "/srv/shared docs", 1);

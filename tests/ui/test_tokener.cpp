@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -118,8 +119,7 @@ TEST(Tokener, HostileTextNeverMisbehaves)
     std::mt19937 rng(11);
     for (int round = 0; round < 200; ++round) {
         std::string junk(static_cast<std::size_t>(rng() % 300), '\0');
-        for (char& c : junk)
-            c = static_cast<char>(rng() % 256);
+        std::generate(junk.begin(), junk.end(), [&] { return static_cast<char>(rng() % 256); });
         if (round % 3 == 0)
             junk.append("X=");
         CTokener j(junk);

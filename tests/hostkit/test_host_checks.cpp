@@ -107,8 +107,7 @@ PF_Err good(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[])
         out->height = global.v;
         in->pica_basicP->ReleaseSuite(kPFAppSuite, kPFAppSuiteVersion6);
         PF_Handle h = in->utils->host_new_handle(100);
-        auto* p = static_cast<unsigned char*>(in->utils->host_lock_handle(h));
-        std::memset(p, 1, 100);
+        std::memset(in->utils->host_lock_handle(h), 1, 100);
         in->utils->host_unlock_handle(h);
         in->utils->host_dispose_handle(h);
         PF_ParamDef def;

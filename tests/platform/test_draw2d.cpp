@@ -161,7 +161,7 @@ TEST(Draw2D, LinesAreBresenhamInEveryOctantAndClippingKeepsTheirPixels)
     EXPECT_EQ(steep.painted().size(), 48u + 64u - 1u);
 }
 
-TEST(Draw2D, BlendIsRoundedSourceOver)
+TEST(Draw2D, BlendIsRoundedSourceOverAndUnusableBuffersDrawNothing)
 {
     Canvas cv(1, 1);
     HyOffscreen v = cv.view();
@@ -176,31 +176,28 @@ TEST(Draw2D, BlendIsRoundedSourceOver)
                 EXPECT_EQ(p[0], expect);
                 EXPECT_EQ(p[3], alpha + std::lround(dst * (255.0 - alpha) / 255.0));
             }
-}
 
-TEST(Draw2D, UnusableBuffersDrawNothing)
-{
     std::vector<std::uint8_t> bytes(64, 0x55);
     HyOffscreen none(nullptr, 16, 4, 4);
     HyOffscreen narrow(bytes.data(), 15, 4, 4); // row bytes cannot hold 4 pixels
     HyOffscreen empty(bytes.data(), 16, 0, 4);
     HyOffscreen negative(bytes.data(), 16, 4, -1);
     HyOffscreen narrow_up(bytes.data() + 48, -15, 4, 4); // bottom-up, same fault
-    for (HyOffscreen* v : {&none, &narrow, &empty, &negative, &narrow_up}) {
-        EXPECT_FALSE(v->valid());
-        v->set_pen(kWhite);
-        v->put_pixel(0, 0);
-        v->line(0, 0, 3, 3);
-        v->fill_rect(0, 0, 3, 3);
-        v->blend_pixel(0, 0, kWhite, 100);
-        v->fill_alpha(0);
-        v->clear(kWhite, 0);
-        EXPECT_EQ(v->pixel(0, 0), nullptr);
+    for (HyOffscreen* bad : {&none, &narrow, &empty, &negative, &narrow_up}) {
+        EXPECT_FALSE(bad->valid());
+        bad->set_pen(kWhite);
+        bad->put_pixel(0, 0);
+        bad->line(0, 0, 3, 3);
+        bad->fill_rect(0, 0, 3, 3);
+        bad->blend_pixel(0, 0, kWhite, 100);
+        bad->fill_alpha(0);
+        bad->clear(kWhite, 0);
+        EXPECT_EQ(bad->pixel(0, 0), nullptr);
     }
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0x55), 64);
     Canvas one(1, 1);
-    HyOffscreen v = one.view();
-    v.line(-5, -5, 5, 5);
-    v.polyline(nullptr, 3, true);
+    HyOffscreen o = one.view();
+    o.line(-5, -5, 5, 5);
+    o.polyline(nullptr, 3, true);
     EXPECT_EQ(one.painted().size(), 1u);
 }

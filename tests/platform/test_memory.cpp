@@ -57,7 +57,8 @@ struct Widget : HyAllocated {
 // Heap blocks carry size and tag, come zeroed on request, keep data when resized; the byte count is exact.
 // Host blocks carry the hook's tag and go back through the hook even after it was switched off; a
 // refusing host gives null blocks, arrays and objects; a block with an unknown tag is left alone.
-TEST_F(MemoryTest, BlocksCarryHeaderAndCountersAndHookBlocksGoBackThroughTheHook)
+// Pool workers never call the host: they take heap blocks, and host blocks they free go back on the caller.
+TEST_F(MemoryTest, BlocksHeadersCountersAndTheHook)
 {
     const auto before = hymem::heap_bytes();
     auto* p = static_cast<unsigned char*>(hymem::allocate(100, true));
@@ -111,11 +112,8 @@ TEST_F(MemoryTest, BlocksCarryHeaderAndCountersAndHookBlocksGoBackThroughTheHook
     alignas(8) unsigned char fake[16] = {};
     fake[4] = 'X'; // tag neither OSMM nor the hook's
     EXPECT_FALSE(hymem::release(fake + 8));
-}
 
-// Workers never call the host: they take heap blocks, and host blocks they free go back on the caller.
-TEST_F(MemoryTest, PoolWorkersLeaveTheHookToTheCallingThread)
-{
+    g_host.refuse = false;
     hymem::install_hook(fake_hook, kAETG, true, 77);
     hyplat::HyThreadPool pool(2);
     std::vector<void*> host_blocks(64);

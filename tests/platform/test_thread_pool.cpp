@@ -16,7 +16,9 @@ using hyplat::HyThreadPool;
 
 // Every chunk runs once, cut as documented, whatever the thread count; per-chunk partial sums
 // combined in chunk order give bit-identical totals for 1, 2 and 7 threads.
-TEST(ThreadPool, ChunksAreFixedByCountAndGrainOnly)
+// Chunks meet in the body at once (real workers), also after release; nested and concurrent loops finish.
+// The thread count comes from the environment when it is a positive number.
+TEST(ThreadPool, ChunksWorkersAndTheThreadCount)
 {
     const struct {
         std::int64_t count, grain, chunks;
@@ -47,12 +49,7 @@ TEST(ThreadPool, ChunksAreFixedByCountAndGrainOnly)
         }
         EXPECT_EQ(totals, std::vector<double>(3, totals[0])); // bit-identical
     }
-}
 
-// Chunks meet in the body at once (real workers), also after release; nested and concurrent loops finish.
-// The thread count comes from the environment when it is a positive number.
-TEST(ThreadPool, WorkersRunConcurrentlyNestedLoopsFinishAndTheCountIsTaken)
-{
     HyThreadPool pool(3);
     auto chunks_meet = [&] {
         std::atomic<int> arrived{0};
@@ -88,8 +85,8 @@ TEST(ThreadPool, WorkersRunConcurrentlyNestedLoopsFinishAndTheCountIsTaken)
     pool.parallel_for(50, 1, [&](std::int64_t, std::int64_t) { ran = std::this_thread::get_id(); });
     EXPECT_EQ(ran, std::this_thread::get_id());
 
-    const std::pair<const char*, int> cases[] = {{"3", 3}, {"1", 1}, {"0", 0}, {"-2", 0}, {"4x", 0}, {"", 0}};
-    for (const auto& [text, threads] : cases) {
+    const std::pair<const char*, int> env_cases[] = {{"3", 3}, {"1", 1}, {"0", 0}, {"-2", 0}, {"4x", 0}, {"", 0}};
+    for (const auto& [text, threads] : env_cases) {
         ::setenv("SEAVAST_THREADS", text, 1);
         EXPECT_EQ(HyThreadPool::environment_threads(), threads) << text;
     }

@@ -31,7 +31,7 @@ bool same(const HyRect& a, const HyRect& b)
 }
 
 // Layouts place views and fields; strings never cut a letter; inputs and pictures are read strictly.
-TEST(Toolkit, LayoutsStringsInputsAndPictures)
+TEST(Toolkit, LayoutsStringsInputsPicturesAndNotifications)
 {
     CPWindow w(kPresetsDialog, nullptr);
     EXPECT_EQ(load_layout(w, kPresetsDialog, EffectResources()), 13);
@@ -98,17 +98,15 @@ TEST(Toolkit, LayoutsStringsInputsAndPictures)
     // Every bitmap the dialogs name exists.
     for (int id : {98, 99, 100, 103, 106, 109, 112, 115, 118, 121, 124, 127, 130})
         EXPECT_NE(EffectResources().Bitmap(id), nullptr) << id;
-}
 
-TEST(Toolkit, ViewsNotifyWhatTheUserDid)
-{
     std::vector<CNotification> heard;
-    CPWindow w(0, [&](CPWindow&, const CNotification& m) {
+    CPWindow win(0, [&](CPWindow&, const CNotification& m) {
         heard.push_back(m);
         return true;
     });
-    auto* button = w.AddView(std::make_unique<CViewButton>(8, HyRect{10, 10, 40, 30}));
-    auto* menu = static_cast<CViewPopMenu*>(w.AddView(std::make_unique<CViewPopMenu>(6, HyRect{50, 10, 150, 30})));
+    auto* button = win.AddView(std::make_unique<CViewButton>(8, HyRect{10, 10, 40, 30}));
+    auto* menu =
+        static_cast<CViewPopMenu*>(win.AddView(std::make_unique<CViewPopMenu>(6, HyRect{50, 10, 150, 30})));
     const int bay = menu->AddItem("Bay");
     menu->AddItem("Calm", bay);
     menu->AddItem("Storm", bay);
@@ -116,14 +114,14 @@ TEST(Toolkit, ViewsNotifyWhatTheUserDid)
     // A click inside, a click outside every view, a choice, the same choice again, a cancelled menu.
     script({"click:20,20", "click:45,45", "click:60,20", "choose:Bay/Storm", "press:6", "choose:Bay/Storm",
             "press:6", "choose:Nowhere"});
-    w.RunModal();
+    win.RunModal();
     std::vector<std::pair<int, int>> notes;
     for (const CNotification& m : heard)
         if (m.kind == kMsgNotification)
             notes.emplace_back(m.code, m.id);
     EXPECT_EQ(notes, (std::vector<std::pair<int, int>>{{6, 8}, {17, 6}, {5, 6}, {17, 6}, {17, 6}}));
     EXPECT_FLOAT_EQ(menu->GetValue(), 3.0f);
-    EXPECT_FALSE(ws().timer_running(&w, CPWindow::kTimerId));
+    EXPECT_FALSE(ws().timer_running(&win, CPWindow::kTimerId));
 
     // Broadcasters and listeners unlink from each other when either goes.
     struct Counter : CListener {

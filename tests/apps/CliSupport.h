@@ -41,14 +41,22 @@ inline int shell(const std::string& command)
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
+// An empty folder of this process under the build tree: ctest runs the tests of a program in parallel.
+inline std::string fresh_dir(const std::string& name)
+{
+    const std::string dir = std::string(SEAVAST_BINARY_DIR) + "/" + name + "_" + std::to_string(::getpid());
+    shell("rm -rf '" + dir + "' && mkdir -p '" + dir + "'");
+    return dir;
+}
+
 // `seavast <args>` through the shell, in `dir` when given, with `env` prefixed ("SEAVAST_PLUGIN=x").
 // Its output goes to files of this process: ctest runs the tests of a program in parallel.
 inline CliRun seavast(const std::string& args, const std::string& dir = "", const std::string& env = "")
 {
     const std::string to = std::string(SEAVAST_BINARY_DIR) + "/cli_" + std::to_string(::getpid());
     CliRun run;
-    run.status = shell((dir.empty() ? "" : "cd '" + dir + "' && ") + "env -u SEAVAST_PLUGIN " + env + " '"
-                       SEAVAST_BIN_DIR "/seavast' " + args + " >'" + to + ".out' 2>'" + to + ".err'");
+    run.status = shell((dir.empty() ? "" : "cd '" + dir + "' && ") + "env -u SEAVAST_PLUGIN " + env +
+                       " '" SEAVAST_BIN_DIR "/seavast' " + args + " >'" + to + ".out' 2>'" + to + ".err'");
     run.out = slurp(to + ".out");
     run.err = slurp(to + ".err");
     std::remove((to + ".out").c_str());

@@ -15,18 +15,9 @@ namespace {
 
 using namespace clitest;
 
-fs::path fresh_dir(const std::string& name)
-{
-    const fs::path dir =
-        fs::path(SEAVAST_BINARY_DIR) / ("test_render_" + name + "_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
 TEST(SeavastRender, SteppedRangeWithPrintfPatternAndStats)
 {
-    const fs::path dir = fresh_dir("step");
+    const fs::path dir = fresh_dir("test_render_step");
     CliRun run = seavast("render --size 48x27 --mode 1 --frames 2-8:3 --stats -o f_%03d.png", dir);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "") << "no progress bar when standard error is not a terminal";
@@ -52,7 +43,7 @@ TEST(SeavastRender, SteppedRangeWithPrintfPatternAndStats)
 
 TEST(SeavastRender, CtrlCStopsWithStatus130AndLeavesNoPartialFile)
 {
-    const fs::path dir = fresh_dir("interrupt");
+    const fs::path dir = fresh_dir("test_render_interrupt");
     const std::string err = (dir / "stderr.txt").string(), pattern = (dir / "big.####.png").string();
     const pid_t pid = ::fork();
     if (pid == 0) {

@@ -47,7 +47,7 @@ std::vector<std::string> without_groups(const std::vector<std::string>& table)
     return out;
 }
 
-TEST(SeavastParams, ListingsMatchTheCheckedInTableWithAndWithoutGroups)
+TEST(Seavast, ListingsExitStatusesAndModuleSearch)
 {
     ASSERT_EQ(kTable.size(), 1u + 124u);
     expect_same_table(kTable, seavast("params --format tsv"));
@@ -66,12 +66,9 @@ TEST(SeavastParams, ListingsMatchTheCheckedInTableWithAndWithoutGroups)
     const std::size_t column = table[0].find("NAME");
     for (std::size_t i = 2; i < table.size(); ++i)
         ASSERT_EQ(table[i][column], '"') << table[i];
-}
 
-// About, help and version exit 0, mistakes 2; the module is found by option, then environment, then next
-// to the program.
-TEST(SeavastUsage, ExitStatusesAndModuleSearch)
-{
+    // About, help and version exit 0, mistakes 2; the module is found by option, then environment, then
+    // next to the program.
     const CliRun about = seavast("about");
     ASSERT_EQ(about.status, 0) << about.err;
     const auto text = lines(about.out);

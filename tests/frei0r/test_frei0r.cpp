@@ -25,8 +25,7 @@ constexpr std::size_t kFrame = std::size_t(kW) * kH * 4;
 
 // One folder per test process (ctest runs tests in parallel), removed when the process ends.
 const struct TempDir {
-    std::string path = std::string(SEAVAST_BINARY_DIR) + "/test_frei0r_" + std::to_string(::getpid());
-    TempDir() { shell("mkdir -p '" + path + "'"); }
+    std::string path = clitest::fresh_dir("test_frei0r");
     ~TempDir() { shell("rm -rf '" + path + "'"); }
 } kTemp;
 

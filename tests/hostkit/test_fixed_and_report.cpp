@@ -14,7 +14,7 @@ using hostkit::format_fixed;
 using hostkit::from_fixed;
 using hostkit::to_fixed;
 
-TEST(Fixed, HalvesGoAwayFromZeroAndShortestTextRoundTripsExactly)
+TEST(FixedAndReport, HalvesGoAwayFromZeroTextRoundTripsQuotesAndFlagNames)
 {
     // (2k + 1) / 131072 sits exactly halfway between k/65536 and (k + 1)/65536; the oracle is
     // integer arithmetic, not the conversion under test.
@@ -51,11 +51,8 @@ TEST(Fixed, HalvesGoAwayFromZeroAndShortestTextRoundTripsExactly)
         const auto dot = text.find('.');
         ASSERT_TRUE(dot == std::string::npos || text.size() - dot - 1 <= 5) << text;
     }
-}
 
-// Quotes keep blanks and escape controls; flag names go in bit order, unknown bits in hex.
-TEST(ParamReport, QuotingAndFlagNames)
-{
+    // Quotes keep blanks and escape controls; flag names go in bit order, unknown bits in hex.
     EXPECT_EQ(hostkit::quote(""), "\"\"");
     EXPECT_EQ(hostkit::quote("a\"b\\c\td\x01"), "\"a\\\"b\\\\c\\td\\x01\"");
     EXPECT_EQ(hostkit::param_flags_text(0), "-");

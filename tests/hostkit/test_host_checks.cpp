@@ -298,7 +298,7 @@ protected:
     std::shared_ptr<Module> module_;
 };
 
-TEST_F(HostChecks, WellBehavedPluginLeavesNoNotesAndValuesSetFromTextAreChecked)
+TEST_F(HostChecks, GoodUseIsServedAndEveryKindOfMisuseNoted)
 {
     const long handles_before = hostkit::live_host_handles();
     Host host(module_);
@@ -355,16 +355,13 @@ TEST_F(HostChecks, WellBehavedPluginLeavesNoNotesAndValuesSetFromTextAreChecked)
     EXPECT_FALSE(host.set_from_text(1, "1")); // a group start has no value
     EXPECT_FALSE(host.set_from_text(99, "1", &why));
     EXPECT_EQ(why, "no parameter 99");
-}
 
-// Each kind of misbehaviour, the command it happens on, and the notes the host must make.
-TEST_F(HostChecks, EveryKindOfMisuseIsNoted)
-{
+    // Each kind of misbehaviour, the command it happens on, and the notes the host must make.
     const struct {
         Mode mode;
         PF_Cmd cmd;
         std::vector<std::string> notes;
-    } cases[] = {
+    } misuses[] = {
         {Mode::bad_params,
          PF_Cmd_PARAMS_SETUP,
          {"index 7 but the next index is 1", "null definition", "group end without a group start",
@@ -392,7 +389,7 @@ TEST_F(HostChecks, EveryKindOfMisuseIsNoted)
           "sprintf: 402 characters overflow an out-data field (room for 31)",
           "add_param: outside parameter setup"}},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : misuses) {
         g_mode = c.mode;
         SCOPED_TRACE(hostkit::command_name(c.cmd));
         const long handles_before = hostkit::live_host_handles();
@@ -429,7 +426,6 @@ TEST_F(HostChecks, EveryKindOfMisuseIsNoted)
     EXPECT_EQ(old.param_count(), 4); // input, slider, pop-up, checkbox
     // A kept effect reference used in a later call.
     g_mode = Mode::keep_reference;
-    Host host(module_);
     host.call(PF_Cmd_FRAME_SETUP);
     host.call(PF_Cmd_FRAME_SETUP);
     EXPECT_TRUE(noted(host, "belongs to no call in progress"));

@@ -85,8 +85,8 @@ TEST(ThreadPool, ChunksWorkersAndTheThreadCount)
     pool.parallel_for(50, 1, [&](std::int64_t, std::int64_t) { ran = std::this_thread::get_id(); });
     EXPECT_EQ(ran, std::this_thread::get_id());
 
-    const std::pair<const char*, int> env_cases[] = {{"3", 3}, {"1", 1}, {"0", 0}, {"-2", 0}, {"4x", 0}, {"", 0}};
-    for (const auto& [text, threads] : env_cases) {
+    const std::pair<const char*, int> envs[] = {{"3", 3}, {"1", 1}, {"0", 0}, {"-2", 0}, {"4x", 0}, {"", 0}};
+    for (const auto& [text, threads] : envs) {
         ::setenv("SEAVAST_THREADS", text, 1);
         EXPECT_EQ(HyThreadPool::environment_threads(), threads) << text;
     }

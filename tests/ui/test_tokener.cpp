@@ -11,7 +11,7 @@
 
 namespace {
 
-TEST(Tokener, KeysMatchAtEntryStartsInsideTheWindow)
+TEST(Tokener, KeysWindowsConversionsWritesAndHostileText)
 {
     // Not after a letter or "_"; at the text start or after blanks; "=" is the key's; missing keeps -1.
     const std::tuple<const char*, const char*, std::int32_t> cases[] = {
@@ -54,11 +54,8 @@ TEST(Tokener, KeysMatchAtEntryStartsInsideTheWindow)
     // A window beyond the text is empty, not an error.
     t.SetWindow(100000, 200000);
     EXPECT_FALSE(t.GetInt("id", v));
-}
 
-// Conversions follow atoi and atof, writes have six decimals, and hostile text never misbehaves.
-TEST(Tokener, ConversionsWritesAndHostileText)
-{
+    // Conversions follow atoi and atof, writes have six decimals, and hostile text never misbehaves.
     for (const char* s : {"12", "-7", "  +42xyz", "3.75", "-0.5", "1e3", "abc", "", "007", "12.000000",
                           " -3.25"}) {
         EXPECT_EQ(CTokener::ToInt(s), std::atoi(s)) << s;
@@ -76,19 +73,19 @@ TEST(Tokener, ConversionsWritesAndHostileText)
     bool clean = false;
     EXPECT_TRUE(CTokener::ToInt("26.000000", &clean) == 26 && clean);
 
-    CTokener t;
-    t.PutString("SeaVast_Ver", "1.400000");
-    t.PutInt("OO_UR_R", 26);
-    t.PutReal("PW_WINDSPEED", 7.25);
-    t.PutReal("NEG", -0.0000001);
-    t.PutString("S", "already;");
-    EXPECT_EQ(t.GetText(),
+    CTokener w;
+    w.PutString("SeaVast_Ver", "1.400000");
+    w.PutInt("OO_UR_R", 26);
+    w.PutReal("PW_WINDSPEED", 7.25);
+    w.PutReal("NEG", -0.0000001);
+    w.PutString("S", "already;");
+    EXPECT_EQ(w.GetText(),
               "SeaVast_Ver=1.400000;OO_UR_R=26.000000;PW_WINDSPEED=7.250000;NEG=0.000000;S=already;");
 
     std::int32_t i = 0;
-    ASSERT_TRUE(t.GetInt("OO_UR_R", i));
+    ASSERT_TRUE(w.GetInt("OO_UR_R", i));
     EXPECT_EQ(i, 26);
-    EXPECT_FALSE(t.LastSuspect());
+    EXPECT_FALSE(w.LastSuspect());
 
     // Round trip of random values at six decimals.
     std::mt19937 rng(5);

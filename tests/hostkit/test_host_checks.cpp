@@ -392,30 +392,30 @@ TEST_F(HostChecks, GoodUseIsServedAndEveryKindOfMisuseNoted)
     for (const auto& c : misuses) {
         g_mode = c.mode;
         SCOPED_TRACE(hostkit::command_name(c.cmd));
-        const long handles_before = hostkit::live_host_handles();
-        Host host(module_);
-        EXPECT_EQ(host.call(c.cmd), PF_Err_NONE);
+        const long live_before = hostkit::live_host_handles();
+        Host misused(module_);
+        EXPECT_EQ(misused.call(c.cmd), PF_Err_NONE);
         for (const std::string& note : c.notes)
-            EXPECT_TRUE(noted(host, note)) << note;
+            EXPECT_TRUE(noted(misused, note)) << note;
         // Nothing else is noted: a suite the host does not offer, for one, is no misuse.
-        EXPECT_EQ(host.misuse().size(), c.notes.size()) << seavast_test::misuse_text(host);
+        EXPECT_EQ(misused.misuse().size(), c.notes.size()) << seavast_test::misuse_text(misused);
         if (c.mode == Mode::bad_params) {
             // Refused: the gap, the null, the unknown type and the unterminated name.
-            EXPECT_EQ(host.find_param("Skipped"), -1);
-            EXPECT_EQ(host.find_param("Strange"), -1);
-            EXPECT_NE(host.find_param("Backwards"), -1);
+            EXPECT_EQ(misused.find_param("Skipped"), -1);
+            EXPECT_EQ(misused.find_param("Strange"), -1);
+            EXPECT_NE(misused.find_param("Backwards"), -1);
         } else if (c.mode == Mode::bad_handles) {
             // The leaked handle shows in the live count until it is given back.
-            EXPECT_EQ(hostkit::live_host_handles(), handles_before + 1);
-            EXPECT_EQ(host.stats().handles_new, 2);
-            EXPECT_EQ(host.stats().handles_disposed, 1);
+            EXPECT_EQ(hostkit::live_host_handles(), live_before + 1);
+            EXPECT_EQ(misused.stats().handles_new, 2);
+            EXPECT_EQ(misused.stats().handles_disposed, 1);
             g_utils.host_dispose_handle(g_leaked);
-            EXPECT_EQ(hostkit::live_host_handles(), handles_before);
+            EXPECT_EQ(hostkit::live_host_handles(), live_before);
         } else if (c.mode == Mode::bad_strings) {
             // Overlong texts are cut to their fields; late definitions are refused.
-            EXPECT_EQ(std::string(host.out_data().name), std::string(31, 'm'));
-            EXPECT_EQ(host.message(), std::string(255, 'm'));
-            EXPECT_EQ(host.param_count(), 1);
+            EXPECT_EQ(std::string(misused.out_data().name), std::string(31, 'm'));
+            EXPECT_EQ(misused.message(), std::string(255, 'm'));
+            EXPECT_EQ(misused.param_count(), 1);
         }
     }
     // An old host refuses groups.
@@ -513,6 +513,5 @@ TEST_F(HostChecks, ScriptedFailuresProgressListenerAndDrawing)
         EXPECT_TRUE(noted(host, note)) << note << "\n" << seavast_test::misuse_text(host);
     EXPECT_EQ(host.drawing().live_objects(), 0) << "the host reclaims them at the end of the call";
 }
-
 
 } // namespace

@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -42,24 +41,26 @@ inline int shell(const std::string& command)
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
+// An empty folder of this process under the build tree: ctest runs the tests of a program in parallel.
+inline std::string fresh_dir(const std::string& name)
+{
+    const std::string dir = std::string(SEAVAST_BINARY_DIR) + "/" + name + "_" + std::to_string(::getpid());
+    shell("rm -rf '" + dir + "' && mkdir -p '" + dir + "'");
+    return dir;
+}
+
 // `seavast <args>` through the shell, in `dir` when given, with `env` prefixed ("SEAVAST_PLUGIN=x").
-// Standard error goes to a file of this process: ctest runs the tests of a program in parallel.
+// Its output goes to files of this process: ctest runs the tests of a program in parallel.
 inline CliRun seavast(const std::string& args, const std::string& dir = "", const std::string& env = "")
 {
-    const std::string err = std::string(SEAVAST_BINARY_DIR) + "/cli_stderr_" + std::to_string(::getpid());
-    const std::string command = (dir.empty() ? "" : "cd '" + dir + "' && ") + "env -u SEAVAST_PLUGIN " + env +
-                                " '" SEAVAST_BIN_DIR "/seavast' " + args + " 2>'" + err + "'";
+    const std::string to = std::string(SEAVAST_BINARY_DIR) + "/cli_" + std::to_string(::getpid());
     CliRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    std::array<char, 4096> buffer;
-    for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
-        run.out.append(buffer.data(), n);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.err = slurp(err);
-    std::remove(err.c_str());
+    run.status = shell((dir.empty() ? "" : "cd '" + dir + "' && ") + "env -u SEAVAST_PLUGIN " + env +
+                       " '" SEAVAST_BIN_DIR "/seavast' " + args + " >'" + to + ".out' 2>'" + to + ".err'");
+    run.out = slurp(to + ".out");
+    run.err = slurp(to + ".err");
+    std::remove((to + ".out").c_str());
+    std::remove((to + ".err").c_str());
     return run;
 }
 

@@ -15,18 +15,9 @@ namespace {
 
 using namespace clitest;
 
-fs::path fresh_dir(const std::string& name)
+TEST(SeavastRender, SteppedRangeWithPrintfPatternStatsAndCtrlC)
 {
-    const fs::path dir =
-        fs::path(SEAVAST_BINARY_DIR) / ("test_render_" + name + "_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-TEST(SeavastRender, SteppedRangeWithPrintfPatternAndStats)
-{
-    const fs::path dir = fresh_dir("step");
+    fs::path dir = fresh_dir("test_render_step");
     CliRun run = seavast("render --size 48x27 --mode 1 --frames 2-8:3 --stats -o f_%03d.png", dir);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "") << "no progress bar when standard error is not a terminal";
@@ -48,11 +39,9 @@ TEST(SeavastRender, SteppedRangeWithPrintfPatternAndStats)
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("A-B:STEP"), std::string::npos) << run.err;
     fs::remove_all(dir);
-}
 
-TEST(SeavastRender, CtrlCStopsWithStatus130AndLeavesNoPartialFile)
-{
-    const fs::path dir = fresh_dir("interrupt");
+    // Ctrl-C in the middle of a render: status 130, and no partial file.
+    dir = fresh_dir("test_render_interrupt");
     const std::string err = (dir / "stderr.txt").string(), pattern = (dir / "big.####.png").string();
     const pid_t pid = ::fork();
     if (pid == 0) {

@@ -47,7 +47,7 @@ std::vector<std::string> without_groups(const std::vector<std::string>& table)
     return out;
 }
 
-TEST(SeavastParams, ListingsMatchTheCheckedInTableWithAndWithoutGroups)
+TEST(Seavast, ListingsExitStatusesAndModuleSearch)
 {
     ASSERT_EQ(kTable.size(), 1u + 124u);
     expect_same_table(kTable, seavast("params --format tsv"));
@@ -66,17 +66,15 @@ TEST(SeavastParams, ListingsMatchTheCheckedInTableWithAndWithoutGroups)
     const std::size_t column = table[0].find("NAME");
     for (std::size_t i = 2; i < table.size(); ++i)
         ASSERT_EQ(table[i][column], '"') << table[i];
-}
 
-TEST(SeavastUsage, AboutHelpAndVersionExitZeroAndMistakesExitTwo)
-{
+    // About, help and version exit 0, mistakes 2; the module is found by option, then environment, then
+    // next to the program.
     const CliRun about = seavast("about");
     ASSERT_EQ(about.status, 0) << about.err;
     const auto text = lines(about.out);
     ASSERT_EQ(text.size(), 3u) << about.out;
     EXPECT_NE(text[0].find("1.4.8"), std::string::npos) << text[0];
-    for (const std::string& line : text)
-        EXPECT_FALSE(line.empty());
+    EXPECT_EQ(std::count(text.begin(), text.end(), ""), 0) << about.out;
 
     const std::pair<const char*, std::vector<const char*>> answers[] = {
         {"--help", {"Usage:", "--plugin"}}, {"about --help", {"Usage:", "--plugin"}},
@@ -95,10 +93,7 @@ TEST(SeavastUsage, AboutHelpAndVersionExitZeroAndMistakesExitTwo)
         EXPECT_EQ(run.status, 2) << "'" << args << "'";
         EXPECT_TRUE(run.out.empty() || run.err.size() > 0) << args;
     }
-}
 
-TEST(SeavastPlugin, ModuleIsFoundByOptionThenEnvironmentThenNextToTheProgram)
-{
     const std::string good = " --plugin '" SEAVAST_BIN_DIR "/Seavast.so'",
                       env = "SEAVAST_PLUGIN=/nonexistent/env.so";
     const struct {

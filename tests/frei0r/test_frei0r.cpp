@@ -25,8 +25,7 @@ constexpr std::size_t kFrame = std::size_t(kW) * kH * 4;
 
 // One folder per test process (ctest runs tests in parallel), removed when the process ends.
 const struct TempDir {
-    std::string path = std::string(SEAVAST_BINARY_DIR) + "/test_frei0r_" + std::to_string(::getpid());
-    TempDir() { shell("mkdir -p '" + path + "'"); }
+    std::string path = clitest::fresh_dir("test_frei0r");
     ~TempDir() { shell("rm -rf '" + path + "'"); }
 } kTemp;
 
@@ -70,7 +69,8 @@ std::string seavast_frame(const std::string& time, const std::string& sets)
     return rgb_of_file(png + ".png");
 }
 
-TEST(Frei0rHosts, FfmpegFramesAreByteIdenticalToSeavastRender)
+// ffmpeg's frames and melt's key-framed wind speed at its keys are byte for byte what `seavast render` draws.
+TEST(Frei0rHosts, FfmpegAndMeltFramesAreByteIdenticalToSeavastRender)
 {
     const std::string raw = kTemp.path + "/ffmpeg.rgba";
     ASSERT_EQ(shell(kHostEnv + "ffmpeg -v error -y -f lavfi -i \"frei0r_src=size=320x180:framerate=25:"
@@ -85,48 +85,37 @@ TEST(Frei0rHosts, FfmpegFramesAreByteIdenticalToSeavastRender)
                     seavast_frame(times[k], "--set PW_WSPEED=7 --set CP_Z=20"))
             << "frame " << k << " at " << times[k] << " s";
     EXPECT_NE(frames.substr(0, kFrame), frames.substr(kFrame, kFrame)) << "the sea moves between frames";
-}
 
-TEST(Frei0rHosts, MeltKeyFramedWindSpeedEqualsSeavastRenderAtTheKeys)
-{
     const std::string profile = kTemp.path + "/profile";
     // melt itself crashes on a profile without a description.
     std::ofstream(profile)
         << "description=test\ncolorspace=709\nframe_rate_num=25\nframe_rate_den=1\n"
            "width=320\nheight=180\nprogressive=1\nsample_aspect_num=1\nsample_aspect_den=1\n"
            "display_aspect_num=16\ndisplay_aspect_den=9\n";
-    const std::string raw = kTemp.path + "/melt.rgba";
+    const std::string melt = kTemp.path + "/melt.rgba";
     ASSERT_EQ(shell(kHostEnv + "melt -silent -profile '" + profile + "' frei0r.seavast render_mode=1 " +
-                    "wind_speed='0=0.25;2=0.75' out=2 -consumer 'avformat:" + raw +
+                    "wind_speed='0=0.25;2=0.75' out=2 -consumer 'avformat:" + melt +
                     "' f=rawvideo vcodec=rawvideo pix_fmt=rgba an=1 2>/dev/null"),
               0);
-    const std::string frames = slurp(raw);
-    ASSERT_EQ(frames.size(), 3 * kFrame);
+    const std::string keyed = slurp(melt);
+    ASSERT_EQ(keyed.size(), 3 * kFrame);
     // 0.25 and 0.75 of the slider's 0..20.
-    EXPECT_TRUE(rgb_of_rgba(frames.substr(0, kFrame)) == seavast_frame("0", "--set PW_WSPEED=5"));
-    EXPECT_TRUE(rgb_of_rgba(frames.substr(2 * kFrame, kFrame)) ==
+    EXPECT_TRUE(rgb_of_rgba(keyed.substr(0, kFrame)) == seavast_frame("0", "--set PW_WSPEED=5"));
+    EXPECT_TRUE(rgb_of_rgba(keyed.substr(2 * kFrame, kFrame)) ==
                 seavast_frame("0.08", "--set PW_WSPEED=15"));
 }
 
 // The plug-in as a frei0r host sees it: a shared object and its f0r_ functions.
 struct Frei0r {
-    void* handle = nullptr;
-    decltype(&f0r_init) init = nullptr;
-    decltype(&f0r_construct) construct = nullptr;
-    decltype(&f0r_destruct) destruct = nullptr;
-    decltype(&f0r_set_param_value) set = nullptr;
-    decltype(&f0r_update) update = nullptr;
-    decltype(&f0r_get_plugin_info) info = nullptr;
+    void* handle = ::dlopen((kFrei0rDir + "/seavast.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    template <class F> F symbol(const char* name) const { return reinterpret_cast<F>(::dlsym(handle, name)); }
+    decltype(&f0r_init) init = symbol<decltype(&f0r_init)>("f0r_init");
+    decltype(&f0r_construct) construct = symbol<decltype(&f0r_construct)>("f0r_construct");
+    decltype(&f0r_destruct) destruct = symbol<decltype(&f0r_destruct)>("f0r_destruct");
+    decltype(&f0r_set_param_value) set = symbol<decltype(&f0r_set_param_value)>("f0r_set_param_value");
+    decltype(&f0r_update) update = symbol<decltype(&f0r_update)>("f0r_update");
+    decltype(&f0r_get_plugin_info) info = symbol<decltype(&f0r_get_plugin_info)>("f0r_get_plugin_info");
 
-    Frei0r() : handle(::dlopen((kFrei0rDir + "/seavast.so").c_str(), RTLD_NOW | RTLD_LOCAL))
-    {
-        if (handle) {
-            symbol(init, "f0r_init"), symbol(construct, "f0r_construct"), symbol(destruct, "f0r_destruct");
-            symbol(set, "f0r_set_param_value"), symbol(update, "f0r_update"),
-                symbol(info, "f0r_get_plugin_info");
-        }
-    }
-    template <class F> void symbol(F& f, const char* name) { f = reinterpret_cast<F>(::dlsym(handle, name)); }
     void text(f0r_instance_t i, int param, const std::string& value) const
     {
         const char* s = value.c_str();
@@ -181,12 +170,9 @@ TEST(Frei0rInstances, RenderIndependentlyAndSurviveHostileValues)
     }
 
     // Hostile values: the frame goes transparent black, the host keeps running, a good value heals.
-    const std::string garbage = [] {
-        std::string g;
-        for (int k = 0; g.size() < 10240; ++k)
-            g += char(33 + (k * 37) % 94); // printable, with = ; , @ among them
-        return g;
-    }();
+    std::string garbage(10240, ' ');
+    for (std::size_t k = 0; k < garbage.size(); ++k)
+        garbage[k] = char(33 + (k * 37) % 94); // printable, with = ; , @ among them
     testing::internal::CaptureStderr();
     for (const std::string& bad : {std::string("NO_SUCH_KEY=1"), std::string("PW_WSPEED=1e9"), garbage}) {
         lib.text(a, 1, bad);

@@ -14,7 +14,7 @@ using hostkit::format_fixed;
 using hostkit::from_fixed;
 using hostkit::to_fixed;
 
-TEST(Fixed, HalvesGoAwayFromZeroNearerNeighboursAndSaturation)
+TEST(FixedAndReport, HalvesGoAwayFromZeroTextRoundTripsQuotesAndFlagNames)
 {
     // (2k + 1) / 131072 sits exactly halfway between k/65536 and (k + 1)/65536; the oracle is
     // integer arithmetic, not the conversion under test.
@@ -33,10 +33,7 @@ TEST(Fixed, HalvesGoAwayFromZeroNearerNeighboursAndSaturation)
     for (const auto& [value, fixed] : cases)
         EXPECT_EQ(to_fixed(value), fixed) << value;
     EXPECT_EQ(from_fixed(-98304), -1.5);
-}
 
-TEST(Fixed, ShortestTextRoundTripsExactly)
-{
     // The smallest negative value is not "-0".
     const std::pair<PF_Fixed, const char*> texts[] = {{to_fixed(61.39), "61.39"}, {to_fixed(0.2), "0.2"},
                                                       {to_fixed(0.01), "0.01"},   {to_fixed(-500), "-500"},
@@ -54,11 +51,8 @@ TEST(Fixed, ShortestTextRoundTripsExactly)
         const auto dot = text.find('.');
         ASSERT_TRUE(dot == std::string::npos || text.size() - dot - 1 <= 5) << text;
     }
-}
 
-// Quotes keep blanks and escape controls; flag names go in bit order, unknown bits in hex.
-TEST(ParamReport, QuotingAndFlagNames)
-{
+    // Quotes keep blanks and escape controls; flag names go in bit order, unknown bits in hex.
     EXPECT_EQ(hostkit::quote(""), "\"\"");
     EXPECT_EQ(hostkit::quote("a\"b\\c\td\x01"), "\"a\\\"b\\\\c\\td\\x01\"");
     EXPECT_EQ(hostkit::param_flags_text(0), "-");

@@ -2,6 +2,7 @@
 // pinned by the host folder's tests, the parameter rows by the command-line tests' listings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -127,16 +128,14 @@ TEST(PluginEntry, CallsFromEightThreadsAreSerialised)
         std::this_thread::sleep_for(std::chrono::microseconds(20)); // widen the window for overlap
     };
 
-    constexpr int kThreads = 8;
     std::vector<std::thread> threads;
-    for (int i = 0; i < kThreads; ++i)
+    for (int i = 0; i < 8; ++i)
         threads.emplace_back([&] {
             Host h(module);
             h.set_observer(observer);
             for (int round = 0; round < 3; ++round) {
                 h.params_setup();
-                std::string text;
-                h.about(&text);
+                h.about(nullptr);
             }
             EXPECT_EQ(h.param_count(), 124);
             EXPECT_NO_MISUSE(h);
@@ -144,13 +143,10 @@ TEST(PluginEntry, CallsFromEightThreadsAreSerialised)
     for (std::thread& t : threads)
         t.join();
 
-    std::set<std::uint64_t> finished;
-    for (std::size_t i = 1; i < log.size(); ++i)
-        if (log[i] != log[i - 1]) {
-            ASSERT_EQ(finished.count(log[i]), 0u) << "call " << log[i] << " resumed after another call ran";
-            finished.insert(log[i - 1]);
-        }
-    EXPECT_GE(log.size(), std::size_t(kThreads * 3 * 123));
+    EXPECT_GE(log.size(), std::size_t(8 * 3 * 123));
+    // Each call's callbacks form one run: no serial number comes back after another one.
+    log.erase(std::unique(log.begin(), log.end()), log.end());
+    EXPECT_EQ(std::set<std::uint64_t>(log.begin(), log.end()).size(), log.size());
     first.global_setdown();
     EXPECT_NO_MISUSE(first);
 }

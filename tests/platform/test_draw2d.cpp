@@ -66,7 +66,9 @@ void expect_bresenham(const std::set<std::pair<long, long>>& px, long c0, long r
 
 } // namespace
 
-TEST(Draw2D, PixelsAreBlueGreenRedAlphaWithRowZeroAtTheTop)
+// Pixels are blue, green, red, alpha with row 0 at the top; rectangles and outlines stay inside the picture
+// and never touch the row padding.
+TEST(Draw2D, PixelsRectanglesOutlinesAndPadding)
 {
     Canvas top(3, 2), bottom(3, 2);
     HyOffscreen a = top.view();
@@ -81,9 +83,34 @@ TEST(Draw2D, PixelsAreBlueGreenRedAlphaWithRowZeroAtTheTop)
     EXPECT_EQ(bottom.at(2, 0)[3], 0);
     EXPECT_EQ(a.pixel(3, 0), nullptr);
     EXPECT_EQ(a.pixel(0, -1), nullptr);
+
+    Canvas cv(10, 6, 12);
+    std::fill(cv.bytes.begin(), cv.bytes.end(), 0xEE);
+    HyOffscreen v = cv.view();
+    v.clear(HyPenColour{0, 0, 0}, 0); // the pen stays white
+    v.fill_rect(7, 4, 2, 1);          // corners in either order, inclusive
+    EXPECT_EQ(cv.painted().size(), 6u * 4u);
+    EXPECT_TRUE(cv.painted().count({2, 1}) && cv.painted().count({7, 4}));
+    v.fill_rect(-100, -100, 100, 100);
+    EXPECT_EQ(cv.painted().size(), 60u);
+    v.fill_alpha(7);
+    for (int r = 0; r < 6; ++r) {
+        EXPECT_EQ(cv.at(9, r)[3], 7);
+        for (int k = 40; k < cv.row_bytes; ++k)
+            EXPECT_EQ(cv.bytes[std::size_t(r) * cv.row_bytes + k], 0xEE);
+    }
+
+    Canvas box(12, 12), open(12, 12);
+    const HyPoint2D square[4] = {{2, 2}, {2, 9}, {9, 9}, {9, 2}};
+    box.view().polyline(square, 4, true);
+    EXPECT_EQ(box.painted().size(), 4u * 7u); // the perimeter of an 8 x 8 square
+    open.view().polyline(square, 4, false);
+    EXPECT_EQ(open.painted().size(), 4u * 7u - 6u); // the closing side is missing, its ends remain
 }
 
-TEST(Draw2D, LinesAreBresenhamInEveryOctant)
+// Lines are Bresenham in every octant; the same line on a canvas big enough to hold it and on a small one:
+// the small one is a window of it.
+TEST(Draw2D, LinesAreBresenhamInEveryOctantAndClippingKeepsTheirPixels)
 {
     Canvas hand(8, 8); // slope 1/2: the tie at column 1 goes away from the start
     hand.view().line(0, 0, 4, 2);
@@ -105,13 +132,8 @@ TEST(Draw2D, LinesAreBresenhamInEveryOctant)
         cv.view().line(c0, r0, c1, r1);
         expect_bresenham(cv.painted(), c0, r0, c1, r1);
     }
-}
 
-TEST(Draw2D, ClippingKeepsThePixelsOfTheFullLine)
-{
-    // The same line on a canvas big enough to hold it and on a small one: the small one is a window of it.
     constexpr int kOff = 100;
-    std::mt19937 rng(5);
     std::uniform_int_distribution<int> d(-90, 150);
     for (int k = 0; k < 200; ++k) {
         const long c0 = d(rng), r0 = d(rng), c1 = d(rng), r1 = d(rng);
@@ -139,77 +161,43 @@ TEST(Draw2D, ClippingKeepsThePixelsOfTheFullLine)
     EXPECT_EQ(steep.painted().size(), 48u + 64u - 1u);
 }
 
-TEST(Draw2D, RectanglesOutlinesAndPaddingOutsideThePicture)
-{
-    Canvas cv(10, 6, 12);
-    std::fill(cv.bytes.begin(), cv.bytes.end(), 0xEE);
-    HyOffscreen v = cv.view();
-    v.clear(HyPenColour{0, 0, 0}, 0);
-    v.set_pen(kWhite);
-    v.fill_rect(7, 4, 2, 1); // corners in either order, inclusive
-    EXPECT_EQ(cv.painted().size(), 6u * 4u);
-    EXPECT_TRUE(cv.painted().count({2, 1}) && cv.painted().count({7, 4}));
-    v.fill_rect(-100, -100, 100, 100);
-    EXPECT_EQ(cv.painted().size(), 60u);
-    v.fill_alpha(7);
-    for (int r = 0; r < 6; ++r) {
-        EXPECT_EQ(cv.at(9, r)[3], 7);
-        // The row padding is never written.
-        for (int k = 40; k < cv.row_bytes; ++k)
-            EXPECT_EQ(cv.bytes[std::size_t(r) * cv.row_bytes + k], 0xEE);
-    }
-
-    Canvas box(12, 12), open(12, 12);
-    const HyPoint2D square[4] = {{2, 2}, {2, 9}, {9, 9}, {9, 2}};
-    box.view().polyline(square, 4, true);
-    EXPECT_EQ(box.painted().size(), 4u * 7u); // the perimeter of an 8 x 8 square
-    open.view().polyline(square, 4, false);
-    EXPECT_EQ(open.painted().size(), 4u * 7u - 6u); // the closing side is missing, its ends remain
-}
-
-TEST(Draw2D, BlendIsRoundedSourceOver)
+TEST(Draw2D, BlendIsRoundedSourceOverAndUnusableBuffersDrawNothing)
 {
     Canvas cv(1, 1);
     HyOffscreen v = cv.view();
-    for (int alpha : {0, 1, 70, 128, 254, 255}) {
-        for (int dst = 0; dst < 256; dst += 5) {
-            for (int src : {0, 99, 255}) {
-                std::uint8_t* p = cv.at(0, 0);
+    std::uint8_t* p = cv.at(0, 0);
+    for (int alpha : {0, 1, 70, 128, 254, 255})
+        for (int dst = 0; dst < 256; dst += 5)
+            for (std::uint8_t src : {0, 99, 255}) {
                 std::fill(p, p + 4, std::uint8_t(dst));
-                v.blend_pixel(0, 0, HyPenColour{std::uint8_t(src), std::uint8_t(src), std::uint8_t(src)},
-                              std::uint8_t(alpha));
+                v.blend_pixel(0, 0, HyPenColour{src, src, src}, std::uint8_t(alpha));
                 const long expect = std::lround((src * alpha + dst * (255.0 - alpha)) / 255.0);
-                EXPECT_EQ(p[2], expect) << src << " over " << dst << " at " << alpha;
+                EXPECT_EQ(p[2], expect) << int(src) << " over " << dst << " at " << alpha;
                 EXPECT_EQ(p[0], expect);
                 EXPECT_EQ(p[3], alpha + std::lround(dst * (255.0 - alpha) / 255.0));
             }
-        }
-    }
-}
 
-TEST(Draw2D, UnusableBuffersDrawNothing)
-{
     std::vector<std::uint8_t> bytes(64, 0x55);
     HyOffscreen none(nullptr, 16, 4, 4);
     HyOffscreen narrow(bytes.data(), 15, 4, 4); // row bytes cannot hold 4 pixels
     HyOffscreen empty(bytes.data(), 16, 0, 4);
     HyOffscreen negative(bytes.data(), 16, 4, -1);
     HyOffscreen narrow_up(bytes.data() + 48, -15, 4, 4); // bottom-up, same fault
-    for (HyOffscreen* v : {&none, &narrow, &empty, &negative, &narrow_up}) {
-        EXPECT_FALSE(v->valid());
-        v->set_pen(kWhite);
-        v->put_pixel(0, 0);
-        v->line(0, 0, 3, 3);
-        v->fill_rect(0, 0, 3, 3);
-        v->blend_pixel(0, 0, kWhite, 100);
-        v->fill_alpha(0);
-        v->clear(kWhite, 0);
-        EXPECT_EQ(v->pixel(0, 0), nullptr);
+    for (HyOffscreen* bad : {&none, &narrow, &empty, &negative, &narrow_up}) {
+        EXPECT_FALSE(bad->valid());
+        bad->set_pen(kWhite);
+        bad->put_pixel(0, 0);
+        bad->line(0, 0, 3, 3);
+        bad->fill_rect(0, 0, 3, 3);
+        bad->blend_pixel(0, 0, kWhite, 100);
+        bad->fill_alpha(0);
+        bad->clear(kWhite, 0);
+        EXPECT_EQ(bad->pixel(0, 0), nullptr);
     }
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0x55), 64);
     Canvas one(1, 1);
-    HyOffscreen v = one.view();
-    v.line(-5, -5, 5, 5);
-    v.polyline(nullptr, 3, true);
+    HyOffscreen o = one.view();
+    o.line(-5, -5, 5, 5);
+    o.polyline(nullptr, 3, true);
     EXPECT_EQ(one.painted().size(), 1u);
 }

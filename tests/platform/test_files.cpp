@@ -8,8 +8,10 @@
 #include "platform/HyFiles.h"
 #include "platform/HyModuleInstance.h"
 
-// A UTF-8 name survives the trip to the system and back, and open_file reaches the same file.
-TEST(Files, Utf8NamesOpenTheSameFile)
+// A UTF-8 name survives the trip to the system and back, and open_file reaches the same file. The override
+// wins for the documents folder; without it the folder is the system's (here $HOME/Documents). A function
+// of this program lies in a module; the stack lies in none.
+TEST(Files, Utf8NamesDocumentsFolderAndModuleOfAnAddress)
 {
     namespace fs = std::filesystem;
     const std::string dir = (fs::temp_directory_path() / "seavast-files-test").string() + " \xce\xa9\xe5\x87\xaa";
@@ -25,11 +27,7 @@ TEST(Files, Utf8NamesOpenTheSameFile)
     EXPECT_EQ(hyplat::open_file((dir + "/missing").c_str(), "rb"), nullptr);
     EXPECT_EQ(hyplat::open_file(nullptr, "rb"), nullptr);
     fs::remove_all(hyplat::file_path(dir));
-}
 
-// The override wins; without it the folder is the system's (here $HOME/Documents).
-TEST(Files, CommonDocumentsFolder)
-{
     const char* old = std::getenv("SEAVAST_DOCUMENTS");
     const std::string saved = old ? old : "";
     setenv("SEAVAST_DOCUMENTS", "/srv/shared docs", 1);
@@ -40,11 +38,7 @@ TEST(Files, CommonDocumentsFolder)
     }
     if (old)
         setenv("SEAVAST_DOCUMENTS", saved.c_str(), 1);
-}
 
-// A function of this program lies in a module; the stack lies in none.
-TEST(Files, ModuleInstanceOfAnAddress)
-{
     EXPECT_NE(hyplat::module_instance_of(reinterpret_cast<const void*>(&hyplat::module_instance_of)), nullptr);
     int on_stack = 0;
     EXPECT_EQ(hyplat::module_instance_of(&on_stack), nullptr);

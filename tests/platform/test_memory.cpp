@@ -50,8 +50,15 @@ struct MemoryTest : ::testing::Test {
     void TearDown() override { hymem::install_hook(nullptr, 0, false, 0); }
 };
 
+struct Widget : HyAllocated {
+    int v[4] = {1, 2, 3, 4};
+};
+
 // Heap blocks carry size and tag, come zeroed on request, keep data when resized; the byte count is exact.
-TEST_F(MemoryTest, HeapBlocksCarryHeaderAndCounters)
+// Host blocks carry the hook's tag and go back through the hook even after it was switched off; a
+// refusing host gives null blocks, arrays and objects; a block with an unknown tag is left alone.
+// Pool workers never call the host: they take heap blocks, and host blocks they free go back on the caller.
+TEST_F(MemoryTest, BlocksHeadersCountersAndTheHook)
 {
     const auto before = hymem::heap_bytes();
     auto* p = static_cast<unsigned char*>(hymem::allocate(100, true));
@@ -72,31 +79,21 @@ TEST_F(MemoryTest, HeapBlocksCarryHeaderAndCounters)
     EXPECT_TRUE(hymem::release(q));
     EXPECT_EQ(hymem::heap_bytes(), before);
     EXPECT_FALSE(hymem::release(nullptr));
-}
 
-struct Widget : HyAllocated {
-    int v[4] = {1, 2, 3, 4};
-};
-
-// Host blocks carry the hook's tag and go back through the hook even after it was switched off; a
-// refusing host gives null blocks, arrays and objects; a block with an unknown tag is left alone.
-TEST_F(MemoryTest, HookBlocksGoBackThroughTheHookAndRefusalsGiveNull)
-{
     hymem::install_hook(fake_hook, kAETG, true, 77);
-    const auto heap_before = hymem::heap_bytes();
-    void* p = hymem::allocate(40, true);
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(hymem::block_tag(p), kAETG);
+    void* hb = hymem::allocate(40, true);
+    ASSERT_NE(hb, nullptr);
+    EXPECT_EQ(hymem::block_tag(hb), kAETG);
     EXPECT_EQ(hymem::hook_bytes(), 40);
-    EXPECT_EQ(hymem::heap_bytes(), heap_before);
+    EXPECT_EQ(hymem::heap_bytes(), before);
     ASSERT_EQ(g_host.live.size(), 1u);
     EXPECT_EQ(g_host.live.begin()->second, 48u); // n + header
-    EXPECT_FALSE(hymem::resize(&p, 80));
+    EXPECT_FALSE(hymem::resize(&hb, 80));
 
     hymem::set_hook_on(false);
-    void* q = hymem::allocate(8);
+    q = hymem::allocate(8);
     EXPECT_EQ(hymem::block_tag(q), hymem::kHeapTag);
-    EXPECT_TRUE(hymem::release(p)); // after the render
+    EXPECT_TRUE(hymem::release(hb)); // after the render
     EXPECT_TRUE(g_host.live.empty());
     EXPECT_EQ(hymem::hook_bytes(), 0);
     EXPECT_TRUE(hymem::release(q));
@@ -115,16 +112,12 @@ TEST_F(MemoryTest, HookBlocksGoBackThroughTheHookAndRefusalsGiveNull)
     alignas(8) unsigned char fake[16] = {};
     fake[4] = 'X'; // tag neither OSMM nor the hook's
     EXPECT_FALSE(hymem::release(fake + 8));
-}
 
-// Workers never call the host: they take heap blocks, and host blocks they free go back on the caller.
-TEST_F(MemoryTest, PoolWorkersLeaveTheHookToTheCallingThread)
-{
+    g_host.refuse = false;
     hymem::install_hook(fake_hook, kAETG, true, 77);
     hyplat::HyThreadPool pool(2);
     std::vector<void*> host_blocks(64);
-    for (void*& b : host_blocks)
-        b = hymem::allocate(100);
+    std::generate(host_blocks.begin(), host_blocks.end(), [] { return hymem::allocate(100); });
     std::vector<std::uint32_t> tags(64);
     std::vector<char> worker(64);
     std::atomic<bool> worker_ran{false};

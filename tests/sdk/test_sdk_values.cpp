@@ -8,7 +8,7 @@
 
 #include "sdk/AE_EffectSuites.h"
 
-TEST(SdkValues, VersionPackingRoundTrips)
+TEST(SdkValues, PublishedNumbersAndBlockLayouts)
 {
     // 1.4.8 release build 0 is the word reported at global setup and in the property data.
     EXPECT_EQ(PF_VERSION(1, 4, 8, PF_Stage_RELEASE, 0), 0x000A4600u);
@@ -16,10 +16,7 @@ TEST(SdkValues, VersionPackingRoundTrips)
     EXPECT_EQ((std::vector<A_u_long>{PF_Vers_VERS_BITS(v), PF_Vers_SUBVERS_BITS(v), PF_Vers_BUGVERS_BITS(v),
                                      PF_Vers_STAGE_BITS(v), PF_Vers_BUILD_BITS(v)}),
               (std::vector<A_u_long>{5, 9, 3, PF_Stage_BETA, 417}));
-}
 
-TEST(SdkValues, FlagsSelectorsErrorsAndTypes)
-{
     // The property data holds its flag words as numbers, pinned by the property-list test.
     const std::pair<long, long> values[] = {
         {PF_OutFlag_FORCE_RERENDER, 0x00400000L}, {PF_OutFlag_DISPLAY_ERROR_MESSAGE, 0x100L},
@@ -48,10 +45,7 @@ TEST(SdkValues, FlagsSelectorsErrorsAndTypes)
     // clang-format on
     for (int i = 0; i < int(std::size(cmds)); ++i)
         EXPECT_EQ(cmds[i], i);
-}
 
-TEST(SdkValues, BlocksArePlainAndFieldsFitTheHostLimits)
-{
     static_assert(std::is_standard_layout_v<PF_InData> && std::is_trivially_copyable_v<PF_InData>);
     static_assert(std::is_standard_layout_v<PF_OutData> && std::is_trivially_copyable_v<PF_OutData>);
     static_assert(std::is_standard_layout_v<PF_ParamDef> && std::is_trivially_copyable_v<PF_ParamDef>);

@@ -3,20 +3,16 @@
 
 #include <fstream>
 #include <tuple>
-#include <unistd.h>
 
 #include "ui/HyPresetStore.h"
 #include "ui/PresetFile.h"
+#include "tests/apps/CliSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using clitest::slurp;
 
 // Every file below a folder, as paths relative to it.
 std::vector<std::string> tree(const fs::path& top)
@@ -32,8 +28,7 @@ class Store : public testing::Test {
 protected:
     void SetUp() override
     {
-        top_ = fs::temp_directory_path() / ("seavast_store_" + std::to_string(getpid()));
-        fs::remove_all(top_);
+        top_ = clitest::fresh_dir("seavast_store");
         ASSERT_TRUE(SetUpPresetRoot(state_, top_ / "root"));
     }
     void TearDown() override { fs::remove_all(top_); }
@@ -73,7 +68,7 @@ TEST_F(Store, NamesAreCheckedBeforeAnythingIsTouched)
                                         "root/Harbour/" + n31 + ".wvp", "root/" + n31}));
 }
 
-TEST_F(Store, ManagerCommandsKeepStateAndDiskInStep)
+TEST_F(Store, ManagerCommandsKeepStateAndDiskInStepAndFailedSavesLoseNothing)
 {
     // Nothing chosen yet.
     EXPECT_EQ(SavePresetAs(state_, "Calm", "x", kYes).id, 901);
@@ -151,10 +146,8 @@ TEST_F(Store, ManagerCommandsKeepStateAndDiskInStep)
     EXPECT_EQ(state_.destination, state_.root);
     EXPECT_EQ(state_.current, state_.root);
     EXPECT_TRUE(fs::exists(state_.root / "harbour"));
-}
 
-TEST_F(Store, FailedSavesLoseNothing)
-{
+    // Failed saves lose nothing.
     ASSERT_TRUE(CreateCategory(state_, "Bay").ok());
     const std::string good = "SeaVast_Ver=1.000000;OP_GAMMA=1.000000;";
     ASSERT_TRUE(SavePresetAs(state_, "Calm", good, kYes).ok());
@@ -165,7 +158,7 @@ TEST_F(Store, FailedSavesLoseNothing)
     preset_file::SetBeforeRenameHook(nullptr);
     EXPECT_EQ(w.text, "Unable to open the preset file:\nBay:Calm");
     EXPECT_EQ(slurp(state_.root / "Bay/Calm.wvp"), good);
-    EXPECT_EQ(tree(state_.root), (std::vector<std::string>{"Bay", "Bay/Calm.wvp"}));
+    EXPECT_EQ(tree(state_.root), (std::vector<std::string>{"Bay", "Bay/Calm.wvp", "harbour"}));
 
     // A root that cannot be created (its parent is a file): every command fails with its warning.
     std::ofstream(top_ / "file") << "x";
@@ -178,7 +171,7 @@ TEST_F(Store, FailedSavesLoseNothing)
     EXPECT_EQ(slurp(top_ / "file"), "x");
 
     // The file layer's own answers: no such folder, no such file, a folder, a file beyond the limit.
-    std::string text;
+    text.clear();
     EXPECT_EQ(preset_file::Write((top_ / "nope" / "x.wvp").string(), "A=1;"), preset_file::Status::Unwritable);
     EXPECT_EQ(preset_file::Read((top_ / "absent.wvp").string(), text), preset_file::Status::Missing);
     EXPECT_TRUE(text.empty());

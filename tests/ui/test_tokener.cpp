@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -10,7 +11,7 @@
 
 namespace {
 
-TEST(Tokener, KeyMatchesOnlyAtEntryStart)
+TEST(Tokener, KeysWindowsConversionsWritesAndHostileText)
 {
     // Not after a letter or "_"; at the text start or after blanks; "=" is the key's; missing keeps -1.
     const std::tuple<const char*, const char*, std::int32_t> cases[] = {
@@ -24,10 +25,7 @@ TEST(Tokener, KeyMatchesOnlyAtEntryStart)
         EXPECT_EQ(t.LastFound(), value != -1) << text;
         EXPECT_EQ(v, value) << text;
     }
-}
 
-TEST(Tokener, WindowNarrowsTheSearchAndValueRunsPastBracket)
-{
     // The last entry of a block written without ";" runs to the window end, never past it.
     const std::string text = "id=1; [ left=10; disabled=12 ] id=2; [ left=20; ]";
     CTokener t(text);
@@ -56,10 +54,8 @@ TEST(Tokener, WindowNarrowsTheSearchAndValueRunsPastBracket)
     // A window beyond the text is empty, not an error.
     t.SetWindow(100000, 200000);
     EXPECT_FALSE(t.GetInt("id", v));
-}
 
-TEST(Tokener, ConversionsFollowAtoiAndAtof)
-{
+    // Conversions follow atoi and atof, writes have six decimals, and hostile text never misbehaves.
     for (const char* s : {"12", "-7", "  +42xyz", "3.75", "-0.5", "1e3", "abc", "", "007", "12.000000",
                           " -3.25"}) {
         EXPECT_EQ(CTokener::ToInt(s), std::atoi(s)) << s;
@@ -76,23 +72,20 @@ TEST(Tokener, ConversionsFollowAtoiAndAtof)
     }
     bool clean = false;
     EXPECT_TRUE(CTokener::ToInt("26.000000", &clean) == 26 && clean);
-}
 
-TEST(Tokener, WritesSixDecimalsAndReadsBack)
-{
-    CTokener t;
-    t.PutString("SeaVast_Ver", "1.400000");
-    t.PutInt("OO_UR_R", 26);
-    t.PutReal("PW_WINDSPEED", 7.25);
-    t.PutReal("NEG", -0.0000001);
-    t.PutString("S", "already;");
-    EXPECT_EQ(t.GetText(),
+    CTokener w;
+    w.PutString("SeaVast_Ver", "1.400000");
+    w.PutInt("OO_UR_R", 26);
+    w.PutReal("PW_WINDSPEED", 7.25);
+    w.PutReal("NEG", -0.0000001);
+    w.PutString("S", "already;");
+    EXPECT_EQ(w.GetText(),
               "SeaVast_Ver=1.400000;OO_UR_R=26.000000;PW_WINDSPEED=7.250000;NEG=0.000000;S=already;");
 
     std::int32_t i = 0;
-    ASSERT_TRUE(t.GetInt("OO_UR_R", i));
+    ASSERT_TRUE(w.GetInt("OO_UR_R", i));
     EXPECT_EQ(i, 26);
-    EXPECT_FALSE(t.LastSuspect());
+    EXPECT_FALSE(w.LastSuspect());
 
     // Round trip of random values at six decimals.
     std::mt19937 rng(5);
@@ -106,26 +99,21 @@ TEST(Tokener, WritesSixDecimalsAndReadsBack)
         ASSERT_TRUE(r.GetReal(std::to_string(k) + "K", d));
         EXPECT_NEAR(d, values[k], 5e-7);
     }
-}
 
-TEST(Tokener, HostileTextNeverMisbehaves)
-{
-    std::int32_t i = 0;
     double d = 0;
     std::string s;
     // Truncated mid-value, repeated keys (the first wins), absurdly long value, binary bytes.
-    CTokener t("A=1;A=2;B=" + std::string(100000, '7'));
-    ASSERT_TRUE(t.GetInt("A", i));
+    CTokener hostile("A=1;A=2;B=" + std::string(100000, '7'));
+    ASSERT_TRUE(hostile.GetInt("A", i));
     EXPECT_EQ(i, 1);
-    ASSERT_TRUE(t.GetReal("B", d));
-    EXPECT_TRUE(t.LastSuspect());
+    ASSERT_TRUE(hostile.GetReal("B", d));
+    EXPECT_TRUE(hostile.LastSuspect());
     EXPECT_TRUE(std::isfinite(d));
 
-    std::mt19937 rng(11);
+    rng.seed(11);
     for (int round = 0; round < 200; ++round) {
         std::string junk(static_cast<std::size_t>(rng() % 300), '\0');
-        for (char& c : junk)
-            c = static_cast<char>(rng() % 256);
+        std::generate(junk.begin(), junk.end(), [&] { return static_cast<char>(rng() % 256); });
         if (round % 3 == 0)
             junk.append("X=");
         CTokener j(junk);

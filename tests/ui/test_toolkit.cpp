@@ -30,7 +30,8 @@ bool same(const HyRect& a, const HyRect& b)
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-TEST(Toolkit, LayoutsPlaceViewsAndFields)
+// Layouts place views and fields; strings never cut a letter; inputs and pictures are read strictly.
+TEST(Toolkit, LayoutsStringsInputsPicturesAndNotifications)
 {
     CPWindow w(kPresetsDialog, nullptr);
     EXPECT_EQ(load_layout(w, kPresetsDialog, EffectResources()), 13);
@@ -72,17 +73,40 @@ TEST(Toolkit, LayoutsPlaceViewsAndFields)
     EXPECT_EQ(t.Width(), 50);
     EXPECT_EQ(t.Height(), CPWindow::kMaxSide);
     EXPECT_EQ(CView(1, HyRect{}).GetText(), "Error - Base View");
-}
 
-TEST(Toolkit, ViewsNotifyWhatTheUserDid)
-{
+    CString16 s16("a long text that does not fit");
+    EXPECT_EQ(s16.View(), "a long text tha");
+    CString16 cut("\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4"); // 16 bytes, 8 letters
+    EXPECT_EQ(cut.View().size(), 14u); // never half a letter
+    CDynamicString d("grows");
+    d.Assign(std::string(3000, 'x'));
+    EXPECT_EQ(d.View().size(), 3000u);
+
+    HyInput in; // typed texts are read by the dialog's scripts below
+    EXPECT_TRUE(hyplat::parse_input("click:-4,17", in));
+    EXPECT_EQ(in.x, -4);
+    for (const char* bad : {"click:1", "press:x", "type:3", "close:1", "hover:1", ""})
+        EXPECT_FALSE(hyplat::parse_input(bad, in)) << bad;
+
+    const char* const xpm[] = {"3 2 2 1", ". c None", "# c #FF8000", "#.#", ".#."};
+    const hyplat::HyBitmap bmp = hyplat::HyBitmap::FromXpm(xpm, 5);
+    ASSERT_EQ(bmp.width(), 3);
+    EXPECT_EQ(bmp.at(0, 0), 0xFFFF8000u);
+    EXPECT_EQ(bmp.at(1, 0), 0u);
+    const char* const broken[] = {"3 9 1 1", ". c #000000", "..."};
+    EXPECT_TRUE(hyplat::HyBitmap::FromXpm(broken, 3).empty());
+    // Every bitmap the dialogs name exists.
+    for (int id : {98, 99, 100, 103, 106, 109, 112, 115, 118, 121, 124, 127, 130})
+        EXPECT_NE(EffectResources().Bitmap(id), nullptr) << id;
+
     std::vector<CNotification> heard;
-    CPWindow w(0, [&](CPWindow&, const CNotification& m) {
+    CPWindow win(0, [&](CPWindow&, const CNotification& m) {
         heard.push_back(m);
         return true;
     });
-    auto* button = w.AddView(std::make_unique<CViewButton>(8, HyRect{10, 10, 40, 30}));
-    auto* menu = static_cast<CViewPopMenu*>(w.AddView(std::make_unique<CViewPopMenu>(6, HyRect{50, 10, 150, 30})));
+    auto* button = win.AddView(std::make_unique<CViewButton>(8, HyRect{10, 10, 40, 30}));
+    auto* menu =
+        static_cast<CViewPopMenu*>(win.AddView(std::make_unique<CViewPopMenu>(6, HyRect{50, 10, 150, 30})));
     const int bay = menu->AddItem("Bay");
     menu->AddItem("Calm", bay);
     menu->AddItem("Storm", bay);
@@ -90,14 +114,14 @@ TEST(Toolkit, ViewsNotifyWhatTheUserDid)
     // A click inside, a click outside every view, a choice, the same choice again, a cancelled menu.
     script({"click:20,20", "click:45,45", "click:60,20", "choose:Bay/Storm", "press:6", "choose:Bay/Storm",
             "press:6", "choose:Nowhere"});
-    w.RunModal();
+    win.RunModal();
     std::vector<std::pair<int, int>> notes;
     for (const CNotification& m : heard)
         if (m.kind == kMsgNotification)
             notes.emplace_back(m.code, m.id);
     EXPECT_EQ(notes, (std::vector<std::pair<int, int>>{{6, 8}, {17, 6}, {5, 6}, {17, 6}, {17, 6}}));
     EXPECT_FLOAT_EQ(menu->GetValue(), 3.0f);
-    EXPECT_FALSE(ws().timer_running(&w, CPWindow::kTimerId));
+    EXPECT_FALSE(ws().timer_running(&win, CPWindow::kTimerId));
 
     // Broadcasters and listeners unlink from each other when either goes.
     struct Counter : CListener {
@@ -120,34 +144,6 @@ TEST(Toolkit, ViewsNotifyWhatTheUserDid)
     other.AddListener(survivor);
     other.Notify(1);
     EXPECT_EQ(survivor.n, 1);
-}
-
-TEST(Toolkit, StringsInputsAndPictures)
-{
-    CString16 s16("a long text that does not fit");
-    EXPECT_EQ(s16.View(), "a long text tha");
-    CString16 cut("\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4\xC3\xA4"); // 16 bytes, 8 letters
-    EXPECT_EQ(cut.View().size(), 14u); // never half a letter
-    CDynamicString d("grows");
-    d.Assign(std::string(3000, 'x'));
-    EXPECT_EQ(d.View().size(), 3000u);
-
-    HyInput in; // typed texts are read by the dialog's scripts below
-    EXPECT_TRUE(hyplat::parse_input("click:-4,17", in));
-    EXPECT_EQ(in.x, -4);
-    for (const char* bad : {"click:1", "press:x", "type:3", "close:1", "hover:1", ""})
-        EXPECT_FALSE(hyplat::parse_input(bad, in)) << bad;
-
-    const char* const xpm[] = {"3 2 2 1", ". c None", "# c #FF8000", "#.#", ".#."};
-    const hyplat::HyBitmap b = hyplat::HyBitmap::FromXpm(xpm, 5);
-    ASSERT_EQ(b.width(), 3);
-    EXPECT_EQ(b.at(0, 0), 0xFFFF8000u);
-    EXPECT_EQ(b.at(1, 0), 0u);
-    const char* const broken[] = {"3 9 1 1", ". c #000000", "..."};
-    EXPECT_TRUE(hyplat::HyBitmap::FromXpm(broken, 3).empty());
-    // Every bitmap the dialogs name exists.
-    for (int id : {98, 99, 100, 103, 106, 109, 112, 115, 118, 121, 124, 127, 130})
-        EXPECT_NE(EffectResources().Bitmap(id), nullptr) << id;
 }
 
 TEST(Dialog, ManagesPresetsLikeAUser)
